@@ -1,0 +1,27 @@
+# Shared by run.sh and test.sh: installs the Debian packages the build needs (only
+# those missing) and configures and builds the project incrementally.
+PACKAGES="g++ cmake ninja-build qt6-base-dev libicu-dev libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic xvfb xauth xdotool libgl1-mesa-dev"
+
+install_missing_packages() {
+    missing=""
+    for p in $PACKAGES; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing="$missing $p"
+        fi
+    done
+    if [ -n "$missing" ]; then
+        echo "Installing:$missing"
+        SUDO=""
+        [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+        $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+        $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing
+    fi
+}
+
+build_project() {
+    build_dir="$1"; shift
+    if [ ! -f "$build_dir/build.ninja" ]; then
+        cmake -S "$ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    fi
+    cmake --build "$build_dir" --parallel "$(nproc)"
+}

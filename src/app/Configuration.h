@@ -1,0 +1,32 @@
+// Start-up configuration: the data folders derived from the program's folder and the
+// path data file, and the school-wide values of the common data file; then the level
+// criteria and the sound cue table.
+#pragma once
+#include <QChar>
+#include <QString>
+
+namespace tobrel {
+
+struct SharedState;
+
+struct SchoolField {
+    QString code; // five characters, or empty
+    QString name;
+};
+// Splits common-data field 2: a leading five-character numeric code before the name.
+SchoolField splitSchoolField(const QString &field);
+
+// The last component of a folder path (everything up to each separator removed).
+QString lastPathComponent(const QString &folder, QChar separator);
+
+// Reads everything the program needs before the roster screen. Raises DataFileError,
+// naming the file, when a configuration file is missing or short, or when the criteria
+// or the sound cue table cannot be read; state is then left as it was.
+void LoadConfiguration(SharedState &state, const QString &programFolderPath,
+                       QChar separator = QChar(u'/'));
+
+inline QString pathDataFileName() { return QStringLiteral("パスデータ.txt"); }
+inline QString commonDataFileName() { return QStringLiteral("共通データ.txt"); }
+inline QString soundFolderName() { return QStringLiteral("音フォルダ"); }
+
+} // namespace tobrel

@@ -1,0 +1,85 @@
+// Tobrel: a timed drill of squares of two-digit numbers for a cram school.
+//
+// main creates the one shared state and the platform pieces (clock, random numbers,
+// sound output, message boxes, process start), registers the screens by their form
+// names and shows the start-up form, which loads the configuration and hands over to
+// the roster screen.
+#include "app/PlaceholderScreen.h"
+#include "app/SharedState.h"
+#include "app/StartupForm.h"
+#include "sound/SdlAudioDevice.h"
+#include "sound/SoundCues.h"
+#include "ui/Forms.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
+
+using namespace tobrel;
+
+namespace {
+
+[[noreturn]] void endProgram(int status)
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
+}
+
+void waitLettingEventsRun(double seconds)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < static_cast<qint64>(seconds * 1000)) {
+        letEventsRun();
+        QThread::msleep(5);
+    }
+}
+
+class EndOnSoundFailure final : public SoundFailureHandler {
+public:
+    EndOnSoundFailure(MessageBoxes &boxes, Forms &forms) : m_boxes(boxes), m_forms(forms) {}
+    void soundFailed(const QString &title, const QString &text) override
+    {
+        m_boxes.critical(nullptr, title, text);
+        m_forms.closeAll();
+        endProgram(1);
+    }
+
+private:
+    MessageBoxes &m_boxes;
+    Forms &m_forms;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setFont(screenFont(11));
+
+    static SharedState state;
+    SystemClock clock;
+    SystemRandom random;
+    SdlAudioDevice audio;
+    QtMessageBoxes messages;
+    SystemProcessStarter processes;
+    Forms forms;
+    EndOnSoundFailure soundFailure(messages, forms);
+    SoundPlayer sound(state, audio, random, soundFailure);
+    AppContext ctx{state, clock, random, audio, messages, processes, sound,
+                   waitLettingEventsRun, [](int status) { endProgram(status); }, &forms};
+
+    forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
+    forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });
+    forms.registerForm(QStringLiteral("namesel"), [&] { return new PlaceholderScreen(ctx); });
+
+    auto *startup = static_cast<StartupForm *>(forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    return app.exec();
+}

@@ -1,0 +1,135 @@
+// The one set of values every screen of the program shares. main creates exactly one
+// SharedState and hands it by reference to every screen and procedure; nothing else
+// carries state between screens. The groups follow the program's subsystems.
+#pragma once
+#include "app/Tables.h"
+#include "criteria/CriteriaTable.h"
+#include "results/ResultRecord.h"
+#include "roster/RosterTypes.h"
+#include "sound/SoundCues.h"
+#include "text/Variant.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tobrel {
+
+struct ProgramProfile {
+    QString ProgramTitle;
+    int16_t LevelCount = 0;
+    std::array<QString, kLevelSlots> LevelNames;
+    std::array<int16_t, kLevelSlots> LevelTimed{};
+    Variant FirstLevel;
+    Variant LastLevel;
+    Variant PrintButtonOn;
+    Variant AllLevelsOpen;
+    uint32_t ScreenColour = 0; // 0x00BBGGRR
+};
+
+struct Configuration {
+    QString ProgramFolder;     // the program's folder, ending in the separator
+    QString DataRoot;          // field 1 of the path data file, as written
+    QString ProgramFolderName; // last component of the program's folder
+    QString DataFolder;        // DataRoot + ProgramFolderName + separator
+    QString SoundFolder;       // DataRoot + "音フォルダ" + separator
+    int SchoolYearStartMonth = 0;
+    QString SchoolName;
+    QString SchoolCode;
+    int CommonValue3 = 0;
+    QString DataChangePassword;
+};
+
+struct CurrentStudentState {
+    int16_t CurrentStudent = 0;
+    QString CurrentStudentName;
+    QString CurrentStudentGroup;
+    double LoginTime = 0; // seconds since midnight
+    int loginDay = 0;     // day number of the login, so minutes stay right after midnight
+};
+
+struct RosterTables {
+    std::vector<RosterRecord> RosterRecords = std::vector<RosterRecord>(kMaxStudent + 1);
+    int RosterCount = 0;
+    std::vector<int16_t> RosterNumbers = std::vector<int16_t>(kMaxStudent + 1);
+    std::vector<QString> StudentNames = std::vector<QString>(kStudentSlots);
+    std::vector<int16_t> StudentBirthYears = std::vector<int16_t>(kStudentSlots);
+    std::vector<QString> StudentGradeLabels = std::vector<QString>(kStudentSlots);
+    int SchoolYear = 0;
+    QString SelectedGradeFilter;
+};
+
+struct CurrentRun {
+    int16_t CurrentLevel = 0;
+    int16_t ProblemsPerRun = 0;
+    int32_t CorrectCount = 0;
+    float RunStartTime = 0;  // time of day in seconds when the clock started
+    int32_t ElapsedSeconds = 0;
+    int32_t TimeLimit = 0;
+    double TimeBarScale = 0;
+    int16_t JudgeResult = 0; // 1 correct, 2 wrong, 0 none
+    int16_t JudgeBusy = 0;
+    int16_t RunComplete = 0;
+    int16_t TimeUp = 0;
+    int16_t RunEnding = 0;
+    int16_t PlusConfirm = 0; // 0 input, 1 waiting for the first "+", 2 for the second
+    int32_t RunTime = 0;
+};
+
+struct RunOutcome {
+    std::array<int16_t, 2> NewRecordFlags{}; // 0: personal best, 1: level best
+    int16_t ClearedBefore = 0;
+};
+
+struct ResultsInMemory {
+    std::vector<double> RecDate = std::vector<double>(kMaxRecordsInMemory + 1);
+    std::vector<double> RecClock = std::vector<double>(kMaxRecordsInMemory + 1);
+    std::vector<int16_t> RecStudent = std::vector<int16_t>(kMaxRecordsInMemory + 1);
+    std::vector<int16_t> RecLevel = std::vector<int16_t>(kMaxRecordsInMemory + 1);
+    std::vector<int32_t> RecTime = std::vector<int32_t>(kMaxRecordsInMemory + 1);
+    int RecordCount = 0;
+    LevelStudentTable<int32_t> PersonalBest;
+    std::array<int32_t, kLevelSlots> LevelBest{};
+};
+
+struct Tallies {
+    LevelStudentTable<int16_t> AllRunCount;
+    LevelStudentTable<int32_t> AllPoints;
+    LevelStudentTable<int32_t> AllTimeSum;
+    LevelStudentTable<int16_t> PassRunCount;
+    LevelStudentTable<int32_t> PassPoints;
+    LevelStudentTable<int16_t> OverRunCount;
+    LevelStudentTable<int32_t> OverPoints;
+    LevelStudentTable<float> TodayRunCount;
+    LevelStudentTable<int32_t> TodayPoints;
+    LevelStudentTable<float> TodayTimeSum;
+};
+
+struct HubState {
+    Variant FreeStatus;
+    Variant ColumnScroll;
+    Variant ResultPeriod;
+    int ResultListDays = 0;
+};
+
+struct SharedState {
+    ProgramProfile profile;
+    Configuration config;
+    CriteriaTable criteria;
+    SoundState sound;
+    CurrentStudentState student;
+    RosterTables roster;
+    CurrentRun run;
+    RunOutcome outcome;
+    ResultRecord ResultRecBuffer;
+    ResultsInMemory results;
+    Tallies tallies;
+    int TodayRunTotal = 0;
+    HubState hub;
+    // Record numbers of damaged records already reported, so each is reported once.
+    std::vector<int64_t> reportedCorruptRecords;
+};
+
+} // namespace tobrel

@@ -1,0 +1,119 @@
+#include "app/StartupForm.h"
+
+#include "app/Configuration.h"
+#include "app/EraDate.h"
+#include "app/SharedState.h"
+#include "text/DataFileError.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScreen>
+
+namespace tobrel {
+
+QPixmap splashPicture()
+{
+    QPixmap pix(640, 480);
+    QPainter p(&pix);
+    QLinearGradient g(0, 0, 0, 480);
+    g.setColorAt(0, QColor(18, 52, 110));
+    g.setColorAt(1, QColor(60, 140, 200));
+    p.fillRect(pix.rect(), g);
+    p.setRenderHint(QPainter::Antialiasing);
+    // A grid of squares: the drill's problems, n × n.
+    p.setPen(QPen(QColor(255, 255, 255, 60), 2));
+    for (int i = 0; i < 6; ++i) {
+        const int s = 24 + i * 14;
+        p.drawRect(40 + i * 90, 360 - s, s, s);
+    }
+    p.setPen(Qt::white);
+    QFont title = screenFont(54);
+    title.setBold(true);
+    p.setFont(title);
+    p.drawText(QRect(0, 70, 640, 110), Qt::AlignCenter, QStringLiteral("Tobrel"));
+    p.setFont(screenFont(22));
+    p.drawText(QRect(0, 175, 640, 50), Qt::AlignCenter, QStringLiteral("２けたの２乗　タイムトライアル"));
+    p.setFont(screenFont(18));
+    p.setPen(QColor(255, 230, 120));
+    p.drawText(QRect(0, 225, 640, 40), Qt::AlignCenter, QStringLiteral("13 × 13 = 169　　24 × 24 = 576"));
+    return pix;
+}
+
+StartupForm::StartupForm(AppContext &context) : Screen(context, QStringLiteral("Firstfrm"))
+{
+    setWindowTitle(QStringLiteral("Tobrel"));
+    setFixedSize(640, 480);
+    Picture1 = makeLabel(this, QStringLiteral("Picture1"));
+    Picture1->setGeometry(0, 0, 640, 480);
+    Image1 = makeLabel(Picture1, QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 640, 480);
+    Image1->setPixmap(splashPicture());
+    Label5 = makeLabel(Picture1, QStringLiteral("Label5"), QStringLiteral("Label5"));
+    Label5->setGeometry(0, 300, 640, 40);
+    Label5->setAlignment(Qt::AlignCenter);
+    Label5->setFont(screenFont(18));
+    Label5->setStyleSheet(QStringLiteral("color: white;"));
+    Label1 = makeLabel(Picture1, QStringLiteral("Label1"), QStringLiteral("Just a moment, please."));
+    Label1->setGeometry(0, 420, 640, 30);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setFont(screenFont(14));
+    Label1->setStyleSheet(QStringLiteral("color: white;"));
+    Timer1.setInterval(100);
+    Timer1.setSingleShot(false);
+    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+void StartupForm::Form_Load()
+{
+    show();
+    letEventsRun();
+    ctx.random.seed(ctx.clock.timeOfDay());
+    const QDate today = ctx.clock.today();
+    Label5->setText(eraDateCaption(today));
+    ctx.state.profile.ScreenColour = screenColourForMonth(today.month());
+    show();
+    letEventsRun();
+    Timer1.start();
+}
+
+void StartupForm::Timer1_Timer()
+{
+    Timer1.stop();
+    StartProgram(ctx);
+    ctx.forms->unload(objectName());
+}
+
+WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFRM"))
+{
+    setWindowTitle(QStringLiteral("Tobrel"));
+    setFixedSize(360, 90);
+    Label19 = makeLabel(this, QStringLiteral("Label19"), QStringLiteral("Just a moment, please."));
+    Label19->setGeometry(0, 0, 360, 90);
+    Label19->setAlignment(Qt::AlignCenter);
+    Label19->setFont(screenFont(16));
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    letEventsRun();
+}
+
+void StartProgram(AppContext &ctx)
+{
+    try {
+        LoadConfiguration(ctx.state, QCoreApplication::applicationDirPath());
+    } catch (const DataFileError &e) {
+        ctx.messages.critical(nullptr, QStringLiteral("Tobrel"),
+                              QStringLiteral("設定を読めないため、起動できません。\n\n") + e.message());
+        ctx.forms->closeAll();
+        ctx.exit(1);
+        return;
+    }
+    ctx.forms->show(QStringLiteral("namesel"));
+}
+
+} // namespace tobrel

@@ -1,0 +1,44 @@
+// One run as the results file stores it: 44 bytes, little-endian, no header.
+//
+//   0  8  day number of the run (days since 30 December 1899)
+//   8  8  time of day as a fraction of a day
+//  16  2  student number
+//  18  2  level (0 = an empty or deleted record)
+//  20  4  time in whole seconds (99999 = the time limit ran out)
+//  24  5  school code, CP932, padded with blanks
+//  29  5  reserved: five blanks
+//  34  5  reserved: "0" and four blanks
+//  39  5  reserved: five zero bytes
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace tobrel {
+
+constexpr int kRecordSize = 44;
+constexpr int32_t kTimedOut = 99999;
+
+struct ResultRecord {
+    double ResultRecDate = 0;
+    double ResultRecClock = 0;
+    int16_t ResultRecStudentNo = 0;
+    int16_t ResultRecLevel = 0;
+    int32_t ResultRecTime = 0;
+    QByteArray ResultRecSchool = QByteArray(5, ' ');
+    QByteArray Reserved1 = QByteArray(5, ' ');
+    QByteArray Reserved2 = QByteArray("0    ", 5);
+    QByteArray Reserved3 = QByteArray(5, '\0');
+
+    // The school field from a school code: CP932, cut to five bytes, padded with blanks.
+    void setSchool(const QString &schoolCode);
+
+    std::array<char, kRecordSize> encode() const;
+    static ResultRecord decode(const char *bytes);
+
+    bool operator==(const ResultRecord &) const = default;
+};
+
+} // namespace tobrel

@@ -1,0 +1,54 @@
+// The results file "成績累積データ.dat": 44-byte records appended by the end of every
+// run and read back by every screen that shows counts.
+//
+// Appends take an exclusive lock, write the whole record after the last whole one in
+// one write and flush it to the disk before the lock is released; readers take a
+// shared lock, so several program copies on one data folder never lose or tear a
+// record. A trailing partial record is ignored by readers and overwritten by the next
+// append.
+#pragma once
+#include "app/Platform.h"
+#include "results/ResultRecord.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace tobrel {
+
+inline QString resultsFileName() { return QStringLiteral("成績累積データ.dat"); }
+
+struct CorruptRecord {
+    int64_t recordNumber = 0; // 1-based position in the file
+    ResultRecord record;
+};
+
+class ResultsFile {
+public:
+    // wait: how the reader waits before retrying a missing or locked file.
+    explicit ResultsFile(QString path, WaitFunction wait = {});
+    const QString &path() const { return m_path; }
+
+    // Creates the file empty when it is missing. Returns an error text or "".
+    QString OpenResultsFile() const;
+    // Appends one record; returns the record number written, or 0 with error set.
+    int64_t append(const ResultRecord &record, QString *error) const;
+
+    // Reads records first..last (1-based, clipped to the whole records of the file)
+    // under a shared lock. Returns false with a message that names the file when the
+    // file cannot be read after the retries (a missing file four times running).
+    struct Range {
+        int64_t recordCount = 0; // whole records in the file
+        int64_t first = 1;       // record number of bytes[0]
+        QByteArray bytes;        // whole records only
+    };
+    bool readTail(int64_t maxRecords, Range *out, QString *error) const;
+    bool readAll(Range *out, QString *error) const { return readTail(INT64_MAX, out, error); }
+
+private:
+    QString m_path;
+    WaitFunction m_wait;
+};
+
+} // namespace tobrel

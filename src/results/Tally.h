@@ -1,0 +1,51 @@
+// Reading the results file into memory and computing every student's counts, points
+// and best times from it. Nothing is kept on disk but the runs themselves: every
+// screen that shows counts calls TallyResults and gets them fresh.
+#pragma once
+#include "app/Platform.h"
+#include "results/ResultsFile.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace tobrel {
+
+struct SharedState;
+
+struct ReadReport {
+    QString fatalError;                  // the program cannot go on (file unreadable)
+    std::vector<CorruptRecord> corrupt;  // damaged records skipped in this read
+    bool ok() const { return fatalError.isEmpty(); }
+};
+
+// Path of the results file in the data folder.
+QString resultsFilePath(const SharedState &state);
+
+// Appends the run of CurrentStudent at CurrentLevel with time RunTime, dated now,
+// through the record buffer. Returns an error text or "".
+QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file);
+
+// Loads the valid records among the last 20000 of the file, and the best times.
+ReadReport ReadResults(SharedState &state, const ResultsFile &file);
+
+// Rebuilds the ten tally tables from the results file.
+ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFile &file);
+
+// The message for damaged records not reported before (empty when there are none);
+// marks them as reported.
+QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report);
+
+// The first three characters of the time in decimal, as a number (999 for 99999).
+int32_t shortTime(int32_t t);
+// Base points of a run of time t against target T; tFormula is the time put into the
+// formula (the short time when tallying, t itself on the end screen).
+int32_t basePoints(int32_t t, int32_t tFormula, int32_t T);
+// Base points times the rate, whole part kept.
+int32_t ratedPoints(int32_t base, float rate);
+
+bool LevelCleared(const SharedState &state, int level, int student);
+bool ClearedBeforeTest(const SharedState &state, int level, int student);
+bool LevelBarred(const SharedState &state, int level, int student);
+
+} // namespace tobrel

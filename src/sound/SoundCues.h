@@ -1,0 +1,80 @@
+// Sound cues: which WAV files of the sound folder sound for which kind of event. The
+// cue table "新音ファイル.txt" lists up to twenty files per kind; one of them is picked
+// at random each time. Three sounds are fixed file names.
+#pragma once
+#include "app/Platform.h"
+#include "sound/AudioDevice.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace tobrel {
+
+struct SharedState;
+
+constexpr int kCueKinds = 10;
+constexpr int kCueEntries = 22; // 0 = name, 1..20 = files, 21 = count as text
+
+enum CueKind : int {
+    CueCorrect1 = 1,
+    CueCorrect2 = 2,
+    CueWrong1 = 3,
+    CueWrong2 = 4,
+    CueBest1 = 5,
+    CueBest2 = 6,
+    CuePersonalBest1 = 7,
+    CuePersonalBest2 = 8,
+    CuePersonalBest3 = 9,
+    CueFail1 = 10,
+};
+
+struct SoundState {
+    std::array<std::array<QString, kCueEntries>, kCueKinds + 1> SoundCues;
+    QString SoundCommand; // the last play command
+    QString SoundReply;
+    QString SoundResult;  // the last result code, decimal
+    int16_t SoundErrorCount = 0;
+    QString SoundErrorText; // error text of the last failed play
+};
+
+QString cueKindName(int kind);
+inline QString soundCueFileName() { return QStringLiteral("新音ファイル.txt"); }
+
+// Sets the names and reads the cue table file; a missing file raises DataFileError.
+void LoadSoundCues(const QString &path, SoundState &sound);
+
+// What the program does when the answer sounds keep failing: show the message, close
+// every form and end the program. Screens provide it; tests record it.
+class SoundFailureHandler {
+public:
+    virtual ~SoundFailureHandler() = default;
+    virtual void soundFailed(const QString &title, const QString &text) = 0;
+};
+
+class SoundPlayer {
+public:
+    SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &random,
+                SoundFailureHandler &failure);
+
+    void PlayFile(const QString &name);
+    void PlayCue(int kind);
+    void PlayCorrectCue();
+    void PlayWrongCue();
+    void PlayPersonalBestCue() { PlayCue(CuePersonalBest2); }
+    void PlayPassTimeCue() { PlayCue(CueFail1); }
+    void PlayLevelBest() { PlayFile(QStringLiteral("最高1")); }
+    void PlayLastLevelCleared() { PlayFile(QStringLiteral("合格")); }
+    void PlayWarning() { PlayFile(QStringLiteral("警告1")); }
+
+private:
+    void checkError();
+
+    SharedState &m_state;
+    AudioDevice &m_device;
+    RandomSource &m_random;
+    SoundFailureHandler &m_failure;
+};
+
+} // namespace tobrel

@@ -1,0 +1,19 @@
+#include "text/FixedWidth.h"
+
+namespace tobrel {
+
+QString alignRight(const QString &text, int n)
+{
+    if (text.size() >= n)
+        return rightChars(text, n);
+    return QString(n - text.size(), u' ') + text;
+}
+
+QString alignLeftFull(const QString &text, int n)
+{
+    if (text.size() >= n)
+        return leftChars(text, n);
+    return text + QString(n - text.size(), QChar(0x3000));
+}
+
+} // namespace tobrel

@@ -1,0 +1,52 @@
+// The forms registry: one place that loads, shows and unloads the program's screens by
+// their form names (Firstfrm, BASEFRM, namesel, seisekitime1, MainFrm, FrmSyuuryou,
+// frmver). One screen is in front at a time; a screen hands over by showing the next
+// and unloading itself.
+#pragma once
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace tobrel {
+
+struct AppContext;
+
+// Base of every screen: a top-level widget with the form's name and its activation.
+class Screen : public QWidget {
+public:
+    Screen(AppContext &ctx, const QString &formName);
+    // Runs each time the screen is shown by the registry.
+    virtual void Form_Activate() {}
+
+protected:
+    AppContext &ctx;
+};
+
+class Forms {
+public:
+    using Factory = std::function<Screen *()>;
+    void registerForm(const QString &name, Factory factory);
+
+    // The loaded screen, or nullptr.
+    Screen *loaded(const QString &name) const;
+    template <class T>
+    T *loadedAs(const QString &name) const { return dynamic_cast<T *>(loaded(name)); }
+    // Loads the screen when it is not loaded yet.
+    Screen *load(const QString &name);
+    // Loads, shows and raises the screen, then runs its activation once the caller's
+    // handler has finished.
+    Screen *show(const QString &name);
+    void unload(const QString &name);
+    // Unloads every loaded screen, the most recently loaded first.
+    void closeAll();
+
+private:
+    std::map<QString, Factory> m_factories;
+    std::vector<std::pair<QString, QPointer<Screen>>> m_loaded;
+};
+
+} // namespace tobrel

@@ -1,0 +1,66 @@
+// Fixtures shared by the tests: a settable clock, a scripted random generator and
+// temporary folders with CP932 files.
+#pragma once
+#include "app/Platform.h"
+#include "text/Cp932.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <deque>
+
+namespace tobrel::test {
+
+class FakeClock final : public Clock {
+public:
+    QDate date = QDate(2024, 2, 7);
+    double seconds = 10 * 3600;
+    int64_t ticks = 0;
+    QDate today() const override { return date; }
+    double timeOfDay() const override { return seconds; }
+    int64_t tickMs() const override { return ticks; }
+    // Moves the clock on, across midnight when needed.
+    void advance(double s)
+    {
+        seconds += s;
+        while (seconds >= 86400) {
+            seconds -= 86400;
+            date = date.addDays(1);
+        }
+    }
+};
+
+// Returns the scripted numbers in order, then repeats the last one.
+class ScriptedRandom final : public RandomSource {
+public:
+    std::deque<double> values;
+    double last = 0.0;
+    double seededWith = -1;
+    void seed(double s) override { seededWith = s; }
+    double next() override
+    {
+        if (!values.empty()) {
+            last = values.front();
+            values.pop_front();
+        }
+        return last;
+    }
+};
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline bool writeCp932(const QString &path, const QString &text)
+{
+    return writeFile(path, toCp932(text));
+}
+
+} // namespace tobrel::test

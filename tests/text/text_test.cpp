@@ -1,0 +1,162 @@
+#include "text/Cp932.h"
+#include "text/DataFileError.h"
+#include "text/DayNumber.h"
+#include "text/FieldReader.h"
+#include "text/FixedWidth.h"
+#include "text/LineWriter.h"
+#include "text/Numbers.h"
+#include "text/SortByKey.h"
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+
+namespace {
+
+QStringList readAll(const QString &text)
+{
+    FieldReader r(text, QStringLiteral("t.txt"));
+    QStringList out;
+    while (!r.atEnd())
+        out << r.readText();
+    return out;
+}
+
+} // namespace
+
+TEST(FieldReader, SplitsFieldsLikeTheSuiteWritesThem)
+{
+    struct Case {
+        const char16_t *input;
+        QStringList fields;
+    };
+    const Case cases[] = {
+        {u"a,b,c\r\n", {"a", "b", "c"}},
+        {u"  lead,trail  ,\tx\r\n", {"lead", "trail", "x"}},
+        {u"\"a,b\",c\r\n", {"a,b", "c"}},
+        {u"\"quoted\" rest skipped,next\r\n", {"quoted", "next"}},
+        {u"1,2\r\n3,4\r\n", {"1", "2", "3", "4"}},
+        {u"目標Time,禁期間,,,\r\n", {QStringLiteral("目標Time"), QStringLiteral("禁期間"), "", "", ""}},
+        {u"a\nb\rc", {"a", "b", "c"}},
+        {u"x,y\r\n\r\n\x1a", {"x", "y"}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(readAll(QString::fromUtf16(c.input)), c.fields) << QString::fromUtf16(c.input).toStdString();
+}
+
+TEST(FieldReader, NumbersAndVariants)
+{
+    FieldReader r(QStringLiteral("12, 1.5 ,,abc,\"7\",-3,12abc\r\n"), QStringLiteral("t.txt"));
+    EXPECT_EQ(r.readNumber(), 12);
+    EXPECT_EQ(r.readNumber(), 1.5);
+    EXPECT_EQ(r.readNumber(), 0);  // empty
+    EXPECT_EQ(r.readNumber(), 0);  // not a number
+    const Variant quoted = r.readVariant();
+    EXPECT_TRUE(quoted.isText());  // quoted numeric text stays text
+    const Variant neg = r.readVariant();
+    EXPECT_TRUE(neg.isNumber());
+    EXPECT_EQ(neg.toNumber(), -3);
+    EXPECT_TRUE(r.readVariant().isText());
+    FieldReader empty(QStringLiteral(",x"), QStringLiteral("t.txt"));
+    EXPECT_TRUE(empty.readVariant().isEmpty());
+}
+
+TEST(FieldReader, ReadingPastTheEndNamesFileAndLine)
+{
+    FieldReader r(QStringLiteral("a\r\nb\r\n"), QStringLiteral("short.txt"));
+    r.readText();
+    r.readText();
+    EXPECT_TRUE(r.atEnd());
+    try {
+        r.readText();
+        FAIL() << "no error";
+    } catch (const DataFileError &e) {
+        EXPECT_EQ(e.file(), QStringLiteral("short.txt"));
+        EXPECT_EQ(e.line(), 3);
+        EXPECT_TRUE(e.message().contains(QStringLiteral("short.txt")));
+    }
+}
+
+TEST(Cp932, RoundTripsTheNecAndIbmExtensions)
+{
+    const QString text = QStringLiteral("①Ⅰ髙﨑～德　ｱｲｳ名簿ﾌﾟﾛｸﾞﾗﾑ");
+    const QByteArray bytes = toCp932(text);
+    EXPECT_EQ(fromCp932(bytes), text);
+    // A few byte values fixed by the code page.
+    EXPECT_EQ(toCp932(QStringLiteral("①")), QByteArray("\x87\x40"));
+    EXPECT_EQ(toCp932(QStringLiteral("～")), QByteArray("\x81\x60"));
+    EXPECT_EQ(toCp932(QStringLiteral("髙")), QByteArray("\xFB\xFC"));
+}
+
+TEST(Cp932, BadInputNeverCrashes)
+{
+    // A lead byte without its trail byte, and bytes that map to nothing.
+    const QString s = fromCp932(QByteArray("ab\x81", 3));
+    EXPECT_TRUE(s.startsWith(QStringLiteral("ab")));
+    EXPECT_FALSE(fromCp932(QByteArray("\xA0\xFD\xFE\xFF", 4)).isNull());
+    // Characters outside the code page become "?".
+    EXPECT_EQ(toCp932(QStringLiteral("a😀b")), QByteArray("a?b"));
+    EXPECT_EQ(toCp932(QStringLiteral("한")), QByteArray("?"));
+}
+
+TEST(LineWriter, JoinsWithCommasAndEndsWithCrLf)
+{
+    LineWriter w;
+    w.addLine({QStringLiteral("45"), QStringLiteral("髙"), QString()});
+    w.addLine({QStringLiteral("x")});
+    EXPECT_EQ(w.bytes(), QByteArray("45,\xFB\xFC,\r\nx\r\n"));
+}
+
+TEST(FixedWidth, AlignsAndCuts)
+{
+    EXPECT_EQ(alignRight(QStringLiteral("45"), 5), QStringLiteral("   45"));
+    EXPECT_EQ(alignRight(QStringLiteral("123456"), 5), QStringLiteral("23456"));
+    EXPECT_EQ(alignLeftFull(QStringLiteral("山田"), 5), QStringLiteral("山田　　　"));
+    EXPECT_EQ(alignLeftFull(QStringLiteral("佐々木小次郎"), 5), QStringLiteral("佐々木小次"));
+}
+
+TEST(Numbers, StrPutsABlankBeforeNonNegativeNumbers)
+{
+    EXPECT_EQ(Str(12), QStringLiteral(" 12"));
+    EXPECT_EQ(Str(0), QStringLiteral(" 0"));
+    EXPECT_EQ(Str(-3), QStringLiteral("-3"));
+    EXPECT_EQ(CStr(12), QStringLiteral("12"));
+    EXPECT_EQ(CStr(1.5f), QStringLiteral("1.5"));
+    EXPECT_EQ(CStr(1.1f), QStringLiteral("1.1"));
+    EXPECT_EQ(leadingNumber(QStringLiteral("12*")), 12);
+    EXPECT_EQ(leadingNumber(QStringLiteral("*12")), 0);
+    EXPECT_EQ(leadingNumber(QString()), 0);
+    EXPECT_EQ(roundHalfEven(2.5), 2);
+    EXPECT_EQ(roundHalfEven(3.5), 4);
+}
+
+TEST(SortByKey, EqualKeysComeOutWithTheRightHalfFirst)
+{
+    // Entries 1..4 with equal keys: one pass reverses them, a second restores them.
+    std::vector<int32_t> keys{0, 5, 5, 5, 5};
+    std::vector<int32_t> values{0, 1, 2, 3, 4};
+    SortByKey(4, keys, values);
+    EXPECT_EQ(values, (std::vector<int32_t>{0, 4, 3, 2, 1}));
+    SortByKey(4, keys, values);
+    EXPECT_EQ(values, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+
+    std::vector<int32_t> k2{99, 50, 40, 45, 45, 99999, 10};
+    std::vector<int32_t> v2{-1, 1, 2, 3, 4, 5, 6};
+    SortByKey(6, k2, v2);
+    EXPECT_EQ(k2, (std::vector<int32_t>{99, 10, 40, 45, 45, 50, 99999}));
+    EXPECT_EQ(v2, (std::vector<int32_t>{-1, 6, 2, 4, 3, 1, 5}));
+    EXPECT_EQ(k2[0], 99); // entry 0 untouched
+
+    std::vector<int32_t> one{0, 7}, oneV{0, 1};
+    SortByKey(1, one, oneV);
+    EXPECT_EQ(oneV[1], 1);
+}
+
+TEST(DayNumber, CountsFromThirtiethDecember1899)
+{
+    EXPECT_EQ(dayNumber(QDate(1899, 12, 30)), 0);
+    EXPECT_EQ(dayNumber(QDate(1900, 1, 1)), 2);
+    EXPECT_EQ(dayNumber(QDate(2004, 2, 7)), 38024);
+    EXPECT_EQ(dateFromDayNumber(38024), QDate(2004, 2, 7));
+    EXPECT_EQ(timeFromFraction(dayFraction(19 * 3600 + 5 * 60 + 3)), QTime(19, 5, 3));
+}
