@@ -12,6 +12,8 @@
 #include <QString>
 
 #include <array>
+#include <cstring>
+#include <type_traits>
 #include <cstdint>
 #include <vector>
 
@@ -94,17 +96,51 @@ struct ResultsInMemory {
     std::array<int32_t, kLevelSlots> LevelBest{};
 };
 
+// The ten tally tables, each [level 0..35][student 0..5000]. They are kept as one
+// cell per level and student, so that adding up a run touches one place in memory;
+// each table is read and written through its own accessor, t.AllRunCount(L, s).
+struct TallyCell {
+    int32_t AllPoints;
+    int32_t AllTimeSum;
+    int32_t PassPoints;
+    int32_t OverPoints;
+    int32_t TodayPoints;
+    float TodayRunCount;
+    float TodayTimeSum;
+    int16_t AllRunCount;
+    int16_t PassRunCount;
+    int16_t OverRunCount;
+};
+
 struct Tallies {
-    LevelStudentTable<int16_t> AllRunCount;
-    LevelStudentTable<int32_t> AllPoints;
-    LevelStudentTable<int32_t> AllTimeSum;
-    LevelStudentTable<int16_t> PassRunCount;
-    LevelStudentTable<int32_t> PassPoints;
-    LevelStudentTable<int16_t> OverRunCount;
-    LevelStudentTable<int32_t> OverPoints;
-    LevelStudentTable<float> TodayRunCount;
-    LevelStudentTable<int32_t> TodayPoints;
-    LevelStudentTable<float> TodayTimeSum;
+    LevelStudentTable<TallyCell> cells;
+
+    int16_t &AllRunCount(int L, int s) { return cells(L, s).AllRunCount; }
+    int32_t &AllPoints(int L, int s) { return cells(L, s).AllPoints; }
+    int32_t &AllTimeSum(int L, int s) { return cells(L, s).AllTimeSum; }
+    int16_t &PassRunCount(int L, int s) { return cells(L, s).PassRunCount; }
+    int32_t &PassPoints(int L, int s) { return cells(L, s).PassPoints; }
+    int16_t &OverRunCount(int L, int s) { return cells(L, s).OverRunCount; }
+    int32_t &OverPoints(int L, int s) { return cells(L, s).OverPoints; }
+    float &TodayRunCount(int L, int s) { return cells(L, s).TodayRunCount; }
+    int32_t &TodayPoints(int L, int s) { return cells(L, s).TodayPoints; }
+    float &TodayTimeSum(int L, int s) { return cells(L, s).TodayTimeSum; }
+    int16_t AllRunCount(int L, int s) const { return cells(L, s).AllRunCount; }
+    int32_t AllPoints(int L, int s) const { return cells(L, s).AllPoints; }
+    int32_t AllTimeSum(int L, int s) const { return cells(L, s).AllTimeSum; }
+    int16_t PassRunCount(int L, int s) const { return cells(L, s).PassRunCount; }
+    int32_t PassPoints(int L, int s) const { return cells(L, s).PassPoints; }
+    int16_t OverRunCount(int L, int s) const { return cells(L, s).OverRunCount; }
+    int32_t OverPoints(int L, int s) const { return cells(L, s).OverPoints; }
+    float TodayRunCount(int L, int s) const { return cells(L, s).TodayRunCount; }
+    int32_t TodayPoints(int L, int s) const { return cells(L, s).TodayPoints; }
+    float TodayTimeSum(int L, int s) const { return cells(L, s).TodayTimeSum; }
+    // Sets all ten tables to 0.
+    void clear()
+    {
+        static_assert(std::is_trivially_copyable_v<TallyCell>);
+        std::memset(static_cast<void *>(cells.data()), 0, cells.size() * sizeof(TallyCell));
+    }
 };
 
 struct HubState {

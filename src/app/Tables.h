@@ -31,6 +31,8 @@ public:
         return m_cells[static_cast<std::size_t>(level) * kStudentSlots + static_cast<std::size_t>(student)];
     }
     void fill(const T &value) { std::fill(m_cells.begin(), m_cells.end(), value); }
+    T *data() { return m_cells.data(); }
+    std::size_t size() const { return m_cells.size(); }
     T *row(int level) { return m_cells.data() + static_cast<std::size_t>(level) * kStudentSlots; }
 
 private:

@@ -62,6 +62,12 @@ std::array<char, kRecordSize> ResultRecord::encode() const
     return b;
 }
 
+ResultRecord::Numbers ResultRecord::decodeNumbersPortable(const char *b)
+{
+    return {getLE<double>(b + 0), getLE<double>(b + 8), getLE<int16_t>(b + 16),
+            getLE<int16_t>(b + 18), getLE<int32_t>(b + 20)};
+}
+
 ResultRecord ResultRecord::decode(const char *b)
 {
     ResultRecord r;

@@ -14,6 +14,8 @@
 #include <QString>
 
 #include <array>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 
 namespace tobrel {
@@ -37,6 +39,30 @@ struct ResultRecord {
 
     std::array<char, kRecordSize> encode() const;
     static ResultRecord decode(const char *bytes);
+
+    // Only the five numeric fields, for readers that go through many records.
+    struct Numbers {
+        double date;
+        double clock;
+        int16_t student;
+        int16_t level;
+        int32_t time;
+    };
+    static Numbers decodeNumbers(const char *bytes)
+    {
+        Numbers n;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&n.date, bytes, 8);
+            std::memcpy(&n.clock, bytes + 8, 8);
+            std::memcpy(&n.student, bytes + 16, 2);
+            std::memcpy(&n.level, bytes + 18, 2);
+            std::memcpy(&n.time, bytes + 20, 4);
+        } else {
+            n = decodeNumbersPortable(bytes);
+        }
+        return n;
+    }
+    static Numbers decodeNumbersPortable(const char *bytes);
 
     bool operator==(const ResultRecord &) const = default;
 };

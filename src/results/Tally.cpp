@@ -52,27 +52,28 @@ ReadReport ReadResults(SharedState &state, const ResultsFile &file)
     const int64_t count = range.bytes.size() / kRecordSize;
     int i = 0;
     for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
-        const ResultRecord r = ResultRecord::decode(p);
-        const int level = r.ResultRecLevel;
-        const int student = r.ResultRecStudentNo;
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
+        const int level = r.level;
+        const int student = r.student;
         if (!validLevelIndex(level) || !validStudentIndex(student)) {
-            report.corrupt.push_back({range.first + k, r});
+            report.corrupt.push_back({range.first + k, ResultRecord::decode(p)});
             continue;
         }
         ++i;
-        mem.RecDate[i] = r.ResultRecDate;
-        mem.RecClock[i] = r.ResultRecClock;
-        mem.RecStudent[i] = r.ResultRecStudentNo;
-        mem.RecLevel[i] = r.ResultRecLevel;
-        mem.RecTime[i] = r.ResultRecTime;
+        mem.RecDate[i] = r.date;
+        mem.RecClock[i] = r.clock;
+        mem.RecStudent[i] = r.student;
+        mem.RecLevel[i] = r.level;
+        mem.RecTime[i] = r.time;
         int32_t &best = mem.PersonalBest(level, student);
-        if (r.ResultRecTime < best)
-            best = r.ResultRecTime;
-        if (r.ResultRecDate < 0 || student == 0 || level < 1)
+        if (r.time < best)
+            best = r.time;
+        if (r.date < 0 || student == 0 || level < 1)
             --i;
-        if (k == count - 1)
-            state.ResultRecBuffer = r;
     }
+    // The record buffer holds the last record read, as after a read through it.
+    if (count > 0)
+        state.ResultRecBuffer = ResultRecord::decode(range.bytes.constData() + (count - 1) * kRecordSize);
     mem.RecordCount = i;
 
     for (int L = 1; L <= kMaxLevel; ++L) {
@@ -85,47 +86,15 @@ ReadReport ReadResults(SharedState &state, const ResultsFile &file)
     return report;
 }
 
-int32_t shortTime(int32_t t)
+int32_t shortTimeOfNegative(int32_t t)
 {
-    if (t >= 0 && t < 1000)
-        return t;
     return static_cast<int32_t>(leadingNumber(QString::number(t).left(3)));
-}
-
-int32_t basePoints(int32_t t, int32_t tFormula, int32_t T)
-{
-    if (t > 99997 || T <= 0)
-        return 0;
-    if (t <= T) {
-        const double f = static_cast<double>(T - tFormula) / T;
-        return static_cast<int32_t>(std::floor(50.0 * f * f * f + 5.0));
-    }
-    if (t < 2 * static_cast<int64_t>(T))
-        return 4;
-    if (t < 10 * static_cast<int64_t>(T))
-        return 1;
-    return 0;
-}
-
-int32_t ratedPoints(int32_t base, float rate)
-{
-    const float product = rate * static_cast<float>(base);
-    return static_cast<int32_t>(std::floor(product));
 }
 
 ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFile &file)
 {
     Tallies &t = state.tallies;
-    t.AllRunCount.fill(0);
-    t.AllPoints.fill(0);
-    t.AllTimeSum.fill(0);
-    t.PassRunCount.fill(0);
-    t.PassPoints.fill(0);
-    t.OverRunCount.fill(0);
-    t.OverPoints.fill(0);
-    t.TodayRunCount.fill(0);
-    t.TodayPoints.fill(0);
-    t.TodayTimeSum.fill(0);
+    t.clear();
 
     ReadReport report = ReadResults(state, file);
     if (!report.ok())
@@ -151,25 +120,22 @@ ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFil
         const int32_t st = shortTime(time);
         const int32_t points = ratedPoints(basePoints(time, st, c.CritTargetTime[L]),
                                            c.CritPointRate[L]);
-        if (completed)
-            ++t.AllRunCount(L, s);
+        TallyCell &cell = t.cells(L, s);
+        cell.AllRunCount += completed;
         if (date > passFrom[L]) {
-            if (completed)
-                ++t.PassRunCount(L, s);
-            t.PassPoints(L, s) += points;
+            cell.PassRunCount += completed;
+            cell.PassPoints += points;
         }
         if (date > overFrom[L]) {
-            if (completed)
-                ++t.OverRunCount(L, s);
-            t.OverPoints(L, s) += points;
+            cell.OverRunCount += completed;
+            cell.OverPoints += points;
         }
-        t.AllPoints(L, s) += points;
-        t.AllTimeSum(L, s) += st;
+        cell.AllPoints += points;
+        cell.AllTimeSum += st;
         if (date == today) {
-            if (completed)
-                t.TodayRunCount(L, s) += 1;
-            t.TodayTimeSum(L, s) += static_cast<float>(st);
-            t.TodayPoints(L, s) += points;
+            cell.TodayRunCount += completed ? 1.0f : 0.0f;
+            cell.TodayTimeSum += static_cast<float>(st);
+            cell.TodayPoints += points;
         }
     }
     return report;

@@ -7,6 +7,9 @@
 
 #include <QString>
 
+#include <cmath>
+#include <cstdint>
+
 #include <vector>
 
 namespace tobrel {
@@ -37,12 +40,40 @@ ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFil
 QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report);
 
 // The first three characters of the time in decimal, as a number (999 for 99999).
-int32_t shortTime(int32_t t);
+int32_t shortTimeOfNegative(int32_t t);
+inline int32_t shortTime(int32_t t)
+{
+    if (t < 0)
+        return shortTimeOfNegative(t);
+    while (t >= 1000)
+        t /= 10;
+    return t;
+}
+
 // Base points of a run of time t against target T; tFormula is the time put into the
-// formula (the short time when tallying, t itself on the end screen).
-int32_t basePoints(int32_t t, int32_t tFormula, int32_t T);
-// Base points times the rate, whole part kept.
-int32_t ratedPoints(int32_t base, float rate);
+// formula (the short time when tallying, t itself on the end screen). A target of 0
+// gives 0 points.
+inline int32_t basePoints(int32_t t, int32_t tFormula, int32_t T)
+{
+    if (t > 99997 || T <= 0)
+        return 0;
+    if (t <= T) {
+        const double f = static_cast<double>(T - tFormula) / T;
+        return static_cast<int32_t>(std::floor(50.0 * f * f * f + 5.0));
+    }
+    if (t < 2 * static_cast<int64_t>(T))
+        return 4;
+    if (t < 10 * static_cast<int64_t>(T))
+        return 1;
+    return 0;
+}
+
+// Base points times the rate (single precision, as the rate is stored), whole part kept.
+inline int32_t ratedPoints(int32_t base, float rate)
+{
+    const float product = rate * static_cast<float>(base);
+    return static_cast<int32_t>(std::floor(product));
+}
 
 bool LevelCleared(const SharedState &state, int level, int student);
 bool ClearedBeforeTest(const SharedState &state, int level, int student);
