@@ -73,7 +73,8 @@ int main(int argc, char *argv[])
     EndOnSoundFailure soundFailure(messages, forms);
     SoundPlayer sound(state, audio, random, soundFailure);
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
-                   waitLettingEventsRun, [](int status) { endProgram(status); }, &forms};
+                   waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
+                   QCoreApplication::applicationDirPath()};
 
     forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });

@@ -105,7 +105,7 @@ WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFR
 void StartProgram(AppContext &ctx)
 {
     try {
-        LoadConfiguration(ctx.state, QCoreApplication::applicationDirPath());
+        LoadConfiguration(ctx.state, ctx.programFolderPath);
     } catch (const DataFileError &e) {
         ctx.messages.critical(nullptr, QStringLiteral("Tobrel"),
                               QStringLiteral("設定を読めないため、起動できません。\n\n") + e.message());

@@ -33,6 +33,7 @@ struct AppContext {
     WaitFunction wait;               // waits while events run (retries of shared files)
     std::function<void(int)> exit;   // ends the program with a status
     Forms *forms = nullptr;
+    QString programFolderPath;       // the folder holding the program
 };
 
 // 0x00BBGGRR as a colour.

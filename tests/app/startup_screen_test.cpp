@@ -1,1 +1,45 @@
+#include "app/StartupForm.h"
+#include "support/ScreenFixture.h"
 
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+TEST(StartupScreen, SplashShowsTheEraDateThenTheNextScreen)
+{
+    ScreenFixture f;
+    f.writeSuite();
+    f.clock.date = QDate(2024, 2, 7);
+    f.clock.seconds = 3600;
+    auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    EXPECT_EQ(startup->Label5->text(), QStringLiteral("令和6年 2月 07日（水）"));
+    EXPECT_EQ(startup->Label1->text(), QStringLiteral("Just a moment, please."));
+    EXPECT_EQ(f.state.profile.ScreenColour, 0x000080FFu);
+    EXPECT_EQ(f.random.seededWith, 3600);
+    EXPECT_TRUE(startup->Timer1.isActive());
+    EXPECT_EQ(startup->Timer1.interval(), 100);
+    f.settle(250);
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("Firstfrm")), nullptr);
+    Screen *next = f.forms.loaded(QStringLiteral("namesel"));
+    ASSERT_NE(next, nullptr);
+    EXPECT_TRUE(next->isVisible());
+    EXPECT_EQ(f.state.config.SchoolName, QStringLiteral("みなと塾"));
+    EXPECT_TRUE(f.exits.empty());
+}
+
+TEST(StartupScreen, MissingConfigurationNamesTheFileAndEnds)
+{
+    ScreenFixture f;
+    f.ctx.programFolderPath = f.dir.path() + QStringLiteral("/suite/squares");
+    QDir().mkpath(f.ctx.programFolderPath);
+    auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    f.settle(250);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("パスデータ.txt")));
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("ありません")));
+    EXPECT_EQ(f.exits, std::vector<int>{1});
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr);
+}

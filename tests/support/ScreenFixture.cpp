@@ -1,0 +1,37 @@
+#include "support/ScreenFixture.h"
+
+#include "app/PlaceholderScreen.h"
+#include "app/StartupForm.h"
+
+namespace tobrel::test {
+
+ScreenFixture::ScreenFixture()
+{
+    clock.date = QDate(2024, 2, 7);
+    forms.registerForm(QStringLiteral("Firstfrm"), [this] { return new StartupForm(ctx); });
+    forms.registerForm(QStringLiteral("BASEFRM"), [this] { return new WaitForm(ctx); });
+    forms.registerForm(QStringLiteral("namesel"), [this] { return new PlaceholderScreen(ctx); });
+}
+
+void ScreenFixture::writeSuite()
+{
+    const QString root = dir.path();
+    ctx.programFolderPath = root + QStringLiteral("/suite/squares");
+    QDir().mkpath(ctx.programFolderPath);
+    const QString data = root + QStringLiteral("/data/");
+    writeCp932(root + QStringLiteral("/suite/パスデータ.txt"),
+               data + QStringLiteral("\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"));
+    writeCp932(data + QStringLiteral("共通データ.txt"),
+               QStringLiteral("4\r\n01234みなと塾\r\n1\r\n0\r\n0\r\nsensei\r\n0\r\n0\r\n0\r\n0\r\n"));
+    QString criteria = QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
+    for (int L = 1; L <= 6; ++L)
+        criteria += QStringLiteral("%1,%2,30,3,1.5,10,0,7,1,,,\r\n").arg(20 + 5 * L).arg(40 + 10 * L);
+    writeCp932(data + QStringLiteral("squares/タイム回数データ.txt"), criteria);
+    writeCp932(data + QStringLiteral("音フォルダ/新音ファイル.txt"),
+               QStringLiteral("正解音2,ok1,*\r\n間違い音2,ng1,*\r\n自己最高音2,pb1,*\r\n不合格音1,pass1,*\r\n"));
+    writeCp932(data + QStringLiteral("新名簿.txt"),
+               QStringLiteral("1,2015,0,0,佐藤　翔太,0,-,-\r\n2,2014,0,0,髙橋　健一,0,-,-\r\n"
+                              "3,1990,0,0,佐藤先生,0,-,-\r\n"));
+}
+
+} // namespace tobrel::test

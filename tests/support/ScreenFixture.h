@@ -1,0 +1,73 @@
+// A whole program in a test: the shared state, fake platform pieces and the forms
+// registry with every screen registered, on the offscreen platform.
+#pragma once
+#include "app/SharedState.h"
+#include "sound/SoundCues.h"
+#include "support/TestSupport.h"
+#include "ui/Forms.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+namespace tobrel::test {
+
+struct RecordingProcesses final : ProcessStarter {
+    bool startDetached(const QString &program, const QStringList &arguments) override
+    {
+        started << program + u' ' + arguments.join(u' ');
+        return canStart;
+    }
+    QStringList started;
+    bool canStart = true;
+};
+
+struct RecordingSoundFailure final : SoundFailureHandler {
+    void soundFailed(const QString &title, const QString &text) override
+    {
+        failures << title + u'|' + text;
+    }
+    QStringList failures;
+};
+
+struct ScreenFixture {
+    QTemporaryDir dir;
+    SharedState state;
+    FakeClock clock;
+    ScriptedRandom random;
+    RecordingAudioDevice audio;
+    RecordingMessageBoxes messages;
+    RecordingProcesses processes;
+    RecordingSoundFailure soundFailure;
+    SoundPlayer sound{state, audio, random, soundFailure};
+    Forms forms;
+    std::vector<int> exits;
+    std::vector<double> waits;
+    AppContext ctx{state, clock, random, audio, messages, processes, sound,
+                   [this](double s) { waits.push_back(s); },
+                   [this](int status) { exits.push_back(status); }, &forms,
+                   QString()};
+
+    ScreenFixture();
+    ~ScreenFixture() { forms.closeAll(); letEventsRun(); }
+
+    // Writes a small suite (path data, common data, roster, criteria, cue table) and
+    // points the program folder at it.
+    void writeSuite();
+    // Lets queued activations and timers run.
+    void settle(int ms = 0)
+    {
+        QTest::qWait(ms);
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    template <class T>
+    T *child(QWidget *parent, const QString &name) const
+    {
+        return parent->findChild<T *>(name);
+    }
+};
+
+} // namespace tobrel::test
