@@ -34,11 +34,13 @@ public:
     }
 };
 
-// Returns the scripted numbers in order, then repeats the last one.
+// Returns the scripted numbers in order; once they are used up it walks on from the
+// last one in steps of `step` (0 repeats the last number for ever).
 class ScriptedRandom final : public RandomSource {
 public:
     std::deque<double> values;
     double last = 0.0;
+    double step = 0.0;
     double seededWith = -1;
     void seed(double s) override { seededWith = s; }
     double next() override
@@ -46,6 +48,9 @@ public:
         if (!values.empty()) {
             last = values.front();
             values.pop_front();
+        } else if (step != 0.0) {
+            last += step;
+            last -= static_cast<int>(last);
         }
         return last;
     }

@@ -1,0 +1,51 @@
+// The end of a run apart from its screens: recording the run, and what the end screen
+// shows, plays and offers.
+#pragma once
+#include "app/Platform.h"
+#include "results/Tally.h"
+
+#include <QString>
+
+namespace tobrel {
+
+struct SharedState;
+
+// First step of the end of run: false when the end of run has already begun (it runs
+// once per run, even when the last answer and the time-out meet); otherwise marks it
+// begun and sets RunTime (99999 for a timed-out run).
+bool BeginEndRun(SharedState &state);
+
+// Notes the record flags and ClearedBefore, and appends the run to the results file.
+// Returns an error text or "".
+QString RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int level);
+
+// Waits about n seconds (never less) on the millisecond counter, in steps of 10 ms,
+// letting events run.
+void WaitSeconds(const Clock &clock, double seconds, const std::function<void()> &letEventsRun);
+
+// What the end screen shows after its tally.
+struct EndScreenContent {
+    QString Label13Before;   // attempts at this level before the tally
+    bool levelCleared = false;
+    bool showPicture1 = false;   // the last level cleared
+    QString Label13, Label14, Label15, Label16, Label17, Label18, Label19;
+    enum class Message { None, TimeUp, PersonalBest, LevelBest, PassTime };
+    Message message = Message::None;
+    QString Label20;
+    bool playLastLevelCleared = false;
+    bool hidePicture1 = false;
+};
+
+// Steps of the end screen's activation that decide (the tally runs before this).
+EndScreenContent endScreenContent(SharedState &state);
+
+// The one tick of the end screen's timer: whether "もう一度" is offered.
+struct EndScreenTimerDecision {
+    bool showCommand5 = true;
+    bool changeLabel2 = false;   // Label2 gets label2Text and label2Visible
+    QString label2Text;
+    bool label2Visible = true;
+};
+EndScreenTimerDecision endScreenTimerDecision(const SharedState &state);
+
+} // namespace tobrel
