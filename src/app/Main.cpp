@@ -7,6 +7,8 @@
 #include "app/PlaceholderScreen.h"
 #include "app/SharedState.h"
 #include "app/StartupForm.h"
+#include "drill/DrillScreen.h"
+#include "drill/EndScreen.h"
 #include "sound/SdlAudioDevice.h"
 #include "sound/SoundCues.h"
 #include "ui/Forms.h"
@@ -78,7 +80,12 @@ int main(int argc, char *argv[])
 
     forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });
-    forms.registerForm(QStringLiteral("namesel"), [&] { return new PlaceholderScreen(ctx); });
+    forms.registerForm(QStringLiteral("namesel"),
+                       [&] { return new PlaceholderScreen(ctx, QStringLiteral("namesel")); });
+    forms.registerForm(QStringLiteral("seisekitime1"),
+                       [&] { return new PlaceholderScreen(ctx, QStringLiteral("seisekitime1")); });
+    forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmSyuuryou"), [&] { return new EndScreen(ctx); });
 
     auto *startup = static_cast<StartupForm *>(forms.load(QStringLiteral("Firstfrm")));
     startup->Form_Load();

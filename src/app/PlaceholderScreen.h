@@ -1,17 +1,20 @@
-// A plain window shown after start-up while the roster screen is not part of the
-// program: it states that the configuration was loaded.
+// A plain stand-in for a screen that is not part of the program yet. As "namesel" it
+// states that the configuration was loaded; as "seisekitime1" it names the student
+// and starts a run of level 1.
 #pragma once
 #include "ui/Forms.h"
 
 class QLabel;
+class QPushButton;
 
 namespace tobrel {
 
 class PlaceholderScreen final : public Screen {
 public:
-    explicit PlaceholderScreen(AppContext &ctx);
+    PlaceholderScreen(AppContext &ctx, const QString &formName);
     void Form_Activate() override;
     QLabel *Label1 = nullptr;
+    QPushButton *Command4 = nullptr; // starts a run of level 1 (hub stand-in only)
 };
 
 } // namespace tobrel

@@ -2,6 +2,8 @@
 
 #include "app/PlaceholderScreen.h"
 #include "app/StartupForm.h"
+#include "drill/DrillScreen.h"
+#include "drill/EndScreen.h"
 
 namespace tobrel::test {
 
@@ -10,7 +12,12 @@ ScreenFixture::ScreenFixture()
     clock.date = QDate(2024, 2, 7);
     forms.registerForm(QStringLiteral("Firstfrm"), [this] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [this] { return new WaitForm(ctx); });
-    forms.registerForm(QStringLiteral("namesel"), [this] { return new PlaceholderScreen(ctx); });
+    forms.registerForm(QStringLiteral("namesel"),
+                       [this] { return new PlaceholderScreen(ctx, QStringLiteral("namesel")); });
+    forms.registerForm(QStringLiteral("seisekitime1"),
+                       [this] { return new PlaceholderScreen(ctx, QStringLiteral("seisekitime1")); });
+    forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmSyuuryou"), [this] { return new EndScreen(ctx); });
 }
 
 void ScreenFixture::writeSuite()

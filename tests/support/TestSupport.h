@@ -19,10 +19,11 @@ class FakeClock final : public Clock {
 public:
     QDate date = QDate(2024, 2, 7);
     double seconds = 10 * 3600;
-    int64_t ticks = 0;
+    mutable int64_t ticks = 0;
+    int64_t tickStep = 1; // the millisecond counter moves on by this much at every look
     QDate today() const override { return date; }
     double timeOfDay() const override { return seconds; }
-    int64_t tickMs() const override { return ticks; }
+    int64_t tickMs() const override { return ticks += tickStep; }
     // Moves the clock on, across midnight when needed.
     void advance(double s)
     {

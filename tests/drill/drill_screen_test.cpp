@@ -1,0 +1,146 @@
+#include "app/Configuration.h"
+#include "app/ProgramProfile.h"
+#include "drill/DrillScreen.h"
+#include "drill/EndScreen.h"
+#include "results/Tally.h"
+#include "support/ScreenFixture.h"
+
+#include <QAccessible>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+struct DrillFixture : ScreenFixture {
+    DrillFixture()
+    {
+        writeSuite();
+        LoadConfiguration(state, ctx.programFolderPath);
+        ApplyProgramProfileTables(state);
+        state.profile.ScreenColour = 0x00C0FFC0;
+        state.student.CurrentStudent = 2;
+        state.student.CurrentStudentName = QStringLiteral("髙橋　健一");
+        state.student.LoginTime = clock.seconds;
+        random.step = 0.37;
+        random.values = {0.2};
+        // The hub tallies before every run.
+        TallyResults(state, clock, ResultsFile(resultsFilePath(state)));
+    }
+    DrillScreen *drill() { return forms.loadedAs<DrillScreen>(QStringLiteral("MainFrm")); }
+    void typeAnswer(int extra = 0)
+    {
+        DrillScreen *d = drill();
+        const int n = d->qLabel1->text().toInt();
+        QTest::keyClicks(d, QString::number(n * n + extra));
+        QTest::keyClick(d, Qt::Key_Space);
+    }
+};
+
+} // namespace
+
+TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
+{
+    DrillFixture f;
+    f.state.run.CurrentLevel = 1;
+    StartRun(f.ctx);
+    f.settle();
+    DrillScreen *d = f.drill();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("velmora"));
+    EXPECT_EQ(d->sLabel9->text(), QStringLiteral("10"));
+    EXPECT_EQ(d->sLabel8->text(), QStringLiteral("レベル１"));
+    EXPECT_EQ(d->sLabel7->text(), QStringLiteral("髙橋　健一"));
+    EXPECT_EQ(d->sLabel14->text(), QStringLiteral("みなと塾"));
+
+    // One wrong answer on the way: the correct answer shows until "+" "+".
+    f.typeAnswer(1);
+    EXPECT_TRUE(d->seitouLabel->isVisible());
+    EXPECT_TRUE(d->Commandkakunin2->isVisible());
+    QTest::keyClicks(d, QStringLiteral("++"));
+    EXPECT_FALSE(d->seitouLabel->isVisible());
+
+    f.clock.advance(37);
+    for (int i = 0; i < 9; ++i)
+        f.typeAnswer();
+    EXPECT_EQ(d->sLabel9->text(), QStringLiteral("1"));
+    // Let the clock tick once on the screen.
+    d->run().sTimer1_Timer();
+    EXPECT_EQ(d->sLabel10->text(), QStringLiteral("37"));
+    f.typeAnswer(); // the tenth: records the run and opens the end screen
+    f.settle();
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("MainFrm")), nullptr);
+    auto *end = f.forms.loadedAs<EndScreen>(QStringLiteral("FrmSyuuryou"));
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(end->Label18->text(), QStringLiteral("今の成績：37秒"));
+    EXPECT_EQ(end->Label20->text(), QStringLiteral("！！！最高新記録！！！"));
+
+    QFile file(resultsFilePath(f.state));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_EQ(bytes.size(), 44);
+    const ResultRecord r = ResultRecord::decode(bytes.constData());
+    EXPECT_EQ(r.ResultRecStudentNo, 2);
+    EXPECT_EQ(r.ResultRecLevel, 1);
+    EXPECT_EQ(r.ResultRecTime, 37);
+    EXPECT_EQ(r.ResultRecSchool, QByteArray("01234"));
+    EXPECT_TRUE(f.audio.played.last().endsWith(QStringLiteral("最高1.wav")));
+
+    // Half a second later the buttons come; "メニューへ" goes back to the hub.
+    f.settle(600);
+    EXPECT_TRUE(end->Command4->isVisible());
+    EXPECT_TRUE(end->Command5->isVisible());
+    QTest::mouseClick(end->Command4, Qt::LeftButton);
+    f.settle();
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("FrmSyuuryou")), nullptr);
+    EXPECT_NE(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);
+}
+
+TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
+{
+    DrillFixture f;
+    f.state.run.CurrentLevel = 2; // pass line 60: limit 300 s
+    StartRun(f.ctx);
+    f.settle();
+    DrillScreen *d = f.drill();
+    ASSERT_NE(d, nullptr);
+    f.clock.advance(300);
+    d->run().sTimer1_Timer();
+    f.settle();
+    auto *end = f.forms.loadedAs<EndScreen>(QStringLiteral("FrmSyuuryou"));
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(end->Label20->text(), QStringLiteral("時間切れ"));
+    EXPECT_EQ(end->Label18->text(), QStringLiteral("記録なし"));
+    EXPECT_TRUE(end->Label19->text().endsWith(QStringLiteral("→0点")));
+    f.settle(600);
+    ASSERT_TRUE(end->Command5->isVisible());
+    QTest::mouseClick(end->Command5, Qt::LeftButton);
+    f.settle();
+    ASSERT_NE(f.drill(), nullptr);
+    EXPECT_EQ(f.state.run.CurrentLevel, 2);
+    EXPECT_EQ(f.state.run.TimeUp, 0);
+    EXPECT_EQ(f.drill()->sLabel11->text(), QStringLiteral("1")); // timed-out runs are not counted
+}
+
+TEST(DrillScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
+{
+    DrillFixture f;
+    f.state.run.CurrentLevel = 1;
+    StartRun(f.ctx);
+    f.settle();
+    DrillScreen *d = f.drill();
+    ASSERT_NE(d, nullptr);
+    for (const char *name : {"qLabel1", "qlabel2", "Label6", "inputLabel", "Label11", "seitouLabel",
+                             "Commandkakunin2", "Label1", "sLabel2", "sLabel9", "sLabel10",
+                             "sShape5", "sShape2", "sPicture2"}) {
+        QWidget *w = d->findChild<QWidget *>(QString::fromLatin1(name));
+        ASSERT_NE(w, nullptr) << name;
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << name;
+    }
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(d->qLabel1);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->text(QAccessible::Name), d->qLabel1->accessibleName());
+}
