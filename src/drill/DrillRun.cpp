@@ -161,7 +161,7 @@ void DrillRun::判定後処理()
     view.seitouLabel = CStr(m_generator.CorrectAnswer());
     view.seitouLabelVisible = true;
     view.Label11Visible = true;
-    m_host.refresh();
+    m_host.repaintNow();
     m_sound.PlayWrongCue();
     r.CorrectCount = std::max(0, r.CorrectCount - 1);
     showRemaining();

@@ -39,8 +39,10 @@ struct DrillView {
 class DrillHost {
 public:
     virtual ~DrillHost() = default;
-    // Writes the view into the controls and repaints them.
+    // Writes the view into the controls; they are painted when events run next.
     virtual void refresh() = 0;
+    // Writes the view into the controls and paints them at once (before a sound).
+    virtual void repaintNow() = 0;
     // Lets pending window events run (paints, timer ticks, keys).
     virtual void letEventsRun() = 0;
     // Unloads the hub screen and the wait form at the start of a run.

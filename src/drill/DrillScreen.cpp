@@ -175,7 +175,8 @@ void DrillScreen::refresh()
     seitouLabel->setVisible(v.seitouLabelVisible);
     Commandkakunin2->setVisible(v.Commandkakunin2Visible);
     sLabel2->setText(v.sLabel2);
-    sLabel2->setFont(screenFont(v.sLabel2PointSize));
+    if (sLabel2->font().pointSizeF() != v.sLabel2PointSize)
+        sLabel2->setFont(screenFont(v.sLabel2PointSize));
     sLabel7->setText(v.sLabel7);
     sLabel8->setText(v.sLabel8);
     sLabel9->setText(v.sLabel9);
@@ -200,6 +201,11 @@ void DrillScreen::refresh()
         sTimer1.start();
     else if (!v.sTimer1Enabled && sTimer1.isActive())
         sTimer1.stop();
+}
+
+void DrillScreen::repaintNow()
+{
+    refresh();
     repaint();
 }
 
@@ -223,6 +229,7 @@ void DrillScreen::EndRun()
     v.lblsss1Visible = state.run.TimeUp != 1;
     refresh();
     sPicture2->raise();
+    repaint();
     tobrel::letEventsRun();
 
     v.sTimer1Enabled = false;

@@ -25,6 +25,7 @@ public:
 
     // DrillHost
     void refresh() override;
+    void repaintNow() override;
     void letEventsRun() override;
     void unloadHubAndWaitForm() override;
     void EndRun() override;

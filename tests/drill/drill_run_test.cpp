@@ -25,6 +25,7 @@ struct Host final : DrillHost {
     std::function<void()> duringEvents;  // what arrives while events run
     std::function<void()> duringEndRun;  // what arrives while the end of run lets events run
     void refresh() override { ++refreshes; }
+    void repaintNow() override { ++refreshes; }
     void letEventsRun() override
     {
         if (duringEvents) {

@@ -1,0 +1,79 @@
+// One answer on the real drill screen (offscreen): key presses -> judged -> the next
+// problem shown. The sound output only records, so no sound time is counted.
+#include "app/ProgramProfile.h"
+#include "app/SharedState.h"
+#include "drill/DrillScreen.h"
+#include "sound/SoundCues.h"
+#include "ui/Forms.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+using namespace tobrel;
+
+namespace {
+
+class BenchClock final : public Clock {
+public:
+    QDate today() const override { return QDate(2026, 12, 10); }
+    double timeOfDay() const override { return 36000; }
+    int64_t tickMs() const override { return 0; }
+};
+
+struct NoFailure final : SoundFailureHandler {
+    void soundFailed(const QString &, const QString &) override {}
+};
+
+void BM_OneAnswer(benchmark::State &bs)
+{
+    static SharedState state;
+    BenchClock clock;
+    SystemRandom random;
+    RecordingAudioDevice audio;
+    RecordingMessageBoxes messages;
+    SystemProcessStarter processes;
+    NoFailure failure;
+    SoundPlayer sound(state, audio, random, failure);
+    Forms forms;
+    AppContext ctx{state, clock, random, audio, messages, processes, sound,
+                   [](double) {}, [](int) {}, &forms, QString()};
+    forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
+    ApplyProgramProfileTables(state);
+    SetProgramTitle(state);
+    state.criteria.CritPassTime[6] = 600;
+    state.criteria.CritTargetTime[6] = 300;
+    state.run.CurrentLevel = 6;
+    StartRun(ctx);
+    QCoreApplication::processEvents();
+    auto *screen = forms.loadedAs<DrillScreen>(QStringLiteral("MainFrm"));
+    screen->Form_Activate();
+    for (auto _ : bs) {
+        // Keep the run going: never reach the tenth correct answer.
+        state.run.CorrectCount = 0;
+        const int n = screen->qLabel1->text().toInt();
+        QTest::keyClicks(screen, QString::number(n * n));
+        QTest::keyClick(screen, Qt::Key_Space);
+        QCoreApplication::processEvents(); // the new problem is painted
+        benchmark::DoNotOptimize(screen->qLabel1->text());
+    }
+    forms.closeAll();
+    QCoreApplication::processEvents();
+}
+
+BENCHMARK(BM_OneAnswer)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
