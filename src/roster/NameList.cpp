@@ -1,0 +1,211 @@
+#include "roster/NameList.h"
+
+#include "app/SharedState.h"
+#include "results/Tally.h"
+#include "text/DataFileError.h"
+#include "text/FixedWidth.h"
+#include "text/DayNumber.h"
+#include "text/Numbers.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace tobrel {
+
+QString runsTodayField(long long sum)
+{
+    return sum == 0 ? QStringLiteral("     ") : rightChars(QStringLiteral("  ") + QString::number(sum), 3) + QStringLiteral("回");
+}
+
+QString pointsTodayField(long long sum)
+{
+    return sum == 0 ? QStringLiteral("  　") : rightChars(QStringLiteral("   ") + QString::number(sum), 4);
+}
+
+QString runsSoFarField(long long sum)
+{
+    return sum == 0 ? QStringLiteral("     　")
+                    : rightChars(QStringLiteral("      ") + QString::number(sum), 5) + QStringLiteral("回");
+}
+
+QString pointsSoFarField(long long sum)
+{
+    return sum == 0 ? QStringLiteral("       ") : rightChars(QStringLiteral("      ") + QString::number(sum), 7);
+}
+
+QString displayEntry(const RosterRecord &record, int schoolYear, int displayMode, long long runsToday,
+                     long long pointsToday, long long runsSoFar, long long pointsSoFar)
+{
+    QString first, second;
+    switch (displayMode) {
+    case RunsTodaySoFar:
+        first = runsTodayField(runsToday);
+        second = runsSoFarField(runsSoFar);
+        break;
+    case PointsTodaySoFar:
+        first = pointsTodayField(pointsToday);
+        second = pointsSoFarField(pointsSoFar);
+        break;
+    case TodayPointsRuns:
+        first = pointsTodayField(pointsToday);
+        second = runsTodayField(runsToday);
+        break;
+    case SoFarPointsRuns:
+        first = pointsSoFarField(pointsSoFar);
+        second = runsSoFarField(runsSoFar);
+        break;
+    default:
+        return {};
+    }
+    const ListGrade grade = ListGradeLabel(GradeIndexOf(schoolYear, record.BirthYear));
+    const int width = (displayMode == PointsTodaySoFar || grade.gradeNumber > 0) ? 9 : 11;
+    QString head = grade.label + u' ' + record.Name.trimmed();
+    // A name too long for its column is cut, so the totals stay in their column.
+    head = head.left(width);
+    const QString filler(width - head.size(), QChar(0x3000));
+    const QString year = rightChars(QStringLiteral("0000") + QString::number(std::abs(record.BirthYear)), 4);
+    return year + head + filler + first + u'/' + second + u'*' + QString::number(record.StudentNumber);
+}
+
+void sortJapanese(QStringList &texts)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale::getJapanese(), status));
+    if (U_FAILURE(status) || !collator) {
+        std::stable_sort(texts.begin(), texts.end());
+        return;
+    }
+    std::stable_sort(texts.begin(), texts.end(), [&](const QString &a, const QString &b) {
+        UErrorCode st = U_ZERO_ERROR;
+        return collator->compare(reinterpret_cast<const UChar *>(a.utf16()), static_cast<int32_t>(a.size()),
+                                 reinterpret_cast<const UChar *>(b.utf16()), static_cast<int32_t>(b.size()),
+                                 st) == UCOL_LESS;
+    });
+}
+
+int studentNumberOfEntry(const QString &list3Entry)
+{
+    const qsizetype star = list3Entry.indexOf(u'*');
+    return star < 0 ? 0 : static_cast<int>(leadingNumber(list3Entry.mid(star + 1)));
+}
+
+namespace {
+
+// One attempt of the procedure; errors carry the progress number reached.
+struct Attempt {
+    double progress = 1;
+    NameListResult result;
+};
+
+void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int displayMode,
+           const QString &filterText, Attempt &a)
+{
+    a.progress = 1;
+    state.roster.SchoolYear = ComputeSchoolYear(clock.today(), state.config.SchoolYearStartMonth);
+    a.progress = 1.5;
+    const ReadReport report = TallyResults(state, clock, ResultsFile(resultsFilePath(state), wait));
+    if (!report.ok())
+        throw DataFileError(resultsFilePath(state), 0, report.fatalError);
+    a.progress = 2;
+    NameListResult &r = a.result;
+    r = NameListResult();
+    r.List1 << namePlaceholder();
+
+    const QString path = state.config.DataRoot + rosterFileName();
+    a.progress = 3;
+    const std::vector<RosterEntry> listed = LoadRosterTables(state, path);
+    const Tallies &t = state.tallies;
+    for (const RosterEntry &e : listed) {
+        a.progress = 5;
+        const int s = e.record.StudentNumber;
+        double runsToday = 0;
+        long long pointsToday = 0, runsSoFar = 0, pointsSoFar = 0;
+        for (int L = 1; L <= kMaxLevel; ++L) {
+            runsToday += t.TodayRunCount(L, s);
+            pointsToday += t.TodayPoints(L, s);
+            runsSoFar += t.AllRunCount(L, s);
+            pointsSoFar += t.AllPoints(L, s);
+        }
+        a.progress = 4;
+        const QString entry = displayEntry(e.record, state.roster.SchoolYear, displayMode,
+                                           static_cast<long long>(runsToday), pointsToday, runsSoFar,
+                                           pointsSoFar);
+        if (!entry.isEmpty())
+            r.List2 << entry;
+    }
+    sortJapanese(r.List2);
+
+    a.progress = 10;
+    const QStringList offered = gradeFilterTexts();
+    const bool knownFilter = offered.contains(filterText);
+    for (const QString &entry : r.List2) {
+        const int birthYear = static_cast<int>(leadingNumber(entry.left(4)));
+        const int g = GradeIndexOf(state.roster.SchoolYear, birthYear);
+        if (!knownFilter || !GradeFilterMatches(filterText, g))
+            continue;
+        const qsizetype star = entry.indexOf(u'*');
+        r.List1 << entry.mid(4, star - 4);
+        r.List3 << entry.mid(4);
+    }
+}
+
+} // namespace
+
+NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait,
+                        int displayMode, const QString &filterText)
+{
+    int retryCount = 0;
+    for (;;) {
+        Attempt a;
+        try {
+            build(state, clock, wait, displayMode, filterText, a);
+            return a.result;
+        } catch (const DataFileError &e) {
+            if (wait)
+                wait(5.0);
+            ++retryCount;
+            if (retryCount >= 6) {
+                NameListResult failed;
+                const bool missing = e.problem().contains(QStringLiteral("ありません"));
+                failed.fatalMessage = QStringLiteral("名簿表示") + CStr(a.progress) + e.problem() +
+                                      QString::number(missing ? 53 : 62) + u'\n' + e.message();
+                return failed;
+            }
+        }
+    }
+}
+
+} // namespace tobrel
+
+namespace tobrel {
+
+bool LogIn(SharedState &state, const Clock &clock, const QString &shownName, const QString &shownNumber)
+{
+    if (shownName == chooseYourName() || shownName.isEmpty())
+        return false;
+    const int s = static_cast<int>(leadingNumber(shownNumber));
+    if (s < 0 || s > kMaxStudent)
+        return false;
+    CurrentStudentState &st = state.student;
+    st.LoginTime = static_cast<double>(roundHalfEven(clock.timeOfDay()));
+    st.loginDay = static_cast<int>(dayNumber(clock.today()));
+    st.CurrentStudent = static_cast<int16_t>(s);
+    st.CurrentStudentName = state.roster.StudentNames[s];
+    st.CurrentStudentGroup = state.roster.StudentGradeLabels[s];
+    return true;
+}
+
+ProgramMenuCommand programMenuCommand(const QString &programFolder, QChar sep)
+{
+    ProgramMenuCommand c;
+    c.program = programFolder.chopped(1) + sep + QStringLiteral("..") + sep + QStringLiteral("起動") + sep +
+                QStringLiteral("プログラムメニューc.exe");
+    c.arguments = QStringList{QStringLiteral("001")};
+    c.commandLine = c.program + QStringLiteral(" 001");
+    return c;
+}
+
+} // namespace tobrel

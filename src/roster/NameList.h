@@ -1,0 +1,72 @@
+// The roster screen's name list: one display entry per listed student, with the grade,
+// the name and two running totals, kept in text order and narrowed by the grade filter.
+//
+//   entry = birth year (4) + list label + " " + name + filler + total + "/" + total
+//           + "*" + student number
+//
+// The visible line is the entry without the birth year and without "*" and the number;
+// the hidden List3 keeps the entry without the birth year.
+#pragma once
+#include "app/Platform.h"
+#include "roster/Roster.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace tobrel {
+
+struct SharedState;
+
+// The four display modes of the totals.
+enum DisplayMode : int { RunsTodaySoFar = 0, PointsTodaySoFar = 1, TodayPointsRuns = 2, SoFarPointsRuns = 3 };
+
+// The fixed-width totals.
+QString runsTodayField(long long sum);
+QString pointsTodayField(long long sum);
+QString runsSoFarField(long long sum);
+QString pointsSoFarField(long long sum);
+
+// The display entry of one student; "" for a mode outside 0..3.
+QString displayEntry(const RosterRecord &record, int schoolYear, int displayMode, long long runsToday,
+                     long long pointsToday, long long runsSoFar, long long pointsSoFar);
+
+struct NameListResult {
+    QStringList List1;  // the visible lines; entry 0 is the placeholder
+    QStringList List2;  // every entry, in text order
+    QStringList List3;  // the kept entries without the birth year, in List1 order
+    QString fatalMessage; // when the roster could not be read after the retries
+};
+
+inline QString namePlaceholder() { return QStringLiteral("－－－－－－"); }
+inline QString chooseYourName() { return QStringLiteral("名前を選びなさい"); }
+
+// 名簿表示: the school year, the tally, the roster load and the lines. Errors are
+// retried after a 5-second wait; the sixth failure gives fatalMessage.
+NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait,
+                        int displayMode, const QString &filterText);
+
+// Sorts texts in the order a Japanese desktop sorts them (ICU collation), stable.
+void sortJapanese(QStringList &texts);
+
+// What follows the first "*" of a List3 entry: the student number.
+int studentNumberOfEntry(const QString &list3Entry);
+
+} // namespace tobrel
+
+namespace tobrel {
+
+// Logs in the student whose name and number the roster screen shows: LoginTime, the
+// current student, name and grade label. False (nobody logged in) when no name is
+// chosen.
+bool LogIn(SharedState &state, const Clock &clock, const QString &shownName, const QString &shownNumber);
+
+// The command line that starts the suite's program menu: the program folder without
+// its final separator + "/../起動/プログラムメニューc.exe 001".
+struct ProgramMenuCommand {
+    QString commandLine;
+    QString program;       // the part up to ".exe"
+    QStringList arguments; // {"001"}
+};
+ProgramMenuCommand programMenuCommand(const QString &programFolder, QChar separator = QChar(u'/'));
+
+} // namespace tobrel

@@ -1,0 +1,138 @@
+#include "roster/Roster.h"
+
+#include "app/SharedState.h"
+#include "text/DataFileError.h"
+#include "text/FieldReader.h"
+#include "text/Numbers.h"
+
+#include <cmath>
+
+namespace tobrel {
+
+int ComputeSchoolYear(const QDate &date, int startMonth)
+{
+    return date.year() - (date.month() < startMonth ? 1 : 0);
+}
+
+ListGrade ListGradeLabel(int g)
+{
+    if (g < -2)
+        return {QStringLiteral("幼-"), g - 6};
+    if (g <= 0)
+        return {QStringLiteral("幼") + QString::number(g + 3), g - 6};
+    if (g <= 6)
+        return {QStringLiteral("小") + QString::number(g), g};
+    if (g <= 9)
+        return {QStringLiteral("中") + QString::number(g - 6), g - 6};
+    if (g <= 12)
+        return {QStringLiteral("高") + QString::number(g - 9), g - 9};
+    return {QStringLiteral("大+"), g - 9};
+}
+
+std::optional<QString> FullWidthGradeLabel(int g)
+{
+    static const char16_t *const digits = u"０１２３４５６７８９";
+    auto fw = [&](int d) { return QString(QChar(digits[d])); };
+    if (g == 0)
+        return QStringLiteral("幼３");
+    if (g >= 1 && g <= 6)
+        return QStringLiteral("小") + fw(g);
+    if (g >= 7 && g <= 9)
+        return QStringLiteral("中") + fw(g - 6);
+    if (g == 10)
+        return QStringLiteral("高１");
+    return std::nullopt;
+}
+
+QStringList gradeFilterTexts()
+{
+    return {QStringLiteral("全学年"), QStringLiteral("中学生全体"), QStringLiteral("小学生全体"),
+            QStringLiteral("中３"),   QStringLiteral("中２"),       QStringLiteral("中１"),
+            QStringLiteral("小６"),   QStringLiteral("小５"),       QStringLiteral("小４"),
+            QStringLiteral("小３"),   QStringLiteral("小２"),       QStringLiteral("小１")};
+}
+
+bool GradeFilterMatches(const QString &filter, int g)
+{
+    if (filter == u"全学年" || filter == u"家族")
+        return true;
+    if (filter == u"小学生全体")
+        return g >= 1 && g <= 6;
+    if (filter == u"中学生全体")
+        return g >= 7 && g <= 9;
+    static const QStringList primary{QStringLiteral("小１"), QStringLiteral("小２"), QStringLiteral("小３"),
+                                     QStringLiteral("小４"), QStringLiteral("小５"), QStringLiteral("小６")};
+    static const QStringList junior{QStringLiteral("中１"), QStringLiteral("中２"), QStringLiteral("中３")};
+    if (const qsizetype i = primary.indexOf(filter); i >= 0)
+        return g == i + 1;
+    if (const qsizetype i = junior.indexOf(filter); i >= 0)
+        return g == i + 7;
+    return false;
+}
+
+QString fixedRosterText(const QString &text)
+{
+    return text.left(kRosterTextWidth).leftJustified(kRosterTextWidth, u' ');
+}
+
+void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor)
+{
+    FieldReader reader = FieldReader::openFile(path);
+    auto int16Field = [&](int field, int line) {
+        const double v = std::nearbyint(reader.readNumber());
+        if (v < -32768 || v > 32767)
+            throw DataFileError(path, line,
+                                QStringLiteral("%1番目の値が範囲を超えています").arg(field));
+        return static_cast<int16_t>(v);
+    };
+    while (!reader.atEnd()) {
+        const int line = reader.line();
+        RosterEntry e;
+        e.record.StudentNumber = int16Field(1, line);
+        e.record.BirthYear = int16Field(2, line);
+        e.record.Spare1 = int16Field(3, line);
+        e.record.Spare2 = int16Field(4, line);
+        e.record.Name = fixedRosterText(reader.readText());
+        e.status = int16Field(6, line);
+        e.record.SpareText1 = fixedRosterText(reader.readText());
+        e.record.SpareText2 = fixedRosterText(reader.readText());
+        if (e.record.StudentNumber < 0 || e.record.StudentNumber > kMaxStudent)
+            throw DataFileError(path, line,
+                                QStringLiteral("生徒番号 %1 が0から%2の範囲にありません")
+                                    .arg(e.record.StudentNumber)
+                                    .arg(kMaxStudent));
+        visitor(e);
+    }
+}
+
+std::vector<RosterEntry> LoadRosterTables(SharedState &state, const QString &path)
+{
+    RosterTables &t = state.roster;
+    std::vector<RosterEntry> listed;
+    int n = 0;
+    ReadRosterFile(path, [&](const RosterEntry &read) {
+        RosterEntry e = read;
+        ++n;
+        if (n > kMaxStudent)
+            throw DataFileError(path, 0,
+                                QStringLiteral("名簿の生徒が%1人を超えています").arg(kMaxStudent));
+        t.RosterRecords[n] = e.record;
+        if (e.status == 2 && state.config.CommonValue3 == 1)
+            e.status = 0;
+        const int number = e.record.StudentNumber;
+        t.StudentNames[number] = e.record.Name;
+        t.StudentBirthYears[number] = e.record.BirthYear;
+        t.RosterNumbers[n] = e.record.StudentNumber;
+        if (const auto label = FullWidthGradeLabel(GradeIndexOf(t.SchoolYear, e.record.BirthYear)))
+            t.StudentGradeLabels[number] = *label;
+        if (e.status != 0) {
+            --n;
+            return;
+        }
+        listed.push_back(e);
+    });
+    t.RosterCount = n;
+    return listed;
+}
+
+} // namespace tobrel

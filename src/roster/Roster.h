@@ -1,0 +1,56 @@
+// The school's roster "新名簿.txt" (in the data root) and the grade rules built on it:
+// the school year, a student's grade index, the list and full-width grade labels and
+// the grade filters that narrow lists of students.
+#pragma once
+#include "roster/RosterTypes.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+namespace tobrel {
+
+struct SharedState;
+
+inline QString rosterFileName() { return QStringLiteral("新名簿.txt"); }
+
+// The school year of a date: its calendar year, less one before the start month.
+int ComputeSchoolYear(const QDate &date, int startMonth);
+// School year - birth year - 6: 1..6 primary, 7..9 junior high, 10..12 senior high.
+inline int GradeIndexOf(int schoolYear, int birthYear) { return schoolYear - birthYear - 6; }
+
+struct ListGrade {
+    QString label;   // "小1", "幼-", "大+" ...
+    int gradeNumber; // decides the name column's width on the roster screen
+};
+ListGrade ListGradeLabel(int g);
+// "小１" .. "高１" for grade indices 0..10; none otherwise.
+std::optional<QString> FullWidthGradeLabel(int g);
+
+// The thirteen filter texts ("全学年" .. "小１", "家族"); any other text matches nobody.
+bool GradeFilterMatches(const QString &filter, int g);
+// The twelve texts the roster and hub screens offer, in their order.
+QStringList gradeFilterTexts();
+
+// One student as read: the record and the listing status.
+struct RosterEntry {
+    RosterRecord record;
+    int status = 0;
+};
+
+// Reads the roster file, eight fields per student, in file order. A missing file, a
+// short last student or a number outside its range raise DataFileError.
+void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor);
+
+// Cuts or pads a text with spaces to the roster's 20 characters.
+QString fixedRosterText(const QString &text);
+
+// The roster load: fills the shared roster tables (listed students by position, names,
+// birth years and full-width labels by number) and returns the listed students in
+// file order. Status 2 counts as listed when CommonValue3 is 1.
+std::vector<RosterEntry> LoadRosterTables(SharedState &state, const QString &path);
+
+} // namespace tobrel
