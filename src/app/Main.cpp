@@ -9,6 +9,7 @@
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
+#include "roster/NameSelectScreen.h"
 #include "sound/SdlAudioDevice.h"
 #include "sound/SoundCues.h"
 #include "ui/Forms.h"
@@ -80,8 +81,7 @@ int main(int argc, char *argv[])
 
     forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });
-    forms.registerForm(QStringLiteral("namesel"),
-                       [&] { return new PlaceholderScreen(ctx, QStringLiteral("namesel")); });
+    forms.registerForm(QStringLiteral("namesel"), [&] { return new NameSelectScreen(ctx); });
     forms.registerForm(QStringLiteral("seisekitime1"),
                        [&] { return new PlaceholderScreen(ctx, QStringLiteral("seisekitime1")); });
     forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });

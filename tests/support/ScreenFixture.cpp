@@ -4,6 +4,7 @@
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
+#include "roster/NameSelectScreen.h"
 
 namespace tobrel::test {
 
@@ -12,8 +13,7 @@ ScreenFixture::ScreenFixture()
     clock.date = QDate(2024, 2, 7);
     forms.registerForm(QStringLiteral("Firstfrm"), [this] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [this] { return new WaitForm(ctx); });
-    forms.registerForm(QStringLiteral("namesel"),
-                       [this] { return new PlaceholderScreen(ctx, QStringLiteral("namesel")); });
+    forms.registerForm(QStringLiteral("namesel"), [this] { return new NameSelectScreen(ctx); });
     forms.registerForm(QStringLiteral("seisekitime1"),
                        [this] { return new PlaceholderScreen(ctx, QStringLiteral("seisekitime1")); });
     forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });

@@ -1,0 +1,281 @@
+#include "roster/NameSelectScreen.h"
+
+#include "app/ProgramProfile.h"
+#include "app/SharedState.h"
+#include "roster/NameList.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+#include "ui/VersionBox.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace tobrel {
+
+NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStringLiteral("namesel"))
+{
+    setWindowTitle(QStringLiteral("velmora"));
+    setFixedSize(1024, 768);
+    setAutoFillBackground(true);
+
+    Label4 = makeLabel(this, QStringLiteral("Label4"));
+    Label4->setGeometry(0, 6, 1024, 96);
+    Label4->setAlignment(Qt::AlignCenter);
+    Label4->setCursor(Qt::PointingHandCursor);
+    Label4->setToolTip(QStringLiteral("バージョン情報"));
+
+    auto *filterCaption = makeLabel(this, QStringLiteral("filterCaption"), QStringLiteral("学年"));
+    filterCaption->setGeometry(24, 118, 260, 28);
+    filterCaption->setFont(screenFont(13));
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setAccessibleName(QStringLiteral("Combo1"));
+    Combo1->setToolTip(QStringLiteral("表示する学年を選びなさい"));
+    Combo1->setFont(screenFont(16));
+    Combo1->setGeometry(24, 148, 260, 44);
+    Combo1->addItem(QStringLiteral("全学年"));
+
+    const QString captions[4] = {QStringLiteral("回数(今日／今まで）"), QStringLiteral("ポイント（今日／今まで）"),
+                                 QStringLiteral("本日（ポイント／回数）"), QStringLiteral("今まで（ポイント／回数）")};
+    auto *group = new QButtonGroup(this);
+    for (int i = 0; i < 4; ++i) {
+        auto *b = new QRadioButton(captions[i], this);
+        b->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        b->setAccessibleName(captions[i]);
+        b->setFont(screenFont(13));
+        b->setGeometry(24, 210 + i * 40, 280, 36);
+        group->addButton(b, i);
+        Option1.push_back(b);
+    }
+    Option1[0]->setChecked(true);
+
+    Label1 = makeLabel(this, QStringLiteral("Label1"));
+    Label1->setGeometry(24, 400, 280, 56);
+    Label1->setFont(screenFont(22));
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setStyleSheet(QStringLiteral("background: white; border: 2px solid #555;"));
+    Label2 = makeLabel(this, QStringLiteral("Label2"));
+    Label2->setGeometry(24, 460, 280, 30);
+    Label2->setFont(screenFont(14));
+    Label2->setAlignment(Qt::AlignCenter);
+    Command14 = new QPushButton(QStringLiteral("O.K."), this);
+    Command14->setObjectName(QStringLiteral("Command14"));
+    Command14->setFont(screenFont(24));
+    Command14->setGeometry(64, 505, 200, 70);
+    Command7 = new QPushButton(QStringLiteral("ﾌﾟﾟﾛｸﾞﾗﾑメニューへ(0)"), this);
+    Command7->setObjectName(QStringLiteral("Command7"));
+    Command7->setFont(screenFont(14));
+    Command7->setGeometry(24, 680, 280, 56);
+
+    Label5 = makeLabel(this, QStringLiteral("Label5"), QStringLiteral("今までの全成績"));
+    Label5->setGeometry(330, 112, 670, 32);
+    Label5->setFont(screenFont(14));
+    Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    List1 = new QListWidget(this);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("List1"));
+    List1->setFont(listFont(17));
+    List1->setGeometry(330, 148, 670, 596);
+
+    Picture5 = new QFrame(this);
+    Picture5->setObjectName(QStringLiteral("Picture5"));
+    Picture5->setGeometry(330, 148, 670, 596);
+    Picture5->setAutoFillBackground(true);
+    Label19 = makeLabel(Picture5, QStringLiteral("Label19"), QStringLiteral("Just a moment, please."));
+    Label19->setGeometry(0, 0, 670, 596);
+    Label19->setAlignment(Qt::AlignCenter);
+    Label19->setFont(screenFont(22));
+
+    connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
+    connect(group, &QButtonGroup::idClicked, this, [this](int id) { Option1_Click(id); });
+    connect(List1, &QListWidget::currentRowChanged, this, [this](int) { List1_Click(); });
+    connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *) { List1_DblClick(); });
+    connect(Command14, &QPushButton::clicked, this, [this] { Command14_Click(); });
+    connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+
+    Form_Load();
+}
+
+void NameSelectScreen::showWaitPanel(bool on)
+{
+    Picture5->setVisible(on);
+    if (on)
+        Picture5->raise();
+}
+
+void NameSelectScreen::Form_Load()
+{
+    const QColor season = colourFromBgr(ctx.state.profile.ScreenColour);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, season);
+    setPalette(pal);
+    Picture5->setPalette(pal);
+    ctx.random.seed(ctx.clock.timeOfDay());
+    showWaitPanel(true);
+    show();
+    letEventsRun();
+    名簿表示();
+    Label4->setFont(screenFont(48));
+    Label4->setText(ctx.state.profile.ProgramTitle);
+    List1->setCurrentRow(0);
+    showWaitPanel(false);
+}
+
+void NameSelectScreen::Form_Activate()
+{
+    letEventsRun();
+    DisplayMode = 1;
+    if (!Option1[1]->isChecked()) {
+        Option1[1]->setChecked(true);
+        Option1_Click(1);
+    }
+    if (!m_comboFilled) {
+        const QString shown = Combo1->currentText();
+        Combo1->clear();
+        Combo1->addItems(gradeFilterTexts());
+        Combo1->setCurrentText(shown);
+        m_comboFilled = true;
+    }
+    ctx.state.roster.SelectedGradeFilter = QStringLiteral("全学年");
+    ctx.forms->unload(QStringLiteral("seisekitime1"));
+    Label1->setText(chooseYourName());
+    Label1->setVisible(false);
+    letEventsRun();
+    Label1->setVisible(true);
+    showWaitPanel(false);
+    List1->setFocus();
+}
+
+void NameSelectScreen::名簿表示()
+{
+    NameListResult r = tobrel::名簿表示(ctx.state, ctx.clock, ctx.wait, DisplayMode, Combo1->currentText());
+    if (!r.fatalMessage.isEmpty()) {
+        ctx.messages.critical(this, QStringLiteral("Tobrel"), r.fatalMessage);
+        ctx.forms->closeAll();
+        ctx.exit(1);
+        return;
+    }
+    List1->blockSignals(true);
+    List1->clear();
+    List1->addItems(r.List1);
+    List1->blockSignals(false);
+    List2 = r.List2;
+    List3 = r.List3;
+    List1->setCurrentRow(0);
+    List1_Click();
+}
+
+void NameSelectScreen::Combo1_Click()
+{
+    ctx.state.roster.SelectedGradeFilter = Combo1->currentText();
+    名簿表示();
+    List1->setFocus();
+}
+
+void NameSelectScreen::Option1_Click(int index)
+{
+    DisplayMode = index;
+    名簿表示();
+}
+
+void NameSelectScreen::List1_Click()
+{
+    const int i = List1->currentRow();
+    if (i <= 0) {
+        Label1->setText(chooseYourName());
+        return;
+    }
+    Label1->setText(List1->item(i)->text().trimmed().left(10).trimmed());
+    Label2->setText(QString::number(studentNumberOfEntry(List3.value(i - 1))));
+}
+
+void NameSelectScreen::List1_DblClick()
+{
+    const int i = List1->currentRow();
+    if (i <= 0) {
+        Label1->setText(chooseYourName());
+        return;
+    }
+    const QString text = List1->item(i)->text();
+    Label1->setText(text.left(text.indexOf(u'/')).trimmed());
+    Label2->setText(QString::number(studentNumberOfEntry(List3.value(i - 1))));
+    Command14_Click();
+}
+
+void NameSelectScreen::List1_KeyPress(int key)
+{
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)
+        Command14_Click();
+}
+
+bool NameSelectScreen::Form_KeyPress(QChar key)
+{
+    if (key == u'1' && Command14->isVisible()) {
+        Command14_Click();
+        return true;
+    }
+    if (key == u'0' && Command7->isVisible()) {
+        Command7_Click();
+        return true;
+    }
+    return false;
+}
+
+void NameSelectScreen::Command14_Click()
+{
+    if (!LogIn(ctx.state, ctx.clock, Label1->text(), Label2->text())) {
+        ctx.sound.PlayWrongCue();
+        return;
+    }
+    Command14->setVisible(false);
+    showWaitPanel(true);
+    letEventsRun();
+    ApplyProgramProfileTables(ctx.state);
+    ctx.forms->show(QStringLiteral("seisekitime1"));
+}
+
+void NameSelectScreen::Command7_Click()
+{
+    const ProgramMenuCommand menu = programMenuCommand(ctx.state.config.ProgramFolder);
+    if (!ctx.processes.startDetached(menu.program, menu.arguments))
+        ctx.messages.critical(this, QStringLiteral("Tobrel"),
+                              QStringLiteral("プログラムメニューを起動できません。\n%1").arg(menu.commandLine));
+    ctx.forms->closeAll();
+    ctx.exit(0);
+}
+
+void NameSelectScreen::Label4_Click()
+{
+    VersionBox box(ctx.state, this);
+    box.move(mapToGlobal(QPoint((width() - box.width()) / 2, (height() - box.height()) / 2)));
+    box.exec();
+}
+
+bool NameSelectScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->text().isEmpty() && Form_KeyPress(key->text().at(0)))
+            return true;
+        if (watched == List1 && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
+                                 key->key() == Qt::Key_Enter)) {
+            List1_KeyPress(key->key());
+            return true;
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease && watched == Label4) {
+        Label4_Click();
+        return true;
+    }
+    return Screen::eventFilter(watched, event);
+}
+
+} // namespace tobrel

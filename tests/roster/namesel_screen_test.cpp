@@ -1,0 +1,151 @@
+#include "app/Configuration.h"
+#include "roster/NameSelectScreen.h"
+#include "support/ScreenFixture.h"
+#include "ui/VersionBox.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+struct RosterScreen : ScreenFixture {
+    NameSelectScreen *screen = nullptr;
+    RosterScreen()
+    {
+        writeSuite();
+        LoadConfiguration(state, ctx.programFolderPath);
+        state.profile.ScreenColour = 0x000080FF;
+        forms.show(QStringLiteral("namesel"));
+        settle();
+        screen = forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+    }
+    int rowOf(const QString &name) const
+    {
+        for (int i = 0; i < screen->List1->count(); ++i)
+            if (screen->List1->item(i)->text().contains(name))
+                return i;
+        return -1;
+    }
+    bool hubShown() const { return forms.loaded(QStringLiteral("seisekitime1")) != nullptr; }
+};
+
+} // namespace
+
+TEST(RosterScreen, ListsStudentsWithTotalsInModeOneAfterActivation)
+{
+    RosterScreen f;
+    ASSERT_NE(f.screen, nullptr);
+    EXPECT_EQ(f.screen->windowTitle(), QStringLiteral("velmora"));
+    EXPECT_EQ(f.screen->Label4->text(), QStringLiteral("Tobrel"));
+    EXPECT_EQ(f.screen->Label4->font().pointSizeF(), 48.0);
+    EXPECT_EQ(f.screen->DisplayMode, 1);
+    EXPECT_TRUE(f.screen->Option1[1]->isChecked());
+    EXPECT_EQ(f.screen->Combo1->count(), 12);
+    EXPECT_EQ(f.screen->List1->item(0)->text(), QStringLiteral("－－－－－－"));
+    EXPECT_EQ(f.screen->Label1->text(), QStringLiteral("名前を選びなさい"));
+    ASSERT_EQ(f.screen->List1->count(), 4);
+    // Oldest first: the teacher (born 1990), then 2014, then 2015.
+    EXPECT_TRUE(f.screen->List1->item(1)->text().startsWith(QStringLiteral("大+ 佐藤先生")));
+    EXPECT_EQ(f.screen->List1->item(3)->text(), QStringLiteral("小2 佐藤　翔太　  　/       "));
+    EXPECT_FALSE(f.screen->Picture5->isVisible());
+}
+
+TEST(RosterScreen, PlaceholderAndOkLogNobodyInAndPlayTheWrongCue)
+{
+    RosterScreen f;
+    f.screen->List1->setCurrentRow(0);
+    QTest::mouseClick(f.screen->Command14, Qt::LeftButton);
+    EXPECT_EQ(f.state.student.CurrentStudent, 0);
+    ASSERT_FALSE(f.audio.played.isEmpty());
+    EXPECT_TRUE(f.audio.played.last().endsWith(QStringLiteral("ng1.wav")));
+    EXPECT_FALSE(f.hubShown());
+}
+
+TEST(RosterScreen, DoubleClickEnterSpaceAndOneLogIn)
+{
+    const int keys[] = {0, Qt::Key_Return, Qt::Key_Space, Qt::Key_1};
+    for (int key : keys) {
+        RosterScreen f;
+        const int row = f.rowOf(QStringLiteral("髙橋"));
+        ASSERT_GT(row, 0);
+        f.screen->List1->setCurrentRow(row);
+        EXPECT_EQ(f.screen->Label1->text(), QStringLiteral("小3 髙橋　健一"));
+        EXPECT_EQ(f.screen->Label2->text(), QStringLiteral("2"));
+        if (key == 0) {
+            QListWidgetItem *item = f.screen->List1->item(row);
+            const QRect r = f.screen->List1->visualItemRect(item);
+            ASSERT_TRUE(r.isValid());
+            QTest::mouseClick(f.screen->List1->viewport(), Qt::LeftButton, {}, r.center());
+            QTest::mouseDClick(f.screen->List1->viewport(), Qt::LeftButton, {}, r.center());
+        } else {
+            QTest::keyClick(f.screen->List1, static_cast<Qt::Key>(key));
+        }
+        f.settle();
+        EXPECT_EQ(f.state.student.CurrentStudent, 2) << key;
+        EXPECT_EQ(f.state.student.CurrentStudentName.trimmed(), QStringLiteral("髙橋　健一"));
+        EXPECT_EQ(f.state.student.CurrentStudentGroup, QStringLiteral("小３"));
+        EXPECT_EQ(f.state.profile.LevelCount, 6);
+        EXPECT_TRUE(f.hubShown()) << key;
+        EXPECT_FALSE(f.screen->Command14->isVisible());
+    }
+}
+
+TEST(RosterScreen, FilterAndReturnFromTheHub)
+{
+    RosterScreen f;
+    f.screen->Combo1->setCurrentText(QStringLiteral("小３"));
+    f.screen->Combo1_Click();
+    EXPECT_EQ(f.state.roster.SelectedGradeFilter, QStringLiteral("小３"));
+    ASSERT_EQ(f.screen->List1->count(), 2);
+    EXPECT_TRUE(f.screen->List1->item(1)->text().contains(QStringLiteral("髙橋")));
+    // Back from the hub: the filter resets while the combo keeps its text.
+    f.forms.show(QStringLiteral("namesel"));
+    f.settle();
+    EXPECT_EQ(f.state.roster.SelectedGradeFilter, QStringLiteral("全学年"));
+    EXPECT_EQ(f.screen->Combo1->currentText(), QStringLiteral("小３"));
+    EXPECT_EQ(f.screen->Combo1->count(), 12);
+}
+
+TEST(RosterScreen, ZeroStartsTheProgramMenuAndEnds)
+{
+    RosterScreen f;
+    QTest::keyClick(f.screen->List1, Qt::Key_0);
+    ASSERT_EQ(f.processes.started.size(), 1);
+    EXPECT_EQ(f.processes.started[0],
+              f.ctx.programFolderPath + QStringLiteral("/../起動/プログラムメニューc.exe 001"));
+    EXPECT_EQ(f.exits, std::vector<int>{0});
+
+    RosterScreen g;
+    g.processes.canStart = false;
+    QTest::mouseClick(g.screen->Command7, Qt::LeftButton);
+    ASSERT_EQ(g.messages.shown.size(), 1);
+    EXPECT_TRUE(g.messages.shown[0].contains(QStringLiteral("プログラムメニューc.exe")));
+    EXPECT_EQ(g.exits, std::vector<int>{0});
+}
+
+TEST(RosterScreen, VersionBoxIsModalAndShowsTitleAndVersion)
+{
+    RosterScreen f;
+    bool checked = false;
+    QTimer::singleShot(50, [&] {
+        auto *box = dynamic_cast<VersionBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isModal());
+        EXPECT_EQ(box->windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+        EXPECT_EQ(box->Label1->text(), QStringLiteral("Tobrel"));
+        EXPECT_EQ(box->Label2->text(), versionText());
+        EXPECT_TRUE(box->Label2->text().startsWith(QStringLiteral("Version1.")));
+        checked = true;
+        QTest::mouseClick(box->Command1, Qt::LeftButton);
+    });
+    f.screen->Label4_Click();
+    EXPECT_TRUE(checked);
+}
