@@ -1,0 +1,308 @@
+#include "hub/HubViews.h"
+
+#include "app/SharedState.h"
+#include "hub/ListFields.h"
+#include "results/Tally.h"
+#include "roster/NameList.h"
+#include "roster/Roster.h"
+#include "text/DayNumber.h"
+#include "text/FixedWidth.h"
+#include "text/Numbers.h"
+#include "text/SortByKey.h"
+
+#include <cmath>
+
+namespace tobrel {
+
+int columnWidthTwips(int levelCount)
+{
+    if (levelCount <= 0)
+        return 14592;
+    return levelCount <= 4 ? 14592 / levelCount : 3456;
+}
+
+QString startButtonCaption(int level)
+{
+    return QStringLiteral("ｽﾀｰﾄ") + QStringLiteral("(&") + QString::number(level) + u')';
+}
+
+QString criteriaLine(const SharedState &state, int i)
+{
+    const CriteriaTable &c = state.criteria;
+    const QString head = QStringLiteral("目標=") + CStr(c.CritTargetTime[i]) + QStringLiteral("秒");
+    if (c.CritClearPoints[i] == 9999)
+        return head + QStringLiteral(" --------");
+    return head + u' ' + CStr(int(c.CritClearCount[i])) + QStringLiteral("回/") + CStr(c.CritClearPoints[i]) +
+           QStringLiteral("点(×") + CStr(c.CritPointRate[i]) + u')';
+}
+
+QString passWindowLine(const SharedState &state, int i, int s)
+{
+    return QStringLiteral("最近") + state.criteria.CritPassDays[i].toText() + QStringLiteral("日=") +
+           QString::number(state.tallies.PassRunCount(i, s)) + QStringLiteral("回 / ") +
+           QString::number(state.tallies.PassPoints(i, s)) + QStringLiteral("点");
+}
+
+QString todayValue(const SharedState &state, int i, int s)
+{
+    const float runs = state.tallies.TodayRunCount(i, s);
+    if (runs == 0)
+        return QStringLiteral("-----");
+    return CStr(runs) + QStringLiteral("回/") + QString::number(state.tallies.TodayPoints(i, s)) +
+           QStringLiteral("点");
+}
+
+QString soFarValue(const SharedState &state, int i, int s)
+{
+    const int runs = state.tallies.AllRunCount(i, s);
+    if (runs == 0)
+        return QStringLiteral("------");
+    return QString::number(runs) + QStringLiteral("回/") + QString::number(state.tallies.AllPoints(i, s)) +
+           QStringLiteral("点");
+}
+
+bool isTeacher(const QString &name)
+{
+    return name.contains(u'★') || name.contains(QStringLiteral("先生"));
+}
+
+int minutesSince(double loginSeconds, int loginDay, const Clock &clock)
+{
+    const double days = loginDay == 0 ? 0.0 : dayNumber(clock.today()) - loginDay;
+    const double seconds = std::floor(days * 86400.0 + clock.timeOfDay() - loginSeconds);
+    return static_cast<int>(static_cast<long long>(seconds) / 60);
+}
+
+Availability availabilityPass(const SharedState &state)
+{
+    Availability a;
+    const int n = state.profile.LevelCount;
+    const int s = state.student.CurrentStudent;
+    const int last = static_cast<int>(state.profile.LastLevel.toNumber());
+    a.freeStatus = (last >= 1 && last <= kMaxLevel && LevelCleared(state, last, s)) ? 1 : 0;
+    a.enabled.assign(n + 1, false);
+    a.barred.assign(n + 1, false);
+    if (n >= 1)
+        a.enabled[1] = true;
+    for (int i = 1; i <= n; ++i) {
+        if (i < n) {
+            // Every level counts as unlocked in this program.
+            a.enabled[i + 1] = true;
+            a.barred[i + 1] = false;
+        }
+        if (i < n && a.freeStatus == 0 && LevelBarred(state, i, s)) {
+            a.enabled[i] = false;
+            a.barred[i] = true;
+        } else {
+            a.barred[i] = false;
+        }
+    }
+    return a;
+}
+
+QStringList rankingLines(const SharedState &state, int level, int listMode, int pointsOrder,
+                         const QString &filter)
+{
+    if (listMode == 0)
+        listMode = TimeDisplay;
+    if (pointsOrder == 0)
+        pointsOrder = CumulativeOrder;
+    const int n = state.roster.RosterCount;
+    const Tallies &t = state.tallies;
+    std::vector<int32_t> keys(n + 1), students(n + 1);
+    for (int k = 1; k <= n; ++k) {
+        const int s = state.roster.RosterNumbers[k];
+        students[k] = s;
+        if (listMode == TimeDisplay)
+            keys[k] = state.results.PersonalBest(level, s);
+        else if (pointsOrder == CumulativeOrder)
+            keys[k] = 1000000 - 1000 * t.AllPoints(level, s) - t.TodayPoints(level, s);
+        else
+            keys[k] = 1000000 - 1000 * t.TodayPoints(level, s) - t.AllPoints(level, s);
+    }
+    // Two passes of the merge sort keep equal keys in roster order.
+    SortByKey(n, keys, students);
+    SortByKey(n, keys, students);
+
+    auto tieValue = [&](int k) -> int64_t {
+        const int s = students[k];
+        if (listMode == TimeDisplay)
+            return keys[k];
+        return pointsOrder == CumulativeOrder ? t.AllPoints(level, s) : t.TodayPoints(level, s);
+    };
+    QStringList lines;
+    int rank = 0;
+    for (int k = 1; k <= n; ++k) {
+        if (k == 1 || tieValue(k) != tieValue(k - 1))
+            rank = k;
+        const int s = students[k];
+        const int g = gradeIndexOfStudent(state, s);
+        if (!GradeFilterMatches(filter, g))
+            continue;
+        const bool own = s == state.student.CurrentStudent;
+        const QString mark1 = own ? ownMark() : gradeMark(g);
+        const QString mark2 = own ? ownMark() : QString(QChar(0x3000));
+        const QString name = rankingNameField(state.roster.StudentNames[s]);
+        if (listMode == TimeDisplay) {
+            if (keys[k] == 99998)
+                lines << rankField(rank) + mark1 + name + QStringLiteral("*失敗*") + u' ' + mark2;
+            else if (keys[k] == 99999)
+                lines << QStringLiteral("--") + mark1 + name + QStringLiteral("------") + u' ' + mark2;
+            else
+                lines << rankField(rank) + mark1 + name + rankingTimeField(keys[k]) + u' ' + mark2;
+        } else {
+            if (pointsOrder == TodayOrder && t.TodayPoints(level, s) == 0)
+                continue;
+            lines << rankField(rank) + mark1 + name + todayPointsField(t.TodayPoints(level, s)) + u'/' +
+                         totalPointsField(t.AllPoints(level, s));
+        }
+    }
+    return lines;
+}
+
+int resultListDaysFor(int period, const QDate &today)
+{
+    const int w = today.dayOfWeek() % 7 + 1; // Sunday = 1 .. Saturday = 7
+    switch (period) {
+    case 1:
+        return w == 1 ? 7 : w - 1;
+    case 2:
+        return w == 1 ? 14 : w - 1 + 7;
+    case 3:
+        return 30;
+    case 4:
+        return 365;
+    default:
+        return 3650;
+    }
+}
+
+namespace {
+
+// Reads the tail of the file and hands every whole record to visit, with progress.
+bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error,
+                   const ViewProgress &progress,
+                   const std::function<void(const ResultRecord::Numbers &)> &visit)
+{
+    ResultsFile::Range range;
+    if (!file.readTail(maxRecords, &range, error))
+        return false;
+    const int64_t maximum = static_cast<int64_t>((range.recordCount + 1) * 1.1);
+    const int64_t count = range.bytes.size() / kRecordSize;
+    for (int64_t k = 0; k < count; ++k) {
+        if (progress && (k % 256 == 0 || k == count - 1))
+            progress(range.first + k, maximum);
+        visit(ResultRecord::decodeNumbers(range.bytes.constData() + k * kRecordSize));
+    }
+    return true;
+}
+
+QString runMark(const SharedState &state, int student, int g)
+{
+    return student == state.student.CurrentStudent ? ownMark() : gradeMark(g);
+}
+
+QString nameOf(const SharedState &state, int student)
+{
+    return validStudentIndex(student) ? state.roster.StudentNames[student] : QString();
+}
+
+} // namespace
+
+bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
+                const QString &filter, LevelLists &lists, QString *error, const ViewProgress &progress)
+{
+    const int n = state.profile.LevelCount;
+    lists.assign(n + 1, {});
+    const double today = dayNumber(clock.today());
+    return forEachRecord(file, 1000, error, progress, [&](const ResultRecord::Numbers &r) {
+        if (r.date != today || r.level < 1 || r.level > n)
+            return;
+        const int g = gradeIndexOfStudent(state, r.student);
+        if (!GradeFilterMatches(filter, g))
+            return;
+        const QString mark = runMark(state, r.student, g);
+        const QString name = runNameField(nameOf(state, r.student));
+        if (failedRun(r.time))
+            lists[r.level] << failureField() + clockField(r.clock) + mark + name + mark;
+        else
+            lists[r.level] << timeField(r.time) + u' ' + clockField(r.clock) + mark + name + mark +
+                                  CStr(listPoints(r.time, state.criteria.CritTargetTime[r.level]));
+    });
+}
+
+bool periodLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
+                 const QString &filter, int resultListDays, int listMode, LevelLists &lists,
+                 QString *error, const ViewProgress &progress)
+{
+    const int n = state.profile.LevelCount;
+    lists.assign(n + 1, {});
+    const double from = dayNumber(clock.today()) + dayFraction(clock.timeOfDay()) - resultListDays;
+    return forEachRecord(file, kMaxRecordsInMemory, error, progress, [&](const ResultRecord::Numbers &r) {
+        if (!(r.date > from) || r.level < 1 || r.level > n)
+            return;
+        const int g = gradeIndexOfStudent(state, r.student);
+        if (!GradeFilterMatches(filter, g))
+            return;
+        const QString mark = runMark(state, r.student, g);
+        const QString name = runNameField(nameOf(state, r.student));
+        const QString date = dateField(r.date);
+        if (failedRun(r.time)) {
+            lists[r.level] << failureField() + date + mark + name + mark;
+            return;
+        }
+        const int32_t points = listPoints(r.time, state.criteria.CritTargetTime[r.level]);
+        if (listMode == PointsDisplay)
+            lists[r.level] << runPointsField(points) + u' ' + date + mark + name + mark + CStr(r.time) +
+                                  QStringLiteral("秒");
+        else
+            lists[r.level] << timeField(r.time) + u' ' + date + mark + name + mark + CStr(points);
+    });
+}
+
+QString personalTimeLine(double day, double fraction, int32_t seconds)
+{
+    const QString date = rightChars(dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")), 10);
+    const QTime t = timeFromFraction(fraction);
+    const QString clock = rightChars(QString::number(t.hour()) + t.toString(QStringLiteral(":mm:ss")), 10);
+    const QString time = failedRun(seconds) ? alignRight(QStringLiteral("時間切れ"), 5)
+                                            : alignRight(CStr(seconds) + QStringLiteral("秒"), 5);
+    return date + u' ' + clock + time;
+}
+
+bool personalTimesLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
+                        const QString &filter, LevelLists &lists, QString *error, const ViewProgress &progress)
+{
+    const int n = state.profile.LevelCount;
+    lists.assign(n + 1, {});
+    const double from = dayNumber(clock.today()) + dayFraction(clock.timeOfDay()) - 3650;
+    const int me = state.student.CurrentStudent;
+    const bool passes = GradeFilterMatches(filter, gradeIndexOfStudent(state, me));
+    return forEachRecord(file, kMaxRecordsInMemory, error, progress, [&](const ResultRecord::Numbers &r) {
+        if (r.level < 1 || r.level > n || !(r.date > from))
+            return;
+        if (r.student != me || !passes)
+            return;
+        lists[r.level] << personalTimeLine(r.date, r.clock, r.time);
+    });
+}
+
+QStringList LoadSheetStudents(SharedState &state)
+{
+    QStringList list;
+    RosterTables &t = state.roster;
+    ReadRosterFile(state.config.DataRoot + rosterFileName(), [&](const RosterEntry &e) {
+        const int s = e.record.StudentNumber;
+        t.StudentNames[s] = e.record.Name.trimmed();
+        t.StudentBirthYears[s] = e.record.BirthYear;
+        if (const auto label = FullWidthGradeLabel(GradeIndexOf(t.SchoolYear, e.record.BirthYear)))
+            t.StudentGradeLabels[s] = *label;
+        if (e.status == 0)
+            list << t.StudentGradeLabels[s] + QStringLiteral(" /  ") + t.StudentNames[s] + u'/' +
+                        QString::number(s);
+    });
+    sortJapanese(list);
+    return list;
+}
+
+} // namespace tobrel

@@ -1,0 +1,283 @@
+#include "app/ProgramProfile.h"
+#include "app/SharedState.h"
+#include "hub/HubViews.h"
+#include "hub/ListFields.h"
+#include "results/Tally.h"
+#include "roster/Roster.h"
+#include "support/TestSupport.h"
+#include "text/DayNumber.h"
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+TEST(ListFields, Formats)
+{
+    EXPECT_EQ(timeField(5), QStringLiteral("   5秒"));
+    EXPECT_EQ(timeField(45), QStringLiteral("  45秒"));
+    EXPECT_EQ(timeField(123), QStringLiteral(" 123秒"));
+    EXPECT_EQ(timeField(1234), QStringLiteral("1234秒"));
+    EXPECT_EQ(rankField(1), QStringLiteral(" 1"));
+    EXPECT_EQ(rankField(12), QStringLiteral("12"));
+    EXPECT_EQ(rankField(105), QStringLiteral("05"));
+    EXPECT_EQ(rankingTimeField(45), QStringLiteral("    45"));
+    EXPECT_EQ(todayPointsField(7), QStringLiteral("  7"));
+    EXPECT_EQ(totalPointsField(120), QStringLiteral("  120"));
+    EXPECT_EQ(runPointsField(11), QStringLiteral("   11"));
+    EXPECT_EQ(runNameField(QStringLiteral("  森  ")), QStringLiteral("森　　　　"));
+    EXPECT_EQ(runNameField(QStringLiteral("佐々木小次郎")), QStringLiteral("佐々木小次"));
+    EXPECT_EQ(rankingNameField(QStringLiteral("林") + QString(19, u' ')), QStringLiteral("林　　　　"));
+    EXPECT_EQ(dateField(dayNumber(QDate(2004, 2, 7))), QStringLiteral("02/07"));
+    EXPECT_EQ(clockField(dayFraction(9 * 3600 + 5 * 60 + 3)), QStringLiteral("09:05"));
+    EXPECT_EQ(clockField(dayFraction(19 * 3600 + 5 * 60 + 3)), QStringLiteral("19:05"));
+    EXPECT_EQ(gradeMark(1), QStringLiteral("①"));
+    EXPECT_EQ(gradeMark(9), QStringLiteral("Ⅲ"));
+    EXPECT_EQ(gradeMark(10), QStringLiteral("　"));
+    EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), dayFraction(19 * 3600 + 5 * 60 + 3), 57),
+              QStringLiteral("2004/02/07 19:05:03  57秒"));
+    EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), dayFraction(9 * 3600 + 5 * 60 + 3), 125),
+              QStringLiteral("2004/02/07 9:05:03 125秒"));
+    EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), 0.5, 99999),
+              QStringLiteral("2004/02/07 12:00:00 時間切れ"));
+}
+
+TEST(ListFields, ListPointsAtTheEdges)
+{
+    const struct {
+        int t, T, points;
+    } rows[] = {{30, 60, 11}, {60, 60, 5}, {0, 60, 55}, {61, 60, 4}, {120, 60, 1}, {599, 60, 1},
+                {600, 60, 0}, {10, 0, 0}};
+    for (const auto &r : rows)
+        EXPECT_EQ(listPoints(r.t, r.T), r.points) << r.t << " " << r.T;
+}
+
+namespace {
+
+struct Hub {
+    QTemporaryDir dir;
+    SharedState state;
+    FakeClock clock;
+    Hub()
+    {
+        ApplyProgramProfileTables(state);
+        state.config.DataFolder = dir.path() + u'/';
+        state.roster.SchoolYear = 2023;
+        clock.date = QDate(2024, 2, 7); // a Wednesday
+        for (int L = 1; L <= 6; ++L) {
+            state.criteria.CritTargetTime[L] = 60;
+            state.criteria.CritPassTime[L] = 120;
+            state.criteria.CritPointRate[L] = 1;
+            state.criteria.CritClearPoints[L] = 30;
+            state.criteria.CritClearCount[L] = 3;
+            state.criteria.CritPassDays[L] = Variant(7);
+            state.criteria.CritOverDays[L] = Variant(7);
+        }
+    }
+    // Lists a student on the roster: number, name, grade index.
+    void student(int s, const QString &name, int g)
+    {
+        const int k = ++state.roster.RosterCount;
+        state.roster.RosterNumbers[k] = static_cast<int16_t>(s);
+        state.roster.StudentNames[s] = fixedRosterText(name);
+        state.roster.StudentBirthYears[s] = static_cast<int16_t>(2023 - g - 6);
+    }
+    ResultsFile file() const { return ResultsFile(resultsFilePath(state)); }
+    void run(int s, int level, int time, int daysAgo = 0, double clock = 0.5)
+    {
+        ResultRecord r;
+        r.ResultRecDate = dayNumber(this->clock.date) - daysAgo;
+        r.ResultRecClock = clock;
+        r.ResultRecStudentNo = static_cast<int16_t>(s);
+        r.ResultRecLevel = static_cast<int16_t>(level);
+        r.ResultRecTime = time;
+        QString err;
+        file().append(r, &err);
+    }
+    void tally() { TallyResults(state, clock, file()); }
+};
+
+} // namespace
+
+TEST(Rankings, TimeRankingWithTiesAndStudentsWithoutTime)
+{
+    Hub h;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.student(2, QStringLiteral("い"), 3);
+    h.student(3, QStringLiteral("う"), 3);
+    h.student(4, QStringLiteral("え"), 3);
+    h.student(5, QStringLiteral("お"), 3);
+    h.student(6, QStringLiteral("か"), 8);
+    h.run(4, 1, 50);
+    h.run(2, 1, 45);
+    h.run(3, 1, 45);
+    h.run(1, 1, 40);
+    h.run(6, 1, kTimedOut); // a timed-out run leaves no time
+    h.tally();
+    h.state.student.CurrentStudent = 3;
+    const QStringList lines = rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("全学年"));
+    EXPECT_EQ(lines, (QStringList{
+                         QStringLiteral(" 1③あ　　　　    40 　"),
+                         QStringLiteral(" 2③い　　　　    45 　"),
+                         QStringLiteral(" 2●う　　　　    45 ●"),
+                         QStringLiteral(" 4③え　　　　    50 　"),
+                         QStringLiteral("--③お　　　　------ 　"),
+                         QStringLiteral("--Ⅱか　　　　------ 　"),
+                     }));
+    // The filter hides lines but keeps the ranks.
+    const QStringList junior = rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("中学生全体"));
+    EXPECT_EQ(junior, QStringList{QStringLiteral("--Ⅱか　　　　------ 　")});
+    EXPECT_TRUE(rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("小学生")).isEmpty());
+}
+
+TEST(Rankings, PointsRankingOrdersAndTies)
+{
+    Hub h;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.student(2, QStringLiteral("い"), 3);
+    h.student(3, QStringLiteral("う"), 3);
+    h.student(4, QStringLiteral("え"), 3);
+    // Points of a run: t = 0 gives 55; t = 30 gives 11; t = 61 gives 4.
+    // あ: 120 so far, 10 today; い: 120 so far, 30 today; う: 90 so far, 0 today.
+    auto give = [&](int s, int total, int today) {
+        int rest = total - today;
+        while (rest >= 55) { h.run(s, 2, 0, 3); rest -= 55; }
+        while (rest >= 11) { h.run(s, 2, 30, 3); rest -= 11; }
+        while (rest >= 4) { h.run(s, 2, 61, 3); rest -= 4; }
+        while (rest >= 1) { h.run(s, 2, 120, 3); rest -= 1; }
+        int t = today;
+        while (t >= 11) { h.run(s, 2, 30); t -= 11; }
+        while (t >= 4) { h.run(s, 2, 61); t -= 4; }
+        while (t >= 1) { h.run(s, 2, 120); t -= 1; }
+    };
+    give(1, 120, 10);
+    give(2, 120, 30);
+    give(3, 90, 0);
+    h.tally();
+    ASSERT_EQ(h.state.tallies.AllPoints(2, 1), 120);
+    ASSERT_EQ(h.state.tallies.TodayPoints(2, 2), 30);
+    const QStringList cumulative = rankingLines(h.state, 2, PointsDisplay, CumulativeOrder, QStringLiteral("全学年"));
+    EXPECT_EQ(cumulative, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"),
+                                       QStringLiteral(" 1③あ　　　　 10/  120"),
+                                       QStringLiteral(" 3③う　　　　  0/   90"),
+                                       QStringLiteral(" 4③え　　　　  0/    0")}));
+    const QStringList today = rankingLines(h.state, 2, PointsDisplay, TodayOrder, QStringLiteral("全学年"));
+    EXPECT_EQ(today, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"),
+                                  QStringLiteral(" 2③あ　　　　 10/  120")}));
+}
+
+TEST(Periods, WeekRulesOnMondayAndSunday)
+{
+    const QDate monday(2024, 2, 5), sunday(2024, 2, 11), wednesday(2024, 2, 7);
+    EXPECT_EQ(resultListDaysFor(1, monday), 1);
+    EXPECT_EQ(resultListDaysFor(1, sunday), 7);
+    EXPECT_EQ(resultListDaysFor(1, wednesday), 3);
+    EXPECT_EQ(resultListDaysFor(2, monday), 8);
+    EXPECT_EQ(resultListDaysFor(2, sunday), 14);
+    EXPECT_EQ(resultListDaysFor(3, monday), 30);
+    EXPECT_EQ(resultListDaysFor(4, monday), 365);
+    EXPECT_EQ(resultListDaysFor(5, monday), 3650);
+
+    Hub h;
+    h.clock.date = monday;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.run(1, 1, 30, 0);
+    h.run(1, 1, 31, 1); // Sunday: last week
+    LevelLists lists;
+    QString err;
+    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"),
+                            resultListDaysFor(1, monday), TimeDisplay, lists, &err));
+    ASSERT_EQ(lists[1].size(), 1);
+    EXPECT_EQ(lists[1][0], QStringLiteral("  30秒 02/05③あ　　　　③11"));
+    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"),
+                            resultListDaysFor(2, monday), PointsDisplay, lists, &err));
+    EXPECT_EQ(lists[1], (QStringList{QStringLiteral("   11 02/05③あ　　　　③30秒"),
+                                     QStringLiteral("   10 02/04③あ　　　　③31秒")}));
+}
+
+TEST(TodayView, LooksAtTheLast1000RecordsOnlyAndMarksTheCurrentStudent)
+{
+    Hub h;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.student(2, QStringLiteral("い"), 8);
+    h.state.student.CurrentStudent = 2;
+    h.run(1, 1, 30, 0, dayFraction(9 * 3600 + 5 * 60)); // record 1: outside the last 1000
+    for (int i = 0; i < 499; ++i)
+        h.run(1, 1, 30, 1);
+    h.run(1, 1, 45, 0, dayFraction(9 * 3600 + 5 * 60)); // record 501: the first one looked at
+    for (int i = 0; i < 998; ++i)
+        h.run(1, 2, 30, 1);
+    h.run(2, 1, kTimedOut, 0, dayFraction(15 * 3600 + 30 * 60));
+    LevelLists lists;
+    QString err;
+    int64_t lastProgress = 0, maximum = 0;
+    ASSERT_TRUE(todayLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), lists, &err,
+                           [&](int64_t v, int64_t m) {
+                               lastProgress = v;
+                               maximum = m;
+                           }));
+    EXPECT_EQ(lists[1], (QStringList{QStringLiteral("  45秒 09:05③あ　　　　③5"),
+                                     QStringLiteral("　　× 15:30●い　　　　●")}));
+    EXPECT_TRUE(lists[2].isEmpty());
+    EXPECT_EQ(lastProgress, 1500);
+    EXPECT_EQ(maximum, 1651);
+}
+
+TEST(Availability, BarsByRunsButNeverTheLastLevelAndLiftsWhenItIsCleared)
+{
+    Hub h;
+    h.state.student.CurrentStudent = 1;
+    h.state.criteria.CritOverRuns[2] = Variant(3);
+    h.state.criteria.CritOverRuns[3] = Variant(0);
+    h.state.criteria.CritOverRuns[6] = Variant(1);
+    for (int i = 0; i < 3; ++i) {
+        h.run(1, 2, 70);
+        h.run(1, 3, 70);
+        h.run(1, 6, 130); // 1 point each: the last level stays uncleared
+    }
+    h.tally();
+    Availability a = availabilityPass(h.state);
+    EXPECT_EQ(a.freeStatus, 0);
+    EXPECT_FALSE(a.enabled[2]);
+    EXPECT_TRUE(a.barred[2]);
+    EXPECT_TRUE(a.enabled[3]); // barring runs of 0 never bar
+    EXPECT_TRUE(a.enabled[6]); // the last level is never barred
+    EXPECT_FALSE(a.barred[6]);
+    EXPECT_TRUE(a.enabled[1]);
+
+    for (int i = 0; i < 3; ++i)
+        h.run(1, 6, 0); // 55 points each: the last level is cleared
+    h.tally();
+    a = availabilityPass(h.state);
+    EXPECT_EQ(a.freeStatus, 1);
+    EXPECT_TRUE(a.enabled[2]);
+    EXPECT_FALSE(a.barred[2]);
+}
+
+TEST(HubColumns, TextsOfAColumn)
+{
+    Hub h;
+    EXPECT_EQ(columnWidthTwips(6), 3456);
+    EXPECT_EQ(columnWidthTwips(3), 4864);
+    EXPECT_EQ(startButtonCaption(3), QStringLiteral("ｽﾀｰﾄ(&3)"));
+    h.state.criteria.CritTargetTime[1] = 45;
+    h.state.criteria.CritClearCount[1] = 5;
+    h.state.criteria.CritClearPoints[1] = 100;
+    h.state.criteria.CritPointRate[1] = 1.5f;
+    EXPECT_EQ(criteriaLine(h.state, 1), QStringLiteral("目標=45秒 5回/100点(×1.5)"));
+    h.state.criteria.CritClearPoints[1] = 9999;
+    EXPECT_EQ(criteriaLine(h.state, 1), QStringLiteral("目標=45秒 --------"));
+    h.state.student.CurrentStudent = 1;
+    EXPECT_EQ(todayValue(h.state, 1, 1), QStringLiteral("-----"));
+    EXPECT_EQ(soFarValue(h.state, 1, 1), QStringLiteral("------"));
+    h.run(1, 1, 30);
+    h.run(1, 1, 30, 2);
+    h.tally();
+    // Target 45 and rate 1.5: a run of 30 s earns 6 base points, 9 points.
+    EXPECT_EQ(todayValue(h.state, 1, 1), QStringLiteral("1回/9点"));
+    EXPECT_EQ(soFarValue(h.state, 1, 1), QStringLiteral("2回/18点"));
+    EXPECT_EQ(passWindowLine(h.state, 1, 1), QStringLiteral("最近7日=2回 / 18点"));
+    EXPECT_TRUE(isTeacher(QStringLiteral("佐藤先生")));
+    EXPECT_TRUE(isTeacher(QStringLiteral("★田中")));
+    EXPECT_FALSE(isTeacher(QStringLiteral("先田")));
+}
