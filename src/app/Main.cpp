@@ -4,11 +4,11 @@
 // sound output, message boxes, process start), registers the screens by their form
 // names and shows the start-up form, which loads the configuration and hands over to
 // the roster screen.
-#include "app/PlaceholderScreen.h"
 #include "app/SharedState.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
+#include "hub/HubScreen.h"
 #include "roster/NameSelectScreen.h"
 #include "sound/SdlAudioDevice.h"
 #include "sound/SoundCues.h"
@@ -82,8 +82,7 @@ int main(int argc, char *argv[])
     forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });
     forms.registerForm(QStringLiteral("namesel"), [&] { return new NameSelectScreen(ctx); });
-    forms.registerForm(QStringLiteral("seisekitime1"),
-                       [&] { return new PlaceholderScreen(ctx, QStringLiteral("seisekitime1")); });
+    forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx); });
     forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [&] { return new EndScreen(ctx); });
 

@@ -50,6 +50,7 @@ struct CurrentStudentState {
     QString CurrentStudentGroup;
     double LoginTime = 0; // seconds since midnight
     int loginDay = 0;     // day number of the login, so minutes stay right after midnight
+    bool okButtonRetired = false; // the roster screen's O.K. is not shown after the first login
 };
 
 struct RosterTables {

@@ -69,6 +69,7 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     Command14->setObjectName(QStringLiteral("Command14"));
     Command14->setFont(screenFont(24));
     Command14->setGeometry(64, 505, 200, 70);
+    Command14->setVisible(!ctx.state.student.okButtonRetired);
     Command7 = new QPushButton(QStringLiteral("ﾌﾟﾟﾛｸﾞﾗﾑメニューへ(0)"), this);
     Command7->setObjectName(QStringLiteral("Command7"));
     Command7->setFont(screenFont(14));
@@ -237,6 +238,7 @@ void NameSelectScreen::Command14_Click()
         return;
     }
     Command14->setVisible(false);
+    ctx.state.student.okButtonRetired = true;
     showWaitPanel(true);
     letEventsRun();
     ApplyProgramProfileTables(ctx.state);

@@ -94,7 +94,13 @@ TEST(RosterScreen, DoubleClickEnterSpaceAndOneLogIn)
         EXPECT_EQ(f.state.student.CurrentStudentGroup, QStringLiteral("小３"));
         EXPECT_EQ(f.state.profile.LevelCount, 6);
         EXPECT_TRUE(f.hubShown()) << key;
-        EXPECT_FALSE(f.screen->Command14->isVisible());
+        // The hub unloads the roster screen; back on it, O.K. is not shown again.
+        EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr);
+        f.forms.show(QStringLiteral("namesel"));
+        f.settle();
+        auto *again = f.forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+        ASSERT_NE(again, nullptr);
+        EXPECT_FALSE(again->Command14->isVisible());
     }
 }
 
@@ -106,8 +112,9 @@ TEST(RosterScreen, FilterAndReturnFromTheHub)
     EXPECT_EQ(f.state.roster.SelectedGradeFilter, QStringLiteral("小３"));
     ASSERT_EQ(f.screen->List1->count(), 2);
     EXPECT_TRUE(f.screen->List1->item(1)->text().contains(QStringLiteral("髙橋")));
-    // Back from the hub: the filter resets while the combo keeps its text.
-    f.forms.show(QStringLiteral("namesel"));
+    // Activated again (as when a student comes back): the filter resets while the
+    // combo keeps its text.
+    f.screen->Form_Activate();
     f.settle();
     EXPECT_EQ(f.state.roster.SelectedGradeFilter, QStringLiteral("全学年"));
     EXPECT_EQ(f.screen->Combo1->currentText(), QStringLiteral("小３"));

@@ -1,9 +1,9 @@
 #include "support/ScreenFixture.h"
 
-#include "app/PlaceholderScreen.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
+#include "hub/HubScreen.h"
 #include "roster/NameSelectScreen.h"
 
 namespace tobrel::test {
@@ -14,8 +14,7 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("Firstfrm"), [this] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [this] { return new WaitForm(ctx); });
     forms.registerForm(QStringLiteral("namesel"), [this] { return new NameSelectScreen(ctx); });
-    forms.registerForm(QStringLiteral("seisekitime1"),
-                       [this] { return new PlaceholderScreen(ctx, QStringLiteral("seisekitime1")); });
+    forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(ctx); });
     forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [this] { return new EndScreen(ctx); });
 }

@@ -1,0 +1,95 @@
+// The hub screen seisekitime1: one column per level with its start button, the
+// student's counts and points, the pass-window line, the level's result list and its
+// criteria; the view selectors above them; the way back to the roster screen.
+//
+// Every activation tallies the results file afresh, shows the cumulative points
+// ranking and decides which levels may be started (the over-practice bar).
+#pragma once
+#include "hub/HubViews.h"
+#include "ui/Forms.h"
+
+#include <QStringList>
+
+#include <vector>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+namespace tobrel {
+
+class HubScreen final : public Screen {
+public:
+    explicit HubScreen(AppContext &ctx);
+
+    void Form_Load();
+    void Form_Activate() override;
+    // True when the key was taken.
+    bool Form_KeyPress(QChar key);
+    void Command4_Click(int level);
+    void Label3_Click(int level);
+    void Command1_Click();
+    void Command9_Click();
+    void Option2_Click(int kind);
+    void Option1_Click(int view);
+    void Combo1_Click();
+    void Combo2_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command3_Click(int level);
+    void Command16_Click();
+    void HScroll1_Change();
+    void 回数など表示();
+    void 成績リスト色表示();
+    void 成績リスト色表示単独(int level);
+
+    // Fixed controls.
+    QLabel *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr, *Label17 = nullptr;
+    QLabel *Label18 = nullptr, *Label6 = nullptr, *Label5 = nullptr;
+    QPushButton *Command1 = nullptr, *Command8 = nullptr, *Command27 = nullptr, *Command26 = nullptr;
+    QPushButton *Command17 = nullptr, *Command12 = nullptr, *Command18 = nullptr;
+    std::vector<QRadioButton *> Option1; // 1..3 (0 unused)
+    std::vector<QRadioButton *> Option2; // 0..2
+    QFrame *Picture1 = nullptr;
+    QComboBox *Combo1 = nullptr, *Combo2 = nullptr;
+    QScrollBar *HScroll1 = nullptr;
+    QFrame *Picture2 = nullptr, *Picture6 = nullptr, *Picture7 = nullptr, *Picture11 = nullptr;
+    QLabel *Label19 = nullptr, *Label21 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
+
+    // Level columns, index = level; element 0 is the template.
+    std::vector<QLabel *> Label1, Label3, Text1, Label9, Label10, Label14, Label15, Label8, Label7;
+    std::vector<QPushButton *> Command4, Command28, Command30, Command3, Command2;
+    std::vector<QListWidget *> List5;
+
+    // Form state.
+    int KeysReady = 0;
+    int ListMode = 0;
+    int PointsOrder = 0;
+    int ActivateBusy = 0;
+    int SheetStudent = 0;
+    int SheetLevel = 0;
+    QStringList List2, List3; // the result sheet's student and level lists
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    int columnWidth() const; // pixels
+    void placeColumns();
+    void disableForView();
+    void finishView();
+    void showLists(const LevelLists &lists);
+    void fileError(const QString &error);
+    void repaintNow();
+    bool m_loaded = false;
+};
+
+} // namespace tobrel

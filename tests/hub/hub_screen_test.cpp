@@ -1,0 +1,151 @@
+#include "app/Configuration.h"
+#include "drill/DrillScreen.h"
+#include "drill/EndScreen.h"
+#include "hub/HubScreen.h"
+#include "roster/NameSelectScreen.h"
+#include "support/ScreenFixture.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+struct Loop : ScreenFixture {
+    Loop()
+    {
+        writeSuite();
+        LoadConfiguration(state, ctx.programFolderPath);
+        state.profile.ScreenColour = 0x00C0FFC0;
+        random.step = 0.37;
+        random.values = {0.3};
+        forms.show(QStringLiteral("namesel"));
+        settle();
+    }
+    NameSelectScreen *roster() { return forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel")); }
+    HubScreen *hub() { return forms.loadedAs<HubScreen>(QStringLiteral("seisekitime1")); }
+    DrillScreen *drill() { return forms.loadedAs<DrillScreen>(QStringLiteral("MainFrm")); }
+    void logIn(const QString &name)
+    {
+        NameSelectScreen *r = roster();
+        for (int i = 1; i < r->List1->count(); ++i)
+            if (r->List1->item(i)->text().contains(name))
+                r->List1->setCurrentRow(i);
+        QTest::keyClick(r->List1, Qt::Key_Return);
+        settle();
+    }
+};
+
+} // namespace
+
+TEST(HubScreen, TheWholeLoopCountsTheNewRun)
+{
+    Loop f;
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr); // the hub unloads the roster
+    EXPECT_EQ(hub->KeysReady, 1);
+    EXPECT_EQ(hub->Label12->text(), QStringLiteral("小３ 髙橋　健一"));
+    EXPECT_EQ(hub->Label13->text(), QStringLiteral("みなと塾:2"));
+    EXPECT_EQ(hub->Label5->text(), QStringLiteral("獲得ポイント（今まで順位）"));
+    EXPECT_EQ(hub->Label14[1]->text(), QStringLiteral("-----"));
+    EXPECT_EQ(hub->Label15[1]->text(), QStringLiteral("------"));
+    EXPECT_EQ(hub->Command4[1]->text(), QStringLiteral("ｽﾀｰﾄ(&1)"));
+    EXPECT_EQ(hub->Label7[1]->text(), QStringLiteral("目標=25秒 3回/30点(×1.5)"));
+    EXPECT_TRUE(hub->HScroll1->isVisible());
+    EXPECT_EQ(hub->HScroll1->maximum(), 3);
+
+    QTest::keyClick(hub, Qt::Key_1);
+    f.settle();
+    DrillScreen *d = f.drill();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);
+    f.clock.advance(20);
+    d->run().sTimer1_Timer(); // the run clock's tick at 20 s
+    for (int i = 0; i < 10; ++i) {
+        const int n = d->qLabel1->text().toInt();
+        QTest::keyClicks(d, QString::number(n * n));
+        QTest::keyClick(d, Qt::Key_Space);
+    }
+    f.settle(600);
+    auto *end = f.forms.loadedAs<EndScreen>(QStringLiteral("FrmSyuuryou"));
+    ASSERT_NE(end, nullptr);
+    ASSERT_TRUE(end->Command4->isVisible());
+    QTest::mouseClick(end->Command4, Qt::LeftButton);
+    f.settle();
+    hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    // 20 s against a target of 25 s: 5 base points, 7 with the rate 1.5.
+    EXPECT_EQ(hub->Label14[1]->text(), QStringLiteral("1回/7点"));
+    EXPECT_EQ(hub->Label15[1]->text(), QStringLiteral("1回/7点"));
+    EXPECT_EQ(hub->Label18->text(), QStringLiteral("本日総回数＝1回"));
+    ASSERT_GE(hub->List5[1]->count(), 1);
+    EXPECT_EQ(hub->List5[1]->item(0)->text(), QStringLiteral(" 1●髙橋　健一  7/    7"));
+    EXPECT_EQ(hub->List5[1]->currentRow(), -1);
+
+    // "0" goes back to the roster screen, which unloads the hub.
+    QTest::keyClick(hub, Qt::Key_0);
+    f.settle();
+    EXPECT_NE(f.roster(), nullptr);
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);
+}
+
+TEST(HubScreen, KeysForLevelsThatDoNotExistDoNothing)
+{
+    Loop f;
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    QTest::keyClick(hub, Qt::Key_7);
+    QTest::keyClick(hub, Qt::Key_A, Qt::ShiftModifier); // "A": upper case is not a key
+    QTest::keyClick(hub, Qt::Key_A);                    // "a": level 10, not offered
+    f.settle();
+    EXPECT_EQ(f.drill(), nullptr);
+    EXPECT_NE(f.hub(), nullptr);
+}
+
+TEST(HubScreen, ViewsAndScrolling)
+{
+    Loop f;
+    f.logIn(QStringLiteral("佐藤先生"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_FALSE(hub->Command8->isVisible()); // the teacher panel comes with the admin screens
+
+    QTest::mouseClick(hub->Option2[0], Qt::LeftButton);
+    EXPECT_EQ(hub->ListMode, 1);
+    EXPECT_EQ(hub->Option1[1]->text(), QStringLiteral("BEST表示"));
+    EXPECT_EQ(hub->Label5->text(), QStringLiteral("ベスト成績"));
+    ASSERT_EQ(hub->List5[2]->count(), 3);
+    EXPECT_EQ(hub->List5[2]->item(2)->text(), QStringLiteral("--●佐藤先生　------ ●"));
+    EXPECT_TRUE(hub->Command4[1]->isEnabled());
+    EXPECT_FALSE(hub->Picture6->isVisible());
+
+    QTest::mouseClick(hub->Option1[3], Qt::LeftButton);
+    EXPECT_TRUE(hub->Combo2->isVisible());
+    hub->Combo2->setCurrentIndex(0);
+    hub->Combo2_Click();
+    EXPECT_EQ(f.state.hub.ResultPeriod.toNumber(), 1);
+
+    QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
+    EXPECT_EQ(hub->Label5->text(), QStringLiteral("個人別ﾀｲﾑ"));
+    EXPECT_EQ(hub->SheetStudent, 3);
+    EXPECT_EQ(hub->List3, (QStringList{"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(hub->List2.size(), 3);
+
+    // Scrolling by two shows levels 3..6; levels 1 and 2 are parked off screen.
+    const int leftOfLevel1 = hub->List5[1]->x();
+    hub->HScroll1->setValue(3);
+    EXPECT_EQ(hub->List5[3]->x(), leftOfLevel1);
+    EXPECT_EQ(hub->List5[1]->x(), hub->width());
+    EXPECT_EQ(hub->List5[2]->x(), hub->width());
+    EXPECT_EQ(f.state.hub.ColumnScroll.toNumber(), 3);
+}
