@@ -83,7 +83,7 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
     Command26 = button(this, QStringLiteral("Command26"), QStringLiteral("表示１"));
     Command26->setVisible(false);
     Command17 = button(this, QStringLiteral("Command17"), QStringLiteral("グラフ"));
-    Command17->setGeometry(560, 66, 70, 34);
+    Command17->setGeometry(768, 66, 90, 34);
     Command17->setVisible(false);
 
     // Display kind, view buttons, grade filter and period.
@@ -94,13 +94,13 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
         r->setObjectName(indexed("Option2", k));
         r->setAccessibleName(kinds[k]);
         r->setFont(screenFont(12));
-        r->setGeometry(16 + k * 98, 70, 96, 28);
+        r->setGeometry(16 + k * 96, 70, 94, 28);
         kindGroup->addButton(r, k);
         Option2.push_back(r);
     }
     Picture1 = new QFrame(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(318, 64, 240, 40);
+    Picture1->setGeometry(304, 64, 312, 40);
     Picture1->setFrameShape(QFrame::StyledPanel);
     const QString views[3] = {QStringLiteral("BEST表示"), QStringLiteral("本日のみ"), QStringLiteral("オール表示")};
     auto *viewGroup = new QButtonGroup(this);
@@ -110,7 +110,7 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
         r->setObjectName(indexed("Option1", v));
         r->setAccessibleName(views[v - 1]);
         r->setFont(screenFont(11));
-        r->setGeometry(4 + (v - 1) * 78, 6, 78, 28);
+        r->setGeometry(4 + (v - 1) * 102, 6, 100, 28);
         viewGroup->addButton(r, v);
         Option1.push_back(r);
     }
@@ -121,12 +121,12 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setToolTip(QStringLiteral("表示する学年を選びます"));
     Combo1->setFont(screenFont(12));
-    Combo1->setGeometry(640, 66, 150, 34);
+    Combo1->setGeometry(622, 66, 140, 34);
     Combo2 = new QComboBox(this);
     Combo2->setObjectName(QStringLiteral("Combo2"));
     Combo2->setAccessibleName(QStringLiteral("Combo2"));
     Combo2->setFont(screenFont(12));
-    Combo2->setGeometry(800, 66, 208, 34);
+    Combo2->setGeometry(768, 66, 240, 34);
     Combo2->setVisible(false);
 
     Label5 = label(this, QStringLiteral("Label5"), 14);
