@@ -5,6 +5,7 @@
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "text/DataFileError.h"
+#include "ui/LineListModel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 
@@ -14,13 +15,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 
 #include <cmath>
+#include <memory>
 
 namespace tobrel {
 namespace {
@@ -257,7 +259,11 @@ void HubScreen::Form_Load()
         value15->setGeometry(x + W / 2, kValueTop, W / 2, kRowHeight);
         auto *pass = label(this, indexed("Label8", i), 11);
         pass->setGeometry(x, kPassTop, W - 4, kRowHeight);
-        auto *list = new QListWidget(this);
+        auto *list = new QListView(this);
+        auto *lines = new LineListModel(list);
+        list->setModel(lines);
+        list->setUniformItemSizes(true);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
         list->setObjectName(indexed("List5", i));
         list->setAccessibleName(state.profile.LevelNames[i].isEmpty() ? indexed("List5", i)
                                                                        : state.profile.LevelNames[i]);
@@ -283,6 +289,7 @@ void HubScreen::Form_Load()
         Label15.push_back(value15);
         Label8.push_back(pass);
         List5.push_back(list);
+        List5Lines.push_back(lines);
         Label7.push_back(crit);
         Command3.push_back(show);
         Command2.push_back(reset);
@@ -516,8 +523,15 @@ void HubScreen::回数など表示()
     for (int i = 1; i <= ctx.state.profile.LevelCount; ++i) {
         Label9[i]->setText(QStringLiteral("今日"));
         Label10[i]->setText(QStringLiteral("今まで"));
-        List5[i]->clear();
+        List5Lines[i]->clear();
     }
+}
+
+QStringList HubScreen::listLines(int level) const
+{
+    if (level < 0 || level >= static_cast<int>(List5Lines.size()))
+        return {};
+    return List5Lines[level]->lines();
 }
 
 void HubScreen::成績リスト色表示()
@@ -528,9 +542,9 @@ void HubScreen::成績リスト色表示()
 
 void HubScreen::成績リスト色表示単独(int i)
 {
-    if (List5[i]->count() > 0) {
+    if (List5Lines[i]->rowCount() > 0) {
         List5[i]->clearSelection();
-        List5[i]->setCurrentRow(-1);
+        List5[i]->setCurrentIndex(QModelIndex());
     }
 }
 
@@ -660,7 +674,7 @@ void HubScreen::Combo2_Click()
 void HubScreen::showLists(const LevelLists &lists)
 {
     for (int i = 1; i <= ctx.state.profile.LevelCount && i < static_cast<int>(lists.size()); ++i)
-        List5[i]->addItems(lists[i]);
+        List5Lines[i]->addLines(lists[i]);
 }
 
 void HubScreen::fileError(const QString &error)
@@ -736,9 +750,12 @@ void HubScreen::Command3_Click(int i)
         ListMode = TimeDisplay;
     if (ListMode == PointsDisplay && PointsOrder == 0)
         PointsOrder = CumulativeOrder;
-    const QStringList lines = rankingLines(ctx.state, i, ListMode, PointsOrder, Combo1->currentText());
-    List5[i]->clear();
-    List5[i]->addItems(lines);
+    auto ranking = std::make_shared<Ranking>(
+        rankStudents(ctx.state, i, ListMode, PointsOrder, Combo1->currentText()));
+    SharedState *state = &ctx.state;
+    List5Lines[i]->setMadeLines(static_cast<int>(ranking->shown.size()), [state, ranking](int row) {
+        return rankingLine(*state, *ranking, ranking->shown[static_cast<size_t>(row)]);
+    });
     成績リスト色表示単独(i);
 }
 

@@ -15,13 +15,15 @@
 class QComboBox;
 class QFrame;
 class QLabel;
-class QListWidget;
+class QListView;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
 
 namespace tobrel {
+
+class LineListModel;
 
 class HubScreen final : public Screen {
 public:
@@ -66,7 +68,11 @@ public:
     // Level columns, index = level; element 0 is the template.
     std::vector<QLabel *> Label1, Label3, Text1, Label9, Label10, Label14, Label15, Label8, Label7;
     std::vector<QPushButton *> Command4, Command28, Command30, Command3, Command2;
-    std::vector<QListWidget *> List5;
+    std::vector<QListView *> List5;
+    std::vector<LineListModel *> List5Lines; // the lines of List5(i)
+
+    // What List5(i) holds, for tests and assistive technology.
+    QStringList listLines(int level) const;
 
     // Form state.
     int KeysReady = 0;

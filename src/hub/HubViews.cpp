@@ -8,8 +8,9 @@
 #include "text/DayNumber.h"
 #include "text/FixedWidth.h"
 #include "text/Numbers.h"
-#include "text/SortByKey.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace tobrel {
@@ -100,63 +101,117 @@ Availability availabilityPass(const SharedState &state)
     return a;
 }
 
+namespace {
+
+// Sorts numbers whose top 44 bits are the key and low 20 bits the roster position: a
+// stable radix sort on the key, 11 bits a pass, skipping passes where every key has the
+// same digit. Positions come in ascending, so equal keys stay in roster order.
+void sortPackedKeys(std::vector<uint64_t> &items)
+{
+    std::vector<uint64_t> work(items.size());
+    for (int shift = 20; shift < 64; shift += 11) {
+        std::array<uint32_t, 2048> count{};
+        for (uint64_t v : items)
+            ++count[(v >> shift) & 2047];
+        if (!items.empty() && count[(items[0] >> shift) & 2047] == items.size())
+            continue;
+        uint32_t sum = 0;
+        for (uint32_t &c : count) {
+            const uint32_t here = c;
+            c = sum;
+            sum += here;
+        }
+        for (uint64_t v : items)
+            work[count[(v >> shift) & 2047]++] = v;
+        items.swap(work);
+    }
+}
+
+} // namespace
+
+Ranking rankStudents(const SharedState &state, int level, int listMode, int pointsOrder,
+                     const QString &filter)
+{
+    Ranking r;
+    r.level = level;
+    r.listMode = listMode == 0 ? static_cast<int>(TimeDisplay) : listMode;
+    r.pointsOrder = pointsOrder == 0 ? static_cast<int>(CumulativeOrder) : pointsOrder;
+    const int n = state.roster.RosterCount;
+    const Tallies &t = state.tallies;
+    const bool byTime = r.listMode == TimeDisplay;
+    const bool cumulative = r.pointsOrder == CumulativeOrder;
+
+    // Ascending keys, equal keys in roster order: the key and the roster position packed
+    // into one number sort to exactly that order.
+    std::vector<uint64_t> order(static_cast<size_t>(n));
+    for (int k = 1; k <= n; ++k) {
+        const int s = state.roster.RosterNumbers[k];
+        int64_t key;
+        if (byTime)
+            key = state.results.PersonalBest(level, s);
+        else if (cumulative)
+            key = 1000000 - 1000 * static_cast<int64_t>(t.AllPoints(level, s)) - t.TodayPoints(level, s);
+        else
+            key = 1000000 - 1000 * static_cast<int64_t>(t.TodayPoints(level, s)) - t.AllPoints(level, s);
+        const uint64_t biased = static_cast<uint64_t>(key + (int64_t(1) << 43)) & ((uint64_t(1) << 44) - 1);
+        order[static_cast<size_t>(k - 1)] = (biased << 20) | static_cast<uint64_t>(k);
+    }
+    sortPackedKeys(order);
+
+    const GradeFilter passes(filter);
+    auto tieValue = [&](int s) -> int64_t {
+        if (byTime)
+            return state.results.PersonalBest(level, s);
+        return cumulative ? t.AllPoints(level, s) : t.TodayPoints(level, s);
+    };
+    r.shown.reserve(static_cast<size_t>(n));
+    int rank = 0;
+    int64_t previous = 0;
+    for (int k = 1; k <= n; ++k) {
+        const int s = state.roster.RosterNumbers[static_cast<int>(order[static_cast<size_t>(k - 1)] & 0xFFFFF)];
+        const int64_t value = tieValue(s);
+        if (k == 1 || value != previous)
+            rank = k;
+        previous = value;
+        if (!passes.matches(gradeIndexOfStudent(state, s)))
+            continue;
+        if (!byTime && !cumulative && t.TodayPoints(level, s) == 0)
+            continue;
+        r.shown.push_back({static_cast<int16_t>(s), static_cast<int16_t>(std::min(rank, 32767))});
+    }
+    return r;
+}
+
+QString rankingLine(const SharedState &state, const Ranking &ranking, const RankedStudent &entry)
+{
+    const int s = entry.student;
+    const int level = ranking.level;
+    const bool own = s == state.student.CurrentStudent;
+    const int g = gradeIndexOfStudent(state, s);
+    const QString mark1 = own ? ownMark() : gradeMark(g);
+    const QString name = rankingNameField(state.roster.StudentNames[s]);
+    if (ranking.listMode == TimeDisplay) {
+        const QString mark2 = own ? ownMark() : QString(QChar(0x3000));
+        const int32_t best = state.results.PersonalBest(level, s);
+        if (best == 99998)
+            return rankField(entry.rank) + mark1 + name + QStringLiteral("*失敗*") + u' ' + mark2;
+        if (best == 99999)
+            return QStringLiteral("--") + mark1 + name + QStringLiteral("------") + u' ' + mark2;
+        return rankField(entry.rank) + mark1 + name + rankingTimeField(best) + u' ' + mark2;
+    }
+    const Tallies &t = state.tallies;
+    return rankField(entry.rank) + mark1 + name + todayPointsField(t.TodayPoints(level, s)) + u'/' +
+           totalPointsField(t.AllPoints(level, s));
+}
+
 QStringList rankingLines(const SharedState &state, int level, int listMode, int pointsOrder,
                          const QString &filter)
 {
-    if (listMode == 0)
-        listMode = TimeDisplay;
-    if (pointsOrder == 0)
-        pointsOrder = CumulativeOrder;
-    const int n = state.roster.RosterCount;
-    const Tallies &t = state.tallies;
-    std::vector<int32_t> keys(n + 1), students(n + 1);
-    for (int k = 1; k <= n; ++k) {
-        const int s = state.roster.RosterNumbers[k];
-        students[k] = s;
-        if (listMode == TimeDisplay)
-            keys[k] = state.results.PersonalBest(level, s);
-        else if (pointsOrder == CumulativeOrder)
-            keys[k] = 1000000 - 1000 * t.AllPoints(level, s) - t.TodayPoints(level, s);
-        else
-            keys[k] = 1000000 - 1000 * t.TodayPoints(level, s) - t.AllPoints(level, s);
-    }
-    // Two passes of the merge sort keep equal keys in roster order.
-    SortByKey(n, keys, students);
-    SortByKey(n, keys, students);
-
-    auto tieValue = [&](int k) -> int64_t {
-        const int s = students[k];
-        if (listMode == TimeDisplay)
-            return keys[k];
-        return pointsOrder == CumulativeOrder ? t.AllPoints(level, s) : t.TodayPoints(level, s);
-    };
+    const Ranking r = rankStudents(state, level, listMode, pointsOrder, filter);
     QStringList lines;
-    int rank = 0;
-    for (int k = 1; k <= n; ++k) {
-        if (k == 1 || tieValue(k) != tieValue(k - 1))
-            rank = k;
-        const int s = students[k];
-        const int g = gradeIndexOfStudent(state, s);
-        if (!GradeFilterMatches(filter, g))
-            continue;
-        const bool own = s == state.student.CurrentStudent;
-        const QString mark1 = own ? ownMark() : gradeMark(g);
-        const QString mark2 = own ? ownMark() : QString(QChar(0x3000));
-        const QString name = rankingNameField(state.roster.StudentNames[s]);
-        if (listMode == TimeDisplay) {
-            if (keys[k] == 99998)
-                lines << rankField(rank) + mark1 + name + QStringLiteral("*失敗*") + u' ' + mark2;
-            else if (keys[k] == 99999)
-                lines << QStringLiteral("--") + mark1 + name + QStringLiteral("------") + u' ' + mark2;
-            else
-                lines << rankField(rank) + mark1 + name + rankingTimeField(keys[k]) + u' ' + mark2;
-        } else {
-            if (pointsOrder == TodayOrder && t.TodayPoints(level, s) == 0)
-                continue;
-            lines << rankField(rank) + mark1 + name + todayPointsField(t.TodayPoints(level, s)) + u'/' +
-                         totalPointsField(t.AllPoints(level, s));
-        }
-    }
+    lines.reserve(static_cast<qsizetype>(r.shown.size()));
+    for (const RankedStudent &e : r.shown)
+        lines << rankingLine(state, r, e);
     return lines;
 }
 

@@ -50,7 +50,22 @@ enum ListMode : int { TimeDisplay = 1, PointsDisplay = 2 };
 enum PointsOrder : int { CumulativeOrder = 1, TodayOrder = 2 };
 
 // The ranking of one level over the listed students (time or points); ranks count every
-// student, the grade filter only hides lines.
+// student, the grade filter only hides lines. rankStudents gives the students that get a
+// line, in order, with their ranks; rankingLine makes the line of one of them, so a list
+// may make only the lines it shows.
+struct RankedStudent {
+    int16_t student;
+    int16_t rank;
+};
+struct Ranking {
+    int level = 0;
+    int listMode = 1;
+    int pointsOrder = 1;
+    std::vector<RankedStudent> shown;
+};
+Ranking rankStudents(const SharedState &state, int level, int listMode, int pointsOrder,
+                     const QString &filter);
+QString rankingLine(const SharedState &state, const Ranking &ranking, const RankedStudent &entry);
 QStringList rankingLines(const SharedState &state, int level, int listMode, int pointsOrder,
                          const QString &filter);
 

@@ -6,6 +6,7 @@
 #include "text/Numbers.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tobrel {
 
@@ -52,23 +53,33 @@ QStringList gradeFilterTexts()
             QStringLiteral("小３"),   QStringLiteral("小２"),       QStringLiteral("小１")};
 }
 
-bool GradeFilterMatches(const QString &filter, int g)
+GradeFilter::GradeFilter(const QString &filter) : m_low(1), m_high(0)
 {
-    if (filter == u"全学年" || filter == u"家族")
-        return true;
-    if (filter == u"小学生全体")
-        return g >= 1 && g <= 6;
-    if (filter == u"中学生全体")
-        return g >= 7 && g <= 9;
-    static const QStringList primary{QStringLiteral("小１"), QStringLiteral("小２"), QStringLiteral("小３"),
-                                     QStringLiteral("小４"), QStringLiteral("小５"), QStringLiteral("小６")};
-    static const QStringList junior{QStringLiteral("中１"), QStringLiteral("中２"), QStringLiteral("中３")};
-    if (const qsizetype i = primary.indexOf(filter); i >= 0)
-        return g == i + 1;
-    if (const qsizetype i = junior.indexOf(filter); i >= 0)
-        return g == i + 7;
-    return false;
+    if (filter == u"全学年" || filter == u"家族") {
+        m_low = std::numeric_limits<int>::min();
+        m_high = std::numeric_limits<int>::max();
+        return;
+    }
+    if (filter == u"小学生全体") {
+        m_low = 1;
+        m_high = 6;
+        return;
+    }
+    if (filter == u"中学生全体") {
+        m_low = 7;
+        m_high = 9;
+        return;
+    }
+    static const QStringList single{QStringLiteral("小１"), QStringLiteral("小２"), QStringLiteral("小３"),
+                                    QStringLiteral("小４"), QStringLiteral("小５"), QStringLiteral("小６"),
+                                    QStringLiteral("中１"), QStringLiteral("中２"), QStringLiteral("中３")};
+    if (const qsizetype i = single.indexOf(filter); i >= 0) {
+        m_low = static_cast<int>(i) + 1;
+        m_high = m_low;
+    }
 }
+
+bool GradeFilterMatches(const QString &filter, int g) { return GradeFilter(filter).matches(g); }
 
 QString fixedRosterText(const QString &text)
 {

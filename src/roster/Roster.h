@@ -32,6 +32,17 @@ std::optional<QString> FullWidthGradeLabel(int g);
 
 // The thirteen filter texts ("全学年" .. "小１", "家族"); any other text matches nobody.
 bool GradeFilterMatches(const QString &filter, int g);
+
+// A filter text read once, for lists that test many students against it.
+class GradeFilter {
+public:
+    explicit GradeFilter(const QString &filter);
+    bool matches(int g) const { return g >= m_low && g <= m_high; }
+
+private:
+    int m_low;
+    int m_high;
+};
 // The twelve texts the roster and hub screens offer, in their order.
 QStringList gradeFilterTexts();
 

@@ -6,6 +6,7 @@
 #include "support/ScreenFixture.h"
 
 #include <QComboBox>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -87,9 +88,9 @@ TEST(HubScreen, TheWholeLoopCountsTheNewRun)
     EXPECT_EQ(hub->Label14[1]->text(), QStringLiteral("1回/7点"));
     EXPECT_EQ(hub->Label15[1]->text(), QStringLiteral("1回/7点"));
     EXPECT_EQ(hub->Label18->text(), QStringLiteral("本日総回数＝1回"));
-    ASSERT_GE(hub->List5[1]->count(), 1);
-    EXPECT_EQ(hub->List5[1]->item(0)->text(), QStringLiteral(" 1●髙橋　健一  7/    7"));
-    EXPECT_EQ(hub->List5[1]->currentRow(), -1);
+    ASSERT_GE(hub->listLines(1).size(), 1);
+    EXPECT_EQ(hub->listLines(1)[0], QStringLiteral(" 1●髙橋　健一  7/    7"));
+    EXPECT_FALSE(hub->List5[1]->currentIndex().isValid());
 
     // "0" goes back to the roster screen, which unloads the hub.
     QTest::keyClick(hub, Qt::Key_0);
@@ -124,8 +125,8 @@ TEST(HubScreen, ViewsAndScrolling)
     EXPECT_EQ(hub->ListMode, 1);
     EXPECT_EQ(hub->Option1[1]->text(), QStringLiteral("BEST表示"));
     EXPECT_EQ(hub->Label5->text(), QStringLiteral("ベスト成績"));
-    ASSERT_EQ(hub->List5[2]->count(), 3);
-    EXPECT_EQ(hub->List5[2]->item(2)->text(), QStringLiteral("--●佐藤先生　------ ●"));
+    ASSERT_EQ(hub->listLines(2).size(), 3);
+    EXPECT_EQ(hub->listLines(2)[2], QStringLiteral("--●佐藤先生　------ ●"));
     EXPECT_TRUE(hub->Command4[1]->isEnabled());
     EXPECT_FALSE(hub->Picture6->isVisible());
 
