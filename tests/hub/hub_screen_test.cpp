@@ -150,3 +150,25 @@ TEST(HubScreen, ViewsAndScrolling)
     EXPECT_EQ(hub->List5[2]->x(), hub->width());
     EXPECT_EQ(f.state.hub.ColumnScroll.toNumber(), 3);
 }
+
+TEST(HubScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
+{
+    Loop f;
+    NameSelectScreen *r = f.roster();
+    for (QWidget *w : std::initializer_list<QWidget *>{r->Label4, r->Combo1, r->List1, r->Label1, r->Command14,
+                                                       r->Command7, r->Option1[0], r->Option1[3]})
+        EXPECT_FALSE(w->accessibleName().isEmpty() && w->accessibleDescription().isEmpty() &&
+                     w->objectName().isEmpty());
+    EXPECT_EQ(r->Command14->text(), QStringLiteral("O.K."));
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_EQ(hub->Command4[i]->accessibleName(), QStringLiteral("ｽﾀｰﾄ(%1)").arg(i));
+        EXPECT_EQ(hub->List5[i]->accessibleName(), f.state.profile.LevelNames[i]);
+        // The list's lines reach assistive technology through its model.
+        const QModelIndex first = hub->List5[i]->model()->index(0, 0);
+        EXPECT_EQ(first.data(Qt::AccessibleTextRole).toString(), hub->listLines(i).value(0));
+    }
+    EXPECT_FALSE(hub->Label12->accessibleName().isEmpty());
+}

@@ -6,6 +6,9 @@
 #include "roster/Roster.h"
 #include "support/TestSupport.h"
 #include "text/DayNumber.h"
+#include "text/SortByKey.h"
+
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -280,4 +283,39 @@ TEST(HubColumns, TextsOfAColumn)
     EXPECT_TRUE(isTeacher(QStringLiteral("佐藤先生")));
     EXPECT_TRUE(isTeacher(QStringLiteral("★田中")));
     EXPECT_FALSE(isTeacher(QStringLiteral("先田")));
+}
+
+TEST(Rankings, OrderEqualsTwoPassesOfTheMergeSort)
+{
+    // Many students with few distinct points: the order must be ascending keys with equal
+    // keys in roster order, as two passes of SortByKey give it.
+    Hub h;
+    std::mt19937 gen(5);
+    for (int s = 1; s <= 300; ++s)
+        h.student(s, QStringLiteral("生徒%1").arg(s), 1 + static_cast<int>(gen() % 9));
+    for (int i = 0; i < 900; ++i)
+        h.run(1 + static_cast<int>(gen() % 300), 1, static_cast<int>(gen() % 3) * 30, static_cast<int>(gen() % 2));
+    h.tally();
+    for (int order : {CumulativeOrder, TodayOrder}) {
+        const Ranking r = rankStudents(h.state, 1, PointsDisplay, order, QStringLiteral("全学年"));
+        const int n = h.state.roster.RosterCount;
+        std::vector<int32_t> keys(n + 1), students(n + 1);
+        const Tallies &t = h.state.tallies;
+        for (int k = 1; k <= n; ++k) {
+            const int s = h.state.roster.RosterNumbers[k];
+            students[k] = s;
+            keys[k] = order == CumulativeOrder ? 1000000 - 1000 * t.AllPoints(1, s) - t.TodayPoints(1, s)
+                                               : 1000000 - 1000 * t.TodayPoints(1, s) - t.AllPoints(1, s);
+        }
+        SortByKey(n, keys, students);
+        SortByKey(n, keys, students);
+        std::vector<int> expected;
+        for (int k = 1; k <= n; ++k)
+            if (order == CumulativeOrder || t.TodayPoints(1, students[k]) != 0)
+                expected.push_back(students[k]);
+        std::vector<int> got;
+        for (const RankedStudent &e : r.shown)
+            got.push_back(e.student);
+        EXPECT_EQ(got, expected);
+    }
 }
