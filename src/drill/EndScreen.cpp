@@ -8,6 +8,7 @@
 #include "ui/Ui.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -195,6 +196,18 @@ void EndScreen::Timer1_Timer()
         Label2->setVisible(d.label2Visible);
     }
     Command5->setVisible(d.showCommand5);
+}
+
+void EndScreen::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto *button = qobject_cast<QPushButton *>(focusWidget());
+            button && button->isVisible() && button->isEnabled()) {
+            button->click();
+            return;
+        }
+    }
+    Screen::keyPressEvent(event);
 }
 
 void EndScreen::Command5_Click()

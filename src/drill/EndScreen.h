@@ -30,6 +30,10 @@ public:
     QPushButton *Command5 = nullptr, *Command4 = nullptr, *Command1 = nullptr, *Command3 = nullptr;
     QTimer Timer1;
 
+protected:
+    // Enter presses the button that has the focus, as on the other screens.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     bool m_activated = false;
 };

@@ -56,8 +56,13 @@ TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
     EXPECT_EQ(d->sLabel7->text(), QStringLiteral("髙橋　健一"));
     EXPECT_EQ(d->sLabel14->text(), QStringLiteral("みなと塾"));
 
+    QTest::keyClicks(d, QStringLiteral("12"));
+    f.shot(d, QStringLiteral("drill-running"));
+    QTest::keyClick(d, Qt::Key_Backspace);
+    QTest::keyClick(d, Qt::Key_Backspace);
     // One wrong answer on the way: the correct answer shows until "+" "+".
     f.typeAnswer(1);
+    f.shot(d, QStringLiteral("drill-wrong"));
     EXPECT_TRUE(d->seitouLabel->isVisible());
     EXPECT_TRUE(d->Commandkakunin2->isVisible());
     QTest::keyClicks(d, QStringLiteral("++"));
@@ -93,7 +98,9 @@ TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
     f.settle(600);
     EXPECT_TRUE(end->Command4->isVisible());
     EXPECT_TRUE(end->Command5->isVisible());
-    QTest::mouseClick(end->Command4, Qt::LeftButton);
+    f.shot(end, QStringLiteral("end-screen"));
+    // "メニューへ" has the focus: Enter presses it.
+    QTest::keyClick(end->Command4, Qt::Key_Return);
     f.settle();
     EXPECT_EQ(f.forms.loaded(QStringLiteral("FrmSyuuryou")), nullptr);
     EXPECT_NE(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);
@@ -116,6 +123,7 @@ TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
     EXPECT_EQ(end->Label18->text(), QStringLiteral("記録なし"));
     EXPECT_TRUE(end->Label19->text().endsWith(QStringLiteral("→0点")));
     f.settle(600);
+    f.shot(end, QStringLiteral("end-screen-timeout"));
     ASSERT_TRUE(end->Command5->isVisible());
     QTest::mouseClick(end->Command5, Qt::LeftButton);
     f.settle();

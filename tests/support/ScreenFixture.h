@@ -63,6 +63,14 @@ struct ScreenFixture {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
+    // Saves a picture of the screen to $TOBREL_SHOTS/<name>.png when that folder is set,
+    // so the screens can be looked at without a display.
+    static void shot(QWidget *screen, const QString &name)
+    {
+        const QString folder = qEnvironmentVariable("TOBREL_SHOTS");
+        if (!folder.isEmpty() && screen)
+            screen->grab().save(folder + u'/' + name + QStringLiteral(".png"));
+    }
     template <class T>
     T *child(QWidget *parent, const QString &name) const
     {
