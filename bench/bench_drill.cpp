@@ -12,27 +12,19 @@
 #include <QLabel>
 #include <QTest>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace tobrel;
+using namespace tobrel::bench;
 
 namespace {
-
-class BenchClock final : public Clock {
-public:
-    QDate today() const override { return QDate(2026, 12, 10); }
-    double timeOfDay() const override { return 36000; }
-    int64_t tickMs() const override { return 0; }
-};
-
-struct NoFailure final : SoundFailureHandler {
-    void soundFailed(const QString &, const QString &) override {}
-};
 
 void BM_OneAnswer(benchmark::State &bs)
 {
     static SharedState state;
-    BenchClock clock;
+    FixedClock clock;
     SystemRandom random;
     RecordingAudioDevice audio;
     RecordingMessageBoxes messages;

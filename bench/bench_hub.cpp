@@ -22,29 +22,21 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <random>
 
 using namespace tobrel;
+using namespace tobrel::bench;
 
 namespace {
-
-class BenchClock final : public Clock {
-public:
-    QDate today() const override { return QDate(2026, 12, 10); }
-    double timeOfDay() const override { return 36000; }
-    int64_t tickMs() const override { return 0; }
-};
-
-struct NoFailure final : SoundFailureHandler {
-    void soundFailed(const QString &, const QString &) override {}
-};
 
 struct School {
     QTemporaryDir dir;
     SharedState state;
-    BenchClock clock;
+    FixedClock clock;
     School()
     {
         state.config.DataRoot = dir.path() + u'/';

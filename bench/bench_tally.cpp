@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -21,15 +23,9 @@
 #include <sys/resource.h>
 
 using namespace tobrel;
+using namespace tobrel::bench;
 
 namespace {
-
-class FixedClock final : public Clock {
-public:
-    QDate today() const override { return QDate(2026, 12, 10); }
-    double timeOfDay() const override { return 36000; }
-    int64_t tickMs() const override { return 0; }
-};
 
 struct Fixture {
     QTemporaryDir dir;

@@ -12,6 +12,7 @@
 #include "criteria/CriteriaTable.h"
 #include "results/ResultRecord.h"
 #include "text/DayNumber.h"
+#include "sound/WavFile.h"
 #include "text/LineWriter.h"
 
 #include <QCoreApplication>
@@ -62,38 +63,11 @@ bool writeWav(const QString &path, const QList<Tone> &tones, int rate, int chann
             const double env = std::min(1.0, std::min(i, frames - i) / (0.01 * rate));
             const double f = t.freq * (1.0 + wobble * std::sin(2 * M_PI * 6 * i / rate));
             const double v = t.freq > 0 ? 0.45 * env * std::sin(2 * M_PI * f * i / rate) : 0.0;
-            for (int c = 0; c < channels; ++c) {
-                if (bits == 8) {
-                    pcm.append(static_cast<char>(static_cast<unsigned char>(128 + v * 127)));
-                } else {
-                    const int16_t s = static_cast<int16_t>(v * 32767);
-                    pcm.append(static_cast<char>(s & 0xFF));
-                    pcm.append(static_cast<char>((s >> 8) & 0xFF));
-                }
-            }
+            for (int c = 0; c < channels; ++c)
+                appendSample(pcm, v, bits);
         }
     }
-    auto le32 = [](QByteArray &b, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    auto le16 = [](QByteArray &b, uint16_t v) {
-        b.append(static_cast<char>(v & 0xFF));
-        b.append(static_cast<char>((v >> 8) & 0xFF));
-    };
-    QByteArray wav("RIFF");
-    le32(wav, 36 + static_cast<uint32_t>(pcm.size()));
-    wav += "WAVEfmt ";
-    le32(wav, 16);
-    le16(wav, 1);
-    le16(wav, static_cast<uint16_t>(channels));
-    le32(wav, static_cast<uint32_t>(rate));
-    le32(wav, static_cast<uint32_t>(rate * channels * bits / 8));
-    le16(wav, static_cast<uint16_t>(channels * bits / 8));
-    le16(wav, static_cast<uint16_t>(bits));
-    wav += "data";
-    le32(wav, static_cast<uint32_t>(pcm.size()));
-    wav += pcm;
+    const QByteArray wav = pcmWavFile(rate, channels, bits, pcm);
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(wav) == wav.size();
 }

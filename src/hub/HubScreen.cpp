@@ -54,6 +54,20 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &text, d
     return b;
 }
 
+// A panel with a centred message and a progress bar.
+QFrame *waitPanel(QWidget *parent, const QString &name, const QString &labelName, double pt, const QString &text,
+                  const QString &barName, QLabel *&message, QProgressBar *&bar)
+{
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setAutoFillBackground(true);
+    message = label(panel, labelName, pt, text);
+    message->setAlignment(Qt::AlignCenter);
+    bar = new QProgressBar(panel);
+    bar->setObjectName(barName);
+    return panel;
+}
+
 QString indexed(const char *name, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i); }
 
 } // namespace
@@ -146,20 +160,12 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
 
     // Panels: the cover while the screen is built, the wait panel while a view is
     // built, the teacher panel and the result-sheet panel (opened by later parts).
-    Picture2 = new QFrame(this);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setAutoFillBackground(true);
-    Label19 = label(Picture2, QStringLiteral("Label19"), 24, QStringLiteral("Just a moment, please."));
-    Label19->setAlignment(Qt::AlignCenter);
-    ProgressBar1 = new QProgressBar(Picture2);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    Picture6 = new QFrame(this);
-    Picture6->setObjectName(QStringLiteral("Picture6"));
-    Picture6->setAutoFillBackground(true);
-    Label21 = label(Picture6, QStringLiteral("Label21"), 20, QStringLiteral("Just a momento, please."));
-    Label21->setAlignment(Qt::AlignCenter);
-    ProgressBar2 = new QProgressBar(Picture6);
-    ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+    Picture2 = waitPanel(this, QStringLiteral("Picture2"), QStringLiteral("Label19"), 24,
+                         QStringLiteral("Just a moment, please."), QStringLiteral("ProgressBar1"), Label19,
+                         ProgressBar1);
+    Picture6 = waitPanel(this, QStringLiteral("Picture6"), QStringLiteral("Label21"), 20,
+                         QStringLiteral("Just a momento, please."), QStringLiteral("ProgressBar2"), Label21,
+                         ProgressBar2);
     Picture6->setVisible(false);
     Picture7 = new QFrame(this);
     Picture7->setObjectName(QStringLiteral("Picture7"));
@@ -677,6 +683,23 @@ void HubScreen::showLists(const LevelLists &lists)
         List5Lines[i]->addLines(lists[i]);
 }
 
+bool HubScreen::fillListsFromFile(const FileView &view)
+{
+    LevelLists lists;
+    QString error;
+    const ResultsFile file(resultsFilePath(ctx.state), ctx.wait);
+    const bool ok = view(file, lists, &error, [this](int64_t v, int64_t m) {
+        ProgressBar2->setMaximum(static_cast<int>(m));
+        ProgressBar2->setValue(static_cast<int>(std::min(v, m)));
+    });
+    if (!ok) {
+        fileError(error);
+        return false;
+    }
+    showLists(lists);
+    return true;
+}
+
 void HubScreen::fileError(const QString &error)
 {
     ctx.messages.critical(this, QStringLiteral("Tobrel"),
@@ -689,16 +712,12 @@ void HubScreen::Command5_Click()
 {
     Label5->setText(QStringLiteral("本日の成績"));
     回数など表示();
-    LevelLists lists;
-    QString error;
-    const bool ok = todayLines(ctx.state, ctx.clock, ResultsFile(resultsFilePath(ctx.state), ctx.wait),
-                               Combo1->currentText(), lists, &error, [this](int64_t v, int64_t m) {
-                                   ProgressBar2->setMaximum(static_cast<int>(m));
-                                   ProgressBar2->setValue(static_cast<int>(std::min(v, m)));
-                               });
-    if (!ok)
-        return fileError(error);
-    showLists(lists);
+    const QString filter = Combo1->currentText();
+    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
+                               const ViewProgress &progress) {
+            return todayLines(ctx.state, ctx.clock, file, filter, lists, error, progress);
+        }))
+        return;
     成績リスト色表示();
     Picture1->setEnabled(true);
 }
@@ -725,17 +744,13 @@ void HubScreen::Command7_Click()
     state.hub.ResultListDays =
         resultListDaysFor(static_cast<int>(state.hub.ResultPeriod.toNumber()), ctx.clock.today());
     Label5->setText(QString());
-    LevelLists lists;
-    QString error;
-    const bool ok = periodLines(state, ctx.clock, ResultsFile(resultsFilePath(state), ctx.wait),
-                                Combo1->currentText(), state.hub.ResultListDays, ListMode, lists, &error,
-                                [this](int64_t v, int64_t m) {
-                                    ProgressBar2->setMaximum(static_cast<int>(m));
-                                    ProgressBar2->setValue(static_cast<int>(std::min(v, m)));
-                                });
-    if (!ok)
-        return fileError(error);
-    showLists(lists);
+    const QString filter = Combo1->currentText();
+    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
+                               const ViewProgress &progress) {
+            return periodLines(state, ctx.clock, file, filter, state.hub.ResultListDays, ListMode, lists, error,
+                               progress);
+        }))
+        return;
     repaintNow();
     成績リスト色表示();
     Picture1->setEnabled(true);
@@ -775,16 +790,12 @@ void HubScreen::Command16_Click()
     回数など表示();
     state.hub.ResultListDays = 3650;
     Label5->setText(QStringLiteral("個人別ﾀｲﾑ"));
-    LevelLists lists;
-    QString error;
-    const bool ok = personalTimesLines(state, ctx.clock, ResultsFile(resultsFilePath(state), ctx.wait),
-                                       Combo1->currentText(), lists, &error, [this](int64_t v, int64_t m) {
-                                           ProgressBar2->setMaximum(static_cast<int>(m));
-                                           ProgressBar2->setValue(static_cast<int>(std::min(v, m)));
-                                       });
-    if (!ok)
-        return fileError(error);
-    showLists(lists);
+    const QString filter = Combo1->currentText();
+    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
+                               const ViewProgress &progress) {
+            return personalTimesLines(state, ctx.clock, file, filter, lists, error, progress);
+        }))
+        return;
     Picture6->setVisible(false);
     Command9_Click();
     for (int i = 1; i <= state.profile.LevelCount; ++i)

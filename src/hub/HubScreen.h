@@ -10,6 +10,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 #include <vector>
 
 class QComboBox;
@@ -93,6 +95,10 @@ private:
     void disableForView();
     void finishView();
     void showLists(const LevelLists &lists);
+    // Builds a view that reads the results file, with the wait panel's progress bar; on
+    // a file error tells the teacher and ends the program.
+    using FileView = std::function<bool(const ResultsFile &, LevelLists &, QString *, const ViewProgress &)>;
+    bool fillListsFromFile(const FileView &view);
     void fileError(const QString &error);
     void repaintNow();
     bool m_loaded = false;

@@ -252,14 +252,23 @@ bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error,
     return true;
 }
 
-QString runMark(const SharedState &state, int student, int g)
+// The mark and the name of a run line, for a run of a level with a column whose
+// student passes the grade filter; false for any other run.
+struct RunLineParts {
+    QString mark;
+    QString name;
+};
+bool runLineParts(const SharedState &state, const GradeFilter &filter, const ResultRecord::Numbers &r,
+                  RunLineParts &parts)
 {
-    return student == state.student.CurrentStudent ? ownMark() : gradeMark(g);
-}
-
-QString nameOf(const SharedState &state, int student)
-{
-    return validStudentIndex(student) ? state.roster.StudentNames[student] : QString();
+    if (r.level < 1 || r.level > state.profile.LevelCount)
+        return false;
+    const int g = gradeIndexOfStudent(state, r.student);
+    if (!filter.matches(g))
+        return false;
+    parts.mark = r.student == state.student.CurrentStudent ? ownMark() : gradeMark(g);
+    parts.name = runNameField(validStudentIndex(r.student) ? state.roster.StudentNames[r.student] : QString());
+    return true;
 }
 
 } // namespace
@@ -270,14 +279,13 @@ bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile 
     const int n = state.profile.LevelCount;
     lists.assign(n + 1, {});
     const double today = dayNumber(clock.today());
+    const GradeFilter passes(filter);
     return forEachRecord(file, 1000, error, progress, [&](const ResultRecord::Numbers &r) {
-        if (r.date != today || r.level < 1 || r.level > n)
+        RunLineParts p;
+        if (r.date != today || !runLineParts(state, passes, r, p))
             return;
-        const int g = gradeIndexOfStudent(state, r.student);
-        if (!GradeFilterMatches(filter, g))
-            return;
-        const QString mark = runMark(state, r.student, g);
-        const QString name = runNameField(nameOf(state, r.student));
+        const QString &mark = p.mark;
+        const QString &name = p.name;
         if (failedRun(r.time))
             lists[r.level] << failureField() + clockField(r.clock) + mark + name + mark;
         else
@@ -293,14 +301,13 @@ bool periodLines(const SharedState &state, const Clock &clock, const ResultsFile
     const int n = state.profile.LevelCount;
     lists.assign(n + 1, {});
     const double from = dayNumber(clock.today()) + dayFraction(clock.timeOfDay()) - resultListDays;
+    const GradeFilter passes(filter);
     return forEachRecord(file, kMaxRecordsInMemory, error, progress, [&](const ResultRecord::Numbers &r) {
-        if (!(r.date > from) || r.level < 1 || r.level > n)
+        RunLineParts p;
+        if (!(r.date > from) || !runLineParts(state, passes, r, p))
             return;
-        const int g = gradeIndexOfStudent(state, r.student);
-        if (!GradeFilterMatches(filter, g))
-            return;
-        const QString mark = runMark(state, r.student, g);
-        const QString name = runNameField(nameOf(state, r.student));
+        const QString &mark = p.mark;
+        const QString &name = p.name;
         const QString date = dateField(r.date);
         if (failedRun(r.time)) {
             lists[r.level] << failureField() + date + mark + name + mark;

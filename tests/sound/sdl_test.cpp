@@ -1,5 +1,6 @@
 // The real SDL sound output, played through SDL's disk driver into a file.
 #include "sound/SdlAudioDevice.h"
+#include "sound/WavFile.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -19,37 +20,10 @@ QByteArray wavFile(int rate, int channels, int bits, int frames)
     QByteArray pcm;
     for (int i = 0; i < frames; ++i) {
         const double v = 0.5 * std::sin(2 * M_PI * 440.0 * i / rate) + 0.01;
-        for (int c = 0; c < channels; ++c) {
-            if (bits == 8) {
-                pcm.append(static_cast<char>(static_cast<unsigned char>(128 + v * 127)));
-            } else {
-                const int16_t s = static_cast<int16_t>(v * 32000);
-                pcm.append(static_cast<char>(s & 0xFF));
-                pcm.append(static_cast<char>((s >> 8) & 0xFF));
-            }
-        }
+        for (int c = 0; c < channels; ++c)
+            appendSample(pcm, v * 32000.0 / 32767.0, bits);
     }
-    auto le32 = [](QByteArray &b, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    auto le16 = [](QByteArray &b, uint16_t v) {
-        b.append(static_cast<char>(v & 0xFF));
-        b.append(static_cast<char>((v >> 8) & 0xFF));
-    };
-    QByteArray w("RIFF");
-    le32(w, 36 + pcm.size());
-    w += "WAVEfmt ";
-    le32(w, 16);
-    le16(w, 1);
-    le16(w, channels);
-    le32(w, rate);
-    le32(w, rate * channels * bits / 8);
-    le16(w, channels * bits / 8);
-    le16(w, bits);
-    w += "data";
-    le32(w, pcm.size());
-    return w + pcm;
+    return pcmWavFile(rate, channels, bits, pcm);
 }
 
 class SdlDisk : public ::testing::Test {
