@@ -22,18 +22,10 @@ struct Host final : DrillHost {
     int refreshes = 0;
     int endRuns = 0;       // EndRun calls
     int endRunsBegun = 0;  // ends of run actually carried out
-    std::function<void()> duringEvents;  // what arrives while events run
-    std::function<void()> duringEndRun;  // what arrives while the end of run lets events run
+    std::function<void()> duringEndRun; // what arrives while the end of run lets events run
     void refresh() override { ++refreshes; }
     void repaintNow() override { ++refreshes; }
-    void letEventsRun() override
-    {
-        if (duringEvents) {
-            auto f = std::move(duringEvents);
-            duringEvents = nullptr;
-            f();
-        }
-    }
+    void letEventsRun() override {}
     void unloadHubAndWaitForm() override {}
     void EndRun() override
     {

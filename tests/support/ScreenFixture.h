@@ -71,11 +71,6 @@ struct ScreenFixture {
         if (!folder.isEmpty() && screen)
             screen->grab().save(folder + u'/' + name + QStringLiteral(".png"));
     }
-    template <class T>
-    T *child(QWidget *parent, const QString &name) const
-    {
-        return parent->findChild<T *>(name);
-    }
 };
 
 } // namespace tobrel::test
