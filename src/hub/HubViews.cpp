@@ -144,38 +144,39 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
     // Ascending keys, equal keys in roster order: the key and the roster position packed
     // into one number sort to exactly that order.
     std::vector<uint64_t> order(static_cast<size_t>(n));
+    std::vector<int64_t> tie(static_cast<size_t>(n) + 1);
     for (int k = 1; k <= n; ++k) {
         const int s = state.roster.RosterNumbers[k];
         int64_t key;
-        if (byTime)
+        if (byTime) {
             key = state.results.PersonalBest(level, s);
-        else if (cumulative)
-            key = 1000000 - 1000 * static_cast<int64_t>(t.AllPoints(level, s)) - t.TodayPoints(level, s);
-        else
-            key = 1000000 - 1000 * static_cast<int64_t>(t.TodayPoints(level, s)) - t.AllPoints(level, s);
+            tie[k] = key;
+        } else {
+            const TallyCell &cell = t.cells(level, s);
+            const int64_t p = cumulative ? cell.AllPoints : cell.TodayPoints;
+            const int64_t q = cumulative ? cell.TodayPoints : cell.AllPoints;
+            key = 1000000 - 1000 * p - q;
+            tie[k] = p;
+        }
         const uint64_t biased = static_cast<uint64_t>(key + (int64_t(1) << 43)) & ((uint64_t(1) << 44) - 1);
         order[static_cast<size_t>(k - 1)] = (biased << 20) | static_cast<uint64_t>(k);
     }
     sortPackedKeys(order);
 
     const GradeFilter passes(filter);
-    auto tieValue = [&](int s) -> int64_t {
-        if (byTime)
-            return state.results.PersonalBest(level, s);
-        return cumulative ? t.AllPoints(level, s) : t.TodayPoints(level, s);
-    };
     r.shown.reserve(static_cast<size_t>(n));
     int rank = 0;
     int64_t previous = 0;
     for (int k = 1; k <= n; ++k) {
-        const int s = state.roster.RosterNumbers[static_cast<int>(order[static_cast<size_t>(k - 1)] & 0xFFFFF)];
-        const int64_t value = tieValue(s);
+        const int position = static_cast<int>(order[static_cast<size_t>(k - 1)] & 0xFFFFF);
+        const int64_t value = tie[position];
         if (k == 1 || value != previous)
             rank = k;
         previous = value;
+        const int s = state.roster.RosterNumbers[position];
         if (!passes.matches(gradeIndexOfStudent(state, s)))
             continue;
-        if (!byTime && !cumulative && t.TodayPoints(level, s) == 0)
+        if (!byTime && !cumulative && value == 0)
             continue;
         r.shown.push_back({static_cast<int16_t>(s), static_cast<int16_t>(std::min(rank, 32767))});
     }
