@@ -27,11 +27,11 @@ QLabel *bigLabel(QWidget *parent, const QString &name, const QString &text, int 
     return l;
 }
 
-QFrame *bar(QWidget *parent, const QString &name, const QString &style)
+QFrame *bar(QWidget *parent, const QString &name, const QString &spoken, const QString &style)
 {
     auto *f = new QFrame(parent);
     f->setObjectName(name);
-    f->setAccessibleName(name);
+    f->setAccessibleName(spoken);
     f->setStyleSheet(QStringLiteral("QFrame#%1 { %2 }").arg(name, style));
     f->setGeometry(kBarLeft, kBarTop, 0, kBarHeight);
     return f;
@@ -75,7 +75,7 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("
     // The status panel.
     sPicture1 = new QFrame(this);
     sPicture1->setObjectName(QStringLiteral("sPicture1"));
-    sPicture1->setAccessibleName(QStringLiteral("sPicture1"));
+    sPicture1->setAccessibleName(QStringLiteral("成績"));
     sPicture1->setGeometry(710, 40, 290, 560);
     sPicture1->setStyleSheet(QStringLiteral("QFrame#sPicture1 { background: rgba(255,255,255,200); border-radius: 14px; }"));
     const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
@@ -104,14 +104,14 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("
     sLabel13 = bigLabel(sPicture1, QStringLiteral("sLabel13"), {}, 135, 494, 65, 44, 20, right);
 
     // The time bar: the whole bar is the time limit; marks at the target and pass line.
-    sShape5 = bar(this, QStringLiteral("sShape5"), QStringLiteral("background: white; border: 2px solid #333;"));
+    sShape5 = bar(this, QStringLiteral("sShape5"), QStringLiteral("時間切れまで"), QStringLiteral("background: white; border: 2px solid #333;"));
     sShape5->setGeometry(kBarLeft, kBarTop, kBarWidth, kBarHeight);
-    sShape4 = bar(this, QStringLiteral("sShape4"),
+    sShape4 = bar(this, QStringLiteral("sShape4"), QStringLiteral("合格ライン"),
                   QStringLiteral("background: rgba(255,170,0,70); border-right: 5px solid #e08000;"));
-    sShape3 = bar(this, QStringLiteral("sShape3"),
+    sShape3 = bar(this, QStringLiteral("sShape3"), QStringLiteral("目標タイム"),
                   QStringLiteral("background: rgba(0,170,60,70); border-right: 5px solid #008a30;"));
-    sShape2 = bar(this, QStringLiteral("sShape2"), QStringLiteral("background: rgba(30,80,200,170);"));
-    sShape7 = bar(this, QStringLiteral("sShape7"), QStringLiteral("background: transparent;"));
+    sShape2 = bar(this, QStringLiteral("sShape2"), QStringLiteral("経過時間"), QStringLiteral("background: rgba(30,80,200,170);"));
+    sShape7 = bar(this, QStringLiteral("sShape7"), QString(), QStringLiteral("background: transparent;"));
     auto *legend = bigLabel(this, QStringLiteral("barLegend"),
                             QStringLiteral("緑＝目標タイム　　橙＝合格ライン　　右はし＝時間切れ"),
                             kBarLeft, kBarTop + kBarHeight + 8, kBarWidth, 30, 13, left);
@@ -120,7 +120,7 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("
     // The end-of-run overlay.
     sPicture2 = new QFrame(this);
     sPicture2->setObjectName(QStringLiteral("sPicture2"));
-    sPicture2->setAccessibleName(QStringLiteral("sPicture2"));
+    
     sPicture2->setGeometry(0, 0, 1024, 768);
     sPicture2->setStyleSheet(QStringLiteral("QFrame#sPicture2 { background: rgba(255,255,255,225); }"));
     lblsss2 = bigLabel(sPicture2, QStringLiteral("lblsss2"), QStringLiteral("時間切れ"), 0, 250, 1024, 160, 80);

@@ -132,7 +132,7 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
     }
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(QStringLiteral("Combo1"));
+    Combo1->setAccessibleName(QStringLiteral("学年"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setToolTip(QStringLiteral("表示する学年を選びます"));
@@ -140,7 +140,7 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
     Combo1->setGeometry(622, 66, 140, 34);
     Combo2 = new QComboBox(this);
     Combo2->setObjectName(QStringLiteral("Combo2"));
-    Combo2->setAccessibleName(QStringLiteral("Combo2"));
+    Combo2->setAccessibleName(QStringLiteral("期間"));
     Combo2->setFont(screenFont(12));
     Combo2->setGeometry(768, 66, 240, 34);
     Combo2->setVisible(false);
@@ -152,7 +152,7 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
-    HScroll1->setAccessibleName(QStringLiteral("HScroll1"));
+    HScroll1->setAccessibleName(QStringLiteral("レベルの列"));
     HScroll1->setGeometry(20, kScrollTop, 922, kScrollHeight);
     HScroll1->setMinimum(1);
     HScroll1->setPageStep(1);

@@ -36,7 +36,7 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     filterCaption->setFont(screenFont(13));
     Combo1 = new QComboBox(this);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(QStringLiteral("Combo1"));
+    Combo1->setAccessibleName(QStringLiteral("学年"));
     Combo1->setToolTip(QStringLiteral("表示する学年を選びなさい"));
     Combo1->setFont(screenFont(16));
     Combo1->setGeometry(24, 148, 260, 44);
@@ -81,7 +81,7 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
-    List1->setAccessibleName(QStringLiteral("List1"));
+    List1->setAccessibleName(QStringLiteral("名前"));
     List1->setFont(listFont(17));
     List1->setGeometry(330, 148, 670, 596);
 

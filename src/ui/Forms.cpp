@@ -11,7 +11,6 @@ namespace tobrel {
 Screen::Screen(AppContext &context, const QString &formName) : ctx(context)
 {
     setObjectName(formName);
-    setAccessibleName(formName);
     setAttribute(Qt::WA_DeleteOnClose, false);
 }
 

@@ -33,7 +33,6 @@ QLabel *makeLabel(QWidget *parent, const QString &objectName, const QString &tex
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(objectName);
-    label->setAccessibleName(objectName);
     return label;
 }
 

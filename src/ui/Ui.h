@@ -46,7 +46,8 @@ void letEventsRun();
 QFont listFont(double pointSize = 12);
 // The screens' Japanese font.
 QFont screenFont(double pointSize);
-// Creates a label with an object name, so tests and assistive technology find it.
+// Creates a label with the control's name as object name; assistive technology reads
+// its text.
 QLabel *makeLabel(QWidget *parent, const QString &objectName, const QString &text = {});
 
 } // namespace tobrel
