@@ -141,6 +141,20 @@ ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFil
     return report;
 }
 
+namespace {
+
+// The date of a record as yyyy/mm/dd with its day number, or the bare number when it
+// is no sensible date.
+QString recordDateText(double day)
+{
+    if (std::isfinite(day) && day > 0 && day < 2958466 && day == std::floor(day))
+        return dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" (") +
+               CStr(day) + u')';
+    return CStr(day);
+}
+
+} // namespace
+
 QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report)
 {
     QStringList lines;
@@ -152,7 +166,7 @@ QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report)
         if (lines.size() < 10)
             lines << QStringLiteral("%1番目の記録: 日付=%2 生徒番号=%3 レベル=%4 タイム=%5")
                          .arg(c.recordNumber)
-                         .arg(CStr(c.record.ResultRecDate))
+                         .arg(recordDateText(c.record.ResultRecDate))
                          .arg(c.record.ResultRecStudentNo)
                          .arg(c.record.ResultRecLevel)
                          .arg(c.record.ResultRecTime);

@@ -182,6 +182,7 @@ TEST(ResultsFile, DamagedRecordsAreSkippedAndReportedOnce)
     EXPECT_TRUE(msg.contains(QStringLiteral("2番目の記録")));
     EXPECT_TRUE(msg.contains(QStringLiteral("レベル=36")));
     EXPECT_TRUE(msg.contains(QStringLiteral("生徒番号=5001")));
+    EXPECT_TRUE(msg.contains(QStringLiteral("日付=2004/01/14 (38000)")));
     // The next tally finds them again but they are not reported a second time.
     report = TallyResults(d.state, d.clock, d.file());
     EXPECT_EQ(report.corrupt.size(), 3u);
