@@ -98,20 +98,22 @@ struct ResultsInMemory {
 };
 
 // The ten tally tables, each [level 0..35][student 0..5000]. They are kept as one
-// cell per level and student, so that adding up a run touches one place in memory;
+// 32-byte cell per level and student, so that adding up a run touches one cache line;
 // each table is read and written through its own accessor, t.AllRunCount(L, s).
+// Today's run count is a whole count; it is stored as one and read as a float.
 struct TallyCell {
     int32_t AllPoints;
     int32_t AllTimeSum;
     int32_t PassPoints;
     int32_t OverPoints;
     int32_t TodayPoints;
-    float TodayRunCount;
     float TodayTimeSum;
     int16_t AllRunCount;
     int16_t PassRunCount;
     int16_t OverRunCount;
+    int16_t TodayRuns;
 };
+static_assert(sizeof(TallyCell) == 32);
 
 struct Tallies {
     LevelStudentTable<TallyCell> cells;
@@ -123,7 +125,6 @@ struct Tallies {
     int32_t &PassPoints(int L, int s) { return cells(L, s).PassPoints; }
     int16_t &OverRunCount(int L, int s) { return cells(L, s).OverRunCount; }
     int32_t &OverPoints(int L, int s) { return cells(L, s).OverPoints; }
-    float &TodayRunCount(int L, int s) { return cells(L, s).TodayRunCount; }
     int32_t &TodayPoints(int L, int s) { return cells(L, s).TodayPoints; }
     float &TodayTimeSum(int L, int s) { return cells(L, s).TodayTimeSum; }
     int16_t AllRunCount(int L, int s) const { return cells(L, s).AllRunCount; }
@@ -133,7 +134,7 @@ struct Tallies {
     int32_t PassPoints(int L, int s) const { return cells(L, s).PassPoints; }
     int16_t OverRunCount(int L, int s) const { return cells(L, s).OverRunCount; }
     int32_t OverPoints(int L, int s) const { return cells(L, s).OverPoints; }
-    float TodayRunCount(int L, int s) const { return cells(L, s).TodayRunCount; }
+    float TodayRunCount(int L, int s) const { return cells(L, s).TodayRuns; }
     int32_t TodayPoints(int L, int s) const { return cells(L, s).TodayPoints; }
     float TodayTimeSum(int L, int s) const { return cells(L, s).TodayTimeSum; }
     // Sets all ten tables to 0.

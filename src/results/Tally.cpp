@@ -133,7 +133,7 @@ ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFil
         cell.AllPoints += points;
         cell.AllTimeSum += st;
         if (date == today) {
-            cell.TodayRunCount += completed ? 1.0f : 0.0f;
+            cell.TodayRuns += completed;
             cell.TodayTimeSum += static_cast<float>(st);
             cell.TodayPoints += points;
         }
