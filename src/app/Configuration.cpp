@@ -7,6 +7,7 @@
 #include "text/DataFileError.h"
 #include "text/FieldReader.h"
 #include "text/Numbers.h"
+#include "text/PathCase.h"
 
 namespace tobrel {
 namespace {
@@ -62,6 +63,10 @@ void LoadConfiguration(SharedState &state, const QString &programFolderPath, QCh
 
     config.ProgramFolderName = lastPathComponent(programFolderPath, separator);
     config.DataFolder = config.DataRoot + config.ProgramFolderName + separator;
+    // A data folder copied from a Windows PC may differ from the program folder's name
+    // in letter case only.
+    if (separator == u'/')
+        config.DataFolder = pathIgnoringCase(config.DataFolder);
     config.SoundFolder = config.DataRoot + soundFolderName() + separator;
 
     const CriteriaTable criteria =

@@ -3,6 +3,7 @@
 #include "app/SharedState.h"
 #include "text/FieldReader.h"
 #include "text/Numbers.h"
+#include "text/PathCase.h"
 
 #include <cmath>
 
@@ -52,7 +53,7 @@ void SoundPlayer::PlayFile(const QString &name)
     const QString path = m_state.config.SoundFolder + name + QStringLiteral(".wav");
     s.SoundCommand = QStringLiteral("play ") + path + QStringLiteral(" wait");
     QString error;
-    const int code = m_device.play(path, &error);
+    const int code = m_device.play(pathIgnoringCase(path), &error);
     s.SoundResult = QString::number(code);
     s.SoundErrorText = code == 0 ? QString() : error;
 }

@@ -160,3 +160,18 @@ TEST(DayNumber, CountsFromThirtiethDecember1899)
     EXPECT_EQ(dateFromDayNumber(38024), QDate(2004, 2, 7));
     EXPECT_EQ(timeFromFraction(dayFraction(19 * 3600 + 5 * 60 + 3)), QTime(19, 5, 3));
 }
+
+#include "support/TestSupport.h"
+#include "text/PathCase.h"
+
+TEST(PathCase, FindsFilesAndFoldersThatDifferInLetterCaseOnly)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(tobrel::test::writeFile(dir.path() + QStringLiteral("/Pinpon.WAV"), "x"));
+    QDir().mkpath(dir.path() + QStringLiteral("/Squares"));
+    EXPECT_EQ(pathIgnoringCase(dir.path() + QStringLiteral("/pinpon.wav")), dir.path() + QStringLiteral("/Pinpon.WAV"));
+    EXPECT_EQ(pathIgnoringCase(dir.path() + QStringLiteral("/squares/")), dir.path() + QStringLiteral("/Squares/"));
+    EXPECT_EQ(pathIgnoringCase(dir.path() + QStringLiteral("/Squares/")), dir.path() + QStringLiteral("/Squares/"));
+    EXPECT_EQ(pathIgnoringCase(dir.path() + QStringLiteral("/none.wav")), dir.path() + QStringLiteral("/none.wav"));
+    EXPECT_EQ(pathIgnoringCase(QStringLiteral("/no/such/folder/x.wav")), QStringLiteral("/no/such/folder/x.wav"));
+}
