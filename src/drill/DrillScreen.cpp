@@ -42,7 +42,7 @@ QFrame *bar(QWidget *parent, const QString &name, const QString &spoken, const Q
 DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("MainFrm"))
 {
     setWindowTitle(QStringLiteral("velmora"));
-    setFixedSize(1024, 768);
+    placeFullScreen(this);
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
     QPalette pal = palette();

@@ -54,7 +54,7 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &text)
 EndScreen::EndScreen(AppContext &context) : Screen(context, QStringLiteral("FrmSyuuryou"))
 {
     setWindowTitle(QStringLiteral("終了"));
-    setFixedSize(1024, 768);
+    placeFullScreen(this);
     Image1 = makeLabel(this, QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 1024, 768); // 15360 x 11520 twips
     Image1->setPixmap(endBackground(colourFromBgr(ctx.state.profile.ScreenColour)));

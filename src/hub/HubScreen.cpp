@@ -75,7 +75,7 @@ QString indexed(const char *name, int i) { return QStringLiteral("%1_%2").arg(QL
 HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seisekitime1"))
 {
     setWindowTitle(QStringLiteral("velmora"));
-    setFixedSize(kFormWidth, kFormHeight);
+    placeFullScreen(this);
     setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
 

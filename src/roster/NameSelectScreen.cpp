@@ -22,7 +22,7 @@ namespace tobrel {
 NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStringLiteral("namesel"))
 {
     setWindowTitle(QStringLiteral("velmora"));
-    setFixedSize(1024, 768);
+    placeFullScreen(this);
     setAutoFillBackground(true);
 
     Label4 = makeLabel(this, QStringLiteral("Label4"));

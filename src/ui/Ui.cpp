@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 
 namespace tobrel {
 
@@ -9,6 +10,13 @@ QColor colourFromBgr(uint32_t bgr)
 {
     return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
                   static_cast<int>((bgr >> 16) & 0xFF));
+}
+
+void placeFullScreen(QWidget *screen)
+{
+    screen->setFixedSize(1024, 768);
+    if (const QScreen *s = QGuiApplication::primaryScreen())
+        screen->move(s->availableGeometry().topLeft());
 }
 
 void letEventsRun() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
