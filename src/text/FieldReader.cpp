@@ -53,6 +53,12 @@ Field FieldReader::readField()
     const qsizetype n = m_text.size();
     while (m_pos < n && (m_text[m_pos] == u' ' || m_text[m_pos] == u'\t'))
         ++m_pos;
+    if (m_pos >= n && m_afterComma) {
+        // A comma at the very end of the file (no line end after it) still closes an
+        // empty field.
+        m_afterComma = false;
+        return Field{QString(), false, m_line};
+    }
     if (m_pos >= n)
         throw DataFileError(m_fileName, m_line,
                             QStringLiteral("ファイルの終わりを越えて読もうとしました（項目が足りません）"));

@@ -63,6 +63,14 @@ TEST(FieldReader, NumbersAndVariants)
 
 TEST(FieldReader, ReadingPastTheEndNamesFileAndLine)
 {
+    // A last line without its line end still closes its empty last field.
+    FieldReader noLineEnd(QStringLiteral("45,90,"), QStringLiteral("t.txt"));
+    EXPECT_EQ(noLineEnd.readText(), QStringLiteral("45"));
+    EXPECT_EQ(noLineEnd.readText(), QStringLiteral("90"));
+    EXPECT_EQ(noLineEnd.readText(), QString());
+    EXPECT_TRUE(noLineEnd.atEnd());
+    EXPECT_THROW(noLineEnd.readText(), DataFileError);
+
     FieldReader r(QStringLiteral("a\r\nb\r\n"), QStringLiteral("short.txt"));
     r.readText();
     r.readText();
