@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QTest>
 
-#include "BenchSupport.h"
+#include "BenchScreens.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,15 +25,9 @@ void BM_OneAnswer(benchmark::State &bs)
 {
     static SharedState state;
     FixedClock clock;
-    SystemRandom random;
-    RecordingAudioDevice audio;
-    RecordingMessageBoxes messages;
-    SystemProcessStarter processes;
-    NoFailure failure;
-    SoundPlayer sound(state, audio, random, failure);
-    Forms forms;
-    AppContext ctx{state, clock, random, audio, messages, processes, sound,
-                   [](double) {}, [](int) {}, &forms, QString()};
+    ScreenRig rig(state, clock);
+    Forms &forms = rig.forms;
+    AppContext &ctx = rig.ctx;
     forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
     ApplyProgramProfileTables(state);
     SetProgramTitle(state);
@@ -53,19 +47,10 @@ void BM_OneAnswer(benchmark::State &bs)
         QCoreApplication::processEvents(); // the new problem is painted
         benchmark::DoNotOptimize(screen->qLabel1->text());
     }
-    forms.closeAll();
-    QCoreApplication::processEvents();
 }
 
 BENCHMARK(BM_OneAnswer)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char **argv) { return runOffscreen(argc, argv); }

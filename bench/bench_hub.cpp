@@ -22,7 +22,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "BenchSupport.h"
+#include "BenchScreens.h"
 
 #include <benchmark/benchmark.h>
 
@@ -123,15 +123,9 @@ void BM_NameList(benchmark::State &bs)
 void BM_HubScreen(benchmark::State &bs)
 {
     School &sc = school();
-    SystemRandom random;
-    RecordingAudioDevice audio;
-    RecordingMessageBoxes messages;
-    SystemProcessStarter processes;
-    NoFailure failure;
-    SoundPlayer sound(sc.state, audio, random, failure);
-    Forms forms;
-    AppContext ctx{sc.state, sc.clock, random, audio, messages, processes, sound,
-                   [](double) {}, [](int) {}, &forms, QString()};
+    ScreenRig rig(sc.state, sc.clock);
+    Forms &forms = rig.forms;
+    AppContext &ctx = rig.ctx;
     forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx); });
     auto *hub = static_cast<HubScreen *>(forms.show(QStringLiteral("seisekitime1")));
     QCoreApplication::processEvents();
@@ -139,8 +133,6 @@ void BM_HubScreen(benchmark::State &bs)
         hub->Form_Activate();
         QCoreApplication::processEvents();
     }
-    forms.closeAll();
-    QCoreApplication::processEvents();
 }
 
 BENCHMARK(BM_TallyOnly)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -150,11 +142,4 @@ BENCHMARK(BM_NameList)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAgg
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
+int main(int argc, char **argv) { return runOffscreen(argc, argv); }

@@ -1,5 +1,6 @@
 #include "drill/DrillRun.h"
 
+#include "app/LoginMinutes.h"
 #include "app/SharedState.h"
 #include "sound/SoundCues.h"
 #include "text/DayNumber.h"
@@ -38,15 +39,6 @@ void DrillRun::Form_Activate()
     m_host.refresh();
 }
 
-int DrillRun::minutesSinceLogin() const
-{
-    const CurrentStudentState &st = m_state.student;
-    const double days = st.loginDay == 0 ? 0.0 : dayNumber(m_clock.today()) - st.loginDay;
-    const double now = days * 86400.0 + m_clock.timeOfDay();
-    const long long seconds = static_cast<long long>(std::floor(now - st.LoginTime));
-    return static_cast<int>(seconds / 60);
-}
-
 void DrillRun::初期設定()
 {
     m_host.unloadHubAndWaitForm();
@@ -82,7 +74,7 @@ void DrillRun::初期設定()
         total += m_state.tallies.TodayRunCount(L, s);
     m_state.TodayRunTotal = static_cast<int>(roundHalfEven(total));
     view.sLabel14 = m_state.config.SchoolName;
-    view.sLabel13 = QString::number(minutesSinceLogin());
+    view.sLabel13 = QString::number(minutesSinceLogin(m_state.student, m_clock));
 
     view.sLabel12 = QString::number(m_state.TodayRunTotal + 1);
     const float today = (level >= 0 && level <= kMaxLevel) ? m_state.tallies.TodayRunCount(level, s) : 0;
@@ -245,7 +237,7 @@ void DrillRun::sTimer1_Timer()
 
 void DrillRun::sTimer2_Timer()
 {
-    view.sLabel13 = QString::number(minutesSinceLogin());
+    view.sLabel13 = QString::number(minutesSinceLogin(m_state.student, m_clock));
     m_host.refresh();
 }
 

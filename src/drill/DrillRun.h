@@ -76,8 +76,6 @@ public:
     void 終了() {}
 
     const ProblemGenerator &generator() const { return m_generator; }
-    // Whole minutes since the student logged in.
-    int minutesSinceLogin() const;
     // Seconds since the clock started; stays right across midnight.
     double secondsSinceStart() const;
 

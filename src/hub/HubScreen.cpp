@@ -1,5 +1,6 @@
 #include "hub/HubScreen.h"
 
+#include "app/LoginMinutes.h"
 #include "app/SharedState.h"
 #include "drill/DrillScreen.h"
 #include "results/Tally.h"
@@ -345,7 +346,7 @@ void HubScreen::Form_Activate()
     // The teacher's data-processing panel comes with the administration screens.
     Command8->setVisible(false);
     Label17->setText(QStringLiteral("起動後") +
-                     QString::number(minutesSince(state.student.LoginTime, state.student.loginDay, ctx.clock)) +
+                     QString::number(minutesSinceLogin(state.student, ctx.clock)) +
                      QStringLiteral("分"));
 
     KeysReady = 0;

@@ -67,13 +67,6 @@ bool isTeacher(const QString &name)
     return name.contains(u'★') || name.contains(QStringLiteral("先生"));
 }
 
-int minutesSince(double loginSeconds, int loginDay, const Clock &clock)
-{
-    const double days = loginDay == 0 ? 0.0 : dayNumber(clock.today()) - loginDay;
-    const double seconds = std::floor(days * 86400.0 + clock.timeOfDay() - loginSeconds);
-    return static_cast<int>(static_cast<long long>(seconds) / 60);
-}
-
 Availability availabilityPass(const SharedState &state)
 {
     Availability a;

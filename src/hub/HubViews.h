@@ -31,8 +31,6 @@ QString todayValue(const SharedState &state, int level, int student);
 QString soFarValue(const SharedState &state, int level, int student);
 // A teacher's name holds "★" or "先生".
 bool isTeacher(const QString &name);
-// Whole minutes since the login, right across midnight.
-int minutesSince(double loginSeconds, int loginDay, const Clock &clock);
 
 // ---- availability ----
 

@@ -38,8 +38,6 @@ struct AppContext {
 
 // 0x00BBGGRR as a colour.
 QColor colourFromBgr(uint32_t bgr);
-// Screens are laid out in twips: 15 twips to a pixel.
-constexpr int twips(int t) { return t / 15; }
 // Gives a screen the whole 1024 x 768 screen area from the top-left corner.
 void placeFullScreen(QWidget *screen);
 // Lets pending window events run (paints, timers, keys).

@@ -31,6 +31,14 @@ struct DrillFixture : ScreenFixture {
         TallyResults(state, clock, ResultsFile(resultsFilePath(state)));
     }
     DrillScreen *drill() { return forms.loadedAs<DrillScreen>(QStringLiteral("MainFrm")); }
+    // Starts a run of the level as the hub does and gives the drill screen.
+    DrillScreen *start(int level)
+    {
+        state.run.CurrentLevel = static_cast<int16_t>(level);
+        StartRun(ctx);
+        settle();
+        return drill();
+    }
     void typeAnswer(int extra = 0)
     {
         DrillScreen *d = drill();
@@ -45,10 +53,7 @@ struct DrillFixture : ScreenFixture {
 TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
 {
     DrillFixture f;
-    f.state.run.CurrentLevel = 1;
-    StartRun(f.ctx);
-    f.settle();
-    DrillScreen *d = f.drill();
+    DrillScreen *d = f.start(1);
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->windowTitle(), QStringLiteral("velmora"));
     EXPECT_EQ(d->sLabel9->text(), QStringLiteral("10"));
@@ -109,10 +114,7 @@ TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
 TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
 {
     DrillFixture f;
-    f.state.run.CurrentLevel = 2; // pass line 60: limit 300 s
-    StartRun(f.ctx);
-    f.settle();
-    DrillScreen *d = f.drill();
+    DrillScreen *d = f.start(2); // pass line 60: limit 300 s
     ASSERT_NE(d, nullptr);
     f.clock.advance(300);
     d->run().sTimer1_Timer();
@@ -136,10 +138,7 @@ TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
 TEST(DrillScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
 {
     DrillFixture f;
-    f.state.run.CurrentLevel = 1;
-    StartRun(f.ctx);
-    f.settle();
-    DrillScreen *d = f.drill();
+    DrillScreen *d = f.start(1);
     ASSERT_NE(d, nullptr);
     // Labels are read by their text, the time bar by what it stands for.
     for (const char *name : {"qLabel1", "qlabel2", "Label6", "inputLabel", "Label11", "seitouLabel",
