@@ -2,7 +2,7 @@
 // program whose sound output only records, and a main on the offscreen platform.
 #pragma once
 #include "BenchSupport.h"
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"

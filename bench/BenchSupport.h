@@ -1,7 +1,7 @@
 // What the benchmarks share: a clock fixed on one school day and a sound-failure
 // handler that does nothing.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "sound/SoundCues.h"
 
 namespace tobrel::bench {

@@ -1,7 +1,7 @@
 // One answer on the real drill screen (offscreen): key presses -> judged -> the next
 // problem shown. The sound output only records, so no sound time is counted.
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "drill/DrillScreen.h"
 #include "sound/SoundCues.h"
 #include "ui/Forms.h"

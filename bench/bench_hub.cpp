@@ -5,8 +5,8 @@
 //   BM_HubLogic           TallyResults + the cumulative points ranking of every level
 //   BM_HubScreen          the hub's activation on the real screen (offscreen)
 //   BM_NameList           名簿表示: tally + roster load + the name list
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "hub/HubScreen.h"
 #include "hub/HubViews.h"
 #include "results/Tally.h"

@@ -4,7 +4,7 @@
 //   bench_tally                       the benchmarks
 //   bench_tally --peak-memory         tallies the 20000-record file once and prints the
 //                                     process's peak resident memory
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
 #include "text/DayNumber.h"

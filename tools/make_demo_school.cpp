@@ -10,7 +10,7 @@
 //
 // Every text file is written with the program's own CP932 line writer.
 #include "criteria/CriteriaTable.h"
-#include "results/ResultRecord.h"
+#include "state/ResultRecord.h"
 #include "text/DayNumber.h"
 #include "sound/WavFile.h"
 #include "text/LineWriter.h"

@@ -1,7 +1,7 @@
 #include "app/Configuration.h"
 
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "criteria/CriteriaTable.h"
 #include "sound/SoundCues.h"
 #include "text/DataFileError.h"

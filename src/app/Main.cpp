@@ -4,7 +4,7 @@
 // sound output, message boxes, process start), registers the screens by their form
 // names and shows the start-up form, which loads the configuration and hands over to
 // the roster screen.
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"

@@ -2,7 +2,7 @@
 
 #include "app/Configuration.h"
 #include "app/EraDate.h"
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "text/DataFileError.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"

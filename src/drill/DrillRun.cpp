@@ -1,7 +1,7 @@
 #include "drill/DrillRun.h"
 
-#include "app/LoginMinutes.h"
-#include "app/SharedState.h"
+#include "state/LoginMinutes.h"
+#include "state/SharedState.h"
 #include "sound/SoundCues.h"
 #include "text/DayNumber.h"
 #include "text/Numbers.h"

@@ -7,7 +7,7 @@
 //   sTimer1_Timer every second: elapsed time, time bar, time-out at TimeLimit
 //   the tenth correct answer or the time-out hands over to the host's EndRun
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "drill/ProblemGenerator.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "drill/DrillScreen.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "drill/EndOfRun.h"
 #include "results/Tally.h"
 #include "ui/MessageBoxes.h"

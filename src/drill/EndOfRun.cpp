@@ -1,6 +1,6 @@
 #include "drill/EndOfRun.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "text/Numbers.h"
 
 namespace tobrel {

@@ -1,7 +1,7 @@
 // The end of a run apart from its screens: recording the run, and what the end screen
 // shows, plays and offers.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "results/Tally.h"
 
 #include <QString>

@@ -1,9 +1,10 @@
 #include "drill/EndScreen.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndOfRun.h"
 #include "results/Tally.h"
+#include "sound/SoundCues.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 

@@ -1,7 +1,7 @@
 // Problems of the drill: the square of a two-digit number N drawn for the level
 // (10..12 at level 1 up to 10..27 at level 6), never the number just asked.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 
 #include <optional>
 

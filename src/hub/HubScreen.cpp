@@ -1,7 +1,7 @@
 #include "hub/HubScreen.h"
 
-#include "app/LoginMinutes.h"
-#include "app/SharedState.h"
+#include "state/LoginMinutes.h"
+#include "state/SharedState.h"
 #include "drill/DrillScreen.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"

@@ -1,6 +1,6 @@
 #include "hub/HubViews.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "hub/ListFields.h"
 #include "results/Tally.h"
 #include "roster/NameList.h"

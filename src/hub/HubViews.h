@@ -2,7 +2,7 @@
 // availability with the over-practice bar, and the result views (rankings, today's
 // runs, all runs of a period, personal times) as lines for each level's list.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "results/ResultsFile.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "hub/ListFields.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "text/DayNumber.h"

@@ -7,8 +7,8 @@
 // record. A trailing partial record is ignored by readers and overwritten by the next
 // append.
 #pragma once
-#include "app/Platform.h"
-#include "results/ResultRecord.h"
+#include "state/Platform.h"
+#include "state/ResultRecord.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "results/Tally.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "text/DayNumber.h"
 #include "text/Numbers.h"
 

@@ -2,7 +2,7 @@
 // and best times from it. Nothing is kept on disk but the runs themselves: every
 // screen that shows counts calls TallyResults and gets them fresh.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "results/ResultsFile.h"
 
 #include <QString>

@@ -1,6 +1,6 @@
 #include "roster/NameList.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "results/Tally.h"
 #include "text/DataFileError.h"
 #include "text/FixedWidth.h"

@@ -7,7 +7,7 @@
 // The visible line is the entry without the birth year and without "*" and the number;
 // the hidden List3 keeps the entry without the birth year.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "roster/Roster.h"
 
 #include <QString>

@@ -1,8 +1,9 @@
 #include "roster/NameSelectScreen.h"
 
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "roster/NameList.h"
+#include "sound/SoundCues.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 #include "ui/VersionBox.h"

@@ -1,6 +1,6 @@
 #include "roster/Roster.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "text/DataFileError.h"
 #include "text/FieldReader.h"
 #include "text/Numbers.h"

@@ -2,7 +2,7 @@
 // the school year, a student's grade index, the list and full-width grade labels and
 // the grade filters that narrow lists of students.
 #pragma once
-#include "roster/RosterTypes.h"
+#include "state/RosterTypes.h"
 
 #include <QDate>
 #include <QString>

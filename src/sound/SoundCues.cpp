@@ -1,6 +1,6 @@
 #include "sound/SoundCues.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "text/FieldReader.h"
 #include "text/Numbers.h"
 #include "text/PathCase.h"

@@ -2,7 +2,8 @@
 // cue table "新音ファイル.txt" lists up to twenty files per kind; one of them is picked
 // at random each time. Three sounds are fixed file names.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
+#include "state/SoundState.h"
 #include "sound/AudioDevice.h"
 
 #include <QString>
@@ -13,31 +14,6 @@
 namespace tobrel {
 
 struct SharedState;
-
-constexpr int kCueKinds = 10;
-constexpr int kCueEntries = 22; // 0 = name, 1..20 = files, 21 = count as text
-
-enum CueKind : int {
-    CueCorrect1 = 1,
-    CueCorrect2 = 2,
-    CueWrong1 = 3,
-    CueWrong2 = 4,
-    CueBest1 = 5,
-    CueBest2 = 6,
-    CuePersonalBest1 = 7,
-    CuePersonalBest2 = 8,
-    CuePersonalBest3 = 9,
-    CueFail1 = 10,
-};
-
-struct SoundState {
-    std::array<std::array<QString, kCueEntries>, kCueKinds + 1> SoundCues;
-    QString SoundCommand; // the last play command
-    QString SoundReply;
-    QString SoundResult;  // the last result code, decimal
-    int16_t SoundErrorCount = 0;
-    QString SoundErrorText; // error text of the last failed play
-};
 
 QString cueKindName(int kind);
 inline QString soundCueFileName() { return QStringLiteral("新音ファイル.txt"); }

@@ -1,7 +1,7 @@
 // Small helpers every screen uses: the platform context, colours, fonts, twips and
 // letting pending window events run.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 
 #include <QColor>
 #include <QFont>

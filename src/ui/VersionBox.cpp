@@ -1,6 +1,6 @@
 #include "ui/VersionBox.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "ui/Ui.h"
 
 #include <QFrame>

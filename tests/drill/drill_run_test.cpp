@@ -1,7 +1,8 @@
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "drill/DrillRun.h"
 #include "drill/EndOfRun.h"
+#include "sound/SoundCues.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "app/Configuration.h"
-#include "app/ProgramProfile.h"
+#include "state/ProgramProfile.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "results/Tally.h"

@@ -1,5 +1,5 @@
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "drill/EndOfRun.h"
 #include "support/TestSupport.h"
 #include "text/DayNumber.h"

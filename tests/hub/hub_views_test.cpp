@@ -1,5 +1,5 @@
-#include "app/ProgramProfile.h"
-#include "app/SharedState.h"
+#include "state/ProgramProfile.h"
+#include "state/SharedState.h"
 #include "hub/HubViews.h"
 #include "hub/ListFields.h"
 #include "results/Tally.h"

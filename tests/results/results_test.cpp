@@ -1,4 +1,4 @@
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
 #include "support/TestSupport.h"

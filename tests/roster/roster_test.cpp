@@ -1,4 +1,4 @@
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "results/Tally.h"
 #include "roster/NameList.h"
 #include "roster/Roster.h"

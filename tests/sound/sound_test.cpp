@@ -1,4 +1,4 @@
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "sound/SoundCues.h"
 #include "support/TestSupport.h"
 #include "text/DataFileError.h"

@@ -1,7 +1,7 @@
 // A whole program in a test: the shared state, fake platform pieces and the forms
 // registry with every screen registered, on the offscreen platform.
 #pragma once
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "sound/SoundCues.h"
 #include "support/TestSupport.h"
 #include "ui/Forms.h"

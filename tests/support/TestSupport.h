@@ -1,7 +1,7 @@
 // Fixtures shared by the tests: a settable clock, a scripted random generator and
 // temporary folders with CP932 files.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 #include "text/Cp932.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 // Whole minutes since the current student logged in, shown on the drill screen and the
 // hub; counted with the day as well, so they stay right across midnight.
 #pragma once
-#include "app/Platform.h"
+#include "state/Platform.h"
 
 namespace tobrel {
 

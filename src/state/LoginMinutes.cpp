@@ -1,6 +1,6 @@
-#include "app/LoginMinutes.h"
+#include "state/LoginMinutes.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 #include "text/DayNumber.h"
 
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "results/ResultRecord.h"
+#include "state/ResultRecord.h"
 
 #include "text/Cp932.h"
 

@@ -1,4 +1,4 @@
-#include "app/Platform.h"
+#include "state/Platform.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

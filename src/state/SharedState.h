@@ -2,11 +2,11 @@
 // SharedState and hands it by reference to every screen and procedure; nothing else
 // carries state between screens. The groups follow the program's subsystems.
 #pragma once
-#include "app/Tables.h"
-#include "criteria/CriteriaTable.h"
-#include "results/ResultRecord.h"
-#include "roster/RosterTypes.h"
-#include "sound/SoundCues.h"
+#include "state/CriteriaValues.h"
+#include "state/ResultRecord.h"
+#include "state/RosterTypes.h"
+#include "state/SoundState.h"
+#include "state/Tables.h"
 #include "text/Variant.h"
 
 #include <QString>

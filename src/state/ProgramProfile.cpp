@@ -1,6 +1,6 @@
-#include "app/ProgramProfile.h"
+#include "state/ProgramProfile.h"
 
-#include "app/SharedState.h"
+#include "state/SharedState.h"
 
 namespace tobrel {
 
