@@ -3,6 +3,8 @@
 // frmver). One screen is in front at a time; a screen hands over by showing the next
 // and unloading itself.
 #pragma once
+#include "ui/Ui.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -22,8 +24,16 @@ public:
     // Runs each time the screen is shown by the registry.
     virtual void Form_Activate() {}
 
+    // The conversion of this form's twips and points to pixels.
+    const FormScale &scale() const { return m_scale; }
+    // The widget that holds the form's controls: the 15360 x 11520-twip area.
+    QWidget *stage() { return this; }
+
 protected:
     AppContext &ctx;
+
+private:
+    FormScale m_scale;
 };
 
 class Forms {

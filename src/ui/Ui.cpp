@@ -4,7 +4,26 @@
 #include <QLabel>
 #include <QScreen>
 
+#include <cmath>
+
 namespace tobrel {
+
+int FormScale::px(double twips) const { return static_cast<int>(std::lround(twips * m_pixelsPerTwip)); }
+
+QRect FormScale::rect(double left, double top, double width, double height) const
+{
+    // Edges are rounded, not sizes, so neighbouring controls stay flush at any scale.
+    const int l = px(left), t = px(top);
+    return QRect(l, t, px(left + width) - l, px(top + height) - t);
+}
+
+QSize FormScale::formSize() const { return QSize(px(kFormWidthTwips), px(kFormHeightTwips)); }
+
+double FormScale::points(double designPoints) const { return designPoints * m_pixelsPerTwip * 15; }
+
+QFont FormScale::font(double designPoints) const { return screenFont(points(designPoints)); }
+
+QFont FormScale::listFont(double designPoints) const { return tobrel::listFont(points(designPoints)); }
 
 QColor colourFromBgr(uint32_t bgr)
 {

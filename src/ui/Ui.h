@@ -5,6 +5,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -34,6 +36,34 @@ struct AppContext {
     std::function<void(int)> exit;   // ends the program with a status
     Forms *forms = nullptr;
     QString programFolderPath;       // the folder holding the program
+};
+
+// The one conversion from a form's layout to pixels. Forms are laid out in twips on a
+// 15360 x 11520-twip area (1024 x 768 pixels at 15 twips a pixel) with fonts in points;
+// a form's scale says how many pixels a twip takes on the display it is shown on, and
+// every position, size and font of a full-screen form goes through it.
+class FormScale {
+public:
+    static constexpr int kFormWidthTwips = 15360;
+    static constexpr int kFormHeightTwips = 11520;
+
+    FormScale() = default; // 15 twips a pixel: the 1024 x 768 layout as designed
+    explicit FormScale(double pixelsPerTwip) : m_pixelsPerTwip(pixelsPerTwip) {}
+
+    double pixelsPerTwip() const { return m_pixelsPerTwip; }
+    // A length in twips, in whole pixels.
+    int px(double twips) const;
+    // A rectangle given as left, top, width and height in twips, in pixels.
+    QRect rect(double left, double top, double width, double height) const;
+    // The pixel size of the whole form area.
+    QSize formSize() const;
+    // A font size in points as designed for 1024 x 768, at this scale.
+    double points(double designPoints) const;
+    QFont font(double designPoints) const;     // the screens' Japanese font
+    QFont listFont(double designPoints) const; // the fixed-pitch font of the lists
+
+private:
+    double m_pixelsPerTwip = 1.0 / 15;
 };
 
 // 0x00BBGGRR as a colour.
