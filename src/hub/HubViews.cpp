@@ -96,17 +96,23 @@ Availability availabilityPass(const SharedState &state)
 
 namespace {
 
-// Sorts numbers whose top 44 bits are the key and low 20 bits the roster position: a
-// stable radix sort on the key, 11 bits a pass, skipping passes where every key has the
-// same digit. Positions come in ascending, so equal keys stay in roster order.
-void sortPackedKeys(std::vector<uint64_t> &items)
+// A student's place in a ranking: the sort key (lower first) and the roster position.
+struct RankItem {
+    uint64_t key;
+    uint32_t position;
+};
+
+// A stable radix sort on the 64-bit key, 11 bits a pass, skipping passes where every
+// key has the same digit. Positions come in ascending, so equal keys stay in roster
+// order.
+void sortRankItems(std::vector<RankItem> &items)
 {
-    std::vector<uint64_t> work(items.size());
-    for (int shift = 20; shift < 64; shift += 11) {
+    std::vector<RankItem> work(items.size());
+    for (int shift = 0; shift < 64; shift += 11) {
         std::array<uint32_t, 2048> count{};
-        for (uint64_t v : items)
-            ++count[(v >> shift) & 2047];
-        if (!items.empty() && count[(items[0] >> shift) & 2047] == items.size())
+        for (const RankItem &v : items)
+            ++count[(v.key >> shift) & 2047];
+        if (!items.empty() && count[(items[0].key >> shift) & 2047] == items.size())
             continue;
         uint32_t sum = 0;
         for (uint32_t &c : count) {
@@ -114,11 +120,18 @@ void sortPackedKeys(std::vector<uint64_t> &items)
             c = sum;
             sum += here;
         }
-        for (uint64_t v : items)
-            work[count[(v >> shift) & 2047]++] = v;
+        for (const RankItem &v : items)
+            work[count[(v.key >> shift) & 2047]++] = v;
         items.swap(work);
     }
 }
+
+// A 32-bit value as 32 bits of a key that sort the lower values first, or the higher.
+uint64_t lowerFirst(int64_t value)
+{
+    return static_cast<uint64_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX) - int64_t(INT32_MIN));
+}
+uint64_t higherFirst(int64_t value) { return 0xFFFFFFFFu - lowerFirst(value); }
 
 } // namespace
 
@@ -134,34 +147,35 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
     const bool byTime = r.listMode == TimeDisplay;
     const bool cumulative = r.pointsOrder == CumulativeOrder;
 
-    // Ascending keys, equal keys in roster order: the key and the roster position packed
-    // into one number sort to exactly that order.
-    std::vector<uint64_t> order(static_cast<size_t>(n));
+    // Times: the best time, fastest first. Points: the ordering points (all so far, or
+    // today's), most first, then the other points, most first. Equal keys keep the
+    // roster order. The rank is judged on the best time or the ordering points alone.
+    std::vector<RankItem> order(static_cast<size_t>(n));
     std::vector<int64_t> tie(static_cast<size_t>(n) + 1);
     for (int k = 1; k <= n; ++k) {
         const int s = state.roster.RosterNumbers[k];
-        int64_t key;
+        uint64_t key;
         if (byTime) {
-            key = state.results.PersonalBest(level, s);
-            tie[k] = key;
+            const int64_t best = state.results.PersonalBest(level, s);
+            key = lowerFirst(best);
+            tie[k] = best;
         } else {
             const TallyCell &cell = t.cells(level, s);
             const int64_t p = cumulative ? cell.AllPoints : cell.TodayPoints;
             const int64_t q = cumulative ? cell.TodayPoints : cell.AllPoints;
-            key = 1000000 - 1000 * p - q;
+            key = (higherFirst(p) << 32) | higherFirst(q);
             tie[k] = p;
         }
-        const uint64_t biased = static_cast<uint64_t>(key + (int64_t(1) << 43)) & ((uint64_t(1) << 44) - 1);
-        order[static_cast<size_t>(k - 1)] = (biased << 20) | static_cast<uint64_t>(k);
+        order[static_cast<size_t>(k - 1)] = {key, static_cast<uint32_t>(k)};
     }
-    sortPackedKeys(order);
+    sortRankItems(order);
 
     const GradeFilter passes(filter);
     r.shown.reserve(static_cast<size_t>(n));
     int rank = 0;
     int64_t previous = 0;
     for (int k = 1; k <= n; ++k) {
-        const int position = static_cast<int>(order[static_cast<size_t>(k - 1)] & 0xFFFFF);
+        const int position = static_cast<int>(order[static_cast<size_t>(k - 1)].position);
         const int64_t value = tie[position];
         if (k == 1 || value != previous)
             rank = k;

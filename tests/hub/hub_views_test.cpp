@@ -6,8 +6,8 @@
 #include "roster/Roster.h"
 #include "support/TestSupport.h"
 #include "text/DayNumber.h"
-#include "text/SortByKey.h"
 
+#include <algorithm>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -285,37 +285,64 @@ TEST(HubColumns, TextsOfAColumn)
     EXPECT_FALSE(isTeacher(QStringLiteral("先田")));
 }
 
-TEST(Rankings, OrderEqualsTwoPassesOfTheMergeSort)
+TEST(Rankings, PointsOrderWeighsTheOrderingPointsFirstWhateverTheOtherPoints)
 {
-    // Many students with few distinct points: the order must be ascending keys with equal
-    // keys in roster order, as two passes of SortByKey give it.
+    // 1000 points or more at a level must not outweigh one point of the ordering kind.
+    Hub h;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.student(2, QStringLiteral("い"), 3);
+    h.student(3, QStringLiteral("う"), 3);
+    h.student(4, QStringLiteral("え"), 3);
+    auto set = [&](int s, int today, int all) {
+        h.state.tallies.TodayPoints(1, s) = today;
+        h.state.tallies.AllPoints(1, s) = all;
+    };
+    set(1, 5, 1050);
+    set(2, 6, 6);
+    set(3, 0, 2000);
+    set(4, 5, 1049);
+    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, TodayOrder, QStringLiteral("全学年")),
+              (QStringList{QStringLiteral(" 1③い　　　　  6/    6"), QStringLiteral(" 2③あ　　　　  5/ 1050"),
+                           QStringLiteral(" 2③え　　　　  5/ 1049")}));
+    set(2, 1000, 1999);
+    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")),
+              (QStringList{QStringLiteral(" 1③う　　　　  0/ 2000"), QStringLiteral(" 2③い　　　　000/ 1999"),
+                           QStringLiteral(" 3③あ　　　　  5/ 1050"), QStringLiteral(" 4③え　　　　  5/ 1049")}));
+}
+
+TEST(Rankings, OrderIsOrderingPointsThenOtherPointsThenRosterOrder)
+{
+    // Many students with few distinct points, some far above 1000: the order must be the
+    // ordering points, most first, then the other points, then the roster order.
     Hub h;
     std::mt19937 gen(5);
     for (int s = 1; s <= 300; ++s)
         h.student(s, QStringLiteral("生徒%1").arg(s), 1 + static_cast<int>(gen() % 9));
-    for (int i = 0; i < 900; ++i)
-        h.run(1 + static_cast<int>(gen() % 300), 1, static_cast<int>(gen() % 3) * 30, static_cast<int>(gen() % 2));
-    h.tally();
+    for (int s = 1; s <= 300; ++s) {
+        h.state.tallies.TodayPoints(1, s) = static_cast<int32_t>(gen() % 4);
+        h.state.tallies.AllPoints(1, s) = static_cast<int32_t>(gen() % 3) * 1200 + h.state.tallies.TodayPoints(1, s);
+    }
     for (int order : {CumulativeOrder, TodayOrder}) {
         const Ranking r = rankStudents(h.state, 1, PointsDisplay, order, QStringLiteral("全学年"));
-        const int n = h.state.roster.RosterCount;
-        std::vector<int32_t> keys(n + 1), students(n + 1);
         const Tallies &t = h.state.tallies;
-        for (int k = 1; k <= n; ++k) {
-            const int s = h.state.roster.RosterNumbers[k];
-            students[k] = s;
-            keys[k] = order == CumulativeOrder ? 1000000 - 1000 * t.AllPoints(1, s) - t.TodayPoints(1, s)
-                                               : 1000000 - 1000 * t.TodayPoints(1, s) - t.AllPoints(1, s);
-        }
-        SortByKey(n, keys, students);
-        SortByKey(n, keys, students);
+        auto keyOf = [&](int s) {
+            const int p = order == CumulativeOrder ? t.AllPoints(1, s) : t.TodayPoints(1, s);
+            const int q = order == CumulativeOrder ? t.TodayPoints(1, s) : t.AllPoints(1, s);
+            return std::pair(-p, -q);
+        };
         std::vector<int> expected;
-        for (int k = 1; k <= n; ++k)
-            if (order == CumulativeOrder || t.TodayPoints(1, students[k]) != 0)
-                expected.push_back(students[k]);
+        for (int k = 1; k <= h.state.roster.RosterCount; ++k)
+            expected.push_back(h.state.roster.RosterNumbers[k]);
+        std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return keyOf(a) < keyOf(b); });
+        std::erase_if(expected, [&](int s) { return order == TodayOrder && t.TodayPoints(1, s) == 0; });
         std::vector<int> got;
         for (const RankedStudent &e : r.shown)
             got.push_back(e.student);
         EXPECT_EQ(got, expected);
+        // Ranks are judged on the ordering points alone.
+        for (size_t k = 1; k < r.shown.size(); ++k) {
+            const bool tied = keyOf(r.shown[k].student).first == keyOf(r.shown[k - 1].student).first;
+            EXPECT_EQ(r.shown[k].rank == r.shown[k - 1].rank, tied) << k;
+        }
     }
 }
