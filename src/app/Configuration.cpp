@@ -44,15 +44,13 @@ QString lastPathComponent(const QString &folder, QChar separator)
     return at < 0 ? folder : folder.mid(at + 1);
 }
 
-void LoadConfiguration(SharedState &state, const QString &programFolderPath, QChar separator)
+QString ReadPathData(const QString &programFolder, QChar separator)
 {
-    Configuration config;
-    config.ProgramFolder = programFolderPath + separator;
+    return readTenFields(programFolder + QStringLiteral("..") + separator + pathDataFileName())[0];
+}
 
-    const QStringList pathData =
-        readTenFields(config.ProgramFolder + QStringLiteral("..") + separator + pathDataFileName());
-    config.DataRoot = pathData[0];
-
+void ReadCommonData(Configuration &config)
+{
     const QStringList common = readTenFields(config.DataRoot + commonDataFileName());
     config.SchoolYearStartMonth = static_cast<int>(leadingNumber(common[0]));
     const SchoolField school = splitSchoolField(common[1]);
@@ -60,14 +58,26 @@ void LoadConfiguration(SharedState &state, const QString &programFolderPath, QCh
     config.SchoolName = school.name;
     config.CommonValue3 = static_cast<int>(leadingNumber(common[2]));
     config.DataChangePassword = common[5];
+}
 
-    config.ProgramFolderName = lastPathComponent(programFolderPath, separator);
+void DeriveDataFolders(Configuration &config, QChar separator)
+{
     config.DataFolder = config.DataRoot + config.ProgramFolderName + separator;
     // A data folder copied from a Windows PC may differ from the program folder's name
     // in letter case only.
     if (separator == u'/')
         config.DataFolder = pathIgnoringCase(config.DataFolder);
     config.SoundFolder = config.DataRoot + soundFolderName() + separator;
+}
+
+void LoadConfiguration(SharedState &state, const QString &programFolderPath, QChar separator)
+{
+    Configuration config;
+    config.ProgramFolder = programFolderPath + separator;
+    config.DataRoot = ReadPathData(config.ProgramFolder, separator);
+    ReadCommonData(config);
+    config.ProgramFolderName = lastPathComponent(programFolderPath, separator);
+    DeriveDataFolders(config, separator);
 
     const CriteriaTable criteria =
         LoadCriteria(config.DataFolder + criteriaFileName(), state.criteria);

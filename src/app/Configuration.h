@@ -8,6 +8,7 @@
 namespace tobrel {
 
 struct SharedState;
+struct Configuration;
 
 struct SchoolField {
     QString code; // five characters, or empty
@@ -18,6 +19,17 @@ SchoolField splitSchoolField(const QString &field);
 
 // The last component of a folder path (everything up to each separator removed).
 QString lastPathComponent(const QString &folder, QChar separator);
+
+// The steps of LoadConfiguration, for tools that check each file on its own. Each raises
+// DataFileError naming the file when it is missing or short.
+// Field 1 of the path data file beside the program's folder (programFolder ends in the
+// separator): the data root, as written.
+QString ReadPathData(const QString &programFolder, QChar separator);
+// The common data file of config.DataRoot: start month, school code and name,
+// CommonValue3 and the data-change password.
+void ReadCommonData(Configuration &config);
+// DataFolder and SoundFolder from DataRoot and ProgramFolderName.
+void DeriveDataFolders(Configuration &config, QChar separator);
 
 // Reads everything the program needs before the roster screen. Raises DataFileError,
 // naming the file, when a configuration file is missing or short, or when the criteria

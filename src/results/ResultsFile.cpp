@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,6 +23,12 @@ public:
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
     int get() const { return m_fd; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;
@@ -117,7 +124,7 @@ int64_t ResultsFile::append(const ResultRecord &record, QString *error) const
     return whole + 1;
 }
 
-bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error) const
+int ResultsFile::openLockedForReading(QString *error) const
 {
     const QByteArray native = QFile::encodeName(m_path);
     int missing = 0;
@@ -131,7 +138,7 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error) const
                     if (error)
                         *error = QStringLiteral("ファイルがありません 1 %1 53\n%2")
                                      .arg(errnoText(err), m_path);
-                    return false;
+                    return -1;
                 }
                 if (m_wait)
                     m_wait(5.0);
@@ -146,7 +153,7 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error) const
                 *error = QStringLiteral("成績ランダムファイル表示 1 %1 %2\n%3")
                              .arg(err)
                              .arg(errnoText(err), m_path);
-            return false;
+            return -1;
         }
         if (!lockWhole(fd.get(), F_RDLCK, false)) {
             // Another copy of the program is appending; try again shortly.
@@ -154,40 +161,113 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error) const
                 m_wait(1.0);
             continue;
         }
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0) {
+        return fd.release();
+    }
+}
+
+namespace {
+
+// Length of an open file, or -1 with error set.
+int64_t fileLength(int fd, const QString &path, QString *error)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        if (error)
+            *error = QStringLiteral("成績ランダムファイル表示 2 %1 %2\n%3")
+                         .arg(err)
+                         .arg(errnoText(err), path);
+        return -1;
+    }
+    return static_cast<int64_t>(st.st_size);
+}
+
+// Reads up to length bytes at offset; returns the bytes read (fewer at the end of a
+// file shortened meanwhile).
+int64_t readAt(int fd, char *out, int64_t length, int64_t offset)
+{
+    int64_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd, out + done, static_cast<size_t>(length - done),
+                                    static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+} // namespace
+
+bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error) const
+{
+    Fd fd(openLockedForReading(error));
+    if (fd.get() < 0)
+        return false;
+    const int64_t length = fileLength(fd.get(), m_path, error);
+    if (length < 0) {
+        unlockWhole(fd.get());
+        return false;
+    }
+    const int64_t n = length / kRecordSize;
+    const int64_t first = n > maxRecords ? n - maxRecords + 1 : 1;
+    const int64_t count = n - first + 1;
+    out->recordCount = n;
+    out->first = first;
+    out->bytes.resize(static_cast<qsizetype>(count * kRecordSize));
+    const int64_t done =
+        readAt(fd.get(), out->bytes.data(), count * kRecordSize, (first - 1) * kRecordSize);
+    unlockWhole(fd.get());
+    // A file shortened meanwhile by another program: keep the whole records read.
+    const int64_t wholeRead = done / kRecordSize;
+    out->bytes.truncate(static_cast<qsizetype>(wholeRead * kRecordSize));
+    return true;
+}
+
+bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
+                       int64_t chunkRecords) const
+{
+    Fd fd(openLockedForReading(error));
+    if (fd.get() < 0)
+        return false;
+    const int64_t length = fileLength(fd.get(), m_path, error);
+    unlockWhole(fd.get());
+    if (length < 0)
+        return false;
+    const int64_t n = length / kRecordSize;
+    if (info) {
+        info->recordCount = n;
+        info->tailBytes = length % kRecordSize;
+    }
+    chunkRecords = std::max<int64_t>(chunkRecords, 1);
+    std::vector<char> buffer(static_cast<size_t>(std::min(n, chunkRecords) * kRecordSize));
+    for (int64_t first = 1; first <= n;) {
+        const int64_t count = std::min(chunkRecords, n - first + 1);
+        if (!lockWhole(fd.get(), F_RDLCK, true)) {
             const int err = errno;
-            unlockWhole(fd.get());
             if (error)
-                *error = QStringLiteral("成績ランダムファイル表示 2 %1 %2\n%3")
+                *error = QStringLiteral("成績ランダムファイル表示 3 %1 %2\n%3")
                              .arg(err)
                              .arg(errnoText(err), m_path);
             return false;
         }
-        const int64_t n = static_cast<int64_t>(st.st_size) / kRecordSize;
-        const int64_t first = n > maxRecords ? n - maxRecords + 1 : 1;
-        const int64_t count = n - first + 1;
-        out->recordCount = n;
-        out->first = first;
-        out->bytes.resize(static_cast<qsizetype>(count * kRecordSize));
-        int64_t done = 0;
-        const int64_t total = count * kRecordSize;
-        while (done < total) {
-            const ssize_t got = ::pread(fd.get(), out->bytes.data() + done,
-                                        static_cast<size_t>(total - done),
-                                        static_cast<off_t>((first - 1) * kRecordSize + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += got;
-        }
+        const int64_t done =
+            readAt(fd.get(), buffer.data(), count * kRecordSize, (first - 1) * kRecordSize);
         unlockWhole(fd.get());
-        // A file shortened meanwhile by another program: keep the whole records read.
-        const int64_t wholeRead = done / kRecordSize;
-        out->bytes.truncate(static_cast<qsizetype>(wholeRead * kRecordSize));
-        return true;
+        const int64_t whole = done / kRecordSize;
+        if (whole > 0 && !visit(first, buffer.data(), whole))
+            return true;
+        if (whole < count) {
+            // The file was shortened in place meanwhile; what is left is not there.
+            if (info)
+                info->recordCount = first - 1 + whole;
+            return true;
+        }
+        first += count;
     }
+    return true;
 }
 
 } // namespace tobrel

@@ -9,15 +9,25 @@
 #pragma once
 #include "state/Platform.h"
 #include "state/ResultRecord.h"
+#include "state/Tables.h"
 
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace tobrel {
 
 inline QString resultsFileName() { return QStringLiteral("成績累積データ.dat"); }
+
+// A damaged record: its level or its student number lies outside the tables (levels
+// 0..35, students 0..5000). Every reader of the results file skips such a record and
+// reports it; this is the one place that decides it.
+inline bool isDamagedRecord(const ResultRecord::Numbers &r)
+{
+    return !validLevelIndex(r.level) || !validStudentIndex(r.student);
+}
 
 struct CorruptRecord {
     int64_t recordNumber = 0; // 1-based position in the file
@@ -46,7 +56,27 @@ public:
     bool readTail(int64_t maxRecords, Range *out, QString *error) const;
     bool readAll(Range *out, QString *error) const { return readTail(INT64_MAX, out, error); }
 
+    // Streams the whole records of the file in order, a chunk at a time, so that a file
+    // of any length is read in constant memory. The length is taken once at the start:
+    // records appended meanwhile are not visited, and the bytes past the last whole
+    // record are reported as tailBytes. Each chunk is read under the shared lock, so no
+    // record is seen half-written; a rewrite that replaces the file meanwhile does not
+    // disturb the read (the file opened at the start is read to its end). visit gets
+    // the number of the chunk's first record, its bytes and its record count, and
+    // returns false to stop. Opening retries as readTail does.
+    struct ScanInfo {
+        int64_t recordCount = 0; // whole records in the file at the start
+        int64_t tailBytes = 0;   // bytes of a partial record after the last whole one
+    };
+    using ChunkVisitor = std::function<bool(int64_t firstRecord, const char *bytes, int64_t count)>;
+    bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
+              int64_t chunkRecords = 4096) const;
+
 private:
+    // Opens the file for reading with the reader's retries and takes the shared lock;
+    // returns the descriptor (lock held) or -1 with error set.
+    int openLockedForReading(QString *error) const;
+
     QString m_path;
     WaitFunction m_wait;
 };

@@ -55,7 +55,7 @@ ReadReport ReadResults(SharedState &state, const ResultsFile &file)
         const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
         const int level = r.level;
         const int student = r.student;
-        if (!validLevelIndex(level) || !validStudentIndex(student)) {
+        if (isDamagedRecord(r)) {
             report.corrupt.push_back({range.first + k, ResultRecord::decode(p)});
             continue;
         }

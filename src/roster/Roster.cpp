@@ -86,7 +86,8 @@ QString fixedRosterText(const QString &text)
     return text.left(kRosterTextWidth).leftJustified(kRosterTextWidth, u' ');
 }
 
-void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor)
+void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor,
+                    OutOfRangeStudents outOfRange)
 {
     FieldReader reader = FieldReader::openFile(path);
     auto int16Field = [&](int field, int line) {
@@ -99,6 +100,7 @@ void ReadRosterFile(const QString &path, const std::function<void(const RosterEn
     while (!reader.atEnd()) {
         const int line = reader.line();
         RosterEntry e;
+        e.line = line;
         e.record.StudentNumber = int16Field(1, line);
         e.record.BirthYear = int16Field(2, line);
         e.record.Spare1 = int16Field(3, line);
@@ -107,7 +109,8 @@ void ReadRosterFile(const QString &path, const std::function<void(const RosterEn
         e.status = int16Field(6, line);
         e.record.SpareText1 = fixedRosterText(reader.readText());
         e.record.SpareText2 = fixedRosterText(reader.readText());
-        if (e.record.StudentNumber < 0 || e.record.StudentNumber > kMaxStudent)
+        if (outOfRange == OutOfRangeStudents::Raise &&
+            (e.record.StudentNumber < 0 || e.record.StudentNumber > kMaxStudent))
             throw DataFileError(path, line,
                                 QStringLiteral("生徒番号 %1 が0から%2の範囲にありません")
                                     .arg(e.record.StudentNumber)

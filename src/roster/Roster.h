@@ -46,15 +46,22 @@ private:
 // The twelve texts the roster and hub screens offer, in their order.
 QStringList gradeFilterTexts();
 
-// One student as read: the record and the listing status.
+// One student as read: the record, the listing status and the line the student starts on.
 struct RosterEntry {
     RosterRecord record;
     int status = 0;
+    int line = 0;
 };
+
+// What the roster reader does with a student number outside 0..5000: stop with an
+// error (every screen: the number indexes the tables), or hand the student on as read
+// (a check that lists every such student).
+enum class OutOfRangeStudents { Raise, PassOn };
 
 // Reads the roster file, eight fields per student, in file order. A missing file, a
 // short last student or a number outside its range raise DataFileError.
-void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor);
+void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor,
+                    OutOfRangeStudents outOfRange = OutOfRangeStudents::Raise);
 
 // Cuts or pads a text with spaces to the roster's 20 characters.
 QString fixedRosterText(const QString &text);
