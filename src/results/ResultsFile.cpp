@@ -1,10 +1,14 @@
 #include "results/ResultsFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -67,6 +71,181 @@ int openForReading(const QByteArray &native)
 
 QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
+// True while the open file is still the one the path names: a rewrite replaces the
+// results file by renaming a new one over it.
+bool stillNamedBy(int fd, const QByteArray &native)
+{
+    struct stat open {}, named {};
+    if (::fstat(fd, &open) != 0 || ::stat(native.constData(), &named) != 0)
+        return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+// Opens the file and takes the lock, waiting for it. Whoever waited may find that a
+// rewrite replaced the file meanwhile; then the file is opened again. Returns the open,
+// locked descriptor, or -1 with *err set (0 when the lock itself failed).
+int openCurrentLocked(const QByteArray &native, int flags, short lockType, int *err)
+{
+    for (;;) {
+        int fd = ::open(native.constData(), flags | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            *err = errno;
+            return -1;
+        }
+        if (!lockWhole(fd, lockType, true)) {
+            *err = errno;
+            ::close(fd);
+            return -1;
+        }
+        if (stillNamedBy(fd, native))
+            return fd;
+        ::close(fd);
+    }
+}
+
+bool writeFully(int fd, const char *data, size_t size, off_t offset)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads up to size bytes; returns the number read (short only at the end of the file),
+// or -1.
+ssize_t readFully(int fd, char *data, size_t size, off_t offset)
+{
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+QByteArray folderOf(const QByteArray &native)
+{
+    const qsizetype slash = native.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : native.left(slash));
+}
+
+// Makes a rename durable: the folder's entry is flushed too.
+void syncFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool renameReplace(const QByteArray &from, const QByteArray &to, int *err)
+{
+    if (::rename(from.constData(), to.constData()) == 0)
+        return true;
+    *err = errno;
+    return false;
+}
+
+// Removes a path when the scope ends, unless released.
+class RemoveOnExit {
+public:
+    explicit RemoveOnExit(QByteArray path) : m_path(std::move(path)) {}
+    ~RemoveOnExit()
+    {
+        if (!m_path.isEmpty())
+            ::unlink(m_path.constData());
+    }
+    void release() { m_path.clear(); }
+
+private:
+    QByteArray m_path;
+};
+
+// Keeps the file open in fd as `backup`: a second name for the same file when the file
+// system allows it (the rename that follows leaves that name the only one), otherwise
+// a flushed copy read through fd, which holds the lock. (Opening the results file
+// again and closing it would release this process's lock on it.)
+bool keepBackup(int fd, const QByteArray &native, const QByteArray &backup, int *err)
+{
+    if (::link(native.constData(), backup.constData()) == 0)
+        return true;
+    if (errno == EEXIST) {
+        *err = EEXIST;
+        return false;
+    }
+    Fd out(::open(backup.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (out.get() < 0) {
+        *err = errno;
+        return false;
+    }
+    RemoveOnExit partial(backup);
+    std::vector<char> buffer(1 << 20);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = readFully(fd, buffer.data(), buffer.size(), offset);
+        if (got < 0) {
+            *err = errno;
+            return false;
+        }
+        if (got == 0)
+            break;
+        if (!writeFully(out.get(), buffer.data(), static_cast<size_t>(got), offset)) {
+            *err = errno;
+            return false;
+        }
+        offset += got;
+    }
+    if (::fsync(out.get()) != 0) {
+        *err = errno;
+        return false;
+    }
+    partial.release();
+    return true;
+}
+
+QString recordChangedMessage(const QString &path, int64_t recordNumber)
+{
+    return QStringLiteral("成績ファイル %1 の %2 番目の記録は、開いた後でほかのコンピュータから"
+                          "変更または消去されました。何も書き込んでいません。")
+        .arg(path)
+        .arg(recordNumber);
+}
+
+// Compares the records the teacher opened with what the file holds now.
+bool expectedStillThere(int fd, int64_t wholeRecords, const std::vector<ExpectedRecord> &expected,
+                        const QString &path, RewriteOutcome *out)
+{
+    for (const ExpectedRecord &e : expected) {
+        char now[kRecordSize];
+        const bool there = e.recordNumber >= 1 && e.recordNumber <= wholeRecords &&
+                           readFully(fd, now, kRecordSize, static_cast<off_t>((e.recordNumber - 1) * kRecordSize)) ==
+                               kRecordSize &&
+                           e.bytes == QByteArray::fromRawData(now, kRecordSize);
+        if (!there) {
+            out->status = RewriteOutcome::RecordChanged;
+            out->message = recordChangedMessage(path, e.recordNumber);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 ResultsFile::ResultsFile(QString path, WaitFunction wait)
@@ -86,39 +265,37 @@ QString ResultsFile::OpenResultsFile() const
 int64_t ResultsFile::append(const ResultRecord &record, QString *error) const
 {
     const QByteArray native = QFile::encodeName(m_path);
-    Fd fd(::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    auto fail = [&](const QString &what) {
+    auto fail = [&](const QString &what, int err) {
         if (error)
             *error = QStringLiteral("成績ファイル %1 に記録できません: %2 (%3)")
-                         .arg(m_path, what, errnoText(errno));
+                         .arg(m_path, what, errnoText(err));
         return int64_t(0);
     };
+    int err = 0;
+    Fd fd(openCurrentLocked(native, O_RDWR | O_CREAT, F_WRLCK, &err));
     if (fd.get() < 0)
-        return fail(QStringLiteral("開けません"));
-    if (!lockWhole(fd.get(), F_WRLCK, true))
-        return fail(QStringLiteral("ロックできません"));
+        return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
+        err = errno;
         unlockWhole(fd.get());
-        return fail(QStringLiteral("長さを調べられません"));
+        return fail(QStringLiteral("長さを調べられません"), err);
     }
     const int64_t whole = static_cast<int64_t>(st.st_size) / kRecordSize;
     const auto bytes = record.encode();
     const off_t offset = static_cast<off_t>(whole * kRecordSize);
-    ssize_t written;
-    do {
-        written = ::pwrite(fd.get(), bytes.data(), bytes.size(), offset);
-    } while (written < 0 && errno == EINTR);
-    if (written != static_cast<ssize_t>(bytes.size())) {
+    if (!writeFully(fd.get(), bytes.data(), bytes.size(), offset)) {
+        err = errno;
         // Cut off what a short write left, so no torn record stays in the file.
-        if (written > 0 && ::ftruncate(fd.get(), offset) != 0) {
+        if (::ftruncate(fd.get(), offset) != 0) {
         }
         unlockWhole(fd.get());
-        return fail(QStringLiteral("書き込めません"));
+        return fail(QStringLiteral("書き込めません"), err);
     }
     if (::fsync(fd.get()) != 0) {
+        err = errno;
         unlockWhole(fd.get());
-        return fail(QStringLiteral("ディスクに書き出せません"));
+        return fail(QStringLiteral("ディスクに書き出せません"), err);
     }
     unlockWhole(fd.get());
     return whole + 1;
@@ -161,6 +338,8 @@ int ResultsFile::openLockedForReading(QString *error) const
                 m_wait(1.0);
             continue;
         }
+        if (!stillNamedBy(fd.get(), native))
+            continue; // replaced by a rewrite since it was opened: read the new file
         return fd.release();
     }
 }
@@ -183,20 +362,10 @@ int64_t fileLength(int fd, const QString &path, QString *error)
 }
 
 // Reads up to length bytes at offset; returns the bytes read (fewer at the end of a
-// file shortened meanwhile).
+// file shortened meanwhile, none after a read error).
 int64_t readAt(int fd, char *out, int64_t length, int64_t offset)
 {
-    int64_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(fd, out + done, static_cast<size_t>(length - done),
-                                    static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    return done;
+    return std::max<int64_t>(readFully(fd, out, static_cast<size_t>(length), static_cast<off_t>(offset)), 0);
 }
 
 } // namespace
@@ -268,6 +437,181 @@ bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error
         first += count;
     }
     return true;
+}
+
+RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const
+{
+    RewriteOutcome out;
+    const QByteArray native = QFile::encodeName(m_path);
+    auto fail = [&](const QString &what, int err) {
+        out.status = RewriteOutcome::Failed;
+        out.message = QStringLiteral("成績ファイル %1 の %2 番目の記録を変更できません: %3 (%4)")
+                          .arg(m_path)
+                          .arg(expected.recordNumber)
+                          .arg(what, errnoText(err));
+        return out;
+    };
+    int err = 0;
+    Fd fd(openCurrentLocked(native, O_RDWR, F_WRLCK, &err));
+    if (fd.get() < 0)
+        return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return fail(QStringLiteral("長さを調べられません"), errno);
+    out.recordsBefore = out.recordsAfter = static_cast<int64_t>(st.st_size) / kRecordSize;
+    if (!expectedStillThere(fd.get(), out.recordsBefore, {expected}, m_path, &out))
+        return out;
+    const auto bytes = replacement.encode();
+    const off_t offset = static_cast<off_t>((expected.recordNumber - 1) * kRecordSize);
+    if (!writeFully(fd.get(), bytes.data(), bytes.size(), offset)) {
+        const int writeErr = errno;
+        // Put the record back as it was rather than leave it half written.
+        writeFully(fd.get(), expected.bytes.constData(), kRecordSize, offset);
+        return fail(QStringLiteral("書き込めません"), writeErr);
+    }
+    if (::fsync(fd.get()) != 0)
+        return fail(QStringLiteral("ディスクに書き出せません"), errno);
+    out.status = RewriteOutcome::Done;
+    return out;
+}
+
+RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions &options) const
+{
+    RewriteOutcome out;
+    const QByteArray native = QFile::encodeName(m_path);
+    auto fail = [&](const QString &what, int err) {
+        out.status = RewriteOutcome::Failed;
+        out.message = QStringLiteral("成績ファイル %1 を書き換えられません: %2 (%3)\n元のファイルはそのままです。")
+                          .arg(m_path, what, errnoText(err));
+        return out;
+    };
+    int err = 0;
+    Fd fd(openCurrentLocked(native, O_RDWR | O_CREAT, F_WRLCK, &err));
+    if (fd.get() < 0)
+        return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        return fail(QStringLiteral("長さを調べられません"), errno);
+    const int64_t whole = static_cast<int64_t>(st.st_size) / kRecordSize;
+    out.recordsBefore = whole;
+    out.tornBytes = static_cast<int64_t>(st.st_size) % kRecordSize;
+    if (!expectedStillThere(fd.get(), whole, options.expected, m_path, &out))
+        return out;
+
+    // The new contents go to a temporary file in the same folder, so that the rename
+    // below replaces the results file in one step.
+    const QByteArray temp = native + '.' + QByteArray::number(static_cast<qint64>(::getpid())) + ".tmp";
+    ::unlink(temp.constData()); // left by a program that stopped halfway under the same number
+    Fd tmp(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (tmp.get() < 0)
+        return fail(QStringLiteral("一時ファイル %1 を作れません").arg(QFile::decodeName(temp)), errno);
+    RemoveOnExit removeTemp(temp);
+    ::fchmod(tmp.get(), st.st_mode & 07777);
+
+    constexpr int64_t kChunk = 8192; // records read and written at a time
+    std::vector<char> in(static_cast<size_t>(kChunk * kRecordSize));
+    std::vector<char> kept(in.size());
+    int64_t written = 0;
+    for (int64_t first = 1; first <= whole; first += kChunk) {
+        const int64_t count = std::min(kChunk, whole - first + 1);
+        const size_t bytes = static_cast<size_t>(count * kRecordSize);
+        if (readFully(fd.get(), in.data(), bytes, static_cast<off_t>((first - 1) * kRecordSize)) !=
+            static_cast<ssize_t>(bytes))
+            return fail(QStringLiteral("読めません"), errno == 0 ? EIO : errno);
+        size_t keptBytes = 0;
+        for (int64_t k = 0; k < count; ++k) {
+            const char *record = in.data() + k * kRecordSize;
+            if (keep(first + k, record)) {
+                std::memcpy(kept.data() + keptBytes, record, kRecordSize);
+                keptBytes += kRecordSize;
+            }
+        }
+        if (!writeFully(tmp.get(), kept.data(), keptBytes, static_cast<off_t>(written)))
+            return fail(QStringLiteral("一時ファイルに書き込めません"), errno);
+        written += static_cast<int64_t>(keptBytes);
+        if (options.progress)
+            options.progress(first + count - 1, whole);
+    }
+    if (::fsync(tmp.get()) != 0)
+        return fail(QStringLiteral("一時ファイルをディスクに書き出せません"), errno);
+
+    // The file as it was, before it is replaced.
+    const QString folder = backupFolder();
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("バックアップのフォルダ %1 を作れません").arg(folder), errno);
+    const QDateTime when = options.now.isValid() ? options.now : QDateTime::currentDateTime();
+    const QString base = backupFileName(when);
+    QByteArray backup;
+    for (int n = 1;; ++n) {
+        QString name = base;
+        if (n > 1)
+            name.insert(name.size() - 4, QStringLiteral("_%1").arg(n));
+        backup = QFile::encodeName(folder + u'/' + name);
+        if (keepBackup(fd.get(), native, backup, &err))
+            break;
+        if (err != EEXIST || n >= 1000)
+            return fail(QStringLiteral("バックアップ %1 を作れません").arg(QFile::decodeName(backup)), err);
+    }
+    RemoveOnExit removeBackup(backup);
+
+    const ReplaceFunction replace = m_replace ? m_replace : ReplaceFunction(renameReplace);
+    if (!replace(temp, native, &err))
+        return fail(QStringLiteral("新しい内容で置き換えられません。"
+                                   "ほかのコンピュータがファイルを開いていないか確かめてください"),
+                    err);
+    removeTemp.release();
+    removeBackup.release();
+    syncFolder(folderOf(native));
+    pruneBackups(folder);
+
+    out.status = RewriteOutcome::Done;
+    out.recordsAfter = written / kRecordSize;
+    out.backupPath = QFile::decodeName(backup);
+    return out;
+}
+
+RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
+                                         const Progress &progress) const
+{
+    RewriteOptions options;
+    options.expected = {expected};
+    options.now = now;
+    options.progress = progress;
+    const int64_t gone = expected.recordNumber;
+    return rewrite([gone](int64_t n, const char *) { return n != gone; }, options);
+}
+
+QString ResultsFile::backupFolder() const
+{
+    return QFileInfo(m_path).absolutePath() + u'/' + backupFolderName();
+}
+
+QString ResultsFile::backupFileName(const QDateTime &when)
+{
+    return QStringLiteral("成績累積データ_") + when.toString(QStringLiteral("yyyyMMdd_HHmmss")) +
+           QStringLiteral(".dat");
+}
+
+void ResultsFile::pruneBackups(const QString &folder, int keep)
+{
+    static const QRegularExpression backupName(
+        QStringLiteral("^成績累積データ_(\\d{8}_\\d{6})(?:_(\\d+))?\\.dat$"));
+    struct Backup {
+        QString stamp;
+        int sameSecond; // 1 for the first backup of a second, 2.. for the next ones
+        QString name;
+    };
+    std::vector<Backup> backups;
+    for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = backupName.match(name);
+        if (m.hasMatch())
+            backups.push_back({m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), name});
+    }
+    std::sort(backups.begin(), backups.end(), [](const Backup &a, const Backup &b) {
+        return a.stamp != b.stamp ? a.stamp < b.stamp : a.sameSecond < b.sameSecond;
+    });
+    for (size_t i = 0; i + static_cast<size_t>(std::max(keep, 0)) < backups.size(); ++i)
+        QFile::remove(folder + u'/' + backups[i].name);
 }
 
 } // namespace tobrel

@@ -1,16 +1,30 @@
 // The results file "成績累積データ.dat": 44-byte records appended by the end of every
-// run and read back by every screen that shows counts.
+// run, read back by every screen that shows counts, and corrected by the teachers.
 //
 // Appends take an exclusive lock, write the whole record after the last whole one in
 // one write and flush it to the disk before the lock is released; readers take a
 // shared lock, so several program copies on one data folder never lose or tear a
 // record. A trailing partial record is ignored by readers and overwritten by the next
 // append.
+//
+// Teachers' corrections go through the same exclusive lock for their whole
+// read-check-write:
+//   changeRecord  re-reads the record, compares it byte for byte with the one the
+//                 teacher opened and only then writes the one record in place;
+//   rewrite       keeps or drops each record into a temporary file in the data folder,
+//                 flushes it, keeps the previous file in the backup folder and replaces
+//                 the results file in one rename. A refused rename leaves the original
+//                 untouched. Deleting one record is a rewrite that drops it.
+// Because a rewrite replaces the file, everyone who waited for the lock checks, once
+// they hold it, that their open file is still the one the path names, and opens the
+// file again when it is not.
 #pragma once
 #include "state/Platform.h"
 #include "state/ResultRecord.h"
 #include "state/Tables.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -20,6 +34,10 @@
 namespace tobrel {
 
 inline QString resultsFileName() { return QStringLiteral("成績累積データ.dat"); }
+// The folder inside the data folder that keeps the results file as it was before each
+// rewrite, as 成績累積データ_YYYYMMDD_HHMMSS.dat.
+inline QString backupFolderName() { return QStringLiteral("バックアップ"); }
+constexpr int kBackupsKept = 10;
 
 // A damaged record: its level or its student number lies outside the tables (levels
 // 0..35, students 0..5000). Every reader of the results file skips such a record and
@@ -32,6 +50,28 @@ inline bool isDamagedRecord(const ResultRecord::Numbers &r)
 struct CorruptRecord {
     int64_t recordNumber = 0; // 1-based position in the file
     ResultRecord record;
+};
+
+// One record as a teacher saw it: its position and its 44 bytes.
+struct ExpectedRecord {
+    int64_t recordNumber = 0;
+    QByteArray bytes;
+};
+
+// What a change or a rewrite did.
+struct RewriteOutcome {
+    enum Status {
+        Done,          // written and flushed
+        RecordChanged, // the record is no longer what the teacher opened: nothing written
+        Failed,        // nothing written (or the original left as it was); see message
+    };
+    Status status = Failed;
+    QString message;            // for RecordChanged and Failed: what happened, naming the file
+    int64_t recordsBefore = 0;  // whole records before
+    int64_t recordsAfter = 0;   // whole records after
+    int64_t tornBytes = 0;      // a partial record at the end, left out of a rewrite
+    QString backupPath;         // where a rewrite kept the previous file
+    bool ok() const { return status == Done; }
 };
 
 class ResultsFile {
@@ -72,6 +112,38 @@ public:
     bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
               int64_t chunkRecords = 4096) const;
 
+    // Writes `replacement` as record expected.recordNumber, in place, when that record
+    // still holds expected.bytes.
+    RewriteOutcome changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const;
+
+    // Decides, for each whole record in file order, whether it stays.
+    using KeepRecord = std::function<bool(int64_t recordNumber, const char *bytes)>;
+    // Records done so far of the total, now and then during a rewrite.
+    using Progress = std::function<void(int64_t done, int64_t total)>;
+    struct RewriteOptions {
+        // Checked under the lock before anything is written; any difference gives
+        // RecordChanged.
+        std::vector<ExpectedRecord> expected;
+        // Names the backup (the current date and time when not set).
+        QDateTime now;
+        Progress progress;
+    };
+    RewriteOutcome rewrite(const KeepRecord &keep, const RewriteOptions &options) const;
+    // Removes one record; every later record moves up by one number.
+    RewriteOutcome deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
+                                const Progress &progress = {}) const;
+
+    // The backup folder beside the file, and the name a backup made at `when` takes.
+    QString backupFolder() const;
+    static QString backupFileName(const QDateTime &when);
+    // Removes the oldest backups in the folder until `keep` remain.
+    static void pruneBackups(const QString &folder, int keep = kBackupsKept);
+
+    // Replaces one path by another in one step (rename). Tests put a refusing one here
+    // to stand for a share that keeps the file open.
+    using ReplaceFunction = std::function<bool(const QByteArray &from, const QByteArray &to, int *errorNumber)>;
+    void setReplaceFunction(ReplaceFunction replace) { m_replace = std::move(replace); }
+
 private:
     // Opens the file for reading with the reader's retries and takes the shared lock;
     // returns the descriptor (lock held) or -1 with error set.
@@ -79,6 +151,7 @@ private:
 
     QString m_path;
     WaitFunction m_wait;
+    ReplaceFunction m_replace;
 };
 
 } // namespace tobrel

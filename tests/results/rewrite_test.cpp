@@ -1,0 +1,391 @@
+// Teachers' corrections of the results file: a change in place, a rewrite that drops
+// records, the backups and the correction log, and what happens when other PCs append,
+// change and delete at the same time.
+#include "results/CorrectionLog.h"
+#include "results/ResultsFile.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <set>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+ResultRecord rec(int student, int level, int time, double date = 45000)
+{
+    ResultRecord r;
+    r.ResultRecDate = date;
+    r.ResultRecClock = 0.25;
+    r.ResultRecStudentNo = static_cast<int16_t>(student);
+    r.ResultRecLevel = static_cast<int16_t>(level);
+    r.ResultRecTime = time;
+    r.setSchool(QStringLiteral("01234"));
+    return r;
+}
+
+QByteArray bytesOf(const ResultRecord &r)
+{
+    const auto b = r.encode();
+    return QByteArray(b.data(), b.size());
+}
+
+QByteArray bytesOf(const std::vector<ResultRecord> &records)
+{
+    QByteArray out;
+    for (const ResultRecord &r : records)
+        out += bytesOf(r);
+    return out;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Folder {
+    QTemporaryDir dir;
+    QString path = dir.path() + QStringLiteral("/成績累積データ.dat");
+    ResultsFile file{path};
+    QDateTime now{QDate(2024, 2, 7), QTime(10, 15, 30)};
+
+    void write(const QByteArray &bytes) { ASSERT_TRUE(writeFile(path, bytes)); }
+    ExpectedRecord expected(int64_t n) const { return {n, readBytes(path).mid((n - 1) * 44, 44)}; }
+    QStringList entries(const QString &sub = {}) const
+    {
+        return QDir(dir.path() + sub).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    }
+};
+
+// Three records whose every field differs, with unusual bytes in the reserved fields
+// so that a rewrite that re-encodes instead of copying would show.
+std::vector<ResultRecord> threeRecords()
+{
+    std::vector<ResultRecord> r{rec(11, 1, 30, 45001), rec(12, 2, 40, 45002), rec(13, 3, 50, 45003)};
+    r[1].Reserved3 = QByteArray("\x01\x02\x03\x04\x05", 5);
+    r[2].ResultRecSchool = QByteArray("\x89\xa9 ab", 5);
+    return r;
+}
+
+} // namespace
+
+TEST(ResultsRewrite, ChangeWritesOnlyTheOneRecordAndKeepsEveryOtherByte)
+{
+    Folder f;
+    const std::vector<ResultRecord> records = threeRecords();
+    f.write(bytesOf(records) + QByteArray("torn", 4));
+    const QByteArray before = readBytes(f.path);
+
+    ResultRecord changed = ResultRecord::decode(before.constData() + 44);
+    changed.ResultRecTime = 41;
+    changed.ResultRecStudentNo = 77;
+    const RewriteOutcome out = f.file.changeRecord(f.expected(2), changed);
+    ASSERT_TRUE(out.ok()) << out.message.toStdString();
+
+    QByteArray want = before;
+    want.replace(44 + 16, 2, QByteArray("\x4d\x00", 2)); // student 77
+    want.replace(44 + 20, 4, QByteArray("\x29\x00\x00\x00", 4)); // time 41
+    EXPECT_EQ(readBytes(f.path), want);
+    EXPECT_EQ(f.entries(), QStringList{QStringLiteral("成績累積データ.dat")}); // no backup for a change
+}
+
+TEST(ResultsRewrite, RecordChangedBehindTheTeachersBackIsNotOverwritten)
+{
+    Folder f;
+    f.write(bytesOf(threeRecords()));
+    const ExpectedRecord opened = f.expected(2);
+    ResultRecord mine = ResultRecord::decode(opened.bytes.constData());
+    mine.ResultRecTime = 1;
+
+    // Meanwhile another PC deleted record 1: record 2 now holds what was record 3.
+    std::vector<ResultRecord> after = threeRecords();
+    after.erase(after.begin());
+    f.write(bytesOf(after));
+    const QByteArray onDisk = readBytes(f.path);
+
+    RewriteOutcome out = f.file.changeRecord(opened, mine);
+    EXPECT_EQ(out.status, RewriteOutcome::RecordChanged);
+    EXPECT_TRUE(out.message.contains(f.path));
+    EXPECT_EQ(readBytes(f.path), onDisk);
+
+    // The same for a deletion, and for a record that is no longer there at all.
+    out = f.file.deleteRecord(opened, f.now);
+    EXPECT_EQ(out.status, RewriteOutcome::RecordChanged);
+    EXPECT_EQ(readBytes(f.path), onDisk);
+    out = f.file.deleteRecord({3, opened.bytes}, f.now);
+    EXPECT_EQ(out.status, RewriteOutcome::RecordChanged);
+    EXPECT_EQ(readBytes(f.path), onDisk);
+    EXPECT_EQ(f.entries(), QStringList{QStringLiteral("成績累積データ.dat")});
+}
+
+TEST(ResultsRewrite, DeletingFirstMiddleAndLastRecordKeepsTheOthersInOrderWithABackup)
+{
+    const std::vector<ResultRecord> records = threeRecords();
+    for (int gone = 1; gone <= 3; ++gone) {
+        Folder f;
+        f.write(bytesOf(records));
+        const QByteArray before = readBytes(f.path);
+        std::vector<std::pair<int64_t, int64_t>> progress;
+        const RewriteOutcome out = f.file.deleteRecord(
+            f.expected(gone), f.now, [&](int64_t done, int64_t total) { progress.emplace_back(done, total); });
+        ASSERT_TRUE(out.ok()) << out.message.toStdString();
+        QByteArray want = before;
+        want.remove((gone - 1) * 44, 44);
+        EXPECT_EQ(readBytes(f.path), want) << "deleting record " << gone;
+        EXPECT_EQ(out.recordsBefore, 3);
+        EXPECT_EQ(out.recordsAfter, 2);
+        EXPECT_EQ(progress.back(), std::make_pair(int64_t(3), int64_t(3)));
+
+        const QString backup = f.dir.path() + QStringLiteral("/バックアップ/成績累積データ_20240207_101530.dat");
+        EXPECT_EQ(out.backupPath, backup);
+        EXPECT_EQ(readBytes(backup), before);
+        // Only the results file and the backup folder: no temporary file left behind.
+        EXPECT_EQ(f.entries(), (QStringList{QStringLiteral("バックアップ"), QStringLiteral("成績累積データ.dat")}));
+    }
+}
+
+TEST(ResultsRewrite, RefusedRenameLeavesTheOriginalByteIdentical)
+{
+    Folder f;
+    f.write(bytesOf(threeRecords()) + QByteArray("xy", 2));
+    const QByteArray before = readBytes(f.path);
+    f.file.setReplaceFunction([](const QByteArray &, const QByteArray &, int *err) {
+        *err = EBUSY; // a share where another PC holds the file open
+        return false;
+    });
+    const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
+    EXPECT_EQ(out.status, RewriteOutcome::Failed);
+    EXPECT_TRUE(out.message.contains(f.path)) << out.message.toStdString();
+    EXPECT_TRUE(out.message.contains(QStringLiteral("元のファイルはそのままです")));
+    EXPECT_EQ(readBytes(f.path), before);
+    EXPECT_EQ(f.entries(), (QStringList{QStringLiteral("バックアップ"), QStringLiteral("成績累積データ.dat")}));
+    EXPECT_TRUE(f.entries(QStringLiteral("/バックアップ")).isEmpty());
+}
+
+TEST(ResultsRewrite, KeepOrDropLeavesOutATornTail)
+{
+    Folder f;
+    std::vector<ResultRecord> records;
+    for (int i = 1; i <= 20000; ++i)
+        records.push_back(rec(i % 5000, 1 + i % 6, i));
+    f.write(bytesOf(records) + QByteArray(30, 'z'));
+    ResultsFile::RewriteOptions options;
+    options.now = f.now;
+    int64_t calls = 0;
+    options.progress = [&](int64_t, int64_t) { ++calls; };
+    // Drop every record whose time is a multiple of 7.
+    const RewriteOutcome out = f.file.rewrite(
+        [](int64_t n, const char *bytes) { return ResultRecord::decodeNumbers(bytes).time % 7 != 0 && n > 0; },
+        options);
+    ASSERT_TRUE(out.ok());
+    EXPECT_EQ(out.tornBytes, 30);
+    EXPECT_EQ(out.recordsBefore, 20000);
+    std::vector<ResultRecord> kept;
+    for (const ResultRecord &r : records)
+        if (r.ResultRecTime % 7 != 0)
+            kept.push_back(r);
+    EXPECT_EQ(out.recordsAfter, static_cast<int64_t>(kept.size()));
+    EXPECT_EQ(readBytes(f.path), bytesOf(kept));
+    EXPECT_GT(calls, 1); // progress while it works, not only at the end
+}
+
+TEST(ResultsRewrite, NewestTenBackupsAreKept)
+{
+    Folder f;
+    std::vector<ResultRecord> records;
+    for (int i = 1; i <= 14; ++i)
+        records.push_back(rec(i, 1, i));
+    f.write(bytesOf(records));
+    // Twelve deletions a minute apart, then two more in the very same second.
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(f.file.deleteRecord(f.expected(1), f.now.addSecs(60 * i)).ok());
+    const QDateTime last = f.now.addSecs(3600);
+    ASSERT_TRUE(f.file.deleteRecord(f.expected(1), last).ok());
+    ASSERT_TRUE(f.file.deleteRecord(f.expected(1), last).ok());
+    writeFile(f.file.backupFolder() + QStringLiteral("/先生のメモ.txt"), "keep me");
+
+    ResultsFile::pruneBackups(f.file.backupFolder());
+    const QStringList kept = f.entries(QStringLiteral("/バックアップ"));
+    ASSERT_EQ(kept.size(), 11);
+    EXPECT_TRUE(kept.contains(QStringLiteral("先生のメモ.txt")));
+    EXPECT_FALSE(kept.contains(QStringLiteral("成績累積データ_20240207_101530.dat"))); // the oldest went
+    EXPECT_FALSE(kept.contains(QStringLiteral("成績累積データ_20240207_101830.dat")));
+    EXPECT_TRUE(kept.contains(QStringLiteral("成績累積データ_20240207_101930.dat")));
+    EXPECT_TRUE(kept.contains(QStringLiteral("成績累積データ_20240207_111530.dat")));
+    EXPECT_TRUE(kept.contains(QStringLiteral("成績累積データ_20240207_111530_2.dat")));
+    // The second backup of that second holds the file as the last deletion found it.
+    EXPECT_EQ(readBytes(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_111530_2.dat")),
+              bytesOf(std::vector<ResultRecord>(records.begin() + 13, records.end())));
+}
+
+TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
+{
+    Folder f;
+    f.write(bytesOf(threeRecords()));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Holds the lock on the file, lets the parent start its append, then replaces
+        // the file by rename as a deletion does and lets go of the lock.
+        const int fd = ::open(QFile::encodeName(f.path).constData(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        if (fd < 0 || fcntl(fd, F_SETLKW, &lock) != 0)
+            _exit(2);
+        if (write(ready[1], "x", 1) != 1)
+            _exit(3);
+        usleep(300 * 1000);
+        const QByteArray replacement = bytesOf(std::vector<ResultRecord>{rec(99, 6, 99)});
+        const QString temp = f.path + QStringLiteral(".new");
+        if (!writeFile(temp, replacement) ||
+            ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(f.path).constData()) != 0)
+            _exit(4);
+        _exit(0);
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    QString error;
+    EXPECT_EQ(f.file.append(rec(55, 5, 55), &error), 2) << error.toStdString();
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readBytes(f.path), bytesOf(std::vector<ResultRecord>{rec(99, 6, 99), rec(55, 5, 55)}));
+}
+
+TEST(ResultsRewrite, AppendsChangesAndDeletionsFromSeveralProcessesLoseNothing)
+{
+    Folder f;
+    // Seed records carry their marker in the time field (100000 + i); appended records
+    // carry writer * 1000 + i.
+    constexpr int kSeeds = 120, kWriters = 3, kEach = 120;
+    std::vector<ResultRecord> seeds;
+    for (int i = 0; i < kSeeds; ++i)
+        seeds.push_back(rec(1, 1, 100000 + i));
+    f.write(bytesOf(seeds));
+
+    // Seeds with i % 4 == 0 or 1 are deleted (one process each), i % 4 == 2 are
+    // changed to student 4999, the rest stay as they are.
+    auto finds = [&](const ResultsFile &file, int32_t marker, ExpectedRecord *out) {
+        ResultsFile::Range range;
+        QString err;
+        if (!file.readAll(&range, &err))
+            _exit(5);
+        for (int64_t k = 0; k * 44 < range.bytes.size(); ++k)
+            if (ResultRecord::decodeNumbers(range.bytes.constData() + k * 44).time == marker) {
+                *out = {k + 1, range.bytes.mid(k * 44, 44)};
+                return true;
+            }
+        return false;
+    };
+    std::vector<pid_t> children;
+    auto spawn = [&](const std::function<void()> &work) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            work();
+            _exit(0);
+        }
+        children.push_back(pid);
+    };
+    for (int w = 1; w <= kWriters; ++w)
+        spawn([&, w] {
+            ResultsFile file(f.path);
+            for (int i = 0; i < kEach; ++i) {
+                QString err;
+                if (file.append(rec(w, 2, w * 1000 + i), &err) == 0)
+                    _exit(2);
+            }
+        });
+    for (int kind = 0; kind < 3; ++kind)
+        spawn([&, kind] {
+            ResultsFile file(f.path);
+            for (int i = kind; i < kSeeds; i += 4) {
+                for (;;) {
+                    ExpectedRecord e;
+                    if (!finds(file, 100000 + i, &e))
+                        _exit(6);
+                    RewriteOutcome out;
+                    if (kind < 2) {
+                        out = file.deleteRecord(e, QDateTime::currentDateTime());
+                    } else {
+                        ResultRecord r = ResultRecord::decode(e.bytes.constData());
+                        r.ResultRecStudentNo = 4999;
+                        out = file.changeRecord(e, r);
+                    }
+                    if (out.status == RewriteOutcome::Done)
+                        break;
+                    if (out.status == RewriteOutcome::Failed)
+                        _exit(7);
+                    // RecordChanged: the record moved; find it again.
+                }
+            }
+        });
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    }
+
+    const QByteArray bytes = readBytes(f.path);
+    ASSERT_EQ(bytes.size() % 44, 0);
+    std::map<int32_t, int> seen;
+    for (qsizetype k = 0; k < bytes.size(); k += 44) {
+        const ResultRecord r = ResultRecord::decode(bytes.constData() + k);
+        ++seen[r.ResultRecTime];
+        if (r.ResultRecTime >= 100000) {
+            const int i = r.ResultRecTime - 100000;
+            EXPECT_GE(i % 4, 2) << "deleted seed " << i << " is still there";
+            EXPECT_EQ(r.ResultRecStudentNo, i % 4 == 2 ? 4999 : 1);
+        } else {
+            EXPECT_EQ(r, rec(r.ResultRecTime / 1000, 2, r.ResultRecTime));
+        }
+    }
+    for (int w = 1; w <= kWriters; ++w)
+        for (int i = 0; i < kEach; ++i)
+            EXPECT_EQ(seen[w * 1000 + i], 1) << "appended record " << w * 1000 + i;
+    for (int i = 0; i < kSeeds; ++i)
+        EXPECT_EQ(seen[100000 + i], i % 4 >= 2 ? 1 : 0) << "seed " << i;
+    EXPECT_EQ(bytes.size(), (kWriters * kEach + kSeeds / 2) * 44);
+    EXPECT_LE(f.entries(QStringLiteral("/バックアップ")).size(), kBackupsKept);
+    EXPECT_EQ(f.entries().size(), 2); // no temporary file left
+}
+
+TEST(CorrectionLog, OneCp932LinePerActionWithTheFieldsBeforeAndAfter)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    ResultRecord before = rec(12, 3, 45);
+    before.ResultRecClock = (9 * 3600 + 5 * 60 + 3) / 86400.0;
+    ResultRecord after = before;
+    after.ResultRecTime = 40;
+    const QDateTime when(QDate(2024, 2, 7), QTime(10, 15, 30));
+    ASSERT_EQ(appendCorrections(folder, {{when, QStringLiteral("PC-3"), QStringLiteral("変更"), 12, before, after}}),
+              QString());
+    ASSERT_EQ(appendCorrections(folder, {{when, QStringLiteral("PC,4"), QStringLiteral("消去"), 7, before, {}}}),
+              QString());
+    const QByteArray bytes = readBytes(folder + QStringLiteral("成績訂正記録.txt"));
+    EXPECT_EQ(fromCp932(bytes),
+              QStringLiteral("2024/02/07 10:15:30,PC-3,変更,記録12,"
+                             "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=01234,"
+                             "変更後 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=40 学校=01234\r\n"
+                             "2024/02/07 10:15:30,PC 4,消去,記録7,"
+                             "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=01234,"
+                             "変更後 なし\r\n"));
+
+    const QString error = appendCorrections(dir.path() + QStringLiteral("/なし/"),
+                                            {{when, QStringLiteral("PC-3"), QStringLiteral("消去"), 1, before, {}}});
+    EXPECT_TRUE(error.contains(QStringLiteral("成績訂正記録.txt"))) << error.toStdString();
+}
