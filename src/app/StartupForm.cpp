@@ -11,62 +11,68 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QScreen>
 
 namespace tobrel {
 
-QPixmap splashPicture()
+QPixmap splashPicture(const QSize &size)
 {
-    QPixmap pix(640, 480);
+    // Drawn on a 640 x 480 canvas and scaled to the size the form gives it.
+    QPixmap pix(size);
     QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setWindow(0, 0, 640, 480);
     QLinearGradient g(0, 0, 0, 480);
     g.setColorAt(0, QColor(18, 52, 110));
     g.setColorAt(1, QColor(60, 140, 200));
-    p.fillRect(pix.rect(), g);
-    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(QRect(0, 0, 640, 480), g);
     // A grid of squares: the drill's problems, n × n.
     p.setPen(QPen(QColor(255, 255, 255, 60), 2));
     for (int i = 0; i < 6; ++i) {
         const int s = 24 + i * 14;
         p.drawRect(40 + i * 90, 360 - s, s, s);
     }
+    // Text sizes in pixels of the canvas, so they scale with it.
+    auto canvasFont = [](const QFont &face, int pixels) {
+        QFont f = face;
+        f.setPixelSize(pixels);
+        return f;
+    };
     p.setPen(Qt::white);
-    QFont title = screenFont(54);
+    QFont title = canvasFont(screenFont(12), 72);
     title.setBold(true);
     p.setFont(title);
     p.drawText(QRect(0, 70, 640, 110), Qt::AlignCenter, QStringLiteral("Tobrel"));
-    p.setFont(screenFont(22));
+    p.setFont(canvasFont(screenFont(12), 29));
     p.drawText(QRect(0, 175, 640, 50), Qt::AlignCenter, QStringLiteral("２けたの２乗　タイムトライアル"));
-    p.setFont(screenFont(18));
+    p.setFont(canvasFont(digitFont(12), 24));
     p.setPen(QColor(255, 230, 120));
     p.drawText(QRect(0, 225, 640, 40), Qt::AlignCenter, QStringLiteral("13 × 13 = 169　　24 × 24 = 576"));
     return pix;
 }
 
-StartupForm::StartupForm(AppContext &context) : Screen(context, QStringLiteral("Firstfrm"))
+StartupForm::StartupForm(AppContext &context) : Screen(context, QStringLiteral("Firstfrm"), 9600, 7200)
 {
     setWindowTitle(QStringLiteral("Tobrel"));
-    setFixedSize(640, 480);
-    Picture1 = makeLabel(this, QStringLiteral("Picture1"));
-    Picture1->setGeometry(0, 0, 640, 480);
+    const FormScale &tw = scale();
+    Picture1 = makeLabel(stage(), QStringLiteral("Picture1"));
+    Picture1->setGeometry(tw.rect(0, 0, 9600, 7200));
     Image1 = makeLabel(Picture1, QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 640, 480);
-    Image1->setPixmap(splashPicture());
+    Image1->setGeometry(tw.rect(0, 0, 9600, 7200));
+    Image1->setPixmap(splashPicture(Image1->size()));
     Label5 = makeLabel(Picture1, QStringLiteral("Label5"), QStringLiteral("Label5"));
-    Label5->setGeometry(0, 300, 640, 40);
+    Label5->setGeometry(tw.rect(0, 4500, 9600, 600));
     Label5->setAlignment(Qt::AlignCenter);
-    Label5->setFont(screenFont(18));
+    Label5->setFont(tw.font(18));
     Label5->setStyleSheet(QStringLiteral("color: white;"));
     Label1 = makeLabel(Picture1, QStringLiteral("Label1"), QStringLiteral("Just a moment, please."));
-    Label1->setGeometry(0, 420, 640, 30);
+    Label1->setGeometry(tw.rect(0, 6300, 9600, 450));
     Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(screenFont(14));
+    Label1->setFont(tw.font(14));
     Label1->setStyleSheet(QStringLiteral("color: white;"));
     Timer1.setInterval(100);
     Timer1.setSingleShot(false);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
 }
 
 void StartupForm::Form_Load()
@@ -89,16 +95,13 @@ void StartupForm::Timer1_Timer()
     ctx.forms->unload(objectName());
 }
 
-WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFRM"))
+WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFRM"), 5400, 1350)
 {
     setWindowTitle(QStringLiteral("Tobrel"));
-    setFixedSize(360, 90);
-    Label19 = makeLabel(this, QStringLiteral("Label19"), QStringLiteral("Just a moment, please."));
-    Label19->setGeometry(0, 0, 360, 90);
+    Label19 = makeLabel(stage(), QStringLiteral("Label19"), QStringLiteral("Just a moment, please."));
+    Label19->setGeometry(scale().rect(0, 0, 5400, 1350));
     Label19->setAlignment(Qt::AlignCenter);
-    Label19->setFont(screenFont(16));
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    Label19->setFont(scale().font(16));
     letEventsRun();
 }
 

@@ -34,7 +34,7 @@ public:
 // configuration file, tells which file and ends the program with status 1.
 void StartProgram(AppContext &ctx);
 
-// The picture of the splash (640 x 480).
-QPixmap splashPicture();
+// The picture of the splash (a 640 x 480 design) at the given size.
+QPixmap splashPicture(const QSize &size);
 
 } // namespace tobrel

@@ -14,26 +14,28 @@
 namespace tobrel {
 namespace {
 
-// Layout of the screen, in pixels (1024 x 768).
-constexpr int kBarLeft = 40, kBarTop = 640, kBarWidth = 944, kBarHeight = 44;
+// The time bar, in twips: its whole width stands for the time limit.
+constexpr int kBarLeft = 600, kBarTop = 9600, kBarWidth = 14160, kBarHeight = 660;
 
-QLabel *bigLabel(QWidget *parent, const QString &name, const QString &text, int x, int y, int w,
+// A label of the screen, placed in twips of its parent; every text of this screen is in
+// the font with a plain zero.
+QLabel *bigLabel(const FormScale &tw, QWidget *parent, const QString &name, const QString &text, int x, int y, int w,
                  int h, double pt, Qt::Alignment align = Qt::AlignCenter)
 {
     QLabel *l = makeLabel(parent, name, text);
-    l->setGeometry(x, y, w, h);
-    l->setFont(screenFont(pt));
+    l->setGeometry(tw.rect(x, y, w, h));
+    l->setFont(tw.digitFont(pt));
     l->setAlignment(align);
     return l;
 }
 
-QFrame *bar(QWidget *parent, const QString &name, const QString &spoken, const QString &style)
+QFrame *bar(const FormScale &tw, QWidget *parent, const QString &name, const QString &spoken, const QString &style)
 {
     auto *f = new QFrame(parent);
     f->setObjectName(name);
     f->setAccessibleName(spoken);
     f->setStyleSheet(QStringLiteral("QFrame#%1 { %2 }").arg(name, style));
-    f->setGeometry(kBarLeft, kBarTop, 0, kBarHeight);
+    f->setGeometry(tw.rect(kBarLeft, kBarTop, 0, kBarHeight));
     return f;
 }
 
@@ -42,90 +44,94 @@ QFrame *bar(QWidget *parent, const QString &name, const QString &spoken, const Q
 DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("MainFrm"))
 {
     setWindowTitle(QStringLiteral("velmora"));
-    placeFullScreen(this);
     setFocusPolicy(Qt::StrongFocus);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, colourFromBgr(ctx.state.profile.ScreenColour));
-    setPalette(pal);
+    const FormScale &tw = scale();
+    QWidget *form = stage();
 
     // The problem: N × N in large digits on a white card.
-    auto *card = new QFrame(this);
+    auto *card = new QFrame(form);
     card->setObjectName(QStringLiteral("problemCard"));
-    card->setGeometry(30, 40, 660, 560);
-    card->setStyleSheet(QStringLiteral("QFrame#problemCard { background: white; border-radius: 18px; }"));
-    qLabel1 = bigLabel(card, QStringLiteral("qLabel1"), {}, 20, 50, 260, 170, 110);
-    Label6 = bigLabel(card, QStringLiteral("Label6"), QStringLiteral("×"), 280, 50, 100, 170, 80);
-    qlabel2 = bigLabel(card, QStringLiteral("qlabel2"), {}, 380, 50, 260, 170, 110);
-    Label11 = bigLabel(card, QStringLiteral("Label11"), QStringLiteral("="), 20, 250, 100, 150, 80);
+    card->setGeometry(tw.rect(450, 600, 9900, 8400));
+    card->setStyleSheet(
+        QStringLiteral("QFrame#problemCard { background: white; border-radius: %1px; }").arg(tw.px(270)));
+    qLabel1 = bigLabel(tw, card, QStringLiteral("qLabel1"), {}, 300, 750, 3900, 2550, 110);
+    Label6 = bigLabel(tw, card, QStringLiteral("Label6"), QStringLiteral("×"), 4200, 750, 1500, 2550, 80);
+    qlabel2 = bigLabel(tw, card, QStringLiteral("qlabel2"), {}, 5700, 750, 3900, 2550, 110);
+    Label11 = bigLabel(tw, card, QStringLiteral("Label11"), QStringLiteral("="), 300, 3750, 1500, 2250, 80);
     Label11->setVisible(false);
-    inputLabel = bigLabel(card, QStringLiteral("inputLabel"), {}, 120, 250, 300, 150, 100);
-    inputLabel->setStyleSheet(QStringLiteral("color: #1a3d8f; border-bottom: 4px solid #1a3d8f;"));
-    seitouLabel = bigLabel(card, QStringLiteral("seitouLabel"), {}, 430, 250, 220, 150, 80);
+    inputLabel = bigLabel(tw, card, QStringLiteral("inputLabel"), {}, 1800, 3750, 4500, 2250, 100);
+    inputLabel->setStyleSheet(QStringLiteral("color: #1a3d8f; border-bottom: %1px solid #1a3d8f;").arg(tw.px(60)));
+    seitouLabel = bigLabel(tw, card, QStringLiteral("seitouLabel"), {}, 6450, 3750, 3300, 2250, 80);
     seitouLabel->setStyleSheet(QStringLiteral("color: #d01010;"));
     seitouLabel->setVisible(false);
-    Commandkakunin2 = bigLabel(card, QStringLiteral("Commandkakunin2"),
-                               QStringLiteral("+を２回押しなさい"), 20, 420, 620, 60, 30);
+    Commandkakunin2 = bigLabel(tw, card, QStringLiteral("Commandkakunin2"), QStringLiteral("+を２回押しなさい"), 300,
+                               6300, 9300, 900, 30);
     Commandkakunin2->setStyleSheet(QStringLiteral("color: #d01010;"));
     Commandkakunin2->setVisible(false);
-    Label1 = bigLabel(card, QStringLiteral("Label1"), QStringLiteral("判定＝スペースキー"), 20, 490,
-                      620, 50, 22);
+    Label1 =
+        bigLabel(tw, card, QStringLiteral("Label1"), QStringLiteral("判定＝スペースキー"), 300, 7350, 9300, 750, 22);
     Label1->setStyleSheet(QStringLiteral("color: #555;"));
 
     // The status panel.
-    sPicture1 = new QFrame(this);
+    sPicture1 = new QFrame(form);
     sPicture1->setObjectName(QStringLiteral("sPicture1"));
     sPicture1->setAccessibleName(QStringLiteral("成績"));
-    sPicture1->setGeometry(710, 40, 290, 560);
-    sPicture1->setStyleSheet(QStringLiteral("QFrame#sPicture1 { background: rgba(255,255,255,200); border-radius: 14px; }"));
+    sPicture1->setGeometry(tw.rect(10650, 600, 4350, 8400));
+    sPicture1->setStyleSheet(
+        QStringLiteral("QFrame#sPicture1 { background: rgba(255,255,255,200); border-radius: %1px; }").arg(tw.px(210)));
     const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    sLabel2 = bigLabel(sPicture1, QStringLiteral("sLabel2"), {}, 10, 10, 270, 50, 16.8);
-    sLabel3 = bigLabel(sPicture1, QStringLiteral("sLabel3"), QStringLiteral("レベル"), 15, 75, 100, 44, 18, left);
-    sLabel8 = bigLabel(sPicture1, QStringLiteral("sLabel8"), {}, 110, 75, 170, 44, 20, left);
-    sLabel4 = bigLabel(sPicture1, QStringLiteral("sLabel4"), QStringLiteral("残り"), 15, 130, 100, 60, 18, left);
-    sLabel9 = bigLabel(sPicture1, QStringLiteral("sLabel9"), {}, 100, 125, 110, 70, 40, right);
-    sLabel6 = bigLabel(sPicture1, QStringLiteral("sLabel6"), QStringLiteral("問"), 215, 130, 60, 60, 18, left);
-    sLabel5 = bigLabel(sPicture1, QStringLiteral("sLabel5"), QStringLiteral("タイム"), 15, 205, 100, 60, 18, left);
-    sLabel10 = bigLabel(sPicture1, QStringLiteral("sLabel10"), {}, 100, 200, 110, 70, 40, right);
-    bigLabel(sPicture1, QStringLiteral("sLabel15"), QStringLiteral("秒"), 215, 205, 60, 60, 18, left);
-    sLabel7 = bigLabel(sPicture1, QStringLiteral("sLabel7"), {}, 10, 290, 270, 44, 20);
-    sLabel14 = bigLabel(sPicture1, QStringLiteral("sLabel14"), {}, 10, 335, 270, 34, 13);
+    sLabel2 = bigLabel(tw, sPicture1, QStringLiteral("sLabel2"), {}, 150, 150, 4050, 750, 16.8);
+    sLabel3 =
+        bigLabel(tw, sPicture1, QStringLiteral("sLabel3"), QStringLiteral("レベル"), 225, 1125, 1500, 660, 18, left);
+    sLabel8 = bigLabel(tw, sPicture1, QStringLiteral("sLabel8"), {}, 1650, 1125, 2550, 660, 20, left);
+    sLabel4 =
+        bigLabel(tw, sPicture1, QStringLiteral("sLabel4"), QStringLiteral("残り"), 225, 1950, 1500, 900, 18, left);
+    sLabel9 = bigLabel(tw, sPicture1, QStringLiteral("sLabel9"), {}, 1500, 1875, 1650, 1050, 40, right);
+    sLabel6 = bigLabel(tw, sPicture1, QStringLiteral("sLabel6"), QStringLiteral("問"), 3225, 1950, 900, 900, 18, left);
+    sLabel5 =
+        bigLabel(tw, sPicture1, QStringLiteral("sLabel5"), QStringLiteral("タイム"), 225, 3075, 1500, 900, 18, left);
+    sLabel10 = bigLabel(tw, sPicture1, QStringLiteral("sLabel10"), {}, 1500, 3000, 1650, 1050, 40, right);
+    bigLabel(tw, sPicture1, QStringLiteral("sLabel15"), QStringLiteral("秒"), 3225, 3075, 900, 900, 18, left);
+    sLabel7 = bigLabel(tw, sPicture1, QStringLiteral("sLabel7"), {}, 150, 4350, 4050, 660, 20);
+    sLabel14 = bigLabel(tw, sPicture1, QStringLiteral("sLabel14"), {}, 150, 5025, 4050, 510, 13);
     const QString texts[6] = {QStringLiteral("このレベル"), QStringLiteral("回目"), QStringLiteral("本日"),
                               QStringLiteral("回目"), QStringLiteral("起動後"), QStringLiteral("分")};
     for (int i = 0; i < 6; ++i) {
         const int row = i / 2;
         const bool first = i % 2 == 0;
-        sLabel16.push_back(bigLabel(sPicture1, QStringLiteral("sLabel16_%1").arg(i), texts[i],
-                                    first ? 15 : 205, 390 + row * 52, first ? 120 : 70, 44, 15, left));
+        sLabel16.push_back(bigLabel(tw, sPicture1, QStringLiteral("sLabel16_%1").arg(i), texts[i], first ? 225 : 3075,
+                                    5850 + row * 780, first ? 1800 : 1050, 660, 15, left));
     }
-    sLabel11 = bigLabel(sPicture1, QStringLiteral("sLabel11"), {}, 135, 390, 65, 44, 20, right);
-    sLabel12 = bigLabel(sPicture1, QStringLiteral("sLabel12"), {}, 135, 442, 65, 44, 20, right);
-    sLabel13 = bigLabel(sPicture1, QStringLiteral("sLabel13"), {}, 135, 494, 65, 44, 20, right);
+    sLabel11 = bigLabel(tw, sPicture1, QStringLiteral("sLabel11"), {}, 2025, 5850, 975, 660, 20, right);
+    sLabel12 = bigLabel(tw, sPicture1, QStringLiteral("sLabel12"), {}, 2025, 6630, 975, 660, 20, right);
+    sLabel13 = bigLabel(tw, sPicture1, QStringLiteral("sLabel13"), {}, 2025, 7410, 975, 660, 20, right);
 
     // The time bar: the whole bar is the time limit; marks at the target and pass line.
-    sShape5 = bar(this, QStringLiteral("sShape5"), QStringLiteral("時間切れまで"), QStringLiteral("background: white; border: 2px solid #333;"));
-    sShape5->setGeometry(kBarLeft, kBarTop, kBarWidth, kBarHeight);
-    sShape4 = bar(this, QStringLiteral("sShape4"), QStringLiteral("合格ライン"),
-                  QStringLiteral("background: rgba(255,170,0,70); border-right: 5px solid #e08000;"));
-    sShape3 = bar(this, QStringLiteral("sShape3"), QStringLiteral("目標タイム"),
-                  QStringLiteral("background: rgba(0,170,60,70); border-right: 5px solid #008a30;"));
-    sShape2 = bar(this, QStringLiteral("sShape2"), QStringLiteral("経過時間"), QStringLiteral("background: rgba(30,80,200,170);"));
-    sShape7 = bar(this, QStringLiteral("sShape7"), QString(), QStringLiteral("background: transparent;"));
-    auto *legend = bigLabel(this, QStringLiteral("barLegend"),
-                            QStringLiteral("緑＝目標タイム　　橙＝合格ライン　　右はし＝時間切れ"),
-                            kBarLeft, kBarTop + kBarHeight + 8, kBarWidth, 30, 13, left);
+    sShape5 = bar(tw, form, QStringLiteral("sShape5"), QStringLiteral("時間切れまで"),
+                  QStringLiteral("background: white; border: %1px solid #333;").arg(tw.px(30)));
+    sShape5->setGeometry(tw.rect(kBarLeft, kBarTop, kBarWidth, kBarHeight));
+    sShape4 = bar(tw, form, QStringLiteral("sShape4"), QStringLiteral("合格ライン"),
+                  QStringLiteral("background: rgba(255,170,0,70); border-right: %1px solid #e08000;").arg(tw.px(75)));
+    sShape3 = bar(tw, form, QStringLiteral("sShape3"), QStringLiteral("目標タイム"),
+                  QStringLiteral("background: rgba(0,170,60,70); border-right: %1px solid #008a30;").arg(tw.px(75)));
+    sShape2 = bar(tw, form, QStringLiteral("sShape2"), QStringLiteral("経過時間"),
+                  QStringLiteral("background: rgba(30,80,200,170);"));
+    sShape7 = bar(tw, form, QStringLiteral("sShape7"), QString(), QStringLiteral("background: transparent;"));
+    auto *legend = bigLabel(tw, form, QStringLiteral("barLegend"),
+                            QStringLiteral("緑＝目標タイム　　橙＝合格ライン　　右はし＝時間切れ"), kBarLeft,
+                            kBarTop + kBarHeight + 120, kBarWidth, 450, 13, left);
     legend->setStyleSheet(QStringLiteral("color: #222;"));
 
     // The end-of-run overlay.
-    sPicture2 = new QFrame(this);
+    sPicture2 = new QFrame(form);
     sPicture2->setObjectName(QStringLiteral("sPicture2"));
-    
-    sPicture2->setGeometry(0, 0, 1024, 768);
+    sPicture2->setGeometry(tw.rect(0, 0, 15360, 11520));
     sPicture2->setStyleSheet(QStringLiteral("QFrame#sPicture2 { background: rgba(255,255,255,225); }"));
-    lblsss2 = bigLabel(sPicture2, QStringLiteral("lblsss2"), QStringLiteral("時間切れ"), 0, 250, 1024, 160, 80);
+    lblsss2 = bigLabel(tw, sPicture2, QStringLiteral("lblsss2"), QStringLiteral("時間切れ"), 0, 3750, 15360, 2400, 80);
     lblsss2->setStyleSheet(QStringLiteral("color: #d01010;"));
-    lblsss1 = bigLabel(sPicture2, QStringLiteral("lblsss1"), QStringLiteral("成績記録中"), 0, 250, 1024, 160, 60);
+    lblsss1 =
+        bigLabel(tw, sPicture2, QStringLiteral("lblsss1"), QStringLiteral("成績記録中"), 0, 3750, 15360, 2400, 60);
     Commandkakunin = new QPushButton(QStringLiteral("確認"), sPicture2);
     Commandkakunin->setObjectName(QStringLiteral("Commandkakunin"));
     Commandkakunin->setVisible(false);
@@ -159,7 +165,7 @@ void DrillScreen::Form_Activate()
     if (m_activated)
         return;
     m_activated = true;
-    sPicture2->move(0, 0);
+    sPicture2->move(0, 0); // the top-left corner of the form area
     setFocus();
     m_run->Form_Activate();
 }
@@ -175,8 +181,10 @@ void DrillScreen::refresh()
     seitouLabel->setVisible(v.seitouLabelVisible);
     Commandkakunin2->setVisible(v.Commandkakunin2Visible);
     sLabel2->setText(v.sLabel2);
-    if (sLabel2->font().pointSizeF() != v.sLabel2PointSize)
-        sLabel2->setFont(screenFont(v.sLabel2PointSize));
+    if (m_titlePoints != v.sLabel2PointSize) {
+        m_titlePoints = v.sLabel2PointSize;
+        sLabel2->setFont(scale().digitFont(m_titlePoints));
+    }
     sLabel7->setText(v.sLabel7);
     sLabel8->setText(v.sLabel8);
     sLabel9->setText(v.sLabel9);
@@ -185,10 +193,10 @@ void DrillScreen::refresh()
     sLabel12->setText(v.sLabel12);
     sLabel13->setText(v.sLabel13);
     sLabel14->setText(v.sLabel14);
-    const QRect whole = sShape5->geometry();
+    // The run gives the bars' widths in twips of the time bar.
     auto place = [&](QFrame *f, double width) {
-        f->setGeometry(whole.x(), whole.y(), static_cast<int>(width + 0.5), whole.height());
-        f->setVisible(width >= 1);
+        f->setGeometry(scale().rect(kBarLeft, kBarTop, width, kBarHeight));
+        f->setVisible(f->width() >= 1);
     };
     place(sShape3, v.sShape3Width);
     place(sShape4, v.sShape4Width);

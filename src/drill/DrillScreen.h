@@ -50,6 +50,7 @@ protected:
 
 private:
     std::unique_ptr<DrillRun> m_run;
+    double m_titlePoints = 16.8; // sLabel2's size as designed
     bool m_activated = false;
 };
 

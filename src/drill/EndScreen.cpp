@@ -18,35 +18,42 @@
 namespace tobrel {
 namespace {
 
-QPixmap endBackground(const QColor &season)
+// The background picture: the season colour in a soft gradient with a white card in the
+// middle, drawn on the 1024 x 768 design and scaled to the size of the form area.
+QPixmap endBackground(const QColor &season, const QSize &size)
 {
-    QPixmap pix(1024, 768);
+    QPixmap pix(size);
     QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setWindow(0, 0, 1024, 768);
     QLinearGradient g(0, 0, 0, 768);
     g.setColorAt(0, season.lighter(130));
     g.setColorAt(1, season);
-    p.fillRect(pix.rect(), g);
+    p.fillRect(QRect(0, 0, 1024, 768), g);
     p.setBrush(QColor(255, 255, 255, 215));
     p.setPen(Qt::NoPen);
     p.drawRoundedRect(QRect(112, 60, 800, 600), 24, 24);
     return pix;
 }
 
-QLabel *line(QWidget *parent, const QString &name, int y, int h, double pt, const QString &text = {})
+// One centred line across the card, in twips; the screen's texts are in the font with a
+// plain zero.
+QLabel *line(const FormScale &tw, QWidget *parent, const QString &name, int top, int height, double pt,
+             const QString &text = {})
 {
     QLabel *l = makeLabel(parent, name, text);
-    l->setGeometry(112, y, 800, h);
+    l->setGeometry(tw.rect(1680, top, 12000, height));
     l->setAlignment(Qt::AlignCenter);
-    l->setFont(screenFont(pt));
+    l->setFont(tw.digitFont(pt));
     return l;
 }
 
-QPushButton *button(QWidget *parent, const QString &name, const QString &text)
+QPushButton *button(const FormScale &tw, QWidget *parent, const QString &name, const QString &text)
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(name);
     b->setAccessibleName(text);
-    b->setFont(screenFont(24));
+    b->setFont(tw.digitFont(24));
     return b;
 }
 
@@ -55,53 +62,57 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &text)
 EndScreen::EndScreen(AppContext &context) : Screen(context, QStringLiteral("FrmSyuuryou"))
 {
     setWindowTitle(QStringLiteral("終了"));
-    placeFullScreen(this);
-    Image1 = makeLabel(this, QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 1024, 768); // 15360 x 11520 twips
-    Image1->setPixmap(endBackground(colourFromBgr(ctx.state.profile.ScreenColour)));
+    const FormScale &tw = scale();
+    QWidget *form = stage();
+    Image1 = makeLabel(form, QStringLiteral("Image1"));
+    Image1->setGeometry(tw.rect(0, 0, 15360, 11520));
+    Image1->setPixmap(endBackground(colourFromBgr(ctx.state.profile.ScreenColour), Image1->size()));
 
-    Label15 = line(this, QStringLiteral("Label15"), 80, 50, 20);
-    Label16 = line(this, QStringLiteral("Label16"), 135, 50, 24);
-    Label17 = line(this, QStringLiteral("Label17"), 190, 60, 30);
-    Label18 = line(this, QStringLiteral("Label18"), 260, 80, 44);
-    Label19 = line(this, QStringLiteral("Label19"), 345, 50, 24);
-    Label20 = line(this, QStringLiteral("Label20"), 400, 70, 36);
+    Label15 = line(tw, form, QStringLiteral("Label15"), 1200, 750, 20);
+    Label16 = line(tw, form, QStringLiteral("Label16"), 2025, 750, 24);
+    Label17 = line(tw, form, QStringLiteral("Label17"), 2850, 900, 30);
+    Label18 = line(tw, form, QStringLiteral("Label18"), 3900, 1200, 44);
+    Label19 = line(tw, form, QStringLiteral("Label19"), 5175, 750, 24);
+    Label20 = line(tw, form, QStringLiteral("Label20"), 6000, 1050, 36);
     Label20->setStyleSheet(QStringLiteral("color: #d01010;"));
-    Label13 = makeLabel(this, QStringLiteral("Label13"));
-    Label13->setGeometry(112, 475, 400, 40);
+    Label13 = makeLabel(form, QStringLiteral("Label13"));
+    Label13->setGeometry(tw.rect(1680, 7125, 6000, 600));
     Label13->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label13->setFont(screenFont(18));
-    Label14 = makeLabel(this, QStringLiteral("Label14"));
-    Label14->setGeometry(520, 475, 392, 40);
+    Label13->setFont(tw.digitFont(18));
+    Label14 = makeLabel(form, QStringLiteral("Label14"));
+    Label14->setGeometry(tw.rect(7800, 7125, 5880, 600));
     Label14->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Label14->setFont(screenFont(18));
-    Label2 = line(this, QStringLiteral("Label2"), 520, 50, 26, QStringLiteral("このレベルクリア"));
+    Label14->setFont(tw.digitFont(18));
+    Label2 = line(tw, form, QStringLiteral("Label2"), 7800, 750, 26, QStringLiteral("このレベルクリア"));
     Label2->setStyleSheet(QStringLiteral("color: #0a7a20;"));
     Label2->setVisible(false);
 
-    Command5 = button(this, QStringLiteral("Command5"), QStringLiteral("もう一度"));
-    Command5->setGeometry(220, 585, 260, 62);
+    Command5 = button(tw, form, QStringLiteral("Command5"), QStringLiteral("もう一度"));
+    Command5->setGeometry(tw.rect(3300, 8775, 3900, 930));
     Command5->setVisible(false);
-    Command4 = button(this, QStringLiteral("Command4"), QStringLiteral("メニューへ"));
-    Command4->setGeometry(544, 585, 260, 62);
+    Command4 = button(tw, form, QStringLiteral("Command4"), QStringLiteral("メニューへ"));
+    Command4->setGeometry(tw.rect(8160, 8775, 3900, 930));
     Command4->setVisible(false);
 
-    Picture1 = new QFrame(this);
+    Picture1 = new QFrame(form);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(162, 250, 700, 200);
-    Picture1->setStyleSheet(QStringLiteral("QFrame#Picture1 { background: #fff4b0; border: 4px solid #e0a000; border-radius: 16px; }"));
+    Picture1->setGeometry(tw.rect(2430, 3750, 10500, 3000));
+    Picture1->setStyleSheet(
+        QStringLiteral("QFrame#Picture1 { background: #fff4b0; border: %1px solid #e0a000; border-radius: %2px; }")
+            .arg(tw.px(60))
+            .arg(tw.px(240)));
     Label1 = makeLabel(Picture1, QStringLiteral("Label1"), QStringLiteral("目標レベルクリア。おめでとう！"));
-    Label1->setGeometry(0, 0, 700, 200);
+    Label1->setGeometry(tw.rect(0, 0, 10500, 3000));
     Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(screenFont(30));
+    Label1->setFont(tw.digitFont(30));
     Picture1->setVisible(false);
 
     // Buttons on panels this program never shows; they do what "メニューへ" does.
-    auto *hiddenPanel = new QFrame(this);
+    auto *hiddenPanel = new QFrame(form);
     hiddenPanel->setObjectName(QStringLiteral("Picture2"));
     hiddenPanel->setVisible(false);
-    Command1 = button(hiddenPanel, QStringLiteral("Command1"), QStringLiteral("メニューへ"));
-    Command3 = button(hiddenPanel, QStringLiteral("Command3"), QStringLiteral("メニューへ"));
+    Command1 = button(tw, hiddenPanel, QStringLiteral("Command1"), QStringLiteral("メニューへ"));
+    Command3 = button(tw, hiddenPanel, QStringLiteral("Command3"), QStringLiteral("メニューへ"));
 
     Timer1.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });

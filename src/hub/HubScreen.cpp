@@ -28,155 +28,142 @@
 namespace tobrel {
 namespace {
 
-// Rows of a column, in pixels from the top of the screen.
-constexpr int kLabel5Top = 108, kLabel5Height = 26;
-constexpr int kColumnTop = kLabel5Top + (kLabel5Height * 105) / 100;
-constexpr int kBadgeHeight = 30, kButtonTop = kColumnTop + 33, kButtonHeight = 44;
-constexpr int kHeadingTop = kButtonTop + 47, kRowHeight = 21;
-constexpr int kValueTop = kHeadingTop + kRowHeight, kPassTop = kValueTop + kRowHeight + 2;
-constexpr int kListTop = kPassTop + kRowHeight + 2, kListHeight = 400;
-constexpr int kCriteriaTop = kListTop + kListHeight + 2;
-constexpr int kScrollTop = kCriteriaTop + kRowHeight + 4, kScrollHeight = 22;
-constexpr int kFormWidth = 1024, kFormHeight = 768;
-
-QLabel *label(QWidget *parent, const QString &name, double pt, const QString &text = {})
+QLabel *label(QWidget *parent, const FormScale &tw, const QString &name, double pt, const QString &text = {})
 {
     QLabel *l = makeLabel(parent, name, text);
-    l->setFont(screenFont(pt));
+    l->setFont(tw.font(pt));
     return l;
 }
 
-QPushButton *button(QWidget *parent, const QString &name, const QString &text, double pt = 13)
+QPushButton *button(QWidget *parent, const FormScale &tw, const QString &name, const QString &text, double pt = 13)
 {
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove(u'&'));
-    b->setFont(screenFont(pt));
+    QPushButton *b = makeButton(parent, name, text);
+    b->setFont(tw.font(pt));
     return b;
 }
 
 // A panel with a centred message and a progress bar.
-QFrame *waitPanel(QWidget *parent, const QString &name, const QString &labelName, double pt, const QString &text,
-                  const QString &barName, QLabel *&message, QProgressBar *&bar)
+QFrame *waitPanel(QWidget *parent, const FormScale &tw, const QString &name, const QString &labelName, double pt,
+                  const QString &text, const QString &barName, QLabel *&message, QProgressBar *&bar)
 {
     auto *panel = new QFrame(parent);
     panel->setObjectName(name);
     panel->setAutoFillBackground(true);
-    message = label(panel, labelName, pt, text);
+    message = label(panel, tw, labelName, pt, text);
     message->setAlignment(Qt::AlignCenter);
     bar = new QProgressBar(panel);
     bar->setObjectName(barName);
     return panel;
 }
 
-QString indexed(const char *name, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i); }
-
 } // namespace
 
-HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seisekitime1"))
+HubScreen::HubScreen(AppContext &context)
+    : Screen(context, QStringLiteral("seisekitime1")),
+      columns(stage(), scale(), context.state, [this](int level) { Command4_Click(level); })
 {
     setWindowTitle(QStringLiteral("velmora"));
-    placeFullScreen(this);
-    setAutoFillBackground(true);
     setFocusPolicy(Qt::StrongFocus);
+    const FormScale &tw = scale();
+    QWidget *form = stage();
 
-    Label11 = label(this, QStringLiteral("Label11"), 24);
-    Label11->setGeometry(16, 6, 230, 46);
-    Label12 = label(this, QStringLiteral("Label12"), 22);
-    Label12->setGeometry(250, 6, 380, 40);
-    Label13 = label(this, QStringLiteral("Label13"), 12);
-    Label13->setGeometry(252, 44, 380, 20);
-    Label17 = label(this, QStringLiteral("Label17"), 12);
-    Label17->setGeometry(640, 8, 200, 22);
-    Label18 = label(this, QStringLiteral("Label18"), 12);
-    Label18->setGeometry(640, 32, 200, 22);
-    Command1 = button(this, QStringLiteral("Command1"), QStringLiteral("戻る(0)"), 16);
-    Command1->setGeometry(890, 8, 118, 52);
-    Command8 = button(this, QStringLiteral("Command8"), QStringLiteral("データ処理"));
-    Command8->setGeometry(770, 8, 110, 52);
+    Label11 = label(form, tw, QStringLiteral("Label11"), 24);
+    Label11->setGeometry(tw.rect(240, 90, 3450, 690));
+    Label12 = label(form, tw, QStringLiteral("Label12"), 22);
+    Label12->setGeometry(tw.rect(3750, 90, 5700, 600));
+    Label13 = label(form, tw, QStringLiteral("Label13"), 12);
+    Label13->setGeometry(tw.rect(3780, 660, 5700, 300));
+    Label17 = label(form, tw, QStringLiteral("Label17"), 12);
+    Label17->setGeometry(tw.rect(9600, 120, 3000, 330));
+    Label18 = label(form, tw, QStringLiteral("Label18"), 12);
+    Label18->setGeometry(tw.rect(9600, 480, 3000, 330));
+    Command1 = button(form, tw, QStringLiteral("Command1"), QStringLiteral("戻る(0)"), 16);
+    Command1->setGeometry(tw.rect(13350, 120, 1770, 780));
+    Command8 = button(form, tw, QStringLiteral("Command8"), QStringLiteral("データ処理"));
+    Command8->setGeometry(tw.rect(11550, 120, 1650, 780));
     Command8->setVisible(false);
-    Command27 = button(this, QStringLiteral("Command27"), QStringLiteral("印刷"));
+    Command27 = button(form, tw, QStringLiteral("Command27"), QStringLiteral("印刷"));
     Command27->setVisible(false);
-    Command26 = button(this, QStringLiteral("Command26"), QStringLiteral("表示１"));
+    Command26 = button(form, tw, QStringLiteral("Command26"), QStringLiteral("表示１"));
     Command26->setVisible(false);
-    Command17 = button(this, QStringLiteral("Command17"), QStringLiteral("グラフ"));
-    Command17->setGeometry(768, 66, 90, 34);
+    Command17 = button(form, tw, QStringLiteral("Command17"), QStringLiteral("グラフ"));
+    Command17->setGeometry(tw.rect(11520, 990, 1350, 510));
     Command17->setVisible(false);
 
     // Display kind, view buttons, grade filter and period.
     const QString kinds[3] = {QStringLiteral("ﾀｲﾑ表示"), QStringLiteral("ﾎﾟｲﾝﾄ表示"), QStringLiteral("個人ﾀｲﾑ")};
     auto *kindGroup = new QButtonGroup(this);
     for (int k = 0; k < 3; ++k) {
-        auto *r = new QRadioButton(kinds[k], this);
-        r->setObjectName(indexed("Option2", k));
+        auto *r = new QRadioButton(kinds[k], form);
+        r->setObjectName(arrayElementName("Option2", k));
         r->setAccessibleName(kinds[k]);
-        r->setFont(screenFont(12));
-        r->setGeometry(16 + k * 96, 70, 94, 28);
+        r->setFont(tw.font(12));
+        r->setGeometry(tw.rect(240 + k * 1440, 1050, 1410, 420));
         kindGroup->addButton(r, k);
         Option2.push_back(r);
     }
-    Picture1 = new QFrame(this);
+    Picture1 = new QFrame(form);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(304, 64, 312, 40);
+    Picture1->setGeometry(tw.rect(4560, 960, 4680, 600));
     Picture1->setFrameShape(QFrame::StyledPanel);
     const QString views[3] = {QStringLiteral("BEST表示"), QStringLiteral("本日のみ"), QStringLiteral("オール表示")};
     auto *viewGroup = new QButtonGroup(this);
     Option1.push_back(nullptr);
     for (int v = 1; v <= 3; ++v) {
         auto *r = new QRadioButton(views[v - 1], Picture1);
-        r->setObjectName(indexed("Option1", v));
+        r->setObjectName(arrayElementName("Option1", v));
         r->setAccessibleName(views[v - 1]);
-        r->setFont(screenFont(11));
-        r->setGeometry(4 + (v - 1) * 102, 6, 100, 28);
+        r->setFont(tw.font(11));
+        r->setGeometry(tw.rect(60 + (v - 1) * 1530, 90, 1500, 420));
         viewGroup->addButton(r, v);
         Option1.push_back(r);
     }
-    Combo1 = new QComboBox(this);
+    Combo1 = new QComboBox(form);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setAccessibleName(QStringLiteral("学年"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setToolTip(QStringLiteral("表示する学年を選びます"));
-    Combo1->setFont(screenFont(12));
-    Combo1->setGeometry(622, 66, 140, 34);
-    Combo2 = new QComboBox(this);
+    Combo1->setFont(tw.font(12));
+    Combo1->setGeometry(tw.rect(9330, 990, 2100, 510));
+    Combo2 = new QComboBox(form);
     Combo2->setObjectName(QStringLiteral("Combo2"));
     Combo2->setAccessibleName(QStringLiteral("期間"));
-    Combo2->setFont(screenFont(12));
-    Combo2->setGeometry(768, 66, 240, 34);
+    Combo2->setFont(tw.font(12));
+    Combo2->setGeometry(tw.rect(11520, 990, 3600, 510));
     Combo2->setVisible(false);
 
-    Label5 = label(this, QStringLiteral("Label5"), 14);
-    Label5->setGeometry(16, kLabel5Top, 990, kLabel5Height);
-    Label6 = label(this, QStringLiteral("Label6"), 11, QStringLiteral("GRPH+A,B,C,D..でも選択できます。"));
-    Label6->setGeometry(16, kScrollTop + kScrollHeight + 4, 600, 20);
+    Label5 = label(form, tw, QStringLiteral("Label5"), 14);
+    Label5->setGeometry(tw.rect(240, LevelColumns::kLabel5Top, 14850, LevelColumns::kLabel5Height));
+    Label6 = label(form, tw, QStringLiteral("Label6"), 11, QStringLiteral("GRPH+A,B,C,D..でも選択できます。"));
+    Label6->setGeometry(tw.rect(240, LevelColumns::kScrollTop + LevelColumns::kScrollHeight + 60, 9000, 300));
 
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
+    HScroll1 = new QScrollBar(Qt::Horizontal, form);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
     HScroll1->setAccessibleName(QStringLiteral("レベルの列"));
-    HScroll1->setGeometry(20, kScrollTop, 922, kScrollHeight);
+    HScroll1->setGeometry(tw.rect(300, LevelColumns::kScrollTop, 13830, LevelColumns::kScrollHeight));
     HScroll1->setMinimum(1);
     HScroll1->setPageStep(1);
     HScroll1->setVisible(false);
 
     // Panels: the cover while the screen is built, the wait panel while a view is
     // built, the teacher panel and the result-sheet panel (opened by later parts).
-    Picture2 = waitPanel(this, QStringLiteral("Picture2"), QStringLiteral("Label19"), 24,
-                         QStringLiteral("Just a moment, please."), QStringLiteral("ProgressBar1"), Label19,
-                         ProgressBar1);
-    Picture6 = waitPanel(this, QStringLiteral("Picture6"), QStringLiteral("Label21"), 20,
-                         QStringLiteral("Just a momento, please."), QStringLiteral("ProgressBar2"), Label21,
-                         ProgressBar2);
+    Picture2 =
+        waitPanel(form, tw, QStringLiteral("Picture2"), QStringLiteral("Label19"), 24,
+                  QStringLiteral("Just a moment, please."), QStringLiteral("ProgressBar1"), Label19, ProgressBar1);
+    Picture6 =
+        waitPanel(form, tw, QStringLiteral("Picture6"), QStringLiteral("Label21"), 20,
+                  QStringLiteral("Just a momento, please."), QStringLiteral("ProgressBar2"), Label21, ProgressBar2);
     Picture6->setVisible(false);
-    Picture7 = new QFrame(this);
+    Picture7 = new QFrame(form);
     Picture7->setObjectName(QStringLiteral("Picture7"));
-    Picture7->setGeometry(324, 240, 403, 263);
+    Picture7->setGeometry(tw.rect(4860, 3600, 6045, 3945));
     Picture7->setVisible(false);
-    Command12 = button(Picture7, QStringLiteral("Command12"), QStringLiteral("戻る"));
-    Picture11 = new QFrame(this);
+    Command12 = button(Picture7, tw, QStringLiteral("Command12"), QStringLiteral("戻る"));
+    Picture11 = new QFrame(form);
     Picture11->setObjectName(QStringLiteral("Picture11"));
     Picture11->setVisible(false);
-    Command18 = button(Picture11, QStringLiteral("Command18"), QStringLiteral("戻る"));
+    Command18 = button(Picture11, tw, QStringLiteral("Command18"), QStringLiteral("戻る"));
 
     connect(kindGroup, &QButtonGroup::idClicked, this, [this](int k) { Option2_Click(k); });
     connect(viewGroup, &QButtonGroup::idClicked, this, [this](int v) { Option1_Click(v); });
@@ -194,11 +181,6 @@ HubScreen::HubScreen(AppContext &context) : Screen(context, QStringLiteral("seis
     Form_Load();
 }
 
-int HubScreen::columnWidth() const
-{
-    return static_cast<int>(std::lround(columnWidthTwips(ctx.state.profile.LevelCount) / 15.0));
-}
-
 void HubScreen::Form_Load()
 {
     SharedState &state = ctx.state;
@@ -210,8 +192,8 @@ void HubScreen::Form_Load()
     Picture2->setPalette(pal);
     Picture6->setPalette(pal);
 
+    // The level columns are built with the form (LevelColumns); W follows LevelCount.
     const int n = state.profile.LevelCount;
-    const int W = columnWidth();
     if (n > 4) {
         HScroll1->setVisible(true);
         HScroll1->setMaximum(n - 3);
@@ -225,105 +207,16 @@ void HubScreen::Form_Load()
                       QStringLiteral("　　今までの全成績\"")});
     Combo2->setCurrentIndex(2);
 
-    const int margin = static_cast<int>(std::lround(0.02 * kFormWidth));
-    const int badge = W / 5;
-    const QFont listFace = [] {
-        QFont f = listFont();
-        f.setPixelSize(14);
-        return f;
-    }();
-    const int s = state.student.CurrentStudent;
-    for (int i = 0; i <= n; ++i) {
-        const int x = (i == 0 ? 0 : i - 1) * W + margin;
-        auto *badgeLabel = label(this, indexed("Label1", i), 14, QString::number(i));
-        badgeLabel->setGeometry(x, kColumnTop, badge, kBadgeHeight);
-        badgeLabel->setAlignment(Qt::AlignCenter);
-        badgeLabel->setStyleSheet(QStringLiteral("background: #1a3d8f; color: white; border-radius: 6px;"));
-        auto *name = label(this, indexed("Label3", i), 14);
-        name->setGeometry(x + badge, kColumnTop, W - badge, kBadgeHeight);
-        name->setCursor(Qt::PointingHandCursor);
-        auto *start = button(this, indexed("Command4", i), startButtonCaption(i), 16);
-        start->setGeometry(x, kButtonTop, W - 4, kButtonHeight);
-        start->setToolTip(QStringLiteral("クリックしてスタートします。番号を押してもよろしい"));
-        auto *practice = button(this, indexed("Command28", i), QStringLiteral("練習"));
-        practice->setGeometry(x + W - 4 - W / 5, kButtonTop, W / 5, kButtonHeight);
-        practice->setVisible(false);
-        auto *explain = button(this, indexed("Command30", i), QStringLiteral("★解説★"));
-        explain->setGeometry(x, kButtonTop, W / 2, kButtonHeight);
-        explain->setVisible(false);
-        auto *notice = label(this, indexed("Text1", i), 16, QStringLiteral("やりすぎ禁止"));
-        notice->setGeometry(x, kButtonTop, W - 4, kButtonHeight);
-        notice->setAlignment(Qt::AlignCenter);
-        notice->setStyleSheet(QStringLiteral("background: #fff0f0; color: #c00000; border: 2px solid #c00000;"));
-        notice->setVisible(false);
-        auto *head9 = label(this, indexed("Label9", i), 11, QString::number(i));
-        head9->setGeometry(x, kHeadingTop, W / 2, kRowHeight);
-        auto *head10 = label(this, indexed("Label10", i), 11, QString::number(i));
-        head10->setGeometry(x + W / 2, kHeadingTop, W / 2, kRowHeight);
-        auto *value14 = label(this, indexed("Label14", i), 12);
-        value14->setGeometry(x, kValueTop, W / 2, kRowHeight);
-        auto *value15 = label(this, indexed("Label15", i), 12);
-        value15->setGeometry(x + W / 2, kValueTop, W / 2, kRowHeight);
-        auto *pass = label(this, indexed("Label8", i), 11);
-        pass->setGeometry(x, kPassTop, W - 4, kRowHeight);
-        auto *list = new QListView(this);
-        auto *lines = new LineListModel(list);
-        list->setModel(lines);
-        list->setUniformItemSizes(true);
-        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        list->setObjectName(indexed("List5", i));
-        list->setAccessibleName(state.profile.LevelNames[i].isEmpty() ? indexed("List5", i)
-                                                                       : state.profile.LevelNames[i]);
-        list->setFont(listFace);
-        list->setGeometry(x, kListTop, W - 4, kListHeight);
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        auto *crit = label(this, indexed("Label7", i), 11);
-        crit->setGeometry(x, kCriteriaTop, W - 4, kRowHeight);
-        auto *show = button(this, indexed("Command3", i), QStringLiteral("成績表示"));
-        show->setVisible(false);
-        auto *reset = button(this, indexed("Command2", i), QStringLiteral("タイム初期化"));
-        reset->setVisible(false);
-
-        Label1.push_back(badgeLabel);
-        Label3.push_back(name);
-        Command4.push_back(start);
-        Command28.push_back(practice);
-        Command30.push_back(explain);
-        Text1.push_back(notice);
-        Label9.push_back(head9);
-        Label10.push_back(head10);
-        Label14.push_back(value14);
-        Label15.push_back(value15);
-        Label8.push_back(pass);
-        List5.push_back(list);
-        List5Lines.push_back(lines);
-        Label7.push_back(crit);
-        Command3.push_back(show);
-        Command2.push_back(reset);
-
-        if (i == 0) {
-            // The template column is never shown.
-            for (QWidget *w : std::initializer_list<QWidget *>{badgeLabel, name, start, head9, head10, value14,
-                                                               value15, pass, list, crit})
-                w->setVisible(false);
-            continue;
-        }
-        name->setText(state.profile.LevelNames[i]);
-        name->setToolTip(state.profile.LevelNames[i]);
-        if (state.profile.LevelTimed[i] == 1)
-            pass->setText(passWindowLine(state, i, s));
-        crit->setText(criteriaLine(state, i));
-        list->raise();
-        connect(start, &QPushButton::clicked, this, [this, i] { Command4_Click(i); });
-    }
-
-    Picture2->setGeometry(0, 0, kFormWidth, kFormHeight);
-    Label19->setGeometry(0, 300, kFormWidth, 60);
-    ProgressBar1->setGeometry(312, 380, 400, 24);
+    const FormScale &tw = scale();
+    const double formWidth = FormScale::kFormWidthTwips;
+    Picture2->setGeometry(tw.rect(0, 0, formWidth, FormScale::kFormHeightTwips));
+    Label19->setGeometry(tw.rect(0, 4500, formWidth, 900));
+    ProgressBar1->setGeometry(tw.rect(4680, 5700, 6000, 360));
     Picture2->raise();
-    Picture6->setGeometry(0, kLabel5Top, kFormWidth, kScrollTop - kLabel5Top);
-    Label21->setGeometry(0, 200, kFormWidth, 60);
-    ProgressBar2->setGeometry(312, 280, 400, 24);
+    Picture6->setGeometry(
+        tw.rect(0, LevelColumns::kLabel5Top, formWidth, LevelColumns::kScrollTop - LevelColumns::kLabel5Top));
+    Label21->setGeometry(tw.rect(0, 3000, formWidth, 900));
+    ProgressBar2->setGeometry(tw.rect(4680, 4200, 6000, 360));
 
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
@@ -350,7 +243,7 @@ void HubScreen::Form_Activate()
                      QStringLiteral("分"));
 
     KeysReady = 0;
-    Picture2->setGeometry(0, 0, width(), height());
+    Picture2->setGeometry(scale().rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips));
     Picture2->setVisible(true);
     Picture2->raise();
     repaintNow();
@@ -384,12 +277,11 @@ void HubScreen::Form_Activate()
     Command1->setEnabled(true);
     ActivateBusy = 0;
 
-    for (int i = 1; i <= n; ++i)
-        List5[i]->setVisible(true);
+    columns.showLists(true);
     Picture6->setVisible(false);
     Label12->setText(state.student.CurrentStudentGroup + u' ' + state.student.CurrentStudentName.trimmed());
     Label13->setText(state.config.SchoolName + u':' + QString::number(s));
-    Label11->setFont(screenFont(state.profile.ProgramTitle.size() >= 10 ? 20 : 24));
+    Label11->setFont(scale().font(state.profile.ProgramTitle.size() >= 10 ? 20 : 24));
     Label11->setText(state.profile.ProgramTitle);
 
     HubState &hub = state.hub;
@@ -400,48 +292,21 @@ void HubScreen::Form_Activate()
     HScroll1->blockSignals(true);
     HScroll1->setValue(static_cast<int>(hub.ColumnScroll.toNumber()));
     HScroll1->blockSignals(false);
-    placeColumns();
+    columns.place(static_cast<int>(hub.ColumnScroll.toNumber()));
 
     for (int i = 2; i <= n; ++i)
         Command4[i]->setEnabled(false);
-    for (int i = 1; i <= n; ++i) {
-        Label7[i]->setStyleSheet(QStringLiteral("background: #E0E0E0;"));
-        Label8[i]->setStyleSheet(QStringLiteral("background: #E0E0E0;"));
-        Label8[i]->setText(passWindowLine(state, i, s));
-        Command4[i]->setEnabled(true);
-        Label15[i]->setText(soFarValue(state, i, s));
-        Label14[i]->setText(todayValue(state, i, s));
-    }
+    columns.showCounts(state, s);
     for (int i = 1; i <= n; ++i)
         Command4[i]->setEnabled(false);
     Command9_Click();
 
     Picture2->setVisible(false);
+    columns.showOwnLines();
     repaint();
     Command26->setVisible(false);
     KeysReady = 1;
     setFocus();
-}
-
-void HubScreen::placeColumns()
-{
-    const int n = ctx.state.profile.LevelCount;
-    const int W = columnWidth();
-    const int scroll = static_cast<int>(ctx.state.hub.ColumnScroll.toNumber());
-    const int templateLeft = static_cast<int>(std::lround(0.02 * kFormWidth));
-    for (int i = 1; i <= n; ++i) {
-        int x = templateLeft + (i - scroll) * W;
-        if (x < 0)
-            x = width();
-        auto moveX = [](QWidget *w, int left) { w->move(left, w->y()); };
-        for (QWidget *w : std::initializer_list<QWidget *>{List5[i], Command4[i], Command30[i], Text1[i], Label1[i],
-                                                           Label7[i], Label8[i], Label9[i], Label14[i]})
-            moveX(w, x);
-        moveX(Command28[i], x + Command4[i]->width() - Command28[i]->width());
-        moveX(Label3[i], x + Label1[0]->width());
-        moveX(Label10[i], x + Label9[i]->width());
-        moveX(Label15[i], x + Label14[i]->width());
-    }
 }
 
 void HubScreen::HScroll1_Change()
@@ -450,19 +315,14 @@ void HubScreen::HScroll1_Change()
     hub.ColumnScroll = Variant(HScroll1->value());
     if (hub.ColumnScroll.toNumber() > ctx.state.profile.LevelCount)
         hub.ColumnScroll = Variant(1);
-    placeColumns();
+    columns.place(static_cast<int>(hub.ColumnScroll.toNumber()));
 }
 
 void HubScreen::Command9_Click()
 {
     const Availability a = availabilityPass(ctx.state);
     ctx.state.hub.FreeStatus = Variant(a.freeStatus);
-    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i) {
-        Command4[i]->setEnabled(a.enabled[i]);
-        Text1[i]->setVisible(a.barred[i]);
-        if (a.barred[i])
-            Text1[i]->raise();
-    }
+    columns.showAvailability(a);
 }
 
 bool HubScreen::Form_KeyPress(QChar key)
@@ -531,6 +391,7 @@ void HubScreen::回数など表示()
         Label9[i]->setText(QStringLiteral("今日"));
         Label10[i]->setText(QStringLiteral("今まで"));
         List5Lines[i]->clear();
+        columns.setOwnLine(i, -1);
     }
 }
 
@@ -558,10 +419,9 @@ void HubScreen::成績リスト色表示単独(int i)
 void HubScreen::disableForView()
 {
     Command1->setEnabled(false);
-    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i) {
+    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i)
         Command4[i]->setEnabled(false);
-        List5[i]->setVisible(false);
-    }
+    columns.showLists(false);
     Picture6->setVisible(true);
     Picture6->raise();
 }
@@ -570,9 +430,9 @@ void HubScreen::finishView()
 {
     Command1->setEnabled(true);
     Command9_Click();
-    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i)
-        List5[i]->setVisible(true);
+    columns.showLists(true);
     Picture6->setVisible(false);
+    columns.showOwnLines();
 }
 
 void HubScreen::Option2_Click(int k)
@@ -773,6 +633,8 @@ void HubScreen::Command3_Click(int i)
         return rankingLine(*state, *ranking, ranking->shown[static_cast<size_t>(row)]);
     });
     成績リスト色表示単独(i);
+    // In a long ranking the student finds their own "●" line at once.
+    columns.setOwnLine(i, rowOfStudent(*ranking, state->student.CurrentStudent));
 }
 
 void HubScreen::Command16_Click()
@@ -799,9 +661,12 @@ void HubScreen::Command16_Click()
         return;
     Picture6->setVisible(false);
     Command9_Click();
-    for (int i = 1; i <= state.profile.LevelCount; ++i)
-        List5[i]->setVisible(true);
+    columns.showLists(true);
     Command1->setEnabled(true);
+    // The newest run stands last; the list opens on it.
+    for (int i = 1; i <= state.profile.LevelCount; ++i)
+        columns.setOwnLine(i, List5Lines[i]->rowCount() - 1);
+    columns.showOwnLines();
 }
 
 bool HubScreen::eventFilter(QObject *watched, QEvent *event)

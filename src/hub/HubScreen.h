@@ -6,6 +6,7 @@
 // ranking and decides which levels may be started (the over-practice bar).
 #pragma once
 #include "hub/HubViews.h"
+#include "hub/LevelColumns.h"
 #include "ui/Forms.h"
 
 #include <QStringList>
@@ -24,8 +25,6 @@ class QRadioButton;
 class QScrollBar;
 
 namespace tobrel {
-
-class LineListModel;
 
 class HubScreen final : public Screen {
 public:
@@ -67,11 +66,17 @@ public:
     QLabel *Label19 = nullptr, *Label21 = nullptr;
     QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
 
-    // Level columns, index = level; element 0 is the template.
-    std::vector<QLabel *> Label1, Label3, Text1, Label9, Label10, Label14, Label15, Label8, Label7;
-    std::vector<QPushButton *> Command4, Command28, Command30, Command3, Command2;
-    std::vector<QListView *> List5;
-    std::vector<LineListModel *> List5Lines; // the lines of List5(i)
+    // The level columns, and their control arrays under the form's names (index = level;
+    // element 0 is the template).
+    LevelColumns columns;
+    std::vector<QLabel *> &Label1 = columns.Label1, &Label3 = columns.Label3, &Text1 = columns.Text1;
+    std::vector<QLabel *> &Label9 = columns.Label9, &Label10 = columns.Label10, &Label14 = columns.Label14;
+    std::vector<QLabel *> &Label15 = columns.Label15, &Label8 = columns.Label8, &Label7 = columns.Label7;
+    std::vector<QPushButton *> &Command4 = columns.Command4, &Command28 = columns.Command28;
+    std::vector<QPushButton *> &Command30 = columns.Command30, &Command3 = columns.Command3;
+    std::vector<QPushButton *> &Command2 = columns.Command2;
+    std::vector<QListView *> &List5 = columns.List5;
+    std::vector<LineListModel *> &List5Lines = columns.List5Lines;
 
     // What List5(i) holds, for tests and assistive technology.
     QStringList listLines(int level) const;
@@ -90,8 +95,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    int columnWidth() const; // pixels
-    void placeColumns();
     void disableForView();
     void finishView();
     void showLists(const LevelLists &lists);

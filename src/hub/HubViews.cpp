@@ -190,6 +190,14 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
     return r;
 }
 
+int rowOfStudent(const Ranking &ranking, int student)
+{
+    for (size_t row = 0; row < ranking.shown.size(); ++row)
+        if (ranking.shown[row].student == student)
+            return static_cast<int>(row);
+    return -1;
+}
+
 QString rankingLine(const SharedState &state, const Ranking &ranking, const RankedStudent &entry)
 {
     const int s = entry.student;

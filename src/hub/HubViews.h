@@ -64,6 +64,8 @@ struct Ranking {
 Ranking rankStudents(const SharedState &state, int level, int listMode, int pointsOrder,
                      const QString &filter);
 QString rankingLine(const SharedState &state, const Ranking &ranking, const RankedStudent &entry);
+// The line of the student in the ranking's list, or -1 when they have none.
+int rowOfStudent(const Ranking &ranking, int student);
 QStringList rankingLines(const SharedState &state, int level, int listMode, int pointsOrder,
                          const QString &filter);
 

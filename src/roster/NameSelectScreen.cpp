@@ -23,77 +23,77 @@ namespace tobrel {
 NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStringLiteral("namesel"))
 {
     setWindowTitle(QStringLiteral("velmora"));
-    placeFullScreen(this);
-    setAutoFillBackground(true);
+    const FormScale &tw = scale();
+    QWidget *form = stage();
 
-    Label4 = makeLabel(this, QStringLiteral("Label4"));
-    Label4->setGeometry(0, 6, 1024, 96);
+    Label4 = makeLabel(form, QStringLiteral("Label4"));
+    Label4->setGeometry(tw.rect(0, 90, 15360, 1440));
     Label4->setAlignment(Qt::AlignCenter);
     Label4->setCursor(Qt::PointingHandCursor);
     Label4->setToolTip(QStringLiteral("バージョン情報"));
 
-    auto *filterCaption = makeLabel(this, QStringLiteral("filterCaption"), QStringLiteral("学年"));
-    filterCaption->setGeometry(24, 118, 260, 28);
-    filterCaption->setFont(screenFont(13));
-    Combo1 = new QComboBox(this);
+    auto *filterCaption = makeLabel(form, QStringLiteral("filterCaption"), QStringLiteral("学年"));
+    filterCaption->setGeometry(tw.rect(360, 1770, 3900, 420));
+    filterCaption->setFont(tw.font(13));
+    Combo1 = new QComboBox(form);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setAccessibleName(QStringLiteral("学年"));
     Combo1->setToolTip(QStringLiteral("表示する学年を選びなさい"));
-    Combo1->setFont(screenFont(16));
-    Combo1->setGeometry(24, 148, 260, 44);
+    Combo1->setFont(tw.font(16));
+    Combo1->setGeometry(tw.rect(360, 2220, 3900, 660));
     Combo1->addItem(QStringLiteral("全学年"));
 
     const QString captions[4] = {QStringLiteral("回数(今日／今まで）"), QStringLiteral("ポイント（今日／今まで）"),
                                  QStringLiteral("本日（ポイント／回数）"), QStringLiteral("今まで（ポイント／回数）")};
-    auto *group = new QButtonGroup(this);
+    auto *group = new QButtonGroup(form);
     for (int i = 0; i < 4; ++i) {
-        auto *b = new QRadioButton(captions[i], this);
+        auto *b = new QRadioButton(captions[i], form);
         b->setObjectName(QStringLiteral("Option1_%1").arg(i));
         b->setAccessibleName(captions[i]);
-        b->setFont(screenFont(13));
-        b->setGeometry(24, 210 + i * 40, 280, 36);
+        b->setFont(tw.font(13));
+        b->setGeometry(tw.rect(360, 3150 + i * 600, 4200, 540));
         group->addButton(b, i);
         Option1.push_back(b);
     }
     Option1[0]->setChecked(true);
 
-    Label1 = makeLabel(this, QStringLiteral("Label1"));
-    Label1->setGeometry(24, 400, 280, 56);
-    Label1->setFont(screenFont(22));
+    Label1 = makeLabel(form, QStringLiteral("Label1"));
+    Label1->setGeometry(tw.rect(360, 6000, 4200, 840));
+    Label1->setFont(tw.font(22));
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setStyleSheet(QStringLiteral("background: white; border: 2px solid #555;"));
-    Label2 = makeLabel(this, QStringLiteral("Label2"));
-    Label2->setGeometry(24, 460, 280, 30);
-    Label2->setFont(screenFont(14));
+    Label2 = makeLabel(form, QStringLiteral("Label2"));
+    Label2->setGeometry(tw.rect(360, 6900, 4200, 450));
+    Label2->setFont(tw.font(14));
     Label2->setAlignment(Qt::AlignCenter);
-    Command14 = new QPushButton(QStringLiteral("O.K."), this);
+    Command14 = new QPushButton(QStringLiteral("O.K."), form);
     Command14->setObjectName(QStringLiteral("Command14"));
-    Command14->setFont(screenFont(24));
-    Command14->setGeometry(64, 505, 200, 70);
+    Command14->setFont(tw.font(24));
+    Command14->setGeometry(tw.rect(960, 7575, 3000, 1050));
     Command14->setVisible(!ctx.state.student.okButtonRetired);
-    Command7 = new QPushButton(QStringLiteral("ﾌﾟﾟﾛｸﾞﾗﾑメニューへ(0)"), this);
+    Command7 = new QPushButton(QStringLiteral("ﾌﾟﾟﾛｸﾞﾗﾑメニューへ(0)"), form);
     Command7->setObjectName(QStringLiteral("Command7"));
-    Command7->setFont(screenFont(14));
-    Command7->setGeometry(24, 680, 280, 56);
+    Command7->setFont(tw.font(14));
+    Command7->setGeometry(tw.rect(360, 10200, 4200, 840));
 
-    Label5 = makeLabel(this, QStringLiteral("Label5"), QStringLiteral("今までの全成績"));
-    Label5->setGeometry(330, 112, 670, 32);
-    Label5->setFont(screenFont(14));
+    Label5 = makeLabel(form, QStringLiteral("Label5"), QStringLiteral("今までの全成績"));
+    Label5->setGeometry(tw.rect(4950, 1680, 10050, 480));
+    Label5->setFont(tw.font(14));
     Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    List1 = new QListWidget(this);
+    List1 = new QListWidget(form);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setAccessibleName(QStringLiteral("名前"));
-    List1->setFont(listFont(17));
-    List1->setGeometry(330, 148, 670, 596);
+    List1->setFont(tw.listFont(17));
+    List1->setGeometry(tw.rect(4950, 2220, 10050, 8940));
 
-    Picture5 = new QFrame(this);
+    Picture5 = new QFrame(form);
     Picture5->setObjectName(QStringLiteral("Picture5"));
-    Picture5->setGeometry(330, 148, 670, 596);
+    Picture5->setGeometry(tw.rect(4950, 2220, 10050, 8940));
     Picture5->setAutoFillBackground(true);
     Label19 = makeLabel(Picture5, QStringLiteral("Label19"), QStringLiteral("Just a moment, please."));
-    Label19->setGeometry(0, 0, 670, 596);
+    Label19->setGeometry(tw.rect(0, 0, 10050, 8940));
     Label19->setAlignment(Qt::AlignCenter);
-    Label19->setFont(screenFont(22));
+    Label19->setFont(tw.font(22));
 
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
     connect(group, &QButtonGroup::idClicked, this, [this](int id) { Option1_Click(id); });
@@ -126,7 +126,7 @@ void NameSelectScreen::Form_Load()
     show();
     letEventsRun();
     名簿表示();
-    Label4->setFont(screenFont(48));
+    Label4->setFont(scale().font(48));
     Label4->setText(ctx.state.profile.ProgramTitle);
     List1->setCurrentRow(0);
     showWaitPanel(false);

@@ -1,17 +1,56 @@
 #include "ui/Forms.h"
 
+#include "state/SharedState.h"
 #include "ui/Ui.h"
 
+#include <QResizeEvent>
 #include <QTimer>
 
 #include <algorithm>
 
 namespace tobrel {
 
-Screen::Screen(AppContext &context, const QString &formName) : ctx(context)
+Screen::Screen(AppContext &context, const QString &formName)
+    : ctx(context), m_scale(FormScale::fitting(displayArea().size()))
 {
     setObjectName(formName);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colourFromBgr(ctx.state.profile.ScreenColour));
+    setPalette(pal);
+    m_stage = new QWidget(this);
+    m_stage->setObjectName(QStringLiteral("stage"));
+    m_stage->setFont(m_scale.font(11));
+    // The whole display, also where no window manager makes the window full screen.
+    setGeometry(displayArea());
+    setWindowState(Qt::WindowFullScreen);
+    placeStage();
+}
+
+Screen::Screen(AppContext &context, const QString &formName, int widthTwips, int heightTwips)
+    : ctx(context), m_scale(FormScale::fitting(displayArea().size())), m_stage(this)
+{
+    setObjectName(formName);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setFont(m_scale.font(11));
+    setFixedSize(m_scale.px(widthTwips), m_scale.px(heightTwips));
+    move(displayArea().center() - rect().center());
+}
+
+void Screen::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeStage();
+}
+
+void Screen::placeStage()
+{
+    if (!isFullScreenForm())
+        return;
+    const QSize area = m_scale.formSize();
+    m_stage->setGeometry(std::max(0, (width() - area.width()) / 2), std::max(0, (height() - area.height()) / 2),
+                         area.width(), area.height());
 }
 
 void Forms::registerForm(const QString &name, Factory factory)

@@ -18,22 +18,33 @@ namespace tobrel {
 struct AppContext;
 
 // Base of every screen: a top-level widget with the form's name and its activation.
+//
+// A full-screen form covers the whole display; its controls sit on the stage, the
+// 15360 x 11520-twip form area scaled uniformly to the largest size that fits the
+// display and centred, with the season colour filling any margin. A small form (the
+// splash, the wait form) is its own stage, sized in twips at the same scale and
+// centred on the display.
 class Screen : public QWidget {
 public:
     Screen(AppContext &ctx, const QString &formName);
+    Screen(AppContext &ctx, const QString &formName, int widthTwips, int heightTwips);
     // Runs each time the screen is shown by the registry.
     virtual void Form_Activate() {}
 
     // The conversion of this form's twips and points to pixels.
     const FormScale &scale() const { return m_scale; }
-    // The widget that holds the form's controls: the 15360 x 11520-twip area.
-    QWidget *stage() { return this; }
+    // The widget that holds the form's controls: the form area in twips.
+    QWidget *stage() { return m_stage; }
+    bool isFullScreenForm() const { return m_stage != this; }
 
 protected:
+    void resizeEvent(QResizeEvent *event) override;
     AppContext &ctx;
 
 private:
+    void placeStage(); // centred on the form
     FormScale m_scale;
+    QWidget *m_stage = nullptr;
 };
 
 class Forms {

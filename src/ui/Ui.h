@@ -13,6 +13,7 @@
 
 class QWidget;
 class QLabel;
+class QPushButton;
 
 namespace tobrel {
 
@@ -49,6 +50,8 @@ public:
 
     FormScale() = default; // 15 twips a pixel: the 1024 x 768 layout as designed
     explicit FormScale(double pixelsPerTwip) : m_pixelsPerTwip(pixelsPerTwip) {}
+    // The largest scale at which the whole form area fits on a display of this size.
+    static FormScale fitting(const QSize &display);
 
     double pixelsPerTwip() const { return m_pixelsPerTwip; }
     // A length in twips, in whole pixels.
@@ -60,7 +63,10 @@ public:
     // A font size in points as designed for 1024 x 768, at this scale.
     double points(double designPoints) const;
     QFont font(double designPoints) const;     // the screens' Japanese font
-    QFont listFont(double designPoints) const; // the fixed-pitch font of the lists
+    // The fixed-pitch font of the lists, at the even pixel size nearest to the design: a
+    // full-width character then takes exactly two half-width cells, so columns line up.
+    QFont listFont(double designPoints) const;
+    QFont digitFont(double designPoints) const; // big digits: a plain zero
 
 private:
     double m_pixelsPerTwip = 1.0 / 15;
@@ -68,16 +74,23 @@ private:
 
 // 0x00BBGGRR as a colour.
 QColor colourFromBgr(uint32_t bgr);
-// Gives a screen the whole 1024 x 768 screen area from the top-left corner.
-void placeFullScreen(QWidget *screen);
+// The area of the display the program's forms are shown on.
+QRect displayArea();
 // Lets pending window events run (paints, timers, keys).
 void letEventsRun();
-// The fixed-pitch Japanese font of the lists.
-QFont listFont(double pointSize = 12);
+// The fixed-pitch Japanese font of the lists at a size in pixels.
+QFont listFontInPixels(int pixels);
 // The screens' Japanese font.
 QFont screenFont(double pointSize);
+// The Japanese font of big digits that a child reads at a glance: its zero is plain
+// (the screens' font draws it slashed).
+QFont digitFont(double pointSize);
 // Creates a label with the control's name as object name; assistive technology reads
 // its text.
 QLabel *makeLabel(QWidget *parent, const QString &objectName, const QString &text = {});
+// Creates a button; assistive technology reads its caption without the access-key mark.
+QPushButton *makeButton(QWidget *parent, const QString &objectName, const QString &caption);
+// The object name of element i of a control array: "Command4_3".
+QString arrayElementName(const char *name, int index);
 
 } // namespace tobrel

@@ -1,4 +1,7 @@
 #include "app/Configuration.h"
+#include "results/ResultsFile.h"
+#include "results/Tally.h"
+#include "text/DayNumber.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "hub/HubScreen.h"
@@ -91,7 +94,7 @@ TEST(HubScreen, TheWholeLoopCountsTheNewRun)
     EXPECT_EQ(hub->Label18->text(), QStringLiteral("本日総回数＝1回"));
     ASSERT_GE(hub->listLines(1).size(), 1);
     EXPECT_EQ(hub->listLines(1)[0], QStringLiteral(" 1●髙橋　健一  7/    7"));
-    EXPECT_FALSE(hub->List5[1]->currentIndex().isValid());
+    EXPECT_EQ(hub->List5[1]->currentIndex().row(), 0); // the student's own line
 
     // "0" goes back to the roster screen, which unloads the hub.
     QTest::keyClick(hub, Qt::Key_0);
@@ -147,8 +150,8 @@ TEST(HubScreen, ViewsAndScrolling)
     const int leftOfLevel1 = hub->List5[1]->x();
     hub->HScroll1->setValue(3);
     EXPECT_EQ(hub->List5[3]->x(), leftOfLevel1);
-    EXPECT_EQ(hub->List5[1]->x(), hub->width());
-    EXPECT_EQ(hub->List5[2]->x(), hub->width());
+    EXPECT_EQ(hub->List5[1]->x(), hub->stage()->width());
+    EXPECT_EQ(hub->List5[2]->x(), hub->stage()->width());
     EXPECT_EQ(f.state.hub.ColumnScroll.toNumber(), 3);
 }
 
@@ -174,4 +177,93 @@ TEST(HubScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
         EXPECT_EQ(first.data(Qt::AccessibleTextRole).toString(), hub->listLines(i).value(0));
     }
     EXPECT_EQ(QAccessible::queryAccessibleInterface(hub->Label12)->text(QAccessible::Name), hub->Label12->text());
+}
+
+namespace {
+
+// A school of 150 students; the one logging in comes last in roster order (the youngest,
+// the last name), so with no points anywhere their line is the last of every ranking.
+struct LargeSchool : ScreenFixture {
+    static constexpr int kStudents = 150;
+    LargeSchool()
+    {
+        writeSuite();
+        QString roster;
+        for (int s = 1; s <= kStudents; ++s)
+            roster += QStringLiteral("%1,%2,0,0,生徒%3,0,-,-\r\n")
+                          .arg(s)
+                          .arg(s == kStudents ? 2017 : 2012 + s % 5)
+                          .arg(s, 3, 10, QChar(u'0'));
+        writeCp932(dir.path() + QStringLiteral("/data/新名簿.txt"), roster);
+        LoadConfiguration(state, ctx.programFolderPath);
+    }
+    void appendRun(int student, int level, int seconds, double clock)
+    {
+        ResultRecord r;
+        r.ResultRecDate = dayNumber(this->clock.date);
+        r.ResultRecClock = clock;
+        r.ResultRecStudentNo = static_cast<int16_t>(student);
+        r.ResultRecLevel = static_cast<int16_t>(level);
+        r.ResultRecTime = seconds;
+        QString error;
+        ASSERT_GT(ResultsFile(resultsFilePath(state)).append(r, &error), 0) << error.toStdString();
+    }
+    HubScreen *logInLast()
+    {
+        forms.show(QStringLiteral("namesel"));
+        settle();
+        auto *r = forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+        for (int i = 1; i < r->List1->count(); ++i)
+            if (r->List1->item(i)->text().contains(QStringLiteral("生徒150")))
+                r->List1->setCurrentRow(i);
+        QTest::keyClick(r->List1, Qt::Key_Return);
+        settle();
+        return forms.loadedAs<HubScreen>(QStringLiteral("seisekitime1"));
+    }
+};
+
+// The row is the list's current line and lies wholly inside what the list shows.
+void expectShownAndSelected(QListView *list, int row, const char *view)
+{
+    const QModelIndex index = list->model()->index(row, 0);
+    EXPECT_EQ(list->currentIndex().row(), row) << view << " " << list->objectName().toStdString();
+    EXPECT_TRUE(list->selectionModel()->isSelected(index)) << view;
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(index)))
+        << view << " " << list->objectName().toStdString() << " row " << row;
+}
+
+} // namespace
+
+TEST(HubScreen, LongRankingsOpenOnTheStudentsOwnLine)
+{
+    LargeSchool f;
+    HubScreen *hub = f.logInLast();
+    ASSERT_NE(hub, nullptr);
+    // The cumulative points ranking the hub opens with, then the best times.
+    for (const char *view : {"points", "best times"}) {
+        if (QByteArray(view) == "best times")
+            QTest::mouseClick(hub->Option2[0], Qt::LeftButton);
+        for (int level = 1; level <= 6; ++level) {
+            const QStringList lines = hub->listLines(level);
+            ASSERT_EQ(lines.size(), LargeSchool::kStudents) << view;
+            ASSERT_TRUE(lines.last().contains(QStringLiteral("●生徒150"))) << lines.last().toStdString();
+            expectShownAndSelected(hub->List5[level], LargeSchool::kStudents - 1, view);
+        }
+    }
+}
+
+TEST(HubScreen, PersonalTimesOpenOnTheNewestRun)
+{
+    LargeSchool f;
+    for (int k = 0; k < 60; ++k)
+        f.appendRun(LargeSchool::kStudents, 2, 40 + k, 0.3 + k * 0.001);
+    f.appendRun(7, 2, 33, 0.5); // another student's run is not listed
+    HubScreen *hub = f.logInLast();
+    ASSERT_NE(hub, nullptr);
+    QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
+    const QStringList lines = hub->listLines(2);
+    ASSERT_EQ(lines.size(), 60);
+    EXPECT_TRUE(lines.last().endsWith(QStringLiteral("99秒"))) << lines.last().toStdString();
+    expectShownAndSelected(hub->List5[2], 59, "personal times");
+    EXPECT_FALSE(hub->List5[1]->currentIndex().isValid()); // no runs at level 1
 }

@@ -1,12 +1,49 @@
-// Screen tests run in one QApplication on the offscreen platform.
+// Screen tests run in one QApplication on the offscreen platform, on a display of the
+// size TOBREL_TEST_DISPLAY names ("1920x1080"; 1024 x 768, the size the forms were
+// designed for, when it is not set).
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+namespace {
+
+QByteArray offscreenPlatform(const QString &folder)
+{
+    int width = 1024, height = 768;
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)$")).match(qEnvironmentVariable("TOBREL_TEST_DISPLAY"));
+    if (m.hasMatch()) {
+        width = m.captured(1).toInt();
+        height = m.captured(2).toInt();
+    }
+    const QString path = folder + QStringLiteral("/display.json");
+    QFile config(path);
+    if (!config.open(QIODevice::WriteOnly))
+        return "offscreen";
+    config.write(QStringLiteral(R"({"windowFrameMargins": false, "screens": [{"name": "display", "x": 0, "y": 0,
+ "width": %1, "height": %2, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+                     .arg(width)
+                     .arg(height)
+                     .toUtf8());
+    return "offscreen:configfile=" + QFile::encodeName(path);
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const QString folder = QDir::tempPath() + QStringLiteral("/tobrel-screen-tests-%1").arg(getpid());
+    QDir().mkpath(folder);
+    qputenv("QT_QPA_PLATFORM", offscreenPlatform(folder));
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        ::testing::InitGoogleTest(&argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    QDir(folder).removeRecursively();
+    return status;
 }

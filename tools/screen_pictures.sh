@@ -1,0 +1,58 @@
+#!/bin/sh
+# Pictures of the real program at several display sizes, for looking at the layout:
+#
+#   tools/screen_pictures.sh BUILD_DIR OUT_DIR [WIDTHxHEIGHT ...]
+#
+# For each size (default 1024x768 1366x768 1920x1080 2560x1440) it makes a fresh demo
+# school, starts the program under Xvfb, logs in the second student, starts level 1,
+# gives a wrong answer and lets the run time out (level 1's pass-line time is set to 2 s,
+# so the limit is 10 s), saving OUT_DIR/<size>_roster.png, _hub.png, _drill.png and
+# _end.png on the way.
+set -e
+BUILD=$(cd "$1" && pwd)
+mkdir -p "$2"
+OUT=$(cd "$2" && pwd)
+shift 2
+SIZES=${*:-"1024x768 1366x768 1920x1080 2560x1440"}
+DISPLAY_NUMBER=${DISPLAY_NUMBER:-97}
+
+for size in $SIZES; do
+    DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)) # a fresh display for each size
+    work=$(mktemp -d)
+    "$BUILD/tools/make_demo_school" "$work/school" >/dev/null
+    mkdir -p "$work/school/tobrel"
+    cp "$BUILD/src/tobrel" "$work/school/tobrel/tobrel"
+    criteria=$(find "$work/school/data" -name 'タイム回数データ.txt')
+    LC_ALL=C awk 'BEGIN { FS = OFS = "," } NR == 2 { $1 = 1; $2 = 2 } { print }' "$criteria" >"$work/c" &&
+        mv "$work/c" "$criteria"
+
+    Xvfb ":$DISPLAY_NUMBER" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    export DISPLAY=":$DISPLAY_NUMBER"
+    for _ in $(seq 1 30); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.3; done
+    (cd "$work/school/tobrel" && SDL_AUDIODRIVER=dummy exec ./tobrel) &
+    program=$!
+    width=${size%x*}
+    height=${size#*x}
+    xdotool mousemove $((width / 2)) $((height / 2))
+
+    sleep 3
+    "$BUILD/tools/grab_screen" "$OUT/${size}_roster.png"
+    xdotool key Down Down Return
+    sleep 3
+    "$BUILD/tools/grab_screen" "$OUT/${size}_hub.png"
+    xdotool key 1
+    sleep 2
+    xdotool key 7 space
+    sleep 1
+    "$BUILD/tools/grab_screen" "$OUT/${size}_drill.png"
+    sleep 11
+    "$BUILD/tools/grab_screen" "$OUT/${size}_end.png"
+
+    kill "$program" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    wait "$program" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+    echo "$size: $OUT/${size}_{roster,hub,drill,end}.png"
+done
