@@ -6,8 +6,8 @@
 # For each size (default 1024x768 1366x768 1920x1080 2560x1440) it makes a fresh demo
 # school, starts the program under Xvfb, logs in the second student, starts level 1,
 # gives a wrong answer and lets the run time out (level 1's pass-line time is set to 2 s,
-# so the limit is 10 s), saving OUT_DIR/<size>_roster.png, _hub.png, _drill.png and
-# _end.png on the way.
+# so the limit is 10 s), saving OUT_DIR/<size>_roster.png, _version.png (the version box
+# over the roster screen), _hub.png, _drill.png and _end.png on the way.
 set -e
 BUILD=$(cd "$1" && pwd)
 mkdir -p "$2"
@@ -38,6 +38,15 @@ for size in $SIZES; do
 
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_roster.png"
+    # The title line (810 twips from the top of the form area) opens the version box.
+    title_y=$(awk -v w="$width" -v h="$height" 'BEGIN { s = w / 15360; if (h / 11520 < s) s = h / 11520;
+                                                      printf "%d", (h - 11520 * s) / 2 + 810 * s }')
+    xdotool mousemove $((width / 2)) "$title_y" click 1
+    sleep 1
+    "$BUILD/tools/grab_screen" "$OUT/${size}_version.png"
+    xdotool key Return
+    sleep 1
+    xdotool mousemove $((width / 2)) $((height / 2))
     xdotool key Down Down Return
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_hub.png"
