@@ -45,7 +45,7 @@ TEST(RosterScreen, ListsStudentsWithTotalsInModeOneAfterActivation)
     ASSERT_NE(f.screen, nullptr);
     EXPECT_EQ(f.screen->windowTitle(), QStringLiteral("velmora"));
     EXPECT_EQ(f.screen->Label4->text(), QStringLiteral("Tobrel"));
-    EXPECT_EQ(f.screen->Label4->font().pointSizeF(), 48.0);
+    EXPECT_DOUBLE_EQ(f.screen->Label4->font().pointSizeF(), f.screen->scale().points(48)); // 48 as designed
     EXPECT_EQ(f.screen->DisplayMode, 1);
     EXPECT_TRUE(f.screen->Option1[1]->isChecked());
     EXPECT_EQ(f.screen->Combo1->count(), 12);
