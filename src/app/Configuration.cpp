@@ -9,23 +9,41 @@
 #include "text/Numbers.h"
 #include "text/PathCase.h"
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
 namespace tobrel {
 namespace {
 
 // Reads the ten fields of a configuration file; fewer fields raise DataFileError.
-QStringList readTenFields(const QString &path)
+std::vector<Field> readTenFields(FieldReader &reader)
 {
-    FieldReader reader = FieldReader::openFile(path);
-    QStringList fields;
+    std::vector<Field> fields;
     try {
         for (int i = 0; i < 10; ++i)
-            fields << reader.readText();
+            fields.push_back(reader.readField());
     } catch (const DataFileError &) {
-        throw DataFileError(path, 0,
+        throw DataFileError(reader.fileName(), 0,
                             QStringLiteral("項目が10個ありません（%1個しかありません）")
                                 .arg(fields.size()));
     }
     return fields;
+}
+
+// A number field of the common data file, read by its leading number ("4月" gives 4);
+// a value that is no finite number or does not fit an int raises DataFileError.
+int commonNumber(const FieldReader &reader, const Field &field, const QString &name)
+{
+    const double v = leadingNumber(field.text);
+    const double whole = field.text.trimmed().toDouble();
+    if (!std::isfinite(whole) || !(v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max()))
+        throw DataFileError(reader.fileName(), field.line,
+                            QStringLiteral("%1の値「%2」が範囲を超えています（%3から%4までの数にしてください）")
+                                .arg(name, field.text.trimmed())
+                                .arg(std::numeric_limits<int>::min())
+                                .arg(std::numeric_limits<int>::max()));
+    return static_cast<int>(v);
 }
 
 } // namespace
@@ -44,20 +62,30 @@ QString lastPathComponent(const QString &folder, QChar separator)
     return at < 0 ? folder : folder.mid(at + 1);
 }
 
+QString ReadPathData(FieldReader &reader) { return readTenFields(reader)[0].text; }
+
 QString ReadPathData(const QString &programFolder, QChar separator)
 {
-    return readTenFields(programFolder + QStringLiteral("..") + separator + pathDataFileName())[0];
+    FieldReader reader = FieldReader::openFile(
+        programFolder + QStringLiteral("..") + separator + pathDataFileName(), kSmallFileMaxBytes);
+    return ReadPathData(reader);
+}
+
+void ReadCommonData(FieldReader &reader, Configuration &config)
+{
+    const std::vector<Field> common = readTenFields(reader);
+    config.SchoolYearStartMonth = commonNumber(reader, common[0], QStringLiteral("1番目の項目（学年の始まる月）"));
+    const SchoolField school = splitSchoolField(common[1].text);
+    config.SchoolCode = school.code;
+    config.SchoolName = school.name;
+    config.CommonValue3 = commonNumber(reader, common[2], QStringLiteral("3番目の項目"));
+    config.DataChangePassword = common[5].text;
 }
 
 void ReadCommonData(Configuration &config)
 {
-    const QStringList common = readTenFields(config.DataRoot + commonDataFileName());
-    config.SchoolYearStartMonth = static_cast<int>(leadingNumber(common[0]));
-    const SchoolField school = splitSchoolField(common[1]);
-    config.SchoolCode = school.code;
-    config.SchoolName = school.name;
-    config.CommonValue3 = static_cast<int>(leadingNumber(common[2]));
-    config.DataChangePassword = common[5];
+    FieldReader reader = FieldReader::openFile(config.DataRoot + commonDataFileName(), kSmallFileMaxBytes);
+    ReadCommonData(reader, config);
 }
 
 void DeriveDataFolders(Configuration &config, QChar separator)

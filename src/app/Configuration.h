@@ -9,6 +9,7 @@ namespace tobrel {
 
 struct SharedState;
 struct Configuration;
+class FieldReader;
 
 struct SchoolField {
     QString code; // five characters, or empty
@@ -21,13 +22,17 @@ SchoolField splitSchoolField(const QString &field);
 QString lastPathComponent(const QString &folder, QChar separator);
 
 // The steps of LoadConfiguration, for tools that check each file on its own. Each raises
-// DataFileError naming the file when it is missing or short.
+// DataFileError naming the file when it is missing or short, over 1 MB, not Shift-JIS,
+// or holds a number field whose value does not fit (naming the line and the field).
 // Field 1 of the path data file beside the program's folder (programFolder ends in the
 // separator): the data root, as written.
 QString ReadPathData(const QString &programFolder, QChar separator);
 // The common data file of config.DataRoot: start month, school code and name,
 // CommonValue3 and the data-change password.
 void ReadCommonData(Configuration &config);
+// The same two reads from a reader already opened on the file's text.
+QString ReadPathData(FieldReader &reader);
+void ReadCommonData(FieldReader &reader, Configuration &config);
 // DataFolder and SoundFolder from DataRoot and ProgramFolderName.
 void DeriveDataFolders(Configuration &config, QChar separator);
 

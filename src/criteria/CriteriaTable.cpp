@@ -11,18 +11,17 @@
 namespace tobrel {
 namespace {
 
-template <class Int>
-Int toInteger(double value, const FieldReader &reader, int line, int field)
+// "1番目の項目（目標Time）": how a load error names a field of a level line.
+QString fieldName(int field)
 {
-    const double rounded = std::nearbyint(value);
-    if (rounded < static_cast<double>(std::numeric_limits<Int>::min()) ||
-        rounded > static_cast<double>(std::numeric_limits<Int>::max()))
-        throw DataFileError(reader.fileName(), line,
-                            QStringLiteral("%1番目の値 %2 が範囲を超えています")
-                                .arg(field)
-                                .arg(CStr(value)));
-    return static_cast<Int>(rounded);
+    const QString header = criteriaHeaderFields().value(field - 1);
+    return header.isEmpty() ? QStringLiteral("%1番目の項目").arg(field)
+                            : QStringLiteral("%1番目の項目（%2）").arg(field).arg(header);
 }
+
+// The largest point multiplier: a run earns at most 55 base points, and 20000 runs of
+// 55 × 1000 points still add up within a 32-bit sum.
+constexpr double kMaxPointRate = 1000;
 
 } // namespace
 
@@ -37,7 +36,7 @@ QStringList criteriaHeaderFields()
 CriteriaTable LoadCriteria(const QString &path, const CriteriaTable &current)
 {
     CriteriaTable table = current;
-    FieldReader reader = FieldReader::openFile(path);
+    FieldReader reader = FieldReader::openFile(path, kSmallFileMaxBytes);
     int k = -1;
     while (!reader.atEnd()) {
         ++k;
@@ -45,21 +44,21 @@ CriteriaTable LoadCriteria(const QString &path, const CriteriaTable &current)
         if (k > kMaxLevel)
             throw DataFileError(path, line,
                                 QStringLiteral("レベルの行が%1行を超えています").arg(kMaxLevel));
-        table.CritTargetTime[k] = toInteger<int32_t>(reader.readNumber(), reader, line, 1);
-        table.CritPassTime[k] = toInteger<int32_t>(reader.readNumber(), reader, line, 2);
-        table.CritClearPoints[k] = toInteger<int32_t>(reader.readNumber(), reader, line, 3);
-        table.CritClearCount[k] = toInteger<int16_t>(reader.readNumber(), reader, line, 4);
-        const double rate = reader.readNumber();
-        if (std::fabs(rate) > static_cast<double>(std::numeric_limits<float>::max()))
-            throw DataFileError(path, line, QStringLiteral("5番目の値が範囲を超えています"));
-        table.CritPointRate[k] = static_cast<float>(rate);
-        table.CritOverRuns[k] = reader.readVariant();
-        table.CritOverPoints[k] = reader.readVariant();
-        table.CritPassDays[k] = reader.readVariant();
-        table.CritOverDays[k] = reader.readVariant();
-        table.CritSpare10[k] = reader.readVariant();
-        table.CritSpare11[k] = reader.readVariant();
-        table.CritSpare12[k] = reader.readVariant();
+        table.CritTargetTime[k] = reader.readInteger<int32_t>(fieldName(1));
+        // Five times the pass-line time is a run's time limit, in 32 bits as well.
+        table.CritPassTime[k] = static_cast<int32_t>(reader.readNumberWithin(
+            std::numeric_limits<int32_t>::min() / 5, std::numeric_limits<int32_t>::max() / 5, fieldName(2), true));
+        table.CritClearPoints[k] = reader.readInteger<int32_t>(fieldName(3));
+        table.CritClearCount[k] = reader.readInteger<int16_t>(fieldName(4));
+        table.CritPointRate[k] =
+            static_cast<float>(reader.readNumberWithin(-kMaxPointRate, kMaxPointRate, fieldName(5)));
+        table.CritOverRuns[k] = reader.readFiniteVariant(fieldName(6));
+        table.CritOverPoints[k] = reader.readFiniteVariant(fieldName(7));
+        table.CritPassDays[k] = reader.readFiniteVariant(fieldName(8));
+        table.CritOverDays[k] = reader.readFiniteVariant(fieldName(9));
+        table.CritSpare10[k] = reader.readFiniteVariant(fieldName(10));
+        table.CritSpare11[k] = reader.readFiniteVariant(fieldName(11));
+        table.CritSpare12[k] = reader.readFiniteVariant(fieldName(12));
     }
     return table;
 }

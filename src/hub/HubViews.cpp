@@ -263,7 +263,9 @@ bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error,
     for (int64_t k = 0; k < count; ++k) {
         if (progress && (k % 256 == 0 || k == count - 1))
             progress(range.first + k, maximum);
-        visit(ResultRecord::decodeNumbers(range.bytes.constData() + k * kRecordSize));
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(range.bytes.constData() + k * kRecordSize);
+        if (!isDamagedRecord(r))
+            visit(r);
     }
     return true;
 }

@@ -39,12 +39,22 @@ inline QString resultsFileName() { return QStringLiteral("成績累積データ.
 inline QString backupFolderName() { return QStringLiteral("バックアップ"); }
 constexpr int kBackupsKept = 10;
 
+// Day numbers of 1 January 1900 and 31 December 2200: a run dated outside them was not
+// written by a working program.
+constexpr double kFirstRecordDay = 2;
+constexpr double kLastRecordDay = 109939;
+
 // A damaged record: its level or its student number lies outside the tables (levels
-// 0..35, students 0..5000). Every reader of the results file skips such a record and
+// 0..35, students 0..5000), or it is in use (level not 0) and its date is not a number
+// or lies outside the years 1900..2200; an empty or deleted record (level 0) carries
+// no date worth checking. Every reader of the results file skips such a record and
 // reports it; this is the one place that decides it.
 inline bool isDamagedRecord(const ResultRecord::Numbers &r)
 {
-    return !validLevelIndex(r.level) || !validStudentIndex(r.student);
+    if (!validLevelIndex(r.level) || !validStudentIndex(r.student))
+        return true;
+    // Written so that a NaN date is damaged too: every comparison with NaN is false.
+    return r.level != 0 && !(r.date >= kFirstRecordDay && r.date <= kLastRecordDay);
 }
 
 struct CorruptRecord {

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -52,13 +53,14 @@ inline int32_t shortTime(int32_t t)
 
 // Base points of a run of time t against target T; tFormula is the time put into the
 // formula (the short time when tallying, t itself on the end screen). A target of 0
-// gives 0 points.
+// gives 0 points. A negative time (a record typed in by hand) earns what an instant
+// run earns, so no record can make a points sum overflow.
 inline int32_t basePoints(int32_t t, int32_t tFormula, int32_t T)
 {
     if (t > 99997 || T <= 0)
         return 0;
     if (t <= T) {
-        const double f = static_cast<double>(T - tFormula) / T;
+        const double f = static_cast<double>(T - std::max<int32_t>(tFormula, 0)) / T;
         return static_cast<int32_t>(std::floor(50.0 * f * f * f + 5.0));
     }
     if (t < 2 * static_cast<int64_t>(T))

@@ -86,37 +86,34 @@ QString fixedRosterText(const QString &text)
     return text.left(kRosterTextWidth).leftJustified(kRosterTextWidth, u' ');
 }
 
+void ReadRoster(FieldReader &reader, const std::function<void(const RosterEntry &)> &visitor,
+                OutOfRangeStudents outOfRange)
+{
+    // The student number indexes the tables; a check that lists every student out of
+    // range takes any 16-bit number.
+    const double highestNumber = outOfRange == OutOfRangeStudents::Raise ? kMaxStudent : 32767;
+    const double lowestNumber = outOfRange == OutOfRangeStudents::Raise ? 0 : -32768;
+    while (!reader.atEnd()) {
+        RosterEntry e;
+        e.line = reader.line();
+        e.record.StudentNumber = static_cast<int16_t>(reader.readNumberWithin(
+            lowestNumber, highestNumber, QStringLiteral("1番目の項目（生徒番号）"), true));
+        e.record.BirthYear = reader.readInteger<int16_t>(QStringLiteral("2番目の項目（生まれ年）"));
+        e.record.Spare1 = reader.readInteger<int16_t>(QStringLiteral("3番目の項目"));
+        e.record.Spare2 = reader.readInteger<int16_t>(QStringLiteral("4番目の項目"));
+        e.record.Name = fixedRosterText(reader.readText());
+        e.status = reader.readInteger<int16_t>(QStringLiteral("6番目の項目（区分）"));
+        e.record.SpareText1 = fixedRosterText(reader.readText());
+        e.record.SpareText2 = fixedRosterText(reader.readText());
+        visitor(e);
+    }
+}
+
 void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor,
                     OutOfRangeStudents outOfRange)
 {
     FieldReader reader = FieldReader::openFile(path);
-    auto int16Field = [&](int field, int line) {
-        const double v = std::nearbyint(reader.readNumber());
-        if (v < -32768 || v > 32767)
-            throw DataFileError(path, line,
-                                QStringLiteral("%1番目の値が範囲を超えています").arg(field));
-        return static_cast<int16_t>(v);
-    };
-    while (!reader.atEnd()) {
-        const int line = reader.line();
-        RosterEntry e;
-        e.line = line;
-        e.record.StudentNumber = int16Field(1, line);
-        e.record.BirthYear = int16Field(2, line);
-        e.record.Spare1 = int16Field(3, line);
-        e.record.Spare2 = int16Field(4, line);
-        e.record.Name = fixedRosterText(reader.readText());
-        e.status = int16Field(6, line);
-        e.record.SpareText1 = fixedRosterText(reader.readText());
-        e.record.SpareText2 = fixedRosterText(reader.readText());
-        if (outOfRange == OutOfRangeStudents::Raise &&
-            (e.record.StudentNumber < 0 || e.record.StudentNumber > kMaxStudent))
-            throw DataFileError(path, line,
-                                QStringLiteral("生徒番号 %1 が0から%2の範囲にありません")
-                                    .arg(e.record.StudentNumber)
-                                    .arg(kMaxStudent));
-        visitor(e);
-    }
+    ReadRoster(reader, visitor, outOfRange);
 }
 
 std::vector<RosterEntry> LoadRosterTables(SharedState &state, const QString &path)

@@ -14,6 +14,7 @@
 namespace tobrel {
 
 struct SharedState;
+class FieldReader;
 
 inline QString rosterFileName() { return QStringLiteral("新名簿.txt"); }
 
@@ -58,10 +59,15 @@ struct RosterEntry {
 // (a check that lists every such student).
 enum class OutOfRangeStudents { Raise, PassOn };
 
-// Reads the roster file, eight fields per student, in file order. A missing file, a
-// short last student or a number outside its range raise DataFileError.
+// Reads the roster file, eight fields per student, in file order. A missing file, one
+// that is not Shift-JIS, a short last student or a number outside its range raise
+// DataFileError naming the file, the line and the field; the students before it have
+// been visited.
 void ReadRosterFile(const QString &path, const std::function<void(const RosterEntry &)> &visitor,
                     OutOfRangeStudents outOfRange = OutOfRangeStudents::Raise);
+// The same from a reader already opened on the roster's text.
+void ReadRoster(FieldReader &reader, const std::function<void(const RosterEntry &)> &visitor,
+                OutOfRangeStudents outOfRange = OutOfRangeStudents::Raise);
 
 // Cuts or pads a text with spaces to the roster's 20 characters.
 QString fixedRosterText(const QString &text);

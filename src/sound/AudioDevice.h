@@ -18,6 +18,7 @@ enum AudioError : int {
     AudioFileMissing = 275,
     AudioNotWav = 296,
     AudioNoDevice = 266,
+    AudioBadFileName = 263, // a cue name that would leave the sound folder: not played
 };
 
 // Records what would have been played, for tests and benchmarks; plays nothing.

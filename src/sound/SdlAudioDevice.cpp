@@ -1,9 +1,14 @@
 #include "sound/SdlAudioDevice.h"
 
+#include "sound/WavCheck.h"
+
+#include <QFile>
 #include <QFileInfo>
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace tobrel {
@@ -57,50 +62,97 @@ bool SdlAudioDevice::ensureOpen(QString *errorText)
     return true;
 }
 
+QString decodeWavTo(const QByteArray &wav, int rate, int channels, std::vector<uint8_t> &out)
+{
+    out.clear();
+    if (const QString problem = checkWav(wav); !problem.isEmpty())
+        return problem;
+    SDL_AudioSpec spec{};
+    Uint8 *buffer = nullptr;
+    Uint32 length = 0;
+    // SDL reads from the bytes already in memory: whatever the header says, it can find
+    // no more than the file holds.
+    SDL_RWops *rw = SDL_RWFromConstMem(wav.constData(), static_cast<int>(wav.size()));
+    if (!rw || !SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length))
+        return QStringLiteral("WAVファイルとして読めません (%1)").arg(sdlError());
+    struct FreeWav {
+        Uint8 *p;
+        ~FreeWav() { SDL_FreeWAV(p); }
+    } freeWav{buffer};
+
+    // A stream converts in pieces, so no buffer is sized from a multiple of the input.
+    SDL_AudioStream *stream = SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+                                                 static_cast<Uint8>(channels), rate);
+    if (!stream)
+        return QStringLiteral("この形式のWAVは再生できません (%1)").arg(sdlError());
+    struct FreeStream {
+        SDL_AudioStream *s;
+        ~FreeStream() { SDL_FreeAudioStream(s); }
+    } freeStream{stream};
+    constexpr Uint32 kPiece = 64 * 1024;
+    std::vector<uint8_t> piece(kPiece * 4);
+    auto drain = [&]() -> bool {
+        for (;;) {
+            const int got = SDL_AudioStreamGet(stream, piece.data(), static_cast<int>(piece.size()));
+            if (got < 0)
+                return false;
+            if (got == 0)
+                return true;
+            out.insert(out.end(), piece.begin(), piece.begin() + got);
+        }
+    };
+    for (Uint32 done = 0; done < length;) {
+        const Uint32 n = std::min(kPiece, length - done);
+        if (SDL_AudioStreamPut(stream, buffer + done, static_cast<int>(n)) != 0 || !drain())
+            return QStringLiteral("WAVを変換できません (%1)").arg(sdlError());
+        done += n;
+    }
+    // The stream keeps the last stretch of the sound back for its resampler, and a flush
+    // does not always give it out: silence after the sound pushes it through, and the
+    // result is then cut to the sound's own length.
+    const int inFrameBytes = spec.channels * static_cast<int>(SDL_AUDIO_BITSIZE(spec.format) / 8);
+    const int64_t inFrames = inFrameBytes > 0 ? length / inFrameBytes : 0;
+    const int64_t padFrames = 2 * (512 * std::max<int64_t>(1, spec.freq / rate + 1) + 4096);
+    const std::vector<uint8_t> silence(static_cast<size_t>(padFrames * inFrameBytes), spec.silence);
+    if (SDL_AudioStreamPut(stream, silence.data(), static_cast<int>(silence.size())) != 0 || !drain() ||
+        SDL_AudioStreamFlush(stream) != 0 || !drain())
+        return QStringLiteral("WAVを変換できません (%1)").arg(sdlError());
+    const size_t frame = static_cast<size_t>(channels) * 2;
+    const auto outFrames = static_cast<size_t>(std::llround(static_cast<double>(inFrames) * rate / spec.freq));
+    out.resize(std::min(out.size() - out.size() % frame, outFrames * frame));
+    return {};
+}
+
 int SdlAudioDevice::play(const QString &path, QString *errorText)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
+    QFile file(path);
+    if (!file.exists() || !QFileInfo(path).isFile()) {
         if (errorText)
             *errorText = QStringLiteral("音声ファイルがありません: %1").arg(path);
         return AudioFileMissing;
     }
+    auto notPlayable = [&](const QString &why) {
+        if (errorText)
+            *errorText = QStringLiteral("WAVファイル %1 を再生できません: %2").arg(path, why);
+        return AudioNotWav;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return notPlayable(file.errorString());
+    if (file.size() > kWavMaxFileBytes)
+        return notPlayable(QStringLiteral("ファイルが大きすぎます（%1バイト）").arg(file.size()));
+    const QByteArray wav = file.read(kWavMaxFileBytes + 1);
+    file.close();
+    if (wav.size() > kWavMaxFileBytes)
+        return notPlayable(QStringLiteral("ファイルが大きすぎます"));
+    if (const QString problem = checkWav(wav); !problem.isEmpty())
+        return notPlayable(problem);
+
     if (!ensureOpen(errorText))
         return AudioNoDevice;
-
-    SDL_AudioSpec spec{};
-    Uint8 *buffer = nullptr;
-    Uint32 length = 0;
-    SDL_RWops *rw = SDL_RWFromFile(path.toUtf8().constData(), "rb");
-    if (!rw || !SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length)) {
-        if (errorText)
-            *errorText = QStringLiteral("WAVファイルとして読めません: %1 (%2)").arg(path, sdlError());
-        return AudioNotWav;
-    }
-
-    SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
-                          static_cast<Uint8>(m_channels), m_rate) < 0) {
-        SDL_FreeWAV(buffer);
-        if (errorText)
-            *errorText = QStringLiteral("この形式のWAVは再生できません: %1 (%2)").arg(path, sdlError());
-        return AudioNotWav;
-    }
-    std::vector<Uint8> data(static_cast<size_t>(length) * static_cast<size_t>(cvt.len_mult) + 16);
-    SDL_memcpy(data.data(), buffer, length);
-    SDL_FreeWAV(buffer);
-    int converted = static_cast<int>(length);
-    if (cvt.needed) {
-        cvt.buf = data.data();
-        cvt.len = static_cast<int>(length);
-        if (SDL_ConvertAudio(&cvt) != 0) {
-            if (errorText)
-                *errorText = QStringLiteral("WAVを変換できません: %1 (%2)").arg(path, sdlError());
-            return AudioNotWav;
-        }
-        converted = cvt.len_cvt;
-    }
-    converted -= converted % m_bytesPerFrame;
+    std::vector<Uint8> data;
+    if (const QString problem = decodeWavTo(wav, m_rate, m_channels, data); !problem.isEmpty())
+        return notPlayable(problem);
+    const int converted = static_cast<int>(data.size());
     m_lastBytes = converted;
 
     // One buffer of silence after the sound: once the device has taken it from the

@@ -1,16 +1,25 @@
 // Sound output through SDL2's audio subsystem. The device is opened once, at the
-// first sound, and reused, so a cue starts without delay. A WAV file (PCM, mono or
-// stereo, 8 or 16 bit, any common rate) is converted to the device's format, queued,
-// and the call returns only once the device has played all of it.
+// first sound, and reused, so a cue starts without delay. A WAV file is read into
+// memory, checked (checkWav), decoded by SDL from those bytes, converted to the
+// device's format piece by piece, queued, and the call returns only once the device
+// has played all of it.
 //
 // Between sounds the device is held locked, so its thread writes nothing (this keeps
 // SDL's disk driver, used by the tests, from filling its file with silence).
 #pragma once
 #include "sound/AudioDevice.h"
 
+#include <QByteArray>
+
 #include <cstdint>
+#include <vector>
 
 namespace tobrel {
+
+// Checks a WAV file's bytes, decodes them and converts the sound to signed 16-bit
+// samples at the given rate and channel count. Returns "" or the reason it cannot be
+// played (the caller names the file).
+QString decodeWavTo(const QByteArray &wav, int rate, int channels, std::vector<uint8_t> &out);
 
 class SdlAudioDevice final : public AudioDevice {
 public:

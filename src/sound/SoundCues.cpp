@@ -21,24 +21,35 @@ QString cueKindName(int kind)
 
 void LoadSoundCues(const QString &path, SoundState &sound)
 {
+    FieldReader reader = FieldReader::openFile(path, kSmallFileMaxBytes);
+    ReadSoundCues(reader, sound);
+}
+
+void ReadSoundCues(FieldReader &reader, SoundState &sound)
+{
     for (int k = 1; k <= kCueKinds; ++k)
         sound.SoundCues[k][0] = cueKindName(k);
-    FieldReader reader = FieldReader::openFile(path);
     while (!reader.atEnd()) {
         const QString f = reader.readText();
         for (int k = 1; k <= kCueKinds; ++k) {
             if (f != sound.SoundCues[k][0])
                 continue;
             for (int j = 1; j <= 20; ++j) {
-                const QString name = reader.readText();
-                if (name == u"*") {
+                const Field name = reader.readField();
+                if (name.text == u"*") {
                     sound.SoundCues[k][21] = QString::number(j - 1);
                     break;
                 }
-                sound.SoundCues[k][j] = name;
+                sound.SoundCues[k][j] = name.text;
+                sound.SoundCueLines[k][j] = name.line;
             }
         }
     }
+}
+
+bool isSafeCueName(const QString &name)
+{
+    return !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QStringLiteral(".."));
 }
 
 SoundPlayer::SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &random,
@@ -47,11 +58,20 @@ SoundPlayer::SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &
 {
 }
 
-void SoundPlayer::PlayFile(const QString &name)
+void SoundPlayer::PlayFile(const QString &name) { playNamed(name, 0); }
+
+void SoundPlayer::playNamed(const QString &name, int line)
 {
     SoundState &s = m_state.sound;
     const QString path = m_state.config.SoundFolder + name + QStringLiteral(".wav");
     s.SoundCommand = QStringLiteral("play ") + path + QStringLiteral(" wait");
+    if (!isSafeCueName(name)) {
+        s.SoundResult = QString::number(AudioBadFileName);
+        s.SoundErrorText = QStringLiteral("音声ファイル名「%1」にフォルダの区切りか「..」が入っています（%2%3）")
+                               .arg(name, m_state.config.SoundFolder + soundCueFileName(),
+                                    line > 0 ? QStringLiteral(" %1行目").arg(line) : QString());
+        return;
+    }
     QString error;
     const int code = m_device.play(pathIgnoringCase(path), &error);
     s.SoundResult = QString::number(code);
@@ -65,7 +85,7 @@ void SoundPlayer::PlayCue(int kind)
     int r = static_cast<int>(std::floor(m_random.next() * count + 1));
     if (r < 1 || r > 20)
         r = 1;
-    PlayFile(cues[r]);
+    playNamed(cues[r], m_state.sound.SoundCueLines[kind][r]);
 }
 
 void SoundPlayer::PlayCorrectCue()

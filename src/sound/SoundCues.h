@@ -14,12 +14,20 @@
 namespace tobrel {
 
 struct SharedState;
+class FieldReader;
 
 QString cueKindName(int kind);
 inline QString soundCueFileName() { return QStringLiteral("新音ファイル.txt"); }
 
-// Sets the names and reads the cue table file; a missing file raises DataFileError.
+// Sets the names and reads the cue table file; a missing file, one over 1 MB or one
+// that is not CP932 text raises DataFileError.
 void LoadSoundCues(const QString &path, SoundState &sound);
+// The same from a reader already opened.
+void ReadSoundCues(FieldReader &reader, SoundState &sound);
+
+// A cue name plays a file of the sound folder only: a name holding a path separator
+// or ".." is refused.
+bool isSafeCueName(const QString &name);
 
 // What the program does when the answer sounds keep failing: show the message, close
 // every form and end the program. Screens provide it; tests record it.
@@ -45,6 +53,8 @@ public:
     void PlayWarning() { PlayFile(QStringLiteral("警告1")); }
 
 private:
+    // Plays a file of the sound folder; line is the cue table line the name came from.
+    void playNamed(const QString &name, int line);
     void checkError();
 
     SharedState &m_state;

@@ -26,6 +26,9 @@ enum CueKind : int {
 
 struct SoundState {
     std::array<std::array<QString, kCueEntries>, kCueKinds + 1> SoundCues;
+    // The cue table's line each file name was read from (0 for none), so a name that
+    // cannot be played can be traced to its line.
+    std::array<std::array<int, kCueEntries>, kCueKinds + 1> SoundCueLines{};
     QString SoundCommand; // the last play command
     QString SoundReply;
     QString SoundResult;  // the last result code, decimal

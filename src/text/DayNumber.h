@@ -12,9 +12,17 @@ inline const QDate &dayZero()
     return zero;
 }
 inline double dayNumber(const QDate &date) { return static_cast<double>(dayZero().daysTo(date)); }
-inline QDate dateFromDayNumber(double day) { return dayZero().addDays(static_cast<qint64>(day)); }
+// The date of a day number; an invalid date for a number that is no day (not finite,
+// or far outside any calendar).
+inline QDate dateFromDayNumber(double day)
+{
+    if (!(day > -1e11 && day < 1e11))
+        return QDate();
+    return dayZero().addDays(static_cast<qint64>(day));
+}
 inline double dayFraction(double secondsSinceMidnight) { return secondsSinceMidnight / 86400.0; }
-// Time of day of a fraction, to the nearest second (23:59:59 at most).
+// Time of day of a fraction, to the nearest second (23:59:59 at most); midnight for a
+// value that is not finite.
 QTime timeFromFraction(double fraction);
 
 } // namespace tobrel

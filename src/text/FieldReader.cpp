@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <cmath>
+
 namespace tobrel {
 
 QString DataFileError::message() const
@@ -22,10 +24,13 @@ FieldReader::FieldReader(const QString &text, QString fileName)
 
 FieldReader FieldReader::fromBytes(const QByteArray &cp932, QString fileName)
 {
+    const EncodingProblem problem = findEncodingProblem(cp932);
+    if (problem.kind != EncodingProblem::None)
+        throw DataFileError(fileName, problem.line, encodingProblemText(problem));
     return FieldReader(fromCp932(cp932), std::move(fileName));
 }
 
-FieldReader FieldReader::openFile(const QString &path)
+FieldReader FieldReader::openFile(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
     if (!file.exists())
@@ -33,7 +38,19 @@ FieldReader FieldReader::openFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw DataFileError(path, 0,
                             QStringLiteral("ファイルを開けません (%1)").arg(file.errorString()));
-    return fromBytes(file.readAll(), path);
+    auto tooLarge = [&](qint64 size) {
+        return DataFileError(path, 0,
+                             QStringLiteral("ファイルが大きすぎます（%1バイト。%2バイトまでです）")
+                                 .arg(size)
+                                 .arg(maxBytes));
+    };
+    if (maxBytes >= 0 && file.size() > maxBytes)
+        throw tooLarge(file.size());
+    // Read no more than allowed, even from a file that grows meanwhile.
+    const QByteArray bytes = maxBytes >= 0 ? file.read(maxBytes + 1) : file.readAll();
+    if (maxBytes >= 0 && bytes.size() > maxBytes)
+        throw tooLarge(bytes.size());
+    return fromBytes(bytes, path);
 }
 
 bool FieldReader::atEnd() const
@@ -113,14 +130,57 @@ double FieldReader::readNumber()
     return isNumericText(f.text) ? f.text.trimmed().toDouble() : 0.0;
 }
 
-Variant FieldReader::readVariant()
+namespace {
+
+// A field's text as a number: 0 for an empty or non-numeric text; NaN or an infinity
+// for "nan", "inf" and numbers too large for a double.
+double numberOfField(const QString &text)
 {
-    const Field f = readField();
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!std::isfinite(v))
+        return v;
+    return ok ? v : 0.0;
+}
+
+Variant variantOfField(const Field &f)
+{
     if (f.text.isEmpty())
         return Variant();
     if (!f.quoted && isNumericText(f.text))
         return Variant(f.text.trimmed().toDouble());
     return Variant(f.text);
 }
+
+} // namespace
+
+double FieldReader::readNumberWithin(double low, double high, const QString &fieldName, bool whole)
+{
+    const Field f = readField();
+    double v = numberOfField(f.text);
+    if (whole)
+        v = std::nearbyint(v);
+    if (!(v >= low && v <= high)) {
+        const QString range = QStringLiteral("%1から%2まで").arg(CStr(low), CStr(high));
+        throw DataFileError(m_fileName, f.line,
+                            std::isfinite(v)
+                                ? QStringLiteral("%1の値「%2」が範囲を超えています（%3）")
+                                      .arg(fieldName, f.text.trimmed(), range)
+                                : QStringLiteral("%1の値「%2」は数として使えません（%3の数にしてください）")
+                                      .arg(fieldName, f.text.trimmed(), range));
+    }
+    return v;
+}
+
+Variant FieldReader::readFiniteVariant(const QString &fieldName)
+{
+    const Field f = readField();
+    if (!f.quoted && !std::isfinite(numberOfField(f.text)))
+        throw DataFileError(m_fileName, f.line,
+                            QStringLiteral("%1の値「%2」は数として使えません").arg(fieldName, f.text.trimmed()));
+    return variantOfField(f);
+}
+
+Variant FieldReader::readVariant() { return variantOfField(readField()); }
 
 } // namespace tobrel

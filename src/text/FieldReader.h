@@ -6,13 +6,25 @@
 // other field runs to the next comma or line end with trailing blanks removed. A line
 // end ends a field like a comma, so a short line borrows fields from the next one.
 // Reading past the end raises DataFileError.
+//
+// Only CP932 text is read: a file saved as UTF-8 (or holding bytes that are no CP932
+// character) raises DataFileError naming the file and the line, instead of running on
+// with garbled names.
 #pragma once
 #include "text/Variant.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
 namespace tobrel {
+
+// Configuration files and the cue table are a few lines long; anything bigger is not
+// one of them and is refused before it is read.
+constexpr qint64 kSmallFileMaxBytes = 1024 * 1024;
 
 struct Field {
     QString text;
@@ -23,9 +35,11 @@ struct Field {
 class FieldReader {
 public:
     FieldReader(const QString &text, QString fileName);
+    // Decodes a file's bytes; bytes that are not CP932 text raise DataFileError.
     static FieldReader fromBytes(const QByteArray &cp932, QString fileName);
-    // Opens and decodes a file; a missing or unreadable file raises DataFileError.
-    static FieldReader openFile(const QString &path);
+    // Opens and decodes a file; a missing or unreadable file, a file larger than
+    // maxBytes (when given) or one that is not CP932 text raises DataFileError.
+    static FieldReader openFile(const QString &path, qint64 maxBytes = -1);
 
     // True when nothing but blanks, line ends or an end-of-file mark remains.
     bool atEnd() const;
@@ -35,6 +49,22 @@ public:
     double readNumber();
     // Unquoted numeric text becomes a number, everything else a text.
     Variant readVariant();
+
+    // A number field that must hold a value of [low, high], rounded to a whole number
+    // when `whole`. An empty or non-numeric field reads as 0 like every number field;
+    // a number outside the range, or one that is no finite number ("nan", "inf",
+    // "1e999"), raises DataFileError naming the file, the line and the field.
+    double readNumberWithin(double low, double high, const QString &fieldName, bool whole = false);
+    template <class Int>
+    Int readInteger(const QString &fieldName)
+    {
+        return static_cast<Int>(readNumberWithin(static_cast<double>(std::numeric_limits<Int>::min()),
+                                                 static_cast<double>(std::numeric_limits<Int>::max()),
+                                                 fieldName, true));
+    }
+    // The same for a variant field: a number field that is no finite number raises
+    // DataFileError; any other field is taken as readVariant takes it.
+    Variant readFiniteVariant(const QString &fieldName);
 
     int line() const { return m_line; }
     const QString &fileName() const { return m_fileName; }

@@ -4,6 +4,7 @@
 #include "state/SharedState.h"
 #include "support/TestSupport.h"
 #include "text/DataFileError.h"
+#include "text/FieldReader.h"
 #include "text/LineWriter.h"
 
 #include <gtest/gtest.h>
@@ -143,6 +144,50 @@ TEST(Configuration, MissingOrShortFilesNameTheFileAndChangeNothing)
         }
         EXPECT_TRUE(state.config.SchoolName.isEmpty());
         EXPECT_TRUE(state.profile.ProgramTitle.isEmpty());
+    }
+}
+
+TEST(Configuration, FilesInAnotherEncodingTooLargeOrWithNumbersThatDoNotFitStopTheStart)
+{
+    const QString pathData = QStringLiteral("/suite/パスデータ.txt");
+    const QString common = QStringLiteral("/data/共通データ.txt");
+    const QString cues = QStringLiteral("/data/音フォルダ/新音ファイル.txt");
+    const QString criteria = QStringLiteral("/data/squares/タイム回数データ.txt");
+    const struct {
+        QString file;      // under the suite's temporary folder
+        QByteArray bytes;  // written over the good file
+        int line;
+        QString says;
+    } cases[] = {
+        {pathData, QByteArray("\xEF\xBB\xBF") + QByteArray("x\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"), 1,
+         QStringLiteral("UTF-8の印（BOM）")},
+        {common, QStringLiteral("4\r\n01234みなと塾\r\n1\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n").toUtf8(), 2,
+         QStringLiteral("UTF-8で書かれています")},
+        {cues, QStringLiteral("正解音2\r\nok1\r\n*\r\n").toUtf8(), 1, QStringLiteral("Shift-JIS")},
+        {criteria, QByteArray("a,b\r\n45,90,\x81\r\n"), 2, QStringLiteral("Shift-JISにない文字の並び 81")},
+        {pathData, QByteArray(kSmallFileMaxBytes + 1, ','), 0, QStringLiteral("大きすぎます")},
+        {cues, QByteArray(kSmallFileMaxBytes + 1, '\n'), 0, QStringLiteral("大きすぎます")},
+        {common, toCp932(QStringLiteral("1e10\r\n01234みなと塾\r\n1\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 1,
+         QStringLiteral("1番目の項目")},
+        {common, toCp932(QStringLiteral("4\r\n01234みなと塾\r\ninf\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 3,
+         QStringLiteral("3番目の項目")},
+        {common, toCp932(QStringLiteral("4\r\n01234みなと塾\r\n-3000000000\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 3,
+         QStringLiteral("3番目の項目")},
+    };
+    for (const auto &c : cases) {
+        Suite suite;
+        suite.writeAll(suite.dataRoot());
+        ASSERT_TRUE(writeFile(suite.dir.path() + c.file, c.bytes));
+        SharedState state;
+        try {
+            LoadConfiguration(state, suite.program());
+            FAIL() << "no error: " << c.file.toStdString();
+        } catch (const DataFileError &e) {
+            EXPECT_EQ(QFileInfo(e.file()).fileName(), QFileInfo(c.file).fileName()) << e.file().toStdString();
+            EXPECT_EQ(e.line(), c.line) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(c.says)) << e.message().toStdString();
+        }
+        EXPECT_TRUE(state.config.DataRoot.isEmpty());
     }
 }
 

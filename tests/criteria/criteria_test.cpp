@@ -78,23 +78,47 @@ TEST(Criteria, BadFilesNameFileAndLineAndChangeNothing)
     QString tooMany = kHeader;
     for (int i = 0; i < 36; ++i)
         tooMany += QStringLiteral("45,90,100,5,1.5,10,0,7,1,,,\r\n");
+    const QString level1 = QStringLiteral("45,90,100,5,1.5,10,0,7,1,,,\r\n");
     const struct {
         QString text;
         int line;
+        QString field; // how the message names the field
     } cases[] = {
-        {tooMany, 37}, // the 36th level line
-        {kHeader + QStringLiteral("45,90,100,40000,1.5,10,0,7,1,,,\r\n"), 2},       // count too big for 16 bits
-        {kHeader + QStringLiteral("45,3000000000,100,5,1.5,10,0,7,1,,,\r\n"), 2},   // too big for 32 bits
+        {tooMany, 37, {}}, // the 36th level line
+        {kHeader + QStringLiteral("45,90,100,40000,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("4番目の項目（ｸﾘｱ回数）")},
+        {kHeader + QStringLiteral("45,3000000000,100,5,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("2番目の項目（最低Time）")},
+        // Numbers that are no numbers, or whose sums or products would not fit.
+        {kHeader + level1 + QStringLiteral("nan,90,100,5,1.5,10,0,7,1,,,\r\n"), 3, QStringLiteral("1番目の項目（目標Time）")},
+        {kHeader + QStringLiteral("1e10,90,100,5,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("目標Time")},
+        {kHeader + QStringLiteral("45,90,100,5,1e30,10,0,7,1,,,\r\n"), 2, QStringLiteral("5番目の項目（ﾎﾟｲﾝﾄ倍率）")},
+        {kHeader + QStringLiteral("45,90,100,5,1e8,10,0,7,1,,,\r\n"), 2, QStringLiteral("ﾎﾟｲﾝﾄ倍率")},
+        {kHeader + QStringLiteral("45,90,100,5,1000.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("ﾎﾟｲﾝﾄ倍率")},
+        {kHeader + QStringLiteral("45,90,100,5,nan,10,0,7,1,,,\r\n"), 2, QStringLiteral("ﾎﾟｲﾝﾄ倍率")},
+        {kHeader + QStringLiteral("45,500000000,100,5,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("最低Time")},
+        {kHeader + QStringLiteral("45,90,inf,5,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("ｸﾘｱﾎﾟｲﾝﾄ")},
+        {kHeader + QStringLiteral("45,90,100,5,1.5,10,0,inf,1,,,\r\n"), 2, QStringLiteral("8番目の項目（判期間）")},
+        {kHeader + QStringLiteral("45,90,100,5,1.5,1e999,0,7,1,,,\r\n"), 2, QStringLiteral("禁回")},
+        {kHeader + QStringLiteral("45,90,100,5,1.5,10,0,7,1,,,NaN\r\n"), 2, QStringLiteral("12番目の項目")},
     };
     for (const auto &c : cases) {
         try {
             load(c.text);
-            FAIL() << "no error";
+            FAIL() << "no error: " << c.text.toStdString();
         } catch (const DataFileError &e) {
             EXPECT_TRUE(e.file().endsWith(criteriaFileName()));
-            EXPECT_EQ(e.line(), c.line);
+            EXPECT_EQ(e.line(), c.line) << c.text.toStdString();
+            EXPECT_TRUE(e.message().contains(c.field)) << e.message().toStdString();
         }
     }
+    // The largest values that still fit are read as written.
+    const CriteriaTable edge = load(kHeader + QStringLiteral("2147483647,429496729,-2147483648,-32768,1000,1e300,0,"
+                                                             "1e300,-1e300,,,\r\n45,90,100,5,-1000,,,,,,,\r\n"));
+    EXPECT_EQ(edge.CritTargetTime[1], 2147483647);
+    EXPECT_EQ(edge.CritPassTime[1], 429496729);
+    EXPECT_EQ(edge.CritClearCount[1], -32768);
+    EXPECT_EQ(edge.CritPointRate[1], 1000.0f);
+    EXPECT_EQ(edge.CritPointRate[2], -1000.0f);
+    EXPECT_EQ(edge.CritPassDays[1].toNumber(), 1e300);
     QTemporaryDir dir;
     EXPECT_THROW(LoadCriteria(dir.path() + QStringLiteral("/missing.txt"), {}), DataFileError);
 }

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace tobrel;
 using namespace tobrel::test;
 
@@ -224,6 +226,34 @@ TEST(TodayView, LooksAtTheLast1000RecordsOnlyAndMarksTheCurrentStudent)
     EXPECT_TRUE(lists[2].isEmpty());
     EXPECT_EQ(lastProgress, 1500);
     EXPECT_EQ(maximum, 1651);
+}
+
+TEST(RunViews, RecordsWithImpossibleDatesAreLeftOut)
+{
+    Hub h;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.state.student.CurrentStudent = 1;
+    h.run(1, 1, 30, 1);
+    for (double date : {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                        std::numeric_limits<double>::quiet_NaN(), 1e300, 1e19, 9e15}) {
+        ResultRecord r;
+        r.ResultRecDate = date;
+        r.ResultRecClock = std::numeric_limits<double>::quiet_NaN();
+        r.ResultRecStudentNo = 1;
+        r.ResultRecLevel = 1;
+        r.ResultRecTime = 40;
+        QString err;
+        ASSERT_GT(h.file().append(r, &err), 0);
+    }
+    LevelLists lists;
+    QString err;
+    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), resultListDaysFor(5, h.clock.date),
+                            TimeDisplay, lists, &err));
+    EXPECT_EQ(lists[1].size(), 1);
+    ASSERT_TRUE(personalTimesLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), lists, &err));
+    EXPECT_EQ(lists[1], QStringList{personalTimeLine(dayNumber(h.clock.date) - 1, 0.5, 30)});
+    ASSERT_TRUE(todayLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), lists, &err));
+    EXPECT_TRUE(lists[1].isEmpty());
 }
 
 TEST(Availability, BarsByRunsButNeverTheLastLevelAndLiftsWhenItIsCleared)

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <limits>
 #include <set>
 
 using namespace tobrel;
@@ -138,12 +139,14 @@ TEST(ResultsFile, ReadsOnlyTheLast20000RecordsAndDropsInvalidOnes)
     records[5000 - 1] = rec(38000, 7, 2, 3);     // record 5000: not read, so no best of 3
     records[5001 - 1] = rec(38000, 8, 2, 31);    // record 5001: the first one read
     records[6000 - 1] = rec(38000, 9, 0, 5);     // deleted (level 0): dropped
-    records[6001 - 1] = rec(-1, 10, 2, 6);       // negative date: dropped, best still taken
+    records[6001 - 1] = rec(-1, 10, 2, 6);       // a date before 1900: damaged, no best
     records[6002 - 1] = rec(38000, 0, 2, 7);     // student 0: dropped
     records[25000 - 1] = rec(38000, 11, 4, kTimedOut); // last run: timed out
     d.write(records);
     const ReadReport report = ReadResults(d.state, d.file());
     ASSERT_TRUE(report.ok());
+    ASSERT_EQ(report.corrupt.size(), 1u);
+    EXPECT_EQ(report.corrupt[0].recordNumber, 6001);
     const ResultsInMemory &m = d.state.results;
     EXPECT_EQ(m.RecordCount, 20000 - 3);
     EXPECT_EQ(m.RecStudent[1], 8);
@@ -152,8 +155,8 @@ TEST(ResultsFile, ReadsOnlyTheLast20000RecordsAndDropsInvalidOnes)
     EXPECT_EQ(m.RecTime[m.RecordCount], kTimedOut);
     EXPECT_EQ(m.PersonalBest(2, 7), 99999);
     EXPECT_EQ(m.PersonalBest(2, 8), 31);
-    EXPECT_EQ(m.PersonalBest(2, 10), 6);
-    EXPECT_EQ(m.LevelBest[2], 6);
+    EXPECT_EQ(m.PersonalBest(2, 10), 99999);
+    EXPECT_EQ(m.LevelBest[2], 31);
 }
 
 TEST(ResultsFile, LevelBestLooksAtStudentsUpTo1000Only)
@@ -187,6 +190,41 @@ TEST(ResultsFile, DamagedRecordsAreSkippedAndReportedOnce)
     report = TallyResults(d.state, d.clock, d.file());
     EXPECT_EQ(report.corrupt.size(), 3u);
     EXPECT_EQ(takeCorruptRecordMessage(d.state, report), QString());
+}
+
+TEST(ResultsFile, RecordsWithoutASensibleDateAreDamaged)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        double date;
+        int level;
+        bool damaged;
+    };
+    const Case cases[] = {
+        {nan, 1, true},      {inf, 1, true},        {-inf, 1, true},       {1e300, 1, true},
+        {-1e300, 1, true},   {1, 1, true},          {2, 1, false},         {109939, 1, false},
+        {109940, 1, true},   {38000.5, 1, false},   {nan, 0, false},       {0, 0, false},
+    };
+    Data d;
+    std::vector<ResultRecord> records;
+    for (const Case &c : cases)
+        records.push_back(rec(c.date, 7, c.level, 30));
+    d.write(records);
+    const ReadReport report = TallyResults(d.state, d.clock, d.file());
+    ASSERT_TRUE(report.ok());
+    std::set<int64_t> damaged;
+    for (const CorruptRecord &c : report.corrupt)
+        damaged.insert(c.recordNumber);
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(damaged.count(static_cast<int64_t>(i + 1)), cases[i].damaged ? 1u : 0u)
+            << "date " << cases[i].date << " level " << cases[i].level;
+    EXPECT_EQ(d.state.results.RecordCount, 3);
+    EXPECT_EQ(d.state.tallies.AllRunCount(1, 7), 3);
+    // The message names such a date as the number it is.
+    const QString msg = takeCorruptRecordMessage(d.state, report);
+    EXPECT_TRUE(msg.contains(QStringLiteral("日付=inf"))) << msg.toStdString();
+    EXPECT_TRUE(msg.contains(QStringLiteral("日付=1e+300"))) << msg.toStdString();
 }
 
 TEST(ResultsFile, MissingFolderIsRetriedThenReported)
@@ -272,6 +310,7 @@ TEST(Points, FormulaAtItsEdges)
     } cases[] = {
         {60, 60, 5}, {0, 60, 55}, {30, 60, 11}, {61, 60, 4}, {119, 60, 4}, {120, 60, 1},
         {599, 60, 1}, {600, 60, 0}, {99999, 60, 0}, {5, 0, 0}, {0, 0, 0},
+        {-5, 60, 55}, {-2147483647 - 1, 1, 55}, // a negative time earns what an instant run earns
     };
     for (const auto &c : cases)
         EXPECT_EQ(basePoints(c.t, c.t, c.T), c.base) << c.t << " " << c.T;
@@ -303,6 +342,18 @@ void criteria(SharedState &s, int L, int target, int clearPoints, int clearCount
 }
 
 } // namespace
+
+TEST(Tally, TheLargestPointsStillAddUpWithin32Bits)
+{
+    // 20000 runs of the most points a run can earn at the largest multiplier.
+    Data d;
+    criteria(d.state, 1, 1, 0, 0, 1000.0f, 0, 0, 1, 1);
+    std::vector<ResultRecord> records(20000, rec(d.today(), 9, 1, -99));
+    d.write(records);
+    ASSERT_TRUE(TallyResults(d.state, d.clock, d.file()).ok());
+    EXPECT_EQ(d.state.tallies.AllPoints(1, 9), 20000 * 55000);
+    EXPECT_EQ(d.state.tallies.TodayPoints(1, 9), 20000 * 55000);
+}
 
 TEST(Tally, WindowsTodayAndTimedOutRuns)
 {

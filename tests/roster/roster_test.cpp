@@ -125,6 +125,37 @@ TEST(RosterLoad, StatusRulesNamesAndLabels)
     EXPECT_THROW(LoadRosterTables(f.state, f.state.config.DataRoot + rosterFileName()), DataFileError);
 }
 
+TEST(RosterLoad, NumbersThatDoNotFitAndOtherEncodingsNameTheFileLineAndField)
+{
+    RosterFixture f;
+    const QString good = QStringLiteral("1,1996,0,0,山田,0,,\r\n");
+    const struct {
+        QByteArray bytes;
+        int line;
+        QString says;
+    } cases[] = {
+        {toCp932(good + QStringLiteral("nan,1996,0,0,林,0,,\r\n")), 2, QStringLiteral("1番目の項目（生徒番号）")},
+        {toCp932(good + QStringLiteral("5001,1996,0,0,林,0,,\r\n")), 2, QStringLiteral("生徒番号")},
+        {toCp932(good + QStringLiteral("-1,1996,0,0,林,0,,\r\n")), 2, QStringLiteral("生徒番号")},
+        {toCp932(good + QStringLiteral("2,1e10,0,0,林,0,,\r\n")), 2, QStringLiteral("2番目の項目")},
+        {toCp932(good + QStringLiteral("2,1996,inf,0,林,0,,\r\n")), 2, QStringLiteral("3番目の項目")},
+        {toCp932(good + QStringLiteral("2,1996,0,0,林,70000,,\r\n")), 2, QStringLiteral("6番目の項目")},
+        {(good + QStringLiteral("2,1996,0,0,林,0,,\r\n")).toUtf8(), 1, QStringLiteral("Shift-JIS")},
+        {QByteArray("\xEF\xBB\xBF") + toCp932(good), 1, QStringLiteral("Shift-JIS")},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(writeFile(f.state.config.DataRoot + rosterFileName(), c.bytes));
+        try {
+            LoadRosterTables(f.state, f.state.config.DataRoot + rosterFileName());
+            FAIL() << "no error: " << c.bytes.toStdString();
+        } catch (const DataFileError &e) {
+            EXPECT_TRUE(e.file().endsWith(rosterFileName()));
+            EXPECT_EQ(e.line(), c.line) << e.message().toStdString();
+            EXPECT_TRUE(e.message().contains(c.says)) << e.message().toStdString();
+        }
+    }
+}
+
 TEST(NameList, EntriesInEveryMode)
 {
     RosterRecord r;

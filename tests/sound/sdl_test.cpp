@@ -1,5 +1,6 @@
 // The real SDL sound output, played through SDL's disk driver into a file.
 #include "sound/SdlAudioDevice.h"
+#include "sound/WavBytes.h"
 #include "sound/WavFile.h"
 #include "support/TestSupport.h"
 
@@ -95,6 +96,68 @@ TEST_F(SdlDisk, MissingAndCorruptFilesGiveACodeAndAText)
     EXPECT_EQ(device.play(bad, &error), AudioNotWav);
     EXPECT_TRUE(error.contains(QStringLiteral("bad.wav")));
     EXPECT_TRUE(error.contains(QStringLiteral("WAV")));
+}
+
+TEST_F(SdlDisk, HostileHeadersAreFailedPlaysThatNameTheFile)
+{
+    SdlAudioDevice device;
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        // 20 KB at a sample rate of 1 Hz: the conversion asked for gigabytes.
+        {"one-hertz.wav", simpleWav(1, 1, 1, 8, QByteArray(20000, '\x80'))},
+        // 51 bytes whose data chunk claims 4 GB: SDL's own loader would allocate it.
+        {"four-gb.wav", riffWave(wavChunk("fmt ", fmtBody(1, 1, 8000, 8)) + wavChunk("data", "1234567", 0xFFFFFFF0u))},
+        {"two-minutes.wav", simpleWav(1, 1, 4000, 8, QByteArray(480000, '\x80'))},
+    };
+    for (const auto &c : cases) {
+        const QString path = dir.path() + u'/' + QString::fromLatin1(c.name);
+        ASSERT_TRUE(writeFile(path, c.bytes));
+        QElapsedTimer t;
+        t.start();
+        QString error;
+        EXPECT_EQ(device.play(path, &error), AudioNotWav) << c.name;
+        EXPECT_TRUE(error.contains(path)) << error.toStdString();
+        EXPECT_LT(t.elapsed(), 1000) << c.name;
+    }
+}
+
+TEST(SdlDecode, FormatsACueMayComeInBecomeTheDeviceFormat)
+{
+    // IMA ADPCM blocks of 256 bytes: a header (first sample, step index 0, a reserved
+    // byte) and 252 bytes of four-bit steps, 505 samples in all.
+    QByteArray block = le16(0) + QByteArray(1, '\0') + QByteArray(1, '\0');
+    for (int i = 0; i < 252; ++i)
+        block += static_cast<char>(0x17 + i % 7);
+    QByteArray adpcm;
+    for (int b = 0; b < 8; ++b)
+        adpcm += block;
+    const struct {
+        const char *what;
+        QByteArray wav;
+        int rate;
+        int64_t frames;
+    } cases[] = {
+        {"8-bit mono", simpleWav(1, 1, 22050, 8, QByteArray(2205, '\x90')), 22050, 2205},
+        {"16-bit stereo", simpleWav(1, 2, 44100, 16, QByteArray(4 * 4410, '\x01')), 44100, 4410},
+        {"24-bit stereo", simpleWav(1, 2, 48000, 24, QByteArray(6 * 4800, '\x02')), 48000, 4800},
+        {"float mono", simpleWav(3, 1, 96000, 32, QByteArray(4 * 9600, '\0')), 96000, 9600},
+        {"mu-law", simpleWav(7, 1, 8000, 8, QByteArray(800, '\x55')), 8000, 800},
+        {"IMA ADPCM", riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, le16(2) + le16(505))) +
+                               wavChunk("data", adpcm)), 8000, 8 * 505},
+        {"4000 Hz", simpleWav(1, 1, 4000, 16, QByteArray(2 * 400, '\x03')), 4000, 400},
+        {"192000 Hz", simpleWav(1, 2, 192000, 16, QByteArray(4 * 19200, '\x03')), 192000, 19200},
+    };
+    for (const auto &c : cases) {
+        std::vector<uint8_t> out;
+        ASSERT_EQ(decodeWavTo(c.wav, 44100, 2, out), QString()) << c.what;
+        const double expected = static_cast<double>(c.frames) * 44100 / c.rate;
+        EXPECT_NEAR(static_cast<double>(out.size()) / 4, expected, 2.0) << c.what;
+    }
+    std::vector<uint8_t> out;
+    EXPECT_FALSE(decodeWavTo(simpleWav(1, 1, 1, 8, QByteArray(20000, '\x80')), 44100, 2, out).isEmpty());
+    EXPECT_TRUE(out.empty());
 }
 
 TEST(SdlNoDevice, NoAudioDeviceGivesACodeAndAText)

@@ -98,6 +98,35 @@ TEST(SoundPlayer, RandomPickAndCommandText)
                                                   "/s/音フォルダ/警告1.wav"}));
 }
 
+TEST(SoundPlayer, CueNamesThatLeaveTheSoundFolderAreFailedPlaysNamingTheirLine)
+{
+    Fixture f;
+    f.state.sound = loadCues(QStringLiteral("正解音2\r\n../x\r\n*\r\n間違い音2\r\na/b\r\nc\\d\r\n..\r\nx..y\r\n*\r\n"
+                                            "不合格音1,.hidden,ピンポン,*\r\n"));
+    f.player.PlayCorrectCue();
+    EXPECT_TRUE(f.device.played.isEmpty());
+    EXPECT_EQ(f.state.sound.SoundResult, QString::number(AudioBadFileName));
+    EXPECT_EQ(f.state.sound.SoundErrorCount, 1); // counted like any failed answer sound
+    EXPECT_TRUE(f.state.sound.SoundErrorText.contains(QStringLiteral("../x")));
+    EXPECT_TRUE(f.state.sound.SoundErrorText.contains(QStringLiteral("/s/音フォルダ/新音ファイル.txt 2行目")))
+        << f.state.sound.SoundErrorText.toStdString();
+
+    f.random.values = {0.0, 0.25, 0.5, 0.75};
+    for (int line = 5; line <= 8; ++line) {
+        f.player.PlayWrongCue();
+        EXPECT_TRUE(f.state.sound.SoundErrorText.contains(QStringLiteral("%1行目").arg(line)))
+            << f.state.sound.SoundErrorText.toStdString();
+    }
+    EXPECT_TRUE(f.device.played.isEmpty());
+    EXPECT_EQ(f.failure.calls, 2); // the fourth and the fifth failure in a row
+
+    // Names without a separator or ".." play as before.
+    f.random.values = {0.0, 0.5};
+    f.player.PlayPassTimeCue();
+    f.player.PlayPassTimeCue();
+    EXPECT_EQ(f.device.played, (QStringList{"/s/音フォルダ/.hidden.wav", "/s/音フォルダ/ピンポン.wav"}));
+}
+
 TEST(SoundPlayer, FourthFailureInARowEndsTheProgram)
 {
     Fixture f;

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <cmath>
+#include <QTemporaryDir>
+
 using namespace tobrel;
 
 namespace {
@@ -107,6 +111,107 @@ TEST(Cp932, BadInputNeverCrashes)
     EXPECT_EQ(toCp932(QStringLiteral("한")), QByteArray("?"));
 }
 
+TEST(Cp932, TextThatIsNotShiftJisIsFoundWithItsLine)
+{
+    using K = EncodingProblem;
+    const struct {
+        QByteArray bytes;
+        K::Kind kind;
+        int line;
+        QByteArray badBytes;
+    } cases[] = {
+        {toCp932(QStringLiteral("1,山田　花子\r\n2,髙橋①ﾃｽﾄ～\r\n")), K::None, 1, {}},
+        {QByteArray("plain ascii\r\n"), K::None, 1, {}},
+        {QByteArray(), K::None, 1, {}},
+        {QByteArray("\xEF\xBB\xBF" "1,2\r\n"), K::Utf8Mark, 1, {}},
+        {QStringLiteral("a\r\n正解音2\r\npinpon\r\n*\r\n").toUtf8(), K::Utf8Text, 2, {}},
+        {QStringLiteral("1,1996,0,0,山田　花子,0,,\r\n").toUtf8(), K::Utf8Text, 1, {}},
+        {QByteArray("ok\r\nx\x81\r\n"), K::NotCp932, 2, QByteArray("\x81")},
+        {QByteArray("ok\r\nok\r\n\x85\x40"), K::NotCp932, 3, QByteArray("\x85\x40")},
+        {QByteArray("\xFF"), K::NotCp932, 1, QByteArray("\xFF")},
+    };
+    for (const auto &c : cases) {
+        const EncodingProblem p = findEncodingProblem(c.bytes);
+        EXPECT_EQ(p.kind, c.kind) << c.bytes.toHex().toStdString();
+        if (c.kind == K::None)
+            continue;
+        EXPECT_EQ(p.line, c.line) << c.bytes.toHex().toStdString();
+        EXPECT_EQ(p.bytes, c.badBytes) << c.bytes.toHex().toStdString();
+        EXPECT_TRUE(encodingProblemText(p).contains(QStringLiteral("Shift-JISのファイルではありません")));
+    }
+    // The reader refuses such bytes and names the file and the line.
+    try {
+        FieldReader::fromBytes(QStringLiteral("一,二\r\n三\r\n").toUtf8(), QStringLiteral("新名簿.txt"));
+        FAIL() << "no error";
+    } catch (const DataFileError &e) {
+        EXPECT_EQ(e.line(), 1);
+        EXPECT_TRUE(e.message().contains(QStringLiteral("新名簿.txt")));
+        EXPECT_TRUE(e.message().contains(QStringLiteral("UTF-8")));
+    }
+}
+
+TEST(FieldReader, NumberFieldsThatDoNotFitNameTheFileLineAndField)
+{
+    const struct {
+        const char *text;
+        double low, high;
+        bool whole;
+        bool fits;
+        double value;
+    } cases[] = {
+        {"12", 0, 100, true, true, 12},       {"", 0, 100, true, true, 0},
+        {"abc", 0, 100, true, true, 0},       {"2.5", 0, 100, true, true, 2},
+        {"1.5", 0, 100, false, true, 1.5},    {"-32768", -32768, 32767, true, true, -32768},
+        {"32768", -32768, 32767, true, false, 0}, {"101", 0, 100, false, false, 0},
+        {"nan", 0, 100, true, false, 0},      {"inf", -1e9, 1e9, false, false, 0},
+        {"-inf", -1e9, 1e9, false, false, 0}, {"1e999", -1e9, 1e9, false, false, 0},
+        {"1e30", -1000, 1000, false, false, 0},
+    };
+    for (const auto &c : cases) {
+        FieldReader r(QStringLiteral("x\r\n") + QString::fromLatin1(c.text) + QStringLiteral("\r\n"),
+                      QStringLiteral("t.txt"));
+        r.readText();
+        try {
+            const double v = r.readNumberWithin(c.low, c.high, QStringLiteral("2番目の項目"), c.whole);
+            EXPECT_TRUE(c.fits) << c.text;
+            EXPECT_EQ(v, c.value) << c.text;
+        } catch (const DataFileError &e) {
+            EXPECT_FALSE(c.fits) << c.text;
+            EXPECT_EQ(e.line(), 2) << c.text;
+            EXPECT_TRUE(e.message().contains(QStringLiteral("t.txt"))) << c.text;
+            EXPECT_TRUE(e.message().contains(QStringLiteral("2番目の項目"))) << c.text;
+            EXPECT_TRUE(e.message().contains(QString::fromLatin1(c.text))) << c.text;
+        }
+    }
+    FieldReader v(QStringLiteral("7,\"nan\",text,nan\r\n"), QStringLiteral("t.txt"));
+    EXPECT_EQ(v.readFiniteVariant(QStringLiteral("a")).toNumber(), 7);
+    EXPECT_TRUE(v.readFiniteVariant(QStringLiteral("b")).isText()); // quoted: a text
+    EXPECT_TRUE(v.readFiniteVariant(QStringLiteral("c")).isText());
+    EXPECT_THROW(v.readFiniteVariant(QStringLiteral("d")), DataFileError);
+}
+
+TEST(FieldReader, FilesOverTheirLimitAreRefused)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/パスデータ.txt");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(kSmallFileMaxBytes, 'a'));
+    f.close();
+    EXPECT_NO_THROW(FieldReader::openFile(path, kSmallFileMaxBytes));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("a");
+    f.close();
+    try {
+        FieldReader::openFile(path, kSmallFileMaxBytes);
+        FAIL() << "no error";
+    } catch (const DataFileError &e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("パスデータ.txt")));
+        EXPECT_TRUE(e.message().contains(QStringLiteral("大きすぎます")));
+    }
+    EXPECT_NO_THROW(FieldReader::openFile(path)); // no limit asked
+}
+
 TEST(LineWriter, JoinsWithCommasAndEndsWithCrLf)
 {
     LineWriter w;
@@ -167,6 +272,11 @@ TEST(DayNumber, CountsFromThirtiethDecember1899)
     EXPECT_EQ(dayNumber(QDate(2004, 2, 7)), 38024);
     EXPECT_EQ(dateFromDayNumber(38024), QDate(2004, 2, 7));
     EXPECT_EQ(timeFromFraction(dayFraction(19 * 3600 + 5 * 60 + 3)), QTime(19, 5, 3));
+    // Numbers that are no day or time give no date and midnight, never a wild value.
+    for (double wild : {1e300, -1e300, std::nan(""), HUGE_VAL, 9.3e18})
+        EXPECT_FALSE(dateFromDayNumber(wild).isValid()) << wild;
+    EXPECT_EQ(timeFromFraction(std::nan("")), QTime(0, 0));
+    EXPECT_EQ(timeFromFraction(HUGE_VAL), QTime(0, 0));
 }
 
 #include "support/TestSupport.h"
