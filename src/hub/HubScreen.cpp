@@ -1,5 +1,7 @@
 #include "hub/HubScreen.h"
 
+#include "hub/ListFields.h"
+#include "hub/SheetPanel.h"
 #include "state/LoginMinutes.h"
 #include "state/SharedState.h"
 #include "drill/DrillScreen.h"
@@ -160,10 +162,9 @@ HubScreen::HubScreen(AppContext &context)
     Picture7->setGeometry(tw.rect(4860, 3600, 6045, 3945));
     Picture7->setVisible(false);
     Command12 = button(Picture7, tw, QStringLiteral("Command12"), QStringLiteral("戻る"));
-    Picture11 = new QFrame(form);
-    Picture11->setObjectName(QStringLiteral("Picture11"));
-    Picture11->setVisible(false);
-    Command18 = button(Picture11, tw, QStringLiteral("Command18"), QStringLiteral("戻る"));
+    Picture11 = new SheetPanel(ctx, tw, form);
+    Picture11->setHubLinks({[this] { return Combo1->currentText(); }, [this] { return PointsOrder; },
+                            [this](int level) { selectLastOwnLine(level); }});
 
     connect(kindGroup, &QButtonGroup::idClicked, this, [this](int k) { Option2_Click(k); });
     connect(viewGroup, &QButtonGroup::idClicked, this, [this](int v) { Option1_Click(v); });
@@ -175,7 +176,7 @@ HubScreen::HubScreen(AppContext &context)
         Picture7->raise();
     });
     connect(Command12, &QPushButton::clicked, this, [this] { Picture7->setVisible(false); });
-    connect(Command18, &QPushButton::clicked, this, [this] { Picture11->setVisible(false); });
+    connect(Command17, &QPushButton::clicked, this, [this] { Picture11->Command17_Click(); });
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int) { HScroll1_Change(); });
 
     Form_Load();
@@ -238,6 +239,7 @@ void HubScreen::Form_Activate()
     Command27->setVisible(teacher && state.profile.PrintButtonOn.toNumber() == 1);
     // The teacher's data-processing panel comes with the administration screens.
     Command8->setVisible(false);
+    Picture11->setTeacher(teacher);
     Label17->setText(QStringLiteral("起動後") +
                      QString::number(minutesSinceLogin(state.student, ctx.clock)) +
                      QStringLiteral("分"));
@@ -474,7 +476,7 @@ void HubScreen::Option2_Click(int k)
             finishView();
         }
     } else {
-        // The result sheet's "グラフ" comes with the sheet itself.
+        Command17->setVisible(true);
         Combo2->setVisible(false);
         Command16_Click();
     }
@@ -641,15 +643,10 @@ void HubScreen::Command16_Click()
 {
     SharedState &state = ctx.state;
     try {
-        List2 = LoadSheetStudents(state);
+        Picture11->fillLists(LoadSheetStudents(state), state.profile.LevelCount, state.student.CurrentStudent);
     } catch (const DataFileError &e) {
         return fileError(e.message());
     }
-    List3.clear();
-    for (int i = 1; i <= state.profile.LevelCount; ++i)
-        List3 << QString::number(i);
-    SheetLevel = 1;
-    SheetStudent = state.student.CurrentStudent;
     回数など表示();
     state.hub.ResultListDays = 3650;
     Label5->setText(QStringLiteral("個人別ﾀｲﾑ"));
@@ -667,6 +664,19 @@ void HubScreen::Command16_Click()
     for (int i = 1; i <= state.profile.LevelCount; ++i)
         columns.setOwnLine(i, List5Lines[i]->rowCount() - 1);
     columns.showOwnLines();
+}
+
+void HubScreen::selectLastOwnLine(int level)
+{
+    if (level < 1 || level >= static_cast<int>(List5Lines.size()))
+        return;
+    const QStringList lines = List5Lines[level]->lines();
+    for (int row = static_cast<int>(lines.size()) - 1; row >= 0; --row)
+        if (lines[row].contains(ownMark())) {
+            columns.setOwnLine(level, row);
+            columns.showOwnLines();
+            return;
+        }
 }
 
 bool HubScreen::eventFilter(QObject *watched, QEvent *event)

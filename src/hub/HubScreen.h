@@ -26,6 +26,8 @@ class QScrollBar;
 
 namespace tobrel {
 
+class SheetPanel;
+
 class HubScreen final : public Screen {
 public:
     explicit HubScreen(AppContext &ctx);
@@ -56,13 +58,14 @@ public:
     QLabel *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr, *Label17 = nullptr;
     QLabel *Label18 = nullptr, *Label6 = nullptr, *Label5 = nullptr;
     QPushButton *Command1 = nullptr, *Command8 = nullptr, *Command27 = nullptr, *Command26 = nullptr;
-    QPushButton *Command17 = nullptr, *Command12 = nullptr, *Command18 = nullptr;
+    QPushButton *Command17 = nullptr, *Command12 = nullptr;
     std::vector<QRadioButton *> Option1; // 1..3 (0 unused)
     std::vector<QRadioButton *> Option2; // 0..2
     QFrame *Picture1 = nullptr;
     QComboBox *Combo1 = nullptr, *Combo2 = nullptr;
     QScrollBar *HScroll1 = nullptr;
-    QFrame *Picture2 = nullptr, *Picture6 = nullptr, *Picture7 = nullptr, *Picture11 = nullptr;
+    QFrame *Picture2 = nullptr, *Picture6 = nullptr, *Picture7 = nullptr;
+    SheetPanel *Picture11 = nullptr; // the result sheet
     QLabel *Label19 = nullptr, *Label21 = nullptr;
     QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
 
@@ -78,6 +81,9 @@ public:
     std::vector<QListView *> &List5 = columns.List5;
     std::vector<LineListModel *> &List5Lines = columns.List5Lines;
 
+    // Selects the last line of List5(level) that carries the own mark "●".
+    void selectLastOwnLine(int level);
+
     // What List5(i) holds, for tests and assistive technology.
     QStringList listLines(int level) const;
 
@@ -86,9 +92,6 @@ public:
     int ListMode = 0;
     int PointsOrder = 0;
     int ActivateBusy = 0;
-    int SheetStudent = 0;
-    int SheetLevel = 0;
-    QStringList List2, List3; // the result sheet's student and level lists
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

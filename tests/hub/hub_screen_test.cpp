@@ -5,6 +5,7 @@
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "hub/HubScreen.h"
+#include "hub/SheetPanel.h"
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
 
@@ -142,9 +143,9 @@ TEST(HubScreen, ViewsAndScrolling)
 
     QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
     EXPECT_EQ(hub->Label5->text(), QStringLiteral("個人別ﾀｲﾑ"));
-    EXPECT_EQ(hub->SheetStudent, 3);
-    EXPECT_EQ(hub->List3, (QStringList{"1", "2", "3", "4", "5", "6"}));
-    EXPECT_EQ(hub->List2.size(), 3);
+    EXPECT_EQ(hub->Picture11->SheetStudent, 3);
+    EXPECT_EQ(hub->Picture11->List3->count(), 6);
+    EXPECT_EQ(hub->Picture11->List2->count(), 3);
 
     // Scrolling by two shows levels 3..6; levels 1 and 2 are parked off screen.
     const int leftOfLevel1 = hub->List5[1]->x();

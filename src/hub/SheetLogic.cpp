@@ -1,0 +1,298 @@
+#include "hub/SheetLogic.h"
+
+#include "hub/ListFields.h"
+#include "roster/Roster.h"
+#include "state/SharedState.h"
+#include "text/DayNumber.h"
+#include "text/FixedWidth.h"
+#include "text/Numbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tobrel {
+namespace {
+
+// n ideographic spaces: the text panel's captions are padded with them.
+QString ideo(int n) { return QString(n, QChar(0x3000)); }
+
+QString timeText(int32_t seconds) { return CStr(seconds) + QStringLiteral("秒"); }
+
+// A record the sheet cannot use: a level or student outside the tables, or a date that
+// is no day at all.
+bool unusable(const ResultRecord::Numbers &r)
+{
+    return !validLevelIndex(r.level) || !validStudentIndex(r.student) || !std::isfinite(r.date);
+}
+
+} // namespace
+
+QString sheetDateText(double day)
+{
+    if (!std::isfinite(day) || std::abs(day) > 3e6)
+        return {};
+    return dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd"));
+}
+
+QString hashFormat(double value)
+{
+    if (!std::isfinite(value))
+        return {};
+    const double whole = std::round(value); // halves away from zero, as the number format does
+    if (whole == 0)
+        return {};
+    return CStr(whole);
+}
+
+QString hashFormat(const QString &text)
+{
+    if (isNumericText(text))
+        return hashFormat(leadingNumber(text));
+    return text;
+}
+
+bool readSheetResults(const SharedState &state, const Clock &clock, const ResultsFile &file, int student,
+                      SheetReading *out, QString *error)
+{
+    ResultsFile::Range range;
+    if (!file.readAll(&range, error))
+        return false;
+    const int levelCount = std::clamp<int>(state.profile.LevelCount, 0, kMaxLevel);
+    out->student = student;
+    out->levels.assign(static_cast<size_t>(levelCount) + 1, {});
+    out->newestDate.reset();
+
+    const double from = dayNumber(clock.today()) + dayFraction(clock.timeOfDay()) - 3650;
+    const int64_t count = range.bytes.size() / kRecordSize;
+    // The student's own counts cover the last 20000 records, like the personal times.
+    const int64_t tailStart = count > kMaxRecordsInMemory ? count - kMaxRecordsInMemory : 0;
+    const char *p = range.bytes.constData();
+    for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
+        if (unusable(r) || r.level < 1 || r.level > levelCount || !(r.date > from))
+            continue;
+        out->newestDate = r.date;
+        SheetLevelData &d = out->levels[static_cast<size_t>(r.level)];
+        const bool counted = r.time < kSheetCountedBelow;
+        if (counted) {
+            d.schoolTimeSum += r.time;
+            ++d.schoolRunCount;
+        }
+        d.schoolBest = std::min(d.schoolBest, r.time);
+        if (r.student != student)
+            continue;
+        d.runs.push_back({r.time, r.date});
+        if (!counted)
+            continue;
+        ++d.plottedUnder1800;
+        if (k >= tailStart) {
+            ++d.runCount;
+            d.timeSum += r.time;
+            d.timeMax = std::max(d.timeMax, r.time);
+        }
+    }
+    return true;
+}
+
+QStringList sheetPanelLines(const SheetLevelData &d, const SheetRankFigures &f, const QString &bestTimeText)
+{
+    QStringList lines(9);
+    lines[0] = QStringLiteral("回数") + ideo(7) + alignRight(CStr(d.runCount), 3) + QStringLiteral("回");
+    lines[1] = QStringLiteral("タイム  ") + ideo(2) + u' ' + ideo(1) + QStringLiteral("    本人 / 塾全体");
+    lines[2] = ideo(2) + QStringLiteral("順位") + ideo(4) + alignRight(hashFormat(f.TimeRank), 5) +
+               QStringLiteral("位");
+    lines[3] = ideo(2) + QStringLiteral("最高") + ideo(4) + alignRight(bestTimeText, 6) + QStringLiteral(" /") +
+               alignRight(hashFormat(double(d.schoolBest)), 5) + QStringLiteral("秒");
+    if (d.runCount != 0) {
+        const double own = std::floor(static_cast<double>(d.timeSum) / d.runCount);
+        const QString school =
+            d.schoolRunCount != 0 ? hashFormat(static_cast<double>(d.schoolTimeSum) / d.schoolRunCount) : QString();
+        lines[4] = ideo(2) + QStringLiteral("平均") + ideo(4) + alignRight(hashFormat(own), 5) +
+                   QStringLiteral("秒 /") + alignRight(school, 5) + QStringLiteral("秒");
+    }
+    lines[5] = QStringLiteral("ポイント  ") + ideo(3);
+    lines[6] = ideo(2) + QStringLiteral("順位") + ideo(4) + alignRight(hashFormat(f.PointsRank), 5) +
+               QStringLiteral("位");
+    lines[7] = ideo(2) + QStringLiteral("獲得ポイント") +
+               alignRight(f.PointsEarned ? hashFormat(double(*f.PointsEarned)) : QString(), 5) +
+               QStringLiteral("点");
+    if (f.SchoolPointsCount != 0)
+        lines[8] = ideo(12) + u'/' +
+                   alignRight(hashFormat(static_cast<double>(f.SchoolPointsSum) / f.SchoolPointsCount), 5) +
+                   QStringLiteral("点");
+    return lines;
+}
+
+namespace {
+
+struct BestPoint {
+    double y;
+    double x;
+    int32_t time;
+    QString date;
+};
+
+// The date under a labelled best point: month and day only when the year is that of
+// the best point before it.
+QString dateLabel(const std::vector<BestPoint> &best, size_t i)
+{
+    const QString &date = best[i].date;
+    if (i > 0 && date.left(5) == best[i - 1].date.left(5))
+        return date.right(5);
+    return date;
+}
+
+} // namespace
+
+void drawSheetBlock(const SharedState &state, const SheetReading &reading, int level, double T,
+                    const SheetRankFigures &figures, const SheetOptions &options, DrawingSurface &s)
+{
+    static const SheetLevelData none;
+    const SheetLevelData &d =
+        level >= 1 && level < static_cast<int>(reading.levels.size()) ? reading.levels[static_cast<size_t>(level)]
+                                                                      : none;
+    const double W = s.width(), H = s.height();
+    const double X = W / 2, U = H / 3;
+    const bool paper = options.printing;
+    const double F = options.fontSize;
+    const double base = paper ? 6 : F;
+    const double lineWidth = paper ? 30 : 5;
+
+    // Page heading: the student's name over the first block of a page.
+    if (T < 0.08 * H) {
+        s.setFontSize(3 * F);
+        const int student = reading.student;
+        s.drawText(0.01 * X, 0.02 * U, validStudentIndex(student) ? state.roster.StudentNames[student].trimmed() : QString());
+    }
+    s.setFontSize(base);
+
+    s.drawLine(0, T, W, T, 2, kSheetRuleColour);
+    s.drawLine(0, T + 0.09 * U, W, T + 0.09 * U, 2, kSheetRuleColour);
+
+    s.setFontSize(paper ? 3 * F : 2 * F);
+    const QString caption = validLevelIndex(level) ? state.profile.LevelNames[level] : QString();
+    s.drawText(0.7 * X, T + 0.01 * U, state.profile.ProgramTitle + u' ' + caption);
+    s.setFontSize(F);
+
+    s.drawLine(0.2 * X, T + 0.8 * U, 0.9 * X, T + 0.8 * U, lineWidth, kSheetRuleColour);
+    s.drawLine(0.2 * X, T + 0.8 * U, 0.2 * X, T + 0.1 * U, lineWidth, kSheetInk);
+
+    const int32_t scale = static_cast<int32_t>(std::min<int64_t>(10 * (d.timeMax / 10 + 1), 1000));
+    // Heights inside the block: the graph runs from 0.1 U (the scale's time) down to
+    // 0.8 U (no time); a time off the scale stays on the graph's edge.
+    const auto heightOf = [&](int32_t time) { return U * (0.8 - 0.7 * static_cast<double>(time) / scale); };
+    const auto onGraph = [&](double y) { return std::clamp(y, 0.1 * U, 0.8 * U); };
+
+    // The level's target and pass-line times, with their values at the right end.
+    if (validLevelIndex(level)) {
+        struct Mark {
+            int32_t time;
+            uint32_t colour;
+            QString text;
+            bool above;
+        };
+        const Mark marks[] = {
+            {state.criteria.CritPassTime[level], kSheetPassColour,
+             QStringLiteral("合格") + timeText(state.criteria.CritPassTime[level]), true},
+            {state.criteria.CritTargetTime[level], kSheetTargetColour,
+             QStringLiteral("目標") + timeText(state.criteria.CritTargetTime[level]), false},
+        };
+        s.setFontSize(base);
+        for (const Mark &m : marks) {
+            if (m.time <= 0 || m.time > scale)
+                continue;
+            const double y = T + heightOf(m.time);
+            s.drawLine(0.2 * X, y, 0.9 * X, y, paper ? 10 : 2, m.colour);
+            s.drawText(0.905 * X, m.above ? y - 22 * base : y + 0.005 * U, m.text, m.colour);
+        }
+        s.setFontSize(F);
+    }
+
+    // The runs in the order they were run: a new best red, any other run blue. A
+    // student with no run under 1800 (nothing to spread the runs over) gets no points.
+    std::vector<BestPoint> best;
+    double lastX = 0;
+    const bool passes = GradeFilterMatches(options.gradeFilter, gradeIndexOfStudent(state, reading.student));
+    if (d.plottedUnder1800 > 0 && passes) {
+        int64_t k = 0;
+        for (const SheetRun &run : d.runs) {
+            if (run.time < kSheetCountedBelow)
+                ++k;
+            const double x = X * (0.2 + 0.7 * static_cast<double>(k) / static_cast<double>(d.plottedUnder1800));
+            const double y = onGraph(heightOf(run.time));
+            lastX = x;
+            if (best.empty() || run.time < best.back().time) {
+                best.push_back({y, x, run.time, sheetDateText(run.date)});
+                s.drawPoint(x, T + y, lineWidth, kSheetBestColour);
+            } else {
+                s.drawPoint(x, T + y, lineWidth, kSheetRunColour);
+            }
+        }
+    }
+
+    // The text panel.
+    s.setFontSize(1.5 * F);
+    const double pitch = (paper ? 0.06 : 0.08) * U;
+    const double left = 1.05 * X;
+    const QStringList lines = sheetPanelLines(d, figures, best.empty() ? QString() : timeText(best.back().time));
+    for (int j = 1; j <= 9; ++j)
+        if (!lines[j - 1].isEmpty())
+            s.drawText(left, T + 0.05 * U + j * pitch, lines[j - 1]);
+    s.drawText(left, T + 0.05 * U + 9.5 * pitch, ideo(12) + QStringLiteral(" (塾平均)"));
+    s.setFontSize(F);
+
+    if (best.empty())
+        return;
+    if (reading.newestDate)
+        s.drawText(lastX - 0.025 * X, T + 0.815 * U, sheetDateText(*reading.newestDate));
+    for (size_t i = 1; i < best.size(); ++i)
+        s.drawLine(best[i - 1].x, T + best[i - 1].y, best[i].x, T + best[i].y, 3, kSheetInk);
+    s.drawText(0.12 * X, T + 0.79 * U, QStringLiteral("0秒"));
+    s.drawText(0.12 * X, T + 0.1 * U, timeText(scale));
+
+    const BestPoint &first = best.front();
+    s.drawText(0.12 * X, T + first.y - 0.01 * U, timeText(first.time));
+    s.drawText(first.x - 0.025 * X, T + 0.815 * U, first.date);
+    const size_t n = best.size(); // best points 1..n are best[0..n-1]
+    if (n > 5) {
+        for (size_t i = 3; i + 2 <= n; i += 3) {
+            const BestPoint &b = best[i - 1];
+            s.drawText(b.x - 0.025 * X, T + b.y + 0.01 * U, timeText(b.time));
+            s.drawText(b.x - 0.025 * X, T + b.y + 0.03 * U, dateLabel(best, i - 1));
+        }
+    }
+    const BestPoint &last = best.back();
+    s.drawText(last.x - 0.025 * X, T + last.y + 0.04 * U, timeText(last.time));
+    s.drawText(last.x - 0.025 * X, T + last.y + 0.07 * U, dateLabel(best, n - 1));
+}
+
+void drawSheet(const SharedState &state, const SheetReading &reading, const std::vector<int> &chosenLines,
+               const SheetOptions &options, DrawingSurface &surface, SheetFiguresTable &figures,
+               const std::function<void(int level)> &ranked)
+{
+    const double H = surface.height();
+    double T = 0.05 * H - 0.3 * H;
+    for (const int line : chosenLines) {
+        const int level = line + options.levelOffset - 1;
+        T += 0.3 * H;
+        // A line beyond the program's levels ends the sheet before it turns the page.
+        if (level > state.profile.LevelCount || level > kMaxLevel)
+            break;
+        if (T > 0.9 * H) {
+            if (options.printing)
+                surface.newPage();
+            else
+                surface.clear();
+            T = 0.05 * H;
+        }
+        if (level < 1)
+            continue;
+        figures[static_cast<size_t>(level)] =
+            sheetFigures(state, level, reading.student, options.pointsOrder, options.gradeFilter);
+        if (ranked)
+            ranked(level);
+        drawSheetBlock(state, reading, level, T, figures[static_cast<size_t>(level)], options, surface);
+    }
+}
+
+} // namespace tobrel

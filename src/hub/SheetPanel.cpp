@@ -1,0 +1,391 @@
+#include "hub/SheetPanel.h"
+
+#include "results/Tally.h"
+#include "state/SharedState.h"
+#include "ui/Forms.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Printers.h"
+#include "ui/TwipsSurfaces.h"
+#include "ui/Ui.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <filesystem>
+
+namespace tobrel {
+namespace {
+
+QPushButton *panelButton(QWidget *parent, const QString &name, const QString &text, const QRect &geometry,
+                         const QFont &font)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAccessibleName(text);
+    b->setFont(font);
+    b->setGeometry(geometry);
+    return b;
+}
+
+QListWidget *choiceList(QWidget *parent, const QString &name, const QString &accessibleName, const QRect &geometry,
+                        const QFont &font)
+{
+    auto *l = new QListWidget(parent);
+    l->setObjectName(name);
+    l->setAccessibleName(accessibleName);
+    l->setSelectionMode(QAbstractItemView::MultiSelection);
+    l->setFont(font);
+    l->setGeometry(geometry);
+    return l;
+}
+
+// A wait cursor while the sheet is printed or written.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+CupsPrinters &systemPrinters()
+{
+    static CupsPrinters printers;
+    return printers;
+}
+
+QtFileDialogs &systemDialogs()
+{
+    static QtFileDialogs dialogs;
+    return dialogs;
+}
+
+} // namespace
+
+SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *parent)
+    : QFrame(parent), printers(&systemPrinters()), dialogs(&systemDialogs()), ctx(context)
+{
+    setObjectName(QStringLiteral("Picture11"));
+    setFrameShape(QFrame::StyledPanel);
+    setAutoFillBackground(true);
+    setGeometry(scale.rect(120, 1740, 15045, 9045));
+    setVisible(false);
+
+    Picture12 = new TwipsCanvas(8355, 8715, this);
+    Picture12->setObjectName(QStringLiteral("Picture12"));
+    Picture12->setAccessibleName(QStringLiteral("成績表"));
+    Picture12->setGeometry(scale.rect(405, 315, 8355, 8715));
+
+    const QFont buttonFont = scale.font(12);
+    List2 = choiceList(this, QStringLiteral("List2"), QStringLiteral("生徒"), scale.rect(8970, 240, 2955, 8250),
+                       scale.listFont(11));
+    List2->setSortingEnabled(true);
+    List2->setVisible(false);
+    Command25 = panelButton(this, QStringLiteral("Command25"), QStringLiteral("他の人のデータを見る"),
+                            scale.rect(8940, 180, 2985, 675), scale.font(11));
+    Label27 = makeLabel(this, QStringLiteral("Label27"), QStringLiteral("ﾚﾍﾞﾙ"));
+    Label27->setFont(scale.font(11));
+    Label27->setGeometry(scale.rect(12660, 300, 1605, 375));
+    List3 = choiceList(this, QStringLiteral("List3"), QStringLiteral("レベル"), scale.rect(12690, 690, 1605, 1815),
+                       scale.listFont(11));
+    Command24.push_back(panelButton(this, QStringLiteral("Command24_0"), QStringLiteral("表示"),
+                                    scale.rect(12735, 2520, 1605, 825), buttonFont));
+    Command24.push_back(panelButton(this, QStringLiteral("Command24_1"), QStringLiteral("印刷"),
+                                    scale.rect(12720, 3540, 1605, 825), buttonFont));
+    CommandPdf = panelButton(this, QStringLiteral("CommandPdf"), QStringLiteral("PDF保存"),
+                             scale.rect(12720, 4560, 1605, 825), buttonFont);
+    CommandPdf->setToolTip(QStringLiteral("印刷と同じ成績表を PDF ファイルに保存します"));
+    Command18 = panelButton(this, QStringLiteral("Command18"), QStringLiteral("戻る"),
+                            scale.rect(12720, 8100, 1755, 585), buttonFont);
+    setTeacher(false);
+
+    connect(Command25, &QPushButton::clicked, this, [this] { Command25_Click(); });
+    connect(Command24[0], &QPushButton::clicked, this, [this] { Command24_Click(0); });
+    connect(Command24[1], &QPushButton::clicked, this, [this] { Command24_Click(1); });
+    connect(CommandPdf, &QPushButton::clicked, this, [this] { CommandPdf_Click(); });
+    connect(Command18, &QPushButton::clicked, this, [this] { Command18_Click(); });
+    connect(List2, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_settingChoices)
+            List2_Click();
+    });
+    connect(List3, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_settingChoices)
+            List3_Click();
+    });
+}
+
+void SheetPanel::setTeacher(bool teacher)
+{
+    Command24[1]->setVisible(teacher);
+    CommandPdf->setVisible(teacher);
+}
+
+void SheetPanel::fillLists(const QStringList &students, int levelCount, int currentStudent)
+{
+    m_settingChoices = true;
+    List2->clear();
+    List2->addItems(students);
+    List3->clear();
+    for (int i = 1; i <= levelCount; ++i)
+        List3->addItem(QString::number(i));
+    m_settingChoices = false;
+    SheetLevel = 1;
+    SheetStudent = currentStudent;
+}
+
+void SheetPanel::Command17_Click()
+{
+    SheetStudent = ctx.state.student.CurrentStudent;
+    List2->setVisible(false);
+    Command25->setVisible(true);
+    m_settingChoices = true;
+    List2->clearSelection();
+    for (int row = 0; row < List3->count(); ++row)
+        List3->item(row)->setSelected(row < 3);
+    m_settingChoices = false;
+    SheetFontSize = 6;
+    SheetLevelOffset = 1;
+    Command21_Click(0);
+}
+
+void SheetPanel::Command25_Click()
+{
+    Command25->setVisible(false);
+    List2->setVisible(true);
+}
+
+void SheetPanel::List2_Click() { Command24_Click(0); }
+
+void SheetPanel::List3_Click()
+{
+    if (isVisible())
+        Command24_Click(0);
+}
+
+std::vector<int> SheetPanel::chosenStudents() const
+{
+    std::vector<int> students;
+    for (int row = 0; row < List2->count(); ++row) {
+        const QListWidgetItem *item = List2->item(row);
+        if (item->isSelected())
+            students.push_back(item->text().section(u'/', -1).trimmed().toInt());
+    }
+    if (students.empty())
+        students.push_back(SheetStudent);
+    return students;
+}
+
+std::vector<int> SheetPanel::chosenLevelLines() const
+{
+    std::vector<int> lines;
+    for (int row = 0; row < List3->count(); ++row)
+        if (List3->item(row)->isSelected())
+            lines.push_back(row + 1);
+    return lines;
+}
+
+SheetOptions SheetPanel::options(bool printing) const
+{
+    SheetOptions o;
+    o.printing = printing;
+    o.fontSize = SheetFontSize;
+    o.levelOffset = SheetLevelOffset;
+    o.gradeFilter = m_hub.gradeFilter ? m_hub.gradeFilter() : QStringLiteral("全学年");
+    o.pointsOrder = m_hub.pointsOrder ? m_hub.pointsOrder() : 1;
+    return o;
+}
+
+void SheetPanel::blockRanked(int level)
+{
+    SheetLevel = level;
+    if (m_hub.selectOwnLine)
+        m_hub.selectOwnLine(level);
+}
+
+void SheetPanel::Command24_Click(int index)
+{
+    for (const int student : chosenStudents()) {
+        SheetStudent = student;
+        if (!Command21_Click(index))
+            return;
+    }
+}
+
+QString SheetPanel::readFor(SheetReading &reading)
+{
+    QString error;
+    const ResultsFile file(resultsFilePath(ctx.state), ctx.wait);
+    if (readSheetResults(ctx.state, ctx.clock, file, SheetStudent, &reading, &error))
+        return {};
+    return QStringLiteral("成績ファイルを読めないため、成績表を作れません。\n\n") + error;
+}
+
+bool SheetPanel::Command21_Click(int index)
+{
+    SheetPrinting = index == 1 ? 1 : 0;
+    setVisible(true);
+    raise();
+    if (SheetPrinting == 0) {
+        SheetReading reading;
+        if (const QString failure = readFor(reading); !failure.isEmpty()) {
+            ctx.messages.critical(this, QStringLiteral("Tobrel"), failure);
+            return false;
+        }
+        DrawingSurface &canvas = Picture12->surface();
+        canvas.clear();
+        drawSheet(ctx.state, reading, chosenLevelLines(), options(false), canvas, figures, [this](int level) { blockRanked(level); });
+        Picture12->showDrawing();
+        return true;
+    }
+
+    // The message waits until the wait cursor is gone.
+    QString message;
+    {
+        BusyCursor busy;
+        message = printSheet();
+    }
+    if (message.isEmpty())
+        return true;
+    ctx.messages.information(this, QStringLiteral("Tobrel"), message);
+    return false;
+}
+
+QString SheetPanel::printSheet()
+{
+    QString why;
+    const QString printer = printers->defaultPrinter(&why);
+    if (printer.isEmpty())
+        return QStringLiteral("印刷できません。プリンターが見つかりません（%1）。\n\n"
+                              "プリンターをつないで電源を入れ、このパソコンの既定のプリンターに"
+                              "してから、もう一度「印刷」を押してください。")
+            .arg(why);
+    SheetReading reading;
+    if (QString failure = readFor(reading); !failure.isEmpty())
+        return failure;
+    QString error;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("sheet.pdf"));
+    if (!folder.isValid() || !writePdf(reading, path, &error) ||
+        !printers->printFile(printer, path, documentTitle(), &error))
+        return QStringLiteral("印刷できませんでした。プリンター「%1」が受け付けませんでした。\n\n%2").arg(printer, error);
+    return {};
+}
+
+QString SheetPanel::documentTitle() const
+{
+    const QString name = validStudentIndex(SheetStudent) ? ctx.state.roster.StudentNames[SheetStudent].trimmed()
+                                                         : QString();
+    return QStringLiteral("成績表 ") + name;
+}
+
+QString SheetPanel::suggestedFileName(int student) const
+{
+    QString name = validStudentIndex(student) ? ctx.state.roster.StudentNames[student] : QString();
+    static const QString unsafe = QStringLiteral("/\\:*?\"<>| 　\t");
+    QString clean;
+    for (const QChar c : name)
+        if (!unsafe.contains(c) && c.isPrint())
+            clean += c;
+    if (clean.isEmpty())
+        clean = QStringLiteral("成績表");
+    return clean + u'_' + ctx.clock.today().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".pdf");
+}
+
+bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QString *error)
+{
+    // Written beside the target first, so a failure never leaves half a file under the
+    // name the teacher chose.
+    QTemporaryFile part(QFileInfo(path).absolutePath() + QStringLiteral("/.tobrel-XXXXXX.pdf"));
+    if (!part.open()) {
+        if (error)
+            *error = QStringLiteral("PDF ファイル %1 を書けません（%2）。").arg(path, part.errorString());
+        return false;
+    }
+    part.close();
+    std::unique_ptr<PaperDocument> paper = PaperDocument::open(part.fileName(), documentTitle(), error);
+    if (!paper)
+        return false;
+    drawSheet(ctx.state, reading, chosenLevelLines(), options(true), *paper, figures, [this](int level) { blockRanked(level); });
+    if (!paper->finish(error))
+        return false;
+    std::error_code ec;
+    std::filesystem::rename(QFile::encodeName(part.fileName()).toStdString(),
+                            QFile::encodeName(path).toStdString(), ec);
+    if (ec) {
+        if (error)
+            *error = QStringLiteral("PDF ファイル %1 を書けません（%2）。")
+                         .arg(path, QString::fromLocal8Bit(ec.message().c_str()));
+        return false;
+    }
+    part.setAutoRemove(false);
+    return true;
+}
+
+void SheetPanel::CommandPdf_Click()
+{
+    const std::vector<int> students = chosenStudents();
+    if (m_pdfFolder.isEmpty()) {
+        m_pdfFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (m_pdfFolder.isEmpty() || !QDir(m_pdfFolder).exists())
+            m_pdfFolder = QDir::homePath();
+    }
+    std::vector<std::pair<int, QString>> targets;
+    if (students.size() == 1) {
+        QString path = dialogs->saveFile(this, QStringLiteral("成績表をPDFで保存"),
+                                         QDir(m_pdfFolder).filePath(suggestedFileName(students[0])),
+                                         QStringLiteral("PDF (*.pdf)"));
+        if (path.isEmpty())
+            return;
+        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+            path += QStringLiteral(".pdf");
+        targets.emplace_back(students[0], path);
+    } else {
+        const QString folder = dialogs->folder(
+            this, QStringLiteral("%1人分の成績表を保存するフォルダー").arg(students.size()), m_pdfFolder);
+        if (folder.isEmpty())
+            return;
+        for (const int s : students) {
+            const QString path = QDir(folder).filePath(suggestedFileName(s));
+            if (QFileInfo::exists(path) &&
+                !ctx.messages.question(this, QStringLiteral("Tobrel"),
+                                       QStringLiteral("%1 はもうあります。上書きしますか？").arg(path)))
+                continue;
+            targets.emplace_back(s, path);
+        }
+    }
+    if (targets.empty())
+        return;
+    m_pdfFolder = QFileInfo(targets.front().second).absolutePath();
+
+    QStringList saved;
+    QString failure;
+    {
+        BusyCursor busy;
+        for (const auto &[student, path] : targets) {
+            SheetStudent = student;
+            SheetPrinting = 1;
+            SheetReading reading;
+            failure = readFor(reading);
+            if (!failure.isEmpty())
+                break;
+            QString error;
+            if (!writePdf(reading, path, &error)) {
+                failure = QStringLiteral("PDF を保存できませんでした。\n\n") + error;
+                break;
+            }
+            saved << QDir::toNativeSeparators(path);
+        }
+    }
+    if (!saved.isEmpty())
+        failure.prepend(QStringLiteral("成績表を PDF で保存しました。\n\n") + saved.join(u'\n') +
+                        (failure.isEmpty() ? QString() : QStringLiteral("\n\n")));
+    ctx.messages.information(this, QStringLiteral("Tobrel"), failure);
+}
+
+void SheetPanel::Command18_Click() { setVisible(false); }
+
+} // namespace tobrel

@@ -1,0 +1,95 @@
+#include "ui/Printers.h"
+
+#include <QFile>
+#include <QFileDialog>
+
+#include <cups/cups.h>
+
+namespace tobrel {
+namespace {
+
+// How long the print service may take: to answer a connection, and to answer a request.
+constexpr int kConnectMs = 5000;
+constexpr double kRequestSeconds = 30;
+
+// A connection to the print service that closes itself.
+class Connection {
+public:
+    Connection()
+        : m_http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMs, nullptr))
+    {
+        if (m_http)
+            httpSetTimeout(m_http, kRequestSeconds, nullptr, nullptr);
+    }
+    ~Connection()
+    {
+        if (m_http)
+            httpClose(m_http);
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    http_t *get() const { return m_http; }
+
+private:
+    http_t *m_http;
+};
+
+QString lastCupsError() { return QString::fromUtf8(cupsLastErrorString()); }
+
+} // namespace
+
+QString CupsPrinters::defaultPrinter(QString *why)
+{
+    Connection http;
+    if (!http.get()) {
+        if (why)
+            *why = QStringLiteral("印刷サービス（CUPS）に接続できません");
+        return {};
+    }
+    cups_dest_t *dest = cupsGetNamedDest(http.get(), nullptr, nullptr);
+    if (!dest) {
+        if (why)
+            *why = QStringLiteral("既定のプリンターが設定されていません");
+        return {};
+    }
+    QString name = QString::fromUtf8(dest->name);
+    cupsFreeDests(1, dest);
+    return name;
+}
+
+bool CupsPrinters::printFile(const QString &printer, const QString &pdfPath, const QString &title, QString *error)
+{
+    Connection http;
+    if (!http.get()) {
+        if (error)
+            *error = QStringLiteral("印刷サービス（CUPS）に接続できません");
+        return false;
+    }
+    cups_option_t *options = nullptr;
+    int count = 0;
+    count = cupsAddOption("media", "A4", count, &options);
+    count = cupsAddOption("document-format", "application/pdf", count, &options);
+    const QByteArray name = printer.toUtf8();
+    const QByteArray file = QFile::encodeName(pdfPath);
+    const QByteArray jobTitle = title.toUtf8();
+    const int job = cupsPrintFile2(http.get(), name.constData(), file.constData(), jobTitle.constData(), count, options);
+    cupsFreeOptions(count, options);
+    if (job == 0) {
+        if (error)
+            *error = lastCupsError();
+        return false;
+    }
+    return true;
+}
+
+QString QtFileDialogs::saveFile(QWidget *parent, const QString &title, const QString &suggested, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+}
+
+QString QtFileDialogs::folder(QWidget *parent, const QString &title, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+} // namespace tobrel

@@ -1,0 +1,47 @@
+// The system's printing, behind a small interface so that tests can say "no printer"
+// or keep what would have been printed. Documents go to the default printer of the
+// system's print service (CUPS) as PDF files of A4 pages, one job per document.
+#pragma once
+#include <QString>
+
+class QWidget;
+
+namespace tobrel {
+
+class Printers {
+public:
+    virtual ~Printers() = default;
+    // The default printer's name; empty, with the reason in `why`, when there is none.
+    virtual QString defaultPrinter(QString *why) = 0;
+    // Sends a PDF file to the printer as one job. False, with the print service's
+    // reason, when the job is refused.
+    virtual bool printFile(const QString &printer, const QString &pdfPath, const QString &title,
+                           QString *error) = 0;
+};
+
+// CUPS: the local print service, with bounded waits so that an unreachable service
+// never hangs the program.
+class CupsPrinters final : public Printers {
+public:
+    QString defaultPrinter(QString *why) override;
+    bool printFile(const QString &printer, const QString &pdfPath, const QString &title, QString *error) override;
+};
+
+// The save and folder dialogs, behind an interface so that tests can answer them.
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // The chosen file, or empty when the dialog was cancelled.
+    virtual QString saveFile(QWidget *parent, const QString &title, const QString &suggested,
+                             const QString &filter) = 0;
+    // The chosen folder, or empty when the dialog was cancelled.
+    virtual QString folder(QWidget *parent, const QString &title, const QString &start) = 0;
+};
+
+class QtFileDialogs final : public FileDialogs {
+public:
+    QString saveFile(QWidget *parent, const QString &title, const QString &suggested, const QString &filter) override;
+    QString folder(QWidget *parent, const QString &title, const QString &start) override;
+};
+
+} // namespace tobrel
