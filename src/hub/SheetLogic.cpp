@@ -18,13 +18,6 @@ QString ideo(int n) { return QString(n, QChar(0x3000)); }
 
 QString timeText(int32_t seconds) { return CStr(seconds) + QStringLiteral("秒"); }
 
-// A record the sheet cannot use: a level or student outside the tables, or a date that
-// is no day at all.
-bool unusable(const ResultRecord::Numbers &r)
-{
-    return !validLevelIndex(r.level) || !validStudentIndex(r.student) || !std::isfinite(r.date);
-}
-
 } // namespace
 
 QString sheetDateText(double day)
@@ -54,41 +47,48 @@ QString hashFormat(const QString &text)
 bool readSheetResults(const SharedState &state, const Clock &clock, const ResultsFile &file, int student,
                       SheetReading *out, QString *error)
 {
-    ResultsFile::Range range;
-    if (!file.readAll(&range, error))
-        return false;
     const int levelCount = std::clamp<int>(state.profile.LevelCount, 0, kMaxLevel);
     out->student = student;
     out->levels.assign(static_cast<size_t>(levelCount) + 1, {});
     out->newestDate.reset();
-
     const double from = dayNumber(clock.today()) + dayFraction(clock.timeOfDay()) - 3650;
-    const int64_t count = range.bytes.size() / kRecordSize;
-    // The student's own counts cover the last 20000 records, like the personal times.
-    const int64_t tailStart = count > kMaxRecordsInMemory ? count - kMaxRecordsInMemory : 0;
-    const char *p = range.bytes.constData();
-    for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
-        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
-        if (unusable(r) || r.level < 1 || r.level > levelCount || !(r.date > from))
-            continue;
-        out->newestDate = r.date;
-        SheetLevelData &d = out->levels[static_cast<size_t>(r.level)];
-        const bool counted = r.time < kSheetCountedBelow;
-        if (counted) {
-            d.schoolTimeSum += r.time;
-            ++d.schoolRunCount;
-        }
-        d.schoolBest = std::min(d.schoolBest, r.time);
-        if (r.student != student)
-            continue;
-        d.runs.push_back({r.time, r.date});
-        if (!counted)
-            continue;
-        ++d.plottedUnder1800;
-        if (k >= tailStart) {
-            ++d.runCount;
-            d.timeSum += r.time;
-            d.timeMax = std::max(d.timeMax, r.time);
+
+    ResultsFile::ScanInfo info;
+    const bool ok = file.scan(
+        [&](int64_t first, const char *bytes, int64_t count) {
+            for (int64_t k = 0; k < count; ++k, bytes += kRecordSize) {
+                const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
+                if (isDamagedRecord(r) || r.level < 1 || r.level > levelCount || !(r.date > from) ||
+                    !std::isfinite(r.date))
+                    continue;
+                out->newestDate = r.date;
+                SheetLevelData &d = out->levels[static_cast<size_t>(r.level)];
+                const bool counted = r.time < kSheetCountedBelow;
+                if (counted) {
+                    d.schoolTimeSum += r.time;
+                    ++d.schoolRunCount;
+                }
+                d.schoolBest = std::min(d.schoolBest, r.time);
+                if (r.student != student)
+                    continue;
+                d.runs.push_back({r.time, r.date, first + k});
+                d.plottedUnder1800 += counted;
+            }
+            return true;
+        },
+        &info, error);
+    if (!ok)
+        return false;
+
+    // The student's own figures cover the last 20000 records, like the personal times.
+    const int64_t tailFrom = info.recordCount - kMaxRecordsInMemory + 1;
+    for (SheetLevelData &d : out->levels) {
+        for (const SheetRun &run : d.runs) {
+            if (run.time < kSheetCountedBelow && run.record >= tailFrom) {
+                ++d.runCount;
+                d.timeSum += run.time;
+                d.timeMax = std::max(d.timeMax, run.time);
+            }
         }
     }
     return true;

@@ -40,6 +40,7 @@ constexpr int32_t kSheetCountedBelow = 1800;
 struct SheetRun {
     int32_t time;
     double date;
+    int64_t record; // its number in the file
 };
 struct SheetLevelData {
     // The student's runs under 1800 among the last 20000 records (as the personal-times
