@@ -13,7 +13,7 @@
 namespace tobrel {
 
 PainterSurface::PainterSurface(QPainter &painter, double widthTwips, double heightTwips, double dotTwips)
-    : m_painter(painter), m_width(widthTwips), m_height(heightTwips), m_dot(dotTwips), m_font(listFont())
+    : m_painter(painter), m_width(widthTwips), m_height(heightTwips), m_dot(dotTwips), m_font(listFontInPixels(120))
 {
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setRenderHint(QPainter::TextAntialiasing);
