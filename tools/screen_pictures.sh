@@ -7,7 +7,8 @@
 # school, starts the program under Xvfb, logs in the second student, starts level 1,
 # gives a wrong answer and lets the run time out (level 1's pass-line time is set to 2 s,
 # so the limit is 10 s), saving OUT_DIR/<size>_roster.png, _version.png (the version box
-# over the roster screen), _hub.png, _drill.png and _end.png on the way.
+# over the roster screen), _hub.png, _personal.png (the personal-times view), _sheet.png
+# (the result sheet), _drill.png and _end.png on the way.
 set -e
 BUILD=$(cd "$1" && pwd)
 mkdir -p "$2"
@@ -15,6 +16,13 @@ OUT=$(cd "$2" && pwd)
 shift 2
 SIZES=${*:-"1024x768 1366x768 1920x1080 2560x1440"}
 DISPLAY_NUMBER=${DISPLAY_NUMBER:-97}
+
+# Clicks the point at twips X Y of the form area on a display of $width x $height.
+click_twips() {
+    xdotool mousemove $(awk -v w="$width" -v h="$height" -v x="$1" -v y="$2" 'BEGIN {
+        s = w / 15360; if (h / 11520 < s) s = h / 11520;
+        printf "%d %d", (w - 15360 * s) / 2 + x * s, (h - 11520 * s) / 2 + y * s }') click 1
+}
 
 for size in $SIZES; do
     DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)) # a fresh display for each size
@@ -38,10 +46,7 @@ for size in $SIZES; do
 
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_roster.png"
-    # The title line (810 twips from the top of the form area) opens the version box.
-    title_y=$(awk -v w="$width" -v h="$height" 'BEGIN { s = w / 15360; if (h / 11520 < s) s = h / 11520;
-                                                      printf "%d", (h - 11520 * s) / 2 + 810 * s }')
-    xdotool mousemove $((width / 2)) "$title_y" click 1
+    click_twips 7680 810 # the title line opens the version box
     sleep 1
     "$BUILD/tools/grab_screen" "$OUT/${size}_version.png"
     xdotool key Return
@@ -50,6 +55,15 @@ for size in $SIZES; do
     xdotool key Down Down Return
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_hub.png"
+    click_twips 3500 1260 # "個人ﾀｲﾑ"
+    sleep 2
+    "$BUILD/tools/grab_screen" "$OUT/${size}_personal.png"
+    click_twips 12195 1245 # "グラフ"
+    sleep 2
+    "$BUILD/tools/grab_screen" "$OUT/${size}_sheet.png"
+    click_twips 13597 10132 # the sheet's "戻る"
+    sleep 1
+    xdotool mousemove $((width / 2)) $((height / 2))
     xdotool key 1
     sleep 2
     xdotool key 7 space
