@@ -22,70 +22,16 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchSchool.h"
 #include "BenchScreens.h"
 
 #include <benchmark/benchmark.h>
 
-#include <random>
 
 using namespace tobrel;
 using namespace tobrel::bench;
 
 namespace {
-
-struct School {
-    QTemporaryDir dir;
-    SharedState state;
-    FixedClock clock;
-    School()
-    {
-        state.config.DataRoot = dir.path() + u'/';
-        state.config.DataFolder = dir.path() + QStringLiteral("/prog/");
-        state.config.SchoolYearStartMonth = 4;
-        state.config.SchoolName = QStringLiteral("ベンチ塾");
-        QDir().mkpath(state.config.DataFolder);
-        ApplyProgramProfileTables(state);
-        SetProgramTitle(state);
-        for (int L = 1; L <= 6; ++L) {
-            state.criteria.CritTargetTime[L] = 20 + 8 * L;
-            state.criteria.CritPassTime[L] = 40 + 16 * L;
-            state.criteria.CritPointRate[L] = 1.5f;
-            state.criteria.CritClearPoints[L] = 30;
-            state.criteria.CritClearCount[L] = 3;
-            state.criteria.CritPassDays[L] = Variant(7);
-            state.criteria.CritOverDays[L] = Variant(1);
-        }
-        std::mt19937 gen(11);
-        LineWriter roster;
-        const char16_t *family[] = {u"佐藤", u"鈴木", u"髙橋", u"田中", u"山﨑", u"伊藤", u"渡辺", u"中村"};
-        const char16_t *given[] = {u"翔太", u"美咲", u"健一", u"花子", u"大輝", u"さくら", u"蓮", u"結衣"};
-        for (int s = 1; s <= 5000; ++s)
-            roster.addLine({QString::number(s), QString::number(2005 + s % 14), QStringLiteral("0"),
-                            QStringLiteral("0"),
-                            QString::fromUtf16(family[gen() % 8]) + u'　' + QString::fromUtf16(given[gen() % 8]),
-                            QStringLiteral("0"), QString(), QString()});
-        roster.writeTo(state.config.DataRoot + rosterFileName());
-        const double today = dayNumber(clock.today());
-        QByteArray bytes;
-        for (int i = 0; i < 20000; ++i) {
-            ResultRecord r;
-            r.ResultRecDate = today - static_cast<double>(gen() % 60);
-            r.ResultRecClock = (gen() % 86400) / 86400.0;
-            r.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % 5000);
-            r.ResultRecLevel = static_cast<int16_t>(1 + gen() % 6);
-            r.ResultRecTime = static_cast<int32_t>(15 + gen() % 200);
-            const auto b = r.encode();
-            bytes.append(b.data(), b.size());
-        }
-        QFile f(resultsFilePath(state));
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        f.close();
-        // The roster tables, as after the roster screen.
-        名簿表示(state, clock, {}, 1, QStringLiteral("全学年"));
-        state.student.CurrentStudent = 17;
-    }
-};
 
 School &school()
 {

@@ -18,7 +18,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +68,11 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setFont(screenFont(11));
+    // Qt's own dialogs (the PDF save dialog, message box buttons) speak Japanese too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     static SharedState state;
     SystemClock clock;
