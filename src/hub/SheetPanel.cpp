@@ -20,6 +20,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace tobrel {
 namespace {
 
@@ -306,6 +308,11 @@ bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QStr
         return false;
     }
     part.close();
+    // A file for others to read, as any file the teacher saves: not the private mode of
+    // a temporary file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(part.fileName()).constData(), 0666 & ~mask);
     std::unique_ptr<PaperDocument> paper = PaperDocument::open(part.fileName(), documentTitle(), error);
     if (!paper)
         return false;

@@ -260,3 +260,29 @@ TEST(SheetScreen, PdfOfFourLevelsHasTwoPagesWithTheNameOnBoth)
     EXPECT_TRUE(f.messages.shown.value(1).contains(QStringLiteral("PDF を保存できませんでした")))
         << f.messages.shown.value(1).toStdString();
 }
+
+TEST(SheetScreen, PdfsOfSeveralStudentsGoToOneFolderNamedByStudent)
+{
+    SheetScreen f;
+    QTemporaryDir out;
+    f.dialogs.folderAnswer = out.path();
+    SheetPanel *sheet = f.openSheet(f.logIn(QStringLiteral("佐藤先生")));
+    QTest::mouseClick(sheet->Command25, Qt::LeftButton);
+    sheet->List2->selectAll();
+    const QString taken = out.filePath(QStringLiteral("佐藤翔太_20240207.pdf"));
+    writeFile(taken, "kept");
+    f.messages.answer = false; // keep the file that is already there
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    EXPECT_EQ(QDir(out.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("佐藤先生_20240207.pdf"), QStringLiteral("佐藤翔太_20240207.pdf"),
+                           QStringLiteral("髙橋健一_20240207.pdf")}));
+    QFile kept(taken);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("kept"));
+    EXPECT_EQ(pageCount(out.filePath(QStringLiteral("髙橋健一_20240207.pdf"))), 1);
+    EXPECT_TRUE(QFileInfo(out.filePath(QStringLiteral("髙橋健一_20240207.pdf"))).permissions() &
+                QFileDevice::ReadOther);
+    ASSERT_EQ(f.messages.shown.size(), 2);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか")));
+    EXPECT_TRUE(f.messages.shown[1].contains(QStringLiteral("保存しました")));
+}
