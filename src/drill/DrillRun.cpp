@@ -4,6 +4,7 @@
 #include "state/SharedState.h"
 #include "sound/SoundCues.h"
 #include "text/DayNumber.h"
+#include "text/FixedWidth.h"
 #include "text/Numbers.h"
 
 #include <cmath>
@@ -65,7 +66,7 @@ void DrillRun::初期設定()
     const QString &title = m_state.profile.ProgramTitle;
     view.sLabel2PointSize = title.size() > 9 ? 14.0 : 16.8;
     view.sLabel2 = title;
-    view.sLabel7 = m_state.student.CurrentStudentName.trimmed();
+    view.sLabel7 = trimBlanks(m_state.student.CurrentStudentName);
     view.sLabel8 = (level >= 0 && level <= kMaxLevel) ? m_state.profile.LevelNames[level] : QString();
 
     const int s = m_state.student.CurrentStudent;

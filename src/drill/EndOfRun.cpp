@@ -1,6 +1,7 @@
 #include "drill/EndOfRun.h"
 
 #include "state/SharedState.h"
+#include "text/FixedWidth.h"
 #include "text/Numbers.h"
 
 namespace tobrel {
@@ -72,7 +73,7 @@ EndScreenContent endScreenContent(SharedState &state)
                 QStringLiteral("点");
     c.Label18 = runTime > 99997 ? QStringLiteral("記録なし")
                                 : QStringLiteral("今の成績：") + QString::number(runTime) + QStringLiteral("秒");
-    c.Label17 = state.student.CurrentStudentName.trimmed();
+    c.Label17 = trimBlanks(state.student.CurrentStudentName);
     c.Label15 = state.profile.ProgramTitle;
     c.Label16 = state.profile.LevelNames[L];
     c.Label13 = QStringLiteral(" (このレベル　") + CStr(state.tallies.TodayRunCount(L, s)) +

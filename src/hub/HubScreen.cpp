@@ -8,6 +8,7 @@
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "text/DataFileError.h"
+#include "text/FixedWidth.h"
 #include "ui/LineListModel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
@@ -281,7 +282,7 @@ void HubScreen::Form_Activate()
 
     columns.showLists(true);
     Picture6->setVisible(false);
-    Label12->setText(state.student.CurrentStudentGroup + u' ' + state.student.CurrentStudentName.trimmed());
+    Label12->setText(state.student.CurrentStudentGroup + u' ' + trimBlanks(state.student.CurrentStudentName));
     Label13->setText(state.config.SchoolName + u':' + QString::number(s));
     Label11->setFont(scale().font(state.profile.ProgramTitle.size() >= 10 ? 20 : 24));
     Label11->setText(state.profile.ProgramTitle);

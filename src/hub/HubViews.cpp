@@ -373,7 +373,7 @@ QStringList LoadSheetStudents(SharedState &state)
     RosterTables &t = state.roster;
     ReadRosterFile(state.config.DataRoot + rosterFileName(), [&](const RosterEntry &e) {
         const int s = e.record.StudentNumber;
-        t.StudentNames[s] = e.record.Name.trimmed();
+        t.StudentNames[s] = trimBlanks(e.record.Name);
         t.StudentBirthYears[s] = e.record.BirthYear;
         if (const auto label = FullWidthGradeLabel(GradeIndexOf(t.SchoolYear, e.record.BirthYear)))
             t.StudentGradeLabels[s] = *label;

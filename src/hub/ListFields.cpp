@@ -30,7 +30,7 @@ QString dateField(double day)
 
 QString runNameField(const QString &name)
 {
-    return leftChars(name.trimmed() + QString(4, QChar(0x3000)), 5);
+    return leftChars(trimBlanks(name) + QString(4, QChar(0x3000)), 5);
 }
 
 QString rankingNameField(const QString &name)

@@ -62,10 +62,10 @@ QString displayEntry(const RosterRecord &record, int schoolYear, int displayMode
     }
     const ListGrade grade = ListGradeLabel(GradeIndexOf(schoolYear, record.BirthYear));
     const int width = (displayMode == PointsTodaySoFar || grade.gradeNumber > 0) ? 9 : 11;
-    QString head = grade.label + u' ' + record.Name.trimmed();
-    // A name too long for its column is cut, so the totals stay in their column.
-    head = head.left(width);
-    const QString filler(width - head.size(), QChar(0x3000));
+    // A name longer than its column is never cut (two students must never look the
+    // same): it gets no filler and its totals move right.
+    const QString head = grade.label + u' ' + trimBlanks(record.Name);
+    const QString filler(std::max<qsizetype>(0, width - head.size()), QChar(0x3000));
     const QString year = rightChars(QStringLiteral("0000") + QString::number(std::abs(record.BirthYear)), 4);
     return year + head + filler + first + u'/' + second + u'*' + QString::number(record.StudentNumber);
 }
@@ -88,7 +88,8 @@ void sortJapanese(QStringList &texts)
 
 int studentNumberOfEntry(const QString &list3Entry)
 {
-    const qsizetype star = list3Entry.indexOf(u'*');
+    // The number follows the "*" the list appends; a name may hold "*" too.
+    const qsizetype star = list3Entry.lastIndexOf(u'*');
     return star < 0 ? 0 : static_cast<int>(leadingNumber(list3Entry.mid(star + 1)));
 }
 
@@ -147,7 +148,7 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
         const int g = GradeIndexOf(state.roster.SchoolYear, birthYear);
         if (!knownFilter || !GradeFilterMatches(filterText, g))
             continue;
-        const qsizetype star = entry.indexOf(u'*');
+        const qsizetype star = entry.lastIndexOf(u'*');
         r.List1 << entry.mid(4, star - 4);
         r.List3 << entry.mid(4);
     }
@@ -182,6 +183,15 @@ NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFu
 } // namespace tobrel
 
 namespace tobrel {
+
+QString shownStudentName(const SharedState &state, int student)
+{
+    if (student < 0 || student > kMaxStudent)
+        return {};
+    const RosterTables &t = state.roster;
+    return ListGradeLabel(GradeIndexOf(t.SchoolYear, t.StudentBirthYears[student])).label + u' ' +
+           trimBlanks(t.StudentNames[student]);
+}
 
 bool LogIn(SharedState &state, const Clock &clock, const QString &shownName, const QString &shownNumber)
 {

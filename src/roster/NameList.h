@@ -49,12 +49,17 @@ NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFu
 // Sorts texts in the order a Japanese desktop sorts them (ICU collation), stable.
 void sortJapanese(QStringList &texts);
 
-// What follows the first "*" of a List3 entry: the student number.
+// What follows the last "*" of a List3 entry (the one the list appends): the student
+// number.
 int studentNumberOfEntry(const QString &list3Entry);
 
 } // namespace tobrel
 
 namespace tobrel {
+
+// The chosen student as the roster screen shows him above the list: list label and the
+// whole name ("小5 長谷川　由紀子").
+QString shownStudentName(const SharedState &state, int student);
 
 // Logs in the student whose name and number the roster screen shows: LoginTime, the
 // current student, name and grade label. False (nobody logged in) when no name is

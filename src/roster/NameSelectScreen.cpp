@@ -10,6 +10,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -107,6 +108,16 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     Form_Load();
 }
 
+void NameSelectScreen::showChosenName(const QString &text)
+{
+    // A long name gets a smaller font rather than being cut.
+    QFont font = screenFont(22);
+    while (font.pointSizeF() > 10 && QFontMetrics(font).horizontalAdvance(text) > Label1->width() - 10)
+        font.setPointSizeF(font.pointSizeF() - 1);
+    Label1->setFont(font);
+    Label1->setText(text);
+}
+
 void NameSelectScreen::showWaitPanel(bool on)
 {
     Picture5->setVisible(on);
@@ -149,7 +160,7 @@ void NameSelectScreen::Form_Activate()
     }
     ctx.state.roster.SelectedGradeFilter = QStringLiteral("全学年");
     ctx.forms->unload(QStringLiteral("seisekitime1"));
-    Label1->setText(chooseYourName());
+    showChosenName(chooseYourName());
     Label1->setVisible(false);
     letEventsRun();
     Label1->setVisible(true);
@@ -195,23 +206,25 @@ void NameSelectScreen::List1_Click()
 {
     const int i = List1->currentRow();
     if (i <= 0) {
-        Label1->setText(chooseYourName());
+        showChosenName(chooseYourName());
         return;
     }
-    Label1->setText(List1->item(i)->text().trimmed().left(10).trimmed());
-    Label2->setText(QString::number(studentNumberOfEntry(List3.value(i - 1))));
+    // The whole name, never cut: two students must not look the same.
+    const int s = studentNumberOfEntry(List3.value(i - 1));
+    showChosenName(shownStudentName(ctx.state, s));
+    Label2->setText(QString::number(s));
 }
 
 void NameSelectScreen::List1_DblClick()
 {
     const int i = List1->currentRow();
     if (i <= 0) {
-        Label1->setText(chooseYourName());
+        showChosenName(chooseYourName());
         return;
     }
-    const QString text = List1->item(i)->text();
-    Label1->setText(text.left(text.indexOf(u'/')).trimmed());
-    Label2->setText(QString::number(studentNumberOfEntry(List3.value(i - 1))));
+    const int s = studentNumberOfEntry(List3.value(i - 1));
+    showChosenName(shownStudentName(ctx.state, s));
+    Label2->setText(QString::number(s));
     Command14_Click();
 }
 

@@ -50,6 +50,7 @@ protected:
 
 private:
     void showWaitPanel(bool on);
+    void showChosenName(const QString &text);
     bool m_comboFilled = false;
 };
 

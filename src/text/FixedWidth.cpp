@@ -2,6 +2,16 @@
 
 namespace tobrel {
 
+QString trimBlanks(const QString &text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && text[from] == u' ')
+        ++from;
+    while (to > from && text[to - 1] == u' ')
+        --to;
+    return text.mid(from, to - from);
+}
+
 QString alignRight(const QString &text, int n)
 {
     if (text.size() >= n)

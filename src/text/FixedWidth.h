@@ -10,6 +10,10 @@ inline QString leftChars(const QString &s, qsizetype n) { return n <= 0 ? QStrin
 // Last n characters (all of them when shorter).
 inline QString rightChars(const QString &s, qsizetype n) { return n <= 0 ? QString() : s.right(n); }
 
+// The text without blanks (U+0020) at either end; full-width blanks "　" are part of
+// a name and stay.
+QString trimBlanks(const QString &text);
+
 // Right-aligned in n: padded with blanks on the left, cut to its last n characters.
 QString alignRight(const QString &text, int n);
 // Left-aligned in n: padded with full-width blanks "　", cut to its first n characters.

@@ -32,6 +32,9 @@ TEST(ListFields, Formats)
     EXPECT_EQ(runPointsField(11), QStringLiteral("   11"));
     EXPECT_EQ(runNameField(QStringLiteral("  森  ")), QStringLiteral("森　　　　"));
     EXPECT_EQ(runNameField(QStringLiteral("佐々木小次郎")), QStringLiteral("佐々木小次"));
+    // Only blanks are trimmed; a full-width blank is part of the name, as on ranking lines.
+    EXPECT_EQ(runNameField(QStringLiteral("　全角前空白   ")), QStringLiteral("　全角前空"));
+    EXPECT_EQ(rankingNameField(QStringLiteral("　全角前空白   ")), QStringLiteral("　全角前空"));
     EXPECT_EQ(rankingNameField(QStringLiteral("林") + QString(19, u' ')), QStringLiteral("林　　　　"));
     EXPECT_EQ(dateField(dayNumber(QDate(2004, 2, 7))), QStringLiteral("02/07"));
     EXPECT_EQ(clockField(dayFraction(9 * 3600 + 5 * 60 + 3)), QStringLiteral("09:05"));

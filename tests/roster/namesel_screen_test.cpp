@@ -104,6 +104,37 @@ TEST(RosterScreen, DoubleClickEnterSpaceAndOneLogIn)
     }
 }
 
+TEST(RosterScreen, NamesWithStarsAndLongNamesLogInTheirOwnStudent)
+{
+    ScreenFixture f;
+    f.writeSuite();
+    writeCp932(f.dir.path() + QStringLiteral("/data/新名簿.txt"),
+               QStringLiteral("7,2012,0,0,A*12,0,,\r\n12,2012,0,0,Ａ,0,,\r\n"
+                              "20,2012,0,0,長谷川　由紀子,0,,\r\n21,2012,0,0,長谷川　由紀恵,0,,\r\n"));
+    LoadConfiguration(f.state, f.ctx.programFolderPath);
+    const struct {
+        const char16_t *name;
+        int student;
+    } rows[] = {{u"A*12", 7}, {u"長谷川　由紀子", 20}, {u"長谷川　由紀恵", 21}};
+    for (const auto &r : rows) {
+        f.forms.show(QStringLiteral("namesel"));
+        f.settle();
+        auto *screen = f.forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+        ASSERT_NE(screen, nullptr);
+        const QString name = QString::fromUtf16(r.name);
+        int row = -1;
+        for (int i = 1; i < screen->List1->count(); ++i)
+            if (screen->List1->item(i)->text().startsWith(QStringLiteral("小5 ") + name))
+                row = i;
+        ASSERT_GT(row, 0) << name.toStdString();
+        screen->List1->setCurrentRow(row);
+        EXPECT_EQ(screen->Label1->text(), QStringLiteral("小5 ") + name);
+        QTest::keyClick(screen->List1, Qt::Key_Return);
+        f.settle();
+        EXPECT_EQ(f.state.student.CurrentStudent, r.student) << name.toStdString();
+    }
+}
+
 TEST(RosterScreen, FilterAndReturnFromTheHub)
 {
     RosterScreen f;

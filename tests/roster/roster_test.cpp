@@ -172,10 +172,51 @@ TEST(NameList, EntriesInEveryMode)
     r.BirthYear = 1999; // g = -2: 幼1
     EXPECT_EQ(displayEntry(r, 2003, 0, 0, 0, 0, 0), QStringLiteral("1999幼1 山田　　　　　　     /     　*12"));
     EXPECT_EQ(displayEntry(r, 2003, 1, 0, 0, 0, 0), QStringLiteral("1999幼1 山田　　　　  　/       *12"));
-    // A name too long for its column is cut; the totals keep their column.
+    // A name too long for its column is never cut: no filler, the totals move right.
     r.BirthYear = 1996;
     r.Name = fixedRosterText(QStringLiteral("寿限無寿限無五劫"));
-    EXPECT_EQ(displayEntry(r, 2003, 0, 0, 0, 0, 0), QStringLiteral("1996小1 寿限無寿限無     /     　*12"));
+    EXPECT_EQ(displayEntry(r, 2003, 0, 0, 0, 0, 0), QStringLiteral("1996小1 寿限無寿限無五劫     /     　*12"));
+    // Only blanks are trimmed: a full-width blank belongs to the name.
+    r.Name = fixedRosterText(QStringLiteral(" 　全角 "));
+    EXPECT_EQ(displayEntry(r, 2003, 1, 0, 0, 0, 0), QStringLiteral("1996小1 　全角　　　  　/       *12"));
+}
+
+TEST(NameList, EveryNameShowsWholeAndLogsInItsOwnStudent)
+{
+    // Names with "*" once logged in the wrong student; long names were cut until two
+    // students looked the same.
+    RosterFixture f;
+    const struct {
+        int number;
+        const char16_t *name;
+        const char16_t *shown; // the name as the list shows it, before its filler
+    } rows[] = {
+        {7, u"A*12", u"小5 A*12"},
+        {8, u"*田中", u"小5 *田中"},
+        {9, u"ケン*", u"小5 ケン*"},
+        {10, u"長谷川　由紀子", u"小5 長谷川　由紀子"},
+        {11, u"長谷川　由紀恵", u"小5 長谷川　由紀恵"},
+        {12, u"ﾊｾｶﾞﾜ ﾕｷｺ", u"小5 ﾊｾｶﾞﾜ ﾕｷｺ"},
+        {13, u"ﾊｾｶﾞﾜ ﾕｷｴ", u"小5 ﾊｾｶﾞﾜ ﾕｷｴ"},
+        {14, u"　全角前空白", u"小5 　全角前空白"},
+    };
+    QString roster;
+    for (const auto &r : rows)
+        roster += QStringLiteral("%1,1992,0,0,%2,0,,\r\n").arg(r.number).arg(QString::fromUtf16(r.name));
+    f.roster(roster);
+    const NameListResult list = f.list(0);
+    ASSERT_TRUE(list.fatalMessage.isEmpty());
+    ASSERT_EQ(list.List1.size(), 1 + static_cast<qsizetype>(std::size(rows)));
+    for (const auto &r : rows) {
+        const QString shown = QString::fromUtf16(r.shown);
+        // Filled with "　" to 9 characters when shorter; longer names get no filler.
+        const QString line = shown + QString(std::max<qsizetype>(0, 9 - shown.size()), QChar(0x3000)) +
+                             QStringLiteral("     /     　");
+        const qsizetype i = list.List1.indexOf(line);
+        ASSERT_GT(i, 0) << line.toStdString();
+        EXPECT_EQ(studentNumberOfEntry(list.List3[i - 1]), r.number) << line.toStdString();
+        EXPECT_EQ(shownStudentName(f.state, r.number), shown);
+    }
 }
 
 TEST(NameList, FilteredListInTextOrderWithTotals)
