@@ -354,9 +354,19 @@ bool HubScreen::Form_KeyPress(QChar key)
     return false;
 }
 
+bool HubScreen::refuseLevelWithoutCriteria(int i)
+{
+    if (i < 1 || i > ctx.state.profile.LevelCount || levelCanStart(ctx.state, i))
+        return false;
+    ctx.messages.information(this, QStringLiteral("Tobrel"), noCriteriaMessage(ctx.state, i));
+    return true;
+}
+
 void HubScreen::Command4_Click(int i)
 {
     if (Picture7->isVisible())
+        return;
+    if (refuseLevelWithoutCriteria(i))
         return;
     if (i < 1 || i >= static_cast<int>(Command4.size()) || !Command4[i]->isEnabled())
         return;
@@ -371,6 +381,8 @@ void HubScreen::Command4_Click(int i)
 void HubScreen::Label3_Click(int i)
 {
     if (Picture7->isVisible())
+        return;
+    if (refuseLevelWithoutCriteria(i))
         return;
     if (i < 1 || i >= static_cast<int>(Command4.size()) || !Command4[i]->isEnabled())
         return;
@@ -687,11 +699,15 @@ bool HubScreen::eventFilter(QObject *watched, QEvent *event)
         if (!key->text().isEmpty() && !(key->modifiers() & Qt::AltModifier) && Form_KeyPress(key->text().at(0)))
             return true;
     } else if (event->type() == QEvent::MouseButtonRelease) {
-        for (int i = 1; i < static_cast<int>(Label3.size()); ++i)
+        for (int i = 1; i < static_cast<int>(Label3.size()); ++i) {
             if (watched == Label3[i]) {
                 Label3_Click(i);
                 return true;
             }
+            // The notice over a level that has no criteria says why it cannot start.
+            if (watched == Text1[i] && KeysReady != 0 && !Picture7->isVisible() && refuseLevelWithoutCriteria(i))
+                return true;
+        }
     }
     return Screen::eventFilter(watched, event);
 }

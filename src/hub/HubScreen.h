@@ -106,6 +106,8 @@ private:
     using FileView = std::function<bool(const ResultsFile &, LevelLists &, QString *, const ViewProgress &)>;
     bool fillListsFromFile(const FileView &view);
     void fileError(const QString &error);
+    // A level without a pass-line time: tells why it cannot start. True when refused.
+    bool refuseLevelWithoutCriteria(int level);
     void repaintNow();
     bool m_loaded = false;
 };

@@ -1,6 +1,7 @@
 #include "hub/HubViews.h"
 
 #include "state/SharedState.h"
+#include "criteria/CriteriaTable.h"
 #include "hub/ListFields.h"
 #include "results/Tally.h"
 #include "roster/NameList.h"
@@ -67,6 +68,20 @@ bool isTeacher(const QString &name)
     return name.contains(u'★') || name.contains(QStringLiteral("先生"));
 }
 
+bool levelCanStart(const SharedState &state, int level)
+{
+    return level >= 1 && level <= kMaxLevel && state.criteria.CritPassTime[level] > 0;
+}
+
+QString noCriteriaMessage(const SharedState &state, int level)
+{
+    return QStringLiteral("レベル%1は始められません。\n"
+                          "基準のファイルにこのレベルの合格ラインのタイムがありません。\n%2\n\n"
+                          "先生を呼びなさい。")
+        .arg(level)
+        .arg(state.config.DataFolder + criteriaFileName());
+}
+
 Availability availabilityPass(const SharedState &state)
 {
     Availability a;
@@ -76,6 +91,7 @@ Availability availabilityPass(const SharedState &state)
     a.freeStatus = (last >= 1 && last <= kMaxLevel && LevelCleared(state, last, s)) ? 1 : 0;
     a.enabled.assign(n + 1, false);
     a.barred.assign(n + 1, false);
+    a.noCriteria.assign(n + 1, false);
     if (n >= 1)
         a.enabled[1] = true;
     for (int i = 1; i <= n; ++i) {
@@ -89,6 +105,13 @@ Availability availabilityPass(const SharedState &state)
             a.barred[i] = true;
         } else {
             a.barred[i] = false;
+        }
+    }
+    for (int i = 1; i <= n; ++i) {
+        if (!levelCanStart(state, i)) {
+            a.enabled[i] = false;
+            a.barred[i] = false;
+            a.noCriteria[i] = true;
         }
     }
     return a;

@@ -174,8 +174,9 @@ void LevelColumns::showAvailability(const Availability &a)
 {
     for (int i = 1; i <= m_levelCount; ++i) {
         Command4[i]->setEnabled(a.enabled[i]);
-        Text1[i]->setVisible(a.barred[i]);
-        if (a.barred[i])
+        Text1[i]->setText(a.noCriteria[i] ? noCriteriaNotice() : QStringLiteral("やりすぎ禁止"));
+        Text1[i]->setVisible(a.barred[i] || a.noCriteria[i]);
+        if (a.barred[i] || a.noCriteria[i])
             Text1[i]->raise();
     }
 }

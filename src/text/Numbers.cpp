@@ -42,17 +42,18 @@ double leadingNumber(const QString &text)
     }
     bool ok = false;
     const double v = text.mid(start, end - start).toDouble(&ok);
-    return ok ? v : 0.0;
+    return ok && std::isfinite(v) ? v : 0.0;
 }
 
 bool isNumericText(const QString &text)
 {
+    // "nan", "inf" and a number too large for a double are texts, not numbers.
     const QString t = text.trimmed();
     if (t.isEmpty())
         return false;
     bool ok = false;
-    t.toDouble(&ok);
-    return ok;
+    const double v = t.toDouble(&ok);
+    return ok && std::isfinite(v);
 }
 
 QString CStr(double value)

@@ -8,8 +8,10 @@ namespace tobrel {
 
 // The leading decimal number of a text (blanks skipped, optional sign, digits, one
 // decimal point, an exponent); 0 when the text starts with no number. "12*" gives 12.
+// Never infinite or NaN: "nan", "inf" and a number beyond a double's range give 0.
 double leadingNumber(const QString &text);
-// True when the whole text (surrounding blanks aside) is one decimal number.
+// True when the whole text (surrounding blanks aside) is one finite decimal number;
+// "nan", "inf", "infinity" and numbers beyond a double's range are not numbers.
 bool isNumericText(const QString &text);
 
 // Shortest decimal form of a number, no leading blank ("12", "1.5", "-3").

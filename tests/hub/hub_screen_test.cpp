@@ -118,6 +118,39 @@ TEST(HubScreen, KeysForLevelsThatDoNotExistDoNothing)
     EXPECT_NE(f.hub(), nullptr);
 }
 
+TEST(HubScreen, ALevelWithoutACriteriaRowCannotBeStartedAndRecordsNothing)
+{
+    // Once level 4 of a three-line criteria file timed out at once, recorded a 99999 run
+    // and the end screen said the level was cleared.
+    Loop f;
+    const QString criteriaPath = f.state.config.DataFolder + QStringLiteral("タイム回数データ.txt");
+    writeCp932(criteriaPath, QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n"
+                                            "25,50,30,3,1.5,10,0,7,1,,,\r\n30,60,30,3,1.5,10,0,7,1,,,\r\n"
+                                            "35,70,30,3,1.5,10,0,7,1,,,\r\n"));
+    f.state.criteria = CriteriaTable(); // as at start-up: levels 4..6 never read
+    LoadConfiguration(f.state, f.ctx.programFolderPath);
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_TRUE(hub->Command4[3]->isEnabled());
+    for (int level = 4; level <= 6; ++level) {
+        EXPECT_FALSE(hub->Command4[level]->isEnabled()) << level;
+        EXPECT_TRUE(hub->Text1[level]->isVisible()) << level;
+        EXPECT_EQ(hub->Text1[level]->text(), QStringLiteral("基準がありません"));
+    }
+    QTest::keyClick(hub, Qt::Key_4);
+    f.settle();
+    EXPECT_EQ(f.drill(), nullptr);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("レベル4")));
+    EXPECT_TRUE(f.messages.shown[0].contains(criteriaPath));
+    hub->Label3_Click(5);
+    f.settle();
+    EXPECT_EQ(f.drill(), nullptr);
+    EXPECT_EQ(f.messages.shown.size(), 2);
+    EXPECT_EQ(QFileInfo(f.state.config.DataFolder + QStringLiteral("成績累積データ.dat")).size(), 0);
+}
+
 TEST(HubScreen, ViewsAndScrolling)
 {
     Loop f;

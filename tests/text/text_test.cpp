@@ -239,6 +239,18 @@ TEST(Numbers, StrPutsABlankBeforeNonNegativeNumbers)
     EXPECT_EQ(leadingNumber(QStringLiteral("12*")), 12);
     EXPECT_EQ(leadingNumber(QStringLiteral("*12")), 0);
     EXPECT_EQ(leadingNumber(QString()), 0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("1e3x")), 1000);
+    // Non-finite texts are not numbers, wherever numbers are read.
+    for (const char16_t *text : {u"nan", u"NaN", u"-nan", u"inf", u"-inf", u"+INF", u"Infinity", u"1e999", u"-1e999"}) {
+        const QString t = QString::fromUtf16(text);
+        EXPECT_FALSE(isNumericText(t)) << t.toStdString();
+        EXPECT_EQ(leadingNumber(t), 0) << t.toStdString();
+        FieldReader r(t + u',' + t, QStringLiteral("t.txt"));
+        EXPECT_EQ(r.readNumber(), 0) << t.toStdString();
+        const Variant v = r.readVariant();
+        EXPECT_TRUE(v.isText()) << t.toStdString();
+        EXPECT_EQ(v.toNumber(), 0) << t.toStdString();
+    }
     EXPECT_EQ(roundHalfEven(2.5), 2);
     EXPECT_EQ(roundHalfEven(3.5), 4);
 }
