@@ -18,7 +18,9 @@ QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsF
 {
     ResultRecord &buf = state.ResultRecBuffer;
     buf.ResultRecDate = dayNumber(clock.today());
-    buf.ResultRecClock = dayFraction(clock.timeOfDay());
+    // Whole seconds, as the suite's other programs store them, so every reader shows
+    // the same clock time.
+    buf.ResultRecClock = dayFraction(std::floor(clock.timeOfDay()));
     buf.ResultRecStudentNo = state.student.CurrentStudent;
     buf.ResultRecLevel = state.run.CurrentLevel;
     buf.ResultRecTime = state.run.RunTime;

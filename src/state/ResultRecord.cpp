@@ -44,7 +44,18 @@ QByteArray fixed5(const QByteArray &text, char pad)
 
 void ResultRecord::setSchool(const QString &schoolCode)
 {
-    ResultRecSchool = fixed5(toCp932(schoolCode), ' ');
+    // Whole characters only: a two-byte character that does not fit in the five bytes
+    // is left out, never cut in half.
+    QByteArray code;
+    for (qsizetype i = 0; i < schoolCode.size();) {
+        const qsizetype n = schoolCode[i].isHighSurrogate() && i + 1 < schoolCode.size() ? 2 : 1;
+        const QByteArray bytes = toCp932(schoolCode.mid(i, n));
+        if (code.size() + bytes.size() > 5)
+            break;
+        code += bytes;
+        i += n;
+    }
+    ResultRecSchool = fixed5(code, ' ');
 }
 
 std::array<char, kRecordSize> ResultRecord::encode() const

@@ -34,7 +34,8 @@ struct ResultRecord {
     QByteArray Reserved2 = QByteArray("0    ", 5);
     QByteArray Reserved3 = QByteArray(5, '\0');
 
-    // The school field from a school code: CP932, cut to five bytes, padded with blanks.
+    // The school field from a school code: CP932, cut to whole characters within five
+    // bytes, padded with blanks.
     void setSchool(const QString &schoolCode);
 
     std::array<char, kRecordSize> encode() const;

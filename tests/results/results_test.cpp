@@ -89,8 +89,21 @@ TEST(ResultRecord, LayoutIsByteExact)
     EXPECT_EQ(shortCode.ResultRecSchool, QByteArray("12   "));
     shortCode.setSchool(QString());
     EXPECT_EQ(shortCode.ResultRecSchool, QByteArray("     "));
-    shortCode.setSchool(QStringLiteral("髙橋塾です"));
-    EXPECT_EQ(shortCode.ResultRecSchool.size(), 5);
+    // A code is cut at a character boundary within its five bytes and filled with blanks.
+    const struct {
+        const char16_t *code;
+        QByteArray bytes;
+    } codes[] = {
+        {u"12３４５", QByteArray("12\x82\x52 ", 5)},
+        {u"１２３", QByteArray("\x82\x50\x82\x51 ", 5)},
+        {u"髙橋塾です", QByteArray("\xfb\xfc\x8b\xb4 ", 5)},
+        {u"1234５", QByteArray("1234 ", 5)},
+        {u"12345６", QByteArray("12345", 5)},
+    };
+    for (const auto &c : codes) {
+        shortCode.setSchool(QString::fromUtf16(c.code));
+        EXPECT_EQ(shortCode.ResultRecSchool, c.bytes) << QString::fromUtf16(c.code).toStdString();
+    }
 }
 
 TEST(ResultsFile, WriteResultRecordAppendsAfterTheLastWholeRecord)
@@ -116,6 +129,13 @@ TEST(ResultsFile, WriteResultRecordAppendsAfterTheLastWholeRecord)
     ASSERT_EQ(WriteResultRecord(d.state, d.clock, d.file()), QString());
     EXPECT_EQ(d.fileBytes().size(), 396);
     EXPECT_EQ(d.fileBytes().mid(352), kRecordBytes);
+
+    // The time of day is stored in whole seconds, as the suite's other programs do:
+    // 05:31:36.229 is stored as 05:31:36.
+    d.clock.seconds = 5 * 3600 + 31 * 60 + 36.229;
+    ASSERT_EQ(WriteResultRecord(d.state, d.clock, d.file()), QString());
+    const ResultRecord last = ResultRecord::decode(d.fileBytes().constData() + 396);
+    EXPECT_EQ(last.ResultRecClock, (5 * 3600 + 31 * 60 + 36) / 86400.0);
 }
 
 TEST(ResultsFile, EmptyOrMissingFileReadsAsNoRecords)
