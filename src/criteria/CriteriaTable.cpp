@@ -35,8 +35,14 @@ QStringList criteriaHeaderFields()
 
 CriteriaTable LoadCriteria(const QString &path, const CriteriaTable &current)
 {
-    CriteriaTable table = current;
     FieldReader reader = FieldReader::openFile(path, kSmallFileMaxBytes);
+    return LoadCriteria(reader, current);
+}
+
+CriteriaTable LoadCriteria(FieldReader &reader, const CriteriaTable &current)
+{
+    const QString &path = reader.fileName();
+    CriteriaTable table = current;
     int k = -1;
     while (!reader.atEnd()) {
         ++k;

@@ -9,6 +9,8 @@
 
 namespace tobrel {
 
+class FieldReader;
+
 // File name of the criteria file in the data folder.
 inline QString criteriaFileName() { return QStringLiteral("タイム回数データ.txt"); }
 
@@ -19,6 +21,8 @@ QStringList criteriaHeaderFields();
 // line keep what they held. A missing file, more than 35 level lines or a value that
 // does not fit its type raise DataFileError, and the table is then left untouched.
 CriteriaTable LoadCriteria(const QString &path, const CriteriaTable &current);
+// The same from a reader already opened on the file's contents.
+CriteriaTable LoadCriteria(FieldReader &reader, const CriteriaTable &current);
 
 // The twelve field texts of one level as the editor shows and writes them.
 QStringList criteriaRowTexts(const CriteriaTable &table, int level);

@@ -11,8 +11,9 @@ class LineWriter {
 public:
     void addLine(const QStringList &fields);
     const QByteArray &bytes() const { return m_bytes; }
-    // Writes the lines to a temporary file beside path and renames it over path, so a
-    // failed write never leaves a half-written file. Returns an error text or "".
+    // Replaces the file at path with the lines (through a temporary file flushed to the
+    // disk and renamed over it), so a failed write never leaves a half-written file.
+    // Returns an error text or "".
     QString writeTo(const QString &path) const;
 
 private:
