@@ -9,7 +9,7 @@
 //   <demo>/data/tobrel/               criteria file and a few weeks of results
 //
 // Every text file is written with the program's own CP932 line writer.
-#include "criteria/CriteriaTable.h"
+#include "criteria/CriteriaFile.h"
 #include "state/ResultRecord.h"
 #include "text/DayNumber.h"
 #include "sound/WavFile.h"

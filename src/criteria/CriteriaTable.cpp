@@ -2,7 +2,6 @@
 
 #include "text/DataFileError.h"
 #include "text/FieldReader.h"
-#include "text/LineWriter.h"
 #include "text/Numbers.h"
 
 #include <cmath>
@@ -77,15 +76,6 @@ QStringList criteriaRowTexts(const CriteriaTable &t, int level)
             t.CritOverPoints[level].toText(),   t.CritPassDays[level].toText(),
             t.CritOverDays[level].toText(),     t.CritSpare10[level].toText(),
             t.CritSpare11[level].toText(),      t.CritSpare12[level].toText()};
-}
-
-QString WriteCriteriaFile(const QString &path, const QList<QStringList> &levelRows)
-{
-    LineWriter writer;
-    writer.addLine(criteriaHeaderFields());
-    for (const QStringList &row : levelRows)
-        writer.addLine(row);
-    return writer.writeTo(path);
 }
 
 } // namespace tobrel

@@ -27,8 +27,4 @@ CriteriaTable LoadCriteria(FieldReader &reader, const CriteriaTable &current);
 // The twelve field texts of one level as the editor shows and writes them.
 QStringList criteriaRowTexts(const CriteriaTable &table, int level);
 
-// Writes the header line and the given level rows (level 1 first), fields as given,
-// CR LF. Returns an error text or "".
-QString WriteCriteriaFile(const QString &path, const QList<QStringList> &levelRows);
-
 } // namespace tobrel

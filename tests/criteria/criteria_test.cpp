@@ -1,4 +1,4 @@
-#include "criteria/CriteriaTable.h"
+#include "criteria/CriteriaFile.h"
 #include "support/TestSupport.h"
 #include "text/DataFileError.h"
 

@@ -1,0 +1,178 @@
+#include "criteria/CriteriaFile.h"
+
+#include "text/Cp932.h"
+#include "text/DataFileError.h"
+#include "text/FieldReader.h"
+#include "text/LineWriter.h"
+
+#include <QFileInfo>
+
+namespace tobrel {
+namespace {
+
+constexpr int kFields = 12;
+
+QString cellName(int level, int column)
+{
+    const QString header = criteriaHeaderFields().value(column - 1);
+    if (header.isEmpty())
+        return QStringLiteral("レベル%1の%2列目").arg(level).arg(column);
+    return QStringLiteral("レベル%1の%2列目「%3」").arg(level).arg(column).arg(header);
+}
+
+// Why a cell would not come back from the file as the one field it is ("" when it
+// would): the field reader ends a field at a comma or a line end and reads a field that
+// starts with a double quote up to the next one; the file holds CP932 only.
+QString cellProblem(const QString &text)
+{
+    if (text.contains(u','))
+        return QStringLiteral("「,」（カンマ）があると、次に読むときに項目が分かれてしまいます。");
+    if (text.contains(u'\r') || text.contains(u'\n'))
+        return QStringLiteral("改行は使えません。");
+    qsizetype first = 0;
+    while (first < text.size() && (text[first] == u' ' || text[first] == u'\t'))
+        ++first;
+    if (first < text.size() && text[first] == u'"')
+        return QStringLiteral("「\"」で始まる値は使えません。");
+    if (fromCp932(toCp932(text)) != text) {
+        for (const char32_t c : text.toUcs4()) {
+            const QString one = QString::fromUcs4(&c, 1);
+            if (fromCp932(toCp932(one)) != one)
+                return QStringLiteral("シフトJISで書けない文字「%1」があります。").arg(one);
+        }
+        return QStringLiteral("シフトJISで書けない文字があります。");
+    }
+    return {};
+}
+
+CriteriaSaveResult refused(int level, int column, const QString &text, const QString &why)
+{
+    CriteriaSaveResult r;
+    r.badLevel = level;
+    r.badColumn = column;
+    r.message = QStringLiteral("%1の値「%2」は記録できません。\n%3\n\n%4 は変更していません。")
+                    .arg(cellName(level, column), text, why, criteriaFileName());
+    return r;
+}
+
+CriteriaTable loadBytes(const QByteArray &bytes, const CriteriaTable &current)
+{
+    FieldReader reader = FieldReader::fromBytes(bytes, criteriaFileName());
+    return LoadCriteria(reader, current);
+}
+
+bool loads(const QByteArray &bytes)
+{
+    try {
+        loadBytes(bytes, CriteriaTable());
+        return true;
+    } catch (const DataFileError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+CriteriaTexts ReadCriteriaTexts(const QString &path)
+{
+    CriteriaTexts result;
+    try {
+        FieldReader reader = FieldReader::openFile(path);
+        result.opened = true;
+        for (int group = 0; !reader.atEnd(); ++group) {
+            QStringList row;
+            try {
+                while (row.size() < kFields)
+                    row << reader.readText();
+            } catch (const DataFileError &) {
+                result.problem = QStringLiteral("%1: 最後の行の項目が%2個しかありません（%3個必要です）。")
+                                     .arg(path)
+                                     .arg(row.size())
+                                     .arg(kFields);
+                while (row.size() < kFields)
+                    row << QString();
+                if (group > 0)
+                    result.levelRows << row;
+                break;
+            }
+            if (group > 0)
+                result.levelRows << row;
+        }
+    } catch (const DataFileError &e) {
+        result.problem = e.message();
+    }
+    return result;
+}
+
+QByteArray criteriaFileBytes(const QList<QStringList> &levelRows)
+{
+    LineWriter writer;
+    writer.addLine(criteriaHeaderFields());
+    for (QStringList row : levelRows) {
+        while (row.size() < kFields)
+            row << QString();
+        writer.addLine(row);
+    }
+    return writer.bytes();
+}
+
+QString WriteCriteriaFile(const QString &path, const QList<QStringList> &levelRows)
+{
+    return replaceFile(path, criteriaFileBytes(levelRows));
+}
+
+CriteriaSaveResult CheckCriteriaTexts(const QList<QStringList> &levelRows, const CriteriaTable &current)
+{
+    for (int r = 0; r < levelRows.size(); ++r)
+        for (int c = 0; c < levelRows[r].size() && c < kFields; ++c)
+            if (const QString why = cellProblem(levelRows[r][c]); !why.isEmpty())
+                return refused(r + 1, c + 1, levelRows[r][c], why);
+
+    CriteriaSaveResult result;
+    try {
+        result.table = loadBytes(criteriaFileBytes(levelRows), current);
+        return result;
+    } catch (const DataFileError &e) {
+        // Find the cell the loader stops at: each cell of that line alone in a file.
+        const int level = e.line() - 1;
+        if (level >= 1 && level <= levelRows.size()) {
+            const QStringList &row = levelRows[level - 1];
+            for (int c = 0; c < row.size() && c < kFields; ++c) {
+                QStringList alone(kFields);
+                alone[c] = row[c];
+                if (!loads(criteriaFileBytes({alone})))
+                    return refused(level, c + 1, row[c],
+                                   QStringLiteral("この値は読み込めません（%1）。").arg(e.problem()));
+            }
+        }
+        CriteriaSaveResult r;
+        r.badLevel = level;
+        r.message = QStringLiteral("レベル%1の行は記録できません（%2）。\n\n%3 は変更していません。")
+                        .arg(level)
+                        .arg(e.problem(), criteriaFileName());
+        return r;
+    }
+}
+
+CriteriaSaveResult SaveCriteriaTexts(const QString &path, const QList<QStringList> &levelRows,
+                                     const CriteriaTable &current, const FileReplaceSteps &steps)
+{
+    CriteriaSaveResult result = CheckCriteriaTexts(levelRows, current);
+    if (!result.message.isEmpty())
+        return result;
+    const QString backup = QFileInfo(path).absolutePath() + u'/' + criteriaBackupFileName();
+    if (const QString error = replaceFile(path, criteriaFileBytes(levelRows), backup, steps);
+        !error.isEmpty()) {
+        result.message = error;
+        return result;
+    }
+    result.saved = true;
+    try {
+        result.table = LoadCriteria(path, current);
+    } catch (const DataFileError &e) {
+        result.message = QStringLiteral("記録しましたが、読み直せません: %1").arg(e.message());
+    }
+    return result;
+}
+
+} // namespace tobrel
