@@ -1,0 +1,189 @@
+#include "admin/TimeHistogram.h"
+
+#include "results/ResultsFile.h"
+#include "text/FixedWidth.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <sys/stat.h>
+
+namespace tobrel {
+namespace {
+
+// Ten seconds a bucket; the last bucket holds everything from its lower bound on (timed
+// out runs, 99999, among them). A negative time, which no run can have, counts as 0.
+int bucketOf(int32_t time, int last)
+{
+    if (time < 0)
+        return 0;
+    return std::min(time / 10, last);
+}
+
+bool stampOf(const QString &path, TimeHistogram::Stamp *stamp)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    stamp->size = static_cast<int64_t>(st.st_size);
+    stamp->modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp->device = static_cast<uint64_t>(st.st_dev);
+    stamp->inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
+} // namespace
+
+// One pass over the records: counts per bucket, and each student's best (lowest) time
+// at each level, which becomes the best-time table at the end.
+class TimeHistogram::Builder {
+public:
+    explicit Builder(TimeHistogram &h)
+        : m_h(h), m_best(static_cast<size_t>(kLevels + 1) * kStudentSlots, kNone)
+    {
+        std::fill(h.m_runs.begin(), h.m_runs.end(), 0);
+        for (Row &row : h.m_all)
+            row.fill(0);
+        for (Row &row : h.m_best)
+            row.fill(0);
+    }
+    void add(const char *p, int64_t count)
+    {
+        for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
+            const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
+            // Level 0 marks a deleted record; levels past the tables cannot be shown.
+            if (r.level < 1 || r.level > kLevels || isDamagedRecord(r))
+                continue;
+            ++m_h.m_runs[r.level];
+            ++m_h.m_all[r.level][bucketOf(r.time, kBuckets)];
+            int64_t &b = m_best[static_cast<size_t>(r.level) * kStudentSlots + static_cast<size_t>(r.student)];
+            b = std::min<int64_t>(b, r.time);
+        }
+    }
+    void finish()
+    {
+        for (int L = 1; L <= kLevels; ++L) {
+            const int64_t *row = m_best.data() + static_cast<size_t>(L) * kStudentSlots;
+            for (int s = 0; s < kStudentSlots; ++s)
+                if (row[s] != kNone)
+                    ++m_h.m_best[L][bucketOf(static_cast<int32_t>(row[s]), kBestBuckets)];
+        }
+    }
+
+private:
+    static constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
+    TimeHistogram &m_h;
+    std::vector<int64_t> m_best;
+};
+
+void TimeHistogram::build(const QByteArray &records)
+{
+    Builder builder(*this);
+    builder.add(records.constData(), records.size() / kRecordSize);
+    builder.finish();
+}
+
+QString TimeHistogram::update(const QString &path, const WaitFunction &wait)
+{
+    Stamp before;
+    if (!stampOf(path, &before)) {
+        const int err = errno;
+        if (err == ENOENT && QFileInfo(path).absoluteDir().exists()) {
+            // No run has been recorded yet.
+            if (!(m_stamp && *m_stamp == before)) {
+                build({});
+                m_stamp = before;
+            }
+            return {};
+        }
+        build({});
+        m_stamp.reset();
+        return QStringLiteral("成績ファイル %1 を読めません（%2）")
+            .arg(path, QString::fromLocal8Bit(std::strerror(err)));
+    }
+    if (m_stamp && *m_stamp == before)
+        return {};
+
+    const ResultsFile file(path, wait);
+    Builder builder(*this);
+    ResultsFile::ScanInfo info;
+    QString error;
+    const bool read = file.scan(
+        [&](int64_t, const char *bytes, int64_t count) {
+            builder.add(bytes, count);
+            return true;
+        },
+        &info, &error);
+    if (!read) {
+        build({});
+        m_stamp.reset();
+        return error;
+    }
+    builder.finish();
+    ++m_fileReads;
+    // Keep the tables for this stamp only when nothing changed the file while it was read.
+    Stamp after;
+    if (stampOf(path, &after) && after == before)
+        m_stamp = before;
+    else
+        m_stamp.reset();
+    return {};
+}
+
+int64_t TimeHistogram::runCount(int level) const
+{
+    return level >= 1 && level <= kLevels ? m_runs[level] : 0;
+}
+
+int64_t TimeHistogram::allResults(int level, int bucket) const
+{
+    return level >= 1 && level <= kLevels && bucket >= 0 && bucket <= kBuckets ? m_all[level][bucket] : 0;
+}
+
+int64_t TimeHistogram::bestTimes(int level, int bucket) const
+{
+    return level >= 1 && level <= kLevels && bucket >= 0 && bucket <= kBuckets ? m_best[level][bucket] : 0;
+}
+
+int64_t TimeHistogram::scaleOf(const Row &counts)
+{
+    const int64_t most = *std::max_element(counts.begin(), counts.end());
+    return std::max<int64_t>(most / 10, 1);
+}
+
+QStringList TimeHistogram::lines(const QString &heading, const Row &counts, int64_t scale)
+{
+    QStringList out;
+    out.reserve(kBuckets + 2);
+    out << heading;
+    for (int i = 0; i <= kBuckets; ++i) {
+        // Stars rounded half up: count ÷ scale + 0.5, whole part.
+        const int64_t stars = (2 * counts[i] + scale) / (2 * scale);
+        out << alignRight(QString::number(i * 10), 4) + u'～' + QString(stars, u'★');
+    }
+    return out;
+}
+
+QStringList TimeHistogram::allResultsLines(int level) const
+{
+    const Row none{};
+    const Row &row = level >= 1 && level <= kLevels ? m_all[level] : none;
+    const int64_t scale = scaleOf(row);
+    return lines(QStringLiteral("レベル%1 今まで%2回  （★=%3）").arg(level).arg(runCount(level)).arg(scale),
+                 row, scale);
+}
+
+QStringList TimeHistogram::bestTimeLines(int level) const
+{
+    const Row none{};
+    const Row &row = level >= 1 && level <= kLevels ? m_best[level] : none;
+    const int64_t scale = scaleOf(row);
+    return lines(QStringLiteral("レベル%1 （★=%2）").arg(level).arg(scale), row, scale);
+}
+
+} // namespace tobrel
