@@ -5,6 +5,7 @@
 // names and shows the start-up form, which loads the configuration and hands over to
 // the roster screen.
 #include "state/SharedState.h"
+#include "admin/CriteriaEditorScreen.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
@@ -93,6 +94,7 @@ int main(int argc, char *argv[])
     forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx); });
     forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [&] { return new EndScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmTimeData"), [&] { return new CriteriaEditorScreen(ctx); });
 
     auto *startup = static_cast<StartupForm *>(forms.load(QStringLiteral("Firstfrm")));
     startup->Form_Load();

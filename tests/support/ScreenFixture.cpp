@@ -1,5 +1,6 @@
 #include "support/ScreenFixture.h"
 
+#include "admin/CriteriaEditorScreen.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
@@ -17,6 +18,7 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(ctx); });
     forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [this] { return new EndScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmTimeData"), [this] { return new CriteriaEditorScreen(ctx); });
 }
 
 void ScreenFixture::writeSuite()

@@ -1,0 +1,394 @@
+#include "admin/CriteriaEditorScreen.h"
+
+#include "state/SharedState.h"
+#include "ui/LineListModel.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+
+#include <QAbstractTableModel>
+#include <QButtonGroup>
+#include <QFrame>
+#include <QHeaderView>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTableView>
+
+#include <cmath>
+
+namespace tobrel {
+namespace {
+
+// Layout in twips inside the main panel Picture1.
+constexpr double kGridLeft = 210, kGridTop = 1770, kGridWidth = 7275;
+constexpr double kRowHeight = 240;     // the header row; every row is as high
+constexpr int kVisibleRows = 33;       // the grid is 33 header rows high
+constexpr double kGridPoints = 9;
+constexpr double kHeaderPoints = 7;
+
+const QColor kFixedColour(0xD4, 0xD0, 0xC8);
+const QColor kMarkColour(255, 255, 0);
+const QColor kSelectionColour(0xC8, 0xDC, 0xF8);
+
+// The key code of a key, as the cell editor's key handling knows them.
+int keyCodeOf(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Escape: return KeyEscape;
+    case Qt::Key_Up: return KeyUp;
+    case Qt::Key_Down: return KeyDown;
+    case Qt::Key_Left: return KeyLeft;
+    case Qt::Key_Right: return KeyRight;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return KeyEnter;
+    case Qt::Key_Backspace: return KeyBackspace;
+    case Qt::Key_Space: return KeySpace;
+    default: return qtKey < 0x80 ? qtKey : 0;
+    }
+}
+
+// The cell editor: every key goes to the editor's logic, which owns the text.
+class CellEditor final : public QLineEdit {
+public:
+    CellEditor(CriteriaEditorScreen *screen, QWidget *parent) : QLineEdit(parent), m_screen(screen) {}
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        QString typed = e->text();
+        if (e->key() == Qt::Key_Backspace)
+            typed = QString(QChar(KeyBackspace));
+        m_screen->cellEditorKey(keyCodeOf(e->key()), e->modifiers(), typed);
+        e->accept();
+    }
+    void inputMethodEvent(QInputMethodEvent *e) override
+    {
+        if (e->commitString().isEmpty()) {
+            QLineEdit::inputMethodEvent(e);
+            return;
+        }
+        // Text from an input method: one key, then its characters.
+        QInputMethodEvent clearPreedit;
+        QLineEdit::inputMethodEvent(&clearPreedit);
+        m_screen->cellEditorKey(229, Qt::NoModifier, e->commitString());
+        e->accept();
+    }
+
+private:
+    CriteriaEditorScreen *m_screen;
+};
+
+QLabel *label(QWidget *parent, const QString &name, const FormScale &s, double pt, const QString &text,
+              QRect where)
+{
+    QLabel *l = makeLabel(parent, name, text);
+    l->setFont(s.font(pt));
+    l->setGeometry(where);
+    return l;
+}
+
+QPushButton *button(QWidget *parent, const QString &name, const QString &text, const FormScale &s,
+                    QRect where)
+{
+    QPushButton *b = makeButton(parent, name, text);
+    b->setFont(s.font(11));
+    b->setGeometry(where);
+    return b;
+}
+
+QFrame *panel(QWidget *parent, const QString &name, QRect where, const QString &style = {})
+{
+    auto *f = new QFrame(parent);
+    f->setObjectName(name);
+    f->setGeometry(where);
+    if (!style.isEmpty())
+        f->setStyleSheet(QStringLiteral("QFrame#%1 { %2 }").arg(name, style));
+    return f;
+}
+
+QListView *histogramList(QWidget *parent, const QString &name, const QString &spoken, LineListModel *&lines,
+                         const FormScale &s, QRect where)
+{
+    auto *list = new QListView(parent);
+    list->setObjectName(name);
+    list->setAccessibleName(spoken);
+    lines = new LineListModel(list);
+    list->setModel(lines);
+    list->setUniformItemSizes(true);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setFont(s.listFont(9));
+    list->setGeometry(where);
+    return list;
+}
+
+} // namespace
+
+// The grid's cells as the logic holds them: row 0 and column 0 are the fixed header
+// row and level column; changed cells are yellow; the fill-down selection is shaded.
+class CriteriaEditorScreen::GridModel final : public QAbstractTableModel {
+public:
+    GridModel(CriteriaEditorLogic &logic, QFont headerFont, QObject *parent)
+        : QAbstractTableModel(parent), m_logic(logic), m_headerFont(std::move(headerFont))
+    {
+    }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_rows;
+    }
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : CriteriaEditorLogic::kCols;
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const int r = index.row(), c = index.column();
+        if (!index.isValid() || r >= m_logic.Rows())
+            return {};
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return m_logic.TextMatrix(r, c);
+        case Qt::ToolTipRole:
+            return r == 0 ? QVariant(m_logic.TextMatrix(r, c)) : QVariant();
+        case Qt::FontRole:
+            return r == 0 ? QVariant(m_headerFont) : QVariant();
+        case Qt::BackgroundRole:
+            if (r == 0 || c == 0)
+                return kFixedColour;
+            if (c == m_logic.Col() && r > m_logic.Row() && r <= m_logic.RowSel())
+                return kSelectionColour;
+            if (m_logic.marked(r, c))
+                return kMarkColour;
+            return QColor(Qt::white);
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(c == 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+        default:
+            return {};
+        }
+    }
+    // Everything the logic changed; a new row count resets the view.
+    void update()
+    {
+        if (m_rows != m_logic.Rows()) {
+            beginResetModel();
+            m_rows = m_logic.Rows();
+            endResetModel();
+        } else if (m_rows > 0) {
+            emit dataChanged(index(0, 0), index(m_rows - 1, CriteriaEditorLogic::kCols - 1));
+        }
+    }
+
+private:
+    CriteriaEditorLogic &m_logic;
+    QFont m_headerFont; // the header texts are long for their narrow columns
+    int m_rows = 0;
+};
+
+CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context, QStringLiteral("FrmTimeData"))
+{
+    setWindowTitle(QStringLiteral("合格タイムデータ変更"));
+    const FormScale &s = scale();
+    QWidget *stage = this->stage();
+    m_logic = std::make_unique<CriteriaEditorLogic>(ctx.state, ctx.wait, *this);
+
+    const QString backColour = colourFromBgr(ctx.state.profile.ScreenColour).name();
+    Picture2 = panel(stage, QStringLiteral("Picture2"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
+                     QStringLiteral("background: %1;").arg(backColour));
+    Picture1 = panel(stage, QStringLiteral("Picture1"), s.rect(0, 0, 15405, 11220));
+    Picture1->setVisible(false);
+
+    Label5 = label(Picture1, QStringLiteral("Label5"), s, 16, QStringLiteral("成績の基準となるデータを変更できます"),
+                   s.rect(450, 150, 14505, 435));
+    Label6 = label(Picture1, QStringLiteral("Label6"), s, 12, QStringLiteral("列の説明"), s.rect(240, 840, 2025, 495));
+    Label6->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label3 = label(Picture1, QStringLiteral("Label3"), s, 11, QString(), s.rect(2280, 840, 12825, 975));
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label3->setStyleSheet(QStringLiteral("background: white; border: 1px solid #808080; padding: 2px;"));
+
+    // The grid: 13 columns of one thirteenth of its width each, the first of the fields a
+    // little narrower; 33 rows high.
+    MSFlexGrid1 = new QTableView(Picture1);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setAccessibleName(QStringLiteral("合格タイムデータ"));
+    m_grid = new GridModel(*m_logic, s.font(kHeaderPoints), MSFlexGrid1);
+    MSFlexGrid1->setModel(m_grid);
+    MSFlexGrid1->horizontalHeader()->setVisible(false);
+    MSFlexGrid1->verticalHeader()->setVisible(false);
+    MSFlexGrid1->setSelectionMode(QAbstractItemView::NoSelection);
+    MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSFlexGrid1->setFocusPolicy(Qt::NoFocus);
+    MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->setTextElideMode(Qt::ElideNone);
+    MSFlexGrid1->setFont(s.font(kGridPoints));
+    MSFlexGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int rowPixels = s.px(kRowHeight);
+    MSFlexGrid1->verticalHeader()->setMinimumSectionSize(1);
+    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(rowPixels);
+    MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    MSFlexGrid1->horizontalHeader()->setMinimumSectionSize(1);
+    const double columnWidth = std::round(kGridWidth / CriteriaEditorLogic::kCols);
+    for (int c = 0; c < CriteriaEditorLogic::kCols; ++c)
+        MSFlexGrid1->setColumnWidth(c, s.px(c == 1 ? std::round(0.8 * columnWidth) : columnWidth));
+    MSFlexGrid1->setGeometry(s.rect(kGridLeft, kGridTop, kGridWidth, kVisibleRows * kRowHeight));
+    connect(MSFlexGrid1, &QTableView::clicked, this,
+            [this](const QModelIndex &i) { m_logic->MSFlexGrid1_Click(i.row(), i.column()); });
+    connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layEditorOverCell(); });
+
+    auto *editor = new CellEditor(this, MSFlexGrid1->viewport());
+    Gridinputtext = editor;
+    Gridinputtext->setObjectName(QStringLiteral("Gridinputtext"));
+    Gridinputtext->setAccessibleName(QStringLiteral("セルの値"));
+    Gridinputtext->setFont(s.font(kGridPoints));
+    Gridinputtext->setFrame(false);
+    Gridinputtext->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #1a3d8f; padding: 0px; background: white; }"));
+    Gridinputtext->setContextMenuPolicy(Qt::NoContextMenu);
+    Gridinputtext->setText(QStringLiteral("Text1"));
+    Gridinputtext->setVisible(false);
+    connect(Gridinputtext, &QLineEdit::textEdited, this, [this](const QString &t) {
+        m_logic->view.caret = Gridinputtext->cursorPosition();
+        m_logic->Gridinputtext_Change(t);
+    });
+
+    Picture4 = panel(Picture1, QStringLiteral("Picture4"), s.rect(10530, 330, 2205, 1035),
+                     QStringLiteral("background: white; border: 1px solid #808080;"));
+    auto *options = new QButtonGroup(this);
+    const QString optionTexts[2] = {QStringLiteral("度数表示"), QStringLiteral("度数非表示")};
+    for (int i = 0; i < 2; ++i) {
+        auto *o = new QRadioButton(optionTexts[i], Picture4);
+        o->setObjectName(arrayElementName("Option1", i));
+        o->setFont(s.font(11));
+        o->setGeometry(s.rect(180, i == 0 ? 120 : 540, 1900, 315));
+        options->addButton(o, i);
+        Option1.push_back(o);
+        connect(o, &QRadioButton::clicked, this, [this, i] { m_logic->Option1_Click(i); });
+    }
+    Option1[0]->setChecked(true);
+
+    Picture3 = panel(Picture1, QStringLiteral("Picture3"), s.rect(7530, 1830, 7635, 7485),
+                     QStringLiteral("background: white; border: 1px solid #808080;"));
+    Label7 = label(Picture3, QStringLiteral("Label7"), s, 12, QStringLiteral("現在までの成績度数分布"),
+                   s.rect(2220, 0, 3600, 330));
+    Label9 = label(Picture3, QStringLiteral("Label9"), s, 11, QStringLiteral("全成績"), s.rect(90, 360, 2000, 285));
+    List3 = histogramList(Picture3, QStringLiteral("List3"), QStringLiteral("全成績"), m_list3, s,
+                          s.rect(60, 660, 3885, 6300));
+    Label10 = label(Picture3, QStringLiteral("Label10"), s, 11, QStringLiteral("最高タイム"),
+                    s.rect(4020, 360, 2000, 285));
+    List4 = histogramList(Picture3, QStringLiteral("List4"), QStringLiteral("最高タイム"), m_list4, s,
+                          s.rect(3990, 660, 3495, 6300));
+
+    Command2 = button(Picture1, QStringLiteral("Command2"), QStringLiteral("元に戻す"), s, s.rect(7590, 9750, 1515, 570));
+    Command3 = button(Picture1, QStringLiteral("Command3"), QStringLiteral("更新記録"), s, s.rect(9390, 9750, 1515, 570));
+    Command4 = button(Picture1, QStringLiteral("Command4"), QStringLiteral("戻る"), s, s.rect(11130, 9750, 1515, 570));
+    Command7 = button(Picture1, QStringLiteral("Command7"), QStringLiteral("Command7"), s, QRect());
+    Command7->setVisible(false);
+    connect(Command2, &QPushButton::clicked, this, [this] { m_logic->Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { m_logic->Command3_Click(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { m_logic->Command4_Click(); });
+    connect(Command7, &QPushButton::clicked, this, [this] { m_logic->Command7_Click(); });
+
+    Label1 = label(Picture1, QStringLiteral("Label1"), s, 10,
+                   QStringLiteral("スペース：セルクリア　　Shift + ↓：セルコピー"), s.rect(270, 10710, 14835, 225));
+
+    // The wait overlay, over everything while saving and leaving.
+    Picture6 = panel(stage, QStringLiteral("Picture6"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
+                     QStringLiteral("background: %1;").arg(backColour));
+    Label8 = label(Picture6, QStringLiteral("Label8"), s, 28, QStringLiteral("Just a moment,please."),
+                   s.rect(0, 4800, FormScale::kFormWidthTwips, 1200));
+    Label8->setAlignment(Qt::AlignCenter);
+    Picture6->setVisible(false);
+}
+
+CriteriaEditorScreen::~CriteriaEditorScreen() = default;
+
+void CriteriaEditorScreen::Form_Activate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    m_logic->Form_Activate();
+}
+
+void CriteriaEditorScreen::cellEditorKey(int keyCode, Qt::KeyboardModifiers modifiers, const QString &typed)
+{
+    const bool held = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    m_logic->Gridinputtext_KeyDown(keyCode, held);
+    // Keys with Ctrl or Alt type nothing; Esc is ignored altogether.
+    if (keyCode == KeyEscape || (modifiers & (Qt::ControlModifier | Qt::AltModifier)))
+        return;
+    for (const QChar c : typed)
+        m_logic->Gridinputtext_KeyPress(c);
+}
+
+void CriteriaEditorScreen::refresh()
+{
+    const CriteriaEditorView &v = m_logic->view;
+    m_grid->update();
+    if (Gridinputtext->text() != v.Gridinputtext)
+        Gridinputtext->setText(v.Gridinputtext);
+    Gridinputtext->setCursorPosition(v.caret);
+    Gridinputtext->setVisible(v.GridinputtextVisible);
+    Label3->setText(QString(v.Label3).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (m_list3->lines() != v.List3)
+        m_list3->setLines(v.List3);
+    if (m_list4->lines() != v.List4)
+        m_list4->setLines(v.List4);
+    Picture1->setVisible(v.Picture1Visible);
+    Picture3->setVisible(v.Picture3Visible);
+    if (v.Option1 >= 0 && v.Option1 < static_cast<int>(Option1.size()))
+        Option1[v.Option1]->setChecked(true);
+    Picture6->setVisible(v.Picture6Visible);
+    if (v.Picture6Visible)
+        Picture6->raise();
+}
+
+void CriteriaEditorScreen::repaintNow()
+{
+    refresh();
+    repaint();
+}
+
+void CriteriaEditorScreen::layEditorOverCell()
+{
+    const QModelIndex cell = m_grid->index(m_logic->Row(), m_logic->Col());
+    if (cell.isValid())
+        Gridinputtext->setGeometry(MSFlexGrid1->visualRect(cell));
+}
+
+void CriteriaEditorScreen::placeEditBox()
+{
+    m_grid->update();
+    const QModelIndex cell = m_grid->index(m_logic->Row(), m_logic->Col());
+    if (!cell.isValid())
+        return;
+    MSFlexGrid1->scrollTo(cell);
+    layEditorOverCell();
+    Gridinputtext->setCursorPosition(m_logic->view.caret);
+    Label3->setText(QString(m_logic->view.Label3).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    Gridinputtext->setFocus();
+}
+
+bool CriteriaEditorScreen::question(const QString &title, const QString &text)
+{
+    return ctx.messages.question(this, title, text);
+}
+
+void CriteriaEditorScreen::tell(const QString &title, const QString &text)
+{
+    ctx.messages.information(this, title, text);
+}
+
+void CriteriaEditorScreen::showHubAndClose()
+{
+    // The hub is built afresh, so it shows the new criteria.
+    ctx.forms->unload(QStringLiteral("seisekitime1"));
+    ctx.forms->show(QStringLiteral("seisekitime1"));
+    ctx.forms->unload(objectName());
+}
+
+} // namespace tobrel

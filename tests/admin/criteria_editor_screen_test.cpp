@@ -1,0 +1,152 @@
+#include "admin/CriteriaEditorScreen.h"
+#include "app/Configuration.h"
+#include "criteria/CriteriaTable.h"
+#include "hub/HubScreen.h"
+#include "roster/NameSelectScreen.h"
+#include "support/ScreenFixture.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTableView>
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+struct Admin : ScreenFixture {
+    Admin()
+    {
+        writeSuite();
+        LoadConfiguration(state, ctx.programFolderPath);
+        state.profile.ScreenColour = 0x00C0FFC0;
+        forms.show(QStringLiteral("namesel"));
+        settle();
+        NameSelectScreen *r = forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+        for (int i = 1; i < r->List1->count(); ++i)
+            if (r->List1->item(i)->text().contains(QStringLiteral("佐藤先生")))
+                r->List1->setCurrentRow(i);
+        QTest::keyClick(r->List1, Qt::Key_Return);
+        settle();
+    }
+    HubScreen *hub() { return forms.loadedAs<HubScreen>(QStringLiteral("seisekitime1")); }
+    CriteriaEditorScreen *editor() { return forms.loadedAs<CriteriaEditorScreen>(QStringLiteral("FrmTimeData")); }
+    CriteriaEditorScreen *openEditor()
+    {
+        forms.show(QStringLiteral("FrmTimeData"));
+        forms.unload(QStringLiteral("seisekitime1"));
+        settle();
+        return editor();
+    }
+    QString criteriaPath() const { return state.config.DataFolder + criteriaFileName(); }
+};
+
+QModelIndex cell(CriteriaEditorScreen *s, int row, int col) { return s->MSFlexGrid1->model()->index(row, col); }
+
+QColor background(CriteriaEditorScreen *s, int row, int col)
+{
+    return cell(s, row, col).data(Qt::BackgroundRole).value<QColor>();
+}
+
+} // namespace
+
+TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
+{
+    Admin f;
+    CriteriaEditorScreen *s = f.openEditor();
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->Picture1->isVisible());
+    EXPECT_EQ(s->Label5->text(), QStringLiteral("成績の基準となるデータを変更できます"));
+    EXPECT_EQ(s->MSFlexGrid1->model()->rowCount(), 7);
+    EXPECT_EQ(s->MSFlexGrid1->model()->columnCount(), 13);
+    ASSERT_TRUE(s->Gridinputtext->isVisible());
+    EXPECT_TRUE(s->Gridinputtext->hasFocus());
+    EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 1, 1)));
+    EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("25"));
+    EXPECT_EQ(s->Label3->text(), QStringLiteral("合格基準タイム\n　大部分の人ががんばったら出せそうなタイムにしてください"));
+    EXPECT_EQ(s->List3->model()->rowCount(), 102);
+    EXPECT_EQ(s->List3->model()->index(0, 0).data().toString(), QStringLiteral("レベル1 今まで0回  （★=1）"));
+    // 33 rows of the header row's height; column 1 is 0.8 times as wide as column 2.
+    EXPECT_EQ(s->MSFlexGrid1->height(), 33 * s->MSFlexGrid1->rowHeight(0));
+    EXPECT_NEAR(s->MSFlexGrid1->columnWidth(1), 0.8 * s->MSFlexGrid1->columnWidth(2), 1.0);
+    ScreenFixture::shot(s, QStringLiteral("criteria_editor"));
+
+    // Down twice to level 3, space, 2, 5: the cell holds 25 and turns yellow.
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
+    EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 3, 1)));
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
+    QTest::keyClicks(s->Gridinputtext, QStringLiteral("25"));
+    EXPECT_EQ(cell(s, 3, 1).data().toString(), QStringLiteral("25"));
+    EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("25"));
+    EXPECT_EQ(background(s, 3, 1), QColor(255, 255, 0));
+    EXPECT_EQ(background(s, 2, 1), QColor(Qt::white));
+    EXPECT_EQ(s->logic().DataChanged, 1);
+
+    // A click on another cell moves the editor there; Shift+Down copies it down unmarked.
+    QTest::mouseClick(s->MSFlexGrid1->viewport(), Qt::LeftButton, {},
+                      s->MSFlexGrid1->visualRect(cell(s, 2, 6)).center());
+    EXPECT_EQ(s->logic().Row(), 2);
+    EXPECT_EQ(s->logic().Col(), 6);
+    EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 2, 6)));
+    EXPECT_EQ(s->Label3->text().section(u'\n', 0, 0), QStringLiteral("やりすぎ禁止回数"));
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
+    QTest::keyClick(s->Gridinputtext, Qt::Key_4);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(s->Gridinputtext, Qt::Key_Down, Qt::ShiftModifier);
+    for (int r = 2; r <= 5; ++r)
+        EXPECT_EQ(cell(s, r, 6).data().toString(), QStringLiteral("4")) << r;
+    EXPECT_EQ(background(s, 4, 6), QColor(0xC8, 0xDC, 0xF8)); // the copied range is shaded
+    // Esc changes nothing.
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Escape);
+    EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("4"));
+}
+
+TEST(CriteriaEditorScreen, SavingAndLeavingShowTheNewCriteriaOnAFreshHub)
+{
+    Admin f;
+    CriteriaEditorScreen *s = f.openEditor();
+    ASSERT_NE(s, nullptr);
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
+    QTest::keyClicks(s->Gridinputtext, QStringLiteral("33"));
+    QTest::mouseClick(s->Command3, Qt::LeftButton);
+    EXPECT_EQ(f.state.criteria.CritTargetTime[2], 33);
+    EXPECT_EQ(s->logic().DataChanged, 0);
+    EXPECT_EQ(background(s, 2, 1), QColor(255, 255, 0));
+    EXPECT_FALSE(s->Picture6->isVisible());
+    EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
+
+    QTest::mouseClick(s->Command4, Qt::LeftButton);
+    f.settle();
+    EXPECT_TRUE(f.messages.shown.isEmpty()); // nothing left unsaved: no question
+    EXPECT_EQ(f.editor(), nullptr);
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_EQ(hub->Label7[2]->text(), QStringLiteral("目標=33秒 3回/30点(×1.5)"));
+}
+
+TEST(CriteriaEditorScreen, LeavingWithUnsavedEditsAsksAndNoKeepsTheFile)
+{
+    Admin f;
+    QFile file(f.criteriaPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    CriteriaEditorScreen *s = f.openEditor();
+    ASSERT_NE(s, nullptr);
+    QTest::keyClick(s->Gridinputtext, Qt::Key_5);
+    f.messages.answer = false;
+    QTest::mouseClick(s->Command4, Qt::LeftButton);
+    f.settle();
+    EXPECT_EQ(f.messages.shown, QStringList{QStringLiteral("注意|データが変更されています。記録しますか？")});
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+    EXPECT_EQ(f.editor(), nullptr);
+    ASSERT_NE(f.hub(), nullptr);
+    EXPECT_EQ(f.hub()->Label7[1]->text(), QStringLiteral("目標=25秒 3回/30点(×1.5)"));
+}
