@@ -77,7 +77,7 @@ CriteriaTexts ReadCriteriaTexts(const QString &path)
 {
     CriteriaTexts result;
     try {
-        FieldReader reader = FieldReader::openFile(path);
+        FieldReader reader = FieldReader::openFile(path, kSmallFileMaxBytes);
         result.opened = true;
         for (int group = 0; !reader.atEnd(); ++group) {
             QStringList row;
@@ -129,8 +129,16 @@ CriteriaSaveResult CheckCriteriaTexts(const QList<QStringList> &levelRows, const
                 return refused(r + 1, c + 1, levelRows[r][c], why);
 
     CriteriaSaveResult result;
+    const QByteArray bytes = criteriaFileBytes(levelRows);
+    if (bytes.size() > kSmallFileMaxBytes) {
+        result.message = QStringLiteral("値が長すぎて記録できません（%1バイト。%2バイトまでです）。\n\n%3 は変更していません。")
+                             .arg(bytes.size())
+                             .arg(kSmallFileMaxBytes)
+                             .arg(criteriaFileName());
+        return result;
+    }
     try {
-        result.table = loadBytes(criteriaFileBytes(levelRows), current);
+        result.table = loadBytes(bytes, current);
         return result;
     } catch (const DataFileError &e) {
         // Find the cell the loader stops at: each cell of that line alone in a file.

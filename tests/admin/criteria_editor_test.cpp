@@ -305,6 +305,7 @@ TEST(CriteriaEditor, ResultsOfTheCurrentLevelAreShownAndFollowTheFile)
     QString error;
     for (const int time : {57, 63, 64}) {
         ResultRecord r;
+        r.ResultRecDate = 45000;
         r.ResultRecLevel = 2;
         r.ResultRecStudentNo = 1;
         r.ResultRecTime = time;

@@ -122,6 +122,7 @@ TEST(TimeHistogram, TheFileIsReadAgainOnlyWhenItChanges)
     // Another PC appends a run: the tables follow at the next look.
     const ResultsFile file(path);
     ResultRecord rec;
+    rec.ResultRecDate = 45000;
     rec.ResultRecLevel = 1;
     rec.ResultRecStudentNo = 3;
     rec.ResultRecTime = 60;
