@@ -2,6 +2,7 @@
 
 #include "results/RecordText.h"
 #include "text/Cp932.h"
+#include "text/FileReplace.h"
 
 #include <QFile>
 #include <QSysInfo>
@@ -60,17 +61,8 @@ QString appendCorrections(const QString &dataFolder, const std::vector<Correctio
     if (rc != 0) {
         error = fail(QStringLiteral("ロックできません"));
     } else {
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                error = fail(QStringLiteral("書き込めません"));
-                break;
-            }
-            done += n;
-        }
+        if (!writeWhole(fd, bytes))
+            error = fail(QStringLiteral("書き込めません"));
         if (error.isEmpty() && ::fsync(fd) != 0)
             error = fail(QStringLiteral("ディスクに書き出せません"));
     }

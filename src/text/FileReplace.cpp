@@ -61,23 +61,6 @@ int createBeside(const QString &path, QString *temporaryPath)
     return -1;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC; // a write that makes no progress: the disk is full
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 void syncFolder(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
@@ -89,6 +72,23 @@ void syncFolder(const QString &path)
 }
 
 } // namespace
+
+bool writeWhole(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
 
 QString renameOver(const QString &from, const QString &to)
 {
@@ -113,7 +113,7 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const QString 
     const bool hadPrevious = ::stat(QFile::encodeName(path).constData(), &previous) == 0;
     if (hadPrevious)
         ::fchmod(fd, previous.st_mode & 07777);
-    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = writeWhole(fd, bytes) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !written)
         return failed(QStringLiteral("%1 を書けません").arg(temporaryPath), reason(written ? errno : writeError));

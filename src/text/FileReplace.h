@@ -29,4 +29,8 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const QString 
 // The rename that replaces `to` with `from` in one step; "" or the reason it failed.
 QString renameOver(const QString &from, const QString &to);
 
+// Writes all the bytes to an open file, going on after interrupted writes. False with
+// errno set when it cannot; a write that makes no progress counts as a full disk.
+bool writeWhole(int fd, const QByteArray &bytes);
+
 } // namespace tobrel
