@@ -142,87 +142,92 @@ QString dateLabel(const std::vector<BestPoint> &best, size_t i)
     return date;
 }
 
-} // namespace
-
-void drawSheetBlock(const SharedState &state, const SheetReading &reading, int level, double T,
-                    const SheetRankFigures &figures, const SheetOptions &options, DrawingSurface &s)
+// The room a line of text takes in the fixed-pitch font: half-width characters one
+// cell (half a point size wide), the others two.
+struct Box {
+    double left, top, right, bottom;
+    bool meets(const Box &o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
+};
+Box textBox(double x, double y, const QString &text, double points)
 {
-    static const SheetLevelData none;
-    const SheetLevelData &d =
-        level >= 1 && level < static_cast<int>(reading.levels.size()) ? reading.levels[static_cast<size_t>(level)]
-                                                                      : none;
-    const double W = s.width(), H = s.height();
-    const double X = W / 2, U = H / 3;
-    const bool paper = options.printing;
-    const double F = options.fontSize;
-    const double base = paper ? 6 : F;
-    const double lineWidth = paper ? 30 : 5;
+    double cells = 0;
+    for (const QChar c : text)
+        cells += (c.unicode() < 0x80 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F)) ? 1 : 2;
+    return {x, y, x + cells * 10 * points, y + 20 * points};
+}
 
-    // Page heading: the student's name over the first block of a page.
-    if (T < 0.08 * H) {
-        s.setFontSize(3 * F);
-        const int student = reading.student;
-        s.drawText(0.01 * X, 0.02 * U, validStudentIndex(student) ? state.roster.StudentNames[student].trimmed() : QString());
+// One block being drawn: the surface, its units and what the block has put where.
+class Block {
+public:
+    Block(const SharedState &state, const SheetReading &reading, int level, double top,
+          const SheetOptions &options, DrawingSurface &surface)
+        : state(state), reading(reading), level(level), T(top), s(surface), paper(options.printing),
+          F(options.fontSize), base(paper ? 6 : F), lineWidth(paper ? 30 : 5), X(surface.width() / 2),
+          U(surface.height() / 3), d(dataOf(reading, level)),
+          scale(static_cast<int32_t>(std::min<int64_t>(10 * (d.timeMax / 10 + 1), 1000)))
+    {
     }
-    s.setFontSize(base);
 
-    s.drawLine(0, T, W, T, 2, kSheetRuleColour);
-    s.drawLine(0, T + 0.09 * U, W, T + 0.09 * U, 2, kSheetRuleColour);
+    // Page heading, rules, block heading and axes.
+    void frame()
+    {
+        const double W = s.width(), H = s.height();
+        if (T < 0.08 * H) {
+            s.setFontSize(3 * F);
+            const int student = reading.student;
+            s.drawText(0.01 * X, 0.02 * U,
+                       validStudentIndex(student) ? state.roster.StudentNames[student].trimmed() : QString());
+        }
+        s.setFontSize(base);
+        s.drawLine(0, T, W, T, 2, kSheetRuleColour);
+        s.drawLine(0, T + 0.09 * U, W, T + 0.09 * U, 2, kSheetRuleColour);
+        s.setFontSize(paper ? 3 * F : 2 * F);
+        const QString caption = validLevelIndex(level) ? state.profile.LevelNames[level] : QString();
+        s.drawText(0.7 * X, T + 0.01 * U, state.profile.ProgramTitle + u' ' + caption);
+        s.setFontSize(F);
+        s.drawLine(0.2 * X, T + 0.8 * U, 0.9 * X, T + 0.8 * U, lineWidth, kSheetRuleColour);
+        s.drawLine(0.2 * X, T + 0.8 * U, 0.2 * X, T + 0.1 * U, lineWidth, kSheetInk);
+    }
 
-    s.setFontSize(paper ? 3 * F : 2 * F);
-    const QString caption = validLevelIndex(level) ? state.profile.LevelNames[level] : QString();
-    s.drawText(0.7 * X, T + 0.01 * U, state.profile.ProgramTitle + u' ' + caption);
-    s.setFontSize(F);
-
-    s.drawLine(0.2 * X, T + 0.8 * U, 0.9 * X, T + 0.8 * U, lineWidth, kSheetRuleColour);
-    s.drawLine(0.2 * X, T + 0.8 * U, 0.2 * X, T + 0.1 * U, lineWidth, kSheetInk);
-
-    const int32_t scale = static_cast<int32_t>(std::min<int64_t>(10 * (d.timeMax / 10 + 1), 1000));
-    // Heights inside the block: the graph runs from 0.1 U (the scale's time) down to
-    // 0.8 U (no time); a time off the scale stays on the graph's edge.
-    const auto heightOf = [&](int32_t time) { return U * (0.8 - 0.7 * static_cast<double>(time) / scale); };
-    const auto onGraph = [&](double y) { return std::clamp(y, 0.1 * U, 0.8 * U); };
-
-    // The level's target and pass-line times, with their values at the right end.
-    if (validLevelIndex(level)) {
-        struct Mark {
+    // The level's pass-line and target times as lines across the graph (their values
+    // come last, where the point labels leave room).
+    void markLines()
+    {
+        if (!validLevelIndex(level))
+            return;
+        const struct {
             int32_t time;
             uint32_t colour;
-            QString text;
+            const char16_t *name;
             bool above;
-        };
-        const Mark marks[] = {
-            {state.criteria.CritPassTime[level], kSheetPassColour,
-             QStringLiteral("合格") + timeText(state.criteria.CritPassTime[level]), true},
-            {state.criteria.CritTargetTime[level], kSheetTargetColour,
-             QStringLiteral("目標") + timeText(state.criteria.CritTargetTime[level]), false},
-        };
-        s.setFontSize(base);
-        for (const Mark &m : marks) {
+        } marks[] = {{state.criteria.CritPassTime[level], kSheetPassColour, u"合格", true},
+                     {state.criteria.CritTargetTime[level], kSheetTargetColour, u"目標", false}};
+        for (const auto &m : marks) {
             if (m.time <= 0 || m.time > scale)
                 continue;
             const double y = T + heightOf(m.time);
             s.drawLine(0.2 * X, y, 0.9 * X, y, paper ? 10 : 2, m.colour);
-            s.drawText(0.905 * X, m.above ? y - 22 * base : y + 0.005 * U, m.text, m.colour);
+            m_marks.push_back({y, m.colour, QString::fromUtf16(m.name) + timeText(m.time), m.above});
         }
-        s.setFontSize(F);
     }
 
     // The runs in the order they were run: a new best red, any other run blue. A
     // student with no run under 1800 (nothing to spread the runs over) gets no points.
-    std::vector<BestPoint> best;
-    double lastX = 0;
-    const bool passes = GradeFilterMatches(options.gradeFilter, gradeIndexOfStudent(state, reading.student));
-    if (d.plottedUnder1800 > 0 && passes) {
+    void plot(const QString &gradeFilter)
+    {
+        if (d.plottedUnder1800 <= 0 ||
+            !GradeFilterMatches(gradeFilter, gradeIndexOfStudent(state, reading.student)))
+            return;
         int64_t k = 0;
         for (const SheetRun &run : d.runs) {
             if (run.time < kSheetCountedBelow)
                 ++k;
             const double x = X * (0.2 + 0.7 * static_cast<double>(k) / static_cast<double>(d.plottedUnder1800));
-            const double y = onGraph(heightOf(run.time));
-            lastX = x;
-            if (best.empty() || run.time < best.back().time) {
-                best.push_back({y, x, run.time, sheetDateText(run.date)});
+            // A time off the scale stays on the graph's top edge.
+            const double y = std::clamp(heightOf(run.time), 0.1 * U, 0.8 * U);
+            m_lastX = x;
+            if (m_best.empty() || run.time < m_best.back().time) {
+                m_best.push_back({y, x, run.time, sheetDateText(run.date)});
                 s.drawPoint(x, T + y, lineWidth, kSheetBestColour);
             } else {
                 s.drawPoint(x, T + y, lineWidth, kSheetRunColour);
@@ -230,40 +235,130 @@ void drawSheetBlock(const SharedState &state, const SheetReading &reading, int l
         }
     }
 
-    // The text panel.
-    s.setFontSize(1.5 * F);
-    const double pitch = (paper ? 0.06 : 0.08) * U;
-    const double left = 1.05 * X;
-    const QStringList lines = sheetPanelLines(d, figures, best.empty() ? QString() : timeText(best.back().time));
-    for (int j = 1; j <= 9; ++j)
-        if (!lines[j - 1].isEmpty())
-            s.drawText(left, T + 0.05 * U + j * pitch, lines[j - 1]);
-    s.drawText(left, T + 0.05 * U + 9.5 * pitch, ideo(12) + QStringLiteral(" (塾平均)"));
-    s.setFontSize(F);
-
-    if (best.empty())
-        return;
-    if (reading.newestDate)
-        s.drawText(lastX - 0.025 * X, T + 0.815 * U, sheetDateText(*reading.newestDate));
-    for (size_t i = 1; i < best.size(); ++i)
-        s.drawLine(best[i - 1].x, T + best[i - 1].y, best[i].x, T + best[i].y, 3, kSheetInk);
-    s.drawText(0.12 * X, T + 0.79 * U, QStringLiteral("0秒"));
-    s.drawText(0.12 * X, T + 0.1 * U, timeText(scale));
-
-    const BestPoint &first = best.front();
-    s.drawText(0.12 * X, T + first.y - 0.01 * U, timeText(first.time));
-    s.drawText(first.x - 0.025 * X, T + 0.815 * U, first.date);
-    const size_t n = best.size(); // best points 1..n are best[0..n-1]
-    if (n > 5) {
-        for (size_t i = 3; i + 2 <= n; i += 3) {
-            const BestPoint &b = best[i - 1];
-            s.drawText(b.x - 0.025 * X, T + b.y + 0.01 * U, timeText(b.time));
-            s.drawText(b.x - 0.025 * X, T + b.y + 0.03 * U, dateLabel(best, i - 1));
-        }
+    void panel(const SheetRankFigures &figures)
+    {
+        s.setFontSize(1.5 * F);
+        const double pitch = (paper ? 0.06 : 0.08) * U;
+        const double left = 1.05 * X;
+        const QStringList lines =
+            sheetPanelLines(d, figures, m_best.empty() ? QString() : timeText(m_best.back().time));
+        for (int j = 1; j <= 9; ++j)
+            if (!lines[j - 1].isEmpty())
+                s.drawText(left, T + 0.05 * U + j * pitch, lines[j - 1]);
+        s.drawText(left, T + 0.05 * U + 9.5 * pitch, ideo(12) + QStringLiteral(" (塾平均)"));
+        s.setFontSize(F);
     }
-    const BestPoint &last = best.back();
-    s.drawText(last.x - 0.025 * X, T + last.y + 0.04 * U, timeText(last.time));
-    s.drawText(last.x - 0.025 * X, T + last.y + 0.07 * U, dateLabel(best, n - 1));
+
+    // The best points joined, the axis labels, and times and dates at best points 1, 3,
+    // 6, 9 ... and the last.
+    void bestLabels()
+    {
+        if (m_best.empty())
+            return;
+        if (reading.newestDate)
+            label(m_lastX - 0.025 * X, T + 0.815 * U, sheetDateText(*reading.newestDate));
+        for (size_t i = 1; i < m_best.size(); ++i)
+            s.drawLine(m_best[i - 1].x, T + m_best[i - 1].y, m_best[i].x, T + m_best[i].y, 3, kSheetInk);
+        label(0.12 * X, T + 0.79 * U, QStringLiteral("0秒"));
+        label(0.12 * X, T + 0.1 * U, timeText(scale));
+
+        const BestPoint &first = m_best.front();
+        label(0.12 * X, T + first.y - 0.01 * U, timeText(first.time));
+        label(first.x - 0.025 * X, T + 0.815 * U, first.date);
+        const size_t n = m_best.size(); // best points 1..n are m_best[0..n-1]
+        if (n > 5) {
+            for (size_t i = 3; i + 2 <= n; i += 3) {
+                const BestPoint &b = m_best[i - 1];
+                label(b.x - 0.025 * X, T + b.y + 0.01 * U, timeText(b.time));
+                label(b.x - 0.025 * X, T + b.y + 0.03 * U, dateLabel(m_best, i - 1));
+            }
+        }
+        const BestPoint &last = m_best.back();
+        label(last.x - 0.025 * X, T + last.y + 0.04 * U, timeText(last.time));
+        label(last.x - 0.025 * X, T + last.y + 0.07 * U, dateLabel(m_best, n - 1));
+    }
+
+    // The values of the pass-line and target times at the right end of their lines: the
+    // pass line's above it, the target's below, moved to the other side or a line
+    // further out where a label already stands.
+    void markLabels()
+    {
+        s.setFontSize(base);
+        const double line = 22 * base; // a line of text, with a little air
+        for (const Mark &m : m_marks) {
+            const double x = 0.905 * X;
+            const double above = m.y - line, below = m.y + 0.005 * U;
+            const double tries[] = {m.above ? above : below, m.above ? below : above,
+                                    m.above ? above - line : below + line, m.above ? below + line : above - line};
+            double y = tries[0];
+            for (const double t : tries)
+                if (!blocked(textBox(x, t, m.text, base))) {
+                    y = t;
+                    break;
+                }
+            s.drawText(x, y, m.text, m.colour);
+            m_labels.push_back(textBox(x, y, m.text, base));
+        }
+        s.setFontSize(F);
+    }
+
+private:
+    struct Mark {
+        double y;
+        uint32_t colour;
+        QString text;
+        bool above;
+    };
+    static const SheetLevelData &dataOf(const SheetReading &reading, int level)
+    {
+        static const SheetLevelData none;
+        return level >= 1 && level < static_cast<int>(reading.levels.size())
+                   ? reading.levels[static_cast<size_t>(level)]
+                   : none;
+    }
+    // Heights inside the block: the graph runs from 0.1 U (the scale's time) down to
+    // 0.8 U (no time).
+    double heightOf(int32_t time) const { return U * (0.8 - 0.7 * static_cast<double>(time) / scale); }
+    void label(double x, double y, const QString &text)
+    {
+        s.drawText(x, y, text);
+        m_labels.push_back(textBox(x, y, text, F));
+    }
+    bool blocked(const Box &box) const
+    {
+        return std::any_of(m_labels.begin(), m_labels.end(), [&](const Box &l) { return l.meets(box); });
+    }
+
+    const SharedState &state;
+    const SheetReading &reading;
+    const int level;
+    const double T;
+    DrawingSurface &s;
+    const bool paper;
+    const double F;    // the base font size of the sheet
+    const double base; // the block's own font size: F on the screen, 6 on paper
+    const double lineWidth;
+    const double X, U;
+    const SheetLevelData &d;
+    const int32_t scale; // the time at the top of the graph
+    std::vector<BestPoint> m_best;
+    double m_lastX = 0;
+    std::vector<Mark> m_marks;
+    std::vector<Box> m_labels;
+};
+
+} // namespace
+
+void drawSheetBlock(const SharedState &state, const SheetReading &reading, int level, double top,
+                    const SheetRankFigures &figures, const SheetOptions &options, DrawingSurface &surface)
+{
+    Block block(state, reading, level, top, options, surface);
+    block.frame();
+    block.markLines();
+    block.plot(options.gradeFilter);
+    block.panel(figures);
+    block.bestLabels();
+    block.markLabels();
 }
 
 void drawSheet(const SharedState &state, const SheetReading &reading, const std::vector<int> &chosenLines,

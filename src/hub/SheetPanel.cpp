@@ -85,7 +85,6 @@ SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *par
     const QFont buttonFont = scale.font(12);
     List2 = choiceList(this, QStringLiteral("List2"), QStringLiteral("生徒"), scale.rect(8970, 240, 2955, 8250),
                        scale.listFont(11));
-    List2->setSortingEnabled(true);
     List2->setVisible(false);
     Command25 = panelButton(this, QStringLiteral("Command25"), QStringLiteral("他の人のデータを見る"),
                             scale.rect(8940, 180, 2985, 675), scale.font(11));

@@ -10,7 +10,7 @@ namespace {
 
 // How long the print service may take: to answer a connection, and to answer a request.
 constexpr int kConnectMs = 5000;
-constexpr double kRequestSeconds = 30;
+constexpr double kRequestSeconds = 10;
 
 // A connection to the print service that closes itself.
 class Connection {
@@ -46,6 +46,15 @@ QString CupsPrinters::defaultPrinter(QString *why)
             *why = QStringLiteral("印刷サービス（CUPS）に接続できません");
         return {};
     }
+    // A service that takes the connection but does not answer is told apart from one
+    // without a default printer.
+    ipp_t *answer = cupsDoRequest(http.get(), ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
+    if (!answer) {
+        if (why)
+            *why = QStringLiteral("印刷サービス（CUPS）が応答しません");
+        return {};
+    }
+    ippDelete(answer);
     cups_dest_t *dest = cupsGetNamedDest(http.get(), nullptr, nullptr);
     if (!dest) {
         if (why)

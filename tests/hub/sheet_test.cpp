@@ -206,6 +206,31 @@ TEST(SheetBlock, TargetAndPassLinesWithTheirValues)
     EXPECT_EQ(textOp(ops, QStringLiteral("目標45秒"))->colour, 0x308A00u);
 }
 
+TEST(SheetBlock, MarkValuesMakeWayForThePointLabels)
+{
+    // The last best (70) ends near the pass line (60): its time and date labels stand
+    // where the pass line's value would go, above and below the line alike.
+    Sheet f;
+    f.student(1, QStringLiteral("佐藤"));
+    for (int t : {90, 80, 70})
+        f.run(1, 1, t);
+    f.tally();
+    const auto ops = f.draw(1, {1});
+    const Op *pass = textOp(ops, QStringLiteral("合格60秒"));
+    const Op *time = textOp(ops, QStringLiteral("70秒"));
+    const Op *date = textOp(ops, QStringLiteral("02/07"));
+    ASSERT_TRUE(pass && time && date);
+    // A line of 6-point text is 120 twips high; the value is 480 twips wide, the labels
+    // 240 and 300.
+    const auto apart = [](const Op *a, double aw, const Op *b, double bw) {
+        return a->x1 + aw <= b->x1 || b->x1 + bw <= a->x1 || a->y1 + 120 <= b->y1 || b->y1 + 120 <= a->y1;
+    };
+    EXPECT_TRUE(apart(pass, 480, time, 240));
+    EXPECT_TRUE(apart(pass, 480, date, 300));
+    const double passLine = 0.05 * kH + kU * (0.8 - 0.7 * 60 / 100.0);
+    EXPECT_LT(pass->y1, passLine); // still above its line
+}
+
 TEST(SheetBlock, TenBestPointsAreLabelledAtOneThreeSixAndTen)
 {
     Sheet f;
