@@ -207,8 +207,19 @@ void SheetPanel::blockRanked(int level)
         m_hub.selectOwnLine(level);
 }
 
+bool SheetPanel::levelsChosenForPaper()
+{
+    if (!chosenLevelLines().empty())
+        return true;
+    ctx.messages.information(this, QStringLiteral("Tobrel"),
+                             QStringLiteral("成績表にするレベルを、右の「ﾚﾍﾞﾙ」の一覧で選んでください。"));
+    return false;
+}
+
 void SheetPanel::Command24_Click(int index)
 {
+    if (index == 1 && !levelsChosenForPaper())
+        return;
     for (const int student : chosenStudents()) {
         SheetStudent = student;
         if (!Command21_Click(index))
@@ -238,7 +249,8 @@ bool SheetPanel::Command21_Click(int index)
         }
         DrawingSurface &canvas = Picture12->surface();
         canvas.clear();
-        drawSheet(ctx.state, reading, chosenLevelLines(), options(false), canvas, figures, [this](int level) { blockRanked(level); });
+        drawSheet(ctx.state, reading, chosenLevelLines(), options(false), canvas, figures,
+                  [this](int level) { blockRanked(level); });
         Picture12->showDrawing();
         return true;
     }
@@ -270,9 +282,12 @@ QString SheetPanel::printSheet()
     QString error;
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("sheet.pdf"));
-    if (!folder.isValid() || !writePdf(reading, path, &error) ||
-        !printers->printFile(printer, path, documentTitle(), &error))
-        return QStringLiteral("印刷できませんでした。プリンター「%1」が受け付けませんでした。\n\n%2").arg(printer, error);
+    if (!folder.isValid() || !writePdf(reading, path, &error))
+        return QStringLiteral("印刷できませんでした。印刷するページを作れません。\n\n%1")
+            .arg(error.isEmpty() ? QDir::tempPath() : error);
+    if (!printers->printFile(printer, path, documentTitle(), &error))
+        return QStringLiteral("印刷できませんでした。プリンター「%1」が受け付けませんでした。\n\n%2")
+            .arg(printer, error);
     return {};
 }
 
@@ -315,7 +330,8 @@ bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QStr
     std::unique_ptr<PaperDocument> paper = PaperDocument::open(part.fileName(), documentTitle(), error);
     if (!paper)
         return false;
-    drawSheet(ctx.state, reading, chosenLevelLines(), options(true), *paper, figures, [this](int level) { blockRanked(level); });
+    drawSheet(ctx.state, reading, chosenLevelLines(), options(true), *paper, figures,
+              [this](int level) { blockRanked(level); });
     if (!paper->finish(error))
         return false;
     std::error_code ec;
@@ -333,6 +349,8 @@ bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QStr
 
 void SheetPanel::CommandPdf_Click()
 {
+    if (!levelsChosenForPaper())
+        return;
     const std::vector<int> students = chosenStudents();
     if (m_pdfFolder.isEmpty()) {
         m_pdfFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -76,6 +76,8 @@ private:
     // Prints SheetStudent's sheet on the default printer; the reason when it cannot.
     QString printSheet();
     void blockRanked(int level);
+    // Paper needs at least one level; tells the teacher otherwise.
+    bool levelsChosenForPaper();
     // Writes SheetStudent's sheet as a PDF file; false with the reason.
     bool writePdf(const SheetReading &reading, const QString &path, QString *error);
     QString documentTitle() const;

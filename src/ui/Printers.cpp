@@ -81,7 +81,8 @@ bool CupsPrinters::printFile(const QString &printer, const QString &pdfPath, con
     const QByteArray name = printer.toUtf8();
     const QByteArray file = QFile::encodeName(pdfPath);
     const QByteArray jobTitle = title.toUtf8();
-    const int job = cupsPrintFile2(http.get(), name.constData(), file.constData(), jobTitle.constData(), count, options);
+    const int job =
+        cupsPrintFile2(http.get(), name.constData(), file.constData(), jobTitle.constData(), count, options);
     cupsFreeOptions(count, options);
     if (job == 0) {
         if (error)

@@ -205,6 +205,16 @@ TEST(SheetScreen, PrintingWithoutAPrinterOrWithARefusalSaysSoAndReturns)
     EXPECT_TRUE(f.messages.shown[1].contains(QStringLiteral("プリンター「教室」が受け付けませんでした")));
     EXPECT_TRUE(f.messages.shown[1].contains(f.printers.refusal));
     EXPECT_TRUE(f.exits.empty());
+
+    // No level chosen: nothing to put on paper, and the printer is not asked.
+    f.chooseLevels(sheet, {});
+    f.printers.refusal.clear();
+    QTest::mouseClick(sheet->Command24[1], Qt::LeftButton);
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 4);
+    EXPECT_TRUE(f.messages.shown[2].contains(QStringLiteral("レベルを")));
+    EXPECT_TRUE(f.printers.jobs.isEmpty());
+    EXPECT_TRUE(f.dialogs.asked.isEmpty());
 }
 
 TEST(SheetScreen, EachChosenStudentIsADocumentOfItsOwn)

@@ -261,7 +261,8 @@ TEST(SheetBlock, DateUnderTheSecondBestIsShortWithinOneYear)
         const auto points = only(ops, Kind::Point);
         bool underThePoint = false;
         for (const Op &op : only(ops, Kind::Text))
-            underThePoint |= op.text == QString::fromUtf8(r.label) && std::abs(op.y1 - (points[1].y1 + 0.07 * kU)) < 1e-6;
+            underThePoint |=
+                op.text == QString::fromUtf8(r.label) && std::abs(op.y1 - (points[1].y1 + 0.07 * kU)) < 1e-6;
         EXPECT_TRUE(underThePoint) << r.label;
         // Best point 1's date, under the time axis, is always written in full.
         ASSERT_NE(textOp(ops, QStringLiteral("2023/05/10")), nullptr);
@@ -384,7 +385,8 @@ TEST(SheetRun, FourLevelsMakeTwoPagesOnPaperAndOneBlockOnScreen)
         EXPECT_NEAR(headings[i], tops[i] * ph, 1e-6) << i;
     // Paper: thick points, the text panel at a pitch of 0.06 U.
     EXPECT_EQ(only(paper, Kind::Point)[0].size, 30);
-    EXPECT_NEAR(textOp(paper, QStringLiteral("回数　　　　　　　  1回"))->y1, 0.05 * ph + (0.05 + 0.06) * ph / 3, 1e-6);
+    EXPECT_NEAR(textOp(paper, QStringLiteral("回数　　　　　　　  1回"))->y1, 0.05 * ph + (0.05 + 0.06) * ph / 3,
+                1e-6);
 
     const auto screen = f.draw(1, {1, 2, 3, 4});
     EXPECT_EQ(texts(screen).filter(QStringLiteral("Tobrel ")), QStringList{QStringLiteral("Tobrel レベル４")});
