@@ -31,9 +31,10 @@ constexpr int kVisibleRows = 33;       // the grid is 33 header rows high
 constexpr double kGridPoints = 9;
 constexpr double kHeaderPoints = 7;
 
-const QColor kFixedColour(0xD4, 0xD0, 0xC8);
-const QColor kMarkColour(255, 255, 0);
-const QColor kSelectionColour(0xC8, 0xDC, 0xF8);
+constexpr QRgb kFixedColour = 0xFFD4D0C8;
+constexpr QRgb kMarkColour = 0xFFFFFF00; // changed by typing: yellow
+constexpr QRgb kSelectionColour = 0xFFC8DCF8;
+constexpr QRgb kCellColour = 0xFFFFFFFF;
 
 // The key code of a key, as the cell editor's key handling knows them.
 int keyCodeOf(int qtKey)
@@ -159,35 +160,60 @@ public:
         case Qt::FontRole:
             return r == 0 ? QVariant(m_headerFont) : QVariant();
         case Qt::BackgroundRole:
-            if (r == 0 || c == 0)
-                return kFixedColour;
-            if (c == m_logic.Col() && r > m_logic.Row() && r <= m_logic.RowSel())
-                return kSelectionColour;
-            if (m_logic.marked(r, c))
-                return kMarkColour;
-            return QColor(Qt::white);
+            return QColor::fromRgb(background(r, c));
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(c == 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
         default:
             return {};
         }
     }
-    // Everything the logic changed; a new row count resets the view.
+    // What the logic changed since the last update: a new row count resets the view,
+    // otherwise only the cells whose text or colour changed are repainted.
     void update()
     {
-        if (m_rows != m_logic.Rows()) {
+        const int rows = m_logic.Rows();
+        if (m_rows != rows) {
             beginResetModel();
-            m_rows = m_logic.Rows();
+            m_rows = rows;
             endResetModel();
-        } else if (m_rows > 0) {
-            emit dataChanged(index(0, 0), index(m_rows - 1, CriteriaEditorLogic::kCols - 1));
+            m_shown.clear();
+            for (int r = 0; r < rows; ++r)
+                for (int c = 0; c < CriteriaEditorLogic::kCols; ++c)
+                    m_shown.push_back({m_logic.TextMatrix(r, c), background(r, c)});
+            return;
         }
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < CriteriaEditorLogic::kCols; ++c) {
+                Shown &was = m_shown[static_cast<size_t>(r * CriteriaEditorLogic::kCols + c)];
+                const QString &text = m_logic.TextMatrix(r, c);
+                const QRgb colour = background(r, c);
+                if (was.text != text || was.colour != colour) {
+                    was = {text, colour};
+                    emit dataChanged(index(r, c), index(r, c));
+                }
+            }
     }
 
 private:
+    QRgb background(int r, int c) const
+    {
+        if (r == 0 || c == 0)
+            return kFixedColour;
+        if (c == m_logic.Col() && r > m_logic.Row() && r <= m_logic.RowSel())
+            return kSelectionColour;
+        if (m_logic.marked(r, c))
+            return kMarkColour;
+        return kCellColour;
+    }
+    struct Shown {
+        QString text;
+        QRgb colour;
+    };
+
     CriteriaEditorLogic &m_logic;
     QFont m_headerFont; // the header texts are long for their narrow columns
     int m_rows = 0;
+    std::vector<Shown> m_shown;
 };
 
 CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context, QStringLiteral("FrmTimeData"))

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <sys/stat.h>
 
 namespace tobrel {
@@ -39,12 +38,14 @@ bool stampOf(const QString &path, TimeHistogram::Stamp *stamp)
 
 } // namespace
 
-// One pass over the records: counts per bucket, and each student's best (lowest) time
-// at each level, which becomes the best-time table at the end.
+// One pass over the records: counts per bucket, and for each student and level the
+// bucket of their best (lowest) time. Buckets rise with the time, so the lowest bucket is
+// the best time's bucket; the student counts in the best-time table at that bucket and
+// moves down whenever a faster run comes.
 class TimeHistogram::Builder {
 public:
     explicit Builder(TimeHistogram &h)
-        : m_h(h), m_best(static_cast<size_t>(kLevels + 1) * kStudentSlots, kNone)
+        : m_h(h), m_bestBucket(static_cast<size_t>(kLevels + 1) * kStudentSlots, kNone)
     {
         std::fill(h.m_runs.begin(), h.m_runs.end(), 0);
         for (Row &row : h.m_all)
@@ -61,24 +62,27 @@ public:
                 continue;
             ++m_h.m_runs[r.level];
             ++m_h.m_all[r.level][bucketOf(r.time, kBuckets)];
-            int64_t &b = m_best[static_cast<size_t>(r.level) * kStudentSlots + static_cast<size_t>(r.student)];
-            b = std::min<int64_t>(b, r.time);
-        }
-    }
-    void finish()
-    {
-        for (int L = 1; L <= kLevels; ++L) {
-            const int64_t *row = m_best.data() + static_cast<size_t>(L) * kStudentSlots;
-            for (int s = 0; s < kStudentSlots; ++s)
-                if (row[s] != kNone)
-                    ++m_h.m_best[L][bucketOf(static_cast<int32_t>(row[s]), kBestBuckets)];
+            uint8_t &best = m_bestBucket[static_cast<size_t>(r.level) * kStudentSlots + static_cast<size_t>(r.student)];
+            // Without a branch: out of the old bucket (the scratch slot the first time),
+            // into the new one, which is the same when the time is no better.
+            const auto bucket = std::min(best, static_cast<uint8_t>(bucketOf(r.time, kBestBuckets)));
+            Row &table = m_h.m_best[r.level];
+            --table[best];
+            ++table[bucket];
+            best = bucket;
         }
     }
 
+    void finish()
+    {
+        for (Row &row : m_h.m_best)
+            row[kScratchBucket] = 0;
+    }
+
 private:
-    static constexpr int64_t kNone = std::numeric_limits<int64_t>::max();
+    static constexpr uint8_t kNone = kScratchBucket;
     TimeHistogram &m_h;
-    std::vector<int64_t> m_best;
+    std::vector<uint8_t> m_bestBucket;
 };
 
 void TimeHistogram::build(const QByteArray &records)
@@ -119,12 +123,12 @@ QString TimeHistogram::update(const QString &path, const WaitFunction &wait)
             return true;
         },
         &info, &error);
+    builder.finish();
     if (!read) {
         build({});
         m_stamp.reset();
         return error;
     }
-    builder.finish();
     ++m_fileReads;
     // Keep the tables for this stamp only when nothing changed the file while it was read.
     Stamp after;
@@ -152,7 +156,7 @@ int64_t TimeHistogram::bestTimes(int level, int bucket) const
 
 int64_t TimeHistogram::scaleOf(const Row &counts)
 {
-    const int64_t most = *std::max_element(counts.begin(), counts.end());
+    const int64_t most = *std::max_element(counts.begin(), counts.begin() + kBuckets + 1);
     return std::max<int64_t>(most / 10, 1);
 }
 

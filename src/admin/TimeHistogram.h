@@ -51,7 +51,10 @@ public:
 
 private:
     class Builder;
-    using Row = std::array<int64_t, kBuckets + 1>;
+    // Buckets 0..100 and one scratch slot after them that building the best-time table
+    // uses for a student's first run (it holds nothing once the tables are built).
+    static constexpr int kScratchBucket = kBuckets + 1;
+    using Row = std::array<int64_t, kBuckets + 2>;
     static QStringList lines(const QString &heading, const Row &counts, int64_t scale);
     static int64_t scaleOf(const Row &counts);
 
