@@ -394,6 +394,11 @@ void CriteriaEditorScreen::placeEditBox()
         return;
     MSFlexGrid1->scrollTo(cell);
     layEditorOverCell();
+    // A screen reader names the cell being edited.
+    const QString header = m_logic->TextMatrix(0, m_logic->Col());
+    Gridinputtext->setAccessibleName(QStringLiteral("レベル%1 %2")
+                                         .arg(m_logic->Row())
+                                         .arg(header.isEmpty() ? QStringLiteral("%1列目").arg(m_logic->Col()) : header));
     Gridinputtext->setCursorPosition(m_logic->view.caret);
     Label3->setText(QString(m_logic->view.Label3).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     Gridinputtext->setFocus();

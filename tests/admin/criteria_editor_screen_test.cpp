@@ -94,6 +94,7 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     EXPECT_EQ(s->logic().Col(), 6);
     EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 2, 6)));
     EXPECT_EQ(s->Label3->text().section(u'\n', 0, 0), QStringLiteral("やりすぎ禁止回数"));
+    EXPECT_EQ(s->Gridinputtext->accessibleName(), QStringLiteral("レベル2 禁回"));
     QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
     QTest::keyClick(s->Gridinputtext, Qt::Key_4);
     for (int i = 0; i < 3; ++i)
