@@ -6,6 +6,7 @@
 // the roster screen.
 #include "state/SharedState.h"
 #include "admin/CriteriaEditorScreen.h"
+#include "admin/ResultsManagerScreen.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
@@ -95,6 +96,7 @@ int main(int argc, char *argv[])
     forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [&] { return new EndScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmTimeData"), [&] { return new CriteriaEditorScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmData"), [&] { return new ResultsManagerScreen(ctx); });
 
     auto *startup = static_cast<StartupForm *>(forms.load(QStringLiteral("Firstfrm")));
     startup->Form_Load();

@@ -143,10 +143,6 @@ void EndScreen::Form_Activate()
         ctx.exit(1);
         return;
     }
-    const QString damaged = takeCorruptRecordMessage(state, report);
-    if (!damaged.isEmpty())
-        ctx.messages.information(this, QStringLiteral("Tobrel"), damaged);
-
     const EndScreenContent c = endScreenContent(state);
     if (c.levelCleared)
         Label2->setVisible(true);

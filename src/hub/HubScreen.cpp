@@ -5,6 +5,7 @@
 #include "state/LoginMinutes.h"
 #include "state/SharedState.h"
 #include "drill/DrillScreen.h"
+#include "hub/TeacherPanel.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "text/DataFileError.h"
@@ -158,11 +159,8 @@ HubScreen::HubScreen(AppContext &context)
         waitPanel(form, tw, QStringLiteral("Picture6"), QStringLiteral("Label21"), 20,
                   QStringLiteral("Just a momento, please."), QStringLiteral("ProgressBar2"), Label21, ProgressBar2);
     Picture6->setVisible(false);
-    Picture7 = new QFrame(form);
-    Picture7->setObjectName(QStringLiteral("Picture7"));
-    Picture7->setGeometry(tw.rect(4860, 3600, 6045, 3945));
-    Picture7->setVisible(false);
-    Command12 = button(Picture7, tw, QStringLiteral("Command12"), QStringLiteral("戻る"));
+    teacherPanel = new TeacherPanel(ctx, tw, form, Command8);
+    Picture7 = teacherPanel;
     Picture11 = new SheetPanel(ctx, tw, form);
     Picture11->setHubLinks({[this] { return Combo1->currentText(); }, [this] { return PointsOrder; },
                             [this](int level) { selectLastOwnLine(level); }});
@@ -172,11 +170,6 @@ HubScreen::HubScreen(AppContext &context)
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
     connect(Combo2, &QComboBox::activated, this, [this](int) { Combo2_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command8, &QPushButton::clicked, this, [this] {
-        Picture7->setVisible(true);
-        Picture7->raise();
-    });
-    connect(Command12, &QPushButton::clicked, this, [this] { Picture7->setVisible(false); });
     connect(Command17, &QPushButton::clicked, this, [this] { Picture11->Command17_Click(); });
     connect(HScroll1, &QScrollBar::valueChanged, this, [this](int) { HScroll1_Change(); });
 
@@ -238,8 +231,6 @@ void HubScreen::Form_Activate()
     const int n = state.profile.LevelCount;
     const bool teacher = isTeacher(state.student.CurrentStudentName);
     Command27->setVisible(teacher && state.profile.PrintButtonOn.toNumber() == 1);
-    // The teacher's data-processing panel comes with the administration screens.
-    Command8->setVisible(false);
     Picture11->setTeacher(teacher);
     Label17->setText(QStringLiteral("起動後") +
                      QString::number(minutesSinceLogin(state.student, ctx.clock)) +
@@ -260,9 +251,8 @@ void HubScreen::Form_Activate()
         fileError(report.fatalError);
         return;
     }
-    const QString damaged = takeCorruptRecordMessage(state, report);
-    if (!damaged.isEmpty())
-        ctx.messages.information(this, QStringLiteral("Tobrel"), damaged);
+    // Damaged records are the teachers' business: they see the count, students nothing.
+    teacherPanel->Form_Activate(teacher);
 
     double total = 0;
     for (int L = 1; L <= kMaxLevel; ++L)
@@ -330,7 +320,8 @@ void HubScreen::Command9_Click()
 
 bool HubScreen::Form_KeyPress(QChar key)
 {
-    if (KeysReady == 0)
+    // While the teacher panel is open, keys are the password's.
+    if (KeysReady == 0 || Picture7->isVisible())
         return false;
     const int n = ctx.state.profile.LevelCount;
     const char16_t c = key.unicode();

@@ -27,6 +27,7 @@ class QScrollBar;
 namespace tobrel {
 
 class SheetPanel;
+class TeacherPanel;
 
 class HubScreen final : public Screen {
 public:
@@ -58,7 +59,7 @@ public:
     QLabel *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr, *Label17 = nullptr;
     QLabel *Label18 = nullptr, *Label6 = nullptr, *Label5 = nullptr;
     QPushButton *Command1 = nullptr, *Command8 = nullptr, *Command27 = nullptr, *Command26 = nullptr;
-    QPushButton *Command17 = nullptr, *Command12 = nullptr;
+    QPushButton *Command17 = nullptr;
     std::vector<QRadioButton *> Option1; // 1..3 (0 unused)
     std::vector<QRadioButton *> Option2; // 0..2
     QFrame *Picture1 = nullptr;
@@ -66,6 +67,7 @@ public:
     QScrollBar *HScroll1 = nullptr;
     QFrame *Picture2 = nullptr, *Picture6 = nullptr, *Picture7 = nullptr;
     SheetPanel *Picture11 = nullptr; // the result sheet
+    TeacherPanel *teacherPanel = nullptr; // Picture7
     QLabel *Label19 = nullptr, *Label21 = nullptr;
     QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
 

@@ -439,6 +439,22 @@ bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error
     return true;
 }
 
+bool ResultsFile::readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const
+{
+    bytes->clear();
+    Fd fd(openLockedForReading(error));
+    if (fd.get() < 0)
+        return false;
+    const int64_t length = fileLength(fd.get(), m_path, error);
+    if (length >= 0 && recordNumber >= 1 && recordNumber <= length / kRecordSize) {
+        bytes->resize(kRecordSize);
+        if (readAt(fd.get(), bytes->data(), kRecordSize, (recordNumber - 1) * kRecordSize) != kRecordSize)
+            bytes->clear();
+    }
+    unlockWhole(fd.get());
+    return length >= 0;
+}
+
 RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const
 {
     RewriteOutcome out;

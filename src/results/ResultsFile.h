@@ -121,6 +121,9 @@ public:
     using ChunkVisitor = std::function<bool(int64_t firstRecord, const char *bytes, int64_t count)>;
     bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
               int64_t chunkRecords = 4096) const;
+    // Reads the 44 bytes of one record under the shared lock. False with error set when
+    // the file cannot be read; true with no bytes when the file has no such record.
+    bool readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const;
 
     // Writes `replacement` as record expected.recordNumber, in place, when that record
     // still holds expected.bytes.

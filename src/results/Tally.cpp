@@ -176,7 +176,7 @@ QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report)
     if (lines.isEmpty())
         return {};
     return QStringLiteral("成績ファイル %1 に壊れた記録があります。この記録は集計に使いません。\n"
-                          "先生の「データ変更」で直すか削除してください。\n\n")
+                          "先生が「データ処理」→「データ変更」で消去するか直してください。\n\n")
                .arg(resultsFilePath(state)) +
            lines.join(u'\n');
 }

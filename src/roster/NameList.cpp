@@ -113,7 +113,6 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
     a.progress = 2;
     NameListResult &r = a.result;
     r = NameListResult();
-    r.damagedRecords = takeCorruptRecordMessage(state, report);
     r.List1 << namePlaceholder();
 
     const QString path = state.config.DataRoot + rosterFileName();

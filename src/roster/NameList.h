@@ -35,7 +35,6 @@ struct NameListResult {
     QStringList List2;  // every entry, in text order
     QStringList List3;  // the kept entries without the birth year, in List1 order
     QString fatalMessage; // when the roster could not be read after the retries
-    QString damagedRecords; // damaged records of the results file not reported before
 };
 
 inline QString namePlaceholder() { return QStringLiteral("－－－－－－"); }

@@ -177,8 +177,6 @@ void NameSelectScreen::名簿表示()
         ctx.exit(1);
         return;
     }
-    if (!r.damagedRecords.isEmpty())
-        ctx.messages.information(this, QStringLiteral("Tobrel"), r.damagedRecords);
     List1->blockSignals(true);
     List1->clear();
     List1->addItems(r.List1);

@@ -14,6 +14,8 @@ public:
     virtual void critical(QWidget *parent, const QString &title, const QString &text) = 0;
     // Yes/No question; true for Yes.
     virtual bool question(QWidget *parent, const QString &title, const QString &text) = 0;
+    // OK/Cancel question; true for OK.
+    virtual bool okCancel(QWidget *parent, const QString &title, const QString &text) = 0;
 };
 
 class QtMessageBoxes final : public MessageBoxes {
@@ -21,6 +23,7 @@ public:
     void information(QWidget *parent, const QString &title, const QString &text) override;
     void critical(QWidget *parent, const QString &title, const QString &text) override;
     bool question(QWidget *parent, const QString &title, const QString &text) override;
+    bool okCancel(QWidget *parent, const QString &title, const QString &text) override;
 };
 
 // Records the boxes instead of showing them; questions get the prepared answer.
@@ -35,6 +38,11 @@ public:
         shown << title + u'|' + text;
     }
     bool question(QWidget *, const QString &title, const QString &text) override
+    {
+        shown << title + u'|' + text;
+        return answer;
+    }
+    bool okCancel(QWidget *, const QString &title, const QString &text) override
     {
         shown << title + u'|' + text;
         return answer;

@@ -1,6 +1,7 @@
 #include "support/ScreenFixture.h"
 
 #include "admin/CriteriaEditorScreen.h"
+#include "admin/ResultsManagerScreen.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
@@ -19,6 +20,7 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [this] { return new EndScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmTimeData"), [this] { return new CriteriaEditorScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmData"), [this] { return new ResultsManagerScreen(ctx); });
 }
 
 void ScreenFixture::writeSuite()

@@ -1,0 +1,104 @@
+#include "hub/TeacherPanel.h"
+
+#include "hub/TeacherEntry.h"
+#include "results/Tally.h"
+#include "state/SharedState.h"
+#include "ui/Forms.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tobrel {
+
+TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget *stage, QPushButton *command8)
+    : QFrame(stage), ctx(context), m_command8(command8)
+{
+    setObjectName(QStringLiteral("Picture7"));
+    setAccessibleName(QStringLiteral("データ処理"));
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Raised);
+    setLineWidth(2);
+    setAutoFillBackground(true);
+    QPalette grey = palette();
+    grey.setColor(QPalette::Window, QColor(0xF0, 0xF0, 0xF0)); // stands apart from the season's colour
+    setPalette(grey);
+    setGeometry(scale.rect(4860, 3600, 6045, 3945));
+
+    Label28 = makeLabel(this, QStringLiteral("Label28"), QStringLiteral("データ変更パスワード"));
+    Label28->setFont(scale.font(11));
+    Label28->setGeometry(scale.rect(855, 90, 2400, 285));
+    Text3 = new QLineEdit(this);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    Text3->setAccessibleName(Label28->text());
+    Text3->setEchoMode(QLineEdit::Password);
+    Text3->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }")); // "*"
+    Text3->setFont(scale.font(11));
+    Text3->setGeometry(scale.rect(810, 360, 2445, 375));
+    Label28->setBuddy(Text3);
+
+    auto button = [&](const QString &name, const QString &text, int left, int top, int width, int height) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(name);
+        b->setAccessibleName(text);
+        b->setFont(scale.font(11));
+        b->setGeometry(scale.rect(left, top, width, height));
+        return b;
+    };
+    Command10.push_back(button(QStringLiteral("Command10_0"), QStringLiteral("データ変更"), 855, 810, 2430, 855));
+    Command10.push_back(
+        button(QStringLiteral("Command10_1"), QStringLiteral("合格タイムデータ変更"), 855, 2115, 2430, 855));
+    Command12 = button(QStringLiteral("Command12"), QStringLiteral("戻る"), 3825, 2115, 1545, 855);
+
+    DamagedLabel = makeLabel(stage, QStringLiteral("DamagedLabel"));
+    DamagedLabel->setFont(scale.font(10));
+    DamagedLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    DamagedLabel->setWordWrap(true);
+    DamagedLabel->setGeometry(scale.rect(9240, 10920, 6000, 570));
+    DamagedLabel->setVisible(false);
+    setVisible(false);
+
+    connect(m_command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
+    connect(Command12, &QPushButton::clicked, this, [this] { Command12_Click(); });
+    for (int i = 0; i < 2; ++i)
+        connect(Command10[i], &QPushButton::clicked, this, [this, i] { Command10_Click(i); });
+}
+
+void TeacherPanel::Form_Activate(bool teacher)
+{
+    setVisible(false);
+    m_command8->setVisible(teacher);
+    QString notice;
+    if (teacher) {
+        QString error;
+        notice = damagedRecordsNotice(countDamagedRecords(ResultsFile(resultsFilePath(ctx.state), ctx.wait), &error));
+    }
+    DamagedLabel->setText(notice);
+    DamagedLabel->setVisible(!notice.isEmpty());
+}
+
+void TeacherPanel::Command8_Click()
+{
+    setVisible(true);
+    raise();
+    Text3->setFocus();
+}
+
+void TeacherPanel::Command12_Click() { setVisible(false); }
+
+void TeacherPanel::Command10_Click(int index)
+{
+    if (!passwordAccepted(Text3->text(), ctx.state.config.DataChangePassword)) {
+        ctx.messages.information(this, QStringLiteral("Tobrel"), QStringLiteral("パスワードを入力して下さい"));
+        Text3->setFocus();
+        return;
+    }
+    // A screen that is not part of this build opens nothing, and the hub stays.
+    if (!ctx.forms->show(adminFormName(index)))
+        return;
+    ctx.forms->unload(QStringLiteral("seisekitime1"));
+}
+
+} // namespace tobrel

@@ -1,0 +1,46 @@
+// The hub's teacher panel Picture7, the door to the administration screens. The hub's
+// "データ処理" (Command8, shown to teachers only) opens it; the password box Text3 is
+// compared with the data-change password at every press of Command10(0) "データ変更"
+// (results manager) or Command10(1) "合格タイムデータ変更" (criteria editor). A match
+// opens that screen and closes the hub, which the screen builds afresh when it is left;
+// anything else only asks for the password. "戻る" (Command12) hides the panel.
+//
+// Teachers also see, on the hub, how many damaged records the results file holds.
+#pragma once
+#include <QFrame>
+
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tobrel {
+
+struct AppContext;
+class FormScale;
+
+class TeacherPanel final : public QFrame {
+public:
+    // Builds the panel on the hub's form area; command8 is the hub's "データ処理".
+    TeacherPanel(AppContext &ctx, const FormScale &scale, QWidget *stage, QPushButton *command8);
+
+    // At every activation of the hub: the panel hidden, "データ処理" and the damaged
+    // records shown to teachers only.
+    void Form_Activate(bool teacher);
+    void Command8_Click();
+    void Command12_Click();
+    void Command10_Click(int index);
+
+    QLabel *Label28 = nullptr;
+    QLineEdit *Text3 = nullptr;
+    std::vector<QPushButton *> Command10; // 0, 1
+    QPushButton *Command12 = nullptr;
+    QLabel *DamagedLabel = nullptr; // on the hub, outside the panel
+
+private:
+    AppContext &ctx;
+    QPushButton *m_command8;
+};
+
+} // namespace tobrel

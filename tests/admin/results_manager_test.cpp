@@ -1,0 +1,325 @@
+// The results manager's logic: the record lines, and changes and deletions that write
+// exactly what the teacher asked for, or nothing.
+#include "admin/ResultsManagerLogic.h"
+#include "results/CorrectionLog.h"
+#include "results/Tally.h"
+#include "state/SharedState.h"
+#include "support/TestSupport.h"
+#include "text/DayNumber.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+ResultRecord rec(int student, int level, int time, QDate date = QDate(2024, 2, 7), int secondOfDay = 9 * 3600 + 5 * 60 + 3)
+{
+    ResultRecord r;
+    r.ResultRecDate = dayNumber(date);
+    r.ResultRecClock = secondOfDay / 86400.0;
+    r.ResultRecStudentNo = static_cast<int16_t>(student);
+    r.ResultRecLevel = static_cast<int16_t>(level);
+    r.ResultRecTime = time;
+    r.setSchool(QStringLiteral("01234"));
+    return r;
+}
+
+QByteArray bytesOf(const std::vector<ResultRecord> &records)
+{
+    QByteArray out;
+    for (const ResultRecord &r : records) {
+        const auto b = r.encode();
+        out.append(b.data(), b.size());
+    }
+    return out;
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Host final : ResultsManagerHost {
+    void refresh() override { ++refreshes; }
+    void listRebuilt() override { ++rebuilds; }
+    bool confirmDelete() override
+    {
+        ++questions;
+        return answer;
+    }
+    void tell(const QString &text) override { told << text; }
+    void progress(int64_t done, int64_t total) override { progressCalls.emplace_back(done, total); }
+    int refreshes = 0, rebuilds = 0, questions = 0;
+    bool answer = true;
+    QStringList told;
+    std::vector<std::pair<int64_t, int64_t>> progressCalls;
+};
+
+struct Manager {
+    QTemporaryDir dir;
+    SharedState state;
+    FakeClock clock;
+    Host host;
+    ResultsManagerLogic logic{state, clock, {}, host};
+
+    Manager()
+    {
+        clock.date = QDate(2024, 2, 7);
+        clock.seconds = 10 * 3600 + 15 * 60 + 30;
+        state.config.DataRoot = dir.path() + u'/';
+        state.config.DataFolder = dir.path() + QStringLiteral("/squares/");
+        state.config.SchoolYearStartMonth = 4;
+        state.config.SchoolCode = QStringLiteral("01234");
+        state.config.SchoolName = QStringLiteral("みなと塾");
+        // School year 2023: born 2014 is 小３, 1990 has no full-width label; student
+        // 9 is not listed (status 9) but is in the roster all the same.
+        writeCp932(state.config.DataRoot + QStringLiteral("新名簿.txt"),
+                   QStringLiteral("1,2015,0,0,佐藤　翔太,0,-,-\r\n2,2014,0,0,髙橋　健一,0,-,-\r\n"
+                                  "3,1990,0,0,佐藤先生,0,-,-\r\n9,2012,0,0,長谷川　翼,9,-,-\r\n"));
+    }
+    QString path() const { return resultsFilePath(state); }
+    void write(const std::vector<ResultRecord> &records) { ASSERT_TRUE(writeFile(path(), bytesOf(records))); }
+    QStringList lines() const
+    {
+        QStringList all;
+        for (int i = 0; i < logic.lineCount(); ++i)
+            all << logic.line(i);
+        return all;
+    }
+    QString log() const { return fromCp932(readBytes(state.config.DataFolder + correctionLogFileName())); }
+    QStringList backups() const
+    {
+        return QDir(state.config.DataFolder + QStringLiteral("バックアップ")).entryList(QDir::Files, QDir::Name);
+    }
+};
+
+} // namespace
+
+TEST(ResultsManager, RecordLines)
+{
+    Manager m;
+    ResultRecord otherSchool = rec(2, 3, 99999, QDate(2024, 2, 6), 15 * 3600 + 30 * 60);
+    otherSchool.setSchool(QStringLiteral("99999"));
+    m.write({rec(1, 1, 45), otherSchool, rec(7, 2, 123456), rec(3, 6, 5), rec(9, 4, 0)});
+    m.logic.Form_Load();
+    EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:5"));
+    EXPECT_EQ(m.lines(),
+              (QStringList{
+                  // Numbers right-aligned, the name cut or padded to six full-width places.
+                  QStringLiteral("   1 2024/02/07　  9:05:03ﾚﾍﾞﾙ1　   45秒 　   1 佐藤　翔太　 小２++みなと塾"),
+                  QStringLiteral("   2 2024/02/06　 15:30:00ﾚﾍﾞﾙ3　99999秒 　   2 髙橋　健一　 小３++他塾"),
+                  // A student not in the roster: five full-width blanks and no grade; a
+                  // time too long for its field keeps its last five digits.
+                  QStringLiteral("   3 2024/02/07　  9:05:03ﾚﾍﾞﾙ2　23456秒 　   7 　　　　　 ++みなと塾"),
+                  QStringLiteral("   4 2024/02/07　  9:05:03ﾚﾍﾞﾙ6　    5秒 　   3 佐藤先生　　 ++みなと塾"),
+                  QStringLiteral("   5 2024/02/07　  9:05:03ﾚﾍﾞﾙ4　    0秒 　   9 長谷川　翼　 小５++みなと塾"),
+              }));
+
+    // Without a school code every line is another school's, this school's records too.
+    m.state.config.SchoolCode.clear();
+    EXPECT_TRUE(m.logic.line(0).endsWith(QStringLiteral("++他塾")));
+
+    // The student box offers every roster entry, whatever its status.
+    EXPECT_EQ(m.logic.roster().Combo1Items,
+              (QStringList{QStringLiteral("1 /  佐藤　翔太"), QStringLiteral("2 /  髙橋　健一"),
+                           QStringLiteral("3 /  佐藤先生"), QStringLiteral("9 /  長谷川　翼")}));
+}
+
+TEST(ResultsManager, DeletedRecordsAreNotListedAndDamagedOnesAreMarked)
+{
+    Manager m;
+    m.write({rec(1, 1, 45), rec(1, 0, 45), rec(2, 36, 30), rec(6000, 0, 30), rec(3, 2, 20)});
+    m.logic.Form_Load();
+    EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:5"));
+    ASSERT_EQ(m.logic.lineCount(), 4);
+    EXPECT_EQ(m.logic.recordOfLine(0), 1);
+    EXPECT_EQ(m.logic.recordOfLine(1), 3); // level 36: damaged
+    EXPECT_EQ(m.logic.recordOfLine(2), 4); // level 0 but student 6000: damaged, so listed
+    EXPECT_EQ(m.logic.recordOfLine(3), 5);
+    EXPECT_TRUE(m.logic.line(1).endsWith(QStringLiteral("※壊れた記録")));
+    EXPECT_TRUE(m.logic.lineIsDamaged(2));
+    EXPECT_FALSE(m.logic.lineIsDamaged(3));
+    EXPECT_EQ(m.logic.damagedCount(), 2);
+    EXPECT_TRUE(m.logic.view.damagedNotice.contains(QStringLiteral("2 件")));
+}
+
+TEST(ResultsManager, RecordNumbersInFullAndInRecordOrder)
+{
+    Manager m;
+    std::vector<ResultRecord> records(10001, rec(1, 1, 30));
+    m.write(records);
+    m.logic.Form_Load();
+    ASSERT_EQ(m.logic.lineCount(), 10001);
+    EXPECT_TRUE(m.logic.line(0).startsWith(QStringLiteral("    1 2024/02/07")));
+    EXPECT_TRUE(m.logic.line(9999).startsWith(QStringLiteral("10000 2024/02/07")));
+    EXPECT_TRUE(m.logic.line(10000).startsWith(QStringLiteral("10001 2024/02/07")));
+}
+
+TEST(ResultsManager, ChangeKeepsEveryOtherFieldAndIsLogged)
+{
+    Manager m;
+    std::vector<ResultRecord> records{rec(1, 1, 45), rec(2, 3, 99999), rec(3, 2, 20)};
+    records[1].Reserved3 = QByteArray("\x07\x00\x01\x00\x09", 5);
+    m.write(records);
+    const QByteArray before = readBytes(m.path());
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(1);
+    EXPECT_TRUE(m.logic.view.Picture3Visible);
+    EXPECT_EQ(m.logic.view.Label1, QStringLiteral("2"));
+    EXPECT_EQ(m.logic.view.Label2[1], QStringLiteral("ﾚﾍﾞﾙ3"));
+    EXPECT_EQ(m.logic.view.Label2[2], QStringLiteral("2024/02/07"));
+    EXPECT_EQ(m.logic.view.Label2[4], QStringLiteral("小３"));
+    EXPECT_EQ(m.logic.view.Combo1Text, QStringLiteral("2 /  髙橋　健一"));
+    // A timed-out run: 99999 in the box, the scroll bar at its end.
+    EXPECT_EQ(m.logic.view.Text1, QStringLiteral("99999"));
+    EXPECT_EQ(m.logic.view.VScroll1, 6000);
+
+    m.logic.Combo1_Click(QStringLiteral("1 /  佐藤　翔太"));
+    EXPECT_EQ(m.logic.view.Label2[4], QStringLiteral("小２"));
+    m.logic.Command2_Click(QStringLiteral("99999"), QStringLiteral("1 /  佐藤　翔太"));
+    ASSERT_TRUE(m.host.told.isEmpty()) << m.host.told.join(u'\n').toStdString();
+
+    // Only the student number's two bytes changed.
+    QByteArray want = before;
+    want[44 + 16] = 1;
+    EXPECT_EQ(readBytes(m.path()), want);
+    EXPECT_FALSE(m.logic.view.Picture3Visible);
+    EXPECT_EQ(m.logic.view.List1Selected, 1);
+    EXPECT_TRUE(m.logic.line(1).contains(QStringLiteral("   1 佐藤　翔太")));
+    EXPECT_EQ(m.log(), QStringLiteral("2024/02/07 10:15:30,%1,変更,記録2,"
+                                      "変更前 日付=2024/02/07 時刻=9:05:03 生徒番号=2 レベル=3 タイム=99999 学校=01234,"
+                                      "変更後 日付=2024/02/07 時刻=9:05:03 生徒番号=1 レベル=3 タイム=99999 学校=01234\r\n")
+                           .arg(computerName()));
+    EXPECT_TRUE(m.backups().isEmpty()); // a change writes one record in place
+
+    // Moving the scroll bar writes its value; full-width digits typed count too.
+    m.logic.List1_DblClick(1);
+    m.logic.VScroll1_Change(120);
+    EXPECT_EQ(m.logic.view.Text1, QStringLiteral("120"));
+    m.logic.Command2_Click(QStringLiteral("１２０"), m.logic.view.Combo1Text);
+    EXPECT_EQ(ResultRecord::decode(readBytes(m.path()).constData() + 44).ResultRecTime, 120);
+}
+
+TEST(ResultsManager, BadTimeOrStudentWritesNothing)
+{
+    Manager m;
+    m.write({rec(1, 1, 45), rec(2, 3, 50)});
+    const QByteArray before = readBytes(m.path());
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(1);
+    const struct {
+        const char16_t *time, *student, *message;
+    } cases[] = {
+        {u"", u"2 /  髙橋", u"タイムは"},        {u"12.5", u"2 /  髙橋", u"タイムは"},
+        {u"-1", u"2 /  髙橋", u"タイムは"},      {u"100000", u"2 /  髙橋", u"タイムは"},
+        {u"45秒", u"2 /  髙橋", u"タイムは"},    {u"45", u"髙橋　健一", u"「/」の前"},
+        {u"45", u" / 髙橋", u"「/」の前"},       {u"45", u"x2 / 髙橋", u"「/」の前"},
+        {u"45", u"5 /  誰か", u"生徒番号 5 は名簿にありません"},
+        {u"45", u"70000 /", u"名簿にありません"},
+    };
+    for (const auto &c : cases) {
+        m.host.told.clear();
+        m.logic.Command2_Click(QString::fromUtf16(c.time), QString::fromUtf16(c.student));
+        ASSERT_EQ(m.host.told.size(), 1) << QString::fromUtf16(c.time).toStdString();
+        EXPECT_TRUE(m.host.told[0].contains(QString::fromUtf16(c.message))) << m.host.told[0].toStdString();
+        EXPECT_EQ(readBytes(m.path()), before);
+    }
+    EXPECT_FALSE(QFile::exists(m.state.config.DataFolder + correctionLogFileName()));
+}
+
+TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
+{
+    const std::vector<ResultRecord> records{rec(1, 1, 10), rec(2, 2, 20), rec(3, 3, 30)};
+    const struct {
+        int line;          // the line double-clicked (0-based)
+        int selectedAfter; // the line selected after the deletion
+    } cases[] = {{0, 0}, {1, 1}, {2, 1}};
+    for (const auto &c : cases) {
+        Manager m;
+        m.write(records);
+        const QByteArray before = readBytes(m.path());
+        m.logic.Form_Load();
+        m.logic.List1_DblClick(c.line);
+        m.logic.Command3_Click();
+        EXPECT_EQ(m.host.questions, 1);
+        const QByteArray after = readBytes(m.path());
+        ASSERT_EQ(after.size(), 88) << "line " << c.line;
+        QByteArray want = before;
+        want.remove(c.line * 44, 44);
+        EXPECT_EQ(after, want);
+        EXPECT_EQ(m.logic.view.List1Selected, c.selectedAfter) << "line " << c.line;
+        EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:2"));
+        EXPECT_FALSE(m.logic.view.Picture3Visible);
+        EXPECT_EQ(m.host.progressCalls.back(), std::make_pair(int64_t(0), int64_t(0))); // the bar goes away
+        // The file as it was before, in the backup folder; the deletion in the log.
+        EXPECT_EQ(m.backups(), QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")});
+        EXPECT_EQ(readBytes(m.state.config.DataFolder + QStringLiteral("バックアップ/") + m.backups().value(0)), before);
+        EXPECT_TRUE(m.log().startsWith(QStringLiteral("2024/02/07 10:15:30,%1,消去,記録%2,変更前 ")
+                                           .arg(computerName())
+                                           .arg(c.line + 1)));
+        EXPECT_TRUE(m.log().endsWith(QStringLiteral(",変更後 なし\r\n")));
+    }
+
+    // Cancel at the question: nothing happens.
+    Manager m;
+    m.write(records);
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(1);
+    m.host.answer = false;
+    m.logic.Command3_Click();
+    EXPECT_EQ(readBytes(m.path()), bytesOf(records));
+    EXPECT_TRUE(m.logic.view.Picture3Visible);
+}
+
+TEST(ResultsManager, RecordChangedBehindTheDialogsBackIsNotOverwritten)
+{
+    Manager m;
+    m.write({rec(1, 1, 10), rec(2, 2, 20), rec(3, 3, 30)});
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(1);
+    // Another PC deletes the first record: record 2 is now what was record 3.
+    m.write({rec(2, 2, 20), rec(3, 3, 30)});
+    const QByteArray onDisk = readBytes(m.path());
+
+    m.logic.Command2_Click(QStringLiteral("5"), QStringLiteral("2 /  髙橋　健一"));
+    EXPECT_EQ(readBytes(m.path()), onDisk);
+    ASSERT_EQ(m.host.told.size(), 1);
+    EXPECT_TRUE(m.host.told[0].contains(m.path()));
+    EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("一覧を読み直します")));
+    // The list was read again and the dialog closed.
+    EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:2"));
+    EXPECT_FALSE(m.logic.view.Picture3Visible);
+
+    // The same for a deletion.
+    m.logic.List1_DblClick(1);
+    m.write({rec(3, 3, 30), rec(2, 2, 20)});
+    m.logic.Command3_Click();
+    EXPECT_EQ(readBytes(m.path()), bytesOf({rec(3, 3, 30), rec(2, 2, 20)}));
+    EXPECT_EQ(m.host.told.size(), 2);
+    EXPECT_TRUE(m.backups().isEmpty());
+
+    // A line whose record changed after the list was made does not open.
+    m.logic.Form_Load();
+    m.write({rec(3, 3, 31), rec(2, 2, 20)});
+    m.logic.List1_DblClick(0);
+    EXPECT_FALSE(m.logic.view.Picture3Visible);
+    EXPECT_EQ(m.host.told.size(), 3);
+    EXPECT_TRUE(m.logic.line(0).contains(QStringLiteral("   31秒")));
+}
+
+TEST(ResultsManager, MissingRosterStillListsTheRecords)
+{
+    Manager m;
+    QFile::remove(m.state.config.DataRoot + QStringLiteral("新名簿.txt"));
+    m.write({rec(1, 1, 45)});
+    m.logic.Form_Load();
+    ASSERT_EQ(m.host.told.size(), 1);
+    EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("新名簿.txt")));
+    ASSERT_EQ(m.logic.lineCount(), 1);
+    EXPECT_TRUE(m.logic.line(0).contains(QStringLiteral("   1 　　　　　 ++")));
+}

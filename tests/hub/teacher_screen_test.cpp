@@ -1,0 +1,221 @@
+// The teacher's way from the hub into the results manager and back, pressed through
+// the real widgets.
+#include "admin/ResultsManagerScreen.h"
+#include "app/Configuration.h"
+#include "hub/HubScreen.h"
+#include "hub/TeacherPanel.h"
+#include "results/Tally.h"
+#include "roster/NameSelectScreen.h"
+#include "support/ScreenFixture.h"
+#include "text/DayNumber.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+ResultRecord rec(int student, int level, int time)
+{
+    ResultRecord r;
+    r.ResultRecDate = dayNumber(QDate(2024, 2, 6));
+    r.ResultRecClock = 0.6;
+    r.ResultRecStudentNo = static_cast<int16_t>(student);
+    r.ResultRecLevel = static_cast<int16_t>(level);
+    r.ResultRecTime = time;
+    r.setSchool(QStringLiteral("01234"));
+    return r;
+}
+
+struct School : ScreenFixture {
+    explicit School(const std::vector<ResultRecord> &records = {})
+    {
+        writeSuite();
+        LoadConfiguration(state, ctx.programFolderPath);
+        QByteArray bytes;
+        for (const ResultRecord &r : records) {
+            const auto b = r.encode();
+            bytes.append(b.data(), b.size());
+        }
+        writeFile(resultsFilePath(state), bytes);
+        forms.show(QStringLiteral("namesel"));
+        settle();
+    }
+    HubScreen *hub() { return forms.loadedAs<HubScreen>(QStringLiteral("seisekitime1")); }
+    ResultsManagerScreen *manager() { return forms.loadedAs<ResultsManagerScreen>(QStringLiteral("FrmData")); }
+    void logIn(const QString &name)
+    {
+        auto *r = forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+        for (int i = 1; i < r->List1->count(); ++i)
+            if (r->List1->item(i)->text().contains(name))
+                r->List1->setCurrentRow(i);
+        QTest::keyClick(r->List1, Qt::Key_Return);
+        settle();
+    }
+    // Opens the teacher panel and presses button `index` with the password typed.
+    void openAdmin(const QString &password, int index = 0)
+    {
+        TeacherPanel *panel = hub()->teacherPanel;
+        QTest::mouseClick(hub()->Command8, Qt::LeftButton);
+        panel->Text3->clear();
+        QTest::keyClicks(panel->Text3, password);
+        QTest::mouseClick(panel->Command10[index], Qt::LeftButton);
+        settle();
+    }
+};
+
+} // namespace
+
+TEST(TeacherEntry, OnlyTeachersSeeTheDoorAndTheDamagedRecords)
+{
+    // Record 2 has a level no program writes.
+    School f({rec(1, 1, 30), rec(1, 40, 30), rec(2, 2, 25)});
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_FALSE(hub->Command8->isVisible());
+    EXPECT_FALSE(hub->teacherPanel->DamagedLabel->isVisible());
+    EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString(); // nothing for students
+
+    QTest::keyClick(hub, Qt::Key_0);
+    f.settle();
+    f.logIn(QStringLiteral("佐藤先生"));
+    hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_TRUE(hub->Command8->isVisible());
+    EXPECT_FALSE(hub->Picture7->isVisible());
+    EXPECT_TRUE(hub->teacherPanel->DamagedLabel->isVisible());
+    EXPECT_TRUE(hub->teacherPanel->DamagedLabel->text().contains(QStringLiteral("壊れた記録が 1 件")));
+    EXPECT_TRUE(hub->teacherPanel->DamagedLabel->text().contains(QStringLiteral("「データ変更」")));
+    EXPECT_TRUE(f.messages.shown.isEmpty());
+
+    QTest::mouseClick(hub->Command8, Qt::LeftButton);
+    EXPECT_TRUE(hub->Picture7->isVisible());
+    EXPECT_EQ(hub->teacherPanel->Text3->echoMode(), QLineEdit::Password);
+    // Keys are the password's while the panel is open: "0" does not leave, "1" starts nothing.
+    QTest::keyClicks(hub->teacherPanel->Text3, QStringLiteral("01"));
+    f.settle();
+    EXPECT_EQ(f.hub(), hub);
+    EXPECT_EQ(hub->teacherPanel->Text3->text(), QStringLiteral("01"));
+    ScreenFixture::shot(hub, QStringLiteral("teacher_panel"));
+    QTest::mouseClick(hub->teacherPanel->Command12, Qt::LeftButton);
+    EXPECT_FALSE(hub->Picture7->isVisible());
+}
+
+TEST(TeacherEntry, PasswordIsComparedExactlyOnEveryPress)
+{
+    School f;
+    f.logIn(QStringLiteral("佐藤先生"));
+    ASSERT_NE(f.hub(), nullptr);
+    for (const QString &wrong : {QStringLiteral("sensej"), QStringLiteral("SENSEI"), QStringLiteral("Sensei"), QString()}) {
+        f.messages.shown.clear();
+        f.openAdmin(wrong);
+        ASSERT_NE(f.hub(), nullptr) << wrong.toStdString();
+        EXPECT_EQ(f.messages.shown, QStringList{QStringLiteral("Tobrel|パスワードを入力して下さい")});
+        EXPECT_TRUE(f.hub()->Picture7->isVisible());
+        EXPECT_EQ(f.hub()->teacherPanel->Text3->text(), wrong); // the typed text stays
+        EXPECT_EQ(f.manager(), nullptr);
+    }
+
+    // An empty box against an empty stored password opens the manager.
+    f.state.config.DataChangePassword.clear();
+    f.openAdmin(QString());
+    EXPECT_NE(f.manager(), nullptr);
+    EXPECT_EQ(f.hub(), nullptr);
+}
+
+TEST(TeacherEntry, ManagerOpensClosesTheHubAndGoesBackToAFreshOne)
+{
+    School f({rec(1, 1, 30)});
+    f.logIn(QStringLiteral("佐藤先生"));
+    HubScreen *first = f.hub();
+    ASSERT_NE(first, nullptr);
+    f.openAdmin(QStringLiteral("sensei"));
+    ResultsManagerScreen *manager = f.manager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_EQ(f.hub(), nullptr);
+    EXPECT_EQ(manager->Label3->text(), QStringLiteral("総レコード数:1"));
+
+    QTest::mouseClick(manager->Command4, Qt::LeftButton);
+    f.settle();
+    EXPECT_EQ(f.manager(), nullptr);
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_EQ(hub->KeysReady, 1);
+    EXPECT_FALSE(hub->Picture7->isVisible());
+    EXPECT_TRUE(hub->Command8->isVisible());
+
+    // "合格タイムデータ変更" opens whatever the registry holds as the criteria editor.
+    f.forms.registerForm(QStringLiteral("FrmTimeData"), [&f] { return new Screen(f.ctx, QStringLiteral("FrmTimeData")); });
+    f.openAdmin(QStringLiteral("sensei"), 1);
+    EXPECT_NE(f.forms.loaded(QStringLiteral("FrmTimeData")), nullptr);
+    EXPECT_EQ(f.hub(), nullptr);
+}
+
+TEST(ResultsManagerScreen, DoubleClickChangeAndDeleteThroughTheWidgets)
+{
+    School f({rec(1, 1, 30), rec(2, 3, 99999), rec(3, 2, 20)});
+    f.logIn(QStringLiteral("佐藤先生"));
+    f.openAdmin(QStringLiteral("sensei"));
+    ResultsManagerScreen *m = f.manager();
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(m->listCount(), 3);
+    EXPECT_TRUE(m->listLine(1).startsWith(QStringLiteral("   2 2024/02/06")));
+    EXPECT_FALSE(m->Picture3->isVisible());
+    ScreenFixture::shot(m, QStringLiteral("results_manager"));
+
+    // A double click as the mouse makes one: a click, then the second press.
+    auto doubleClick = [m](int row) {
+        const QPoint at = m->List1->visualRect(m->List1->model()->index(row, 0)).center();
+        QTest::mouseClick(m->List1->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(m->List1->viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick(1);
+    ASSERT_TRUE(m->Picture3->isVisible());
+    EXPECT_EQ(m->Label1->text(), QStringLiteral("2"));
+    EXPECT_EQ(m->Text1->text(), QStringLiteral("99999"));
+    EXPECT_EQ(m->VScroll1->value(), 6000);
+    EXPECT_EQ(m->Combo1->currentText(), QStringLiteral("2 /  髙橋　健一"));
+    EXPECT_EQ(m->Combo1->count(), 3);
+    ScreenFixture::shot(m, QStringLiteral("results_manager_dialog"));
+
+    // The scroll bar writes its value once it is moved; the typed text is then sent.
+    m->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(m->Text1->text(), QStringLiteral("5999"));
+    m->Text1->clear();
+    QTest::keyClicks(m->Text1, QStringLiteral("41"));
+    m->Combo1->setCurrentIndex(0);
+    emit m->Combo1->activated(0);
+    EXPECT_EQ(m->Text1->text(), QStringLiteral("41")); // choosing a student keeps the typed time
+    QTest::mouseClick(m->Command2, Qt::LeftButton);
+    EXPECT_FALSE(m->Picture3->isVisible());
+    EXPECT_EQ(m->selectedLine(), 1);
+    EXPECT_TRUE(m->listLine(1).contains(QStringLiteral("   41秒 　   1 佐藤　翔太")));
+
+    // Delete the first line: OK at the question.
+    doubleClick(0);
+    ASSERT_TRUE(m->Picture3->isVisible());
+    f.messages.shown.clear();
+    QTest::mouseClick(m->Command3, Qt::LeftButton);
+    EXPECT_EQ(f.messages.shown, QStringList{QStringLiteral("注意|本当に消去しますか")});
+    EXPECT_EQ(m->listCount(), 2);
+    EXPECT_EQ(m->Label3->text(), QStringLiteral("総レコード数:2"));
+    EXPECT_EQ(m->selectedLine(), 0);
+    EXPECT_FALSE(m->ProgressBar1->isVisible());
+
+    // "キャンセル" closes the dialog and writes nothing.
+    doubleClick(0);
+    ASSERT_TRUE(m->Picture3->isVisible());
+    QTest::mouseClick(m->Command6, Qt::LeftButton);
+    EXPECT_FALSE(m->Picture3->isVisible());
+    EXPECT_EQ(m->listCount(), 2);
+}
