@@ -225,10 +225,11 @@ void ResultsManagerLogic::List1_DblClick(int row)
         return;
     }
     if (bytes != m_bytes.mid((n - 1) * kRecordSize, kRecordSize)) {
-        reloadAfter(QStringLiteral("成績ファイル %1 の %2 番目の記録は、一覧を作った後でほかのコンピュータから"
+        Command1_Click();
+        m_host.tell(recordChangedNotice(QStringLiteral("成績ファイル %1 の %2 番目の記録は、一覧を作った後でほかのコンピュータから"
                                    "変更または消去されました。")
-                        .arg(resultsPath())
-                        .arg(n));
+                                           .arg(resultsPath())
+                                           .arg(n)));
         return;
     }
     SelectedRecord = n;
@@ -268,17 +269,28 @@ void ResultsManagerLogic::Combo1_Click(const QString &text)
     m_host.refresh();
 }
 
-void ResultsManagerLogic::reloadAfter(const QString &message)
+QDateTime ResultsManagerLogic::now() const
 {
-    Command1_Click();
-    m_host.tell(recordChangedNotice(message));
+    return QDateTime(m_clock.today(), timeFromFraction(dayFraction(m_clock.timeOfDay())));
+}
+
+bool ResultsManagerLogic::written(const RewriteOutcome &out)
+{
+    if (out.status == RewriteOutcome::RecordChanged) {
+        // Another PC changed the file: what the teacher sees is out of date.
+        Command1_Click();
+        m_host.tell(recordChangedNotice(out.message));
+    } else if (!out.ok()) {
+        m_host.tell(out.message);
+    }
+    return out.ok();
 }
 
 void ResultsManagerLogic::logCorrection(const QString &action, const ResultRecord &before,
                                         const ResultRecord *after)
 {
     Correction c;
-    c.when = QDateTime(m_clock.today(), timeFromFraction(dayFraction(m_clock.timeOfDay())));
+    c.when = now();
     c.computer = computerName();
     c.action = action;
     c.recordNumber = SelectedRecord;
@@ -313,15 +325,8 @@ void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString 
     ResultRecord after = before;
     after.ResultRecTime = time;
     after.ResultRecStudentNo = static_cast<int16_t>(student);
-    const RewriteOutcome out = file().changeRecord(m_opened, after);
-    if (out.status == RewriteOutcome::RecordChanged) {
-        reloadAfter(out.message);
+    if (!written(file().changeRecord(m_opened, after)))
         return;
-    }
-    if (!out.ok()) {
-        m_host.tell(out.message);
-        return;
-    }
     logCorrection(QStringLiteral("変更"), before, &after);
     const int64_t changed = SelectedRecord;
     Command1_Click();
@@ -336,18 +341,11 @@ void ResultsManagerLogic::Command3_Click()
     if (!m_host.confirmDelete())
         return;
     const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
-    const QDateTime now(m_clock.today(), timeFromFraction(dayFraction(m_clock.timeOfDay())));
     const RewriteOutcome out =
-        file().deleteRecord(m_opened, now, [this](int64_t done, int64_t total) { m_host.progress(done, total); });
+        file().deleteRecord(m_opened, now(), [this](int64_t done, int64_t total) { m_host.progress(done, total); });
     m_host.progress(0, 0);
-    if (out.status == RewriteOutcome::RecordChanged) {
-        reloadAfter(out.message);
+    if (!written(out))
         return;
-    }
-    if (!out.ok()) {
-        m_host.tell(out.message);
-        return;
-    }
     logCorrection(QStringLiteral("消去"), before, nullptr);
     const int64_t deleted = SelectedRecord;
     Command1_Click();

@@ -125,7 +125,10 @@ private:
     int lineAtOrAfter(int64_t record) const;
     void showStudent(int student);
     void closeDialog();
-    void reloadAfter(const QString &message);
+    QDateTime now() const;
+    // True when the change or deletion was written; otherwise tells the teacher why, and
+    // reads the list again when the record had changed meanwhile.
+    bool written(const RewriteOutcome &out);
     void logCorrection(const QString &action, const ResultRecord &before, const ResultRecord *after);
 
     SharedState &m_state;

@@ -28,22 +28,6 @@ ResultRecord rec(int student, int level, int time, QDate date = QDate(2024, 2, 7
     return r;
 }
 
-QByteArray bytesOf(const std::vector<ResultRecord> &records)
-{
-    QByteArray out;
-    for (const ResultRecord &r : records) {
-        const auto b = r.encode();
-        out.append(b.data(), b.size());
-    }
-    return out;
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Host final : ResultsManagerHost {
     void refresh() override { ++refreshes; }
     void listRebuilt() override { ++rebuilds; }
@@ -83,7 +67,7 @@ struct Manager {
                                   "3,1990,0,0,佐藤先生,0,-,-\r\n9,2012,0,0,長谷川　翼,9,-,-\r\n"));
     }
     QString path() const { return resultsFilePath(state); }
-    void write(const std::vector<ResultRecord> &records) { ASSERT_TRUE(writeFile(path(), bytesOf(records))); }
+    void write(const std::vector<ResultRecord> &records) { ASSERT_TRUE(writeFile(path(), recordBytes(records))); }
     QStringList lines() const
     {
         QStringList all;
@@ -91,7 +75,7 @@ struct Manager {
             all << logic.line(i);
         return all;
     }
-    QString log() const { return fromCp932(readBytes(state.config.DataFolder + correctionLogFileName())); }
+    QString log() const { return fromCp932(readFileBytes(state.config.DataFolder + correctionLogFileName())); }
     QStringList backups() const
     {
         return QDir(state.config.DataFolder + QStringLiteral("バックアップ")).entryList(QDir::Files, QDir::Name);
@@ -166,7 +150,7 @@ TEST(ResultsManager, ChangeKeepsEveryOtherFieldAndIsLogged)
     std::vector<ResultRecord> records{rec(1, 1, 45), rec(2, 3, 99999), rec(3, 2, 20)};
     records[1].Reserved3 = QByteArray("\x07\x00\x01\x00\x09", 5);
     m.write(records);
-    const QByteArray before = readBytes(m.path());
+    const QByteArray before = readFileBytes(m.path());
     m.logic.Form_Load();
     m.logic.List1_DblClick(1);
     EXPECT_TRUE(m.logic.view.Picture3Visible);
@@ -187,7 +171,7 @@ TEST(ResultsManager, ChangeKeepsEveryOtherFieldAndIsLogged)
     // Only the student number's two bytes changed.
     QByteArray want = before;
     want[44 + 16] = 1;
-    EXPECT_EQ(readBytes(m.path()), want);
+    EXPECT_EQ(readFileBytes(m.path()), want);
     EXPECT_FALSE(m.logic.view.Picture3Visible);
     EXPECT_EQ(m.logic.view.List1Selected, 1);
     EXPECT_TRUE(m.logic.line(1).contains(QStringLiteral("   1 佐藤　翔太")));
@@ -202,14 +186,14 @@ TEST(ResultsManager, ChangeKeepsEveryOtherFieldAndIsLogged)
     m.logic.VScroll1_Change(120);
     EXPECT_EQ(m.logic.view.Text1, QStringLiteral("120"));
     m.logic.Command2_Click(QStringLiteral("１２０"), m.logic.view.Combo1Text);
-    EXPECT_EQ(ResultRecord::decode(readBytes(m.path()).constData() + 44).ResultRecTime, 120);
+    EXPECT_EQ(ResultRecord::decode(readFileBytes(m.path()).constData() + 44).ResultRecTime, 120);
 }
 
 TEST(ResultsManager, BadTimeOrStudentWritesNothing)
 {
     Manager m;
     m.write({rec(1, 1, 45), rec(2, 3, 50)});
-    const QByteArray before = readBytes(m.path());
+    const QByteArray before = readFileBytes(m.path());
     m.logic.Form_Load();
     m.logic.List1_DblClick(1);
     const struct {
@@ -227,7 +211,7 @@ TEST(ResultsManager, BadTimeOrStudentWritesNothing)
         m.logic.Command2_Click(QString::fromUtf16(c.time), QString::fromUtf16(c.student));
         ASSERT_EQ(m.host.told.size(), 1) << QString::fromUtf16(c.time).toStdString();
         EXPECT_TRUE(m.host.told[0].contains(QString::fromUtf16(c.message))) << m.host.told[0].toStdString();
-        EXPECT_EQ(readBytes(m.path()), before);
+        EXPECT_EQ(readFileBytes(m.path()), before);
     }
     EXPECT_FALSE(QFile::exists(m.state.config.DataFolder + correctionLogFileName()));
 }
@@ -242,12 +226,12 @@ TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
     for (const auto &c : cases) {
         Manager m;
         m.write(records);
-        const QByteArray before = readBytes(m.path());
+        const QByteArray before = readFileBytes(m.path());
         m.logic.Form_Load();
         m.logic.List1_DblClick(c.line);
         m.logic.Command3_Click();
         EXPECT_EQ(m.host.questions, 1);
-        const QByteArray after = readBytes(m.path());
+        const QByteArray after = readFileBytes(m.path());
         ASSERT_EQ(after.size(), 88) << "line " << c.line;
         QByteArray want = before;
         want.remove(c.line * 44, 44);
@@ -258,7 +242,7 @@ TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
         EXPECT_EQ(m.host.progressCalls.back(), std::make_pair(int64_t(0), int64_t(0))); // the bar goes away
         // The file as it was before, in the backup folder; the deletion in the log.
         EXPECT_EQ(m.backups(), QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")});
-        EXPECT_EQ(readBytes(m.state.config.DataFolder + QStringLiteral("バックアップ/") + m.backups().value(0)), before);
+        EXPECT_EQ(readFileBytes(m.state.config.DataFolder + QStringLiteral("バックアップ/") + m.backups().value(0)), before);
         EXPECT_TRUE(m.log().startsWith(QStringLiteral("2024/02/07 10:15:30,%1,消去,記録%2,変更前 ")
                                            .arg(computerName())
                                            .arg(c.line + 1)));
@@ -272,7 +256,7 @@ TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
     m.logic.List1_DblClick(1);
     m.host.answer = false;
     m.logic.Command3_Click();
-    EXPECT_EQ(readBytes(m.path()), bytesOf(records));
+    EXPECT_EQ(readFileBytes(m.path()), recordBytes(records));
     EXPECT_TRUE(m.logic.view.Picture3Visible);
 }
 
@@ -284,10 +268,10 @@ TEST(ResultsManager, RecordChangedBehindTheDialogsBackIsNotOverwritten)
     m.logic.List1_DblClick(1);
     // Another PC deletes the first record: record 2 is now what was record 3.
     m.write({rec(2, 2, 20), rec(3, 3, 30)});
-    const QByteArray onDisk = readBytes(m.path());
+    const QByteArray onDisk = readFileBytes(m.path());
 
     m.logic.Command2_Click(QStringLiteral("5"), QStringLiteral("2 /  髙橋　健一"));
-    EXPECT_EQ(readBytes(m.path()), onDisk);
+    EXPECT_EQ(readFileBytes(m.path()), onDisk);
     ASSERT_EQ(m.host.told.size(), 1);
     EXPECT_TRUE(m.host.told[0].contains(m.path()));
     EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("一覧を読み直します")));
@@ -299,7 +283,7 @@ TEST(ResultsManager, RecordChangedBehindTheDialogsBackIsNotOverwritten)
     m.logic.List1_DblClick(1);
     m.write({rec(3, 3, 30), rec(2, 2, 20)});
     m.logic.Command3_Click();
-    EXPECT_EQ(readBytes(m.path()), bytesOf({rec(3, 3, 30), rec(2, 2, 20)}));
+    EXPECT_EQ(readFileBytes(m.path()), recordBytes({rec(3, 3, 30), rec(2, 2, 20)}));
     EXPECT_EQ(m.host.told.size(), 2);
     EXPECT_TRUE(m.backups().isEmpty());
 

@@ -41,12 +41,7 @@ struct School : ScreenFixture {
     {
         writeSuite();
         LoadConfiguration(state, ctx.programFolderPath);
-        QByteArray bytes;
-        for (const ResultRecord &r : records) {
-            const auto b = r.encode();
-            bytes.append(b.data(), b.size());
-        }
-        writeFile(resultsFilePath(state), bytes);
+        writeFile(resultsFilePath(state), recordBytes(records));
         forms.show(QStringLiteral("namesel"));
         settle();
     }

@@ -34,26 +34,6 @@ ResultRecord rec(int student, int level, int time, double date = 45000)
     return r;
 }
 
-QByteArray bytesOf(const ResultRecord &r)
-{
-    const auto b = r.encode();
-    return QByteArray(b.data(), b.size());
-}
-
-QByteArray bytesOf(const std::vector<ResultRecord> &records)
-{
-    QByteArray out;
-    for (const ResultRecord &r : records)
-        out += bytesOf(r);
-    return out;
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Folder {
     QTemporaryDir dir;
     QString path = dir.path() + QStringLiteral("/成績累積データ.dat");
@@ -61,7 +41,7 @@ struct Folder {
     QDateTime now{QDate(2024, 2, 7), QTime(10, 15, 30)};
 
     void write(const QByteArray &bytes) { ASSERT_TRUE(writeFile(path, bytes)); }
-    ExpectedRecord expected(int64_t n) const { return {n, readBytes(path).mid((n - 1) * 44, 44)}; }
+    ExpectedRecord expected(int64_t n) const { return {n, readFileBytes(path).mid((n - 1) * 44, 44)}; }
     QStringList entries(const QString &sub = {}) const
     {
         return QDir(dir.path() + sub).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -84,8 +64,8 @@ TEST(ResultsRewrite, ChangeWritesOnlyTheOneRecordAndKeepsEveryOtherByte)
 {
     Folder f;
     const std::vector<ResultRecord> records = threeRecords();
-    f.write(bytesOf(records) + QByteArray("torn", 4));
-    const QByteArray before = readBytes(f.path);
+    f.write(recordBytes(records) + QByteArray("torn", 4));
+    const QByteArray before = readFileBytes(f.path);
 
     ResultRecord changed = ResultRecord::decode(before.constData() + 44);
     changed.ResultRecTime = 41;
@@ -96,14 +76,14 @@ TEST(ResultsRewrite, ChangeWritesOnlyTheOneRecordAndKeepsEveryOtherByte)
     QByteArray want = before;
     want.replace(44 + 16, 2, QByteArray("\x4d\x00", 2)); // student 77
     want.replace(44 + 20, 4, QByteArray("\x29\x00\x00\x00", 4)); // time 41
-    EXPECT_EQ(readBytes(f.path), want);
+    EXPECT_EQ(readFileBytes(f.path), want);
     EXPECT_EQ(f.entries(), QStringList{QStringLiteral("成績累積データ.dat")}); // no backup for a change
 }
 
 TEST(ResultsRewrite, RecordChangedBehindTheTeachersBackIsNotOverwritten)
 {
     Folder f;
-    f.write(bytesOf(threeRecords()));
+    f.write(recordBytes(threeRecords()));
     const ExpectedRecord opened = f.expected(2);
     ResultRecord mine = ResultRecord::decode(opened.bytes.constData());
     mine.ResultRecTime = 1;
@@ -111,21 +91,21 @@ TEST(ResultsRewrite, RecordChangedBehindTheTeachersBackIsNotOverwritten)
     // Meanwhile another PC deleted record 1: record 2 now holds what was record 3.
     std::vector<ResultRecord> after = threeRecords();
     after.erase(after.begin());
-    f.write(bytesOf(after));
-    const QByteArray onDisk = readBytes(f.path);
+    f.write(recordBytes(after));
+    const QByteArray onDisk = readFileBytes(f.path);
 
     RewriteOutcome out = f.file.changeRecord(opened, mine);
     EXPECT_EQ(out.status, RewriteOutcome::RecordChanged);
     EXPECT_TRUE(out.message.contains(f.path));
-    EXPECT_EQ(readBytes(f.path), onDisk);
+    EXPECT_EQ(readFileBytes(f.path), onDisk);
 
     // The same for a deletion, and for a record that is no longer there at all.
     out = f.file.deleteRecord(opened, f.now);
     EXPECT_EQ(out.status, RewriteOutcome::RecordChanged);
-    EXPECT_EQ(readBytes(f.path), onDisk);
+    EXPECT_EQ(readFileBytes(f.path), onDisk);
     out = f.file.deleteRecord({3, opened.bytes}, f.now);
     EXPECT_EQ(out.status, RewriteOutcome::RecordChanged);
-    EXPECT_EQ(readBytes(f.path), onDisk);
+    EXPECT_EQ(readFileBytes(f.path), onDisk);
     EXPECT_EQ(f.entries(), QStringList{QStringLiteral("成績累積データ.dat")});
 }
 
@@ -134,22 +114,22 @@ TEST(ResultsRewrite, DeletingFirstMiddleAndLastRecordKeepsTheOthersInOrderWithAB
     const std::vector<ResultRecord> records = threeRecords();
     for (int gone = 1; gone <= 3; ++gone) {
         Folder f;
-        f.write(bytesOf(records));
-        const QByteArray before = readBytes(f.path);
+        f.write(recordBytes(records));
+        const QByteArray before = readFileBytes(f.path);
         std::vector<std::pair<int64_t, int64_t>> progress;
         const RewriteOutcome out = f.file.deleteRecord(
             f.expected(gone), f.now, [&](int64_t done, int64_t total) { progress.emplace_back(done, total); });
         ASSERT_TRUE(out.ok()) << out.message.toStdString();
         QByteArray want = before;
         want.remove((gone - 1) * 44, 44);
-        EXPECT_EQ(readBytes(f.path), want) << "deleting record " << gone;
+        EXPECT_EQ(readFileBytes(f.path), want) << "deleting record " << gone;
         EXPECT_EQ(out.recordsBefore, 3);
         EXPECT_EQ(out.recordsAfter, 2);
         EXPECT_EQ(progress.back(), std::make_pair(int64_t(3), int64_t(3)));
 
         const QString backup = f.dir.path() + QStringLiteral("/バックアップ/成績累積データ_20240207_101530.dat");
         EXPECT_EQ(out.backupPath, backup);
-        EXPECT_EQ(readBytes(backup), before);
+        EXPECT_EQ(readFileBytes(backup), before);
         // Only the results file and the backup folder: no temporary file left behind.
         EXPECT_EQ(f.entries(), (QStringList{QStringLiteral("バックアップ"), QStringLiteral("成績累積データ.dat")}));
     }
@@ -158,8 +138,8 @@ TEST(ResultsRewrite, DeletingFirstMiddleAndLastRecordKeepsTheOthersInOrderWithAB
 TEST(ResultsRewrite, RefusedRenameLeavesTheOriginalByteIdentical)
 {
     Folder f;
-    f.write(bytesOf(threeRecords()) + QByteArray("xy", 2));
-    const QByteArray before = readBytes(f.path);
+    f.write(recordBytes(threeRecords()) + QByteArray("xy", 2));
+    const QByteArray before = readFileBytes(f.path);
     f.file.setReplaceFunction([](const QByteArray &, const QByteArray &, int *err) {
         *err = EBUSY; // a share where another PC holds the file open
         return false;
@@ -168,7 +148,7 @@ TEST(ResultsRewrite, RefusedRenameLeavesTheOriginalByteIdentical)
     EXPECT_EQ(out.status, RewriteOutcome::Failed);
     EXPECT_TRUE(out.message.contains(f.path)) << out.message.toStdString();
     EXPECT_TRUE(out.message.contains(QStringLiteral("元のファイルはそのままです")));
-    EXPECT_EQ(readBytes(f.path), before);
+    EXPECT_EQ(readFileBytes(f.path), before);
     EXPECT_EQ(f.entries(), (QStringList{QStringLiteral("バックアップ"), QStringLiteral("成績累積データ.dat")}));
     EXPECT_TRUE(f.entries(QStringLiteral("/バックアップ")).isEmpty());
 }
@@ -179,7 +159,7 @@ TEST(ResultsRewrite, KeepOrDropLeavesOutATornTail)
     std::vector<ResultRecord> records;
     for (int i = 1; i <= 20000; ++i)
         records.push_back(rec(i % 5000, 1 + i % 6, i));
-    f.write(bytesOf(records) + QByteArray(30, 'z'));
+    f.write(recordBytes(records) + QByteArray(30, 'z'));
     ResultsFile::RewriteOptions options;
     options.now = f.now;
     int64_t calls = 0;
@@ -196,7 +176,7 @@ TEST(ResultsRewrite, KeepOrDropLeavesOutATornTail)
         if (r.ResultRecTime % 7 != 0)
             kept.push_back(r);
     EXPECT_EQ(out.recordsAfter, static_cast<int64_t>(kept.size()));
-    EXPECT_EQ(readBytes(f.path), bytesOf(kept));
+    EXPECT_EQ(readFileBytes(f.path), recordBytes(kept));
     EXPECT_GT(calls, 1); // progress while it works, not only at the end
 }
 
@@ -206,7 +186,7 @@ TEST(ResultsRewrite, NewestTenBackupsAreKept)
     std::vector<ResultRecord> records;
     for (int i = 1; i <= 14; ++i)
         records.push_back(rec(i, 1, i));
-    f.write(bytesOf(records));
+    f.write(recordBytes(records));
     // Twelve deletions a minute apart, then two more in the very same second.
     for (int i = 0; i < 12; ++i)
         ASSERT_TRUE(f.file.deleteRecord(f.expected(1), f.now.addSecs(60 * i)).ok());
@@ -225,14 +205,14 @@ TEST(ResultsRewrite, NewestTenBackupsAreKept)
     EXPECT_TRUE(kept.contains(QStringLiteral("成績累積データ_20240207_111530.dat")));
     EXPECT_TRUE(kept.contains(QStringLiteral("成績累積データ_20240207_111530_2.dat")));
     // The second backup of that second holds the file as the last deletion found it.
-    EXPECT_EQ(readBytes(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_111530_2.dat")),
-              bytesOf(std::vector<ResultRecord>(records.begin() + 13, records.end())));
+    EXPECT_EQ(readFileBytes(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_111530_2.dat")),
+              recordBytes(std::vector<ResultRecord>(records.begin() + 13, records.end())));
 }
 
 TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
 {
     Folder f;
-    f.write(bytesOf(threeRecords()));
+    f.write(recordBytes(threeRecords()));
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
@@ -248,7 +228,7 @@ TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
         if (write(ready[1], "x", 1) != 1)
             _exit(3);
         usleep(300 * 1000);
-        const QByteArray replacement = bytesOf(std::vector<ResultRecord>{rec(99, 6, 99)});
+        const QByteArray replacement = recordBytes(std::vector<ResultRecord>{rec(99, 6, 99)});
         const QString temp = f.path + QStringLiteral(".new");
         if (!writeFile(temp, replacement) ||
             ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(f.path).constData()) != 0)
@@ -262,7 +242,7 @@ TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(readBytes(f.path), bytesOf(std::vector<ResultRecord>{rec(99, 6, 99), rec(55, 5, 55)}));
+    EXPECT_EQ(readFileBytes(f.path), recordBytes(std::vector<ResultRecord>{rec(99, 6, 99), rec(55, 5, 55)}));
 }
 
 TEST(ResultsRewrite, AppendsChangesAndDeletionsFromSeveralProcessesLoseNothing)
@@ -274,7 +254,7 @@ TEST(ResultsRewrite, AppendsChangesAndDeletionsFromSeveralProcessesLoseNothing)
     std::vector<ResultRecord> seeds;
     for (int i = 0; i < kSeeds; ++i)
         seeds.push_back(rec(1, 1, 100000 + i));
-    f.write(bytesOf(seeds));
+    f.write(recordBytes(seeds));
 
     // Seeds with i % 4 == 0 or 1 are deleted (one process each), i % 4 == 2 are
     // changed to student 4999, the rest stay as they are.
@@ -339,7 +319,7 @@ TEST(ResultsRewrite, AppendsChangesAndDeletionsFromSeveralProcessesLoseNothing)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
     }
 
-    const QByteArray bytes = readBytes(f.path);
+    const QByteArray bytes = readFileBytes(f.path);
     ASSERT_EQ(bytes.size() % 44, 0);
     std::map<int32_t, int> seen;
     for (qsizetype k = 0; k < bytes.size(); k += 44) {
@@ -376,7 +356,7 @@ TEST(CorrectionLog, OneCp932LinePerActionWithTheFieldsBeforeAndAfter)
               QString());
     ASSERT_EQ(appendCorrections(folder, {{when, QStringLiteral("PC,4"), QStringLiteral("消去"), 7, before, {}}}),
               QString());
-    const QByteArray bytes = readBytes(folder + QStringLiteral("成績訂正記録.txt"));
+    const QByteArray bytes = readFileBytes(folder + QStringLiteral("成績訂正記録.txt"));
     EXPECT_EQ(fromCp932(bytes),
               QStringLiteral("2024/02/07 10:15:30,PC-3,変更,記録12,"
                              "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=01234,"

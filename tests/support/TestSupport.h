@@ -2,6 +2,7 @@
 // temporary folders with CP932 files.
 #pragma once
 #include "state/Platform.h"
+#include "state/ResultRecord.h"
 #include "text/Cp932.h"
 
 #include <QByteArray>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <vector>
 
 namespace tobrel::test {
 
@@ -62,6 +64,23 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The bytes of a results file holding these records.
+inline QByteArray recordBytes(const std::vector<ResultRecord> &records)
+{
+    QByteArray out;
+    for (const ResultRecord &r : records) {
+        const auto b = r.encode();
+        out.append(b.data(), b.size());
+    }
+    return out;
+}
+
+inline QByteArray readFileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline bool writeCp932(const QString &path, const QString &text)
