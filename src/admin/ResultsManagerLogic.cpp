@@ -130,10 +130,15 @@ void ResultsManagerLogic::Command1_Click()
         problems << QStringLiteral("名簿を読めないため、名前と学年は表示しません。\n") + e.message();
     }
 
-    ResultsFile::Range range;
-    QString error;
+    // The file is read into the memory the previous list used, so that a million
+    // records are never held twice; the list is empty meanwhile (the read may wait for
+    // the lock while the screen repaints).
     m_lineRecords.clear();
     m_damaged = 0;
+    m_host.listRebuilt();
+    ResultsFile::Range range;
+    range.bytes = std::move(m_bytes);
+    QString error;
     if (file().readAll(&range, &error)) {
         m_bytes = std::move(range.bytes);
     } else {
