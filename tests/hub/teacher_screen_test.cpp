@@ -207,9 +207,11 @@ TEST(ResultsManagerScreen, DoubleClickChangeAndDeleteThroughTheWidgets)
     EXPECT_EQ(m->selectedLine(), 0);
     EXPECT_FALSE(m->ProgressBar1->isVisible());
 
-    // "キャンセル" closes the dialog and writes nothing.
-    doubleClick(0);
+    // "キャンセル" closes the dialog and writes nothing; Enter on a line opens it too.
+    m->List1->setFocus();
+    QTest::keyClick(m->List1, Qt::Key_Return);
     ASSERT_TRUE(m->Picture3->isVisible());
+    EXPECT_EQ(m->Label1->text(), QStringLiteral("1"));
     QTest::mouseClick(m->Command6, Qt::LeftButton);
     EXPECT_FALSE(m->Picture3->isVisible());
     EXPECT_EQ(m->listCount(), 2);
