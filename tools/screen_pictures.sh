@@ -8,24 +8,26 @@
 # gives a wrong answer and lets the run time out (level 1's pass-line time is set to 2 s,
 # so the limit is 10 s), saving OUT_DIR/<size>_roster.png, _version.png (the version box
 # over the roster screen), _hub.png, _personal.png (the personal-times view), _sheet.png
-# (the result sheet), _drill.png and _end.png on the way.
+# (the result sheet), _drill.png and _end.png on the way. The student is a teacher of the
+# demo school, so the walk also passes the teacher panel (_teacher.png), the results
+# manager with its change dialog (_manager.png) and the criteria editor (_criteria.png).
 set -e
 BUILD=$(cd "$1" && pwd)
 mkdir -p "$2"
 OUT=$(cd "$2" && pwd)
 shift 2
 SIZES=${*:-"1024x768 1366x768 1920x1080 2560x1440"}
-DISPLAY_NUMBER=${DISPLAY_NUMBER:-97}
 
-# Clicks the point at twips X Y of the form area on a display of $width x $height.
+# Clicks (or with a third argument 2, double-clicks) the point at twips X Y of the form
+# area on a display of $width x $height.
 click_twips() {
     xdotool mousemove $(awk -v w="$width" -v h="$height" -v x="$1" -v y="$2" 'BEGIN {
         s = w / 15360; if (h / 11520 < s) s = h / 11520;
-        printf "%d %d", (w - 15360 * s) / 2 + x * s, (h - 11520 * s) / 2 + y * s }') click 1
+        printf "%d %d", (w - 15360 * s) / 2 + x * s, (h - 11520 * s) / 2 + y * s }') \
+        click --repeat "${3:-1}" --delay 100 1
 }
 
 for size in $SIZES; do
-    DISPLAY_NUMBER=$((DISPLAY_NUMBER + 1)) # a fresh display for each size
     work=$(mktemp -d)
     "$BUILD/tools/make_demo_school" "$work/school" >/dev/null
     mkdir -p "$work/school/tobrel"
@@ -34,10 +36,11 @@ for size in $SIZES; do
     LC_ALL=C awk 'BEGIN { FS = OFS = "," } NR == 2 { $1 = 1; $2 = 2 } { print }' "$criteria" >"$work/c" &&
         mv "$work/c" "$criteria"
 
-    Xvfb ":$DISPLAY_NUMBER" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display number and writes it once it accepts connections.
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     xvfb=$!
-    export DISPLAY=":$DISPLAY_NUMBER"
-    for _ in $(seq 1 30); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.3; done
+    for _ in $(seq 1 50); do [ -s "$work/display" ] && break; sleep 0.2; done
+    export DISPLAY=":$(cat "$work/display")"
     (cd "$work/school/tobrel" && SDL_AUDIODRIVER=dummy exec ./tobrel) &
     program=$!
     width=${size%x*}
@@ -55,6 +58,29 @@ for size in $SIZES; do
     xdotool key Down Down Return
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_hub.png"
+
+    click_twips 12375 510 # "データ処理"
+    sleep 1
+    click_twips 6892 4147 # the password box
+    xdotool type sensei
+    sleep 1
+    "$BUILD/tools/grab_screen" "$OUT/${size}_teacher.png"
+    click_twips 6930 4837 # "データ変更"
+    sleep 3
+    click_twips 3000 1200 2 # a double click on the second record opens the change dialog
+    sleep 1
+    "$BUILD/tools/grab_screen" "$OUT/${size}_manager.png"
+    click_twips 13680 10560 # "戻る"
+    sleep 3
+    click_twips 12375 510
+    sleep 1
+    click_twips 6892 4147
+    xdotool type sensei
+    click_twips 6930 6142 # "合格タイムデータ変更"
+    sleep 3
+    "$BUILD/tools/grab_screen" "$OUT/${size}_criteria.png"
+    click_twips 11887 10035 # "戻る"
+    sleep 3
     click_twips 3500 1260 # "個人ﾀｲﾑ"
     sleep 2
     "$BUILD/tools/grab_screen" "$OUT/${size}_personal.png"
