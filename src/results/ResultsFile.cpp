@@ -526,7 +526,6 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 
     constexpr int64_t kChunk = 8192; // records read and written at a time
     std::vector<char> in(static_cast<size_t>(kChunk * kRecordSize));
-    std::vector<char> kept(in.size());
     int64_t written = 0;
     for (int64_t first = 1; first <= whole; first += kChunk) {
         const int64_t count = std::min(kChunk, whole - first + 1);
@@ -534,15 +533,17 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
         if (readFully(fd.get(), in.data(), bytes, static_cast<off_t>((first - 1) * kRecordSize)) !=
             static_cast<ssize_t>(bytes))
             return fail(QStringLiteral("読めません"), errno == 0 ? EIO : errno);
+        // The kept records close up behind the dropped ones, in place.
         size_t keptBytes = 0;
         for (int64_t k = 0; k < count; ++k) {
             const char *record = in.data() + k * kRecordSize;
-            if (keep(first + k, record)) {
-                std::memcpy(kept.data() + keptBytes, record, kRecordSize);
-                keptBytes += kRecordSize;
-            }
+            if (!keep(first + k, record))
+                continue;
+            if (keptBytes != static_cast<size_t>(k * kRecordSize))
+                std::memmove(in.data() + keptBytes, record, kRecordSize);
+            keptBytes += kRecordSize;
         }
-        if (!writeFully(tmp.get(), kept.data(), keptBytes, static_cast<off_t>(written)))
+        if (!writeFully(tmp.get(), in.data(), keptBytes, static_cast<off_t>(written)))
             return fail(QStringLiteral("一時ファイルに書き込めません"), errno);
         written += static_cast<int64_t>(keptBytes);
         if (options.progress)
