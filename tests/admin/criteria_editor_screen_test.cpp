@@ -2,6 +2,7 @@
 #include "app/Configuration.h"
 #include "criteria/CriteriaTable.h"
 #include "hub/HubScreen.h"
+#include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
 
@@ -35,10 +36,15 @@ struct Admin : ScreenFixture {
     }
     HubScreen *hub() { return forms.loadedAs<HubScreen>(QStringLiteral("seisekitime1")); }
     CriteriaEditorScreen *editor() { return forms.loadedAs<CriteriaEditorScreen>(QStringLiteral("FrmTimeData")); }
+    // The teacher's way in: "データ処理", the password, "合格タイムデータ変更".
     CriteriaEditorScreen *openEditor()
     {
-        forms.show(QStringLiteral("FrmTimeData"));
-        forms.unload(QStringLiteral("seisekitime1"));
+        HubScreen *h = hub();
+        if (!h)
+            return nullptr;
+        QTest::mouseClick(h->Command8, Qt::LeftButton);
+        QTest::keyClicks(h->teacherPanel->Text3, QStringLiteral("sensei"));
+        QTest::mouseClick(h->teacherPanel->Command10[1], Qt::LeftButton);
         settle();
         return editor();
     }
@@ -107,27 +113,35 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("4"));
 }
 
-TEST(CriteriaEditorScreen, SavingAndLeavingShowTheNewCriteriaOnAFreshHub)
+TEST(CriteriaEditorScreen, ATeacherChangesATargetTimeAndTheHubShowsIt)
 {
     Admin f;
+    ASSERT_NE(f.hub(), nullptr);
+    EXPECT_EQ(f.hub()->Label7[2]->text(), QStringLiteral("目標=30秒 3回/30点(×1.5)"));
     CriteriaEditorScreen *s = f.openEditor();
     ASSERT_NE(s, nullptr);
+    EXPECT_EQ(f.hub(), nullptr); // the hub is closed while the editor is open
+    EXPECT_EQ(s->logic().Row(), 1);
+    EXPECT_EQ(s->logic().Col(), 1);
+
+    // Level 2's target time: down one row, clear the cell, type the new time.
     QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
     QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
     QTest::keyClicks(s->Gridinputtext, QStringLiteral("33"));
-    QTest::mouseClick(s->Command3, Qt::LeftButton);
+    QTest::mouseClick(s->Command3, Qt::LeftButton); // "更新記録"
     EXPECT_EQ(f.state.criteria.CritTargetTime[2], 33);
     EXPECT_EQ(s->logic().DataChanged, 0);
     EXPECT_EQ(background(s, 2, 1), QColor(255, 255, 0));
     EXPECT_FALSE(s->Picture6->isVisible());
     EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
 
-    QTest::mouseClick(s->Command4, Qt::LeftButton);
+    QTest::mouseClick(s->Command4, Qt::LeftButton); // "戻る"
     f.settle();
     EXPECT_TRUE(f.messages.shown.isEmpty()); // nothing left unsaved: no question
     EXPECT_EQ(f.editor(), nullptr);
     HubScreen *hub = f.hub();
     ASSERT_NE(hub, nullptr);
+    EXPECT_FALSE(hub->teacherPanel->isVisible());
     EXPECT_EQ(hub->Label7[2]->text(), QStringLiteral("目標=33秒 3回/30点(×1.5)"));
 }
 

@@ -61,7 +61,7 @@ struct Editor {
     void type(const QString &keys)
     {
         for (const QChar c : keys) {
-            key(c == u' ' ? KeySpace : c.toUpper().unicode());
+            key(c == u' ' ? int(KeySpace) : int(c.toUpper().unicode()));
             e.Gridinputtext_KeyPress(c);
         }
     }
