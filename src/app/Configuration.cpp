@@ -26,7 +26,8 @@ std::vector<Field> readTenFields(FieldReader &reader)
     } catch (const DataFileError &) {
         throw DataFileError(reader.fileName(), 0,
                             QStringLiteral("項目が10個ありません（%1個しかありません）")
-                                .arg(fields.size()));
+                                .arg(fields.size()),
+                            kErrorPastEnd);
     }
     return fields;
 }
@@ -42,7 +43,8 @@ int commonNumber(const FieldReader &reader, const Field &field, const QString &n
                             QStringLiteral("%1の値「%2」が範囲を超えています（%3から%4までの数にしてください）")
                                 .arg(name, field.text.trimmed())
                                 .arg(std::numeric_limits<int>::min())
-                                .arg(std::numeric_limits<int>::max()));
+                                .arg(std::numeric_limits<int>::max()),
+                            std::isfinite(whole) ? kErrorValueTooLarge : kErrorNotANumber);
     return static_cast<int>(v);
 }
 

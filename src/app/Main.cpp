@@ -39,7 +39,7 @@ namespace {
     std::_Exit(status);
 }
 
-void waitLettingEventsRun(double seconds)
+void waitLettingEventsRun(double seconds, const QString &)
 {
     QElapsedTimer t;
     t.start();

@@ -111,7 +111,7 @@ void StartProgram(AppContext &ctx)
         LoadConfiguration(ctx.state, ctx.programFolderPath);
     } catch (const DataFileError &e) {
         ctx.messages.critical(nullptr, QStringLiteral("Tobrel"),
-                              QStringLiteral("設定を読めないため、起動できません。\n\n") + e.message());
+                              stopMessage(QStringLiteral("設定を読めないため、起動できません。"), e.detail(), e.number()));
         ctx.forms->closeAll();
         ctx.exit(1);
         return;

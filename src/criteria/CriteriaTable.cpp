@@ -48,7 +48,7 @@ CriteriaTable LoadCriteria(FieldReader &reader, const CriteriaTable &current)
         const int line = reader.line();
         if (k > kMaxLevel)
             throw DataFileError(path, line,
-                                QStringLiteral("レベルの行が%1行を超えています").arg(kMaxLevel));
+                                QStringLiteral("レベルの行が%1行を超えています").arg(kMaxLevel), kErrorOutsideTables);
         table.CritTargetTime[k] = reader.readInteger<int32_t>(fieldName(1));
         // Five times the pass-line time is a run's time limit, in 32 bits as well.
         table.CritPassTime[k] = static_cast<int32_t>(reader.readNumberWithin(

@@ -5,6 +5,7 @@
 #include "drill/EndOfRun.h"
 #include "results/Tally.h"
 #include "sound/SoundCues.h"
+#include "text/DataFileError.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 
@@ -52,7 +53,6 @@ QPushButton *button(const FormScale &tw, QWidget *parent, const QString &name, c
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(name);
-    b->setAccessibleName(text);
     b->setFont(tw.digitFont(24));
     return b;
 }
@@ -136,9 +136,11 @@ void EndScreen::Form_Activate()
     Label13->setText(QString::number(state.tallies.TodayRunCount(L, s) + 1));
 
     const ReadReport report =
-        TallyResults(state, ctx.clock, ResultsFile(resultsFilePath(state), ctx.wait));
+        TallyResults(state, ctx.clock, ResultsFile(resultsFilePath(state), waitShowingReason(ctx.wait, stage())));
     if (!report.ok()) {
-        ctx.messages.critical(this, QStringLiteral("Tobrel"), report.fatalError);
+        ctx.messages.critical(this, QStringLiteral("Tobrel"),
+                              stopMessage(QStringLiteral("成績ファイルを読めないため、終了します。"),
+                                          report.fatalError, report.fatalErrorNumber));
         ctx.forms->closeAll();
         ctx.exit(1);
         return;

@@ -100,7 +100,6 @@ HubScreen::HubScreen(AppContext &context)
     for (int k = 0; k < 3; ++k) {
         auto *r = new QRadioButton(kinds[k], form);
         r->setObjectName(arrayElementName("Option2", k));
-        r->setAccessibleName(kinds[k]);
         r->setFont(tw.font(12));
         r->setGeometry(tw.rect(240 + k * 1440, 1050, 1410, 420));
         kindGroup->addButton(r, k);
@@ -116,7 +115,6 @@ HubScreen::HubScreen(AppContext &context)
     for (int v = 1; v <= 3; ++v) {
         auto *r = new QRadioButton(views[v - 1], Picture1);
         r->setObjectName(arrayElementName("Option1", v));
-        r->setAccessibleName(views[v - 1]);
         r->setFont(tw.font(11));
         r->setGeometry(tw.rect(60 + (v - 1) * 1530, 90, 1500, 420));
         viewGroup->addButton(r, v);
@@ -246,9 +244,10 @@ void HubScreen::Form_Activate()
     Option1[2]->setText(QStringLiteral("本日順"));
 
     ctx.forms->unload(QStringLiteral("namesel"));
-    const ReadReport report = TallyResults(state, ctx.clock, ResultsFile(resultsFilePath(state), ctx.wait));
+    const ReadReport report = TallyResults(
+        state, ctx.clock, ResultsFile(resultsFilePath(state), waitShowingReason(ctx.wait, Picture2, Label19)));
     if (!report.ok()) {
-        fileError(report.fatalError);
+        fileError(resultsFileKind(), report.fatalError, report.fatalErrorNumber);
         return;
     }
     // Damaged records are the teachers' business: they see the count, students nothing.
@@ -554,23 +553,23 @@ bool HubScreen::fillListsFromFile(const FileView &view)
 {
     LevelLists lists;
     QString error;
-    const ResultsFile file(resultsFilePath(ctx.state), ctx.wait);
+    const ResultsFile file(resultsFilePath(ctx.state), waitShowingReason(ctx.wait, Picture6, Label21));
     const bool ok = view(file, lists, &error, [this](int64_t v, int64_t m) {
         ProgressBar2->setMaximum(static_cast<int>(m));
         ProgressBar2->setValue(static_cast<int>(std::min(v, m)));
     });
     if (!ok) {
-        fileError(error);
+        fileError(resultsFileKind(), error);
         return false;
     }
     showLists(lists);
     return true;
 }
 
-void HubScreen::fileError(const QString &error)
+void HubScreen::fileError(const QString &fileKind, const QString &detail, int number)
 {
     ctx.messages.critical(this, QStringLiteral("Tobrel"),
-                          QStringLiteral("成績ファイルを読めないため、終了します。\n\n") + error);
+                          stopMessage(fileKind + QStringLiteral("を読めないため、終了します。"), detail, number));
     ctx.forms->closeAll();
     ctx.exit(1);
 }
@@ -649,7 +648,7 @@ void HubScreen::Command16_Click()
     try {
         Picture11->fillLists(LoadSheetStudents(state), state.profile.LevelCount, state.student.CurrentStudent);
     } catch (const DataFileError &e) {
-        return fileError(e.message());
+        return fileError(QStringLiteral("名簿ファイル"), e.detail(), e.number());
     }
     回数など表示();
     state.hub.ResultListDays = 3650;

@@ -107,7 +107,10 @@ private:
     // a file error tells the teacher and ends the program.
     using FileView = std::function<bool(const ResultsFile &, LevelLists &, QString *, const ViewProgress &)>;
     bool fillListsFromFile(const FileView &view);
-    void fileError(const QString &error);
+    // Tells which file could not be read ("成績ファイル", "名簿ファイル") and why, and
+    // ends the program.
+    void fileError(const QString &fileKind, const QString &detail, int number = 0);
+    static QString resultsFileKind() { return QStringLiteral("成績ファイル"); }
     // A level without a pass-line time: tells why it cannot start. True when refused.
     bool refuseLevelWithoutCriteria(int level);
     void repaintNow();

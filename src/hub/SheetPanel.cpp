@@ -30,7 +30,6 @@ QPushButton *panelButton(QWidget *parent, const QString &name, const QString &te
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(name);
-    b->setAccessibleName(text);
     b->setFont(font);
     b->setGeometry(geometry);
     return b;

@@ -1,5 +1,7 @@
 #include "results/ResultsFile.h"
 
+#include "text/SystemError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -69,7 +71,15 @@ int openForReading(const QByteArray &native)
     return fd;
 }
 
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString errnoText(int err) { return systemErrorText(err); }
+
+void setError(QString *error, int *errorNumber, const QString &text, int number)
+{
+    if (error)
+        *error = text;
+    if (errorNumber)
+        *errorNumber = number;
+}
 
 // True while the open file is still the one the path names: a rewrite replaces the
 // results file by renaming a new one over it.
@@ -301,7 +311,7 @@ int64_t ResultsFile::append(const ResultRecord &record, QString *error) const
     return whole + 1;
 }
 
-int ResultsFile::openLockedForReading(QString *error) const
+int ResultsFile::openLockedForReading(QString *error, int *errorNumber) const
 {
     const QByteArray native = QFile::encodeName(m_path);
     int missing = 0;
@@ -310,32 +320,38 @@ int ResultsFile::openLockedForReading(QString *error) const
         if (fd.get() < 0) {
             const int err = errno;
             if (err == ENOENT || err == ENOTDIR) {
-                // The folder may be a network share that is not there yet.
-                if (++missing >= 4) {
-                    if (error)
-                        *error = QStringLiteral("ファイルがありません 1 %1 53\n%2")
-                                     .arg(errnoText(err), m_path);
+                // A missing file is created, so its folder is not there: perhaps a
+                // network share that is not connected yet. The fourth failure ends it.
+                if (++missing >= kReaderTries) {
+                    setError(error, errorNumber,
+                             QStringLiteral("成績ファイルのフォルダに届きません（%1回読み直しました）\n%2")
+                                 .arg(kReaderTries - 1)
+                                 .arg(m_path),
+                             kErrorFolderNotFound);
                     return -1;
                 }
                 if (m_wait)
-                    m_wait(5.0);
+                    m_wait(5.0, QStringLiteral("成績ファイルのフォルダに届きません。\n"
+                                               "5秒後にもう一度読みます（%1回目／%2回）。\n%3")
+                                    .arg(missing + 1)
+                                    .arg(kReaderTries)
+                                    .arg(m_path));
                 continue;
             }
             if (err == EBUSY || err == ETXTBSY || err == EAGAIN) {
                 if (m_wait)
-                    m_wait(1.0);
+                    m_wait(1.0, QStringLiteral("成績ファイルをほかのパソコンが使っています。少し待ってもう一度読みます。"));
                 continue;
             }
-            if (error)
-                *error = QStringLiteral("成績ランダムファイル表示 1 %1 %2\n%3")
-                             .arg(err)
-                             .arg(errnoText(err), m_path);
+            setError(error, errorNumber,
+                     QStringLiteral("成績ファイルを開けません（%1）\n%2").arg(errnoText(err), m_path),
+                     errorNumberOfErrno(err));
             return -1;
         }
         if (!lockWhole(fd.get(), F_RDLCK, false)) {
             // Another copy of the program is appending; try again shortly.
             if (m_wait)
-                m_wait(1.0);
+                m_wait(1.0, QStringLiteral("成績ファイルをほかのパソコンが使っています。少し待ってもう一度読みます。"));
             continue;
         }
         if (!stillNamedBy(fd.get(), native))
@@ -347,15 +363,14 @@ int ResultsFile::openLockedForReading(QString *error) const
 namespace {
 
 // Length of an open file, or -1 with error set.
-int64_t fileLength(int fd, const QString &path, QString *error)
+int64_t fileLength(int fd, const QString &path, QString *error, int *errorNumber = nullptr)
 {
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
-        if (error)
-            *error = QStringLiteral("成績ランダムファイル表示 2 %1 %2\n%3")
-                         .arg(err)
-                         .arg(errnoText(err), path);
+        setError(error, errorNumber,
+                 QStringLiteral("成績ファイルの長さを調べられません（%1）\n%2").arg(errnoText(err), path),
+                 errorNumberOfErrno(err));
         return -1;
     }
     return static_cast<int64_t>(st.st_size);
@@ -370,12 +385,12 @@ int64_t readAt(int fd, char *out, int64_t length, int64_t offset)
 
 } // namespace
 
-bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error) const
+bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error, int *errorNumber) const
 {
-    Fd fd(openLockedForReading(error));
+    Fd fd(openLockedForReading(error, errorNumber));
     if (fd.get() < 0)
         return false;
-    const int64_t length = fileLength(fd.get(), m_path, error);
+    const int64_t length = fileLength(fd.get(), m_path, error, errorNumber);
     if (length < 0) {
         unlockWhole(fd.get());
         return false;
@@ -417,9 +432,7 @@ bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error
         if (!lockWhole(fd.get(), F_RDLCK, true)) {
             const int err = errno;
             if (error)
-                *error = QStringLiteral("成績ランダムファイル表示 3 %1 %2\n%3")
-                             .arg(err)
-                             .arg(errnoText(err), m_path);
+                *error = QStringLiteral("成績ファイルをロックできません（%1）\n%2").arg(errnoText(err), m_path);
             return false;
         }
         const int64_t done =

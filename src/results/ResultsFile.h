@@ -86,8 +86,12 @@ struct RewriteOutcome {
 
 class ResultsFile {
 public:
-    // wait: how the reader waits before retrying a missing or locked file.
+    // wait: how the reader waits before retrying a missing or locked file; it is told
+    // why, so the screen can say it while the student waits.
     explicit ResultsFile(QString path, WaitFunction wait = {});
+    // A results folder that cannot be reached is tried this often, 5 seconds apart,
+    // before the reader gives up.
+    static constexpr int kReaderTries = 4;
     const QString &path() const { return m_path; }
 
     // Creates the file empty when it is missing. Returns an error text or "".
@@ -103,7 +107,8 @@ public:
         int64_t first = 1;       // record number of bytes[0]
         QByteArray bytes;        // whole records only
     };
-    bool readTail(int64_t maxRecords, Range *out, QString *error) const;
+    // errorNumber, when given, receives the failure's error number (text/SystemError.h).
+    bool readTail(int64_t maxRecords, Range *out, QString *error, int *errorNumber = nullptr) const;
     bool readAll(Range *out, QString *error) const { return readTail(INT64_MAX, out, error); }
 
     // Streams the whole records of the file in order, a chunk at a time, so that a file
@@ -160,7 +165,7 @@ public:
 private:
     // Opens the file for reading with the reader's retries and takes the shared lock;
     // returns the descriptor (lock held) or -1 with error set.
-    int openLockedForReading(QString *error) const;
+    int openLockedForReading(QString *error, int *errorNumber = nullptr) const;
 
     QString m_path;
     WaitFunction m_wait;

@@ -44,7 +44,7 @@ ReadReport ReadResults(SharedState &state, const ResultsFile &file)
 
     ResultsFile::Range range;
     QString error;
-    if (!file.readTail(kMaxRecordsInMemory, &range, &error)) {
+    if (!file.readTail(kMaxRecordsInMemory, &range, &error, &report.fatalErrorNumber)) {
         report.fatalError = error;
         mem.RecordCount = 0;
         return report;

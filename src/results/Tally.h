@@ -18,7 +18,9 @@ namespace tobrel {
 struct SharedState;
 
 struct ReadReport {
-    QString fatalError;                  // the program cannot go on (file unreadable)
+    QString fatalError;                  // the program cannot go on (file unreadable):
+                                         // what is wrong, then the file's path
+    int fatalErrorNumber = 0;            // its error number (text/SystemError.h)
     std::vector<CorruptRecord> corrupt;  // damaged records skipped in this read
     bool ok() const { return fatalError.isEmpty(); }
 };

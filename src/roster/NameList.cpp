@@ -3,9 +3,12 @@
 #include "state/SharedState.h"
 #include "results/Tally.h"
 #include "text/DataFileError.h"
+#include "text/FieldReader.h"
 #include "text/FixedWidth.h"
 #include "text/DayNumber.h"
 #include "text/Numbers.h"
+
+#include <QFileInfo>
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
@@ -99,7 +102,11 @@ namespace {
 struct Attempt {
     double progress = 1;
     NameListResult result;
+    ReadReport resultsRead; // a results file the reader gave up on
 };
+
+// The results reader has its own retries; a failure it reports is final.
+struct ReaderGaveUp {};
 
 void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int displayMode,
            const QString &filterText, Attempt &a)
@@ -108,16 +115,18 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
     state.roster.SchoolYear = ComputeSchoolYear(clock.today(), state.config.SchoolYearStartMonth);
     a.progress = 1.5;
     const ReadReport report = TallyResults(state, clock, ResultsFile(resultsFilePath(state), wait));
-    if (!report.ok())
-        throw DataFileError(resultsFilePath(state), 0, report.fatalError);
+    if (!report.ok()) {
+        a.resultsRead = report;
+        throw ReaderGaveUp();
+    }
     a.progress = 2;
     NameListResult &r = a.result;
     r = NameListResult();
     r.List1 << namePlaceholder();
 
-    const QString path = state.config.DataRoot + rosterFileName();
+    FieldReader roster = FieldReader::openFile(state.config.DataRoot + rosterFileName());
     a.progress = 3;
-    const std::vector<RosterEntry> listed = LoadRosterTables(state, path);
+    const std::vector<RosterEntry> listed = LoadRosterTables(state, roster);
     const Tallies &t = state.tallies;
     for (const RosterEntry &e : listed) {
         a.progress = 5;
@@ -158,23 +167,32 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
 NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait,
                         int displayMode, const QString &filterText)
 {
+    const QString whatFailed = QStringLiteral("名簿を表示できません。");
+    auto where = [](double progress) { return QStringLiteral("名簿表示 ") + CStr(progress); };
     int retryCount = 0;
     for (;;) {
         Attempt a;
         try {
             build(state, clock, wait, displayMode, filterText, a);
             return a.result;
+        } catch (const ReaderGaveUp &) {
+            NameListResult failed;
+            failed.fatalMessage = stopMessage(whatFailed, a.resultsRead.fatalError,
+                                              a.resultsRead.fatalErrorNumber, where(a.progress));
+            return failed;
         } catch (const DataFileError &e) {
-            if (wait)
-                wait(5.0);
             ++retryCount;
-            if (retryCount >= 6) {
+            if (retryCount >= kNameListTries) {
                 NameListResult failed;
-                const bool missing = e.problem().contains(QStringLiteral("ありません"));
-                failed.fatalMessage = QStringLiteral("名簿表示") + CStr(a.progress) + e.problem() +
-                                      QString::number(missing ? 53 : 62) + u'\n' + e.message();
+                failed.fatalMessage = stopMessage(whatFailed, e.detail(), e.number(), where(a.progress));
                 return failed;
             }
+            if (wait)
+                wait(5.0, QStringLiteral("%1を読めません（%2）。\n5秒後にもう一度読みます（%3回目／%4回）。\n%5")
+                              .arg(QFileInfo(e.file()).fileName(), e.problem())
+                              .arg(retryCount + 1)
+                              .arg(kNameListTries)
+                              .arg(e.file()));
         }
     }
 }

@@ -40,8 +40,11 @@ struct NameListResult {
 inline QString namePlaceholder() { return QStringLiteral("－－－－－－"); }
 inline QString chooseYourName() { return QStringLiteral("名前を選びなさい"); }
 
-// 名簿表示: the school year, the tally, the roster load and the lines. Errors are
-// retried after a 5-second wait; the sixth failure gives fatalMessage.
+// 名簿表示: the school year, the tally, the roster load and the lines. A failing step
+// is tried again after a 5-second wait, whose reason names the file and the next try;
+// the sixth failure gives fatalMessage. A results file the reader gave up on (it has
+// retried it itself) gives fatalMessage at once.
+constexpr int kNameListTries = 6;
 NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait,
                         int displayMode, const QString &filterText);
 

@@ -50,7 +50,6 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     for (int i = 0; i < 4; ++i) {
         auto *b = new QRadioButton(captions[i], form);
         b->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        b->setAccessibleName(captions[i]);
         b->setFont(tw.font(13));
         b->setGeometry(tw.rect(360, 3150 + i * 600, 4200, 540));
         group->addButton(b, i);
@@ -170,7 +169,8 @@ void NameSelectScreen::Form_Activate()
 
 void NameSelectScreen::名簿表示()
 {
-    NameListResult r = tobrel::名簿表示(ctx.state, ctx.clock, ctx.wait, DisplayMode, Combo1->currentText());
+    NameListResult r = tobrel::名簿表示(ctx.state, ctx.clock, waitShowingReason(ctx.wait, Picture5, Label19),
+                                        DisplayMode, Combo1->currentText());
     if (!r.fatalMessage.isEmpty()) {
         ctx.messages.critical(this, QStringLiteral("Tobrel"), r.fatalMessage);
         ctx.forms->closeAll();
@@ -262,9 +262,15 @@ void NameSelectScreen::Command14_Click()
 void NameSelectScreen::Command7_Click()
 {
     const ProgramMenuCommand menu = programMenuCommand(ctx.state.config.ProgramFolder);
-    if (!ctx.processes.startDetached(menu.program, menu.arguments))
+    if (!ctx.processes.startDetached(menu.program, menu.arguments)) {
+        // The program still ends (the student is leaving), but not as a success.
         ctx.messages.critical(this, QStringLiteral("Tobrel"),
-                              QStringLiteral("プログラムメニューを起動できません。\n%1").arg(menu.commandLine));
+                              QStringLiteral("プログラムメニューを起動できません。先生を呼びなさい。\n\n%1")
+                                  .arg(menu.commandLine));
+        ctx.forms->closeAll();
+        ctx.exit(1);
+        return;
+    }
     ctx.forms->closeAll();
     ctx.exit(0);
 }

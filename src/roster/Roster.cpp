@@ -118,15 +118,23 @@ void ReadRosterFile(const QString &path, const std::function<void(const RosterEn
 
 std::vector<RosterEntry> LoadRosterTables(SharedState &state, const QString &path)
 {
+    FieldReader reader = FieldReader::openFile(path);
+    return LoadRosterTables(state, reader);
+}
+
+std::vector<RosterEntry> LoadRosterTables(SharedState &state, FieldReader &reader)
+{
+    const QString path = reader.fileName();
     RosterTables &t = state.roster;
     std::vector<RosterEntry> listed;
     int n = 0;
-    ReadRosterFile(path, [&](const RosterEntry &read) {
+    ReadRoster(reader, [&](const RosterEntry &read) {
         RosterEntry e = read;
         ++n;
         if (n > kMaxStudent)
             throw DataFileError(path, 0,
-                                QStringLiteral("名簿の生徒が%1人を超えています").arg(kMaxStudent));
+                                QStringLiteral("名簿の生徒が%1人を超えています").arg(kMaxStudent),
+                                kErrorOutsideTables);
         t.RosterRecords[n] = e.record;
         if (e.status == 2 && state.config.CommonValue3 == 1)
             e.status = 0;

@@ -76,5 +76,7 @@ QString fixedRosterText(const QString &text);
 // birth years and full-width labels by number) and returns the listed students in
 // file order. Status 2 counts as listed when CommonValue3 is 1.
 std::vector<RosterEntry> LoadRosterTables(SharedState &state, const QString &path);
+// The same from a reader already opened on the roster.
+std::vector<RosterEntry> LoadRosterTables(SharedState &state, FieldReader &reader);
 
 } // namespace tobrel

@@ -46,8 +46,10 @@ private:
 };
 
 // Waits a number of seconds while the screens keep running (retries of the shared
-// files); tests replace it so they do not sleep.
-using WaitFunction = std::function<void(double seconds)>;
+// files). The reason says, in words for the student, why the program waits and which
+// try comes next; a screen shows it on its wait panel. Tests replace it so they do not
+// sleep.
+using WaitFunction = std::function<void(double seconds, const QString &reason)>;
 
 // Starts a command as a new process without waiting for it; returns false when it
 // could not be started.

@@ -3,8 +3,11 @@
 #include "text/Cp932.h"
 #include "text/DataFileError.h"
 #include "text/Numbers.h"
+#include "text/SystemError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -17,6 +20,20 @@ QString DataFileError::message() const
     return QStringLiteral("%1: %2").arg(m_file, m_problem);
 }
 
+QString DataFileError::detail() const
+{
+    return m_problem + u'\n' + m_file + (m_line > 0 ? QStringLiteral("（%1行目）").arg(m_line) : QString());
+}
+
+QString stopMessage(const QString &whatFailed, const QString &detail, int number, const QString &where)
+{
+    QString numbers = where;
+    if (number != 0)
+        numbers += (numbers.isEmpty() ? QString() : QStringLiteral("　")) + QStringLiteral("エラー番号 %1").arg(number);
+    return whatFailed + QStringLiteral("\n\n") + detail + QStringLiteral("\n\n先生を呼びなさい。") +
+           (numbers.isEmpty() ? QString() : QStringLiteral("\n（%1）").arg(numbers));
+}
+
 FieldReader::FieldReader(const QString &text, QString fileName)
     : m_text(text), m_fileName(std::move(fileName))
 {
@@ -26,23 +43,30 @@ FieldReader FieldReader::fromBytes(const QByteArray &cp932, QString fileName)
 {
     const EncodingProblem problem = findEncodingProblem(cp932);
     if (problem.kind != EncodingProblem::None)
-        throw DataFileError(fileName, problem.line, encodingProblemText(problem));
+        throw DataFileError(fileName, problem.line, encodingProblemText(problem), kErrorNotShiftJis);
     return FieldReader(fromCp932(cp932), std::move(fileName));
 }
 
 FieldReader FieldReader::openFile(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
-    if (!file.exists())
-        throw DataFileError(path, 0, QStringLiteral("ファイルがありません"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw DataFileError(path, 0,
-                            QStringLiteral("ファイルを開けません (%1)").arg(file.errorString()));
+    if (!file.exists()) {
+        if (!QFileInfo(path).absoluteDir().exists())
+            throw DataFileError(path, 0, QStringLiteral("ファイルを入れるフォルダがありません"), kErrorFolderNotFound);
+        throw DataFileError(path, 0, QStringLiteral("ファイルがありません"), kErrorFileNotFound);
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (file.error() == QFileDevice::PermissionsError)
+            throw DataFileError(path, 0, QStringLiteral("ファイルを開けません（読み取りが許可されていません）"),
+                                kErrorNotPermitted);
+        throw DataFileError(path, 0, QStringLiteral("ファイルを開けません"), kErrorAccess);
+    }
     auto tooLarge = [&](qint64 size) {
         return DataFileError(path, 0,
                              QStringLiteral("ファイルが大きすぎます（%1バイト。%2バイトまでです）")
                                  .arg(size)
-                                 .arg(maxBytes));
+                                 .arg(maxBytes),
+                             kErrorFileTooLarge);
     };
     if (maxBytes >= 0 && file.size() > maxBytes)
         throw tooLarge(file.size());
@@ -78,7 +102,8 @@ Field FieldReader::readField()
     }
     if (m_pos >= n)
         throw DataFileError(m_fileName, m_line,
-                            QStringLiteral("ファイルの終わりを越えて読もうとしました（項目が足りません）"));
+                            QStringLiteral("ファイルの終わりを越えて読もうとしました（項目が足りません）"),
+                            kErrorPastEnd);
 
     Field field;
     field.line = m_line;
@@ -167,7 +192,8 @@ double FieldReader::readNumberWithin(double low, double high, const QString &fie
                                 ? QStringLiteral("%1の値「%2」が範囲を超えています（%3）")
                                       .arg(fieldName, f.text.trimmed(), range)
                                 : QStringLiteral("%1の値「%2」は数として使えません（%3の数にしてください）")
-                                      .arg(fieldName, f.text.trimmed(), range));
+                                      .arg(fieldName, f.text.trimmed(), range),
+                            std::isfinite(v) ? kErrorValueTooLarge : kErrorNotANumber);
     }
     return v;
 }
@@ -177,7 +203,8 @@ Variant FieldReader::readFiniteVariant(const QString &fieldName)
     const Field f = readField();
     if (!f.quoted && !std::isfinite(numberOfField(f.text)))
         throw DataFileError(m_fileName, f.line,
-                            QStringLiteral("%1の値「%2」は数として使えません").arg(fieldName, f.text.trimmed()));
+                            QStringLiteral("%1の値「%2」は数として使えません").arg(fieldName, f.text.trimmed()),
+                            kErrorNotANumber);
     return variantOfField(f);
 }
 

@@ -76,7 +76,15 @@ Screen *Forms::load(const QString &name)
     m_loaded.erase(std::remove_if(m_loaded.begin(), m_loaded.end(),
                                   [&](const auto &p) { return p.first == name || !p.second; }),
                    m_loaded.end());
+    const int closings = m_closings;
     Screen *s = it->second();
+    if (m_closings != closings) {
+        // The screen ended the program while it was being built (a file it needs
+        // failed): it is not kept, shown or activated.
+        s->hide();
+        s->deleteLater();
+        return nullptr;
+    }
     m_loaded.emplace_back(name, s);
     return s;
 }
@@ -114,6 +122,7 @@ void Forms::unload(const QString &name)
 
 void Forms::closeAll()
 {
+    ++m_closings;
     while (!m_loaded.empty()) {
         QPointer<Screen> w = m_loaded.back().second;
         m_loaded.pop_back();

@@ -68,6 +68,7 @@ public:
 private:
     std::map<QString, Factory> m_factories;
     std::vector<std::pair<QString, QPointer<Screen>>> m_loaded;
+    int m_closings = 0; // how often every screen was unloaded
 };
 
 } // namespace tobrel

@@ -1,7 +1,9 @@
 #include "ui/Ui.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -95,8 +97,65 @@ QPushButton *makeButton(QWidget *parent, const QString &objectName, const QStrin
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(objectName);
-    button->setAccessibleName(QString(caption).remove(u'&'));
+    // No fixed accessible name: assistive technology then reads the caption as it is
+    // now (without the access-key mark), also after it has changed.
     return button;
+}
+
+WaitFunction waitShowingReason(WaitFunction wait, QWidget *panel, QLabel *label)
+{
+    const QPointer<QWidget> shownOn(panel);
+    const QPointer<QLabel> given(label);
+    return [wait = std::move(wait), shownOn, given](double seconds, const QString &reason) {
+        if (reason.isEmpty() || !shownOn) {
+            if (wait)
+                wait(seconds, reason);
+            return;
+        }
+        const bool panelWasVisible = shownOn->isVisible();
+        QPointer<QLabel> text = given;
+        QLabel *own = nullptr;
+        if (!text) {
+            own = new QLabel(shownOn);
+            own->setObjectName(QStringLiteral("retryNotice"));
+            own->setGeometry(shownOn->rect());
+            own->setAlignment(Qt::AlignCenter);
+            own->setAutoFillBackground(true);
+            own->setStyleSheet(QStringLiteral("background: white; color: black;"));
+            text = own;
+        }
+        const QString textBefore = text->text();
+        const QFont fontBefore = text->font();
+        // Shrink the font until every line of the reason fits the label's width.
+        QFont font = given ? fontBefore : screenFont(18);
+        const QStringList lines = reason.split(u'\n');
+        auto widest = [&] {
+            const QFontMetrics m(font);
+            int w = 0;
+            for (const QString &line : lines)
+                w = std::max(w, m.horizontalAdvance(line));
+            return w;
+        };
+        while (font.pointSizeF() > 8 && widest() > text->width() - 16)
+            font.setPointSizeF(font.pointSizeF() - 1);
+        text->setFont(font);
+        text->setText(reason);
+        shownOn->setVisible(true);
+        shownOn->raise();
+        text->setVisible(true);
+        text->raise();
+        letEventsRun();
+        if (wait)
+            wait(seconds, reason);
+        if (own)
+            delete own;
+        else if (text) {
+            text->setText(textBefore);
+            text->setFont(fontBefore);
+        }
+        if (shownOn && !panelWasVisible)
+            shownOn->setVisible(false);
+    };
 }
 
 QString arrayElementName(const char *name, int index)

@@ -88,7 +88,13 @@ QFont digitFont(double pointSize);
 // Creates a label with the control's name as object name; assistive technology reads
 // its text.
 QLabel *makeLabel(QWidget *parent, const QString &objectName, const QString &text = {});
-// Creates a button; assistive technology reads its caption without the access-key mark.
+// A wait of the shared files' retries that says why it waits: the reason is shown on
+// the screen's wait panel (its label gets the text, in a font small enough to fit)
+// while the wait lasts, then the panel is as it was. Without a label, a notice of its
+// own covers the panel.
+WaitFunction waitShowingReason(WaitFunction wait, QWidget *panel, QLabel *label = nullptr);
+// Creates a button; assistive technology reads its caption without the access-key
+// mark, and keeps reading the caption when it changes.
 QPushButton *makeButton(QWidget *parent, const QString &objectName, const QString &caption);
 // The object name of element i of a control array: "Command4_3".
 QString arrayElementName(const char *name, int index);

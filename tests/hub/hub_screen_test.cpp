@@ -9,6 +9,7 @@
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QComboBox>
 #include <QListView>
@@ -151,6 +152,24 @@ TEST(HubScreen, ALevelWithoutACriteriaRowCannotBeStartedAndRecordsNothing)
     EXPECT_EQ(QFileInfo(f.state.config.DataFolder + QStringLiteral("成績累積データ.dat")).size(), 0);
 }
 
+TEST(HubScreen, ARosterThatCannotBeReReadIsNamedAsTheFileThatFailed)
+{
+    // The personal-times view re-reads the roster; once its failure was reported as the
+    // results file's.
+    Loop f;
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    const QString roster = f.state.config.DataRoot + QStringLiteral("新名簿.txt");
+    ASSERT_TRUE(QFile::remove(roster));
+    QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_EQ(f.messages.shown[0], QStringLiteral("Tobrel|名簿ファイルを読めないため、終了します。\n\n"
+                                                  "ファイルがありません\n") +
+                                       roster + QStringLiteral("\n\n先生を呼びなさい。\n（エラー番号 53）"));
+    EXPECT_EQ(f.exits, std::vector<int>{1});
+}
+
 TEST(HubScreen, ViewsAndScrolling)
 {
     Loop f;
@@ -204,7 +223,8 @@ TEST(HubScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
     HubScreen *hub = f.hub();
     ASSERT_NE(hub, nullptr);
     for (int i = 1; i <= 6; ++i) {
-        EXPECT_EQ(hub->Command4[i]->accessibleName(), QStringLiteral("ｽﾀｰﾄ(%1)").arg(i));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(hub->Command4[i])->text(QAccessible::Name),
+                  QStringLiteral("ｽﾀｰﾄ(%1)").arg(i));
         EXPECT_EQ(hub->List5[i]->accessibleName(), f.state.profile.LevelNames[i]);
         // The list's lines reach assistive technology through its model.
         const QModelIndex first = hub->List5[i]->model()->index(0, 0);
@@ -300,4 +320,41 @@ TEST(HubScreen, PersonalTimesOpenOnTheNewestRun)
     EXPECT_TRUE(lines.last().endsWith(QStringLiteral("99秒"))) << lines.last().toStdString();
     expectShownAndSelected(hub->List5[2], 59, "personal times");
     EXPECT_FALSE(hub->List5[1]->currentIndex().isValid()); // no runs at level 1
+}
+
+namespace {
+
+// Every button of a screen that assistive technology reads by another name than the
+// caption it shows now (access-key mark aside).
+QStringList staleButtonNames(QWidget *screen)
+{
+    QStringList stale;
+    for (QAbstractButton *b : screen->findChildren<QAbstractButton *>()) {
+        const QString name = QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name);
+        if (name != QString(b->text()).remove(u'&'))
+            stale << b->objectName() + u':' + name + u'/' + b->text();
+    }
+    return stale;
+}
+
+} // namespace
+
+TEST(HubScreen, AssistiveTechnologyReadsTheCaptionsAsTheyAreNow)
+{
+    // The view buttons once kept their design captions for screen readers while the
+    // screen showed "累計順 / 本日順" or "合計累計 / 合計本日 / すべて".
+    Loop f;
+    EXPECT_EQ(staleButtonNames(f.roster()), QStringList());
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_EQ(hub->Option1[1]->text(), QStringLiteral("累計順"));
+    EXPECT_EQ(staleButtonNames(hub), QStringList());
+    QTest::mouseClick(hub->Option2[0], Qt::LeftButton);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(hub->Option1[1])->text(QAccessible::Name),
+              QStringLiteral("BEST表示"));
+    QTest::mouseClick(hub->Option2[1], Qt::LeftButton);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(hub->Option1[3])->text(QAccessible::Name),
+              QStringLiteral("すべて"));
+    EXPECT_EQ(staleButtonNames(hub), QStringList());
 }

@@ -48,6 +48,7 @@ struct Data {
     SharedState state;
     FakeClock clock;
     std::vector<double> waits;
+    QStringList reasons;
     Data()
     {
         state.config.DataFolder = dir.path() + u'/';
@@ -56,7 +57,10 @@ struct Data {
     }
     ResultsFile file()
     {
-        return ResultsFile(resultsFilePath(state), [this](double s) { waits.push_back(s); });
+        return ResultsFile(resultsFilePath(state), [this](double s, const QString &why) {
+            waits.push_back(s);
+            reasons << why;
+        });
     }
     double today() const { return dayNumber(clock.date); }
     void write(const std::vector<ResultRecord> &records)
@@ -253,9 +257,18 @@ TEST(ResultsFile, MissingFolderIsRetriedThenReported)
     d.state.config.DataFolder = d.dir.path() + QStringLiteral("/not-there/");
     const ReadReport report = ReadResults(d.state, d.file());
     EXPECT_FALSE(report.ok());
-    EXPECT_TRUE(report.fatalError.contains(QStringLiteral("ファイルがありません")));
-    EXPECT_TRUE(report.fatalError.contains(QStringLiteral("not-there")));
+    // One clean Japanese text naming the file; no system text, no numbers glued to it.
+    EXPECT_EQ(report.fatalError, QStringLiteral("成績ファイルのフォルダに届きません（3回読み直しました）\n") +
+                                     resultsFilePath(d.state));
+    EXPECT_EQ(report.fatalErrorNumber, 76);
+    // The fourth failure ends it; every wait says why and which try comes next.
     EXPECT_EQ(d.waits, (std::vector<double>{5.0, 5.0, 5.0}));
+    ASSERT_EQ(d.reasons.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(d.reasons[i].contains(QStringLiteral("成績ファイルのフォルダに届きません"))) << i;
+        EXPECT_TRUE(d.reasons[i].contains(QStringLiteral("%1回目／4回").arg(i + 2))) << i;
+        EXPECT_TRUE(d.reasons[i].contains(resultsFilePath(d.state))) << i;
+    }
 }
 
 TEST(ResultsFile, ConcurrentAppendsAreNeverLostOrTorn)
@@ -283,7 +296,7 @@ TEST(ResultsFile, ConcurrentAppendsAreNeverLostOrTorn)
         children.push_back(pid);
     }
     // A reader alongside: every record it sees is whole.
-    ResultsFile reader(path, [](double) { usleep(1000); });
+    ResultsFile reader(path, [](double, const QString &) { usleep(1000); });
     int reads = 0;
     bool running = true;
     while (running) {

@@ -166,7 +166,40 @@ TEST(RosterScreen, ZeroStartsTheProgramMenuAndEnds)
     QTest::mouseClick(g.screen->Command7, Qt::LeftButton);
     ASSERT_EQ(g.messages.shown.size(), 1);
     EXPECT_TRUE(g.messages.shown[0].contains(QStringLiteral("プログラムメニューc.exe")));
-    EXPECT_EQ(g.exits, std::vector<int>{0});
+    EXPECT_TRUE(g.messages.shown[0].contains(QStringLiteral("先生を呼びなさい")));
+    // A program menu that could not be started is no success.
+    EXPECT_EQ(g.exits, std::vector<int>{1});
+}
+
+TEST(RosterScreen, AnUnreachableResultsFolderIsToldWhileWaitingThenOnceInPlainJapanese)
+{
+    // Once: two minutes of "Just a moment, please.", then the text twice with an English
+    // system text and numbers glued to the path.
+    ScreenFixture f;
+    f.writeSuite();
+    LoadConfiguration(f.state, f.ctx.programFolderPath);
+    ASSERT_TRUE(QDir(f.state.config.DataFolder).removeRecursively());
+    QStringList panelTexts;
+    f.duringWait = [&] {
+        // The screen is still being built: it is not in the registry yet.
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *s = dynamic_cast<NameSelectScreen *>(w); s && s->Picture5->isVisible())
+                panelTexts << s->Label19->text();
+    };
+    f.forms.show(QStringLiteral("namesel"));
+    f.settle();
+    // Only the reader's own tries: the screen's retries do not multiply them.
+    EXPECT_EQ(f.waits, (std::vector<double>{5.0, 5.0, 5.0}));
+    ASSERT_EQ(panelTexts.size(), 3);
+    EXPECT_TRUE(panelTexts[0].startsWith(QStringLiteral("成績ファイルのフォルダに届きません。")));
+    EXPECT_TRUE(panelTexts[0].contains(QStringLiteral("2回目／4回")));
+    EXPECT_TRUE(panelTexts[2].contains(QStringLiteral("4回目／4回")));
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    const QString path = f.state.config.DataFolder + QStringLiteral("成績累積データ.dat");
+    EXPECT_EQ(f.messages.shown[0], QStringLiteral("Tobrel|名簿を表示できません。\n\n"
+                                                  "成績ファイルのフォルダに届きません（3回読み直しました）\n") +
+                                       path + QStringLiteral("\n\n先生を呼びなさい。\n（名簿表示 1.5　エラー番号 76）"));
+    EXPECT_EQ(f.exits, std::vector<int>{1});
 }
 
 TEST(RosterScreen, VersionBoxIsModalAndShowsTitleAndVersion)

@@ -45,8 +45,15 @@ struct ScreenFixture {
     Forms forms;
     std::vector<int> exits;
     std::vector<double> waits;
+    QStringList waitReasons;
+    std::function<void()> duringWait; // runs inside every wait, to look at the screens
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
-                   [this](double s) { waits.push_back(s); },
+                   [this](double s, const QString &why) {
+                       waits.push_back(s);
+                       waitReasons << why;
+                       if (duringWait)
+                           duringWait();
+                   },
                    [this](int status) { exits.push_back(status); }, &forms,
                    QString()};
 

@@ -1,0 +1,30 @@
+// The operating system's error codes in the program's own words: a Japanese text a
+// teacher can act on, and the error number the program's messages give for it, so
+// that two different failures never show the same number.
+#pragma once
+#include <QString>
+
+namespace tobrel {
+
+// Error numbers of the program's messages, one per kind of failure.
+enum FileErrorNumber : int {
+    kErrorValueTooLarge = 6,    // a value does not fit where it is kept
+    kErrorOutsideTables = 9,    // a number outside the tables (students, levels)
+    kErrorNotANumber = 13,      // a number field holds no usable number
+    kErrorFileTooLarge = 7,     // a file far larger than such a file can be
+    kErrorFileNotFound = 53,    // the file is not there
+    kErrorNotShiftJis = 54,     // the text is not Shift-JIS (code page 932)
+    kErrorDiskFull = 61,        // no room left on the disk
+    kErrorPastEnd = 62,         // the file ends before all its fields were read
+    kErrorNotPermitted = 70,    // the system refuses access to the file
+    kErrorAccess = 75,          // any other failure to open or read the file
+    kErrorFolderNotFound = 76,  // the folder that should hold the file is not there
+    kErrorDevice = 57,          // the disk or the network failed while reading or writing
+};
+
+// "ファイルがありません", "読み書きが許可されていません", ... for an errno value.
+QString systemErrorText(int err);
+// The error number of the program's messages for an errno value.
+int errorNumberOfErrno(int err);
+
+} // namespace tobrel
