@@ -211,10 +211,11 @@ public:
     }
 
     // The runs in the order they were run: a new best red, any other run blue. A
-    // student with no run under 1800 (nothing to spread the runs over) gets no points.
+    // student with no run under 1800 among the records the panel counts gets no points:
+    // there is nothing to spread the runs over and no scale to draw them against.
     void plot(const QString &gradeFilter)
     {
-        if (d.plottedUnder1800 <= 0 ||
+        if (d.runCount <= 0 || d.plottedUnder1800 <= 0 ||
             !GradeFilterMatches(gradeFilter, gradeIndexOfStudent(state, reading.student)))
             return;
         int64_t k = 0;
@@ -279,11 +280,13 @@ public:
 
     // The values of the pass-line and target times at the right end of their lines: the
     // pass line's above it, the target's below, moved to the other side or a line
-    // further out where a label already stands.
+    // further out where a label already stands. The block's heading and its rules are
+    // kept clear too: a line on the graph's top edge has its value under it.
     void markLabels()
     {
         s.setFontSize(base);
         const double line = 22 * base; // a line of text, with a little air
+        m_labels.push_back({0, T - line, s.width(), T + 0.1 * U});
         for (const Mark &m : m_marks) {
             const double x = 0.905 * X;
             const double above = m.y - line, below = m.y + 0.005 * U;

@@ -231,6 +231,27 @@ TEST(SheetBlock, MarkValuesMakeWayForThePointLabels)
     EXPECT_LT(pass->y1, passLine); // still above its line
 }
 
+TEST(SheetBlock, AValueOnTheGraphsTopEdgeStaysUnderTheBlockHeading)
+{
+    // Largest time 55: the scale is 60, the pass line's time, so its line runs along the
+    // graph's top edge just under the heading's rule; its value goes under the line.
+    Sheet f;
+    f.student(1, QStringLiteral("佐藤"));
+    f.run(1, 1, 55);
+    f.tally();
+    const struct {
+        bool paper;
+        double w, h;
+    } surfaces[] = {{false, kW, kH}, {true, 10772, 15704}};
+    for (const auto &s : surfaces) {
+        const auto ops = f.draw(1, {1}, s.paper, QStringLiteral("全学年"), s.w, s.h);
+        const Op *pass = textOp(ops, QStringLiteral("合格60秒"));
+        ASSERT_NE(pass, nullptr);
+        const double T = 0.05 * s.h, U = s.h / 3;
+        EXPECT_GE(pass->y1, T + 0.1 * U) << (s.paper ? "paper" : "screen");
+    }
+}
+
 TEST(SheetBlock, TenBestPointsAreLabelledAtOneThreeSixAndTen)
 {
     Sheet f;
@@ -285,6 +306,25 @@ TEST(SheetBlock, NothingToSpreadRunsOverDrawsTheBlockWithoutPoints)
     for (const QString &line : t)
         EXPECT_FALSE(line.startsWith(QStringLiteral("　　平均"))) << line.toStdString();
     EXPECT_GE(only(ops, Kind::Line).size(), 4u); // rules and axes
+}
+
+TEST(SheetBlock, NoCountedRunAmongTheLast20000RecordsDrawsNoPoints)
+{
+    // The student's runs lie before the last 20000 records: the panel counts none and the
+    // scale would be 10 seconds, so nothing is plotted (no points pinned to the top edge).
+    Sheet f;
+    f.student(1, QStringLiteral("佐藤"));
+    f.student(2, QStringLiteral("鈴木"));
+    for (int t : {90, 80, 70})
+        f.run(1, 1, t, QDate(2023, 4, 1));
+    for (int i = 0; i < kMaxRecordsInMemory; ++i)
+        f.run(2, 2, 50);
+    f.tally();
+    const auto ops = f.draw(1, {1});
+    EXPECT_TRUE(only(ops, Kind::Point).empty());
+    EXPECT_TRUE(texts(ops).contains(QStringLiteral("回数　　　　　　　  0回")));
+    EXPECT_EQ(textOp(ops, QStringLiteral("90秒")), nullptr);
+    EXPECT_EQ(textOp(ops, QStringLiteral("10秒")), nullptr);
 }
 
 TEST(SheetBlock, TimesOffTheScaleStayOnTheGraphsTopEdge)
