@@ -363,8 +363,16 @@ void SheetPanel::CommandPdf_Click()
                                          QStringLiteral("PDF (*.pdf)"));
         if (path.isEmpty())
             return;
-        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        // The dialog asked about the name as typed; a file under the name with ".pdf"
+        // added is asked about here.
+        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
             path += QStringLiteral(".pdf");
+            if (QFileInfo::exists(path) &&
+                !ctx.messages.question(this, QStringLiteral("Tobrel"),
+                                       QStringLiteral("%1 はもうあります。上書きしますか？")
+                                           .arg(QDir::toNativeSeparators(path))))
+                return;
+        }
         targets.emplace_back(students[0], path);
     } else {
         const QString folder = dialogs->folder(

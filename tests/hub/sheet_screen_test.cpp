@@ -271,6 +271,32 @@ TEST(SheetScreen, PdfOfFourLevelsHasTwoPagesWithTheNameOnBoth)
         << f.messages.shown.value(1).toStdString();
 }
 
+TEST(SheetScreen, ANameTypedWithoutPdfAsksBeforeReplacingThePdfOfThatName)
+{
+    // The save dialog asked about "report"; "report.pdf" is another parent's sheet.
+    SheetScreen f;
+    QTemporaryDir out;
+    f.dialogs.file = out.filePath(QStringLiteral("report"));
+    const QString taken = out.filePath(QStringLiteral("report.pdf"));
+    writeFile(taken, "kept");
+    SheetPanel *sheet = f.openSheet(f.logIn(QStringLiteral("佐藤先生")));
+    const auto contents = [&] {
+        QFile file(taken);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    f.messages.answer = false;
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか"))) << f.messages.shown[0].toStdString();
+    EXPECT_EQ(contents(), QByteArray("kept"));
+
+    f.messages.answer = true;
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    EXPECT_EQ(pageCount(taken), 1);
+    EXPECT_TRUE(f.messages.shown.last().contains(QStringLiteral("保存しました")));
+}
+
 TEST(SheetScreen, PdfsOfSeveralStudentsGoToOneFolderNamedByStudent)
 {
     SheetScreen f;
