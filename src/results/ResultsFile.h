@@ -59,7 +59,7 @@ inline bool isDamagedRecord(const ResultRecord::Numbers &r)
 
 struct CorruptRecord {
     int64_t recordNumber = 0; // 1-based position in the file
-    ResultRecord record;
+    ResultRecord::Numbers record{};
 };
 
 // One record as a teacher saw it: its position and its 44 bytes.

@@ -4,6 +4,7 @@
 #pragma once
 #include "state/CriteriaValues.h"
 #include "state/ResultRecord.h"
+#include "state/ResultsInMemory.h"
 #include "state/RosterTypes.h"
 #include "state/SoundState.h"
 #include "state/Tables.h"
@@ -86,17 +87,6 @@ struct RunOutcome {
     int16_t ClearedBefore = 0;
 };
 
-struct ResultsInMemory {
-    std::vector<double> RecDate = std::vector<double>(kMaxRecordsInMemory + 1);
-    std::vector<double> RecClock = std::vector<double>(kMaxRecordsInMemory + 1);
-    std::vector<int16_t> RecStudent = std::vector<int16_t>(kMaxRecordsInMemory + 1);
-    std::vector<int16_t> RecLevel = std::vector<int16_t>(kMaxRecordsInMemory + 1);
-    std::vector<int32_t> RecTime = std::vector<int32_t>(kMaxRecordsInMemory + 1);
-    int RecordCount = 0;
-    LevelStudentTable<int32_t> PersonalBest;
-    std::array<int32_t, kLevelSlots> LevelBest{};
-};
-
 // The ten tally tables, each [level 0..35][student 0..5000]. They are kept as one
 // 32-byte cell per level and student, so that adding up a run touches one cache line;
 // each table is read and written through its own accessor, t.AllRunCount(L, s).
@@ -137,12 +127,22 @@ struct Tallies {
     float TodayRunCount(int L, int s) const { return cells(L, s).TodayRuns; }
     int32_t TodayPoints(int L, int s) const { return cells(L, s).TodayPoints; }
     float TodayTimeSum(int L, int s) const { return cells(L, s).TodayTimeSum; }
-    // Sets all ten tables to 0.
-    void clear()
-    {
-        static_assert(std::is_trivially_copyable_v<TallyCell>);
-        std::memset(static_cast<void *>(cells.data()), 0, cells.size() * sizeof(TallyCell));
-    }
+    // Sets all ten tables to 0 (only the level rows written since the last clear hold
+    // anything else).
+    void clear() { cells.resetWrittenRows(0, kMaxLevel, 0, TallyCell{}); }
+};
+
+// What the tally keeps between calls so that it works out each level's points once per
+// criteria: the points of every run time below 1000 seconds and (entry 1000) of a
+// timed-out run, for the target time and rate they were made for.
+struct TallyWorkspace {
+    struct LevelPoints {
+        bool made = false;
+        int32_t target = 0;
+        float rate = 0;
+        std::array<int32_t, 1001> byTime{};
+    };
+    std::vector<LevelPoints> points = std::vector<LevelPoints>(kLevelSlots);
 };
 
 struct HubState {
@@ -164,9 +164,11 @@ struct SharedState {
     ResultRecord ResultRecBuffer;
     ResultsInMemory results;
     Tallies tallies;
+    TallyWorkspace tallyWork;
     int TodayRunTotal = 0;
     HubState hub;
-    // Record numbers of damaged records already reported, so each is reported once.
+    // Record numbers of damaged records already reported, so each is reported once;
+    // kept in ascending order.
     std::vector<int64_t> reportedCorruptRecords;
 };
 

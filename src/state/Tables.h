@@ -3,7 +3,11 @@
 #pragma once
 #include <cstdint>
 #include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstring>
+#include <iterator>
+#include <type_traits>
 #include <vector>
 
 namespace tobrel {
@@ -17,26 +21,84 @@ constexpr int kMaxRecordsInMemory = 20000;
 inline bool validLevelIndex(int level) { return level >= 0 && level <= kMaxLevel; }
 inline bool validStudentIndex(int student) { return student >= 0 && student <= kMaxStudent; }
 
-// A [level 0..35][student 0..5000] table.
+// A [level 0..35][student 0..5000] table. It remembers which level rows may have been
+// written since they were last reset, so a table that is rebuilt often (the tallies,
+// the best times) resets only those rows: a school uses a handful of the 36 levels.
+// Writing a cell marks its row (dataToWrite leaves the marking to its caller); a new
+// table counts as written everywhere.
 template <class T>
 class LevelStudentTable {
 public:
-    LevelStudentTable() : m_cells(static_cast<std::size_t>(kLevelSlots) * kStudentSlots, T{}) {}
+    LevelStudentTable() : m_cells(static_cast<std::size_t>(kLevelSlots) * kStudentSlots, T{})
+    {
+        m_written.fill(true);
+    }
     T &operator()(int level, int student)
     {
-        return m_cells[static_cast<std::size_t>(level) * kStudentSlots + static_cast<std::size_t>(student)];
+        m_written[static_cast<std::size_t>(level)] = true;
+        return m_cells[index(level, student)];
     }
-    const T &operator()(int level, int student) const
+    const T &operator()(int level, int student) const { return m_cells[index(level, student)]; }
+    void fill(const T &value)
     {
-        return m_cells[static_cast<std::size_t>(level) * kStudentSlots + static_cast<std::size_t>(student)];
+        std::fill(m_cells.begin(), m_cells.end(), value);
+        m_written.fill(true);
     }
-    void fill(const T &value) { std::fill(m_cells.begin(), m_cells.end(), value); }
-    T *data() { return m_cells.data(); }
+    T *data()
+    {
+        m_written.fill(true);
+        return m_cells.data();
+    }
+    const T *data() const { return m_cells.data(); }
     std::size_t size() const { return m_cells.size(); }
-    T *row(int level) { return m_cells.data() + static_cast<std::size_t>(level) * kStudentSlots; }
+    T *row(int level)
+    {
+        m_written[static_cast<std::size_t>(level)] = true;
+        return m_cells.data() + index(level, 0);
+    }
+    const T *row(int level) const { return m_cells.data() + index(level, 0); }
+
+    // The cells for a loop that writes many of them: it marks every level row it
+    // writes with markWritten.
+    T *dataToWrite() { return m_cells.data(); }
+    void markWritten(int level) { m_written[static_cast<std::size_t>(level)] = true; }
+
+    // True when the row may hold writes made since its last reset.
+    bool rowWritten(int level) const { return m_written[static_cast<std::size_t>(level)]; }
+    // Sets students firstStudent..5000 of the written rows among levels
+    // firstLevel..lastLevel to value, and counts those rows as unwritten again.
+    void resetWrittenRows(int firstLevel, int lastLevel, int firstStudent, const T &value)
+    {
+        for (int L = firstLevel; L <= lastLevel; ++L) {
+            if (!m_written[static_cast<std::size_t>(L)])
+                continue;
+            T *r = m_cells.data() + index(L, firstStudent);
+            const std::size_t n = static_cast<std::size_t>(kStudentSlots - firstStudent);
+            if constexpr (std::is_trivially_copyable_v<T>) {
+                if (allZeroBytes(value)) {
+                    std::memset(static_cast<void *>(r), 0, n * sizeof(T));
+                    m_written[static_cast<std::size_t>(L)] = false;
+                    continue;
+                }
+            }
+            std::fill(r, r + n, value);
+            m_written[static_cast<std::size_t>(L)] = false;
+        }
+    }
 
 private:
+    static bool allZeroBytes(const T &value)
+    {
+        unsigned char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        return std::all_of(std::begin(bytes), std::end(bytes), [](unsigned char b) { return b == 0; });
+    }
+    static std::size_t index(int level, int student)
+    {
+        return static_cast<std::size_t>(level) * kStudentSlots + static_cast<std::size_t>(student);
+    }
     std::vector<T> m_cells;
+    std::array<bool, kLevelSlots> m_written{};
 };
 
 } // namespace tobrel
