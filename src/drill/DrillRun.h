@@ -33,6 +33,7 @@ struct DrillView {
     bool sPicture2Visible = false;
     bool lblsss1Visible = false;   // "成績記録中"
     bool lblsss2Visible = false;   // "時間切れ"
+    QString lblsss3;               // while the results file keeps the run waiting
 };
 
 // What the run needs from its screen.

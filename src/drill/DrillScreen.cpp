@@ -132,6 +132,9 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("
     lblsss2->setStyleSheet(QStringLiteral("color: #d01010;"));
     lblsss1 =
         bigLabel(tw, sPicture2, QStringLiteral("lblsss1"), QStringLiteral("成績記録中"), 0, 3750, 15360, 2400, 60);
+    lblsss3 = bigLabel(tw, sPicture2, QStringLiteral("lblsss3"), {}, 0, 6300, 15360, 1500, 20);
+    lblsss3->setWordWrap(true);
+    lblsss3->setVisible(false);
     Commandkakunin = new QPushButton(QStringLiteral("確認"), sPicture2);
     Commandkakunin->setObjectName(QStringLiteral("Commandkakunin"));
     Commandkakunin->setVisible(false);
@@ -205,6 +208,9 @@ void DrillScreen::refresh()
     sPicture2->setVisible(v.sPicture2Visible);
     lblsss1->setVisible(v.lblsss1Visible);
     lblsss2->setVisible(v.lblsss2Visible);
+    lblsss3->setText(v.lblsss3);
+    lblsss3->setAccessibleName(v.lblsss3);
+    lblsss3->setVisible(!v.lblsss3.isEmpty());
     if (v.sTimer1Enabled && !sTimer1.isActive())
         sTimer1.start();
     else if (!v.sTimer1Enabled && sTimer1.isActive())
@@ -242,15 +248,25 @@ void DrillScreen::EndRun()
 
     v.sTimer1Enabled = false;
     refresh();
-    const ResultsFile file(resultsFilePath(state), ctx.wait);
-    const QString error = RecordRun(state, ctx.clock, file, state.run.CurrentLevel);
-    if (!error.isEmpty()) {
+    const ResultsFile file = sharedResultsFile(state, ctx.wait);
+    AppendWait wait;
+    wait.giveUpAfter = kRecordingGiveUpSeconds;
+    wait.waiting = [this](int seconds, bool locked) {
+        m_run->view.lblsss3 = recordingWaitText(seconds, locked);
+        refresh();
+    };
+    const AppendOutcome outcome = RecordRun(state, ctx.clock, file, state.run.CurrentLevel, wait);
+    v.lblsss3.clear();
+    refresh();
+    if (outcome.status == AppendOutcome::Failed) {
         ctx.messages.critical(this, QStringLiteral("Tobrel"),
-                              QStringLiteral("成績を記録できませんでした。先生を呼びなさい。\n\n") + error);
+                              QStringLiteral("成績を記録できませんでした。先生を呼びなさい。\n\n") + outcome.message);
         ctx.forms->closeAll();
         ctx.exit(1);
         return;
     }
+    if (outcome.status == AppendOutcome::KeptPending)
+        ctx.messages.information(this, QStringLiteral("Tobrel"), keptOnThisPcText(outcome.message));
     ctx.forms->show(QStringLiteral("BASEFRM"));
     tobrel::letEventsRun();
     WaitSeconds(ctx.clock, 1, [] { tobrel::letEventsRun(); });

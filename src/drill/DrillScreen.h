@@ -41,7 +41,7 @@ public:
     QFrame *sShape5 = nullptr, *sShape3 = nullptr, *sShape4 = nullptr, *sShape2 = nullptr;
     QFrame *sShape7 = nullptr;
     QFrame *sPicture2 = nullptr;
-    QLabel *lblsss1 = nullptr, *lblsss2 = nullptr;
+    QLabel *lblsss1 = nullptr, *lblsss2 = nullptr, *lblsss3 = nullptr;
     QPushButton *Commandkakunin = nullptr, *CmdOK = nullptr;
     QTimer sTimer1, sTimer2, Timer1, Timer2;
 

@@ -15,24 +15,72 @@ bool BeginEndRun(SharedState &state)
     return true;
 }
 
-QString RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int L)
+QString recordingWaitText(int seconds, bool lockedByAnotherPc)
+{
+    if (seconds < 3)
+        return {};
+    return (lockedByAnotherPc ? QStringLiteral("成績ファイルをほかのパソコンが使っています。")
+                              : QStringLiteral("共有フォルダの成績ファイルに届きません。")) +
+           QStringLiteral("\n記録できるまで待っています（%1秒）").arg(seconds);
+}
+
+QString keptOnThisPcText(const QString &reason)
+{
+    return QStringLiteral("この回の成績は共有フォルダに記録できなかったので、このパソコンに保存しました。\n"
+                          "共有フォルダが使えるようになったら、自動で送ります。\n\n") +
+           reason;
+}
+
+AppendOutcome RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int L,
+                        const AppendWait &wait)
 {
     const int s = state.student.CurrentStudent;
     const int32_t time = state.run.RunTime;
     state.outcome.ClearedBefore = ClearedBeforeTest(state, L, s) ? 1 : 0;
+    state.outcome.keptOnThisPc = false;
     int32_t &best = state.results.PersonalBest(L, s);
     if (best > time) {
         state.outcome.NewRecordFlags[0] = 1;
         best = time;
     }
-    const QString error = WriteResultRecord(state, clock, file);
-    if (!error.isEmpty())
-        return error;
+    const AppendOutcome outcome = WriteResultRecord(state, clock, file, wait);
+    if (outcome.status == AppendOutcome::Failed)
+        return outcome;
+    state.outcome.keptOnThisPc = outcome.status == AppendOutcome::KeptPending;
     if (state.results.LevelBest[L] > time) {
         state.results.LevelBest[L] = time;
         state.outcome.NewRecordFlags[1] = 1;
     }
-    return {};
+    return outcome;
+}
+
+void countRunKeptOnThisPc(SharedState &state)
+{
+    const int L = state.run.CurrentLevel;
+    const int s = state.student.CurrentStudent;
+    if (L < 1 || L > kMaxLevel || !validStudentIndex(s))
+        return;
+    const CriteriaTable &c = state.criteria;
+    const int32_t t = state.run.RunTime;
+    const int16_t completed = t < 6000 ? 1 : 0;
+    const int32_t st = shortTime(t);
+    const int32_t points = ratedPoints(basePoints(t, st, c.CritTargetTime[L]), c.CritPointRate[L]);
+    TallyCell &cell = state.tallies.cells(L, s);
+    cell.AllRunCount += completed;
+    cell.AllPoints += points;
+    cell.AllTimeSum += st;
+    // The run is dated today: inside a window of one day or more.
+    if (c.CritPassDays[L].toNumber() > 0) {
+        cell.PassRunCount += completed;
+        cell.PassPoints += points;
+    }
+    if (c.CritOverDays[L].toNumber() > 0) {
+        cell.OverRunCount += completed;
+        cell.OverPoints += points;
+    }
+    cell.TodayRuns += completed;
+    cell.TodayTimeSum += static_cast<float>(st);
+    cell.TodayPoints += points;
 }
 
 void WaitSeconds(const Clock &clock, double seconds, const std::function<void()> &letEventsRun)

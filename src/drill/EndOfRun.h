@@ -15,9 +15,24 @@ struct SharedState;
 // begun and sets RunTime (99999 for a timed-out run).
 bool BeginEndRun(SharedState &state);
 
-// Notes the record flags and ClearedBefore, and appends the run to the results file.
-// Returns an error text or "".
-QString RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int level);
+// How long the end of a run keeps trying a results file that is locked or out of reach
+// before it keeps the run on this PC.
+constexpr double kRecordingGiveUpSeconds = 30;
+// The overlay's note while the end of a run waits for the results file: empty for the
+// first seconds, then what holds it up and the seconds waited.
+QString recordingWaitText(int seconds, bool lockedByAnotherPc);
+// What the student is told when the run was kept on this PC; reason says why.
+QString keptOnThisPcText(const QString &reason);
+
+// Notes the record flags and ClearedBefore, and appends the run to the results file,
+// waiting for it as `wait` says. A run kept on this PC counts as recorded (the flags
+// stand) and sets keptOnThisPc.
+AppendOutcome RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int level,
+                        const AppendWait &wait = {});
+
+// Adds the current run to the tallies in memory, as the next read of the results file
+// will once the run has been sent: the end screen's count of a run kept on this PC.
+void countRunKeptOnThisPc(SharedState &state);
 
 // Waits about n seconds (never less) on the millisecond counter, in steps of 10 ms,
 // letting events run.

@@ -135,8 +135,13 @@ void EndScreen::Form_Activate()
     const int L = state.run.CurrentLevel;
     Label13->setText(QString::number(state.tallies.TodayRunCount(L, s) + 1));
 
-    const ReadReport report =
-        TallyResults(state, ctx.clock, ResultsFile(resultsFilePath(state), waitShowingReason(ctx.wait, stage())));
+    // A run kept on this PC is counted in memory: the shared file has just kept the end
+    // of the run waiting for half a minute and is not read again now.
+    ReadReport report;
+    if (state.outcome.keptOnThisPc)
+        countRunKeptOnThisPc(state);
+    else
+        report = TallyResults(state, ctx.clock, sharedResultsFile(state, waitShowingReason(ctx.wait, stage())));
     if (!report.ok()) {
         ctx.messages.critical(this, QStringLiteral("Tobrel"),
                               stopMessage(QStringLiteral("成績ファイルを読めないため、終了します。"),

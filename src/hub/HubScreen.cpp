@@ -245,7 +245,7 @@ void HubScreen::Form_Activate()
 
     ctx.forms->unload(QStringLiteral("namesel"));
     const ReadReport report = TallyResults(
-        state, ctx.clock, ResultsFile(resultsFilePath(state), waitShowingReason(ctx.wait, Picture2, Label19)));
+        state, ctx.clock, sharedResultsFile(state, waitShowingReason(ctx.wait, Picture2, Label19)));
     if (!report.ok()) {
         fileError(resultsFileKind(), report.fatalError, report.fatalErrorNumber);
         return;
@@ -553,7 +553,7 @@ bool HubScreen::fillListsFromFile(const FileView &view)
 {
     LevelLists lists;
     QString error;
-    const ResultsFile file(resultsFilePath(ctx.state), waitShowingReason(ctx.wait, Picture6, Label21));
+    const ResultsFile file = sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, Picture6, Label21));
     const bool ok = view(file, lists, &error, [this](int64_t v, int64_t m) {
         ProgressBar2->setMaximum(static_cast<int>(m));
         ProgressBar2->setValue(static_cast<int>(std::min(v, m)));

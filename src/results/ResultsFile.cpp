@@ -1,6 +1,7 @@
 #include "results/ResultsFile.h"
 
 #include "text/SystemError.h"
+#include "results/PosixFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,50 +19,6 @@
 namespace tobrel {
 namespace {
 
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
-bool lockWhole(int fd, short type, bool wait)
-{
-    struct flock fl {};
-    fl.l_type = type;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = 0;
-    fl.l_len = 0;
-    int rc;
-    do {
-        rc = ::fcntl(fd, wait ? F_SETLKW : F_SETLK, &fl);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0;
-}
-
-void unlockWhole(int fd)
-{
-    struct flock fl {};
-    fl.l_type = F_UNLCK;
-    fl.l_whence = SEEK_SET;
-    ::fcntl(fd, F_SETLK, &fl);
-}
-
 // Readers create a missing file empty; a read-only share is still read.
 int openForReading(const QByteArray &native)
 {
@@ -71,7 +28,6 @@ int openForReading(const QByteArray &native)
     return fd;
 }
 
-QString errnoText(int err) { return systemErrorText(err); }
 
 void setError(QString *error, int *errorNumber, const QString &text, int number)
 {
@@ -79,16 +35,6 @@ void setError(QString *error, int *errorNumber, const QString &text, int number)
         *error = text;
     if (errorNumber)
         *errorNumber = number;
-}
-
-// True while the open file is still the one the path names: a rewrite replaces the
-// results file by renaming a new one over it.
-bool stillNamedBy(int fd, const QByteArray &native)
-{
-    struct stat open {}, named {};
-    if (::fstat(fd, &open) != 0 || ::stat(native.constData(), &named) != 0)
-        return false;
-    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 // Opens the file and takes the lock, waiting for it. Whoever waited may find that a
@@ -111,41 +57,6 @@ int openCurrentLocked(const QByteArray &native, int flags, short lockType, int *
             return fd;
         ::close(fd);
     }
-}
-
-bool writeFully(int fd, const char *data, size_t size, off_t offset)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Reads up to size bytes; returns the number read (short only at the end of the file),
-// or -1.
-ssize_t readFully(int fd, char *data, size_t size, off_t offset)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
 }
 
 QByteArray folderOf(const QByteArray &native)
@@ -274,41 +185,23 @@ QString ResultsFile::OpenResultsFile() const
 
 int64_t ResultsFile::append(const ResultRecord &record, QString *error) const
 {
+    sendPendingRuns();
     const QByteArray native = QFile::encodeName(m_path);
     auto fail = [&](const QString &what, int err) {
         if (error)
             *error = QStringLiteral("成績ファイル %1 に記録できません: %2 (%3)")
-                         .arg(m_path, what, errnoText(err));
+                         .arg(m_path, what, writeErrorText(err));
         return int64_t(0);
     };
     int err = 0;
     Fd fd(openCurrentLocked(native, O_RDWR | O_CREAT, F_WRLCK, &err));
     if (fd.get() < 0)
         return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        err = errno;
-        unlockWhole(fd.get());
-        return fail(QStringLiteral("長さを調べられません"), err);
-    }
-    const int64_t whole = static_cast<int64_t>(st.st_size) / kRecordSize;
     const auto bytes = record.encode();
-    const off_t offset = static_cast<off_t>(whole * kRecordSize);
-    if (!writeFully(fd.get(), bytes.data(), bytes.size(), offset)) {
-        err = errno;
-        // Cut off what a short write left, so no torn record stays in the file.
-        if (::ftruncate(fd.get(), offset) != 0) {
-        }
-        unlockWhole(fd.get());
-        return fail(QStringLiteral("書き込めません"), err);
-    }
-    if (::fsync(fd.get()) != 0) {
-        err = errno;
-        unlockWhole(fd.get());
-        return fail(QStringLiteral("ディスクに書き出せません"), err);
-    }
+    QString what;
+    const int64_t number = appendRecords(fd.get(), bytes.data(), bytes.size(), &err, &what);
     unlockWhole(fd.get());
-    return whole + 1;
+    return number > 0 ? number : fail(what, err);
 }
 
 int ResultsFile::openLockedForReading(QString *error, int *errorNumber) const
@@ -387,6 +280,7 @@ int64_t readAt(int fd, char *out, int64_t length, int64_t offset)
 
 bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error, int *errorNumber) const
 {
+    sendPendingRuns();
     Fd fd(openLockedForReading(error, errorNumber));
     if (fd.get() < 0)
         return false;
@@ -413,6 +307,7 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error, int *
 bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
                        int64_t chunkRecords) const
 {
+    sendPendingRuns();
     Fd fd(openLockedForReading(error));
     if (fd.get() < 0)
         return false;
@@ -470,6 +365,7 @@ bool ResultsFile::readRecord(int64_t recordNumber, QByteArray *bytes, QString *e
 
 RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const
 {
+    sendPendingRuns();
     RewriteOutcome out;
     const QByteArray native = QFile::encodeName(m_path);
     auto fail = [&](const QString &what, int err) {
@@ -506,6 +402,7 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
 
 RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions &options) const
 {
+    sendPendingRuns();
     RewriteOutcome out;
     const QByteArray native = QFile::encodeName(m_path);
     auto fail = [&](const QString &what, int err) {

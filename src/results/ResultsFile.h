@@ -18,6 +18,14 @@
 // Because a rewrite replaces the file, everyone who waited for the lock checks, once
 // they hold it, that their open file is still the one the path names, and opens the
 // file again when it is not.
+//
+// The end of a run never loses its run: when the results file stays locked by another
+// PC or out of reach for about 30 seconds, or cannot be written, the record goes to a
+// pending file on this PC (未送信成績.dat in the program's folder, the same 44-byte
+// records). Every later open of the results file first sends the pending records, in
+// order, under both files' locks, and empties the pending file; a record already in
+// the results file (sent by a copy that stopped before it could empty the pending
+// file) is not sent again.
 #pragma once
 #include "state/Platform.h"
 #include "state/ResultRecord.h"
@@ -56,6 +64,31 @@ inline bool isDamagedRecord(const ResultRecord::Numbers &r)
     // Written so that a NaN date is damaged too: every comparison with NaN is false.
     return r.level != 0 && !(r.date >= kFirstRecordDay && r.date <= kLastRecordDay);
 }
+
+// How the end of a run waits for a results file that another PC holds locked, or that
+// is out of reach (a share that has gone away).
+struct AppendWait {
+    // Seconds to keep trying before the run goes to the pending file; a negative value
+    // waits for the lock however long it takes, and an open that fails fails at once.
+    double giveUpAfter = -1;
+    // Called about once a second while waiting: the whole seconds waited, and whether
+    // another PC holds the file locked (true) or the file is out of reach (false).
+    std::function<void(int seconds, bool locked)> waiting;
+};
+
+// What became of a run.
+struct AppendOutcome {
+    enum Status {
+        Written,     // in the results file, flushed to disk
+        KeptPending, // in the pending file on this PC, flushed; sent at a later open
+        Failed,      // nowhere: message says why
+    };
+    Status status = Failed;
+    int64_t recordNumber = 0; // Written: the record's number in the results file
+    QString message;          // KeptPending: why the results file was not written; Failed: what failed
+};
+
+inline QString pendingFileName() { return QStringLiteral("未送信成績.dat"); }
 
 struct CorruptRecord {
     int64_t recordNumber = 0; // 1-based position in the file
@@ -96,8 +129,22 @@ public:
 
     // Creates the file empty when it is missing. Returns an error text or "".
     QString OpenResultsFile() const;
-    // Appends one record; returns the record number written, or 0 with error set.
+    // Appends one record, waiting for the lock however long it takes; returns the record
+    // number written, or 0 with error set.
     int64_t append(const ResultRecord &record, QString *error) const;
+
+    // The pending file that keeps runs on this PC while the results file cannot be
+    // written. Without one, such a run fails.
+    void setPendingFile(QString path) { m_pendingPath = std::move(path); }
+    const QString &pendingFile() const { return m_pendingPath; }
+    // Appends the run of the end of a run: waits for the file as `wait` says and keeps
+    // the run in the pending file when the results file cannot take it.
+    AppendOutcome appendRun(const ResultRecord &record, const AppendWait &wait) const;
+    // Sends the pending records into the results file and empties the pending file.
+    // Returns the records sent (0 when there were none or the results file cannot take
+    // them now; they then stay pending, and error says why). Every operation below
+    // that opens the results file calls it first.
+    int64_t sendPendingRuns(QString *error = nullptr) const;
 
     // Reads records first..last (1-based, clipped to the whole records of the file)
     // under a shared lock. Returns false with a message that names the file when the
@@ -166,8 +213,14 @@ private:
     // Opens the file for reading with the reader's retries and takes the shared lock;
     // returns the descriptor (lock held) or -1 with error set.
     int openLockedForReading(QString *error, int *errorNumber = nullptr) const;
+    // Appends one record to the pending file; `why` says why the results file was not
+    // written.
+    AppendOutcome keepPending(const ResultRecord &record, const QString &why) const;
+    // Waits between tries, letting the screens run where a wait function is given.
+    void pause(double seconds) const;
 
     QString m_path;
+    QString m_pendingPath;
     WaitFunction m_wait;
     ReplaceFunction m_replace;
 };

@@ -16,7 +16,8 @@ QString resultsFilePath(const SharedState &state)
     return state.config.DataFolder + resultsFileName();
 }
 
-QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file)
+AppendOutcome WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file,
+                                const AppendWait &wait)
 {
     ResultRecord &buf = state.ResultRecBuffer;
     buf.ResultRecDate = dayNumber(clock.today());
@@ -31,10 +32,7 @@ QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsF
     buf.Reserved2 = QByteArray("0    ", 5);
     if (buf.Reserved3.size() != 5)
         buf.Reserved3 = QByteArray(5, '\0');
-    QString error;
-    if (file.append(buf, &error) == 0)
-        return error;
-    return {};
+    return file.appendRun(buf, wait);
 }
 
 namespace {

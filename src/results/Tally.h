@@ -27,9 +27,18 @@ struct ReadReport {
 
 // Path of the results file in the data folder.
 QString resultsFilePath(const SharedState &state);
+// Path of the pending file in the program's folder, which keeps runs while the results
+// file cannot be written.
+QString pendingFilePath(const SharedState &state);
+// The results file as the screens use it: with this PC's pending file, waiting
+// between retries with `wait`.
+ResultsFile sharedResultsFile(const SharedState &state, WaitFunction wait = {});
 
 // Appends the run of CurrentStudent at CurrentLevel with time RunTime, dated now,
-// through the record buffer. Returns an error text or "".
+// through the record buffer, waiting for the file as `wait` says (see appendRun).
+AppendOutcome WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file,
+                                const AppendWait &wait);
+// The same, waiting for the lock however long it takes. Returns an error text or "".
 QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file);
 
 // Loads the valid records among the last 20000 of the file, and the best times.

@@ -114,7 +114,7 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
     a.progress = 1;
     state.roster.SchoolYear = ComputeSchoolYear(clock.today(), state.config.SchoolYearStartMonth);
     a.progress = 1.5;
-    const ReadReport report = TallyResults(state, clock, ResultsFile(resultsFilePath(state), wait));
+    const ReadReport report = TallyResults(state, clock, sharedResultsFile(state, wait));
     if (!report.ok()) {
         a.resultsRead = report;
         throw ReaderGaveUp();

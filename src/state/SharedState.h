@@ -85,6 +85,9 @@ struct CurrentRun {
 struct RunOutcome {
     std::array<int16_t, 2> NewRecordFlags{}; // 0: personal best, 1: level best
     int16_t ClearedBefore = 0;
+    // The run went to the pending file on this PC: the shared results file could not be
+    // written, so the end screen counts the run without reading that file again.
+    bool keptOnThisPc = false;
 };
 
 // The ten tally tables, each [level 0..35][student 0..5000]. They are kept as one

@@ -59,7 +59,7 @@ struct Ending {
         state.run.RunEnding = 0;
         state.outcome.NewRecordFlags = {0, 0};
         EXPECT_TRUE(BeginEndRun(state));
-        EXPECT_EQ(RecordRun(state, clock, file(), level), QString());
+        EXPECT_EQ(RecordRun(state, clock, file(), level).status, AppendOutcome::Written);
         TallyResults(state, clock, file());
         return endScreenContent(state);
     }

@@ -1,0 +1,67 @@
+// The POSIX pieces the results file and the pending file are made of: an owned
+// descriptor, whole-file record locks, complete reads and writes, and the check that an
+// open file is still the one its path names. Used inside src/results/ only.
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace tobrel {
+
+// Closes the descriptor when it goes out of scope. Closing any descriptor of a file
+// drops this process's locks on that file, so each file is open once at a time.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Locks the whole file (F_RDLCK or F_WRLCK); wait blocks until the lock is free.
+bool lockWhole(int fd, short type, bool wait);
+void unlockWhole(int fd);
+
+// The system's text for an error number.
+QString errnoText(int err);
+// What a failed write means for the teacher: "ディスクがいっぱいです (…)" for a full disk,
+// the system's text for anything else.
+QString writeErrorText(int err);
+
+// True while the open file is still the one the path names: a rewrite replaces the
+// results file by renaming a new one over it.
+bool stillNamedBy(int fd, const QByteArray &native);
+
+// Writes all bytes at offset. A write that stops short without an error (the disk
+// filled up) fails with errno ENOSPC.
+bool writeFully(int fd, const char *data, size_t size, off_t offset);
+// Reads up to size bytes; returns the number read (short only at the end of the file),
+// or -1.
+ssize_t readFully(int fd, char *data, size_t size, off_t offset);
+
+// The length of an open file, or -1.
+int64_t lengthOf(int fd);
+
+// Writes whole 44-byte records after the last whole record of the open, locked file (a
+// torn record at the end is written over) and flushes them to the disk. Returns the
+// number of the first record written (1-based), or 0 with *err set and *what naming
+// the step; what was written is then cut off again, so no torn record stays.
+int64_t appendRecords(int fd, const char *data, size_t size, int *err, QString *what);
+
+} // namespace tobrel
