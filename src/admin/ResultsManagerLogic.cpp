@@ -115,7 +115,7 @@ ResultsManagerLogic::ResultsManagerLogic(SharedState &state, const Clock &clock,
 
 QString ResultsManagerLogic::resultsPath() const { return resultsFilePath(m_state); }
 
-ResultsFile ResultsManagerLogic::file() const { return ResultsFile(resultsPath(), m_wait); }
+ResultsFile ResultsManagerLogic::file() const { return sharedResultsFile(m_state, m_wait); }
 
 void ResultsManagerLogic::Form_Load() { Command1_Click(); }
 

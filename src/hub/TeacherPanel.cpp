@@ -73,7 +73,7 @@ void TeacherPanel::Form_Activate(bool teacher)
     QString notice;
     if (teacher) {
         QString error;
-        notice = damagedRecordsNotice(countDamagedRecords(ResultsFile(resultsFilePath(ctx.state), ctx.wait), &error));
+        notice = damagedRecordsNotice(countDamagedRecords(sharedResultsFile(ctx.state, ctx.wait), &error));
     }
     DamagedLabel->setText(notice);
     DamagedLabel->setVisible(!notice.isEmpty());
