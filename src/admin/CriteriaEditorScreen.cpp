@@ -261,7 +261,10 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     const double columnWidth = std::round(kGridWidth / CriteriaEditorLogic::kCols);
     for (int c = 0; c < CriteriaEditorLogic::kCols; ++c)
         MSFlexGrid1->setColumnWidth(c, s.px(c == 1 ? std::round(0.8 * columnWidth) : columnWidth));
-    MSFlexGrid1->setGeometry(s.rect(kGridLeft, kGridTop, kGridWidth, kVisibleRows * kRowHeight));
+    // 33 rows high in whole rows at every scale: a height rounded from twips would cut
+    // the last row where a row's pixels are rounded up.
+    const QRect gridArea = s.rect(kGridLeft, kGridTop, kGridWidth, kVisibleRows * kRowHeight);
+    MSFlexGrid1->setGeometry(gridArea.x(), gridArea.y(), gridArea.width(), kVisibleRows * rowPixels);
     connect(MSFlexGrid1, &QTableView::clicked, this,
             [this](const QModelIndex &i) { m_logic->MSFlexGrid1_Click(i.row(), i.column()); });
     connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layEditorOverCell(); });
