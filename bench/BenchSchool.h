@@ -55,11 +55,8 @@ struct School {
         roster.writeTo(state.config.DataRoot + rosterFileName());
 
         const double today = dayNumber(clock.today());
-        QFile f(resultsFilePath(state));
-        f.open(QIODevice::WriteOnly);
-        QByteArray bytes;
         int64_t own = 0;
-        for (int64_t i = 0; i < records; ++i) {
+        writeResultsFile(resultsFilePath(state), records, [&](int64_t i) {
             ResultRecord r;
             r.ResultRecDate = today - static_cast<double>(gen() % 60);
             r.ResultRecClock = (gen() % 86400) / 86400.0;
@@ -72,15 +69,8 @@ struct School {
                 r.ResultRecTime = static_cast<int32_t>(25 + 8 * r.ResultRecLevel + gen() % 40);
                 ++own;
             }
-            const auto b = r.encode();
-            bytes.append(b.data(), b.size());
-            if (bytes.size() >= (1 << 20)) {
-                f.write(bytes);
-                bytes.clear();
-            }
-        }
-        f.write(bytes);
-        f.close();
+            return r;
+        });
         // The roster tables, as after the roster screen.
         名簿表示(state, clock, {}, 1, QStringLiteral("全学年"));
         state.student.CurrentStudent = 17;

@@ -15,7 +15,6 @@
 #include "state/SharedState.h"
 #include "text/DayNumber.h"
 
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -52,24 +51,15 @@ struct DataFolder {
 
         std::mt19937 gen(5);
         const double today = dayNumber(clock.today());
-        QFile f(resultsFilePath(state));
-        f.open(QIODevice::WriteOnly);
-        QByteArray bytes;
-        for (int64_t i = 0; i < records; ++i) {
+        writeResultsFile(resultsFilePath(state), records, [&](int64_t) {
             ResultRecord r;
             r.ResultRecDate = today - static_cast<double>(gen() % 400);
             r.ResultRecClock = (gen() % 86400) / 86400.0;
             r.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % 5000);
             r.ResultRecLevel = static_cast<int16_t>(1 + gen() % 35);
             r.ResultRecTime = gen() % 30 == 0 ? kTimedOut : static_cast<int32_t>(15 + gen() % 400);
-            const auto b = r.encode();
-            bytes.append(b.data(), b.size());
-            if (bytes.size() >= (1 << 20)) {
-                f.write(bytes);
-                bytes.clear();
-            }
-        }
-        f.write(bytes);
+            return r;
+        });
     }
     QString resultsPath() const { return resultsFilePath(state); }
 };
