@@ -58,7 +58,6 @@ QPushButton *button(QWidget *parent, const FormScale &scale, const QString &name
 {
     auto *b = new QPushButton(text, parent);
     b->setObjectName(name);
-    b->setAccessibleName(text);
     b->setFont(scale.font(pt));
     return b;
 }

@@ -525,10 +525,13 @@ void HubScreen::Option1_Click(int v)
 
 void HubScreen::Combo1_Click()
 {
-    if (Option2[0]->isChecked())
+    if (Option2[0]->isChecked()) {
         Option2_Click(0);
-    else
+    } else {
+        // The points display is shown (also when 個人ﾀｲﾑ was chosen): its choice is ticked.
+        Option2[1]->setChecked(true);
         Option2_Click(1);
+    }
     Command4[1]->setFocus();
 }
 

@@ -42,7 +42,6 @@ TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget 
     auto button = [&](const QString &name, const QString &text, int left, int top, int width, int height) {
         auto *b = new QPushButton(text, this);
         b->setObjectName(name);
-        b->setAccessibleName(text);
         b->setFont(scale.font(11));
         b->setGeometry(scale.rect(left, top, width, height));
         return b;

@@ -104,6 +104,15 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
 
+    // The grade filter the class chose stays chosen when the next student comes.
+    const QString keptFilter = ctx.state.roster.RosterScreenFilter;
+    if (!keptFilter.isEmpty()) {
+        Combo1->clear();
+        Combo1->addItems(gradeFilterTexts());
+        Combo1->setCurrentText(keptFilter);
+        m_comboFilled = true;
+    }
+
     Form_Load();
 }
 
@@ -190,6 +199,7 @@ void NameSelectScreen::名簿表示()
 void NameSelectScreen::Combo1_Click()
 {
     ctx.state.roster.SelectedGradeFilter = Combo1->currentText();
+    ctx.state.roster.RosterScreenFilter = Combo1->currentText();
     名簿表示();
     List1->setFocus();
 }

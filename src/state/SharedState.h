@@ -63,6 +63,9 @@ struct RosterTables {
     std::vector<QString> StudentGradeLabels = std::vector<QString>(kStudentSlots);
     int SchoolYear = 0;
     QString SelectedGradeFilter;
+    // The roster screen's own grade filter (its Combo1): the screen is built anew after
+    // every student, and a class keeps its filter for as long as the program runs.
+    QString RosterScreenFilter;
 };
 
 struct CurrentRun {

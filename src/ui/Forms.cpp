@@ -3,6 +3,8 @@
 #include "state/SharedState.h"
 #include "ui/Ui.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QResizeEvent>
 #include <QTimer>
 
@@ -53,6 +55,37 @@ void Screen::placeStage()
                          area.width(), area.height());
 }
 
+class TypeAheadGate final : public QObject {
+public:
+    explicit TypeAheadGate(std::shared_ptr<int> showsPending) : m_showsPending(std::move(showsPending)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut: // an access key (GRPH + digit) presses a button
+            // A message box that comes up meanwhile still takes its keys.
+            if (*m_showsPending > 0 && !QApplication::activeModalWidget())
+                return true;
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::shared_ptr<int> m_showsPending;
+};
+
+Forms::Forms() = default;
+
+Forms::~Forms() { delete m_gate; }
+
+bool Forms::holdingKeys() const { return *m_showsPending > 0; }
+
 void Forms::registerForm(const QString &name, Factory factory)
 {
     m_factories[name] = std::move(factory);
@@ -91,16 +124,32 @@ Screen *Forms::load(const QString &name)
 
 Screen *Forms::show(const QString &name)
 {
+    if (!m_gate && QCoreApplication::instance()) {
+        m_gate = new TypeAheadGate(m_showsPending);
+        QCoreApplication::instance()->installEventFilter(m_gate);
+    }
+    // From here until the screen has been activated, keys are type-ahead.
+    ++*m_showsPending;
+    std::shared_ptr<int> pending = m_showsPending;
+    auto release = [pending] {
+        // Let the keys already typed arrive, and drop them, before keys count again.
+        letEventsRun();
+        letEventsRun();
+        --*pending;
+    };
     Screen *s = load(name);
-    if (!s)
+    if (!s) {
+        release();
         return nullptr;
+    }
     s->show();
     s->raise();
     s->activateWindow();
     QPointer<Screen> guard(s);
-    QTimer::singleShot(0, s, [guard] {
+    QTimer::singleShot(0, QCoreApplication::instance(), [guard, release] {
         if (guard && guard->isVisible())
             guard->Form_Activate();
+        release();
     });
     return s;
 }

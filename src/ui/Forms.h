@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace tobrel {
@@ -47,8 +48,17 @@ private:
     QWidget *m_stage = nullptr;
 };
 
+// Holds back the keys typed while a screen is being brought up: a key pressed before
+// a screen has been shown was meant for the screen before it (a second "0" on the hub
+// must not leave the roster screen for the program menu).
+class TypeAheadGate;
+
 class Forms {
 public:
+    Forms();
+    ~Forms();
+    Forms(const Forms &) = delete;
+    Forms &operator=(const Forms &) = delete;
     using Factory = std::function<Screen *()>;
     void registerForm(const QString &name, Factory factory);
 
@@ -59,8 +69,11 @@ public:
     // Loads the screen when it is not loaded yet.
     Screen *load(const QString &name);
     // Loads, shows and raises the screen, then runs its activation once the caller's
-    // handler has finished.
+    // handler has finished. Keys typed from now until the activation has finished (and
+    // the keys already on their way have arrived) are dropped.
     Screen *show(const QString &name);
+    // True while keys are being dropped.
+    bool holdingKeys() const;
     void unload(const QString &name);
     // Unloads every loaded screen, the most recently loaded first.
     void closeAll();
@@ -69,6 +82,8 @@ private:
     std::map<QString, Factory> m_factories;
     std::vector<std::pair<QString, QPointer<Screen>>> m_loaded;
     int m_closings = 0; // how often every screen was unloaded
+    std::shared_ptr<int> m_showsPending = std::make_shared<int>(0);
+    QPointer<QObject> m_gate;
 };
 
 } // namespace tobrel

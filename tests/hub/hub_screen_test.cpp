@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -357,4 +358,63 @@ TEST(HubScreen, AssistiveTechnologyReadsTheCaptionsAsTheyAreNow)
     EXPECT_EQ(QAccessible::queryAccessibleInterface(hub->Option1[3])->text(QAccessible::Name),
               QStringLiteral("すべて"));
     EXPECT_EQ(staleButtonNames(hub), QStringList());
+}
+
+TEST(HubScreen, TheDisplayKindTickedIsTheOneOnScreenAfterTheGradeFilterChanges)
+{
+    // 個人ﾀｲﾑ once stayed ticked while the grade filter brought up the points ranking.
+    Loop f;
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
+    ASSERT_EQ(hub->Label5->text(), QStringLiteral("個人別ﾀｲﾑ"));
+    hub->Combo1->setCurrentText(QStringLiteral("小学生全体"));
+    hub->Combo1_Click();
+    EXPECT_EQ(hub->Label5->text(), QStringLiteral("獲得ポイント（今まで順位）"));
+    EXPECT_EQ(hub->Option1[1]->text(), QStringLiteral("合計累計"));
+    EXPECT_TRUE(hub->Option2[1]->isChecked());
+    EXPECT_FALSE(hub->Option2[2]->isChecked());
+}
+
+TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
+{
+    // Two presses of "0" on the hub once went back to the roster screen and straight
+    // on to the program menu.
+    Loop f;
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    // The second "0" arrives while the roster screen is being brought up, to whichever
+    // screen is in front by then.
+    bool typedAhead = false;
+    QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(f.forms.holdingKeys());
+        QWidget *front = hub;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *r = dynamic_cast<NameSelectScreen *>(w); r && r->isVisible())
+                front = r->List1;
+        QTest::keyClick(front, Qt::Key_0);
+        typedAhead = true;
+    });
+    QTest::keyClick(hub, Qt::Key_0);
+    f.settle();
+    ASSERT_TRUE(typedAhead);
+    ASSERT_NE(f.roster(), nullptr);
+    EXPECT_TRUE(f.processes.started.isEmpty());
+    EXPECT_TRUE(f.exits.empty());
+    EXPECT_FALSE(f.forms.holdingKeys());
+    QTest::keyClick(f.roster()->List1, Qt::Key_0); // once it is shown, "0" leaves
+    EXPECT_EQ(f.processes.started.size(), 1);
+
+    // The drill's first problem: digits typed before it is shown are not an answer.
+    Loop g;
+    g.logIn(QStringLiteral("髙橋"));
+    QTest::keyClick(g.hub(), Qt::Key_1);
+    ASSERT_NE(g.drill(), nullptr);
+    QTest::keyClicks(g.drill(), QStringLiteral("12"));
+    g.settle();
+    EXPECT_EQ(g.drill()->inputLabel->text(), QString());
+    QTest::keyClicks(g.drill(), QStringLiteral("34"));
+    EXPECT_EQ(g.drill()->inputLabel->text(), QStringLiteral("34"));
 }

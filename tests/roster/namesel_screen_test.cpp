@@ -152,6 +152,32 @@ TEST(RosterScreen, FilterAndReturnFromTheHub)
     EXPECT_EQ(f.screen->Combo1->count(), 12);
 }
 
+TEST(RosterScreen, TheGradeFilterIsKeptForTheNextStudent)
+{
+    // The roster screen is built anew when a student comes back from the hub; a class
+    // working with one filter once had to choose it again after every student.
+    RosterScreen f;
+    f.screen->Combo1->setCurrentText(QStringLiteral("小３"));
+    f.screen->Combo1_Click();
+    ASSERT_EQ(f.screen->List1->count(), 2);
+    f.screen->List1->setCurrentRow(1);
+    QTest::keyClick(f.screen->List1, Qt::Key_Return);
+    f.settle();
+    ASSERT_TRUE(f.hubShown());
+    ASSERT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr);
+    QTest::keyClick(f.forms.loaded(QStringLiteral("seisekitime1")), Qt::Key_0);
+    f.settle();
+    auto *again = f.forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->Combo1->currentText(), QStringLiteral("小３"));
+    EXPECT_EQ(again->Combo1->count(), 12);
+    ASSERT_EQ(again->List1->count(), 2);
+    EXPECT_TRUE(again->List1->item(1)->text().contains(QStringLiteral("髙橋")));
+    // The display mode still returns to option 1, and the hub's filter to 全学年.
+    EXPECT_EQ(again->DisplayMode, 1);
+    EXPECT_EQ(f.state.roster.SelectedGradeFilter, QStringLiteral("全学年"));
+}
+
 TEST(RosterScreen, ZeroStartsTheProgramMenuAndEnds)
 {
     RosterScreen f;
