@@ -14,8 +14,10 @@ QString eraDateCaption(const QDate &date)
 {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Locale locale("ja_JP@calendar=japanese");
-    icu::SimpleDateFormat format(icu::UnicodeString::fromUTF8("Gy年 M月 dd日（E）"), locale,
-                                 status);
+    // "y=latn": the era year in digits. With 年 in the pattern ICU would write the
+    // first year of an era as 元 on its own.
+    icu::SimpleDateFormat format(icu::UnicodeString::fromUTF8("Gy年 M月 dd日（E）"),
+                                 icu::UnicodeString::fromUTF8("y=latn"), locale, status);
     if (U_FAILURE(status))
         return date.toString(QStringLiteral("yyyy年 M月 dd日"));
     format.adoptTimeZone(icu::TimeZone::createTimeZone("GMT"));

@@ -14,6 +14,8 @@
 
 namespace tobrel {
 
+QRect splashSquaresArea() { return QRect(40, 266, 544, 96); }
+
 QPixmap splashPicture(const QSize &size)
 {
     // Drawn on a 640 x 480 canvas and scaled to the size the form gives it.
@@ -26,11 +28,12 @@ QPixmap splashPicture(const QSize &size)
     g.setColorAt(0, QColor(18, 52, 110));
     g.setColorAt(1, QColor(60, 140, 200));
     p.fillRect(QRect(0, 0, 640, 480), g);
-    // A grid of squares: the drill's problems, n × n.
+    // A row of squares: the drill's problems, n × n, standing on the bottom of their band.
     p.setPen(QPen(QColor(255, 255, 255, 60), 2));
+    const QRect band = splashSquaresArea();
     for (int i = 0; i < 6; ++i) {
         const int s = 24 + i * 14;
-        p.drawRect(40 + i * 90, 360 - s, s, s);
+        p.drawRect(band.left() + i * 90, band.bottom() + 1 - s, s, s);
     }
     // Text sizes in pixels of the canvas, so they scale with it.
     auto canvasFont = [](const QFont &face, int pixels) {
@@ -61,7 +64,8 @@ StartupForm::StartupForm(AppContext &context) : Screen(context, QStringLiteral("
     Image1->setGeometry(tw.rect(0, 0, 9600, 7200));
     Image1->setPixmap(splashPicture(Image1->size()));
     Label5 = makeLabel(Picture1, QStringLiteral("Label5"), QStringLiteral("Label5"));
-    Label5->setGeometry(tw.rect(0, 4500, 9600, 600));
+    // The date has its own place, below the squares of the picture.
+    Label5->setGeometry(tw.rect(0, 5520, 9600, 660));
     Label5->setAlignment(Qt::AlignCenter);
     Label5->setFont(tw.font(18));
     Label5->setStyleSheet(QStringLiteral("color: white;"));

@@ -36,5 +36,7 @@ void StartProgram(AppContext &ctx);
 
 // The picture of the splash (a 640 x 480 design) at the given size.
 QPixmap splashPicture(const QSize &size);
+// Where the picture's squares stand, on its 640 x 480 canvas (15 twips a point of it).
+QRect splashSquaresArea();
 
 } // namespace tobrel

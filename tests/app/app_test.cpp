@@ -18,6 +18,9 @@ TEST(EraDate, CaptionHasEraYearMonthTwoDigitDayAndWeekday)
     EXPECT_EQ(eraDateCaption(QDate(2024, 2, 7)), QStringLiteral("令和6年 2月 07日（水）"));
     EXPECT_EQ(eraDateCaption(QDate(2026, 12, 10)), QStringLiteral("令和8年 12月 10日（木）"));
     EXPECT_EQ(eraDateCaption(QDate(2019, 4, 30)), QStringLiteral("平成31年 4月 30日（火）"));
+    // The first year of an era in digits, not "元".
+    EXPECT_EQ(eraDateCaption(QDate(2019, 5, 1)), QStringLiteral("令和1年 5月 01日（水）"));
+    EXPECT_EQ(eraDateCaption(QDate(1989, 1, 8)), QStringLiteral("平成1年 1月 08日（日）"));
 }
 
 TEST(EraDate, ScreenColourFollowsTheSeason)

@@ -15,6 +15,12 @@ TEST(StartupScreen, SplashShowsTheEraDateThenTheNextScreen)
     auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
     startup->Form_Load();
     EXPECT_EQ(startup->Label5->text(), QStringLiteral("令和6年 2月 07日（水）"));
+    // The date has a place of its own, not across the picture's squares.
+    const QRect squares = splashSquaresArea();
+    const QRect squaresOnForm(startup->scale().rect(squares.x() * 15, squares.y() * 15, squares.width() * 15,
+                                                    squares.height() * 15));
+    EXPECT_FALSE(startup->Label5->geometry().intersects(squaresOnForm));
+    EXPECT_FALSE(startup->Label5->geometry().intersects(startup->Label1->geometry()));
     EXPECT_EQ(startup->Label1->text(), QStringLiteral("Just a moment, please."));
     EXPECT_EQ(f.state.profile.ScreenColour, 0x000080FFu);
     EXPECT_EQ(f.random.seededWith, 3600);
