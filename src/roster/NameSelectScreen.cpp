@@ -119,9 +119,10 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
 void NameSelectScreen::showChosenName(const QString &text)
 {
     // A long name gets a smaller font rather than being cut.
-    QFont font = screenFont(22);
-    while (font.pointSizeF() > 10 && QFontMetrics(font).horizontalAdvance(text) > Label1->width() - 10)
-        font.setPointSizeF(font.pointSizeF() - 1);
+    QFont font = scale().font(22);
+    const double smallest = scale().points(10), step = scale().points(1);
+    while (font.pointSizeF() > smallest && QFontMetrics(font).horizontalAdvance(text) > Label1->width() - scale().px(150))
+        font.setPointSizeF(font.pointSizeF() - step);
     Label1->setFont(font);
     Label1->setText(text);
 }

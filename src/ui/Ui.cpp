@@ -127,7 +127,7 @@ WaitFunction waitShowingReason(WaitFunction wait, QWidget *panel, QLabel *label)
         const QString textBefore = text->text();
         const QFont fontBefore = text->font();
         // Shrink the font until every line of the reason fits the label's width.
-        QFont font = given ? fontBefore : screenFont(18);
+        QFont font = given ? fontBefore : FormScale::fitting(displayArea().size()).font(18);
         const QStringList lines = reason.split(u'\n');
         auto widest = [&] {
             const QFontMetrics m(font);
