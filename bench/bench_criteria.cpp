@@ -98,7 +98,7 @@ void BM_FirstHistogram(benchmark::State &bs)
     DataFolder &f = folder(bs.range(0));
     for (auto _ : bs) {
         TimeHistogram h;
-        benchmark::DoNotOptimize(h.update(f.resultsPath(), {}));
+        benchmark::DoNotOptimize(h.update(ResultsFile(f.resultsPath())));
         benchmark::DoNotOptimize(h.runCount(1));
     }
     bs.SetItemsProcessed(bs.iterations() * bs.range(0));

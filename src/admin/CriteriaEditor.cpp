@@ -44,8 +44,6 @@ QString CriteriaEditorLogic::columnExplanation(int col)
 
 QString CriteriaEditorLogic::criteriaPath() const { return m_state.config.DataFolder + criteriaFileName(); }
 
-QString CriteriaEditorLogic::resultsPath() const { return resultsFilePath(m_state); }
-
 QList<QStringList> CriteriaEditorLogic::levelRows() const
 {
     QList<QStringList> rows;
@@ -173,7 +171,9 @@ void CriteriaEditorLogic::Command4_Click()
 
 void CriteriaEditorLogic::Command7_Click()
 {
-    const QString error = m_histogram.update(resultsPath(), m_wait);
+    // The results file as every screen opens it: runs this PC kept while the share was
+    // away are sent first.
+    const QString error = m_histogram.update(sharedResultsFile(m_state, m_wait));
     HistogramLevel = m_row;
     if (error.isEmpty()) {
         view.List3 = m_histogram.allResultsLines(HistogramLevel);

@@ -111,7 +111,6 @@ public:
 
     const TimeHistogram &histogram() const { return m_histogram; }
     QString criteriaPath() const;
-    QString resultsPath() const;
 
 private:
     bool reloadGrid();

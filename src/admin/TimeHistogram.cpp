@@ -92,12 +92,24 @@ void TimeHistogram::build(const QByteArray &records)
     builder.finish();
 }
 
-QString TimeHistogram::update(const QString &path, const WaitFunction &wait)
+QString TimeHistogram::update(const ResultsFile &file)
 {
+    const QString &path = file.path();
+    // Runs this PC kept while the share was away go into the results file when it is
+    // opened: while there are any, the file is read again.
+    Stamp pending;
+    if (!file.pendingFile().isEmpty() && stampOf(file.pendingFile(), &pending) && pending.size > 0)
+        m_stamp.reset();
     Stamp before;
     if (!stampOf(path, &before)) {
         const int err = errno;
-        if (err == ENOENT && QFileInfo(path).absoluteDir().exists()) {
+        if (err != ENOENT || !QFileInfo(path).absoluteDir().exists()) {
+            build({});
+            m_stamp.reset();
+            return QStringLiteral("成績ファイル %1 を読めません（%2）")
+                .arg(path, QString::fromLocal8Bit(std::strerror(err)));
+        }
+        if (pending.size <= 0) {
             // No run has been recorded yet.
             if (!(m_stamp && *m_stamp == before)) {
                 build({});
@@ -105,15 +117,10 @@ QString TimeHistogram::update(const QString &path, const WaitFunction &wait)
             }
             return {};
         }
-        build({});
-        m_stamp.reset();
-        return QStringLiteral("成績ファイル %1 を読めません（%2）")
-            .arg(path, QString::fromLocal8Bit(std::strerror(err)));
-    }
-    if (m_stamp && *m_stamp == before)
+    } else if (m_stamp && *m_stamp == before) {
         return {};
+    }
 
-    const ResultsFile file(path, wait);
     Builder builder(*this);
     ResultsFile::ScanInfo info;
     QString error;

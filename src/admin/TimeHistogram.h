@@ -7,7 +7,6 @@
 // its shared lock. They are kept until the file's size or modification time changes, so
 // moving about the grid does not read the file again.
 #pragma once
-#include "state/Platform.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,15 +18,17 @@
 
 namespace tobrel {
 
+class ResultsFile;
+
 class TimeHistogram {
 public:
     static constexpr int kLevels = 50;      // levels 1..50 have tables
     static constexpr int kBuckets = 100;    // buckets 0..100 of all results
     static constexpr int kBestBuckets = 30; // buckets 0..30 of best times
 
-    // Brings the tables up to date with the results file at path. A missing file in an
-    // existing folder counts as no results. Returns "" or a message naming the file.
-    QString update(const QString &path, const WaitFunction &wait);
+    // Brings the tables up to date with the results file. A missing file in an existing
+    // folder counts as no results. Returns "" or a message naming the file.
+    QString update(const ResultsFile &file);
     // Builds the tables from whole 44-byte records.
     void build(const QByteArray &records);
 

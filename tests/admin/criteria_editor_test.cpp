@@ -340,3 +340,20 @@ TEST(CriteriaEditor, AMissingCriteriaFileIsNamedAndNothingBreaks)
     e.MSFlexGrid1_Click(0, 3);
     EXPECT_EQ(e.DataChanged, 0);
 }
+
+TEST(CriteriaEditor, RunsKeptOnThisPcAreCountedOnceTheShareIsBack)
+{
+    Editor f;
+    f.state.config.ProgramFolder = f.dir.path() + QStringLiteral("/program/");
+    ResultRecord kept;
+    kept.ResultRecDate = 45000;
+    kept.ResultRecLevel = 1;
+    kept.ResultRecStudentNo = 4;
+    kept.ResultRecTime = 42;
+    const auto bytes = kept.encode();
+    ASSERT_TRUE(writeFile(f.state.config.ProgramFolder + pendingFileName(), QByteArray(bytes.data(), bytes.size())));
+    f.key(KeyRight); // any key looks at the histograms again
+    EXPECT_EQ(f.e.view.List3.value(0), QStringLiteral("レベル1 今まで1回  （★=1）"));
+    EXPECT_EQ(f.e.histogram().allResults(1, 4), 1);
+    EXPECT_TRUE(QFile::exists(f.state.config.DataFolder + resultsFileName()));
+}

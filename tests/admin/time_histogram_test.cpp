@@ -109,14 +109,14 @@ TEST(TimeHistogram, TheFileIsReadAgainOnlyWhenItChanges)
     const QString path = dir.path() + u'/' + resultsFileName();
     TimeHistogram h;
     // No results file yet: no results, and the file is not created by looking.
-    EXPECT_EQ(h.update(path, {}), QString());
+    EXPECT_EQ(h.update(ResultsFile(path)), QString());
     EXPECT_EQ(h.runCount(1), 0);
     EXPECT_FALSE(QFile::exists(path));
 
     ASSERT_TRUE(writeFile(path, records({{1, 1, 40}, {1, 2, 50}})));
-    EXPECT_EQ(h.update(path, {}), QString());
+    EXPECT_EQ(h.update(ResultsFile(path)), QString());
     EXPECT_EQ(h.runCount(1), 2);
-    EXPECT_EQ(h.update(path, {}), QString());
+    EXPECT_EQ(h.update(ResultsFile(path)), QString());
     EXPECT_EQ(h.fileReads(), 1);
 
     // Another PC appends a run: the tables follow at the next look.
@@ -128,7 +128,7 @@ TEST(TimeHistogram, TheFileIsReadAgainOnlyWhenItChanges)
     rec.ResultRecTime = 60;
     QString error;
     ASSERT_EQ(file.append(rec, &error), 3);
-    EXPECT_EQ(h.update(path, {}), QString());
+    EXPECT_EQ(h.update(ResultsFile(path)), QString());
     EXPECT_EQ(h.fileReads(), 2);
     EXPECT_EQ(h.runCount(1), 3);
     EXPECT_EQ(h.allResults(1, 6), 1);
@@ -139,7 +139,7 @@ TEST(TimeHistogram, AMissingDataFolderIsNamed)
     QTemporaryDir dir;
     const QString path = dir.path() + QStringLiteral("/gone/") + resultsFileName();
     TimeHistogram h;
-    const QString error = h.update(path, {});
+    const QString error = h.update(ResultsFile(path));
     EXPECT_TRUE(error.contains(path)) << error.toStdString();
     EXPECT_EQ(h.runCount(1), 0);
 }
