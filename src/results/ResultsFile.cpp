@@ -167,6 +167,44 @@ bool expectedStillThere(int fd, int64_t wholeRecords, const std::vector<Expected
     return true;
 }
 
+const QRegularExpression &backupNamePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^成績累積データ_(\\d{8}_\\d{6})(?:_(\\d+))?\\.dat$"));
+    return pattern;
+}
+
+// A rewrite stopped before its rename (the program killed, the PC switched off) leaves
+// its temporary file beside the results file, and its backup as a second name of the
+// live file: every later change and append would change that "backup" along with the
+// file. Neither holds a byte the live file does not, and while the exclusive lock is
+// held no other rewrite is under way, so whoever holds it removes them before writing.
+void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
+{
+    struct stat live {};
+    if (::fstat(fd, &live) != 0)
+        return;
+    if (live.st_nlink > 1) {
+        for (const QString &name : QDir(backupFolder).entryList(QDir::Files)) {
+            if (!backupNamePattern().match(name).hasMatch())
+                continue;
+            const QByteArray backup = QFile::encodeName(backupFolder + u'/' + name);
+            struct stat st {};
+            if (::lstat(backup.constData(), &st) == 0 && st.st_dev == live.st_dev && st.st_ino == live.st_ino)
+                ::unlink(backup.constData());
+        }
+    }
+    const QFileInfo info(path);
+    const QString prefix = info.fileName() + u'.';
+    const QString suffix = QStringLiteral(".tmp");
+    for (const QString &name : QDir(info.absolutePath()).entryList(QDir::Files | QDir::Hidden)) {
+        if (!name.startsWith(prefix) || !name.endsWith(suffix))
+            continue;
+        const QStringView number = QStringView(name).mid(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (!number.isEmpty() && std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); }))
+            ::unlink(QFile::encodeName(info.absolutePath() + u'/' + name).constData());
+    }
+}
+
 } // namespace
 
 ResultsFile::ResultsFile(QString path, WaitFunction wait)
@@ -380,6 +418,7 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
     Fd fd(openCurrentLocked(native, O_RDWR, F_WRLCK, &err));
     if (fd.get() < 0)
         return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
+    removeLeftovers(fd.get(), m_path, backupFolder());
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         return fail(QStringLiteral("長さを調べられません"), errno);
@@ -415,6 +454,7 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     Fd fd(openCurrentLocked(native, O_RDWR | O_CREAT, F_WRLCK, &err));
     if (fd.get() < 0)
         return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
+    removeLeftovers(fd.get(), m_path, backupFolder());
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
         return fail(QStringLiteral("長さを調べられません"), errno);
@@ -489,7 +529,7 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     removeTemp.release();
     removeBackup.release();
     syncFolder(folderOf(native));
-    pruneBackups(folder);
+    pruneBackups(folder, kBackupsKept, QFileInfo(QFile::decodeName(backup)).fileName());
 
     out.status = RewriteOutcome::Done;
     out.recordsAfter = written / kRecordSize;
@@ -519,10 +559,8 @@ QString ResultsFile::backupFileName(const QDateTime &when)
            QStringLiteral(".dat");
 }
 
-void ResultsFile::pruneBackups(const QString &folder, int keep)
+void ResultsFile::pruneBackups(const QString &folder, int keep, const QString &justMade)
 {
-    static const QRegularExpression backupName(
-        QStringLiteral("^成績累積データ_(\\d{8}_\\d{6})(?:_(\\d+))?\\.dat$"));
     struct Backup {
         QString stamp;
         int sameSecond; // 1 for the first backup of a second, 2.. for the next ones
@@ -530,11 +568,16 @@ void ResultsFile::pruneBackups(const QString &folder, int keep)
     };
     std::vector<Backup> backups;
     for (const QString &name : QDir(folder).entryList(QDir::Files)) {
-        const QRegularExpressionMatch m = backupName.match(name);
+        const QRegularExpressionMatch m = backupNamePattern().match(name);
         if (m.hasMatch())
             backups.push_back({m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), name});
     }
-    std::sort(backups.begin(), backups.end(), [](const Backup &a, const Backup &b) {
+    // Oldest first by the date in the name; the backup just made counts as the newest
+    // whatever its date, since another PC's clock may run ahead of this one.
+    std::sort(backups.begin(), backups.end(), [&](const Backup &a, const Backup &b) {
+        const bool aJust = a.name == justMade, bJust = b.name == justMade;
+        if (aJust != bJust)
+            return bJust;
         return a.stamp != b.stamp ? a.stamp < b.stamp : a.sameSecond < b.sameSecond;
     });
     for (size_t i = 0; i + static_cast<size_t>(std::max(keep, 0)) < backups.size(); ++i)

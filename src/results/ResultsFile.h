@@ -17,7 +17,9 @@
 //                 untouched. Deleting one record is a rewrite that drops it.
 // Because a rewrite replaces the file, everyone who waited for the lock checks, once
 // they hold it, that their open file is still the one the path names, and opens the
-// file again when it is not.
+// file again when it is not. What a rewrite stopped halfway left behind (its temporary
+// file, a backup that is still a second name of the live file) is removed by the next
+// change or rewrite.
 //
 // The end of a run never loses its run: when the results file stays locked by another
 // PC or out of reach for about 30 seconds, or cannot be written, the record goes to a
@@ -201,8 +203,9 @@ public:
     // The backup folder beside the file, and the name a backup made at `when` takes.
     QString backupFolder() const;
     static QString backupFileName(const QDateTime &when);
-    // Removes the oldest backups in the folder until `keep` remain.
-    static void pruneBackups(const QString &folder, int keep = kBackupsKept);
+    // Removes the oldest backups in the folder until `keep` remain; justMade, the backup a
+    // rewrite has just made, stays whatever the date in its name.
+    static void pruneBackups(const QString &folder, int keep = kBackupsKept, const QString &justMade = {});
 
     // Replaces one path by another in one step (rename). Tests put a refusing one here
     // to stand for a share that keeps the file open.

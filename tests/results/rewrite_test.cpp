@@ -209,6 +209,66 @@ TEST(ResultsRewrite, NewestTenBackupsAreKept)
               recordBytes(std::vector<ResultRecord>(records.begin() + 13, records.end())));
 }
 
+TEST(ResultsRewrite, BackupJustMadeOutlivesBackupsOfAClockRunningAhead)
+{
+    // Another PC whose clock is years ahead made the ten newest backups by name.
+    Folder f;
+    f.write(recordBytes(threeRecords()));
+    ASSERT_TRUE(QDir().mkpath(f.file.backupFolder()));
+    for (int i = 0; i < kBackupsKept; ++i)
+        ASSERT_TRUE(writeFile(f.file.backupFolder() + u'/' +
+                                  ResultsFile::backupFileName(QDateTime(QDate(2031, 1, 1), QTime(8, i))),
+                              "ahead"));
+    const QByteArray before = readFileBytes(f.path);
+    const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
+    ASSERT_TRUE(out.ok()) << out.message.toStdString();
+    EXPECT_EQ(readFileBytes(out.backupPath), before);
+    EXPECT_EQ(f.entries(QStringLiteral("/バックアップ")).size(), kBackupsKept);
+}
+
+TEST(ResultsRewrite, DeletionStoppedAtItsRenameLeavesNothingThatLaterCorrectionsReach)
+{
+    Folder f;
+    f.write(recordBytes(threeRecords()));
+    // The program dies at the rename (killed, or the PC switched off): its temporary
+    // file and its backup, a second name of the live file, stay behind.
+    auto dieAtRename = [&] {
+        const QByteArray before = readFileBytes(f.path);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ResultsFile file(f.path);
+            file.setReplaceFunction([](const QByteArray &, const QByteArray &, int *) -> bool { _exit(0); });
+            file.deleteRecord(f.expected(2), f.now.addSecs(-3600));
+            _exit(1);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(readFileBytes(f.path), before);
+        ASSERT_EQ(f.entries().size(), 3) << f.entries().join(u' ').toStdString();
+    };
+    const QStringList cleanFolder{QStringLiteral("バックアップ"), QStringLiteral("成績累積データ.dat")};
+
+    // A change afterwards must not change a "backup" along with the file.
+    dieAtRename();
+    ResultRecord changed = threeRecords()[0];
+    changed.ResultRecTime = 31;
+    ASSERT_TRUE(f.file.changeRecord(f.expected(1), changed).ok());
+    EXPECT_EQ(f.entries(), cleanFolder);
+    EXPECT_TRUE(f.entries(QStringLiteral("/バックアップ")).isEmpty());
+
+    // A deletion afterwards keeps its own backup and only that.
+    dieAtRename();
+    const QByteArray before = readFileBytes(f.path);
+    const RewriteOutcome out = f.file.deleteRecord(f.expected(3), f.now);
+    ASSERT_TRUE(out.ok()) << out.message.toStdString();
+    EXPECT_EQ(f.entries(), cleanFolder);
+    EXPECT_EQ(f.entries(QStringLiteral("/バックアップ")), QStringList{QFileInfo(out.backupPath).fileName()});
+    EXPECT_EQ(readFileBytes(out.backupPath), before);
+    EXPECT_EQ(readFileBytes(f.path), before.left(88));
+}
+
 TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
 {
     Folder f;
