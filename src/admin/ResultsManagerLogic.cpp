@@ -1,6 +1,5 @@
 #include "admin/ResultsManagerLogic.h"
 
-#include "results/CorrectionLog.h"
 #include "results/RecordText.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
@@ -291,7 +290,16 @@ bool ResultsManagerLogic::written(const RewriteOutcome &out)
     return out.ok();
 }
 
-void ResultsManagerLogic::logCorrection(const QString &action, const ResultRecord &before,
+bool ResultsManagerLogic::openLog(std::optional<CorrectionLogFile> *log)
+{
+    log->emplace(m_state.config.DataFolder);
+    if ((*log)->isOpen())
+        return true;
+    m_host.tell((*log)->error() + QStringLiteral("\n訂正を記録できないため、何も書き込んでいません。"));
+    return false;
+}
+
+void ResultsManagerLogic::logCorrection(CorrectionLogFile &log, const QString &action, const ResultRecord &before,
                                         const ResultRecord *after)
 {
     Correction c;
@@ -302,7 +310,7 @@ void ResultsManagerLogic::logCorrection(const QString &action, const ResultRecor
     c.before = before;
     if (after)
         c.after = *after;
-    const QString error = appendCorrections(m_state.config.DataFolder, {c});
+    const QString error = log.append({c});
     if (!error.isEmpty())
         m_host.tell(QStringLiteral("成績は書き換えましたが、訂正記録を残せませんでした。\n") + error);
 }
@@ -326,13 +334,16 @@ void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString 
         m_host.tell(QStringLiteral("生徒番号 %1 は名簿にありません。何も書き込んでいません。").arg(student));
         return;
     }
+    std::optional<CorrectionLogFile> log;
+    if (!openLog(&log))
+        return;
     const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
     ResultRecord after = before;
     after.ResultRecTime = time;
     after.ResultRecStudentNo = static_cast<int16_t>(student);
     if (!written(file().changeRecord(m_opened, after)))
         return;
-    logCorrection(QStringLiteral("変更"), before, &after);
+    logCorrection(*log, QStringLiteral("変更"), before, &after);
     const int64_t changed = SelectedRecord;
     Command1_Click();
     view.List1Selected = lineAtOrAfter(changed);
@@ -343,7 +354,8 @@ void ResultsManagerLogic::Command3_Click()
 {
     if (m_opened.recordNumber == 0)
         return;
-    if (!m_host.confirmDelete())
+    std::optional<CorrectionLogFile> log;
+    if (!m_host.confirmDelete() || !openLog(&log))
         return;
     const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
     const RewriteOutcome out =
@@ -351,7 +363,7 @@ void ResultsManagerLogic::Command3_Click()
     m_host.progress(0, 0);
     if (!written(out))
         return;
-    logCorrection(QStringLiteral("消去"), before, nullptr);
+    logCorrection(*log, QStringLiteral("消去"), before, nullptr);
     const int64_t deleted = SelectedRecord;
     Command1_Click();
     // The line of the record that followed the deleted one, or the last line.

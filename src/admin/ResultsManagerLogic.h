@@ -18,6 +18,7 @@
 // is told and the list is read again. The lines are made only when the list shows
 // them, so a file of a million records opens at once.
 #pragma once
+#include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
 #include "state/Platform.h"
 
@@ -27,6 +28,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tobrel {
@@ -129,7 +131,11 @@ private:
     // True when the change or deletion was written; otherwise tells the teacher why, and
     // reads the list again when the record had changed meanwhile.
     bool written(const RewriteOutcome &out);
-    void logCorrection(const QString &action, const ResultRecord &before, const ResultRecord *after);
+    // The correction log, opened before a correction writes anything; when it cannot be
+    // opened the teacher is told and nothing is written.
+    bool openLog(std::optional<CorrectionLogFile> *log);
+    void logCorrection(CorrectionLogFile &log, const QString &action, const ResultRecord &before,
+                       const ResultRecord *after);
 
     SharedState &m_state;
     const Clock &m_clock;

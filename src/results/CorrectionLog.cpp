@@ -3,12 +3,12 @@
 #include "results/RecordText.h"
 #include "text/Cp932.h"
 #include "text/FileReplace.h"
+#include "text/SystemError.h"
 
 #include <QFile>
 #include <QSysInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,41 +33,57 @@ QString correctionLine(const Correction &c)
         .join(u',');
 }
 
-QString appendCorrections(const QString &dataFolder, const std::vector<Correction> &corrections)
+CorrectionLogFile::CorrectionLogFile(const QString &dataFolder) : m_path(dataFolder + correctionLogFileName())
 {
+    m_fd = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (m_fd < 0)
+        m_error = QStringLiteral("訂正記録 %1 を開けません (%2)").arg(m_path, systemErrorText(errno));
+}
+
+CorrectionLogFile::~CorrectionLogFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+QString CorrectionLogFile::append(const std::vector<Correction> &corrections)
+{
+    if (m_fd < 0)
+        return m_error;
     if (corrections.empty())
         return {};
     QByteArray bytes;
     for (const Correction &c : corrections)
         bytes += toCp932(correctionLine(c)) + "\r\n";
 
-    const QString path = dataFolder + correctionLogFileName();
-    const QByteArray native = QFile::encodeName(path);
-    auto fail = [&](const QString &what) {
-        return QStringLiteral("訂正記録 %1 に書き込めません: %2 (%3)")
-            .arg(path, what, QString::fromLocal8Bit(std::strerror(errno)));
+    auto fail = [&](const QString &what, int err) {
+        return QStringLiteral("訂正記録 %1 に書き込めません: %2 (%3)").arg(m_path, what, systemErrorText(err));
     };
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return fail(QStringLiteral("開けません"));
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     int rc;
     do {
-        rc = ::fcntl(fd, F_SETLKW, &lock);
+        rc = ::fcntl(m_fd, F_SETLKW, &lock);
     } while (rc != 0 && errno == EINTR);
+    if (rc != 0)
+        return fail(QStringLiteral("ロックできません"), errno);
     QString error;
-    if (rc != 0) {
-        error = fail(QStringLiteral("ロックできません"));
-    } else {
-        if (!writeWhole(fd, bytes))
-            error = fail(QStringLiteral("書き込めません"));
-        if (error.isEmpty() && ::fsync(fd) != 0)
-            error = fail(QStringLiteral("ディスクに書き出せません"));
-    }
-    ::close(fd);
+    if (!writeWhole(m_fd, bytes))
+        error = fail(QStringLiteral("書き込めません"), errno);
+    else if (::fsync(m_fd) != 0)
+        error = fail(QStringLiteral("ディスクに書き出せません"), errno);
+    lock.l_type = F_UNLCK;
+    ::fcntl(m_fd, F_SETLK, &lock);
     return error;
+}
+
+QString appendCorrections(const QString &dataFolder, const std::vector<Correction> &corrections)
+{
+    if (corrections.empty())
+        return {};
+    CorrectionLogFile log(dataFolder);
+    return log.append(corrections);
 }
 
 } // namespace tobrel

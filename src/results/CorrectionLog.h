@@ -33,8 +33,31 @@ struct Correction {
 QString computerName();
 // One line of the log, without the line end.
 QString correctionLine(const Correction &correction);
-// Appends the lines to the log in dataFolder (which ends in a separator). Returns an
-// error text that names the file, or "".
+// The log opened for appending. A correction opens it before the results file is
+// touched, so that a correction whose line could not be kept is not made at all (a
+// change keeps no backup: its old value lives only in the log).
+class CorrectionLogFile {
+public:
+    // dataFolder ends in a separator. The file is created when it is missing.
+    explicit CorrectionLogFile(const QString &dataFolder);
+    ~CorrectionLogFile();
+    CorrectionLogFile(const CorrectionLogFile &) = delete;
+    CorrectionLogFile &operator=(const CorrectionLogFile &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    // Why it could not be opened, naming the file; "" when open.
+    const QString &error() const { return m_error; }
+    // Appends the lines under the file's lock, flushed to disk. Returns an error text
+    // that names the file, or "".
+    QString append(const std::vector<Correction> &corrections);
+
+private:
+    QString m_path;
+    int m_fd = -1;
+    QString m_error;
+};
+
+// Opens the log in dataFolder and appends the lines; an error text or "".
 QString appendCorrections(const QString &dataFolder, const std::vector<Correction> &corrections);
 
 } // namespace tobrel

@@ -216,6 +216,28 @@ TEST(ResultsManager, BadTimeOrStudentWritesNothing)
     EXPECT_FALSE(QFile::exists(m.state.config.DataFolder + correctionLogFileName()));
 }
 
+TEST(ResultsManager, NoCorrectionWithoutItsLogLine)
+{
+    // The correction log cannot be written (a folder stands in its place). A change keeps
+    // no backup: its old value would be nowhere.
+    Manager m;
+    m.write({rec(1, 1, 45), rec(2, 3, 50)});
+    const QByteArray before = readFileBytes(m.path());
+    ASSERT_TRUE(QDir().mkpath(m.state.config.DataFolder + correctionLogFileName()));
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(1);
+    m.logic.Command2_Click(QStringLiteral("40"), QStringLiteral("2 /  髙橋　健一"));
+    m.logic.Command3_Click();
+    EXPECT_EQ(readFileBytes(m.path()), before);
+    EXPECT_TRUE(m.backups().isEmpty());
+    ASSERT_EQ(m.host.told.size(), 2);
+    for (const QString &message : m.host.told) {
+        EXPECT_TRUE(message.contains(m.state.config.DataFolder + correctionLogFileName())) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("何も書き込んでいません"))) << message.toStdString();
+    }
+    EXPECT_TRUE(m.logic.view.Picture3Visible); // the dialog stays, so the teacher can try again
+}
+
 TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
 {
     const std::vector<ResultRecord> records{rec(1, 1, 10), rec(2, 2, 20), rec(3, 3, 30)};

@@ -4,6 +4,7 @@
 #include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
 #include "support/TestSupport.h"
+#include "text/SystemError.h"
 
 #include <gtest/gtest.h>
 
@@ -428,4 +429,5 @@ TEST(CorrectionLog, OneCp932LinePerActionWithTheFieldsBeforeAndAfter)
     const QString error = appendCorrections(dir.path() + QStringLiteral("/なし/"),
                                             {{when, QStringLiteral("PC-3"), QStringLiteral("消去"), 1, before, {}}});
     EXPECT_TRUE(error.contains(QStringLiteral("成績訂正記録.txt"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(systemErrorText(ENOENT))) << error.toStdString(); // the program's own words
 }
