@@ -435,6 +435,7 @@ void HubScreen::finishView()
 {
     Command1->setEnabled(true);
     Command9_Click();
+    columns.fitListFonts();
     columns.showLists(true);
     Picture6->setVisible(false);
     columns.showOwnLines();
@@ -664,6 +665,7 @@ void HubScreen::Command16_Click()
         return;
     Picture6->setVisible(false);
     Command9_Click();
+    columns.fitListFonts();
     columns.showLists(true);
     Command1->setEnabled(true);
     // The newest run stands last; the list opens on it.

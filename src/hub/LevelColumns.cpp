@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QStyle>
 
 #include <cmath>
 
@@ -24,6 +25,7 @@ static_assert(std::abs(kCriteriaTop + kRowHeight + 60 - LevelColumns::kScrollTop
               "the scroll bar sits just below the criteria lines");
 // The gap between two columns.
 constexpr double kGap = 60;
+constexpr double kListPoints = 10.5; // the lists' font as designed
 // The template column's left edge: 0.02 of the form's width.
 constexpr double kTemplateLeft = 0.02 * FormScale::kFormWidthTwips;
 
@@ -81,8 +83,11 @@ LevelColumns::LevelColumns(QWidget *stage, const FormScale &scale, const SharedS
         list->setObjectName(arrayElementName("List5", i));
         list->setAccessibleName(state.profile.LevelNames[i].isEmpty() ? arrayElementName("List5", i)
                                                                       : state.profile.LevelNames[i]);
-        list->setFont(tw.listFont(10.5));
-        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setFont(tw.listFont(kListPoints));
+        // Lines are never shortened with "…": the font is fitted to the widest line
+        // (fitListFonts), and a line wider still can be scrolled to.
+        list->setTextElideMode(Qt::ElideNone);
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         auto *crit = columnLabel(stage, tw, "Label7", i, 11);
         auto *show = columnButton(stage, tw, "Command3", i, QStringLiteral("成績表示"));
         show->setVisible(false);
@@ -146,6 +151,28 @@ void LevelColumns::placeColumn(int i, double x)
     Label8[i]->setGeometry(tw.rect(x, kPassTop, inner, kRowHeight));
     List5[i]->setGeometry(tw.rect(x, kListTop, inner, kListHeight));
     Label7[i]->setGeometry(tw.rect(x, kCriteriaTop, inner, kRowHeight));
+}
+
+void LevelColumns::fitListFonts()
+{
+    int cells = 0;
+    for (int i = 1; i <= m_levelCount; ++i)
+        cells = std::max(cells, List5Lines[i]->widestLineCells());
+    const int designed = m_scale.listFont(kListPoints).pixelSize();
+    int pixels = designed;
+    if (cells > 0 && m_levelCount >= 1) {
+        // Room for the widest line beside a vertical scroll bar; a half-width cell of
+        // the fixed-pitch font is half its pixel size.
+        QListView *list = List5[1];
+        const int usable = list->width() - 2 * list->frameWidth() -
+                           list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) - 6;
+        pixels = std::min(designed, 2 * usable / cells);
+        // Even sizes keep half-width cells whole pixels, so the columns line up.
+        pixels = std::max(8, pixels - pixels % 2);
+    }
+    for (int i = 1; i <= m_levelCount; ++i)
+        if (List5[i]->font().pixelSize() != pixels)
+            List5[i]->setFont(listFontInPixels(pixels));
 }
 
 void LevelColumns::place(int columnScroll)

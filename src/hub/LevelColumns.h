@@ -49,6 +49,9 @@ public:
     // The start buttons and "やりすぎ禁止" notices of an availability pass.
     void showAvailability(const Availability &availability);
     void showLists(bool visible);
+    // Gives every list the largest font (up to the designed one) in which the widest
+    // line of any list fits beside a vertical scroll bar: no line is ever cut short.
+    void fitListFonts();
 
     // The line of the list of a level that is the student's own (their ranking line, the
     // newest of their runs), or -1. Shown selected and scrolled into view by showOwnLines.

@@ -2,6 +2,18 @@
 
 namespace tobrel {
 
+int displayCells(const QString &text)
+{
+    int cells = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (c.isLowSurrogate())
+            continue;
+        cells += (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
+    }
+    return cells;
+}
+
 QString trimBlanks(const QString &text)
 {
     qsizetype from = 0, to = text.size();

@@ -10,6 +10,10 @@ inline QString leftChars(const QString &s, qsizetype n) { return n <= 0 ? QStrin
 // Last n characters (all of them when shorter).
 inline QString rightChars(const QString &s, qsizetype n) { return n <= 0 ? QString() : s.right(n); }
 
+// Width of a text in the cells of a fixed-pitch list: 1 for a half-width character
+// (ASCII, half-width katakana), 2 for a full-width one, as CP932 counts bytes.
+int displayCells(const QString &text);
+
 // The text without blanks (U+0020) at either end; full-width blanks "　" are part of
 // a name and stay.
 QString trimBlanks(const QString &text);

@@ -1,5 +1,9 @@
 #include "ui/LineListModel.h"
 
+#include "text/FixedWidth.h"
+
+#include <algorithm>
+
 namespace tobrel {
 
 void LineListModel::setLines(const QStringList &lines)
@@ -48,6 +52,15 @@ QString LineListModel::line(int row) const
     if (row < 0 || row >= rowCount())
         return {};
     return m_maker ? m_maker(row) : m_lines[row];
+}
+
+int LineListModel::widestLineCells() const
+{
+    const int rows = m_maker ? std::min(rowCount(), 64) : rowCount();
+    int widest = 0;
+    for (int i = 0; i < rows; ++i)
+        widest = std::max(widest, displayCells(line(i)));
+    return widest;
 }
 
 QStringList LineListModel::lines() const

@@ -23,6 +23,9 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QString line(int row) const;
     QStringList lines() const;
+    // The widest line in fixed-pitch cells. Made lines (a ranking: all of one format)
+    // are sampled from the top.
+    int widestLineCells() const;
 
 private:
     QStringList m_lines;

@@ -1,12 +1,12 @@
 #include "app/Configuration.h"
 #include "results/ResultsFile.h"
-#include "results/Tally.h"
-#include "text/DayNumber.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "hub/HubScreen.h"
 #include "hub/SheetPanel.h"
+#include "results/Tally.h"
 #include "roster/NameSelectScreen.h"
+#include "text/DayNumber.h"
 #include "support/ScreenFixture.h"
 
 #include <QAbstractButton>
@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QFontMetrics>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -417,4 +418,55 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     EXPECT_EQ(g.drill()->inputLabel->text(), QString());
     QTest::keyClicks(g.drill(), QStringLiteral("34"));
     EXPECT_EQ(g.drill()->inputLabel->text(), QStringLiteral("34"));
+}
+
+TEST(HubScreen, EveryListLineIsReadableInFullInEveryView)
+{
+    // The all-runs view of the points display once cut "1 12/10●現在 生徒●125秒" to
+    // "…12…" as soon as a vertical scroll bar came: the time was gone.
+    Loop f;
+    const ResultsFile file(resultsFilePath(f.state));
+    QString error;
+    const double today = dayNumber(f.clock.date);
+    const int times[] = {5, 45, 125, 999, 1234, 5999, kTimedOut};
+    for (int k = 0; k < 120; ++k) {
+        ResultRecord r;
+        r.ResultRecDate = today - (k % 3);
+        r.ResultRecClock = dayFraction(9 * 3600 + k * 60);
+        r.ResultRecStudentNo = static_cast<int16_t>(1 + k % 3);
+        r.ResultRecLevel = static_cast<int16_t>(1 + k % 2);
+        r.ResultRecTime = times[k % 7];
+        ASSERT_GT(file.append(r, &error), 0);
+    }
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    auto check = [&](const char *view) {
+        f.settle();
+        int lines = 0;
+        for (int level = 1; level <= 2; ++level) {
+            QListView *list = hub->List5[level];
+            const QFontMetrics metrics(list->font());
+            for (const QString &line : hub->listLines(level)) {
+                ++lines;
+                EXPECT_LE(metrics.horizontalAdvance(line), list->viewport()->width())
+                    << view << " level " << level << ": " << line.toStdString();
+            }
+            EXPECT_FALSE(list->horizontalScrollBar()->isVisible()) << view;
+        }
+        EXPECT_GT(lines, 0) << view;
+    };
+    check("points ranking");
+    QTest::mouseClick(hub->Option1[3], Qt::LeftButton);
+    ASSERT_TRUE(hub->listLines(1).value(0).endsWith(QStringLiteral("秒")));
+    ASSERT_TRUE(hub->List5[1]->verticalScrollBar()->isVisible());
+    check("points, all runs");
+    QTest::mouseClick(hub->Option2[0], Qt::LeftButton);
+    check("times, all runs");
+    QTest::mouseClick(hub->Option1[2], Qt::LeftButton);
+    check("times, today");
+    QTest::mouseClick(hub->Option1[1], Qt::LeftButton);
+    check("best times");
+    QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
+    check("personal times");
 }
