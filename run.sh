@@ -13,6 +13,7 @@ if [ ! -f "$DEMO/パスデータ.txt" ]; then
 fi
 mkdir -p "$DEMO/tobrel"
 cp "$ROOT/build/src/tobrel" "$DEMO/tobrel/tobrel"
+cp "$ROOT/build/src/tobrel-data" "$DEMO/tobrel/tobrel-data"
 
 if [ -z "$DISPLAY" ] && [ -z "$WAYLAND_DISPLAY" ]; then
     echo "No display found. Run it headless with:"

@@ -242,7 +242,7 @@ int64_t ResultsFile::append(const ResultRecord &record, QString *error) const
     return number > 0 ? number : fail(what, err);
 }
 
-int ResultsFile::openLockedForReading(QString *error, int *errorNumber) const
+int ResultsFile::openLockedForReading(QString *error, int *errorNumber, bool waitForLock) const
 {
     const QByteArray native = QFile::encodeName(m_path);
     int missing = 0;
@@ -279,7 +279,16 @@ int ResultsFile::openLockedForReading(QString *error, int *errorNumber) const
                      errorNumberOfErrno(err));
             return -1;
         }
-        if (!lockWhole(fd.get(), F_RDLCK, false)) {
+        if (!lockWhole(fd.get(), F_RDLCK, waitForLock)) {
+            const int err = errno;
+            if (err != EAGAIN && err != EACCES) {
+                // The file system takes no locks at all (a share mounted without them):
+                // waiting would never end.
+                setError(error, errorNumber,
+                         QStringLiteral("成績ファイルをロックできません（%1）\n%2").arg(errnoText(err), m_path),
+                         errorNumberOfErrno(err));
+                return -1;
+            }
             // Another copy of the program is appending; try again shortly.
             if (m_wait)
                 m_wait(1.0, QStringLiteral("成績ファイルをほかのパソコンが使っています。少し待ってもう一度読みます。"));
@@ -582,6 +591,42 @@ void ResultsFile::pruneBackups(const QString &folder, int keep, const QString &j
     });
     for (size_t i = 0; i + static_cast<size_t>(std::max(keep, 0)) < backups.size(); ++i)
         QFile::remove(folder + u'/' + backups[i].name);
+}
+
+int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
+{
+    // Queued behind an append rather than polling: the copy starts as soon as the
+    // writer lets go, even while drills append one after another.
+    Fd from(openLockedForReading(error, nullptr, true));
+    if (from.get() < 0)
+        return -1;
+    const QByteArray native = QFile::encodeName(dest);
+    Fd to(::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    auto fail = [&](const QString &file) {
+        const int err = errno;
+        unlockWhole(from.get());
+        if (error)
+            *error = QStringLiteral("%1 を写せません (%2)").arg(file, errnoText(err));
+        return int64_t(-1);
+    };
+    if (to.get() < 0)
+        return fail(dest);
+    std::vector<char> buffer(1 << 20);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = readFully(from.get(), buffer.data(), buffer.size(), offset);
+        if (got < 0)
+            return fail(m_path);
+        if (got == 0)
+            break;
+        if (!writeFully(to.get(), buffer.data(), static_cast<size_t>(got), offset))
+            return fail(dest);
+        offset += got;
+    }
+    if (::fsync(to.get()) != 0)
+        return fail(dest);
+    unlockWhole(from.get());
+    return offset;
 }
 
 } // namespace tobrel

@@ -212,10 +212,16 @@ public:
     using ReplaceFunction = std::function<bool(const QByteArray &from, const QByteArray &to, int *errorNumber)>;
     void setReplaceFunction(ReplaceFunction replace) { m_replace = std::move(replace); }
 
+    // Copies the file byte for byte to dest (created or replaced, flushed to disk) under
+    // the shared lock, so the copy holds no half-written record and no append lands in
+    // the middle of it. Returns the bytes copied, or -1 with error set.
+    int64_t copyTo(const QString &dest, QString *error) const;
+
 private:
-    // Opens the file for reading with the reader's retries and takes the shared lock;
-    // returns the descriptor (lock held) or -1 with error set.
-    int openLockedForReading(QString *error, int *errorNumber = nullptr) const;
+    // Opens the file for reading with the reader's retries and takes the shared lock
+    // (waiting for it, or retrying after the wait function); returns the descriptor
+    // (lock held) or -1 with error set.
+    int openLockedForReading(QString *error, int *errorNumber = nullptr, bool waitForLock = false) const;
     // Appends one record to the pending file; `why` says why the results file was not
     // written.
     AppendOutcome keepPending(const ResultRecord &record, const QString &why) const;

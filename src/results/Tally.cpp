@@ -235,6 +235,16 @@ QString recordDateText(double day)
 
 } // namespace
 
+QString describeRecord(int64_t recordNumber, const ResultRecord::Numbers &record)
+{
+    return QStringLiteral("%1番目の記録: 日付=%2 生徒番号=%3 レベル=%4 タイム=%5")
+        .arg(recordNumber)
+        .arg(recordDateText(record.date))
+        .arg(record.student)
+        .arg(record.level)
+        .arg(record.time);
+}
+
 QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report)
 {
     // Both lists run in ascending record number, so one walk finds the new ones.
@@ -251,12 +261,7 @@ QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report)
             continue;
         fresh.push_back(c.recordNumber);
         if (lines.size() < 10)
-            lines << QStringLiteral("%1番目の記録: 日付=%2 生徒番号=%3 レベル=%4 タイム=%5")
-                         .arg(c.recordNumber)
-                         .arg(recordDateText(c.record.date))
-                         .arg(c.record.student)
-                         .arg(c.record.level)
-                         .arg(c.record.time);
+            lines << describeRecord(c.recordNumber, c.record);
     }
     if (fresh.empty())
         return {};

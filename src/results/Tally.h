@@ -47,6 +47,9 @@ ReadReport ReadResults(SharedState &state, const ResultsFile &file);
 // Rebuilds the ten tally tables from the results file.
 ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFile &file);
 
+// One record for a teacher: "120番目の記録: 日付=2004/01/14 (38000) 生徒番号=.. レベル=.. タイム=..".
+QString describeRecord(int64_t recordNumber, const ResultRecord::Numbers &record);
+
 // The message for damaged records not reported before (empty when there are none);
 // marks them as reported.
 QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report);

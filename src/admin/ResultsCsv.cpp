@@ -1,0 +1,333 @@
+#include "admin/ResultsCsv.h"
+
+#include "state/SharedState.h"
+#include "results/Tally.h"
+#include "roster/Roster.h"
+#include "text/Cp932.h"
+#include "text/DataFileError.h"
+#include "text/DayNumber.h"
+
+#include <QIODevice>
+#include <QSaveFile>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace tobrel {
+namespace {
+
+constexpr int kStudentCodes = 65536; // every value a record's 16-bit student field can hold
+constexpr qsizetype kFlushBytes = 1 << 20;
+
+// Day numbers of 1 January 1900 and 31 December 2200: the dates a run can carry.
+const double kFirstDay = dayNumber(QDate(1900, 1, 1));
+const double kLastDay = dayNumber(QDate(2200, 12, 31));
+
+bool sensibleDay(double day) { return std::isfinite(day) && day >= kFirstDay && day <= kLastDay; }
+
+void appendNumber(QByteArray &out, long long value)
+{
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, r.ptr - digits);
+}
+
+void appendTwoDigits(QByteArray &out, int value)
+{
+    out.append(static_cast<char>('0' + value / 10));
+    out.append(static_cast<char>('0' + value % 10));
+}
+
+class RowWriter {
+public:
+    RowWriter(const ResultsCsvSource &source, const ResultsCsvOptions &options)
+        : m_options(options), m_names(kStudentCodes), m_grades(kStudentCodes)
+    {
+        QByteArray code = toCp932(source.schoolCode).left(5);
+        m_thisSchool = code.leftJustified(5, ' ');
+        for (int L = 1; L <= kMaxLevel; ++L)
+            m_levelNames[L] = encode(source.levelNames[L]);
+        m_criteria = source.criteria;
+        m_yes = encode(QStringLiteral("はい"));
+        m_no = encode(QStringLiteral("いいえ"));
+        m_timedOut = encode(QStringLiteral("時間切れ"));
+        m_damaged = encode(QStringLiteral("壊れた記録"));
+        m_deleted = encode(QStringLiteral("削除済み"));
+        if (options.from)
+            m_from = dayNumber(*options.from);
+        if (options.to)
+            m_to = dayNumber(*options.to);
+    }
+
+    QByteArray encode(const QString &text) const
+    {
+        return m_options.utf8 ? text.toUtf8() : toCp932(text);
+    }
+
+    // Names and grade labels from the roster; returns a warning when it cannot be read
+    // to its end (the students read before the fault keep their names).
+    QString readRoster(const ResultsCsvSource &source)
+    {
+        const int schoolYear = ComputeSchoolYear(source.today, source.schoolYearStartMonth);
+        try {
+            ReadRosterFile(
+                source.rosterPath,
+                [&](const RosterEntry &e) {
+                    const int slot = e.record.StudentNumber + 32768;
+                    m_names[slot] = encode(csvTextField(e.record.Name.trimmed()));
+                    const auto label =
+                        FullWidthGradeLabel(GradeIndexOf(schoolYear, e.record.BirthYear));
+                    m_grades[slot] = label ? encode(*label) : QByteArray();
+                },
+                OutOfRangeStudents::PassOn);
+        } catch (const DataFileError &e) {
+            return QStringLiteral("名簿を最後まで読めませんでした。読めなかった生徒の名前と学年は空欄です。\n") +
+                   e.message();
+        }
+        return {};
+    }
+
+    bool wanted(const ResultRecord::Numbers &r) const
+    {
+        if (m_options.student && r.student != *m_options.student)
+            return false;
+        if (m_from || m_to) {
+            if (!sensibleDay(r.date))
+                return false;
+            const double day = std::floor(r.date);
+            if ((m_from && day < *m_from) || (m_to && day > *m_to))
+                return false;
+        }
+        return true;
+    }
+
+    void appendRow(QByteArray &out, int64_t number, const char *bytes)
+    {
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
+        const bool damaged = isDamagedRecord(r);
+        const bool deleted = !damaged && r.level == 0;
+        const bool timedOut = r.time > 99997;
+
+        appendNumber(out, number);
+        out.append(',');
+        appendDate(out, r.date);
+        out.append(',');
+        appendClock(out, r.clock);
+        out.append(',');
+        appendNumber(out, r.student);
+        out.append(',');
+        out.append(m_names[r.student + 32768]);
+        out.append(',');
+        out.append(m_grades[r.student + 32768]);
+        out.append(',');
+        appendNumber(out, r.level);
+        out.append(',');
+        if (!damaged && r.level >= 1)
+            out.append(m_levelNames[r.level]);
+        out.append(',');
+        if (!timedOut)
+            appendNumber(out, r.time);
+        out.append(',');
+        if (damaged)
+            out.append(m_damaged);
+        else if (deleted)
+            out.append(m_deleted);
+        else if (timedOut)
+            out.append(m_timedOut);
+        out.append(',');
+        if (!damaged && !deleted) {
+            const int L = r.level;
+            appendNumber(out, ratedPoints(basePoints(r.time, shortTime(r.time), m_criteria.CritTargetTime[L]),
+                                          m_criteria.CritPointRate[L]));
+        }
+        out.append(',');
+        appendSchool(out, bytes + 24);
+        out.append(',');
+        out.append(std::memcmp(bytes + 24, m_thisSchool.constData(), 5) == 0 ? m_yes : m_no);
+        out.append("\r\n", 2);
+    }
+
+private:
+    void appendDate(QByteArray &out, double day)
+    {
+        if (!sensibleDay(day))
+            return;
+        const double whole = std::floor(day);
+        if (whole != m_lastDay) {
+            m_lastDay = whole;
+            const QDate d = dateFromDayNumber(whole);
+            m_lastDate.clear();
+            appendNumber(m_lastDate, d.year());
+            m_lastDate.append('/');
+            appendTwoDigits(m_lastDate, d.month());
+            m_lastDate.append('/');
+            appendTwoDigits(m_lastDate, d.day());
+        }
+        out.append(m_lastDate);
+    }
+
+    static void appendClock(QByteArray &out, double fraction)
+    {
+        if (!std::isfinite(fraction) || fraction < 0 || fraction >= 1)
+            return;
+        const int secs = std::min(86399, static_cast<int>(std::lround(fraction * 86400.0)));
+        appendTwoDigits(out, secs / 3600);
+        out.append(':');
+        appendTwoDigits(out, secs / 60 % 60);
+        out.append(':');
+        appendTwoDigits(out, secs % 60);
+    }
+
+    // The school field as written, blanks at the end dropped.
+    void appendSchool(QByteArray &out, const char *field)
+    {
+        const QByteArray raw(field, 5);
+        if (raw != m_lastSchoolRaw) {
+            m_lastSchoolRaw = raw;
+            m_lastSchool = encode(csvTextField(fromCp932(raw).trimmed().remove(QChar(0))));
+        }
+        out.append(m_lastSchool);
+    }
+
+    const ResultsCsvOptions &m_options;
+    CriteriaTable m_criteria;
+    std::vector<QByteArray> m_names;
+    std::vector<QByteArray> m_grades;
+    std::array<QByteArray, kLevelSlots> m_levelNames;
+    QByteArray m_thisSchool;
+    QByteArray m_yes, m_no, m_timedOut, m_damaged, m_deleted;
+    std::optional<double> m_from, m_to;
+    double m_lastDay = NAN;
+    QByteArray m_lastDate;
+    QByteArray m_lastSchoolRaw;
+    QByteArray m_lastSchool;
+};
+
+bool writeAll(QIODevice &out, QByteArray &buffer, QString *error)
+{
+    if (buffer.isEmpty())
+        return true;
+    if (out.write(buffer) != buffer.size()) {
+        if (error)
+            *error = QStringLiteral("CSVファイルを書けません (%1)").arg(out.errorString());
+        return false;
+    }
+    buffer.clear();
+    return true;
+}
+
+} // namespace
+
+ResultsCsvSource csvSourceOf(const SharedState &state, const QDate &today)
+{
+    ResultsCsvSource s;
+    s.schoolCode = state.config.SchoolCode;
+    s.criteria = state.criteria;
+    for (int L = 1; L <= kMaxLevel; ++L)
+        s.levelNames[L] = state.profile.LevelNames[L];
+    s.rosterPath = state.config.DataRoot + rosterFileName();
+    s.schoolYearStartMonth = state.config.SchoolYearStartMonth;
+    s.today = today;
+    return s;
+}
+
+QStringList resultsCsvHeader()
+{
+    return {QStringLiteral("記録番号"), QStringLiteral("日付"),     QStringLiteral("時刻"),
+            QStringLiteral("生徒番号"), QStringLiteral("名前"),     QStringLiteral("学年"),
+            QStringLiteral("レベル"),   QStringLiteral("レベル名"), QStringLiteral("タイム(秒)"),
+            QStringLiteral("状態"),     QStringLiteral("得点"),     QStringLiteral("塾コード"),
+            QStringLiteral("自塾")};
+}
+
+QString csvTextField(const QString &text)
+{
+    QString t = text;
+    if (!t.isEmpty() && (t[0] == u'=' || t[0] == u'+' || t[0] == u'-' || t[0] == u'@'))
+        t.prepend(u'\'');
+    if (t.contains(u',') || t.contains(u'"') || t.contains(u'\r') || t.contains(u'\n'))
+        return u'"' + t.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+    return t;
+}
+
+bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
+                     const ResultsCsvOptions &options, QIODevice &out, ResultsCsvReport *report,
+                     QString *error, const CsvProgress &progress)
+{
+    ResultsCsvReport local;
+    ResultsCsvReport &rep = report ? *report : local;
+    rep = {};
+    RowWriter rows(source, options);
+    rep.warning = rows.readRoster(source);
+
+    QByteArray buffer;
+    buffer.reserve(kFlushBytes + 4096);
+    if (options.utf8)
+        buffer.append("\xEF\xBB\xBF");
+    buffer.append(rows.encode(resultsCsvHeader().join(u',')));
+    buffer.append("\r\n");
+
+    bool ok = true;
+    bool cancelled = false;
+    ResultsFile::ScanInfo info;
+    QString readError;
+    const bool read = results.scan(
+        [&](int64_t first, const char *bytes, int64_t count) {
+            for (int64_t k = 0; k < count; ++k) {
+                const char *record = bytes + k * kRecordSize;
+                if (!rows.wanted(ResultRecord::decodeNumbers(record)))
+                    continue;
+                rows.appendRow(buffer, first + k, record);
+                ++rep.rowsWritten;
+                if (buffer.size() >= kFlushBytes && !writeAll(out, buffer, error)) {
+                    ok = false;
+                    return false;
+                }
+            }
+            if (progress && !progress(first + count - 1, info.recordCount)) {
+                cancelled = true;
+                return false;
+            }
+            return true;
+        },
+        &info, &readError);
+    rep.recordCount = info.recordCount;
+    if (!read) {
+        if (error)
+            *error = readError;
+        return false;
+    }
+    if (cancelled) {
+        if (error)
+            *error = QStringLiteral("CSV出力を取り消しました");
+        return false;
+    }
+    return ok && writeAll(out, buffer, error);
+}
+
+bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source,
+                         const ResultsCsvOptions &options, const QString &csvPath,
+                         ResultsCsvReport *report, QString *error, const CsvProgress &progress)
+{
+    QSaveFile file(csvPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("CSVファイル %1 を作れません (%2)").arg(csvPath, file.errorString());
+        return false;
+    }
+    if (!writeResultsCsv(results, source, options, file, report, error, progress)) {
+        if (error && file.error() != QFileDevice::NoError)
+            *error = QStringLiteral("CSVファイル %1 を書けません (%2)").arg(csvPath, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = QStringLiteral("CSVファイル %1 を書けません (%2)").arg(csvPath, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tobrel

@@ -1,0 +1,78 @@
+// The results file as a spreadsheet: one CSV row per stored run, with the student's
+// name and grade, the level's name and the run's points, for the teacher's own
+// tables. Both the data tool's "export" and the results manager's "CSV出力" write it.
+//
+// Code page 932 by default, because Excel in Japan opens that by a double click;
+// UTF-8 with a byte-order mark on request. Fields are quoted by the usual CSV rules,
+// lines end in CR LF. The file is streamed: memory does not grow with the results file.
+#pragma once
+#include "state/CriteriaValues.h"
+#include "state/Tables.h"
+#include "results/ResultsFile.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QIODevice;
+
+namespace tobrel {
+
+struct SharedState;
+
+// What the rows are built from besides the records.
+struct ResultsCsvSource {
+    QString schoolCode;       // this school's code (Configuration::SchoolCode)
+    CriteriaTable criteria;   // for the points of each run
+    std::array<QString, kLevelSlots> levelNames;
+    QString rosterPath;       // names and grade labels of the students
+    int schoolYearStartMonth = 4;
+    QDate today;              // the grade labels are those of today's school year
+};
+// The source as the program holds it: school code, criteria, level names of the
+// program's profile, the roster of the data root.
+ResultsCsvSource csvSourceOf(const SharedState &state, const QDate &today);
+
+struct ResultsCsvOptions {
+    bool utf8 = false;            // UTF-8 with a byte-order mark instead of code page 932
+    std::optional<QDate> from;    // runs on or after this day
+    std::optional<QDate> to;      // runs on or before this day
+    std::optional<int> student;   // the runs of one student
+};
+
+struct ResultsCsvReport {
+    int64_t recordCount = 0;  // whole records in the results file
+    int64_t rowsWritten = 0;  // data rows (the header row not counted)
+    QString warning;          // something the teacher should know, the CSV still written
+};
+
+// Progress: records read so far and the file's record count; returning false cancels.
+using CsvProgress = std::function<bool(int64_t done, int64_t total)>;
+
+// The header row's texts, in column order.
+QStringList resultsCsvHeader();
+
+// Writes the CSV of the results file to out. Returns false with error set when the
+// results file cannot be read, out cannot be written or progress cancelled.
+bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
+                     const ResultsCsvOptions &options, QIODevice &out, ResultsCsvReport *report,
+                     QString *error, const CsvProgress &progress = {});
+
+// The same into a file, written beside it and renamed into place, so an export that
+// fails or is cancelled never leaves a partial CSV behind.
+bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source,
+                         const ResultsCsvOptions &options, const QString &csvPath,
+                         ResultsCsvReport *report, QString *error, const CsvProgress &progress = {});
+
+// One CSV field: quoted when it holds a comma, a quote or a line end (quotes doubled).
+// A text that a spreadsheet would take for a formula (it starts with "=", "+", "-" or
+// "@") gets a leading apostrophe, so a name in the roster can never run as one.
+QString csvTextField(const QString &text);
+
+} // namespace tobrel

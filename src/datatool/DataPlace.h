@@ -1,0 +1,35 @@
+// Where the school's data lives, found the way the program finds it: the path data
+// file beside the tool's folder names the data root, and the program's data folder is
+// named after the folder the tool sits in (the program's folder). A data folder given
+// on the command line stands for the program's data folder; its parent is then the
+// data root, where the common data, the roster and the sound folder are.
+#pragma once
+#include "state/SharedState.h"
+#include "results/ResultsFile.h"
+
+#include <QString>
+
+namespace tobrel {
+
+struct DataPlace {
+    Configuration config;     // the folders, and the school's values once common data is read
+    QString pathDataFile;     // the path data file read, or "" with a data folder given
+    QString foldersError;     // the folders could not be found (path data unreadable)
+    QString commonDataError;  // the common data file could not be read
+    bool foldersKnown() const { return foldersError.isEmpty(); }
+};
+
+// programFolder: the tool's own folder. dataFolder: the folder given with --data, or "".
+DataPlace locateData(const QString &programFolder, const QString &dataFolder);
+
+// The program's fixed profile (title, level names) on the located configuration, with
+// the criteria file loaded: what every command that reads runs needs. Returns an error
+// text naming the criteria file, or "".
+QString loadProfileAndCriteria(const DataPlace &place, SharedState &state);
+
+// A results file as the tool opens it: while another PC holds the file's lock or the
+// share is not there yet, it sleeps between the reader's retries (a short while for
+// the lock, the reader's own wait for a missing file).
+ResultsFile toolResultsFile(const QString &path);
+
+} // namespace tobrel

@@ -1,0 +1,118 @@
+// "backup": a consistent copy of the data folder, also while a drill appends.
+#include "datatool/DataBackup.h"
+#include "datatool/DataToolFixture.h"
+#include "results/ResultsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList backupsIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+TEST(Backup, CopiesTheDataFolderIntoADatedFolderAndKeepsTheNewest)
+{
+    School school;
+    writeCp932(school.dataFolder() + QStringLiteral("成績訂正記録.txt"), QStringLiteral("2024/02/07 消去\r\n"));
+    QDir().mkpath(school.dataFolder() + QStringLiteral("バックアップ"));
+    writeFile(school.dataFolder() + QStringLiteral("バックアップ/成績累積データ_20240101_120000.dat"), "old");
+    school.clock.seconds = 15 * 3600 + 30 * 60 + 5;
+
+    auto o = school.tool({QStringLiteral("backup")});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    const QString first = school.dataFolder() + QStringLiteral("バックアップ/tobrel_20240207_153005");
+    EXPECT_TRUE(o.all().contains(first)) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("成績の記録 2件")));
+    const QStringList files = QDir(first).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files, (QStringList{QStringLiteral("タイム回数データ.txt"), QStringLiteral("成績累積データ.dat"),
+                                  QStringLiteral("成績訂正記録.txt")}));
+    for (const QString &f : files)
+        EXPECT_EQ(bytesOf(first + u'/' + f), bytesOf(school.dataFolder() + f)) << f.toStdString();
+
+    // Into a folder of the teacher's choice; the newest two kept, the results manager's
+    // own backup files never touched.
+    const QString usb = school.root() + QStringLiteral("/usb");
+    for (int i = 0; i < 3; ++i) {
+        school.clock.advance(60);
+        o = school.tool({QStringLiteral("backup"), usb, QStringLiteral("--keep"), QStringLiteral("2")});
+        ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    }
+    // Two in the same second are told apart.
+    o = school.tool({QStringLiteral("backup"), usb, QStringLiteral("--keep=2")});
+    ASSERT_EQ(o.status, ToolOk);
+    EXPECT_EQ(backupsIn(usb), (QStringList{QStringLiteral("tobrel_20240207_153305"),
+                                           QStringLiteral("tobrel_20240207_153305_2")}));
+    EXPECT_TRUE(o.all().contains(QStringLiteral("古いバックアップを消しました: tobrel_20240207_153205")));
+    EXPECT_TRUE(QFile::exists(school.dataFolder() + QStringLiteral("バックアップ/成績累積データ_20240101_120000.dat")));
+    EXPECT_TRUE(QDir(first).exists());
+
+    // A place that cannot be written: nothing half-made is left, the folder is named.
+    writeFile(school.root() + QStringLiteral("/file"), "x");
+    o = school.tool({QStringLiteral("backup"), school.root() + QStringLiteral("/file/sub")});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("/file/sub"))) << o.all().toStdString();
+}
+
+TEST(Backup, CopiesWholeRecordsWhileAnotherProcessAppends)
+{
+    School school;
+    std::vector<ResultRecord> start;
+    for (int i = 0; i < 2000; ++i)
+        start.push_back(run(QDate(2024, 1, 1).addDays(i % 30), 1 + i % 5, 1 + i % 6, 20 + i % 50));
+    school.writeResults(start);
+
+    // The appender writes recognisable runs until it is stopped.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ResultsFile file(school.resultsPath());
+        for (int i = 0;; ++i) {
+            QString err;
+            if (file.append(run(QDate(2024, 2, 7), 1 + i % 5, 1 + i % 6, 1000 + i % 5000), &err) == 0)
+                _exit(2);
+        }
+    }
+    std::vector<QByteArray> copies;
+    const QString target = school.root() + QStringLiteral("/copies");
+    for (int i = 0; i < 12; ++i) {
+        school.clock.advance(1);
+        const auto o = school.tool({QStringLiteral("backup"), target, QStringLiteral("--keep"), QStringLiteral("0")});
+        ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+        const QString folder = o.out.first().section(QStringLiteral(": "), 1);
+        copies.push_back(bytesOf(folder + QStringLiteral("/成績累積データ.dat")));
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    // Every copy is whole records, starts with the file as it was and is a beginning of
+    // the file as it ends (nothing torn, nothing out of order); copies grow.
+    const QByteArray final = school.resultsBytes();
+    const QByteArray original = recordsBytes(start);
+    qsizetype last = 0;
+    for (const QByteArray &copy : copies) {
+        EXPECT_EQ(copy.size() % 44, 0);
+        EXPECT_TRUE(copy.startsWith(original));
+        EXPECT_TRUE(final.startsWith(copy.left(copy.size() - copy.size() % 44)));
+        EXPECT_GE(copy.size(), last);
+        last = copy.size();
+    }
+    EXPECT_GT(copies.back().size(), original.size()) << "the appender never ran during a backup";
+}

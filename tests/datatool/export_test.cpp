@@ -1,0 +1,224 @@
+// The CSV export, read back with a CSV reader as a spreadsheet would read it.
+#include "admin/ResultsCsv.h"
+#include "state/SharedState.h"
+#include "datatool/DataToolFixture.h"
+#include "text/Cp932.h"
+
+#include <gtest/gtest.h>
+
+using namespace tobrel;
+using namespace tobrel::test;
+
+namespace {
+
+// A CSV reader by the usual rules: fields separated by commas, records by CR LF; a
+// field in double quotes may hold commas, line ends and doubled quotes.
+std::vector<QStringList> readCsv(const QString &text)
+{
+    std::vector<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    bool any = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
+                field += u'"';
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == u'"' && field.isEmpty()) {
+            quoted = true;
+            any = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+            any = true;
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row << field;
+            rows.push_back(row);
+            row.clear();
+            field.clear();
+            any = false;
+            ++i;
+        } else {
+            field += c;
+            any = true;
+        }
+    }
+    if (any)
+        rows.push_back(row << field);
+    return rows;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct ExportSchool : School {
+    ExportSchool()
+    {
+        students.push_back({7, QStringLiteral("=1+2"), 2014});
+        writeRoster();
+        ResultRecord damaged = run(QDate(2024, 2, 6), 1, 40, 30);
+        ResultRecord deleted = run(QDate(2024, 2, 6), 2, 0, 30);
+        writeResults({
+            run(QDate(2024, 2, 1), 1, 1, 25),
+            run(QDate(2024, 2, 7), 2, 3, 99999),
+            run(QDate(2024, 2, 2), 3, 2, 40),
+            run(QDate(2024, 2, 3), 6, 6, 200),
+            run(QDate(2024, 2, 4), 4, 4, 60),
+            run(QDate(2024, 2, 5), 1, 1, 10, QStringLiteral("99999")),
+            run(QDate(2024, 2, 5), 77, 5, 70),
+            damaged,
+            deleted,
+            run(QDate(2024, 2, 7), 7, 1, 30),
+        });
+    }
+};
+
+const QStringList kHeader{"記録番号", "日付",       "時刻", "生徒番号", "名前",     "学年", "レベル",
+                          "レベル名", "タイム(秒)", "状態", "得点",     "塾コード", "自塾"};
+
+QStringList row(const char *line) { return QString::fromUtf8(line).split(u'|'); }
+
+// Every record of ExportSchool, as its row should read.
+const std::vector<QStringList> &expectedRows()
+{
+    static const std::vector<QStringList> rows{
+        row("1|2024/02/01|15:04:05|1|佐藤　翔太|小３|1|レベル１|25||7|01234|はい"),
+        row("2|2024/02/07|15:04:05|2|髙橋　①郎|小４|3|レベル３||時間切れ|0|01234|はい"),
+        row("3|2024/02/02|15:04:05|3|山﨑, はな|小５|2|レベル２|40||7|01234|はい"),
+        row("4|2024/02/03|15:04:05|6|田中\"ゆう\"|小３|6|レベル６|200||1|01234|はい"),
+        row("5|2024/02/04|15:04:05|4|ⅰⅱ～德|中１|4|レベル４|60||7|01234|はい"),
+        row("6|2024/02/05|15:04:05|1|佐藤　翔太|小３|1|レベル１|10||28|99999|いいえ"),
+        row("7|2024/02/05|15:04:05|77|||5|レベル５|70||7|01234|はい"),
+        row("8|2024/02/06|15:04:05|1|佐藤　翔太|小３|40||30|壊れた記録||01234|はい"),
+        row("9|2024/02/06|15:04:05|2|髙橋　①郎|小４|0||30|削除済み||01234|はい"),
+        row("10|2024/02/07|15:04:05|7|'=1+2|小３|1|レベル１|30||7|01234|はい"),
+    };
+    return rows;
+}
+
+} // namespace
+
+TEST(Export, ReadsBackAsTheExpectedRowsInBothEncodings)
+{
+    ExportSchool school;
+    for (const bool utf8 : {false, true}) {
+        const QString csv = school.root() + (utf8 ? QStringLiteral("/u.csv") : QStringLiteral("/s.csv"));
+        QStringList args{QStringLiteral("export"), csv};
+        if (utf8)
+            args << QStringLiteral("--utf8");
+        const auto o = school.tool(args);
+        ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+        EXPECT_TRUE(o.all().contains(QStringLiteral("成績 10件のうち 10行")));
+
+        const QByteArray bytes = fileBytes(csv);
+        QString text;
+        if (utf8) {
+            ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+            text = QString::fromUtf8(bytes.mid(3));
+        } else {
+            EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
+            // NEC (①) and IBM (ⅰ, 德) extension characters as Windows writes them.
+            EXPECT_TRUE(bytes.contains("\x87\x40")) << "①";
+            EXPECT_TRUE(bytes.contains("\xFA\x40")) << "ⅰ";
+            text = fromCp932(bytes);
+        }
+        EXPECT_FALSE(text.contains(QChar(0xFFFD)));
+        EXPECT_TRUE(text.endsWith(QStringLiteral("\r\n")));
+        const std::vector<QStringList> rows = readCsv(text);
+        ASSERT_EQ(rows.size(), expectedRows().size() + 1);
+        EXPECT_EQ(rows[0], kHeader);
+        for (size_t i = 0; i < expectedRows().size(); ++i)
+            EXPECT_EQ(rows[i + 1], expectedRows()[i]) << "utf8=" << utf8 << " row " << i + 1;
+    }
+}
+
+TEST(Export, DatesAndStudentNarrowTheRows)
+{
+    ExportSchool school;
+    const struct {
+        QStringList options;
+        std::vector<int> records;
+    } cases[] = {
+        {{"--from", "2024/02/05"}, {2, 6, 7, 8, 9, 10}},
+        {{"--to", "2024-02-02"}, {1, 3}},
+        {{"--from", "20240203", "--to", "2024/2/4"}, {4, 5}},
+        {{"--student", "1"}, {1, 6, 8}},
+        {{"--student", "1", "--from", "2024/02/02"}, {6, 8}},
+        {{"--student", "500"}, {}},
+    };
+    const QString csv = school.root() + QStringLiteral("/narrow.csv");
+    for (const auto &c : cases) {
+        const auto o = school.tool(QStringList{QStringLiteral("export"), csv} + c.options);
+        ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+        const std::vector<QStringList> rows = readCsv(fromCp932(fileBytes(csv)));
+        std::vector<QStringList> expected{kHeader};
+        for (int r : c.records)
+            expected.push_back(expectedRows()[r - 1]);
+        EXPECT_EQ(rows, expected) << c.options.join(u' ').toStdString();
+    }
+}
+
+TEST(Export, TextFieldsAreQuotedByTheUsualRules)
+{
+    const struct {
+        const char *in, *out;
+    } cases[] = {
+        {"山田", "山田"},           {"a,b", "\"a,b\""},     {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\r\nlines", "\"two\r\nlines\""}, {"=SUM(A1)", "'=SUM(A1)"}, {"-1", "'-1"},
+        {"@x,y", "\"'@x,y\""},      {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(csvTextField(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+}
+
+TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
+{
+    ExportSchool school;
+    // A folder that does not exist: nothing written, the file named.
+    const QString nowhere = school.root() + QStringLiteral("/no/such/folder/x.csv");
+    auto o = school.tool({QStringLiteral("export"), nowhere});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(nowhere)) << o.all().toStdString();
+
+    // Cancelled halfway through: the earlier file stays as it was.
+    const QString csv = school.root() + QStringLiteral("/keep.csv");
+    writeFile(csv, "earlier");
+    SharedState state;
+    state.config.DataRoot = school.dataRoot();
+    ResultsCsvReport report;
+    QString error;
+    EXPECT_FALSE(writeResultsCsvFile(ResultsFile(school.resultsPath()), csvSourceOf(state, school.clock.today()),
+                                     {}, csv, &report, &error, [](int64_t, int64_t) { return false; }));
+    EXPECT_TRUE(error.contains(QStringLiteral("取り消し")));
+    EXPECT_EQ(fileBytes(csv), QByteArray("earlier"));
+
+    // A roster that cannot be read: the CSV is written without names, and the teacher
+    // is told (status 1).
+    QFile::remove(school.rosterPath());
+    o = school.tool({QStringLiteral("export"), csv});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("名簿"))) << o.all().toStdString();
+    const std::vector<QStringList> rows = readCsv(fromCp932(fileBytes(csv)));
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[1][4], QString());
+    EXPECT_EQ(rows[1][10], QStringLiteral("7"));
+
+    // No results file: said so, and none is created.
+    QFile::remove(school.resultsPath());
+    o = school.tool({QStringLiteral("export"), csv});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("成績ファイル"))) << o.all().toStdString();
+    EXPECT_FALSE(QFile::exists(school.resultsPath()));
+}
