@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <functional>
+#include <random>
 
 namespace tobrel::bench {
 
@@ -38,6 +39,19 @@ inline void writeResultsFile(const QString &path, int64_t records, const std::fu
         }
     }
     f.write(bytes);
+}
+
+// A run of a random student (1..5000) at a random level (1..6), dated within `days`
+// days before today; one run in thirty timed out.
+inline ResultRecord randomRun(std::mt19937 &gen, double today, int days)
+{
+    ResultRecord r;
+    r.ResultRecDate = today - static_cast<double>(gen() % static_cast<unsigned>(days));
+    r.ResultRecClock = (gen() % 86400) / 86400.0;
+    r.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % 5000);
+    r.ResultRecLevel = static_cast<int16_t>(1 + gen() % 6);
+    r.ResultRecTime = gen() % 30 == 0 ? 99999 : static_cast<int32_t>(15 + gen() % 200);
+    return r;
 }
 
 } // namespace tobrel::bench

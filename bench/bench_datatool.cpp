@@ -15,11 +15,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
-#include <memory>
 #include <random>
+#include <memory>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -29,6 +31,7 @@
 extern char **environ;
 
 using namespace tobrel;
+using namespace tobrel::bench;
 
 namespace {
 
@@ -63,25 +66,11 @@ struct School {
 
         std::mt19937 gen(17);
         const double today = dayNumber(QDate::currentDate());
-        QFile f(results);
-        f.open(QIODevice::WriteOnly);
-        QByteArray chunk;
-        for (int64_t i = 0; i < records; ++i) {
-            ResultRecord r;
-            r.ResultRecDate = today - static_cast<double>(gen() % 1500);
-            r.ResultRecClock = (gen() % 86400) / 86400.0;
-            r.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % 5000);
-            r.ResultRecLevel = static_cast<int16_t>(1 + gen() % 6);
-            r.ResultRecTime = gen() % 30 == 0 ? 99999 : static_cast<int32_t>(15 + gen() % 200);
+        writeResultsFile(results, records, [&](int64_t) {
+            ResultRecord r = randomRun(gen, today, 1500);
             r.setSchool(QStringLiteral("01234"));
-            const auto b = r.encode();
-            chunk.append(b.data(), b.size());
-            if (chunk.size() > (1 << 20)) {
-                f.write(chunk);
-                chunk.clear();
-            }
-        }
-        f.write(chunk);
+            return r;
+        });
     }
 };
 

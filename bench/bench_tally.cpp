@@ -60,15 +60,7 @@ struct Fixture {
         }
         std::mt19937 gen(7);
         const double today = dayNumber(clock.today());
-        writeResultsFile(resultsFilePath(state), records, [&](int64_t) {
-            ResultRecord r;
-            r.ResultRecDate = today - static_cast<double>(gen() % 60);
-            r.ResultRecClock = (gen() % 86400) / 86400.0;
-            r.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % 5000);
-            r.ResultRecLevel = static_cast<int16_t>(1 + gen() % 6);
-            r.ResultRecTime = gen() % 30 == 0 ? 99999 : static_cast<int32_t>(15 + gen() % 200);
-            return r;
-        });
+        writeResultsFile(resultsFilePath(state), records, [&](int64_t) { return randomRun(gen, today, 60); });
     }
 };
 
