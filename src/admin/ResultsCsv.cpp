@@ -20,11 +20,8 @@ namespace {
 constexpr int kStudentCodes = 65536; // every value a record's 16-bit student field can hold
 constexpr qsizetype kFlushBytes = 1 << 20;
 
-// Day numbers of 1 January 1900 and 31 December 2200: the dates a run can carry.
-const double kFirstDay = dayNumber(QDate(1900, 1, 1));
-const double kLastDay = dayNumber(QDate(2200, 12, 31));
-
-bool sensibleDay(double day) { return std::isfinite(day) && day >= kFirstDay && day <= kLastDay; }
+// The dates a run can carry (a NaN compares false).
+bool sensibleDay(double day) { return day >= kFirstRecordDay && day <= kLastRecordDay; }
 
 void appendNumber(QByteArray &out, long long value)
 {

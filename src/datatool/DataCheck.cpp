@@ -7,6 +7,7 @@
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "sound/SoundCues.h"
+#include "sound/WavCheck.h"
 #include "text/DataFileError.h"
 #include "text/DayNumber.h"
 #include "text/Cp932.h"
@@ -71,7 +72,6 @@ QStringList CheckReport::text() const
 namespace {
 
 constexpr int kListed = 20; // findings of one kind listed one by one; the rest counted
-constexpr qint64 kLargestWav = 64 * 1024 * 1024;
 
 QString more(int64_t rest)
 {
@@ -305,7 +305,7 @@ void checkSounds(const DataPlace &place, const WavFormatCheck &wavFormat, CheckR
                           .arg(path, usedBy, f.errorString().isEmpty() ? QString() : u' ' + f.errorString()));
             continue;
         }
-        if (f.size() > kLargestWav) {
+        if (f.size() > kWavMaxFileBytes) {
             r.problem(QStringLiteral("%1 は大きすぎます（%2バイト、%3）").arg(path).arg(f.size()).arg(usedBy));
             continue;
         }
@@ -332,7 +332,7 @@ struct ResultsFacts {
     std::array<int64_t, kLevelSlots> perLevel{};
     int64_t deleted = 0;
     int64_t timedOut = 0;
-    int64_t notTallied = 0; // student 0 or a negative date: the reader leaves them out
+    int64_t studentZero = 0; // the reader leaves them out
     double firstDay = INFINITY, lastDay = -INFINITY;
     int64_t future = 0;
     int64_t firstFuture = 0;
@@ -356,7 +356,6 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
     const QByteArray thisSchool = mine.ResultRecSchool;
     const bool schoolKnown = place.commonDataError.isEmpty();
     const double todayNumber = dayNumber(today);
-    const double firstSensible = dayNumber(QDate(1900, 1, 1));
 
     ResultsFacts f;
     ResultsFile::ScanInfo info;
@@ -377,14 +376,12 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
                 }
                 ++f.perLevel[n.level];
                 f.timedOut += n.time > 99997;
-                if (n.student == 0 || n.date < 0)
-                    ++f.notTallied;
-                if (std::isfinite(n.date) && n.date >= firstSensible) {
-                    f.firstDay = std::min(f.firstDay, n.date);
-                    f.lastDay = std::max(f.lastDay, n.date);
-                    if (n.date > todayNumber && f.future++ == 0)
-                        f.firstFuture = first + k;
-                }
+                f.studentZero += n.student == 0;
+                // A record that is not damaged carries a date within 1900..2200.
+                f.firstDay = std::min(f.firstDay, n.date);
+                f.lastDay = std::max(f.lastDay, n.date);
+                if (n.date > todayNumber && f.future++ == 0)
+                    f.firstFuture = first + k;
                 const bool otherSchool =
                     schoolKnown && std::memcmp(p + 24, thisSchool.constData(), 5) != 0;
                 if (otherSchool) {
@@ -432,8 +429,8 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
         if (f.damaged > kListed)
             r.info(more(f.damaged - kListed));
     }
-    if (f.notTallied > 0)
-        r.notice(QStringLiteral("生徒番号0か日付が負の記録 %1件（集計には使われません）").arg(f.notTallied));
+    if (f.studentZero > 0)
+        r.notice(QStringLiteral("生徒番号0の記録 %1件（集計には使われません）").arg(f.studentZero));
     if (f.future > 0)
         r.notice(QStringLiteral("今日（%1）より後の日付の記録 %2件（最初は%3番目。記録したパソコンの日付を確かめてください）")
                      .arg(today.toString(QStringLiteral("yyyy/MM/dd")))

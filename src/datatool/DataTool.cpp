@@ -4,8 +4,8 @@
 #include "datatool/DataBackup.h"
 #include "datatool/DataCheck.h"
 #include "datatool/DataPlace.h"
-#include "datatool/WavFormat.h"
 #include "results/ResultsFile.h"
+#include "sound/WavCheck.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -141,7 +141,7 @@ int runCheck(const CommandLine &cl, const DataPlace &place, ToolConsole &io, con
 {
     const Options none(cl, {});
     expectWords(cl, 0);
-    const CheckReport report = checkData(place, clock.today(), wavFormatProblem);
+    const CheckReport report = checkData(place, clock.today(), [](const QByteArray &bytes) { return checkWav(bytes); });
     for (const QString &line : report.text())
         io.out(line);
     return report.problems > 0 ? ToolProblems : ToolOk;
