@@ -4,6 +4,8 @@
 #include "datatool/DataBackup.h"
 #include "datatool/DataCheck.h"
 #include "datatool/DataPlace.h"
+#include "datatool/DataRepair.h"
+#include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
 #include "sound/WavCheck.h"
 
@@ -125,6 +127,11 @@ int parseCount(const QString &option, const QString &text, int lowest, int highe
     return v;
 }
 
+QDateTime nowOf(const Clock &clock)
+{
+    return QDateTime(clock.today(), QTime(0, 0).addSecs(static_cast<int>(clock.timeOfDay())));
+}
+
 // Finds the data; with the folders unknown the command cannot run.
 bool located(const DataPlace &place, ToolConsole &io)
 {
@@ -158,7 +165,7 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         return ToolProblems;
     const QString target = cl.words.isEmpty() ? defaultBackupFolder(place.config.DataFolder)
                                               : QFileInfo(cl.words[0]).absoluteFilePath();
-    const QDateTime now(clock.today(), QTime(0, 0).addSecs(static_cast<int>(clock.timeOfDay())));
+    const QDateTime now = nowOf(clock);
     BackupResult result;
     QString error;
     if (!backupDataFolder(place.config.DataFolder, place.config.ProgramFolderName, target, now, keep,
@@ -172,6 +179,76 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.out(QStringLiteral("  成績の記録 %1件").arg(result.resultsBytes / kRecordSize));
     for (const QString &old : result.removed)
         io.out(QStringLiteral("  古いバックアップを消しました: %1").arg(old));
+    return ToolOk;
+}
+
+bool confirmed(ToolConsole &io)
+{
+    io.out(QStringLiteral("よろしいですか？（はい／いいえ）"));
+    const std::optional<QString> answer = io.readLine ? io.readLine() : std::nullopt;
+    if (!answer)
+        return false;
+    const QString a = answer->trimmed().toLower();
+    return a == u"はい" || a == u"y" || a == u"yes" || a == u"ｙ";
+}
+
+int runRepair(const CommandLine &cl, const DataPlace &place, ToolConsole &io, const Clock &clock)
+{
+    const Options opt(cl, {QStringLiteral("--yes")});
+    expectWords(cl, 0);
+    if (!located(place, io))
+        return ToolProblems;
+    const QString path = place.config.DataFolder + resultsFileName();
+    if (!QFileInfo::exists(path)) {
+        io.out(QStringLiteral("成績ファイル %1 はまだありません。直すものはありません。").arg(path));
+        return ToolOk;
+    }
+    const ResultsFile results = toolResultsFile(path);
+    RepairSurvey survey;
+    QString error;
+    if (!surveyRepair(results, &survey, &error)) {
+        io.err(error);
+        return ToolProblems;
+    }
+    if (!survey.needed()) {
+        io.out(QStringLiteral("成績ファイル %1 に直すところはありません（記録 %2件）。").arg(path).arg(survey.records));
+        return ToolOk;
+    }
+    io.out(QStringLiteral("成績ファイル %1（記録 %2件）から次のものを取り除きます。").arg(path).arg(survey.records));
+    if (survey.damaged > 0) {
+        io.out(QStringLiteral("  壊れた記録 %1件").arg(survey.damaged));
+        for (const QString &line : survey.listed)
+            io.out(QStringLiteral("    ") + line);
+        if (survey.damaged > survey.listed.size())
+            io.out(QStringLiteral("    ほか %1件").arg(survey.damaged - survey.listed.size()));
+    }
+    if (survey.tailBytes > 0)
+        io.out(QStringLiteral("  最後の途中で切れた記録（%1バイト）").arg(survey.tailBytes));
+    io.out(QStringLiteral("ほかの記録はそのまま残ります。前のファイルは %1 に残し、取り除いた記録は %2 に書きます。")
+               .arg(results.backupFolder(), correctionLogFileName()));
+    if (!opt.has(QStringLiteral("--yes")) && !confirmed(io)) {
+        io.out(QStringLiteral("取りやめました。何も変えていません。"));
+        return ToolProblems;
+    }
+    const QDateTime now = nowOf(clock);
+    const RepairResult result = repairResults(results, place.config.DataFolder, now);
+    if (!result.outcome.ok()) {
+        io.err(QStringLiteral("修復できませんでした: ") + result.outcome.message);
+        return ToolProblems;
+    }
+    io.out(QStringLiteral("修復しました: 記録 %1件 → %2件（壊れた記録 %3件%4を取り除きました）")
+               .arg(result.outcome.recordsBefore)
+               .arg(result.outcome.recordsAfter)
+               .arg(result.removed)
+               .arg(result.outcome.tornBytes > 0
+                        ? QStringLiteral("と途中で切れた末尾 %1バイト").arg(result.outcome.tornBytes)
+                        : QString()));
+    io.out(QStringLiteral("  前のファイル: %1").arg(result.outcome.backupPath));
+    if (!result.logError.isEmpty()) {
+        io.err(result.logError);
+        return ToolProblems;
+    }
+    io.out(QStringLiteral("  訂正記録: %1").arg(place.config.DataFolder + correctionLogFileName()));
     return ToolOk;
 }
 
@@ -245,7 +322,7 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
 QString dataToolHelp()
 {
     return QStringLiteral(
-        "tobrel-data: Tobrel の成績データを点検し、バックアップし、CSVに書き出します\n"
+        "tobrel-data: Tobrel の成績データを点検し、直し、バックアップし、CSVに書き出します\n"
         "\n"
         "使い方: tobrel-data [--data フォルダ] コマンド [引数]\n"
         "\n"
@@ -259,6 +336,11 @@ QString dataToolHelp()
         "      プログラムが読むファイル（設定・名簿・合格基準・音・成績）をすべて調べて報告します。\n"
         "      何も変えません。\n"
         "      例: tobrel-data check\n"
+        "  repair [--yes]\n"
+        "      成績ファイルから壊れた記録と、最後の途中で切れた記録を取り除きます。ほかの記録は\n"
+        "      そのまま残ります。前のファイルはデータフォルダの「バックアップ」に残し、取り除いた\n"
+        "      記録は「成績訂正記録.txt」に書きます。確かめてから行います（--yes で確かめずに）。\n"
+        "      例: tobrel-data repair\n"
         "  backup [フォルダ] [--keep 個数]\n"
         "      データフォルダのファイルを日付の付いたフォルダに写します。成績ファイルは記録中の\n"
         "      パソコンを待ってから写します。フォルダの既定はデータフォルダの「バックアップ」。\n"
@@ -284,17 +366,19 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
             return ToolOk;
         }
         if (cl.command.isEmpty())
-            throw UsageError{QStringLiteral("コマンドがありません（check、backup、export）")};
+            throw UsageError{QStringLiteral("コマンドがありません（check、repair、backup、export）")};
         using Runner = int (*)(const CommandLine &, const DataPlace &, ToolConsole &, const Clock &);
         Runner run = nullptr;
         if (cl.command == u"check")
             run = runCheck;
+        else if (cl.command == u"repair")
+            run = runRepair;
         else if (cl.command == u"backup")
             run = runBackup;
         else if (cl.command == u"export")
             run = runExport;
         else
-            throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、backup、export）").arg(cl.command)};
+            throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、repair、backup、export）").arg(cl.command)};
         if (!cl.dataFolder.isEmpty() && !QFileInfo(cl.dataFolder).isDir())
             throw UsageError{QStringLiteral("--data のフォルダ %1 がありません").arg(cl.dataFolder)};
         return run(cl, locateData(programFolder, cl.dataFolder), io, clock);

@@ -29,7 +29,7 @@ TEST(DataTool, HelpListsEveryCommandWithAnExample)
     const auto o = school.tool({QStringLiteral("--help")});
     EXPECT_EQ(o.status, ToolOk);
     const QString help = o.out.join(u'\n');
-    for (const char *command : {"check", "backup", "export"}) {
+    for (const char *command : {"check", "repair", "backup", "export"}) {
         EXPECT_TRUE(help.contains(QStringLiteral("  %1").arg(QLatin1String(command)))) << command;
         EXPECT_TRUE(help.contains(QStringLiteral("例: tobrel-data %1").arg(QLatin1String(command)))) << command;
     }
