@@ -367,7 +367,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
                 const ResultRecord::Numbers n = ResultRecord::decodeNumbers(p);
                 if (isDamagedRecord(n)) {
                     if (f.damaged++ < kListed)
-                        f.damagedListed.push_back(describeRecord(first + k, ResultRecord::decode(p)));
+                        f.damagedListed.push_back(describeRecord(first + k, ResultRecord::decodeNumbers(p)));
                     continue;
                 }
                 if (n.level == 0) {

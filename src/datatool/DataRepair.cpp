@@ -21,7 +21,7 @@ bool surveyRepair(const ResultsFile &results, RepairSurvey *survey, QString *err
                 if (!isDamagedRecord(ResultRecord::decodeNumbers(p)))
                     continue;
                 if (survey->damaged++ < kListed)
-                    survey->listed << describeRecord(first + k, ResultRecord::decode(p));
+                    survey->listed << describeRecord(first + k, ResultRecord::decodeNumbers(p));
             }
             return true;
         },
