@@ -94,10 +94,16 @@ void TeacherPanel::Command10_Click(int index)
         Text3->setFocus();
         return;
     }
-    // A screen that is not part of this build opens nothing, and the hub stays.
-    if (!ctx.forms->show(adminFormName(index)))
+    // Building the screen may wait for the results file while the hub still takes
+    // clicks; a second press meanwhile must not build a second screen.
+    if (m_opening)
         return;
-    ctx.forms->unload(QStringLiteral("seisekitime1"));
+    m_opening = true;
+    // A screen that is not part of this build opens nothing, and the hub stays.
+    const bool opened = ctx.forms->show(adminFormName(index)) != nullptr;
+    m_opening = false;
+    if (opened)
+        ctx.forms->unload(QStringLiteral("seisekitime1"));
 }
 
 } // namespace tobrel

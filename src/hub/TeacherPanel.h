@@ -41,6 +41,7 @@ public:
 private:
     AppContext &ctx;
     QPushButton *m_command8;
+    bool m_opening = false; // an administration screen is being built
 };
 
 } // namespace tobrel

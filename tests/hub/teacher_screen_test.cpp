@@ -156,6 +156,25 @@ TEST(TeacherEntry, ManagerOpensClosesTheHubAndGoesBackToAFreshOne)
     EXPECT_EQ(f.hub(), nullptr);
 }
 
+TEST(TeacherEntry, PressedAgainWhileTheScreenIsStillBeingBuiltOpensItOnce)
+{
+    // Building the screen may wait for the results file (locked by another PC, or a
+    // share not reachable yet) while the hub still takes clicks: the teacher presses
+    // again. A second screen would stay behind the first, blank, once that is left.
+    School f;
+    f.logIn(QStringLiteral("佐藤先生"));
+    int built = 0;
+    f.forms.registerForm(QStringLiteral("FrmTimeData"), [&f, &built] {
+        if (++built == 1)
+            QTest::mouseClick(f.hub()->teacherPanel->Command10[1], Qt::LeftButton);
+        return new Screen(f.ctx, QStringLiteral("FrmTimeData"));
+    });
+    f.openAdmin(QStringLiteral("sensei"), 1);
+    EXPECT_EQ(built, 1);
+    EXPECT_NE(f.forms.loaded(QStringLiteral("FrmTimeData")), nullptr);
+    EXPECT_EQ(f.hub(), nullptr);
+}
+
 TEST(ResultsManagerScreen, DoubleClickChangeAndDeleteThroughTheWidgets)
 {
     School f({rec(1, 1, 30), rec(2, 3, 99999), rec(3, 2, 20)});
