@@ -39,8 +39,13 @@ FieldReader::FieldReader(const QString &text, QString fileName)
 {
 }
 
-FieldReader FieldReader::fromBytes(const QByteArray &cp932, QString fileName)
+FieldReader FieldReader::fromBytes(const QByteArray &bytes, QString fileName)
 {
+    // An end-of-file mark (Ctrl-Z, written by old editors) ends the text. It is cut off
+    // before decoding: the code page maps the byte to another control character, which
+    // would read as one more field. No CP932 character holds the byte 0x1A.
+    const qsizetype mark = bytes.indexOf('\x1A');
+    const QByteArray cp932 = mark < 0 ? bytes : bytes.left(mark);
     const EncodingProblem problem = findEncodingProblem(cp932);
     if (problem.kind != EncodingProblem::None)
         throw DataFileError(fileName, problem.line, encodingProblemText(problem), kErrorNotShiftJis);

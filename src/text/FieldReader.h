@@ -36,7 +36,7 @@ class FieldReader {
 public:
     FieldReader(const QString &text, QString fileName);
     // Decodes a file's bytes; bytes that are not CP932 text raise DataFileError.
-    static FieldReader fromBytes(const QByteArray &cp932, QString fileName);
+    static FieldReader fromBytes(const QByteArray &bytes, QString fileName);
     // Opens and decodes a file; a missing or unreadable file, a file larger than
     // maxBytes (when given) or one that is not CP932 text raises DataFileError.
     static FieldReader openFile(const QString &path, qint64 maxBytes = -1);

@@ -3,9 +3,11 @@
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "results/Tally.h"
+#include "support/LockHolder.h"
 #include "support/ScreenFixture.h"
 
 #include <QAccessible>
+#include <QFileInfo>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -133,6 +135,66 @@ TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
     EXPECT_EQ(f.state.run.CurrentLevel, 2);
     EXPECT_EQ(f.state.run.TimeUp, 0);
     EXPECT_EQ(f.drill()->sLabel11->text(), QStringLiteral("1")); // timed-out runs are not counted
+}
+
+TEST(DrillScreen, AResultsFileHeldByAnotherPcCountsTheSecondsThenKeepsTheRunOnThisPc)
+{
+    DrillFixture f;
+    const QByteArray before = [&] {
+        QFile r(resultsFilePath(f.state));
+        return r.open(QIODevice::ReadOnly) ? r.readAll() : QByteArray();
+    }();
+    DrillScreen *d = f.start(1);
+    ASSERT_NE(d, nullptr);
+    LockHolder otherPc(resultsFilePath(f.state));
+    ASSERT_GT(otherPc.pid, 0);
+    QStringList notes;
+    f.duringWait = [&] {
+        DrillScreen *drill = f.drill();
+        if (drill && drill->lblsss3->isVisible() && !notes.contains(drill->lblsss3->text())) {
+            notes << drill->lblsss3->text();
+            if (drill->lblsss3->text().contains(QStringLiteral("（12秒）")))
+                f.shot(drill, QStringLiteral("drill-waiting-for-the-results-file"));
+        }
+    };
+    f.clock.advance(25);
+    d->run().sTimer1_Timer();
+    for (int i = 0; i < 10; ++i)
+        f.typeAnswer();
+    f.settle();
+    f.duringWait = nullptr;
+
+    // The overlay counted the seconds from the third on, and said who holds the file.
+    ASSERT_FALSE(notes.isEmpty());
+    EXPECT_TRUE(notes.first().contains(QStringLiteral("ほかのパソコンが使っています"))) << notes.first().toStdString();
+    EXPECT_TRUE(notes.first().contains(QStringLiteral("（3秒）"))) << notes.first().toStdString();
+    EXPECT_TRUE(notes.last().contains(QStringLiteral("（29秒）"))) << notes.last().toStdString();
+    // The student is told the run is kept on this PC, and the end screen shows it.
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("このパソコンに保存しました")));
+    auto *end = f.forms.loadedAs<EndScreen>(QStringLiteral("FrmSyuuryou"));
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(end->Label18->text(), QStringLiteral("今の成績：25秒"));
+    EXPECT_EQ(end->Label13->text(), QStringLiteral(" (このレベル　1回目)"));
+    EXPECT_TRUE(f.exits.empty());
+    QFile pending(f.state.config.ProgramFolder + pendingFileName());
+    ASSERT_TRUE(pending.open(QIODevice::ReadOnly));
+    const QByteArray kept = pending.readAll();
+    ASSERT_EQ(kept.size(), kRecordSize);
+    EXPECT_EQ(ResultRecord::decode(kept.constData()).ResultRecTime, 25);
+    QFile shared(resultsFilePath(f.state));
+    ASSERT_TRUE(shared.open(QIODevice::ReadOnly));
+    EXPECT_EQ(shared.readAll(), before);
+
+    // Once the other PC lets go, the hub's next read sends the kept run.
+    otherPc.release();
+    f.settle(600);
+    QTest::mouseClick(end->Command4, Qt::LeftButton);
+    f.settle();
+    ASSERT_NE(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);
+    shared.seek(0);
+    EXPECT_EQ(shared.readAll(), before + kept);
+    EXPECT_EQ(QFileInfo(pending.fileName()).size(), 0);
 }
 
 TEST(DrillScreen, ControlsAreNamedWidgetsForAssistiveTechnology)

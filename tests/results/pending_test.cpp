@@ -4,6 +4,7 @@
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
+#include "support/LockHolder.h"
 #include "support/TestSupport.h"
 #include "text/DayNumber.h"
 
@@ -73,44 +74,6 @@ struct School {
         f.setPendingFile(pending());
         return f;
     }
-};
-
-// Another PC that took the lock and hung: a child process holding it until killed.
-struct LockHolder {
-    pid_t pid = -1;
-    explicit LockHolder(const QString &path)
-    {
-        int ready[2];
-        if (::pipe(ready) != 0)
-            return;
-        pid = ::fork();
-        if (pid == 0) {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT, 0666);
-            struct flock fl {};
-            fl.l_type = F_WRLCK;
-            fl.l_whence = SEEK_SET;
-            if (fd < 0 || ::fcntl(fd, F_SETLK, &fl) != 0)
-                _exit(1);
-            if (::write(ready[1], "x", 1) != 1)
-                _exit(1);
-            for (;;)
-                ::pause();
-        }
-        char c;
-        if (::read(ready[0], &c, 1) != 1)
-            pid = -1;
-        ::close(ready[0]);
-        ::close(ready[1]);
-    }
-    void release()
-    {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            pid = -1;
-        }
-    }
-    ~LockHolder() { release(); }
 };
 
 } // namespace

@@ -190,6 +190,19 @@ TEST(FieldReader, NumberFieldsThatDoNotFitNameTheFileLineAndField)
     EXPECT_THROW(v.readFiniteVariant(QStringLiteral("d")), DataFileError);
 }
 
+TEST(FieldReader, AFileEndsAtItsEndOfFileMark)
+{
+    // A criteria file saved by an old editor with Ctrl-Z after its last line.
+    FieldReader r = FieldReader::fromBytes(toCp932(QStringLiteral("目標Time,45\r\n")) + QByteArray("\x1A"), QStringLiteral("t.txt"));
+    EXPECT_EQ(r.readText(), QStringLiteral("目標Time"));
+    EXPECT_EQ(r.readText(), QStringLiteral("45"));
+    EXPECT_TRUE(r.atEnd());
+    FieldReader cut = FieldReader::fromBytes(QByteArray("a,b\r\n\x1A" "c,d\r\n"), QStringLiteral("t.txt"));
+    EXPECT_EQ(cut.readText(), QStringLiteral("a"));
+    EXPECT_EQ(cut.readText(), QStringLiteral("b"));
+    EXPECT_TRUE(cut.atEnd());
+}
+
 TEST(FieldReader, FilesOverTheirLimitAreRefused)
 {
     QTemporaryDir dir;
