@@ -1,5 +1,7 @@
 // One answer on the real drill screen (offscreen): key presses -> judged -> the next
-// problem shown. The sound output only records, so no sound time is counted.
+// problem shown. The correct-answer sound is left out (the sound output here only
+// records): the program plays it to its end before the next problem by design, so its
+// length is the school's choice and counts toward the run's time, not the program's.
 #include "state/ProgramProfile.h"
 #include "state/SharedState.h"
 #include "drill/DrillScreen.h"

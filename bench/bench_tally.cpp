@@ -11,6 +11,10 @@
 //                          iteration times the floor and the tally once (in turn
 //                          first); counters: the medians and their ratio, the goal
 //                          being a ratio of at most 1.5
+//   BM_HubLogicAgainstTally  the logic of the hub's activation (the tally and the
+//                          cumulative points ranking of every level, all grades) against
+//                          the tally alone, interleaved likewise; the goal being a
+//                          ratio of at most 1.5
 //   BM_Tally1000000        the tally of a file of a million records (the last 20000
 //                          are read)
 //
@@ -18,6 +22,7 @@
 //                               process's peak resident memory (the tally alone; the
 //                               program's peak is measured by bench_program)
 #include "state/SharedState.h"
+#include "hub/HubViews.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
 #include "text/DayNumber.h"
@@ -25,6 +30,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchSchool.h"
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -150,6 +156,35 @@ void BM_TallyAgainstFloor(benchmark::State &bs)
     bs.counters["ratio"] = f > 0 ? t / f : 0;
 }
 
+void BM_HubLogicAgainstTally(benchmark::State &bs)
+{
+    static School school;
+    const ResultsFile file(resultsFilePath(school.state));
+    auto tally = [&] { benchmark::DoNotOptimize(TallyResults(school.state, school.clock, file).ok()); };
+    auto hub = [&] {
+        tally();
+        for (int L = 1; L <= 6; ++L)
+            benchmark::DoNotOptimize(
+                rankStudents(school.state, L, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")).shown.size());
+    };
+    std::vector<double> tallyMs, hubMs;
+    bool tallyFirst = true;
+    for (auto _ : bs) {
+        if (tallyFirst) {
+            tallyMs.push_back(millisecondsOf(tally));
+            hubMs.push_back(millisecondsOf(hub));
+        } else {
+            hubMs.push_back(millisecondsOf(hub));
+            tallyMs.push_back(millisecondsOf(tally));
+        }
+        tallyFirst = !tallyFirst;
+    }
+    const double t = median(tallyMs), h = median(hubMs);
+    bs.counters["tally_ms"] = t;
+    bs.counters["hub_ms"] = h;
+    bs.counters["ratio"] = t > 0 ? h / t : 0;
+}
+
 void BM_Tally1000000(benchmark::State &bs)
 {
     static Fixture fx(1000000);
@@ -162,6 +197,12 @@ double minOf(const std::vector<double> &v) { return v.empty() ? 0 : *std::min_el
 double maxOf(const std::vector<double> &v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
 BENCHMARK(BM_TallyAgainstFloor)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ComputeStatistics("min", minOf)
+    ->ComputeStatistics("max", maxOf)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_HubLogicAgainstTally)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
     ->ComputeStatistics("min", minOf)

@@ -8,6 +8,13 @@
 //   <demo>/data/音フォルダ/            cue table and WAV files
 //   <demo>/data/tobrel/               criteria file and a few weeks of results
 //
+//   make_demo_school <folder> [--students N] [--records M] [--pass-time1 S]
+//
+// --students adds made-up students after the named ones, up to N in all; --records
+// writes M runs by all students over the last 60 days instead of the few weeks;
+// --pass-time1 gives level 1 the pass-line time S (a run of level 1 times out after
+// five times S). The benchmarks of the whole program use them for a big school.
+//
 // Every text file is written with the program's own CP932 line writer.
 #include "criteria/CriteriaFile.h"
 #include "state/ResultRecord.h"
@@ -22,8 +29,10 @@
 #include <QFileInfo>
 #include <QTime>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <random>
 
 using namespace tobrel;
@@ -77,8 +86,29 @@ bool writeWav(const QString &path, const QList<Tone> &tones, int rate, int chann
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    const QString usage = QStringLiteral(
+        "usage: make_demo_school <demo folder> [--students N] [--records M] [--pass-time1 S]");
     if (argc < 2)
-        return fail(QStringLiteral("usage: make_demo_school <demo folder>"));
+        return fail(usage);
+    int studentCount = 0;
+    long long recordCount = -1;
+    int passTime1 = 0;
+    for (int i = 2; i < argc; ++i) {
+        const QString option = QString::fromLocal8Bit(argv[i]);
+        bool ok = i + 1 < argc;
+        const long long value = ok ? QString::fromLocal8Bit(argv[i + 1]).toLongLong(&ok) : 0;
+        if (!ok || value < 0)
+            return fail(usage);
+        if (option == u"--students" && value <= 5000)
+            studentCount = static_cast<int>(value);
+        else if (option == u"--records")
+            recordCount = value;
+        else if (option == u"--pass-time1" && value <= 100000)
+            passTime1 = static_cast<int>(value);
+        else
+            return fail(usage);
+        ++i;
+    }
     const QString root = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     const QString data = root + QStringLiteral("/data/");
     const QString sound = data + QStringLiteral("音フォルダ/");
@@ -133,6 +163,20 @@ int main(int argc, char *argv[])
         roster << QStringList{QString::number(s.number), QString::number(schoolYear - s.grade - 6),
                               QStringLiteral("0"), QStringLiteral("0"), QString::fromUtf16(s.name),
                               QString::number(s.status), QStringLiteral("-"), QStringLiteral("-")};
+    // Made-up students up to the count asked for, primary to junior high.
+    std::mt19937 names(7);
+    const char16_t *family[] = {u"佐藤", u"鈴木", u"髙橋", u"田中", u"山﨑", u"伊藤", u"渡辺", u"中村",
+                                u"小林", u"加藤", u"吉田", u"山田", u"佐々木", u"長谷川", u"德永", u"松本"};
+    const char16_t *given[] = {u"翔太", u"美咲", u"健一", u"花子", u"大輝", u"さくら", u"蓮", u"結衣",
+                               u"悠斗", u"陽菜", u"湊", u"葵", u"樹", u"凛", u"由紀子", u"ひなた"};
+    const int named = static_cast<int>(std::size(students));
+    for (int number = named + 1; number <= studentCount; ++number)
+        roster << QStringList{QString::number(number), QString::number(schoolYear - (1 + number % 9) - 6),
+                              QStringLiteral("0"), QStringLiteral("0"),
+                              QString::fromUtf16(family[names() % std::size(family)]) + u'　' +
+                                  QString::fromUtf16(given[names() % std::size(given)]),
+                              QStringLiteral("0"), QStringLiteral("-"), QStringLiteral("-")};
+    const int lastStudent = std::max(named, studentCount);
     if (!writeLines(data + QStringLiteral("新名簿.txt"), roster))
         return 1;
 
@@ -141,7 +185,8 @@ int main(int argc, char *argv[])
     const int target[] = {0, 20, 28, 36, 45, 55, 65};
     const char *rate[] = {"", "1", "1", "1.2", "1.2", "1.5", "1.5"};
     for (int L = 1; L <= 6; ++L)
-        criteria << QStringList{QString::number(target[L]), QString::number(target[L] * 2),
+        criteria << QStringList{QString::number(target[L]),
+                                QString::number(L == 1 && passTime1 > 0 ? passTime1 : target[L] * 2),
                                 QStringLiteral("30"), QString::number(L == 6 ? 5 : 3),
                                 QString::fromLatin1(rate[L]), QStringLiteral("12"),
                                 QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("1"),
@@ -206,7 +251,21 @@ int main(int argc, char *argv[])
     std::mt19937 gen(20260101);
     QByteArray results;
     const double todayNumber = dayNumber(today);
-    for (int daysAgo = 27; daysAgo >= 0; --daysAgo) {
+    // Or as many runs as asked for, by every student, over the last 60 days in order.
+    for (long long k = 0; k < recordCount; ++k) {
+        const int level = 1 + static_cast<int>(gen() % 6);
+        ResultRecord rec;
+        rec.ResultRecDate = todayNumber - 59 + static_cast<double>(k * 60 / recordCount);
+        rec.ResultRecClock = static_cast<double>(9 * 3600 + gen() % (12 * 3600)) / 86400.0;
+        rec.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % static_cast<unsigned>(lastStudent));
+        rec.ResultRecLevel = static_cast<int16_t>(level);
+        rec.ResultRecTime = gen() % 25 == 0 ? 99999
+                                             : static_cast<int32_t>(target[level] * 0.7 + gen() % (target[level] + 5));
+        rec.setSchool(QStringLiteral("01234"));
+        const auto bytes = rec.encode();
+        results.append(bytes.data(), bytes.size());
+    }
+    for (int daysAgo = recordCount >= 0 ? -1 : 27; daysAgo >= 0; --daysAgo) {
         for (int student : {1, 2, 3, 4, 5, 6, 9, 11, 15, 27}) {
             if (gen() % 3 == 0)
                 continue;

@@ -16,6 +16,7 @@
 #include "sound/SoundCues.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PaintProbe.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -88,6 +89,11 @@ int main(int argc, char *argv[])
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
                    waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
                    QCoreApplication::applicationDirPath()};
+
+    // The benchmarks of the whole program ask, through the environment, to be told
+    // when a screen has been painted.
+    const std::unique_ptr<PaintProbe> paintProbe = PaintProbe::fromEnvironment([](int status) { endProgram(status); });
+    forms.setPaintProbe(paintProbe.get());
 
     forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });

@@ -1,6 +1,7 @@
 #include "ui/Forms.h"
 
 #include "state/SharedState.h"
+#include "ui/PaintProbe.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -146,10 +147,14 @@ Screen *Forms::show(const QString &name)
     s->raise();
     s->activateWindow();
     QPointer<Screen> guard(s);
-    QTimer::singleShot(0, QCoreApplication::instance(), [guard, release] {
+    QTimer::singleShot(0, QCoreApplication::instance(), [guard, release, probe = m_probe, name] {
         if (guard && guard->isVisible())
             guard->Form_Activate();
         release();
+        // Told once keys count again, so that a key pressed when the screen is
+        // painted is not taken for type-ahead.
+        if (probe && guard && guard->isVisible())
+            probe->activated(guard, name);
     });
     return s;
 }

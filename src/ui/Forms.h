@@ -17,6 +17,7 @@
 namespace tobrel {
 
 struct AppContext;
+class PaintProbe;
 
 // Base of every screen: a top-level widget with the form's name and its activation.
 //
@@ -77,6 +78,8 @@ public:
     void unload(const QString &name);
     // Unloads every loaded screen, the most recently loaded first.
     void closeAll();
+    // Told of every activation, so the benchmarks know when a screen is painted.
+    void setPaintProbe(PaintProbe *probe) { m_probe = probe; }
 
 private:
     std::map<QString, Factory> m_factories;
@@ -84,6 +87,7 @@ private:
     int m_closings = 0; // how often every screen was unloaded
     std::shared_ptr<int> m_showsPending = std::make_shared<int>(0);
     QPointer<QObject> m_gate;
+    PaintProbe *m_probe = nullptr;
 };
 
 } // namespace tobrel

@@ -1,0 +1,55 @@
+// Tells when a screen has been painted after it was shown, for the benchmarks that time
+// the program as a whole (start to roster screen, log-in key to hub screen). Nothing
+// happens unless the environment asks for it:
+//
+//   TOBREL_EXIT_WHEN_PAINTED=<form name>   the program ends (status 0) as soon as that
+//                                          screen has been painted, e.g. "namesel"
+//   TOBREL_PAINT_LOG=1                     every screen painted writes one line to the
+//                                          standard error:
+//       painted <form name> <ms since the program started> <ms since the last key press>
+//                                          (the last figure is -1 before any key)
+//
+// A screen counts as painted once its activation has run, its window is on the
+// display and the paints the activation asked for have been done.
+#pragma once
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace tobrel {
+
+class PaintProbe final : public QObject {
+public:
+    // nullptr when the environment asks for nothing. exit ends the program.
+    static std::unique_ptr<PaintProbe> fromEnvironment(std::function<void(int)> exit);
+
+    // The screen's activation has just run.
+    void activated(QWidget *screen, const QString &formName);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void customEvent(QEvent *event) override;
+
+private:
+    PaintProbe(QString exitAfter, bool log, std::function<void(int)> exit);
+    // Checked once every paint already asked for has been done.
+    void checkLater(QWidget *screen, const QString &formName);
+    void painted(const QString &formName);
+
+    QString m_exitAfter;
+    bool m_log = false;
+    std::function<void(int)> m_exit;
+    QElapsedTimer m_sinceStart;
+    qint64 m_lastKeyAt = -1;      // ns since start
+    quint64 m_lastKeyStamp = 0;   // the window system's time of that key
+    QPointer<QWidget> m_waitingForExpose;
+    QString m_waitingName;
+};
+
+} // namespace tobrel
