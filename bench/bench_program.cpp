@@ -136,6 +136,17 @@ public:
         }
     }
 
+    // What is left of standard error, for a message when something went wrong.
+    std::string lastLines()
+    {
+        pollfd p{m_err, POLLIN, 0};
+        char chunk[4096];
+        ssize_t got = 0;
+        while (m_err >= 0 && ::poll(&p, 1, 500) > 0 && (got = ::read(m_err, chunk, sizeof chunk)) > 0)
+            m_buffer.append(chunk, static_cast<size_t>(got));
+        return m_buffer.empty() ? std::string() : ": " + m_buffer.substr(m_buffer.size() > 300 ? m_buffer.size() - 300 : 0);
+    }
+
     // Waits for the end; the exit status (-1 when killed) and the peak memory in KiB.
     int wait(long *peakKiB = nullptr)
     {
@@ -286,7 +297,9 @@ void BM_StartToRosterPainted(benchmark::State &bs)
         const int status = program->wait();
         const double seconds = secondsSince(start);
         if (status != 0) {
-            bs.SkipWithError("the program did not end after painting the roster screen");
+            const std::string why = "the program did not end after painting the roster screen (status " +
+                                    std::to_string(status) + ")" + program->lastLines();
+            bs.SkipWithError(why.c_str());
             return;
         }
         bs.SetIterationTime(seconds);
@@ -308,7 +321,8 @@ void BM_LogInKeyToHubPainted(benchmark::State &bs)
         const auto hub = pressed ? program->lineStartingWith("painted seisekitime1 ", 60) : std::nullopt;
         const int status = program->wait();
         if (!hub || status != 0 || msSinceKey(*hub) < 0) {
-            bs.SkipWithError("the hub screen was not painted after the log-in key");
+            const std::string why = "the hub screen was not painted after the log-in key" + program->lastLines();
+            bs.SkipWithError(why.c_str());
             return;
         }
         bs.SetIterationTime(msSinceKey(*hub) / 1000.0);
@@ -337,7 +351,9 @@ void BM_PeakMemoryRosterToEnd(benchmark::State &bs)
             failed = "the end screen was not painted after the run";
         const int status = program->wait(&peakKiB);
         if (failed || status != 0) {
-            bs.SkipWithError(failed ? failed : "the program did not end after painting the end screen");
+            const std::string why =
+                (failed ? failed : "the program did not end after painting the end screen") + program->lastLines();
+            bs.SkipWithError(why.c_str());
             return;
         }
         bs.SetIterationTime(secondsSince(start));
