@@ -101,21 +101,26 @@ private:
 // Keeps the file open in fd as `backup`: a second name for the same file when the file
 // system allows it (the rename that follows leaves that name the only one), otherwise
 // a flushed copy read through fd, which holds the lock. (Opening the results file
-// again and closing it would release this process's lock on it.)
+// again and closing it would release this process's lock on it.) The copy is written
+// under a name of its own and renamed into place once it is on disk, so that a copy
+// cut short (the program killed halfway) never passes for a backup.
 bool keepBackup(int fd, const QByteArray &native, const QByteArray &backup, int *err)
 {
     if (::link(native.constData(), backup.constData()) == 0)
         return true;
-    if (errno == EEXIST) {
+    struct stat existing {};
+    if (errno == EEXIST || ::lstat(backup.constData(), &existing) == 0) {
         *err = EEXIST;
         return false;
     }
-    Fd out(::open(backup.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    const QByteArray copy = backup + ".tmp";
+    ::unlink(copy.constData());
+    Fd out(::open(copy.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (out.get() < 0) {
         *err = errno;
         return false;
     }
-    RemoveOnExit partial(backup);
+    RemoveOnExit partial(copy);
     std::vector<char> buffer(1 << 20);
     off_t offset = 0;
     for (;;) {
@@ -132,7 +137,7 @@ bool keepBackup(int fd, const QByteArray &native, const QByteArray &backup, int 
         }
         offset += got;
     }
-    if (::fsync(out.get()) != 0) {
+    if (::fsync(out.get()) != 0 || ::rename(copy.constData(), backup.constData()) != 0) {
         *err = errno;
         return false;
     }
@@ -174,24 +179,27 @@ const QRegularExpression &backupNamePattern()
 }
 
 // A rewrite stopped before its rename (the program killed, the PC switched off) leaves
-// its temporary file beside the results file, and its backup as a second name of the
-// live file: every later change and append would change that "backup" along with the
-// file. Neither holds a byte the live file does not, and while the exclusive lock is
-// held no other rewrite is under way, so whoever holds it removes them before writing.
+// its temporary file beside the results file, perhaps a backup copy cut short, and its
+// backup as a second name of the live file: every later change and append would change
+// that "backup" along with the file. None holds a byte the live file does not, and
+// while the exclusive lock is held no other rewrite is under way, so whoever holds it
+// removes them before writing.
 void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
 {
     struct stat live {};
     if (::fstat(fd, &live) != 0)
         return;
-    if (live.st_nlink > 1) {
-        for (const QString &name : QDir(backupFolder).entryList(QDir::Files)) {
-            if (!backupNamePattern().match(name).hasMatch())
-                continue;
-            const QByteArray backup = QFile::encodeName(backupFolder + u'/' + name);
-            struct stat st {};
-            if (::lstat(backup.constData(), &st) == 0 && st.st_dev == live.st_dev && st.st_ino == live.st_ino)
-                ::unlink(backup.constData());
+    for (const QString &name : QDir(backupFolder).entryList(QDir::Files)) {
+        const QByteArray backup = QFile::encodeName(backupFolder + u'/' + name);
+        if (name.endsWith(QStringLiteral(".tmp")) && backupNamePattern().match(name.chopped(4)).hasMatch()) {
+            ::unlink(backup.constData()); // a copy cut short
+            continue;
         }
+        if (live.st_nlink < 2 || !backupNamePattern().match(name).hasMatch())
+            continue;
+        struct stat st {};
+        if (::lstat(backup.constData(), &st) == 0 && st.st_dev == live.st_dev && st.st_ino == live.st_ino)
+            ::unlink(backup.constData());
     }
     const QFileInfo info(path);
     const QString prefix = info.fileName() + u'.';

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -268,6 +269,27 @@ TEST(ResultsRewrite, DeletionStoppedAtItsRenameLeavesNothingThatLaterCorrections
     EXPECT_EQ(f.entries(QStringLiteral("/バックアップ")), QStringList{QFileInfo(out.backupPath).fileName()});
     EXPECT_EQ(readFileBytes(out.backupPath), before);
     EXPECT_EQ(readFileBytes(f.path), before.left(88));
+}
+
+TEST(ResultsRewrite, BackupCopiedWhereTheFileSystemHasNoSecondNamesAndCopiesCutShortRemoved)
+{
+    // The backup folder on another file system, as on a share without hard links: the
+    // backup is a copy. A killed deletion left a copy cut short.
+    Folder f;
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/tobrel-XXXXXX"));
+    struct stat here {}, there {};
+    if (!elsewhere.isValid() || ::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 ||
+        ::stat(QFile::encodeName(elsewhere.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    ASSERT_TRUE(QFile::link(elsewhere.path(), f.file.backupFolder()));
+    ASSERT_TRUE(writeFile(elsewhere.path() + QStringLiteral("/成績累積データ_20240207_090000.dat.tmp"), "half"));
+    f.write(recordBytes(threeRecords()));
+    const QByteArray before = readFileBytes(f.path);
+    const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
+    ASSERT_TRUE(out.ok()) << out.message.toStdString();
+    EXPECT_EQ(readFileBytes(out.backupPath), before);
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files),
+              QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")});
 }
 
 TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
