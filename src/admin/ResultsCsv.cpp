@@ -7,6 +7,7 @@
 #include "text/DataFileError.h"
 #include "text/DayNumber.h"
 
+#include <QDir>
 #include <QIODevice>
 #include <QSaveFile>
 
@@ -236,6 +237,21 @@ QStringList resultsCsvHeader()
             QStringLiteral("レベル"),   QStringLiteral("レベル名"), QStringLiteral("タイム(秒)"),
             QStringLiteral("状態"),     QStringLiteral("得点"),     QStringLiteral("塾コード"),
             QStringLiteral("自塾")};
+}
+
+QString suggestedCsvFileName(const QDate &today)
+{
+    return QStringLiteral("成績_%1.csv").arg(today.toString(QStringLiteral("yyyyMMdd")));
+}
+
+QString csvWrittenMessage(const QString &csvPath, const ResultsCsvReport &report)
+{
+    QString text = QStringLiteral("成績 %1件をCSVファイルに書き出しました。\n%2")
+                       .arg(report.rowsWritten)
+                       .arg(QDir::toNativeSeparators(csvPath));
+    if (!report.warning.isEmpty())
+        text += QStringLiteral("\n\n") + report.warning;
+    return text;
 }
 
 QString csvTextField(const QString &text)

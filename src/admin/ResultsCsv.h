@@ -70,6 +70,11 @@ bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &sou
                          const ResultsCsvOptions &options, const QString &csvPath,
                          ResultsCsvReport *report, QString *error, const CsvProgress &progress = {});
 
+// The name a save dialog suggests: "成績_20240207.csv".
+QString suggestedCsvFileName(const QDate &today);
+// What the teacher is told once the CSV is written.
+QString csvWrittenMessage(const QString &csvPath, const ResultsCsvReport &report);
+
 // One CSV field: quoted when it holds a comma, a quote or a line end (quotes doubled).
 // A text that a spreadsheet would take for a formula (it starts with "=", "+", "-" or
 // "@") gets a leading apostrophe, so a name in the roster can never run as one.

@@ -1,12 +1,18 @@
 #include "admin/ResultsManagerScreen.h"
 
+#include "admin/ResultsCsv.h"
+#include "results/Tally.h"
+
 #include "state/SharedState.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Printers.h"
 #include "ui/Ui.h"
 
 #include <QAbstractListModel>
 #include <QBrush>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,7 +77,8 @@ QLabel *label(QWidget *parent, const FormScale &scale, const QString &name, doub
 
 } // namespace
 
-ResultsManagerScreen::ResultsManagerScreen(AppContext &context) : Screen(context, QStringLiteral("FrmData"))
+ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
+    : Screen(context, QStringLiteral("FrmData")), dialogs(&systemFileDialogs())
 {
     setWindowTitle(QStringLiteral("データ変更"));
     setAutoFillBackground(true);
@@ -154,6 +161,10 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context) : Screen(context
     ProgressBar1->setGeometry(s.rect(layout::kListLeft, 10440, layout::kDialogWidth, 360));
     ProgressBar1->setVisible(false);
 
+    CommandCsv = button(form, s, QStringLiteral("CommandCsv"), QStringLiteral("CSV出力"), 12);
+    CommandCsv->setAccessibleDescription(QStringLiteral("すべての成績をCSVファイルに書き出します"));
+    CommandCsv->setGeometry(s.rect(12240, layout::kDialogTop, 2880, 720));
+
     Picture10 = new QFrame(form);
     Picture10->setObjectName(QStringLiteral("Picture10"));
     Picture10->setGeometry(s.rect(12240, 9960, 2880, 1200));
@@ -187,6 +198,7 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context) : Screen(context
     connect(Command3, &QPushButton::clicked, this, [this] { m_logic->Command3_Click(); });
     connect(Command6, &QPushButton::clicked, this, [this] { m_logic->Command6_Click(); });
     connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
+    connect(CommandCsv, &QPushButton::clicked, this, [this] { CommandCsv_Click(); });
 
     Form_Load();
 }
@@ -208,6 +220,30 @@ void ResultsManagerScreen::Command4_Click()
     repaint();
     ctx.forms->show(QStringLiteral("seisekitime1"));
     ctx.forms->unload(objectName());
+}
+
+void ResultsManagerScreen::CommandCsv_Click()
+{
+    const QDate today = ctx.clock.today();
+    if (m_csvFolder.isEmpty())
+        m_csvFolder = defaultSaveFolder();
+    const QString path = chooseSaveFile(*dialogs, ctx.messages, this, QStringLiteral("成績をCSVファイルに書き出す"),
+                                        QDir(m_csvFolder).filePath(suggestedCsvFileName(today)),
+                                        QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv"));
+    if (path.isEmpty())
+        return;
+    m_csvFolder = QFileInfo(path).absolutePath();
+    ProgressBar1->setAccessibleName(QStringLiteral("CSV出力の進み具合"));
+    ResultsCsvReport report;
+    QString error;
+    const bool written = writeResultsCsvFile(sharedResultsFile(ctx.state, ctx.wait), csvSourceOf(ctx.state, today), {},
+                                             path, &report, &error, [this](int64_t done, int64_t total) {
+                                                 progress(done, total);
+                                                 return true;
+                                             });
+    progress(0, 0);
+    ProgressBar1->setAccessibleName(QStringLiteral("消去の進み具合"));
+    tell(written ? csvWrittenMessage(path, report) : error);
 }
 
 QString ResultsManagerScreen::listLine(int row) const { return m_model->data(m_model->index(row), Qt::DisplayRole).toString(); }
@@ -282,7 +318,7 @@ void ResultsManagerScreen::progress(int64_t done, int64_t total)
 
 void ResultsManagerScreen::setBusy(bool busy)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{List1, Picture3, Picture10})
+    for (QWidget *w : std::initializer_list<QWidget *>{List1, Picture3, Picture10, CommandCsv})
         w->setEnabled(!busy);
 }
 

@@ -19,6 +19,7 @@ class QScrollBar;
 
 namespace tobrel {
 
+class FileDialogs;
 class ResultsListModel;
 
 class ResultsManagerScreen final : public Screen, private ResultsManagerHost {
@@ -28,6 +29,8 @@ public:
 
     void Form_Load();
     void Command4_Click();
+    // "CSV出力": every stored run into a CSV file the teacher names, with progress.
+    void CommandCsv_Click();
 
     ResultsManagerLogic &logic() { return *m_logic; }
     // The text of line `row` of List1, as the list shows it.
@@ -44,7 +47,9 @@ public:
     QScrollBar *VScroll1 = nullptr;
     QComboBox *Combo1 = nullptr;
     QPushButton *Command2 = nullptr, *Command3 = nullptr, *Command6 = nullptr, *Command4 = nullptr;
-    QProgressBar *ProgressBar1 = nullptr; // a deletion's progress
+    QPushButton *CommandCsv = nullptr;
+    QProgressBar *ProgressBar1 = nullptr; // a deletion's or a CSV export's progress
+    FileDialogs *dialogs;                 // the save dialog (tests answer it)
 
 private:
     // ResultsManagerHost
@@ -57,6 +62,7 @@ private:
     void setBusy(bool busy);
 
     std::unique_ptr<ResultsManagerLogic> m_logic;
+    QString m_csvFolder; // where the last CSV went
     ResultsListModel *m_model = nullptr;
     bool m_applying = false; // the view is being written into the controls
 };

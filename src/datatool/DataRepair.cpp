@@ -34,6 +34,13 @@ bool surveyRepair(const ResultsFile &results, RepairSurvey *survey, QString *err
 RepairResult repairResults(const ResultsFile &results, const QString &dataFolder, const QDateTime &now)
 {
     RepairResult result;
+    // The log is opened first: a removal whose line could not be kept is not made.
+    CorrectionLogFile log(dataFolder);
+    if (!log.isOpen()) {
+        result.outcome.status = RewriteOutcome::Failed;
+        result.outcome.message = log.error() + QStringLiteral("\n成績ファイルはそのままです。");
+        return result;
+    }
     std::vector<Correction> removed;
     auto correction = [&](const QString &action, int64_t number) {
         Correction c;
@@ -61,7 +68,7 @@ RepairResult repairResults(const ResultsFile &results, const QString &dataFolder
     if (result.outcome.tornBytes > 0)
         removed.push_back(correction(QStringLiteral("修復（途中で切れた末尾 %1バイトを消去）").arg(result.outcome.tornBytes),
                                      result.outcome.recordsBefore + 1));
-    result.logError = appendCorrections(dataFolder, removed);
+    result.logError = log.append(removed);
     return result;
 }
 

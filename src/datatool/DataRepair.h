@@ -2,7 +2,8 @@
 // record. The file is rewritten under its exclusive lock (every record decided as it
 // stands then, so runs appended by other PCs meanwhile are kept), the previous file is
 // kept in the backup folder and every record taken out is written to the correction
-// log, as the results manager does for a deletion.
+// log, as the results manager does for a deletion. A log that cannot be opened stops
+// the repair before anything is written.
 #pragma once
 #include "results/ResultsFile.h"
 
@@ -25,7 +26,7 @@ bool surveyRepair(const ResultsFile &results, RepairSurvey *survey, QString *err
 struct RepairResult {
     RewriteOutcome outcome;
     int64_t removed = 0;     // damaged records taken out
-    QString logError;        // the correction log could not be written ("" when it was)
+    QString logError;        // the correction log could not be written after the rewrite ("" when it was)
 };
 RepairResult repairResults(const ResultsFile &results, const QString &dataFolder, const QDateTime &now);
 

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
@@ -59,16 +58,10 @@ CupsPrinters &systemPrinters()
     return printers;
 }
 
-QtFileDialogs &systemDialogs()
-{
-    static QtFileDialogs dialogs;
-    return dialogs;
-}
-
 } // namespace
 
 SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *parent)
-    : QFrame(parent), printers(&systemPrinters()), dialogs(&systemDialogs()), ctx(context)
+    : QFrame(parent), printers(&systemPrinters()), dialogs(&systemFileDialogs()), ctx(context)
 {
     setObjectName(QStringLiteral("Picture11"));
     setFrameShape(QFrame::StyledPanel);
@@ -351,28 +344,15 @@ void SheetPanel::CommandPdf_Click()
     if (!levelsChosenForPaper())
         return;
     const std::vector<int> students = chosenStudents();
-    if (m_pdfFolder.isEmpty()) {
-        m_pdfFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (m_pdfFolder.isEmpty() || !QDir(m_pdfFolder).exists())
-            m_pdfFolder = QDir::homePath();
-    }
+    if (m_pdfFolder.isEmpty())
+        m_pdfFolder = defaultSaveFolder();
     std::vector<std::pair<int, QString>> targets;
     if (students.size() == 1) {
-        QString path = dialogs->saveFile(this, QStringLiteral("成績表をPDFで保存"),
-                                         QDir(m_pdfFolder).filePath(suggestedFileName(students[0])),
-                                         QStringLiteral("PDF (*.pdf)"));
+        const QString path = chooseSaveFile(*dialogs, ctx.messages, this, QStringLiteral("成績表をPDFで保存"),
+                                            QDir(m_pdfFolder).filePath(suggestedFileName(students[0])),
+                                            QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"));
         if (path.isEmpty())
             return;
-        // The dialog asked about the name as typed; a file under the name with ".pdf"
-        // added is asked about here.
-        if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) {
-            path += QStringLiteral(".pdf");
-            if (QFileInfo::exists(path) &&
-                !ctx.messages.question(this, QStringLiteral("Tobrel"),
-                                       QStringLiteral("%1 はもうあります。上書きしますか？")
-                                           .arg(QDir::toNativeSeparators(path))))
-                return;
-        }
         targets.emplace_back(students[0], path);
     } else {
         const QString folder = dialogs->folder(

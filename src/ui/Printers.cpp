@@ -1,7 +1,12 @@
 #include "ui/Printers.h"
 
+#include "ui/MessageBoxes.h"
+
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cups/cups.h>
 
@@ -100,6 +105,32 @@ QString QtFileDialogs::saveFile(QWidget *parent, const QString &title, const QSt
 QString QtFileDialogs::folder(QWidget *parent, const QString &title, const QString &start)
 {
     return QFileDialog::getExistingDirectory(parent, title, start);
+}
+
+FileDialogs &systemFileDialogs()
+{
+    static QtFileDialogs dialogs;
+    return dialogs;
+}
+
+QString defaultSaveFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() || !QDir(documents).exists() ? QDir::homePath() : documents;
+}
+
+QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *parent, const QString &title,
+                       const QString &suggested, const QString &filter, const QString &extension)
+{
+    QString path = dialogs.saveFile(parent, title, suggested, filter);
+    if (path.isEmpty() || path.endsWith(extension, Qt::CaseInsensitive))
+        return path;
+    path += extension;
+    if (QFileInfo::exists(path) &&
+        !messages.question(parent, QStringLiteral("Tobrel"),
+                           QStringLiteral("%1 はもうあります。上書きしますか？").arg(QDir::toNativeSeparators(path))))
+        return {};
+    return path;
 }
 
 } // namespace tobrel

@@ -44,4 +44,16 @@ public:
     QString folder(QWidget *parent, const QString &title, const QString &start) override;
 };
 
+// The program's real dialogs.
+FileDialogs &systemFileDialogs();
+// Where a save dialog first opens: the user's documents folder, or the home folder.
+QString defaultSaveFolder();
+
+class MessageBoxes;
+// A file to save into, chosen in the save dialog. A name typed without `extension`
+// (".pdf") gets it added; the dialog asked only about the name as typed, so a file of
+// the fuller name is asked about here before it is replaced. Empty when cancelled.
+QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *parent, const QString &title,
+                       const QString &suggested, const QString &filter, const QString &extension);
+
 } // namespace tobrel

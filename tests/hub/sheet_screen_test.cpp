@@ -45,17 +45,6 @@ struct FakePrinters final : Printers {
     }
 };
 
-struct AnsweringDialogs final : FileDialogs {
-    QString file, folderAnswer;
-    QStringList asked;
-    QString saveFile(QWidget *, const QString &, const QString &suggested, const QString &) override
-    {
-        asked << suggested;
-        return file;
-    }
-    QString folder(QWidget *, const QString &, const QString &) override { return folderAnswer; }
-};
-
 // pdfinfo / pdftotext on a file.
 QString poppler(const QString &tool, const QStringList &args)
 {

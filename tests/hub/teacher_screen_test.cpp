@@ -7,6 +7,7 @@
 #include "results/Tally.h"
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
+#include "text/Cp932.h"
 #include "text/DayNumber.h"
 
 #include <QComboBox>
@@ -234,4 +235,58 @@ TEST(ResultsManagerScreen, DoubleClickChangeAndDeleteThroughTheWidgets)
     QTest::mouseClick(m->Command6, Qt::LeftButton);
     EXPECT_FALSE(m->Picture3->isVisible());
     EXPECT_EQ(m->listCount(), 2);
+}
+
+TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < 9000; ++i)
+        records.push_back(rec(1 + i % 3, 1 + i % 6, 20 + i % 40));
+    records.push_back(rec(2, 40, 30)); // damaged: in the CSV too, marked
+    School f(records);
+    f.logIn(QStringLiteral("佐藤先生"));
+    f.openAdmin(QStringLiteral("sensei"));
+    ResultsManagerScreen *m = f.manager();
+    ASSERT_NE(m, nullptr);
+    AnsweringDialogs dialogs;
+    m->dialogs = &dialogs;
+    ASSERT_TRUE(m->CommandCsv->isVisible());
+    EXPECT_EQ(m->CommandCsv->text(), QStringLiteral("CSV出力"));
+
+    // Cancelled: nothing written, nothing said.
+    f.messages.shown.clear();
+    QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_TRUE(dialogs.asked[0].endsWith(QStringLiteral("/成績_20240207.csv"))) << dialogs.asked[0].toStdString();
+    EXPECT_TRUE(f.messages.shown.isEmpty());
+
+    // A name typed without ".csv" gets it; the progress bar moves while the file is written.
+    dialogs.file = f.dir.path() + QStringLiteral("/成績");
+    int steps = 0;
+    QObject::connect(m->ProgressBar1, &QProgressBar::valueChanged, [&steps] { ++steps; });
+    QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
+    EXPECT_GE(steps, 2);
+    EXPECT_FALSE(m->ProgressBar1->isVisible());
+    EXPECT_TRUE(m->List1->isEnabled());
+    const QString csv = f.dir.path() + QStringLiteral("/成績.csv");
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績 9001件をCSVファイルに書き出しました")))
+        << f.messages.shown[0].toStdString();
+    QFile file(csv);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = fromCp932(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 9002);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("記録番号,日付,時刻,生徒番号,名前")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1,2024/02/06,14:24:00,1,佐藤　翔太,")));
+    EXPECT_TRUE(lines.last().contains(QStringLiteral(",壊れた記録,")));
+    file.close();
+
+    // The same name again: the dialog offered it, so the file is replaced without asking
+    // here; a name without ".csv" whose fuller name exists is asked about.
+    f.messages.answer = false;
+    f.messages.shown.clear();
+    QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか"))) << f.messages.shown.join(u'\n').toStdString();
+    EXPECT_EQ(f.messages.shown.size(), 1);
+    ScreenFixture::shot(m, QStringLiteral("results_manager_csv"));
 }

@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Printers.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -22,6 +23,18 @@ struct RecordingProcesses final : ProcessStarter {
     }
     QStringList started;
     bool canStart = true;
+};
+
+// Answers the save and folder dialogs with prepared names and keeps the suggestions.
+struct AnsweringDialogs final : FileDialogs {
+    QString file, folderAnswer;
+    QStringList asked;
+    QString saveFile(QWidget *, const QString &, const QString &suggested, const QString &) override
+    {
+        asked << suggested;
+        return file;
+    }
+    QString folder(QWidget *, const QString &, const QString &) override { return folderAnswer; }
 };
 
 struct RecordingSoundFailure final : SoundFailureHandler {
