@@ -368,9 +368,10 @@ QString personalTimeLine(double day, double fraction, int32_t seconds)
     const QString date = rightChars(dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")), 10);
     const QTime t = timeFromFraction(fraction);
     const QString clock = rightChars(QString::number(t.hour()) + t.toString(QStringLiteral(":mm:ss")), 10);
-    const QString time = failedRun(seconds) ? alignRight(QStringLiteral("時間切れ"), 5)
-                                            : alignRight(CStr(seconds) + QStringLiteral("秒"), 5);
-    return date + u' ' + clock + time;
+    const QString time = failedRun(seconds) ? QStringLiteral("時間切れ") : CStr(seconds) + QStringLiteral("秒");
+    // Right-aligned in five characters; a time of four digits or more is never cut and
+    // keeps a blank before it, so it does not run into the clock ("13:37:01 1234秒").
+    return date + u' ' + clock + (time.size() >= 5 ? u' ' + time : alignRight(time, 5));
 }
 
 bool personalTimesLines(const SharedState &state, const Clock &clock, const ResultsFile &file,

@@ -5,6 +5,7 @@
 #include "ui/Ui.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QResizeEvent>
 #include <QTimer>
@@ -56,9 +57,21 @@ void Screen::placeStage()
                          area.width(), area.height());
 }
 
+// What the gate knows: how many screens are being brought up, and when the last one
+// was ready.
+struct KeyHold {
+    int showsPending = 0;
+    QElapsedTimer sinceReady;
+    int afterShownMs = 0;
+    bool holding() const
+    {
+        return showsPending > 0 || (afterShownMs > 0 && sinceReady.isValid() && sinceReady.elapsed() < afterShownMs);
+    }
+};
+
 class TypeAheadGate final : public QObject {
 public:
-    explicit TypeAheadGate(std::shared_ptr<int> showsPending) : m_showsPending(std::move(showsPending)) {}
+    explicit TypeAheadGate(std::shared_ptr<KeyHold> hold) : m_hold(std::move(hold)) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -68,7 +81,7 @@ protected:
         case QEvent::KeyRelease:
         case QEvent::Shortcut: // an access key (GRPH + digit) presses a button
             // A message box that comes up meanwhile still takes its keys.
-            if (*m_showsPending > 0 && !QApplication::activeModalWidget())
+            if (m_hold->holding() && !QApplication::activeModalWidget())
                 return true;
             break;
         default:
@@ -78,14 +91,16 @@ protected:
     }
 
 private:
-    std::shared_ptr<int> m_showsPending;
+    std::shared_ptr<KeyHold> m_hold;
 };
 
-Forms::Forms() = default;
+Forms::Forms() : m_hold(std::make_shared<KeyHold>()) {}
 
 Forms::~Forms() { delete m_gate; }
 
-bool Forms::holdingKeys() const { return *m_showsPending > 0; }
+bool Forms::holdingKeys() const { return m_hold->holding(); }
+
+void Forms::holdKeysAfterShowing(int milliseconds) { m_hold->afterShownMs = milliseconds; }
 
 void Forms::registerForm(const QString &name, Factory factory)
 {
@@ -126,17 +141,18 @@ Screen *Forms::load(const QString &name)
 Screen *Forms::show(const QString &name)
 {
     if (!m_gate && QCoreApplication::instance()) {
-        m_gate = new TypeAheadGate(m_showsPending);
+        m_gate = new TypeAheadGate(m_hold);
         QCoreApplication::instance()->installEventFilter(m_gate);
     }
     // From here until the screen has been activated, keys are type-ahead.
-    ++*m_showsPending;
-    std::shared_ptr<int> pending = m_showsPending;
-    auto release = [pending] {
+    ++m_hold->showsPending;
+    std::shared_ptr<KeyHold> hold = m_hold;
+    auto release = [hold] {
         // Let the keys already typed arrive, and drop them, before keys count again.
         letEventsRun();
         letEventsRun();
-        --*pending;
+        --hold->showsPending;
+        hold->sinceReady.start();
     };
     Screen *s = load(name);
     if (!s) {

@@ -53,6 +53,11 @@ private:
 // a screen has been shown was meant for the screen before it (a second "0" on the hub
 // must not leave the roster screen for the program menu).
 class TypeAheadGate;
+struct KeyHold;
+
+// How long after a screen has come up a key still counts as typed at the screen
+// before: quicker than anyone reads a new screen, longer than a double press.
+constexpr int kTypeAheadMs = 500;
 
 class Forms {
 public:
@@ -75,6 +80,10 @@ public:
     Screen *show(const QString &name);
     // True while keys are being dropped.
     bool holdingKeys() const;
+    // Keys are also dropped for this long after a screen has come up: a key pressed
+    // so soon was typed at the screen before (two quick presses of "0" on the hub must
+    // not go on to leave the roster screen too). 0 (the default) holds none.
+    void holdKeysAfterShowing(int milliseconds);
     void unload(const QString &name);
     // Unloads every loaded screen, the most recently loaded first.
     void closeAll();
@@ -85,7 +94,7 @@ private:
     std::map<QString, Factory> m_factories;
     std::vector<std::pair<QString, QPointer<Screen>>> m_loaded;
     int m_closings = 0; // how often every screen was unloaded
-    std::shared_ptr<int> m_showsPending = std::make_shared<int>(0);
+    std::shared_ptr<KeyHold> m_hold;
     QPointer<QObject> m_gate;
     PaintProbe *m_probe = nullptr;
 };

@@ -408,6 +408,23 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     QTest::keyClick(f.roster()->List1, Qt::Key_0); // once it is shown, "0" leaves
     EXPECT_EQ(f.processes.started.size(), 1);
 
+    // As the program runs: a key pressed within a moment of a screen coming up was
+    // meant for the screen before it.
+    Loop h;
+    h.forms.holdKeysAfterShowing(300);
+    QTest::qWait(350);
+    h.logIn(QStringLiteral("髙橋"));
+    ASSERT_NE(h.hub(), nullptr);
+    QTest::qWait(350);
+    QTest::keyClick(h.hub(), Qt::Key_0);
+    h.settle();
+    ASSERT_NE(h.roster(), nullptr);
+    QTest::keyClick(h.roster()->List1, Qt::Key_0);
+    EXPECT_TRUE(h.processes.started.isEmpty());
+    QTest::qWait(350);
+    QTest::keyClick(h.roster()->List1, Qt::Key_0);
+    EXPECT_EQ(h.processes.started.size(), 1);
+
     // The drill's first problem: digits typed before it is shown are not an answer.
     Loop g;
     g.logIn(QStringLiteral("髙橋"));

@@ -48,6 +48,11 @@ TEST(ListFields, Formats)
               QStringLiteral("2004/02/07 9:05:03 125秒"));
     EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), 0.5, 99999),
               QStringLiteral("2004/02/07 12:00:00 時間切れ"));
+    // Four digits and more: whole, and apart from the clock.
+    EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), dayFraction(13 * 3600 + 37 * 60 + 1), 1234),
+              QStringLiteral("2004/02/07 13:37:01 1234秒"));
+    EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), dayFraction(9 * 3600 + 12 * 60 + 6), 12345),
+              QStringLiteral("2004/02/07 9:12:06 12345秒"));
 }
 
 TEST(ListFields, ListPointsAtTheEdges)
