@@ -21,6 +21,7 @@ TEST(StartupScreen, SplashShowsTheEraDateThenTheNextScreen)
                                                     squares.height() * 15));
     EXPECT_FALSE(startup->Label5->geometry().intersects(squaresOnForm));
     EXPECT_FALSE(startup->Label5->geometry().intersects(startup->Label1->geometry()));
+    ScreenFixture::shot(startup, QStringLiteral("splash"));
     EXPECT_EQ(startup->Label1->text(), QStringLiteral("Just a moment, please."));
     EXPECT_EQ(f.state.profile.ScreenColour, 0x000080FFu);
     EXPECT_EQ(f.random.seededWith, 3600);
