@@ -221,7 +221,7 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     setWindowTitle(QStringLiteral("合格タイムデータ変更"));
     const FormScale &s = scale();
     QWidget *stage = this->stage();
-    m_logic = std::make_unique<CriteriaEditorLogic>(ctx.state, ctx.wait, *this);
+    m_logic = std::make_unique<CriteriaEditorLogic>(ctx.state, waitShowingReason(ctx.wait, stage), *this);
 
     const QString backColour = colourFromBgr(ctx.state.profile.ScreenColour).name();
     Picture2 = panel(stage, QStringLiteral("Picture2"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),

@@ -84,7 +84,7 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     setAutoFillBackground(true);
     const FormScale &s = scale();
     QWidget *form = stage();
-    m_logic = std::make_unique<ResultsManagerLogic>(ctx.state, ctx.clock, ctx.wait,
+    m_logic = std::make_unique<ResultsManagerLogic>(ctx.state, ctx.clock, waitShowingReason(ctx.wait, stage()),
                                                    static_cast<ResultsManagerHost &>(*this));
 
     Label5 = label(form, s, QStringLiteral("Label5"), 12, QStringLiteral("ダブルクリックすると変更、消去できます"));

@@ -222,7 +222,7 @@ void SheetPanel::Command24_Click(int index)
 QString SheetPanel::readFor(SheetReading &reading)
 {
     QString error;
-    const ResultsFile file = sharedResultsFile(ctx.state, ctx.wait);
+    const ResultsFile file = sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, this));
     if (readSheetResults(ctx.state, ctx.clock, file, SheetStudent, &reading, &error))
         return {};
     return QStringLiteral("成績ファイルを読めないため、成績表を作れません。\n\n") + error;
