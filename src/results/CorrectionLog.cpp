@@ -20,10 +20,30 @@ QString computerName()
     return name.isEmpty() ? QStringLiteral("不明") : name;
 }
 
+namespace {
+
+// A damaged record may hold any bytes in its school field: line ends, commas and other
+// control characters are written as \xNN, so that every action stays one line of six
+// fields and the bytes can still be read back by hand.
+QString oneField(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == u',')
+            out += QStringLiteral("\\x") + QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
 QString correctionLine(const Correction &c)
 {
     auto fields = [](const std::optional<ResultRecord> &r) {
-        return r ? recordFieldsText(*r) : QStringLiteral("なし");
+        return r ? oneField(recordFieldsText(*r)) : QStringLiteral("なし");
     };
     QString computer = c.computer;
     computer.replace(u',', u' ');

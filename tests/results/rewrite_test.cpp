@@ -448,6 +448,17 @@ TEST(CorrectionLog, OneCp932LinePerActionWithTheFieldsBeforeAndAfter)
                              "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=01234,"
                              "変更後 なし\r\n"));
 
+    // A damaged record's school field with a line end, a comma and a zero byte: still
+    // one line of six fields, the bytes readable.
+    ResultRecord damaged = before;
+    damaged.ResultRecSchool = QByteArray("\r\n,\0A", 5);
+    ASSERT_EQ(appendCorrections(folder, {{when, QStringLiteral("PC-3"), QStringLiteral("消去"), 9, damaged, {}}}),
+              QString());
+    const QString last = fromCp932(readFileBytes(folder + QStringLiteral("成績訂正記録.txt"))).split(QStringLiteral("\r\n"))[2];
+    EXPECT_EQ(last, QStringLiteral("2024/02/07 10:15:30,PC-3,消去,記録9,"
+                                   "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=\\x0D\\x0A\\x2C\\x00A,"
+                                   "変更後 なし"));
+
     const QString error = appendCorrections(dir.path() + QStringLiteral("/なし/"),
                                             {{when, QStringLiteral("PC-3"), QStringLiteral("消去"), 1, before, {}}});
     EXPECT_TRUE(error.contains(QStringLiteral("成績訂正記録.txt"))) << error.toStdString();
