@@ -107,6 +107,8 @@ bool CriteriaEditorLogic::reloadGrid()
 
 void CriteriaEditorLogic::Command2_Click()
 {
+    if (m_busy)
+        return;
     reloadGrid();
     view.GridinputtextVisible = hasLevelRows();
     if (hasLevelRows()) {
@@ -121,6 +123,8 @@ void CriteriaEditorLogic::Command2_Click()
 
 void CriteriaEditorLogic::Command3_Click()
 {
+    if (m_busy)
+        return;
     save();
     m_host.refresh();
 }
@@ -158,6 +162,8 @@ bool CriteriaEditorLogic::save()
 
 void CriteriaEditorLogic::Command4_Click()
 {
+    if (m_busy)
+        return;
     if (DataChanged == 1 &&
         m_host.question(QStringLiteral("注意"), QStringLiteral("データが変更されています。記録しますか？"))) {
         // A save that was refused keeps the editor open, so no edit is lost.
@@ -171,9 +177,14 @@ void CriteriaEditorLogic::Command4_Click()
 
 void CriteriaEditorLogic::Command7_Click()
 {
+    if (m_busy)
+        return;
     // The results file as every screen opens it: runs this PC kept while the share was
-    // away are sent first.
+    // away are sent first. Reading it may wait for another PC's lock while screen events
+    // run; the handlers do nothing until it is read.
+    m_busy = true;
     const QString error = m_histogram.update(sharedResultsFile(m_state, m_wait));
+    m_busy = false;
     HistogramLevel = m_row;
     if (error.isEmpty()) {
         view.List3 = m_histogram.allResultsLines(HistogramLevel);
@@ -187,6 +198,8 @@ void CriteriaEditorLogic::Command7_Click()
 
 void CriteriaEditorLogic::Option1_Click(int index)
 {
+    if (m_busy)
+        return;
     view.Option1 = index;
     view.Picture3Visible = true;
     Command7_Click();
@@ -194,6 +207,8 @@ void CriteriaEditorLogic::Option1_Click(int index)
 
 void CriteriaEditorLogic::MSFlexGrid1_Click(int row, int col)
 {
+    if (m_busy)
+        return;
     if (!hasLevelRows())
         return;
     // The fixed header row and level column cannot become current.
@@ -218,6 +233,8 @@ void CriteriaEditorLogic::editorText(const QString &text)
 
 void CriteriaEditorLogic::Gridinputtext_Change(const QString &text)
 {
+    if (m_busy)
+        return;
     view.Gridinputtext = text;
     view.caret = std::min<int>(view.caret, static_cast<int>(text.size()));
     TextToGrid転送();
@@ -253,6 +270,8 @@ void CriteriaEditorLogic::PlaceEditBox()
 
 void CriteriaEditorLogic::Gridinputtext_KeyDown(int keyCode, bool shiftCtrlOrAlt)
 {
+    if (m_busy)
+        return;
     if (keyCode == KeyEscape || !hasLevelRows())
         return;
     const int lastRow = Rows() - 1;
@@ -297,6 +316,8 @@ void CriteriaEditorLogic::Gridinputtext_KeyDown(int keyCode, bool shiftCtrlOrAlt
 
 void CriteriaEditorLogic::Gridinputtext_KeyPress(QChar key)
 {
+    if (m_busy)
+        return;
     if (!hasLevelRows() || m_row < 1)
         return;
     QString text = view.Gridinputtext;

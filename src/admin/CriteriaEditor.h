@@ -111,6 +111,10 @@ public:
 
     const TimeHistogram &histogram() const { return m_histogram; }
     QString criteriaPath() const;
+    // True while the histograms wait for the results file (another PC holds its lock):
+    // the wait lets screen events run, and every key and click that arrives meanwhile is
+    // dropped, so nothing moves, types or closes under the read.
+    bool busy() const { return m_busy; }
 
 private:
     bool reloadGrid();
@@ -125,6 +129,7 @@ private:
     std::vector<std::array<QString, kCols>> m_cells;
     std::vector<std::array<bool, kCols>> m_marks;
     int m_row = 0, m_col = 1, m_rowSel = 0;
+    bool m_busy = false;
 };
 
 } // namespace tobrel

@@ -397,6 +397,9 @@ void CriteriaEditorScreen::placeEditBox()
         return;
     MSFlexGrid1->scrollTo(cell);
     layEditorOverCell();
+    // The cell's own text goes with the editor at once, before the histograms are read.
+    if (Gridinputtext->text() != m_logic->view.Gridinputtext)
+        Gridinputtext->setText(m_logic->view.Gridinputtext);
     // A screen reader names the cell being edited.
     const QString header = m_logic->TextMatrix(0, m_logic->Col());
     Gridinputtext->setAccessibleName(QStringLiteral("レベル%1 %2")

@@ -2,6 +2,7 @@
 #include "criteria/CriteriaFile.h"
 #include "results/ResultsFile.h"
 #include "state/SharedState.h"
+#include "support/LockHolder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,13 @@ struct Editor {
     QTemporaryDir dir;
     SharedState state;
     Host host;
-    CriteriaEditorLogic e{state, {}, host};
+    // How the editor waits for a results file that another PC holds locked.
+    WaitFunction waitFn;
+    CriteriaEditorLogic e{state, [this](double s, const QString &why) {
+                              if (waitFn)
+                                  waitFn(s, why);
+                          },
+                          host};
     QString path;
 
     Editor()
@@ -320,6 +327,66 @@ TEST(CriteriaEditor, ResultsOfTheCurrentLevelAreShownAndFollowTheFile)
     f.key(KeyDown);
     EXPECT_EQ(f.e.view.List3.value(0), QStringLiteral("レベル3 今まで0回  （★=1）"));
     EXPECT_EQ(f.e.histogram().fileReads(), 1);
+}
+
+TEST(CriteriaEditor, KeysAndClicksWhileAnotherPcHoldsTheResultsFileAreDropped)
+{
+    Editor f;
+    const ResultsFile file(f.state.config.DataFolder + resultsFileName());
+    auto append = [&](int student, int time) {
+        ResultRecord r;
+        r.ResultRecDate = 45000;
+        r.ResultRecLevel = 1;
+        r.ResultRecStudentNo = static_cast<int16_t>(student);
+        r.ResultRecTime = time;
+        QString error;
+        ASSERT_GT(file.append(r, &error), 0) << error.toStdString();
+    };
+    append(1, 31);
+    append(2, 42);
+    append(3, 55);
+    f.key(KeyEnter);
+    ASSERT_EQ(f.e.histogram().runCount(1), 3);
+    append(4, 44); // the file has changed: the next key reads it again
+    LockHolder otherPc(file.path());
+    ASSERT_GT(otherPc.pid, 0);
+
+    int waits = 0;
+    f.waitFn = [&](double, const QString &) {
+        if (++waits > 1) {
+            otherPc.release(); // a second read began inside the first: let both finish
+            return;
+        }
+        EXPECT_TRUE(f.e.busy());
+        // The teacher goes on while the histograms wait: every key and click does nothing.
+        f.type(QStringLiteral("7"));
+        f.key(KeyDown);
+        f.key(KeyDown, true);
+        f.e.MSFlexGrid1_Click(4, 4);
+        f.e.Option1_Click(1);
+        f.e.Command2_Click();
+        f.e.Command3_Click();
+        f.e.Command4_Click();
+        otherPc.release();
+    };
+    f.key(KeyRight); // to column 2; the histograms wait for the lock
+    EXPECT_EQ(waits, 1);
+    EXPECT_FALSE(f.e.busy());
+    EXPECT_EQ(f.e.Row(), 1);
+    EXPECT_EQ(f.e.Col(), 2);
+    EXPECT_EQ(f.e.TextMatrix(1, 2), QStringLiteral("50"));
+    EXPECT_EQ(f.e.TextMatrix(2, 2), QStringLiteral("60"));
+    EXPECT_FALSE(f.e.marked(1, 2));
+    EXPECT_EQ(f.e.DataChanged, 0);
+    EXPECT_EQ(f.host.left, 0);
+    EXPECT_TRUE(f.host.asked.isEmpty());
+    EXPECT_FALSE(QFile::exists(f.state.config.DataFolder + criteriaBackupFileName())); // nothing saved
+    // The file was read once, whole: four runs, not one read counted into another.
+    EXPECT_EQ(f.e.histogram().runCount(1), 4);
+    EXPECT_EQ(f.e.view.List3.value(0), QStringLiteral("レベル1 今まで4回  （★=1）"));
+    // Once read, the editor takes keys again.
+    f.key(KeyDown);
+    EXPECT_EQ(f.e.Row(), 2);
 }
 
 TEST(CriteriaEditor, AMissingCriteriaFileIsNamedAndNothingBreaks)
