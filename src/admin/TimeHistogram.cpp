@@ -2,6 +2,7 @@
 
 #include "results/ResultsFile.h"
 #include "text/FixedWidth.h"
+#include "text/SystemError.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace tobrel {
@@ -106,8 +106,7 @@ QString TimeHistogram::update(const ResultsFile &file)
         if (err != ENOENT || !QFileInfo(path).absoluteDir().exists()) {
             build({});
             m_stamp.reset();
-            return QStringLiteral("成績ファイル %1 を読めません（%2）")
-                .arg(path, QString::fromLocal8Bit(std::strerror(err)));
+            return QStringLiteral("成績ファイル %1 を読めません（%2）").arg(path, systemErrorText(err));
         }
         if (pending.size <= 0) {
             // No run has been recorded yet.

@@ -19,6 +19,8 @@ QString systemErrorText(int err)
     case ENOSPC:
     case EDQUOT:
         return QStringLiteral("ディスクがいっぱいです");
+    case EFBIG:
+        return QStringLiteral("ファイルがこれ以上大きくなれません");
     case EIO:
         return QStringLiteral("ディスクかネットワークの読み書きに失敗しました");
     case EISDIR:

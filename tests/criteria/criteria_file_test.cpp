@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace tobrel;
@@ -167,6 +169,53 @@ TEST(CriteriaFile, ARefusedRenameKeepsTheOldFileAndSaysSo)
     EXPECT_TRUE(r.message.contains(QStringLiteral("他のパソコンが使用中です")));
     EXPECT_EQ(readBytes(f.path), f.original);
     EXPECT_FALSE(f.entries().join(u' ').contains(QStringLiteral(".new"))); // the temporary file is gone
+}
+
+TEST(CriteriaFile, ADiskTooFullForTheBackupKeepsBothTheFileAndThePreviousBackup)
+{
+    // The old file is long (notes in the spare fields), the new one short: the new file
+    // still fits on the disk, its backup no longer does.
+    QString text = kFixedHeader;
+    for (int L = 1; L <= 6; ++L)
+        text += QStringLiteral("30,60,30,3,1,0,0,7,1,%1,,\r\n").arg(QString(200, u'x'));
+    Folder f(text);
+    const QString backup = f.dir.path() + u'/' + criteriaBackupFileName();
+    const QByteArray previousBackup = toCp932(sixLevels());
+    ASSERT_TRUE(writeFile(backup, previousBackup));
+    QList<QStringList> rows = ReadCriteriaTexts(f.path).levelRows;
+    for (QStringList &row : rows)
+        row[9].clear();
+
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 600;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const CriteriaSaveResult r = SaveCriteriaTexts(f.path, rows, CriteriaTable());
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(r.saved);
+    EXPECT_TRUE(r.message.contains(QStringLiteral("控えのファイル %1 を作れません").arg(backup))) << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains(QStringLiteral("ファイルがこれ以上大きくなれません"))) << r.message.toStdString();
+    EXPECT_EQ(readBytes(f.path), f.original);
+    EXPECT_EQ(readBytes(backup), previousBackup);
+    EXPECT_FALSE(f.entries().join(u' ').contains(QStringLiteral(".new"))) << f.entries().join(u' ').toStdString();
+}
+
+TEST(CriteriaFile, AFolderThatCannotTakeTheFileIsNamedInJapanese)
+{
+    // The data folder's place is taken by a file: nothing can be created in it.
+    QTemporaryDir dir;
+    const QString notAFolder = dir.path() + QStringLiteral("/data");
+    ASSERT_TRUE(writeFile(notAFolder, "x"));
+    const QString path = notAFolder + u'/' + criteriaFileName();
+    const CriteriaSaveResult r = SaveCriteriaTexts(path, ReadCriteriaTexts(path).levelRows, CriteriaTable());
+    EXPECT_FALSE(r.saved);
+    EXPECT_EQ(r.message, QStringLiteral("%1 のそばに新しいファイルを作れません（ファイルを入れるフォルダがありません）。\n"
+                                        "%1 は元のままです。")
+                             .arg(path));
 }
 
 TEST(CriteriaFile, TheSavedFileKeepsThePermissionsOfTheOldOne)
