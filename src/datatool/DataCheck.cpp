@@ -342,11 +342,25 @@ struct ResultsFacts {
     int64_t notInRosterCount = 0;
 };
 
+// Runs this PC kept while the shared results file could not take them; the program
+// sends them at its next open of the results file.
+void checkPendingRuns(const DataPlace &place, CheckReport &r)
+{
+    const QFileInfo pending(place.config.ProgramFolder + pendingFileName());
+    if (!pending.exists() || pending.size() == 0)
+        return;
+    r.notice(QStringLiteral("このパソコンに、成績ファイルへまだ送られていない記録が %1件あります（%2）。"
+                            "プログラムが次に成績ファイルを開くときに送ります")
+                 .arg(pending.size() / kRecordSize)
+                 .arg(pending.filePath()));
+}
+
 void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today,
                   CheckReport &r)
 {
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
+    checkPendingRuns(place, r);
     if (!QFileInfo::exists(path)) {
         r.info(QStringLiteral("成績ファイルはまだありません（最初の記録で作られます）"));
         return;
