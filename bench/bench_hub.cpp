@@ -6,12 +6,18 @@
 //                         is bench_program's BM_LogInKeyToHubPainted, and the hub's
 //                         logic against the tally is in bench_tally
 //   BM_NameList           名簿表示: tally + roster load + the name list
+//   BM_NameListDamaged    the same with a results file of 20000 damaged records (they
+//                         are skipped and collected for the teachers' report)
+//   BM_RosterScreenList   the roster screen's list made again on the real screen
+//                         (offscreen) and laid out and painted, as a change of the
+//                         display mode does it
 #include "state/ProgramProfile.h"
 #include "state/SharedState.h"
 #include "hub/HubScreen.h"
 #include "hub/HubViews.h"
 #include "results/Tally.h"
 #include "roster/NameList.h"
+#include "roster/NameSelectScreen.h"
 #include "sound/SoundCues.h"
 #include "text/DayNumber.h"
 #include "text/LineWriter.h"
@@ -47,6 +53,47 @@ void BM_NameList(benchmark::State &bs)
         benchmark::DoNotOptimize(名簿表示(sc.state, sc.clock, {}, 1, QStringLiteral("全学年")).List1.size());
 }
 
+void BM_NameListDamaged(benchmark::State &bs)
+{
+    static School sc;
+    static const bool damaged = [] {
+        // Level 40 is outside the tables: every record is damaged.
+        QByteArray bytes;
+        for (int i = 0; i < 20000; ++i) {
+            ResultRecord r;
+            r.ResultRecDate = dayNumber(sc.clock.today());
+            r.ResultRecStudentNo = static_cast<int16_t>(1 + i % 5000);
+            r.ResultRecLevel = 40;
+            r.ResultRecTime = 60;
+            const auto b = r.encode();
+            bytes.append(b.data(), b.size());
+        }
+        QFile f(resultsFilePath(sc.state));
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    }();
+    if (!damaged) {
+        bs.SkipWithError("cannot write the results file");
+        return;
+    }
+    for (auto _ : bs)
+        benchmark::DoNotOptimize(名簿表示(sc.state, sc.clock, {}, 1, QStringLiteral("全学年")).List1.size());
+}
+
+void BM_RosterScreenList(benchmark::State &bs)
+{
+    School &sc = school();
+    ScreenRig rig(sc.state, sc.clock);
+    rig.forms.registerForm(QStringLiteral("namesel"), [&] { return new NameSelectScreen(rig.ctx); });
+    auto *roster = static_cast<NameSelectScreen *>(rig.forms.show(QStringLiteral("namesel")));
+    QCoreApplication::processEvents();
+    int mode = 0;
+    for (auto _ : bs) {
+        roster->Option1_Click(mode);
+        mode = 1 - mode;
+        QCoreApplication::processEvents(); // laid out and painted
+    }
+}
+
 void BM_HubScreen(benchmark::State &bs)
 {
     School &sc = school();
@@ -64,6 +111,8 @@ void BM_HubScreen(benchmark::State &bs)
 
 BENCHMARK(BM_HubScreen)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_NameList)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_NameListDamaged)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RosterScreenList)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -14,7 +14,9 @@
 #include <unicode/locid.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace tobrel {
 
@@ -81,12 +83,37 @@ void sortJapanese(QStringList &texts)
         std::stable_sort(texts.begin(), texts.end());
         return;
     }
-    std::stable_sort(texts.begin(), texts.end(), [&](const QString &a, const QString &b) {
-        UErrorCode st = U_ZERO_ERROR;
-        return collator->compare(reinterpret_cast<const UChar *>(a.utf16()), static_cast<int32_t>(a.size()),
-                                 reinterpret_cast<const UChar *>(b.utf16()), static_cast<int32_t>(b.size()),
-                                 st) == UCOL_LESS;
+    // Each text's sort key once: keys compare byte by byte in the collator's order, so
+    // the sort compares bytes instead of running the collator on every pair.
+    const qsizetype n = texts.size();
+    std::vector<uint8_t> keys;
+    std::vector<size_t> keyAt(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i) {
+        const QString &t = texts[i];
+        const auto *chars = reinterpret_cast<const UChar *>(t.utf16());
+        const auto length = static_cast<int32_t>(t.size());
+        const size_t at = keys.size();
+        keys.resize(at + 64 + 4 * static_cast<size_t>(length));
+        int32_t needed = collator->getSortKey(chars, length, keys.data() + at, static_cast<int32_t>(keys.size() - at));
+        if (needed > static_cast<int32_t>(keys.size() - at)) {
+            keys.resize(at + static_cast<size_t>(needed));
+            needed = collator->getSortKey(chars, length, keys.data() + at, needed);
+        }
+        keys.resize(at + static_cast<size_t>(needed)); // ends in a zero byte
+        keyAt[static_cast<size_t>(i)] = at;
+    }
+    std::vector<qsizetype> order(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i)
+        order[static_cast<size_t>(i)] = i;
+    const auto *base = reinterpret_cast<const char *>(keys.data());
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return std::strcmp(base + keyAt[static_cast<size_t>(a)], base + keyAt[static_cast<size_t>(b)]) < 0;
     });
+    QStringList sorted;
+    sorted.reserve(n);
+    for (qsizetype i : order)
+        sorted << std::move(texts[i]);
+    texts = std::move(sorted);
 }
 
 int studentNumberOfEntry(const QString &list3Entry)
@@ -128,12 +155,17 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
     a.progress = 3;
     const std::vector<RosterEntry> listed = LoadRosterTables(state, roster);
     const Tallies &t = state.tallies;
+    // Only the levels the tally wrote hold anything but zeros.
+    std::vector<int> levelsWithRuns;
+    for (int L = 1; L <= kMaxLevel; ++L)
+        if (t.cells.rowWritten(L))
+            levelsWithRuns.push_back(L);
     for (const RosterEntry &e : listed) {
         a.progress = 5;
         const int s = e.record.StudentNumber;
         double runsToday = 0;
         long long pointsToday = 0, runsSoFar = 0, pointsSoFar = 0;
-        for (int L = 1; L <= kMaxLevel; ++L) {
+        for (const int L : levelsWithRuns) {
             runsToday += t.TodayRunCount(L, s);
             pointsToday += t.TodayPoints(L, s);
             runsSoFar += t.AllRunCount(L, s);
@@ -151,10 +183,11 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
     a.progress = 10;
     const QStringList offered = gradeFilterTexts();
     const bool knownFilter = offered.contains(filterText);
+    const GradeFilter passes(filterText);
     for (const QString &entry : r.List2) {
         const int birthYear = static_cast<int>(leadingNumber(entry.left(4)));
         const int g = GradeIndexOf(state.roster.SchoolYear, birthYear);
-        if (!knownFilter || !GradeFilterMatches(filterText, g))
+        if (!knownFilter || !passes.matches(g))
             continue;
         const qsizetype star = entry.lastIndexOf(u'*');
         r.List1 << entry.mid(4, star - 4);

@@ -19,7 +19,49 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace tobrel {
+
+namespace {
+
+// Half-width cells a text takes in the list's fixed-pitch font: two for a wide
+// character, one for any other.
+int cellsOf(const QString &text)
+{
+    int cells = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool halfWidthKana = u >= 0xFF61 && u <= 0xFFDC;
+        cells += (u >= 0x1100 && !halfWidthKana && !c.isLowSurrogate()) ? 2 : 1;
+    }
+    return cells;
+}
+
+// The list lays every line out at the size of the first; the first is made as large as
+// the largest line, so that no line is cut and a long one scrolls into view. Only the
+// lines that are longest by their count of cells are measured.
+void giveFirstLineTheWidestWidth(QListWidget *list)
+{
+    if (list->count() == 0)
+        return;
+    std::vector<std::pair<int, int>> byCells; // (cells, row)
+    byCells.reserve(static_cast<size_t>(list->count()));
+    for (int row = 0; row < list->count(); ++row)
+        byCells.emplace_back(cellsOf(list->item(row)->text()), row);
+    const size_t measured = std::min<size_t>(8, byCells.size());
+    std::partial_sort(byCells.begin(), byCells.begin() + static_cast<std::ptrdiff_t>(measured), byCells.end(),
+                      [](const auto &a, const auto &b) { return a.first > b.first; });
+    QAbstractItemModel *model = list->model();
+    QSize first = list->sizeHintForIndex(model->index(0, 0));
+    for (size_t k = 0; k < measured; ++k)
+        first = first.expandedTo(list->sizeHintForIndex(model->index(byCells[k].second, 0)));
+    list->item(0)->setSizeHint(first);
+}
+
+} // namespace
 
 NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStringLiteral("namesel"))
 {
@@ -85,6 +127,9 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     List1->setAccessibleName(QStringLiteral("名前"));
     List1->setFont(tw.listFont(17));
     List1->setGeometry(tw.rect(4950, 2220, 10050, 8940));
+    // Every line is as high as the first: a school of 5000 is laid out without measuring
+    // 5000 lines (the first line is given the width of the widest, see 名簿表示).
+    List1->setUniformItemSizes(true);
 
     Picture5 = new QFrame(form);
     Picture5->setObjectName(QStringLiteral("Picture5"));
@@ -190,6 +235,7 @@ void NameSelectScreen::名簿表示()
     List1->blockSignals(true);
     List1->clear();
     List1->addItems(r.List1);
+    giveFirstLineTheWidestWidth(List1);
     List1->blockSignals(false);
     List2 = r.List2;
     List3 = r.List3;

@@ -156,8 +156,7 @@ Field FieldReader::readField()
 
 double FieldReader::readNumber()
 {
-    const Field f = readField();
-    return isNumericText(f.text) ? f.text.trimmed().toDouble() : 0.0;
+    return finiteNumberOf(readField().text).value_or(0.0);
 }
 
 namespace {
@@ -167,7 +166,7 @@ namespace {
 double numberOfField(const QString &text)
 {
     bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
+    const double v = QStringView(text).trimmed().toDouble(&ok);
     if (!std::isfinite(v))
         return v;
     return ok ? v : 0.0;
@@ -177,8 +176,9 @@ Variant variantOfField(const Field &f)
 {
     if (f.text.isEmpty())
         return Variant();
-    if (!f.quoted && isNumericText(f.text))
-        return Variant(f.text.trimmed().toDouble());
+    if (!f.quoted)
+        if (const std::optional<double> v = finiteNumberOf(f.text))
+            return Variant(*v);
     return Variant(f.text);
 }
 

@@ -45,15 +45,16 @@ double leadingNumber(const QString &text)
     return ok && std::isfinite(v) ? v : 0.0;
 }
 
-bool isNumericText(const QString &text)
+std::optional<double> finiteNumberOf(QStringView text)
 {
-    // "nan", "inf" and a number too large for a double are texts, not numbers.
-    const QString t = text.trimmed();
+    const QStringView t = text.trimmed();
     if (t.isEmpty())
-        return false;
+        return std::nullopt;
     bool ok = false;
     const double v = t.toDouble(&ok);
-    return ok && std::isfinite(v);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
 }
 
 QString CStr(double value)

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace tobrel {
 
@@ -10,9 +11,12 @@ namespace tobrel {
 // decimal point, an exponent); 0 when the text starts with no number. "12*" gives 12.
 // Never infinite or NaN: "nan", "inf" and a number beyond a double's range give 0.
 double leadingNumber(const QString &text);
-// True when the whole text (surrounding blanks aside) is one finite decimal number;
-// "nan", "inf", "infinity" and numbers beyond a double's range are not numbers.
-bool isNumericText(const QString &text);
+// The whole text (surrounding blanks aside) as one finite decimal number, read once;
+// nothing when it is none: "nan", "inf", "infinity" and numbers beyond a double's
+// range are not numbers.
+std::optional<double> finiteNumberOf(QStringView text);
+// True when the whole text (surrounding blanks aside) is one finite decimal number.
+inline bool isNumericText(const QString &text) { return finiteNumberOf(text).has_value(); }
 
 // Shortest decimal form of a number, no leading blank ("12", "1.5", "-3").
 QString CStr(double value);
