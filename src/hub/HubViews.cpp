@@ -76,7 +76,8 @@ bool levelCanStart(const SharedState &state, int level)
 QString noCriteriaMessage(const SharedState &state, int level)
 {
     return QStringLiteral("レベル%1は始められません。\n"
-                          "基準のファイルにこのレベルの合格ラインのタイムがありません。\n%2\n\n"
+                          "合格ラインのタイムが決まっていません。\n"
+                          "基準のファイル: %2\n\n"
                           "先生を呼びなさい。")
         .arg(level)
         .arg(state.config.DataFolder + criteriaFileName());
