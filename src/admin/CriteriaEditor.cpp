@@ -70,6 +70,7 @@ void CriteriaEditorLogic::Form_Activate()
 bool CriteriaEditorLogic::reloadGrid()
 {
     const CriteriaTexts texts = ReadCriteriaTexts(criteriaPath());
+    m_loaded = texts.stamp;
     if (!texts.opened) {
         if (m_cells.empty()) {
             std::array<QString, kCols> header;
@@ -133,11 +134,12 @@ bool CriteriaEditorLogic::save()
 {
     view.Picture6Visible = true;
     m_host.repaintNow();
-    const CriteriaSaveResult result =
-        SaveCriteriaTexts(criteriaPath(), levelRows(), m_state.criteria, saveSteps);
+    const CriteriaSaveResult result = SaveCriteriaTexts(criteriaPath(), levelRows(), m_state.criteria,
+                                                        saveSteps, [this] { return mayOverwrite(); });
     view.Picture6Visible = false;
     if (result.saved) {
         DataChanged = 0;
+        m_loaded = result.written;
         // From now on every run and every judgement uses the new values.
         m_state.criteria = result.table;
         m_host.refresh();
@@ -146,6 +148,12 @@ bool CriteriaEditorLogic::save()
         return true;
     }
     m_host.refresh();
+    if (result.declined) {
+        // The other version stays in the file; the grid keeps every edit.
+        if (hasLevelRows())
+            m_host.placeEditBox();
+        return false;
+    }
     m_host.tell(QStringLiteral("注意"), result.message);
     // The grid keeps every edit; the cell that stopped the save becomes current.
     if (result.badLevel >= 1 && result.badLevel < Rows() && result.badColumn >= 1) {
@@ -158,6 +166,31 @@ bool CriteriaEditorLogic::save()
         m_host.placeEditBox();
     }
     return false;
+}
+
+bool CriteriaEditorLogic::mayOverwrite()
+{
+    // A file that is gone loses nothing when it is written anew, and one that cannot be
+    // read now is refused by the replacement itself, naming it.
+    const CriteriaFileStamp now = criteriaFileStamp(criteriaPath());
+    if (now.kind != CriteriaFileStamp::Read || now == m_loaded)
+        return true;
+    view.Picture6Visible = false;
+    m_host.refresh();
+    const bool overwrite = m_host.question(
+        QStringLiteral("注意"),
+        QStringLiteral("合格タイムデータのファイル\n%1\nは、この画面を開いた後に、ほかのコンピューター"
+                       "（または、ほかのプログラム）で変更されています。\n\n"
+                       "この画面の内容で上書きしますか？\n\n"
+                       "「はい」：この画面の内容で上書きします。ほかのコンピューターで記録された内容は消えます。\n"
+                       "「いいえ」：上書きしません。ファイルはほかのコンピューターで記録された内容のまま残り、"
+                       "この画面の変更もそのまま残ります（「元に戻す」を押すと、ファイルの内容を表示します）。")
+            .arg(criteriaPath()));
+    if (overwrite) {
+        view.Picture6Visible = true;
+        m_host.repaintNow();
+    }
+    return overwrite;
 }
 
 void CriteriaEditorLogic::Command4_Click()

@@ -9,6 +9,7 @@
 //   "元に戻す" reloads the grid, "更新記録" saves it, "戻る" leaves for a fresh hub
 #pragma once
 #include "admin/TimeHistogram.h"
+#include "criteria/CriteriaFile.h"
 #include "state/Platform.h"
 #include "text/FileReplace.h"
 
@@ -119,6 +120,9 @@ public:
 private:
     bool reloadGrid();
     bool save();
+    // Asked just before a save writes: true to go on. When the file is no longer what the
+    // grid was loaded from, the teacher chooses between overwriting it and keeping it.
+    bool mayOverwrite();
     bool hasLevelRows() const { return m_cells.size() > 1; }
     void editorText(const QString &text);
 
@@ -126,6 +130,8 @@ private:
     WaitFunction m_wait;
     CriteriaEditorHost &m_host;
     TimeHistogram m_histogram;
+    // The criteria file as the grid last read or wrote it.
+    CriteriaFileStamp m_loaded;
     std::vector<std::array<QString, kCols>> m_cells;
     std::vector<std::array<bool, kCols>> m_marks;
     int m_row = 0, m_col = 1, m_rowSel = 0;

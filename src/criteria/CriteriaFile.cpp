@@ -5,6 +5,8 @@
 #include "text/FieldReader.h"
 #include "text/LineWriter.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 
 namespace tobrel {
@@ -73,11 +75,36 @@ bool loads(const QByteArray &bytes)
 
 } // namespace
 
+CriteriaFileStamp criteriaStampOf(const QByteArray &bytes)
+{
+    CriteriaFileStamp stamp;
+    stamp.kind = CriteriaFileStamp::Read;
+    stamp.size = bytes.size();
+    stamp.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return stamp;
+}
+
+CriteriaFileStamp criteriaFileStamp(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly))
+        return CriteriaFileStamp{CriteriaFileStamp::Unreadable, 0, {}};
+    // No more than the loader reads: a bigger file is never loaded whole.
+    const QByteArray bytes = file.read(kSmallFileMaxBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return CriteriaFileStamp{CriteriaFileStamp::Unreadable, 0, {}};
+    return criteriaStampOf(bytes);
+}
+
 CriteriaTexts ReadCriteriaTexts(const QString &path)
 {
     CriteriaTexts result;
     try {
-        FieldReader reader = FieldReader::openFile(path, kSmallFileMaxBytes);
+        QByteArray bytes;
+        FieldReader reader = FieldReader::openFile(path, kSmallFileMaxBytes, &bytes);
+        result.stamp = criteriaStampOf(bytes);
         result.opened = true;
         for (int group = 0; !reader.atEnd(); ++group) {
             QStringList row;
@@ -100,6 +127,8 @@ CriteriaTexts ReadCriteriaTexts(const QString &path)
         }
     } catch (const DataFileError &e) {
         result.problem = e.message();
+        if (!result.opened)
+            result.stamp = criteriaFileStamp(path);
     }
     return result;
 }
@@ -163,18 +192,24 @@ CriteriaSaveResult CheckCriteriaTexts(const QList<QStringList> &levelRows, const
 }
 
 CriteriaSaveResult SaveCriteriaTexts(const QString &path, const QList<QStringList> &levelRows,
-                                     const CriteriaTable &current, const FileReplaceSteps &steps)
+                                     const CriteriaTable &current, const FileReplaceSteps &steps,
+                                     const std::function<bool()> &mayReplace)
 {
     CriteriaSaveResult result = CheckCriteriaTexts(levelRows, current);
     if (!result.message.isEmpty())
         return result;
+    if (mayReplace && !mayReplace()) {
+        result.declined = true;
+        return result;
+    }
     const QString backup = QFileInfo(path).absolutePath() + u'/' + criteriaBackupFileName();
-    if (const QString error = replaceFile(path, criteriaFileBytes(levelRows), backup, steps);
-        !error.isEmpty()) {
+    const QByteArray bytes = criteriaFileBytes(levelRows);
+    if (const QString error = replaceFile(path, bytes, backup, steps); !error.isEmpty()) {
         result.message = error;
         return result;
     }
     result.saved = true;
+    result.written = criteriaStampOf(bytes);
     try {
         result.table = LoadCriteria(path, current);
     } catch (const DataFileError &e) {

@@ -52,7 +52,7 @@ FieldReader FieldReader::fromBytes(const QByteArray &bytes, QString fileName)
     return FieldReader(fromCp932(cp932), std::move(fileName));
 }
 
-FieldReader FieldReader::openFile(const QString &path, qint64 maxBytes)
+FieldReader FieldReader::openFile(const QString &path, qint64 maxBytes, QByteArray *bytesRead)
 {
     QFile file(path);
     if (!file.exists()) {
@@ -79,6 +79,8 @@ FieldReader FieldReader::openFile(const QString &path, qint64 maxBytes)
     const QByteArray bytes = maxBytes >= 0 ? file.read(maxBytes + 1) : file.readAll();
     if (maxBytes >= 0 && bytes.size() > maxBytes)
         throw tooLarge(bytes.size());
+    if (bytesRead)
+        *bytesRead = bytes;
     return fromBytes(bytes, path);
 }
 

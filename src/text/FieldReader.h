@@ -39,7 +39,8 @@ public:
     static FieldReader fromBytes(const QByteArray &bytes, QString fileName);
     // Opens and decodes a file; a missing or unreadable file, a file larger than
     // maxBytes (when given) or one that is not CP932 text raises DataFileError.
-    static FieldReader openFile(const QString &path, qint64 maxBytes = -1);
+    // bytesRead (when given) receives the bytes the reader reads, once they are read.
+    static FieldReader openFile(const QString &path, qint64 maxBytes = -1, QByteArray *bytesRead = nullptr);
 
     // True when nothing but blanks, line ends or an end-of-file mark remains.
     bool atEnd() const;

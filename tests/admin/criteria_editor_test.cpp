@@ -19,7 +19,7 @@ struct Host final : CriteriaEditorHost {
     bool question(const QString &title, const QString &text) override
     {
         asked << title + u'|' + text;
-        return answer;
+        return answers.isEmpty() ? answer : answers.takeFirst();
     }
     void tell(const QString &, const QString &text) override { told << text; }
     void showHubAndClose() override { ++left; }
@@ -28,6 +28,7 @@ struct Host final : CriteriaEditorHost {
     int refreshes = 0, placed = 0, left = 0;
     bool overlaySeen = false;
     bool answer = false;
+    QList<bool> answers; // answers to the next questions, in turn, before `answer`
     QStringList asked, told;
 };
 
@@ -303,6 +304,108 @@ TEST(CriteriaEditor, ARefusedSaveKeepsTheEditsAndShowsTheCell)
     EXPECT_EQ(f.e.Row(), 4);
     EXPECT_EQ(f.e.Col(), 2);
     EXPECT_EQ(f.state.criteria.CritPassTime[4], 80);
+}
+
+TEST(CriteriaEditor, ASaveDoesNotSilentlyOverwriteWhatAnotherPcSavedMeanwhile)
+{
+    Editor f;
+    const QString backup = f.state.config.DataFolder + criteriaBackupFileName();
+    // Another PC saves the file (level 1's target time now 21) while the editor is open.
+    QByteArray other = f.file();
+    other.replace("\r\n25,50,", "\r\n21,50,");
+    ASSERT_NE(other, f.file());
+    ASSERT_TRUE(writeFile(f.path, other));
+    f.goTo(3, 1);
+    f.type(QStringLiteral(" 33"));
+
+    // "更新記録", and the teacher keeps the other version: nothing is written, the grid
+    // keeps its edit and still counts as changed.
+    f.host.answer = false;
+    f.e.Command3_Click();
+    ASSERT_EQ(f.host.asked.size(), 1);
+    EXPECT_TRUE(f.host.asked[0].contains(QStringLiteral("ほかのコンピューター"))) << f.host.asked[0].toStdString();
+    EXPECT_TRUE(f.host.asked[0].contains(f.path)) << f.host.asked[0].toStdString();
+    EXPECT_TRUE(f.host.told.isEmpty());
+    EXPECT_EQ(f.file(), other);
+    EXPECT_FALSE(QFile::exists(backup));
+    EXPECT_EQ(f.e.TextMatrix(3, 1), QStringLiteral("33"));
+    EXPECT_TRUE(f.e.marked(3, 1));
+    EXPECT_EQ(f.e.DataChanged, 1);
+    EXPECT_EQ(f.state.criteria.CritTargetTime[3], 35);
+    EXPECT_FALSE(f.e.view.Picture6Visible);
+
+    // "戻る", Yes to saving, No to overwriting: the editor stays open, the file as it was.
+    f.host.asked.clear();
+    f.host.answers = {true, false};
+    f.e.Command4_Click();
+    EXPECT_EQ(f.host.asked.size(), 2);
+    EXPECT_EQ(f.host.left, 0);
+    EXPECT_EQ(f.file(), other);
+
+    // Overwriting is the teacher's choice: the grid is written, the other version kept
+    // as the backup; the next save has nothing to ask.
+    f.host.asked.clear();
+    f.host.answer = true;
+    f.e.Command3_Click();
+    EXPECT_EQ(f.host.asked.size(), 1);
+    EXPECT_TRUE(f.file().contains("\r\n30,60,30,3,1.5,10,0,7,1,,,\r\n33,70,"));
+    EXPECT_TRUE(f.file().contains("\r\n25,50,")); // the grid's level 1, not the other PC's
+    QFile kept(backup);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), other);
+    EXPECT_EQ(f.state.criteria.CritTargetTime[3], 33);
+    f.host.asked.clear();
+    f.goTo(4, 1);
+    f.type(QStringLiteral("0"));
+    f.e.Command3_Click();
+    EXPECT_TRUE(f.host.asked.isEmpty());
+    EXPECT_EQ(f.state.criteria.CritTargetTime[4], 400);
+}
+
+TEST(CriteriaEditor, OnlyAFileThatHoldsSomethingElseIsAskedAbout)
+{
+    enum Change { SameBytesAgain, Deleted, ReloadedAfterTheChange, OtherEditorSaved };
+    for (const Change change : {SameBytesAgain, Deleted, ReloadedAfterTheChange, OtherEditorSaved}) {
+        SCOPED_TRACE(change);
+        Editor f;
+        switch (change) {
+        case SameBytesAgain: // written again as it was: nothing would be lost
+            ASSERT_TRUE(writeFile(f.path, f.file()));
+            break;
+        case Deleted: // gone: written anew
+            ASSERT_TRUE(QFile::remove(f.path));
+            break;
+        case ReloadedAfterTheChange: { // "元に戻す" shows the other version first
+            QByteArray other = f.file();
+            other.replace("\r\n25,50,", "\r\n21,50,");
+            ASSERT_TRUE(writeFile(f.path, other));
+            f.e.Command2_Click();
+            ASSERT_EQ(f.e.TextMatrix(1, 1), QStringLiteral("21"));
+            break;
+        }
+        case OtherEditorSaved: { // a second copy of the program, its editor open on the same folder
+            SharedState state2;
+            state2.config.DataFolder = f.state.config.DataFolder;
+            state2.criteria = f.state.criteria;
+            Host host2;
+            CriteriaEditorLogic e2(state2, {}, host2);
+            host2.view = &e2.view;
+            e2.Form_Activate();
+            e2.MSFlexGrid1_Click(6, 1);
+            e2.Gridinputtext_KeyPress(u'9');
+            e2.Command3_Click();
+            ASSERT_TRUE(host2.asked.isEmpty());
+            ASSERT_TRUE(f.file().contains("\r\n509,"));
+            break;
+        }
+        }
+        f.goTo(2, 2);
+        f.type(QStringLiteral(" 66"));
+        f.host.answer = false;
+        f.e.Command3_Click();
+        EXPECT_EQ(f.host.asked.size(), change == OtherEditorSaved ? 1 : 0);
+        EXPECT_EQ(f.file().contains("\r\n30,66,"), change != OtherEditorSaved);
+    }
 }
 
 TEST(CriteriaEditor, ResultsOfTheCurrentLevelAreShownAndFollowTheFile)
