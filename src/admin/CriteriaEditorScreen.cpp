@@ -19,6 +19,7 @@
 #include <QScrollBar>
 #include <QTableView>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tobrel {
@@ -129,8 +130,10 @@ QListView *histogramList(QWidget *parent, const QString &name, const QString &sp
 
 } // namespace
 
-// The grid's cells as the logic holds them: row 0 and column 0 are the fixed header
-// row and level column; changed cells are yellow; the fill-down selection is shaded.
+// The grid's cells as the logic holds them. The logic's row 0 and column 0, the fixed
+// header row and level column, are the view's column and row headers, so they stay in
+// place while the levels scroll; the view's cell (r, c) is the logic's (r + 1, c + 1).
+// Changed cells are yellow; the fill-down selection is shaded.
 class CriteriaEditorScreen::GridModel final : public QAbstractTableModel {
 public:
     GridModel(CriteriaEditorLogic &logic, QFont headerFont, QObject *parent)
@@ -140,33 +143,51 @@ public:
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
-        return parent.isValid() ? 0 : m_rows;
+        return parent.isValid() ? 0 : std::max(0, m_rows - 1);
     }
     int columnCount(const QModelIndex &parent = QModelIndex()) const override
     {
-        return parent.isValid() ? 0 : CriteriaEditorLogic::kCols;
+        return parent.isValid() ? 0 : CriteriaEditorLogic::kCols - 1;
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        const int r = index.row(), c = index.column();
+        const int r = index.row() + 1, c = index.column() + 1;
         if (!index.isValid() || r >= m_logic.Rows())
             return {};
         switch (role) {
         case Qt::DisplayRole:
         case Qt::AccessibleTextRole:
             return m_logic.TextMatrix(r, c);
-        case Qt::ToolTipRole:
-            return r == 0 ? QVariant(m_logic.TextMatrix(r, c)) : QVariant();
-        case Qt::FontRole:
-            return r == 0 ? QVariant(m_headerFont) : QVariant();
         case Qt::BackgroundRole:
             return QColor::fromRgb(background(r, c));
         case Qt::TextAlignmentRole:
-            return QVariant::fromValue(c == 0 ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+            return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
         default:
             return {};
         }
     }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        const bool top = orientation == Qt::Horizontal;
+        const int r = top ? 0 : section + 1, c = top ? section + 1 : 0;
+        if (r >= m_logic.Rows() || c >= CriteriaEditorLogic::kCols)
+            return {};
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return m_logic.TextMatrix(r, c);
+        case Qt::ToolTipRole:
+            return top ? QVariant(m_logic.TextMatrix(r, c)) : QVariant();
+        case Qt::FontRole:
+            return top ? QVariant(m_headerFont) : QVariant();
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(top ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        default:
+            return {};
+        }
+    }
+    // The view's cell of a cell of the logic (invalid for the header row and level column).
+    QModelIndex cellOf(int row, int col) const { return index(row - 1, col - 1); }
     // What the logic changed since the last update: a new row count resets the view,
     // otherwise only the cells whose text or colour changed are repainted.
     void update()
@@ -189,7 +210,12 @@ public:
                 const QRgb colour = background(r, c);
                 if (was.text != text || was.colour != colour) {
                     was = {text, colour};
-                    emit dataChanged(index(r, c), index(r, c));
+                    if (r == 0)
+                        emit headerDataChanged(Qt::Horizontal, c - 1, c - 1);
+                    else if (c == 0)
+                        emit headerDataChanged(Qt::Vertical, r - 1, r - 1);
+                    else
+                        emit dataChanged(cellOf(r, c), cellOf(r, c));
                 }
             }
     }
@@ -238,14 +264,14 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     Label3->setStyleSheet(QStringLiteral("background: white; border: 1px solid #808080; padding: 2px;"));
 
     // The grid: 13 columns of one thirteenth of its width each, the first of the fields a
-    // little narrower; 33 rows high.
+    // little narrower; 33 rows high. The header row and the level column are the view's
+    // own headers: they stay where they are while a long list of levels scrolls.
     MSFlexGrid1 = new QTableView(Picture1);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setAccessibleName(QStringLiteral("合格タイムデータ"));
-    m_grid = new GridModel(*m_logic, s.font(kHeaderPoints), MSFlexGrid1);
+    const QFont headerFont = s.font(kHeaderPoints);
+    m_grid = new GridModel(*m_logic, headerFont, MSFlexGrid1);
     MSFlexGrid1->setModel(m_grid);
-    MSFlexGrid1->horizontalHeader()->setVisible(false);
-    MSFlexGrid1->verticalHeader()->setVisible(false);
     MSFlexGrid1->setSelectionMode(QAbstractItemView::NoSelection);
     MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     MSFlexGrid1->setFocusPolicy(Qt::NoFocus);
@@ -253,21 +279,50 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     MSFlexGrid1->setTextElideMode(Qt::ElideNone);
     MSFlexGrid1->setFont(s.font(kGridPoints));
     MSFlexGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    MSFlexGrid1->setCornerButtonEnabled(false);
+    MSFlexGrid1->setStyleSheet(QStringLiteral("QHeaderView { background: white; } QHeaderView::section { background: %1; color: black; border: 0px; "
+                                              "border-right: 1px solid #808080; border-bottom: 1px solid #808080; "
+                                              "padding: 0px 1px; }")
+                                   .arg(QColor::fromRgb(kFixedColour).name()));
     const int rowPixels = s.px(kRowHeight);
-    MSFlexGrid1->verticalHeader()->setMinimumSectionSize(1);
-    MSFlexGrid1->verticalHeader()->setDefaultSectionSize(rowPixels);
-    MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    MSFlexGrid1->horizontalHeader()->setMinimumSectionSize(1);
     const double columnWidth = std::round(kGridWidth / CriteriaEditorLogic::kCols);
-    for (int c = 0; c < CriteriaEditorLogic::kCols; ++c)
-        MSFlexGrid1->setColumnWidth(c, s.px(c == 1 ? std::round(0.8 * columnWidth) : columnWidth));
+    QHeaderView *levels = MSFlexGrid1->verticalHeader();
+    levels->setMinimumSectionSize(1);
+    levels->setDefaultSectionSize(rowPixels);
+    levels->setSectionResizeMode(QHeaderView::Fixed);
+    levels->setFixedWidth(s.px(columnWidth));
+    QHeaderView *headers = MSFlexGrid1->horizontalHeader();
+    headers->setMinimumSectionSize(1);
+    headers->setSectionResizeMode(QHeaderView::Fixed);
+    headers->setFixedHeight(rowPixels);
+    headers->setFont(headerFont);
+    headers->setTextElideMode(Qt::ElideNone);
+    for (int c = 1; c < CriteriaEditorLogic::kCols; ++c)
+        m_columnPixels.push_back(s.px(c == 1 ? std::round(0.8 * columnWidth) : columnWidth));
+    fitColumns();
     // 33 rows high in whole rows at every scale: a height rounded from twips would cut
     // the last row where a row's pixels are rounded up.
     const QRect gridArea = s.rect(kGridLeft, kGridTop, kGridWidth, kVisibleRows * kRowHeight);
     MSFlexGrid1->setGeometry(gridArea.x(), gridArea.y(), gridArea.width(), kVisibleRows * rowPixels);
+    // "レベル", the fixed cell where the header row meets the level column.
+    m_corner = new QLabel(QStringLiteral("レベル"), MSFlexGrid1);
+    m_corner->setObjectName(QStringLiteral("MSFlexGrid1Corner"));
+    m_corner->setFont(headerFont);
+    m_corner->setAlignment(Qt::AlignCenter);
+    m_corner->setStyleSheet(QStringLiteral("background: %1; color: black; border-right: 1px solid #808080; "
+                                           "border-bottom: 1px solid #808080;")
+                                .arg(QColor::fromRgb(kFixedColour).name()));
+    const int frame = MSFlexGrid1->frameWidth();
+    m_corner->setGeometry(frame, frame, levels->width(), rowPixels);
+    m_corner->raise();
     connect(MSFlexGrid1, &QTableView::clicked, this,
-            [this](const QModelIndex &i) { m_logic->MSFlexGrid1_Click(i.row(), i.column()); });
+            [this](const QModelIndex &i) { m_logic->MSFlexGrid1_Click(i.row() + 1, i.column() + 1); });
+    connect(headers, &QHeaderView::sectionClicked, this, [this](int c) { m_logic->MSFlexGrid1_Click(0, c + 1); });
+    connect(levels, &QHeaderView::sectionClicked, this, [this](int r) { m_logic->MSFlexGrid1_Click(r + 1, 0); });
     connect(MSFlexGrid1->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { layEditorOverCell(); });
+    // The scroll bar of a long list of levels takes room from the columns: the last
+    // column (a spare field) gives it up, so the grid never scrolls sideways.
+    MSFlexGrid1->viewport()->installEventFilter(this);
 
     auto *editor = new CellEditor(this, MSFlexGrid1->viewport());
     Gridinputtext = editor;
@@ -382,9 +437,34 @@ void CriteriaEditorScreen::repaintNow()
     repaint();
 }
 
+void CriteriaEditorScreen::fitColumns()
+{
+    int total = 0;
+    for (const int w : m_columnPixels)
+        total += w;
+    const int room = MSFlexGrid1->viewport()->width();
+    const int last = static_cast<int>(m_columnPixels.size()) - 1;
+    for (int c = 0; c <= last; ++c) {
+        int width = m_columnPixels[static_cast<size_t>(c)];
+        if (c == last && room > 0 && total > room)
+            width = std::max(1, width - (total - room));
+        MSFlexGrid1->setColumnWidth(c, width);
+    }
+    MSFlexGrid1->horizontalScrollBar()->setValue(0);
+}
+
+bool CriteriaEditorScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (MSFlexGrid1 && watched == MSFlexGrid1->viewport() && event->type() == QEvent::Resize) {
+        fitColumns();
+        layEditorOverCell();
+    }
+    return Screen::eventFilter(watched, event);
+}
+
 void CriteriaEditorScreen::layEditorOverCell()
 {
-    const QModelIndex cell = m_grid->index(m_logic->Row(), m_logic->Col());
+    const QModelIndex cell = m_grid->cellOf(m_logic->Row(), m_logic->Col());
     if (cell.isValid())
         Gridinputtext->setGeometry(MSFlexGrid1->visualRect(cell));
 }
@@ -392,7 +472,7 @@ void CriteriaEditorScreen::layEditorOverCell()
 void CriteriaEditorScreen::placeEditBox()
 {
     m_grid->update();
-    const QModelIndex cell = m_grid->index(m_logic->Row(), m_logic->Col());
+    const QModelIndex cell = m_grid->cellOf(m_logic->Row(), m_logic->Col());
     if (!cell.isValid())
         return;
     MSFlexGrid1->scrollTo(cell);

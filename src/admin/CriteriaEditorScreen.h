@@ -46,7 +46,7 @@ public:
     QFrame *Picture6 = nullptr;
     QLabel *Label1 = nullptr, *Label3 = nullptr, *Label5 = nullptr, *Label6 = nullptr;
     QLabel *Label7 = nullptr, *Label8 = nullptr, *Label9 = nullptr, *Label10 = nullptr;
-    QTableView *MSFlexGrid1 = nullptr;
+    QTableView *MSFlexGrid1 = nullptr; // the header row and level column are its headers
     QLineEdit *Gridinputtext = nullptr;
     std::vector<QRadioButton *> Option1;
     QListView *List3 = nullptr, *List4 = nullptr;
@@ -56,9 +56,15 @@ public:
 private:
     class GridModel;
     void layEditorOverCell();
+    // Sets the column widths, the last one narrowed by what the grid lacks in width.
+    void fitColumns();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     std::unique_ptr<CriteriaEditorLogic> m_logic;
     GridModel *m_grid = nullptr;
+    QLabel *m_corner = nullptr;
+    std::vector<int> m_columnPixels; // the field columns' widths as laid out
+
     LineListModel *m_list3 = nullptr, *m_list4 = nullptr;
     bool m_activated = false;
 };

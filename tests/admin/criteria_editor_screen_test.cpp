@@ -9,7 +9,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 
 #include <gtest/gtest.h>
@@ -51,7 +53,9 @@ struct Admin : ScreenFixture {
     QString criteriaPath() const { return state.config.DataFolder + criteriaFileName(); }
 };
 
-QModelIndex cell(CriteriaEditorScreen *s, int row, int col) { return s->MSFlexGrid1->model()->index(row, col); }
+// The grid's cell of a level and a field column (the header row and the level column are
+// the grid's headers).
+QModelIndex cell(CriteriaEditorScreen *s, int row, int col) { return s->MSFlexGrid1->model()->index(row - 1, col - 1); }
 
 QColor background(CriteriaEditorScreen *s, int row, int col)
 {
@@ -67,8 +71,10 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     ASSERT_NE(s, nullptr);
     EXPECT_TRUE(s->Picture1->isVisible());
     EXPECT_EQ(s->Label5->text(), QStringLiteral("成績の基準となるデータを変更できます"));
-    EXPECT_EQ(s->MSFlexGrid1->model()->rowCount(), 7);
-    EXPECT_EQ(s->MSFlexGrid1->model()->columnCount(), 13);
+    EXPECT_EQ(s->MSFlexGrid1->model()->rowCount(), 6);
+    EXPECT_EQ(s->MSFlexGrid1->model()->columnCount(), 12);
+    EXPECT_EQ(s->MSFlexGrid1->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("ﾎﾟｲﾝﾄ倍率"));
+    EXPECT_EQ(s->MSFlexGrid1->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
     ASSERT_TRUE(s->Gridinputtext->isVisible());
     EXPECT_TRUE(s->Gridinputtext->hasFocus());
     EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 1, 1)));
@@ -78,7 +84,9 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     EXPECT_EQ(s->List3->model()->index(0, 0).data().toString(), QStringLiteral("レベル1 今まで0回  （★=1）"));
     // 33 rows of the header row's height; column 1 is 0.8 times as wide as column 2.
     EXPECT_EQ(s->MSFlexGrid1->height(), 33 * s->MSFlexGrid1->rowHeight(0));
-    EXPECT_NEAR(s->MSFlexGrid1->columnWidth(1), 0.8 * s->MSFlexGrid1->columnWidth(2), 1.0);
+    EXPECT_EQ(s->MSFlexGrid1->horizontalHeader()->height(), s->MSFlexGrid1->rowHeight(0));
+    EXPECT_NEAR(s->MSFlexGrid1->columnWidth(0), 0.8 * s->MSFlexGrid1->columnWidth(1), 1.0);
+    EXPECT_EQ(s->MSFlexGrid1->verticalHeader()->width(), s->MSFlexGrid1->columnWidth(1));
     ScreenFixture::shot(s, QStringLiteral("criteria_editor"));
 
     // Down twice to level 3, space, 2, 5: the cell holds 25 and turns yellow.
@@ -164,4 +172,45 @@ TEST(CriteriaEditorScreen, LeavingWithUnsavedEditsAsksAndNoKeepsTheFile)
     EXPECT_EQ(f.editor(), nullptr);
     ASSERT_NE(f.hub(), nullptr);
     EXPECT_EQ(f.hub()->Label7[1]->text(), QStringLiteral("目標=25秒 3回/30点(×1.5)"));
+}
+
+TEST(CriteriaEditorScreen, WithMoreLevelsThanFitTheHeaderRowAndLevelColumnStayInView)
+{
+    Admin f;
+    QString criteria = QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
+    for (int L = 1; L <= 35; ++L)
+        criteria += QStringLiteral("%1,%2,30,3,1.5,10,0,7,1,,,L%3\r\n").arg(20 + L).arg(40 + L).arg(L);
+    writeCp932(f.criteriaPath(), criteria);
+    CriteriaEditorScreen *s = f.openEditor();
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->MSFlexGrid1->model()->rowCount(), 35);
+    QTableView *grid = s->MSFlexGrid1;
+    const QRect inView = grid->viewport()->rect();
+    for (int i = 1; i < 35; ++i)
+        QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
+    for (int i = 1; i < 12; ++i)
+        QTest::keyClick(s->Gridinputtext, Qt::Key_Right);
+    ASSERT_EQ(s->logic().Row(), 35);
+    ASSERT_EQ(s->logic().Col(), 12);
+    EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("L35"));
+    ScreenFixture::shot(s, QStringLiteral("criteria_editor_35_levels"));
+
+    // The levels have scrolled; the header row has not, and no column has moved sideways.
+    EXPECT_GT(grid->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(grid->horizontalHeader()->isVisible());
+    EXPECT_EQ(grid->horizontalHeader()->geometry().bottom() + 1, grid->viewport()->geometry().top());
+    EXPECT_EQ(grid->horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(grid->horizontalHeader()->sectionViewportPosition(0), 0);
+    // Level 35's number stands beside its row, and its column-12 cell lies whole in view
+    // under the cell editor.
+    EXPECT_TRUE(grid->verticalHeader()->isVisible());
+    EXPECT_EQ(grid->verticalHeader()->sectionViewportPosition(34), grid->visualRect(cell(s, 35, 12)).top());
+    EXPECT_TRUE(inView.contains(grid->visualRect(cell(s, 35, 12)))) << grid->visualRect(cell(s, 35, 12)).x();
+    EXPECT_TRUE(inView.contains(grid->visualRect(cell(s, 35, 1))));
+    EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 35, 12)));
+    // Back up to level 1: the grid scrolls back, the editor goes with the cell.
+    for (int i = 1; i < 35; ++i)
+        QTest::keyClick(s->Gridinputtext, Qt::Key_Up);
+    EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 1, 12)));
 }
