@@ -6,11 +6,13 @@
 #include "text/Cp932.h"
 #include "text/DataFileError.h"
 #include "text/DayNumber.h"
+#include "text/SystemError.h"
 
 #include <QDir>
 #include <QIODevice>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -206,9 +208,11 @@ bool writeAll(QIODevice &out, QByteArray &buffer, QString *error)
 {
     if (buffer.isEmpty())
         return true;
+    errno = 0;
     if (out.write(buffer) != buffer.size()) {
+        const int err = errno;
         if (error)
-            *error = QStringLiteral("CSVファイルを書けません (%1)").arg(out.errorString());
+            *error = QStringLiteral("CSVファイルを書けません（%1）").arg(systemErrorText(err));
         return false;
     }
     buffer.clear();
@@ -324,20 +328,25 @@ bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &sou
                          ResultsCsvReport *report, QString *error, const CsvProgress &progress)
 {
     QSaveFile file(csvPath);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
+        const int err = errno;
         if (error)
-            *error = QStringLiteral("CSVファイル %1 を作れません (%2)").arg(csvPath, file.errorString());
+            *error = QStringLiteral("CSVファイル %1 を作れません（%2）").arg(csvPath, fileFailureText(err, csvPath));
         return false;
     }
     if (!writeResultsCsv(results, source, options, file, report, error, progress)) {
+        const int err = errno;
         if (error && file.error() != QFileDevice::NoError)
-            *error = QStringLiteral("CSVファイル %1 を書けません (%2)").arg(csvPath, file.errorString());
+            *error = QStringLiteral("CSVファイル %1 を書けません（%2）").arg(csvPath, fileFailureText(err, csvPath));
         file.cancelWriting();
         return false;
     }
+    errno = 0;
     if (!file.commit()) {
+        const int err = errno;
         if (error)
-            *error = QStringLiteral("CSVファイル %1 を書けません (%2)").arg(csvPath, file.errorString());
+            *error = QStringLiteral("CSVファイル %1 を書けません（%2）").arg(csvPath, fileFailureText(err, csvPath));
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "datatool/DataBackup.h"
 
 #include "datatool/DataPlace.h"
+#include "text/SystemError.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <tuple>
 #include <vector>
 
@@ -22,31 +24,31 @@ bool copyFlushed(const QString &from, const QString &to, QString *error)
 {
     QFile in(from);
     QFile out(to);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1 を読めません (%2)").arg(from, in.errorString());
+    auto failed = [&](const char *what, const QString &path) {
+        const int err = errno;
+        *error = QStringLiteral("%1 を%2（%3）").arg(path, QString::fromUtf8(what), fileFailureText(err, path));
         return false;
-    }
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = QStringLiteral("%1 を作れません (%2)").arg(to, out.errorString());
-        return false;
-    }
+    };
+    errno = 0;
+    if (!in.open(QIODevice::ReadOnly))
+        return failed("読めません", from);
+    errno = 0;
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return failed("作れません", to);
     for (;;) {
+        errno = 0;
         const QByteArray block = in.read(1 << 20);
+        if (in.error() != QFileDevice::NoError)
+            return failed("読めません", from);
         if (block.isEmpty())
             break;
-        if (out.write(block) != block.size()) {
-            *error = QStringLiteral("%1 を書けません (%2)").arg(to, out.errorString());
-            return false;
-        }
+        errno = 0;
+        if (out.write(block) != block.size())
+            return failed("書けません", to);
     }
-    if (in.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("%1 を読めません (%2)").arg(from, in.errorString());
-        return false;
-    }
-    if (!out.flush() || ::fsync(out.handle()) != 0) {
-        *error = QStringLiteral("%1 を書けません (%2)").arg(to, out.errorString());
-        return false;
-    }
+    errno = 0;
+    if (!out.flush() || ::fsync(out.handle()) != 0)
+        return failed("書けません", to);
     return true;
 }
 

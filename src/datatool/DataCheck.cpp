@@ -13,10 +13,12 @@
 #include "text/Cp932.h"
 #include "text/Numbers.h"
 #include "text/PathCase.h"
+#include "text/SystemError.h"
 
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -300,9 +302,9 @@ void checkSounds(const DataPlace &place, const WavFormatCheck &wavFormat, CheckR
             continue;
         }
         QFile f(path);
+        errno = 0;
         if (!info.isFile() || !f.open(QIODevice::ReadOnly)) {
-            r.problem(QStringLiteral("%1 を読めません（%2）%3")
-                          .arg(path, usedBy, f.errorString().isEmpty() ? QString() : u' ' + f.errorString()));
+            r.problem(QStringLiteral("%1 を読めません（%2）: %3").arg(path, usedBy, fileFailureText(errno, path)));
             continue;
         }
         if (f.size() > kWavMaxFileBytes) {
@@ -435,7 +437,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
         r.problem(QStringLiteral("最後の%1バイトは途中で切れた記録です（集計には使われません。repair で取り除けます）")
                       .arg(info.tailBytes));
     if (f.damaged > 0) {
-        r.problem(QStringLiteral("壊れた記録 %1件（レベルか生徒番号が範囲外。集計には使われません。"
+        r.problem(QStringLiteral("壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外。集計には使われません。"
                                  "先生の「データ変更」か repair で直せます）")
                       .arg(f.damaged));
         for (const QString &line : f.damagedListed)

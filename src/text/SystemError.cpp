@@ -1,5 +1,8 @@
 #include "text/SystemError.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cerrno>
 
 namespace tobrel {
@@ -75,6 +78,16 @@ int errorNumberOfErrno(int err)
     default:
         return kErrorAccess;
     }
+}
+
+QString fileFailureText(int err, const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return systemErrorText(EISDIR);
+    if ((err == ENOENT || err == 0) && !info.exists() && !info.absoluteDir().exists())
+        return systemErrorText(ENOTDIR);
+    return systemErrorText(err);
 }
 
 } // namespace tobrel

@@ -24,6 +24,10 @@ enum FileErrorNumber : int {
 
 // "ファイルがありません", "読み書きが許可されていません", ... for an errno value.
 QString systemErrorText(int err);
+// Why a file could not be opened, read or written, for a message: from the errno the
+// failing call left, or, where it left none (a check made before any call), from what
+// the path is. A file that cannot be made because its folder is missing says so.
+QString fileFailureText(int err, const QString &path);
 // The error number of the program's messages for an errno value.
 int errorNumberOfErrno(int err);
 

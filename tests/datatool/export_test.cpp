@@ -186,11 +186,17 @@ TEST(Export, TextFieldsAreQuotedByTheUsualRules)
 TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
 {
     ExportSchool school;
-    // A folder that does not exist: nothing written, the file named.
+    // A folder that does not exist, or a folder given as the file: nothing written, the
+    // file named and the reason given in Japanese.
     const QString nowhere = school.root() + QStringLiteral("/no/such/folder/x.csv");
     auto o = school.tool({QStringLiteral("export"), nowhere});
     EXPECT_EQ(o.status, ToolProblems);
     EXPECT_TRUE(o.all().contains(nowhere)) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("ファイルを入れるフォルダがありません"))) << o.all().toStdString();
+    o = school.tool({QStringLiteral("export"), school.root()});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("ファイルではなくフォルダです"))) << o.all().toStdString();
+    EXPECT_FALSE(o.all().contains(QStringLiteral("directory"))) << o.all().toStdString();
 
     // Cancelled halfway through: the earlier file stays as it was.
     const QString csv = school.root() + QStringLiteral("/keep.csv");
