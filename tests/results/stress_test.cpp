@@ -4,6 +4,7 @@
 #include "results/ResultsFile.h"
 #include "StressRecords.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -258,4 +260,80 @@ TEST(ResultsStress, AppendsTogetherWithDeletionsAndChanges)
         ASSERT_NE(it, counts.end()) << "a record was lost";
         EXPECT_EQ(it->second, 1) << "a record was doubled";
     }
+}
+
+TEST(ResultsStress, CorrectionsKilledAtRandomMomentsLoseNothingAndLeaveNothingBehind)
+{
+    // A teacher's PC switched off in the middle of a deletion or a change: the file holds
+    // every record it held, less at most the one correction that was under way, and the
+    // next correction clears what the stopped one left behind.
+    const auto dir = scratch();
+    const QString path = dir->path() + u'/' + resultsFileName();
+    std::set<QByteArray> expected;
+    {
+        QByteArray all;
+        for (int seq = 0; seq < 3000; ++seq) {
+            const auto b = stressRecord(1, seq).encode();
+            all.append(b.data(), kRecordSize);
+            expected.insert(QByteArray(b.data(), kRecordSize));
+        }
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(all), all.size());
+    }
+    std::mt19937 random(20240208);
+    for (int i = 0; i < 60; ++i) {
+        const Copy editor = start({QStringLiteral("edit"), path, QStringLiteral("1000"), QString::number(i)});
+        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 30000)(random)));
+        ::kill(editor.pid, SIGKILL);
+        const Finished f = finish(editor);
+        for (const QByteArray &l : f.lines) {
+            const QList<QByteArray> parts = l.split(' ');
+            ASSERT_EQ(expected.erase(QByteArray::fromHex(parts[1])), 1u) << "kill " << i;
+            if (parts[0] == "C")
+                expected.insert(QByteArray::fromHex(parts[2]));
+        }
+        const QByteArray bytes = fileBytes(path);
+        ASSERT_EQ(bytes.size() % kRecordSize, 0) << "kill " << i;
+        const std::map<QByteArray, int> counts = recordCounts(bytes);
+        std::vector<QByteArray> missing, extra;
+        for (const QByteArray &r : expected)
+            if (!counts.count(r))
+                missing.push_back(r);
+        for (const auto &[r, n] : counts) {
+            ASSERT_EQ(n, 1) << "a record was doubled, kill " << i;
+            if (!expected.count(r))
+                extra.push_back(r);
+        }
+        // The correction under way when the editor was killed either happened whole or not
+        // at all; it may have happened without being acknowledged.
+        ASSERT_LE(missing.size(), 1u) << "records were lost, kill " << i;
+        ASSERT_LE(extra.size(), missing.size()) << "a foreign record appeared, kill " << i;
+        if (!extra.empty()) {
+            const auto changed = changedStressRecord(missing[0].constData()).encode();
+            ASSERT_EQ(extra[0], QByteArray(changed.data(), kRecordSize)) << "kill " << i;
+        }
+        expected.clear();
+        for (const auto &[r, n] : counts)
+            expected.insert(r);
+    }
+
+    // The next deletion clears every temporary file and every backup that is still a
+    // second name of the live file.
+    ResultsFile::Range range;
+    QString error;
+    ASSERT_TRUE(ResultsFile(path).readAll(&range, &error)) << error.toStdString();
+    ASSERT_GT(range.recordCount, 0);
+    const ExpectedRecord first{1, range.bytes.left(kRecordSize)};
+    ASSERT_TRUE(ResultsFile(path).deleteRecord(first, QDateTime::currentDateTime()).ok());
+    for (const QString &name : QDir(dir->path()).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_EQ(name, resultsFileName()) << "left behind beside the results file";
+    const QDir backups(ResultsFile(path).backupFolder());
+    for (const QString &name : backups.entryList(QDir::Files))
+        EXPECT_FALSE(name.endsWith(QStringLiteral(".tmp"))) << name.toStdString();
+    EXPECT_LE(backups.entryList(QDir::Files).size(), kBackupsKept);
+    EXPECT_EQ(QFileInfo(path).size(), range.bytes.size() - kRecordSize);
+    struct stat live {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &live), 0);
+    EXPECT_EQ(live.st_nlink, 1u) << "a backup is still a second name of the live file";
 }
