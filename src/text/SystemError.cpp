@@ -45,6 +45,9 @@ QString systemErrorText(int err)
     case ENETUNREACH:
     case ETIMEDOUT:
         return QStringLiteral("共有フォルダにつながりません");
+    case ENOLCK:
+    case EOPNOTSUPP:
+        return QStringLiteral("共有フォルダがファイルのロックを受け付けません（共有のマウントの設定を確かめてください）");
     case 0:
         return QStringLiteral("原因のわからない失敗です");
     default:

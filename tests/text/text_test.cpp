@@ -6,10 +6,12 @@
 #include "text/LineWriter.h"
 #include "text/Numbers.h"
 #include "text/SortByKey.h"
+#include "text/SystemError.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <cerrno>
 #include <cmath>
 #include <QTemporaryDir>
 
@@ -317,4 +319,27 @@ TEST(PathCase, FindsFilesAndFoldersThatDifferInLetterCaseOnly)
     EXPECT_EQ(pathIgnoringCase(dir.path() + QStringLiteral("/Squares/")), dir.path() + QStringLiteral("/Squares/"));
     EXPECT_EQ(pathIgnoringCase(dir.path() + QStringLiteral("/none.wav")), dir.path() + QStringLiteral("/none.wav"));
     EXPECT_EQ(pathIgnoringCase(QStringLiteral("/no/such/folder/x.wav")), QStringLiteral("/no/such/folder/x.wav"));
+}
+
+TEST(SystemError, FileFailuresAreToldInTheProgramsWords)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path();
+    const struct {
+        int err;
+        QString path;
+        const char *says;
+    } cases[] = {
+        {ENOENT, folder + QStringLiteral("/missing.csv"), "ファイルがありません"},
+        {ENOENT, folder + QStringLiteral("/no/such/x.csv"), "ファイルを入れるフォルダがありません"},
+        {0, folder + QStringLiteral("/no/such/x.csv"), "ファイルを入れるフォルダがありません"},
+        {0, folder, "ファイルではなくフォルダです"},
+        {EISDIR, folder, "ファイルではなくフォルダです"},
+        {ENOSPC, folder + QStringLiteral("/x.csv"), "ディスクがいっぱいです"},
+        // A share mounted without locks: named, so the school can mend the mount.
+        {ENOLCK, folder + QStringLiteral("/x.dat"), "ロックを受け付けません"},
+    };
+    for (const auto &c : cases)
+        EXPECT_TRUE(fileFailureText(c.err, c.path).contains(QString::fromUtf8(c.says)))
+            << c.err << " " << fileFailureText(c.err, c.path).toStdString();
 }
