@@ -268,6 +268,10 @@ void ResultsManagerScreen::refresh()
         Label2[i]->setText(v.Label2[i]);
     Text1->setText(v.Text1);
     VScroll1->setValue(v.VScroll1);
+    // The list stands on the shown student, so the arrow keys and the drop-down go on
+    // from the record's student rather than from the first one.
+    if (const int item = Combo1->findText(v.Combo1Text, Qt::MatchExactly); item >= 0 && item != Combo1->currentIndex())
+        Combo1->setCurrentIndex(item);
     Combo1->setEditText(v.Combo1Text);
     Command2->setEnabled(v.Command2Enabled);
     Command3->setEnabled(v.Command3Enabled);

@@ -202,6 +202,12 @@ TEST(ResultsManagerScreen, DoubleClickChangeAndDeleteThroughTheWidgets)
     EXPECT_EQ(m->Combo1->currentText(), QStringLiteral("2 /  髙橋　健一"));
     EXPECT_EQ(m->Combo1->count(), 3);
     ScreenFixture::shot(m, QStringLiteral("results_manager_dialog"));
+    // The list stands on the record's student: the arrow keys go on from there.
+    EXPECT_EQ(m->Combo1->currentIndex(), 1);
+    QTest::keyClick(m->Combo1, Qt::Key_Down);
+    EXPECT_EQ(m->Combo1->currentText(), m->Combo1->itemText(2));
+    QTest::keyClick(m->Combo1, Qt::Key_Up);
+    EXPECT_EQ(m->Combo1->currentText(), QStringLiteral("2 /  髙橋　健一"));
 
     // The scroll bar writes its value once it is moved; the typed text is then sent.
     m->VScroll1->triggerAction(QAbstractSlider::SliderSingleStepSub);
