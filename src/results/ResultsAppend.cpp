@@ -35,6 +35,14 @@ bool lockWithin(int fd, short type, double seconds, const std::function<void(dou
     }
 }
 
+// Whether the pending file holds a whole record: the common case, none, costs one look
+// at the file.
+bool holdsRecords(const QString &path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_size >= kRecordSize;
+}
+
 } // namespace
 
 void ResultsFile::pause(double seconds) const
@@ -64,6 +72,7 @@ AppendOutcome ResultsFile::appendRun(const ResultRecord &record, const AppendWai
     double waited = 0;      // seconds asked of pause(); tests pause without sleeping
     double step = 0.005;    // short at first, so a lock held for a moment costs little
     int reported = 0;
+    bool pendingRetried = false;
     for (;;) {
         bool locked = false;
         int err = 0;
@@ -78,6 +87,13 @@ AppendOutcome ResultsFile::appendRun(const ResultRecord &record, const AppendWai
             locked = true;
         } else if (!stillNamedBy(fd.get(), native)) {
             continue; // a rewrite replaced the file since it was opened: open the new one
+        } else if (!pendingRetried && holdsRecords(m_pendingPath)) {
+            // The kept runs could not be sent when this append began (the file was held):
+            // now that it is free they go first, so the file keeps the order of the runs.
+            unlockWhole(fd.get());
+            pendingRetried = true;
+            sendPendingRuns();
+            continue;
         } else {
             QString what;
             out.recordNumber = appendRecords(fd.get(), bytes.data(), bytes.size(), &err, &what);
@@ -136,14 +152,9 @@ AppendOutcome ResultsFile::keepPending(const ResultRecord &record, const QString
 
 int64_t ResultsFile::sendPendingRuns(QString *error) const
 {
-    if (m_pendingPath.isEmpty())
+    if (!holdsRecords(m_pendingPath))
         return 0;
     const QByteArray pendingNative = QFile::encodeName(m_pendingPath);
-    {
-        struct stat st {};
-        if (::stat(pendingNative.constData(), &st) != 0 || st.st_size < kRecordSize)
-            return 0; // nothing kept: the common case costs one look at the file
-    }
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;

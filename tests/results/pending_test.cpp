@@ -136,6 +136,27 @@ TEST(AppendRun, ALockLetGoWithinTheWaitIsWrittenNormally)
     EXPECT_FALSE(QFile::exists(school.pending()));
 }
 
+TEST(AppendRun, RunsKeptEarlierGoBeforeTheNewOneWhenTheLockIsLetGoDuringTheWait)
+{
+    // A run was kept on this PC; the next run ends while another PC holds the file.
+    School school;
+    ASSERT_TRUE(writeFile(school.results(), bytesOf(run(1, 30))));
+    ASSERT_TRUE(writeFile(school.pending(), bytesOf(run(7, 100))));
+    LockHolder other(school.results());
+    ASSERT_GT(other.pid, 0);
+    AppendWait wait;
+    wait.giveUpAfter = 30;
+    wait.waiting = [&](int s, bool) {
+        if (s == 4)
+            other.release();
+    };
+    const AppendOutcome out = school.file().appendRun(run(2, 40), wait);
+    EXPECT_EQ(out.status, AppendOutcome::Written);
+    EXPECT_EQ(out.recordNumber, 3);
+    EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 30)) + bytesOf(run(7, 100)) + bytesOf(run(2, 40)));
+    EXPECT_EQ(fileBytes(school.pending()), QByteArray());
+}
+
 TEST(AppendRun, AResultsFolderThatDisappearsAndComesBackLosesNoRun)
 {
     School school;
