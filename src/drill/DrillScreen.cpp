@@ -188,7 +188,8 @@ void DrillScreen::refresh()
         m_titlePoints = v.sLabel2PointSize;
         sLabel2->setFont(scale().digitFont(m_titlePoints));
     }
-    sLabel7->setText(v.sLabel7);
+    if (sLabel7->text() != v.sLabel7) // a long name is made smaller, never cut
+        setTextFitting(sLabel7, v.sLabel7, scale().digitFont(20), scale().points(8));
     sLabel8->setText(v.sLabel8);
     sLabel9->setText(v.sLabel9);
     sLabel10->setText(v.sLabel10);

@@ -162,7 +162,7 @@ void EndScreen::Form_Activate()
 
     Label19->setText(c.Label19);
     Label18->setText(c.Label18);
-    Label17->setText(c.Label17);
+    setTextFitting(Label17, c.Label17, scale().digitFont(30), scale().points(10)); // the whole name
     Label15->setText(c.Label15);
     Label16->setText(c.Label16);
     Label13->setText(c.Label13);

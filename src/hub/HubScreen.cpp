@@ -271,7 +271,9 @@ void HubScreen::Form_Activate()
 
     columns.showLists(true);
     Picture6->setVisible(false);
-    Label12->setText(state.student.CurrentStudentGroup + u' ' + trimBlanks(state.student.CurrentStudentName));
+    // The whole name, in a smaller font when it is long: the student checks it is his.
+    setTextFitting(Label12, state.student.CurrentStudentGroup + u' ' + trimBlanks(state.student.CurrentStudentName),
+                   scale().font(22), scale().points(9));
     Label13->setText(state.config.SchoolName + u':' + QString::number(s));
     Label11->setFont(scale().font(state.profile.ProgramTitle.size() >= 10 ? 20 : 24));
     Label11->setText(state.profile.ProgramTitle);

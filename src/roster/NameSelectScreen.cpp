@@ -10,7 +10,6 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -164,12 +163,7 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
 void NameSelectScreen::showChosenName(const QString &text)
 {
     // A long name gets a smaller font rather than being cut.
-    QFont font = scale().font(22);
-    const double smallest = scale().points(10), step = scale().points(1);
-    while (font.pointSizeF() > smallest && QFontMetrics(font).horizontalAdvance(text) > Label1->width() - scale().px(150))
-        font.setPointSizeF(font.pointSizeF() - step);
-    Label1->setFont(font);
-    Label1->setText(text);
+    setTextFitting(Label1, text, scale().font(22), scale().points(10), scale().px(150));
 }
 
 void NameSelectScreen::showWaitPanel(bool on)

@@ -89,6 +89,16 @@ QLabel *makeLabel(QWidget *parent, const QString &objectName, const QString &tex
     return label;
 }
 
+void setTextFitting(QLabel *label, const QString &text, QFont font, double smallestPointSize, int spare)
+{
+    const double step = smallestPointSize / 10;
+    while (font.pointSizeF() - step >= smallestPointSize &&
+           QFontMetrics(font).horizontalAdvance(text) > label->width() - spare)
+        font.setPointSizeF(font.pointSizeF() - step);
+    label->setFont(font);
+    label->setText(text);
+}
+
 } // namespace tobrel
 
 namespace tobrel {

@@ -88,6 +88,10 @@ QFont digitFont(double pointSize);
 // Creates a label with the control's name as object name; assistive technology reads
 // its text.
 QLabel *makeLabel(QWidget *parent, const QString &objectName, const QString &text = {});
+// Shows the text in the label in the given font or, when it is wider than the label
+// (less `spare` pixels), in the largest smaller size down to smallestPointSize that
+// fits: a long name is shown whole rather than cut off.
+void setTextFitting(QLabel *label, const QString &text, QFont font, double smallestPointSize, int spare = 0);
 // A wait of the shared files' retries that says why it waits: the reason is shown on
 // the screen's wait panel (its label gets the text, in a font small enough to fit)
 // while the wait lasts, then the panel is as it was. Without a label, a notice of its

@@ -487,3 +487,32 @@ TEST(HubScreen, EveryListLineIsReadableInFullInEveryView)
     QTest::mouseClick(hub->Option2[2], Qt::LeftButton);
     check("personal times");
 }
+
+TEST(HubScreen, ALongNameIsShownWholeOnTheHubTheDrillAndTheEndScreen)
+{
+    // A name wider than its label was cut off in the hub's heading and on the drill
+    // screen: the student could not check that it was his.
+    Loop f;
+    const QString name = QStringLiteral("寿限無寿限無五劫の擦り切れ海砂利水魚");
+    writeCp932(f.dir.path() + QStringLiteral("/data/新名簿.txt"), QStringLiteral("5,2015,0,0,%1,0,,\r\n").arg(name));
+    f.roster()->Combo1_Click(); // reads the roster again
+    f.logIn(name);
+    auto fits = [](const QLabel *l) { return QFontMetrics(l->font()).horizontalAdvance(l->text()) <= l->width(); };
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    EXPECT_TRUE(hub->Label12->text().endsWith(name));
+    EXPECT_TRUE(fits(hub->Label12));
+    QTest::keyClick(hub, Qt::Key_1);
+    f.settle();
+    DrillScreen *d = f.drill();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->sLabel7->text(), name);
+    EXPECT_TRUE(fits(d->sLabel7));
+    f.clock.advance(1000); // past the time limit
+    d->run().sTimer1_Timer();
+    f.settle();
+    auto *end = f.forms.loadedAs<EndScreen>(QStringLiteral("FrmSyuuryou"));
+    ASSERT_NE(end, nullptr);
+    EXPECT_EQ(end->Label17->text(), name);
+    EXPECT_TRUE(fits(end->Label17));
+}
