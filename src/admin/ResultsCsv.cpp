@@ -44,8 +44,10 @@ public:
     RowWriter(const ResultsCsvSource &source, const ResultsCsvOptions &options)
         : m_options(options), m_names(kStudentCodes), m_grades(kStudentCodes)
     {
-        QByteArray code = toCp932(source.schoolCode).left(5);
-        m_thisSchool = code.leftJustified(5, ' ');
+        // The school field exactly as a run of this school is written.
+        ResultRecord mine;
+        mine.setSchool(source.schoolCode);
+        m_thisSchool = mine.ResultRecSchool;
         for (int L = 1; L <= kMaxLevel; ++L)
             m_levelNames[L] = encode(source.levelNames[L]);
         m_criteria = source.criteria;

@@ -170,6 +170,24 @@ TEST(Export, DatesAndStudentNarrowTheRows)
     }
 }
 
+TEST(Export, RunsOfThisSchoolAreItsOwnWhateverItsCode)
+{
+    // A code whose last character takes two bytes: a run keeps the whole characters
+    // that fit in its five bytes, and is still this school's.
+    School school;
+    const QString code = QStringLiteral("12あいう");
+    writeCp932(school.dataRoot() + QStringLiteral("共通データ.txt"),
+               QStringLiteral("4\r\n12あいう塾\r\n0\r\n0\r\n0\r\nsensei\r\n0\r\n0\r\n0\r\n0\r\n"));
+    school.writeResults({run(QDate(2024, 2, 1), 1, 1, 25, code), run(QDate(2024, 2, 2), 1, 1, 25)});
+    const QString csv = school.root() + QStringLiteral("/code.csv");
+    const auto o = school.tool({QStringLiteral("export"), csv});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    const std::vector<QStringList> rows = readCsv(fromCp932(fileBytes(csv)));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].mid(11), (QStringList{QStringLiteral("12あ"), QStringLiteral("はい")}));
+    EXPECT_EQ(rows[2].mid(11), (QStringList{QStringLiteral("01234"), QStringLiteral("いいえ")}));
+}
+
 TEST(Export, TextFieldsAreQuotedByTheUsualRules)
 {
     const struct {
