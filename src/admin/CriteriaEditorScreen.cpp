@@ -407,6 +407,15 @@ void CriteriaEditorScreen::cellEditorKey(int keyCode, Qt::KeyboardModifiers modi
         return;
     for (const QChar c : typed)
         m_logic->Gridinputtext_KeyPress(c);
+    // The grid may have been scrolled away from the current cell (the mouse wheel, the
+    // scroll bar): what is typed shows where it goes.
+    if (!typed.isEmpty() && !m_logic->busy()) {
+        const QModelIndex cell = m_grid->cellOf(m_logic->Row(), m_logic->Col());
+        if (cell.isValid()) {
+            MSFlexGrid1->scrollTo(cell);
+            layEditorOverCell();
+        }
+    }
 }
 
 void CriteriaEditorScreen::refresh()

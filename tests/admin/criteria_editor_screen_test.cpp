@@ -213,4 +213,12 @@ TEST(CriteriaEditorScreen, WithMoreLevelsThanFitTheHeaderRowAndLevelColumnStayIn
         QTest::keyClick(s->Gridinputtext, Qt::Key_Up);
     EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
     EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 1, 12)));
+    // Scrolled away with the scroll bar (or the wheel), a typed key brings its cell back
+    // into view.
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+    ASSERT_FALSE(inView.contains(grid->visualRect(cell(s, 1, 12))));
+    QTest::keyClick(s->Gridinputtext, Qt::Key_7);
+    EXPECT_EQ(cell(s, 1, 12).data().toString(), QStringLiteral("L17"));
+    EXPECT_TRUE(inView.contains(grid->visualRect(cell(s, 1, 12))));
+    EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 1, 12)));
 }
