@@ -157,6 +157,78 @@ uint64_t lowerFirst(int64_t value)
 }
 uint64_t higherFirst(int64_t value) { return 0xFFFFFFFFu - lowerFirst(value); }
 
+// The values of the students at roster positions 1..n (index 0 unused), with their range.
+struct PositionValues {
+    std::vector<int32_t> at;
+    int32_t lo = INT32_MAX;
+    int32_t hi = INT32_MIN;
+    explicit PositionValues(int n) : at(static_cast<size_t>(n) + 1) {}
+    void set(int k, int32_t v)
+    {
+        at[static_cast<size_t>(k)] = v;
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    }
+    // Values spread over a range not much wider than the roster are sorted by counting.
+    bool countable(int n) const { return n == 0 || int64_t(hi) - lo < std::max<int64_t>(4096, 4 * int64_t(n)); }
+};
+
+// One stable counting pass: the positions of `in` ordered by their values, the higher
+// first or the lower.
+std::vector<uint32_t> countingOrder(const PositionValues &v, const std::vector<uint32_t> &in, bool higherFirstOrder)
+{
+    std::vector<uint32_t> out(in.size());
+    if (in.empty())
+        return out;
+    const size_t span = static_cast<size_t>(int64_t(v.hi) - v.lo + 1);
+    // Slots run from the first value in the order: value - lo for the lower first,
+    // hi - value (as lo - value past the end of the table) for the higher.
+    const int32_t *const value = v.at.data();
+    const int64_t base = higherFirstOrder ? v.hi : v.lo;
+    const int64_t sign = higherFirstOrder ? -1 : 1;
+    std::vector<uint32_t> start(span + 1);
+    uint32_t *const count = start.data() + 1;
+    for (const uint32_t position : in)
+        ++count[static_cast<size_t>(sign * (value[position] - base))];
+    uint32_t sum = 0;
+    for (size_t i = 0; i < span; ++i) {
+        const uint32_t here = start[i + 1];
+        start[i] = sum;
+        sum += here;
+    }
+    uint32_t *const next = start.data();
+    uint32_t *const o = out.data();
+    for (const uint32_t position : in)
+        o[next[static_cast<size_t>(sign * (value[position] - base))]++] = position;
+    return out;
+}
+
+// The positions of `in` ordered by `first`, then by `second` where given; equal values
+// keep the order they come in.
+std::vector<uint32_t> positionsInOrder(std::vector<uint32_t> order, const PositionValues &first,
+                                       const PositionValues *second, bool higherFirstOrder)
+{
+    const int n = static_cast<int>(order.size());
+    if (first.countable(n) && (!second || second->countable(n))) {
+        if (second)
+            order = countingOrder(*second, order, higherFirstOrder);
+        return countingOrder(first, order, higherFirstOrder);
+    }
+    std::vector<RankItem> items(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        const uint32_t position = order[i];
+        auto key = [&](const PositionValues &v) {
+            const int32_t x = v.at[position];
+            return higherFirstOrder ? higherFirst(x) : lowerFirst(x);
+        };
+        items[i] = {key(first) << 32 | (second ? key(*second) : 0), position};
+    }
+    sortRankItems(items);
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = items[i].position;
+    return order;
+}
+
 } // namespace
 
 Ranking rankStudents(const SharedState &state, int level, int listMode, int pointsOrder,
@@ -167,47 +239,88 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
     r.listMode = listMode == 0 ? static_cast<int>(TimeDisplay) : listMode;
     r.pointsOrder = pointsOrder == 0 ? static_cast<int>(CumulativeOrder) : pointsOrder;
     const int n = state.roster.RosterCount;
-    const Tallies &t = state.tallies;
+    const int16_t *const numbers = state.roster.RosterNumbers.data();
     const bool byTime = r.listMode == TimeDisplay;
     const bool cumulative = r.pointsOrder == CumulativeOrder;
 
     // Times: the best time, fastest first. Points: the ordering points (all so far, or
-    // today's), most first, then the other points, most first. Equal keys keep the
+    // today's), most first, then the other points, most first. Equal values keep the
     // roster order. The rank is judged on the best time or the ordering points alone.
-    std::vector<RankItem> order(static_cast<size_t>(n));
-    std::vector<int64_t> tie(static_cast<size_t>(n) + 1);
-    for (int k = 1; k <= n; ++k) {
-        const int s = state.roster.RosterNumbers[k];
-        uint64_t key;
-        if (byTime) {
-            const int64_t best = state.results.PersonalBest(level, s);
-            key = lowerFirst(best);
-            tie[k] = best;
-        } else {
-            const TallyCell &cell = t.cells(level, s);
-            const int64_t p = cumulative ? cell.AllPoints : cell.TodayPoints;
-            const int64_t q = cumulative ? cell.TodayPoints : cell.AllPoints;
-            key = (higherFirst(p) << 32) | higherFirst(q);
-            tie[k] = p;
+    PositionValues value(n);
+    std::vector<uint32_t> order;
+    if (byTime) {
+        order.resize(static_cast<size_t>(n));
+        for (int k = 1; k <= n; ++k) {
+            value.set(k, state.results.PersonalBest(level, numbers[k]));
+            order[static_cast<size_t>(k - 1)] = static_cast<uint32_t>(k);
         }
-        order[static_cast<size_t>(k - 1)] = {key, static_cast<uint32_t>(k)};
+        order = positionsInOrder(std::move(order), value, nullptr, false);
+    } else {
+        // Students without points at the level (most of a big school at most levels)
+        // come last, in roster order, when no one has fewer than none: they are set
+        // apart and only the others are sorted.
+        const TallyCell *const cells = state.tallies.cells.row(level);
+        PositionValues other(n);
+        std::vector<uint32_t> scored(static_cast<size_t>(n)), without(static_cast<size_t>(n));
+        size_t scoredCount = 0, withoutCount = 0;
+        auto gather = [&](auto ordering, auto otherPoints) {
+            int32_t *const p = value.at.data();
+            int32_t *const q = other.at.data();
+            uint32_t *const sc = scored.data();
+            uint32_t *const wo = without.data();
+            int32_t plo = INT32_MAX, phi = INT32_MIN, qlo = INT32_MAX, qhi = INT32_MIN;
+            for (int k = 1; k <= n; ++k) {
+                const TallyCell &c = cells[numbers[k]];
+                const int32_t x = c.*ordering, y = c.*otherPoints;
+                p[k] = x;
+                q[k] = y;
+                plo = std::min(plo, x);
+                phi = std::max(phi, x);
+                qlo = std::min(qlo, y);
+                qhi = std::max(qhi, y);
+                const bool none = (x | y) == 0;
+                sc[scoredCount] = static_cast<uint32_t>(k);
+                wo[withoutCount] = static_cast<uint32_t>(k);
+                scoredCount += !none;
+                withoutCount += none;
+            }
+            value.lo = plo;
+            value.hi = phi;
+            other.lo = qlo;
+            other.hi = qhi;
+        };
+        if (cumulative)
+            gather(&TallyCell::AllPoints, &TallyCell::TodayPoints);
+        else
+            gather(&TallyCell::TodayPoints, &TallyCell::AllPoints);
+        scored.resize(scoredCount);
+        without.resize(withoutCount);
+        if (value.lo < 0 || other.lo < 0) {
+            scored.resize(static_cast<size_t>(n));
+            for (int k = 1; k <= n; ++k)
+                scored[static_cast<size_t>(k - 1)] = static_cast<uint32_t>(k);
+            without.clear();
+        }
+        // Other points that are all alike cannot change the order.
+        order = positionsInOrder(std::move(scored), value, other.lo == other.hi ? nullptr : &other, true);
+        order.insert(order.end(), without.begin(), without.end());
     }
-    sortRankItems(order);
 
     const GradeFilter passes(filter);
+    const bool everyGrade = passes.matchesEveryGrade();
     r.shown.reserve(static_cast<size_t>(n));
     int rank = 0;
-    int64_t previous = 0;
+    int32_t previous = 0;
     for (int k = 1; k <= n; ++k) {
-        const int position = static_cast<int>(order[static_cast<size_t>(k - 1)].position);
-        const int64_t value = tie[position];
-        if (k == 1 || value != previous)
+        const uint32_t position = order[static_cast<size_t>(k - 1)];
+        const int32_t v = value.at[position];
+        if (k == 1 || v != previous)
             rank = k;
-        previous = value;
-        const int s = state.roster.RosterNumbers[position];
-        if (!passes.matches(gradeIndexOfStudent(state, s)))
+        previous = v;
+        const int s = numbers[position];
+        if (!everyGrade && !passes.matches(gradeIndexOfStudent(state, s)))
             continue;
-        if (!byTime && !cumulative && value == 0)
+        if (!byTime && !cumulative && v == 0)
             continue;
         r.shown.push_back({static_cast<int16_t>(s), static_cast<int16_t>(std::min(rank, 32767))});
     }

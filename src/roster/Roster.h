@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace tobrel {
@@ -39,6 +40,11 @@ class GradeFilter {
 public:
     explicit GradeFilter(const QString &filter);
     bool matches(int g) const { return g >= m_low && g <= m_high; }
+    // True for 全学年 and 家族, which pass every student without a look at the grade.
+    bool matchesEveryGrade() const
+    {
+        return m_low == std::numeric_limits<int>::min() && m_high == std::numeric_limits<int>::max();
+    }
 
 private:
     int m_low;

@@ -8,6 +8,7 @@
 #include "text/DayNumber.h"
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -381,6 +382,59 @@ TEST(Rankings, OrderIsOrderingPointsThenOtherPointsThenRosterOrder)
         for (size_t k = 1; k < r.shown.size(); ++k) {
             const bool tied = keyOf(r.shown[k].student).first == keyOf(r.shown[k - 1].student).first;
             EXPECT_EQ(r.shown[k].rank == r.shown[k - 1].rank, tied) << k;
+        }
+    }
+}
+
+TEST(Rankings, OrderHoldsForPointsFarApartAndBelowNone)
+{
+    // Points spread far wider than the roster, and points below none (a negative rate),
+    // where students without points no longer come last.
+    struct Case {
+        const char *what;
+        std::function<int32_t(std::mt19937 &)> points;
+    };
+    const std::vector<Case> cases{
+        {"far apart", [](std::mt19937 &g) { return static_cast<int32_t>(g() % 3) * 900000; }},
+        {"below none", [](std::mt19937 &g) { return static_cast<int32_t>(g() % 5) - 2; }},
+        {"extremes",
+         [](std::mt19937 &g) {
+             const int32_t v[] = {INT32_MIN, -1, 0, 0, 1, INT32_MAX};
+             return v[g() % 6];
+         }},
+    };
+    for (const Case &c : cases) {
+        Hub h;
+        std::mt19937 gen(9);
+        for (int s = 1; s <= 200; ++s)
+            h.student(s, QStringLiteral("生徒%1").arg(s), 3);
+        Tallies &t = h.state.tallies;
+        for (int s = 1; s <= 200; ++s) {
+            t.TodayPoints(1, s) = c.points(gen);
+            t.AllPoints(1, s) = c.points(gen);
+        }
+        for (int order : {CumulativeOrder, TodayOrder}) {
+            auto keyOf = [&](int s) {
+                const int64_t p = order == CumulativeOrder ? t.AllPoints(1, s) : t.TodayPoints(1, s);
+                const int64_t q = order == CumulativeOrder ? t.TodayPoints(1, s) : t.AllPoints(1, s);
+                return std::pair(-p, -q);
+            };
+            std::vector<int> expected;
+            for (int k = 1; k <= h.state.roster.RosterCount; ++k)
+                expected.push_back(h.state.roster.RosterNumbers[k]);
+            std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return keyOf(a) < keyOf(b); });
+            std::vector<int> ranks;
+            for (size_t k = 0; k < expected.size(); ++k)
+                ranks.push_back(k > 0 && keyOf(expected[k]).first == keyOf(expected[k - 1]).first
+                                    ? ranks.back()
+                                    : static_cast<int>(k) + 1);
+            std::vector<std::pair<int, int>> want, got;
+            for (size_t k = 0; k < expected.size(); ++k)
+                if (order == CumulativeOrder || t.TodayPoints(1, expected[k]) != 0)
+                    want.emplace_back(expected[k], ranks[k]);
+            for (const RankedStudent &e : rankStudents(h.state, 1, PointsDisplay, order, QStringLiteral("全学年")).shown)
+                got.emplace_back(e.student, e.rank);
+            EXPECT_EQ(got, want) << c.what << ", order " << order;
         }
     }
 }
