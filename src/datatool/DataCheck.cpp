@@ -376,7 +376,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
     ResultsFacts f;
     ResultsFile::ScanInfo info;
     QString error;
-    const bool ok = toolResultsFile(path).scan(
+    const bool ok = toolResultsFile(path, place.waitNotice).scan(
         [&](int64_t first, const char *bytes, int64_t count) {
             for (int64_t k = 0; k < count; ++k) {
                 const char *p = bytes + k * kRecordSize;

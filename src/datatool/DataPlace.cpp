@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace tobrel {
@@ -62,13 +63,27 @@ QString loadProfileAndCriteria(const DataPlace &place, SharedState &state)
     return {};
 }
 
-ResultsFile toolResultsFile(const QString &path)
+ResultsFile toolResultsFile(const QString &path, const std::function<void(const QString &)> &notice)
 {
     // A drill holds the lock for the few milliseconds of one append: try again soon
-    // rather than after the second a screen waits. A share that is not there yet gets
-    // the reader's full wait.
-    return ResultsFile(path, [](double seconds, const QString &) {
+    // rather than after the second a screen waits, and say why only once the wait is
+    // long enough to be noticed. A share that is not there yet gets the reader's full
+    // wait.
+    struct Waiting {
+        QString why;
+        int waitedMs = 0;
+        bool told = false;
+    };
+    auto waiting = std::make_shared<Waiting>();
+    return ResultsFile(path, [notice, waiting](double seconds, const QString &why) {
+        if (why != waiting->why)
+            *waiting = Waiting{why};
         const int ms = seconds >= 5.0 ? static_cast<int>(seconds * 1000) : 10;
+        if (notice && !waiting->told && (ms >= 1000 || waiting->waitedMs >= 1000)) {
+            waiting->told = true;
+            notice(why);
+        }
+        waiting->waitedMs += ms;
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     });
 }

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace tobrel {
 
 struct DataPlace {
@@ -16,6 +18,9 @@ struct DataPlace {
     QString pathDataFile;     // the path data file read, or "" with a data folder given
     QString foldersError;     // the folders could not be found (path data unreadable)
     QString commonDataError;  // the common data file could not be read
+    // Told once, in words for the teacher, why a command waits for the results file
+    // (another PC holds its lock, the share is not there yet); may be empty.
+    std::function<void(const QString &)> waitNotice;
     bool foldersKnown() const { return foldersError.isEmpty(); }
 };
 
@@ -29,7 +34,8 @@ QString loadProfileAndCriteria(const DataPlace &place, SharedState &state);
 
 // A results file as the tool opens it: while another PC holds the file's lock or the
 // share is not there yet, it sleeps between the reader's retries (a short while for
-// the lock, the reader's own wait for a missing file).
-ResultsFile toolResultsFile(const QString &path);
+// the lock, the reader's own wait for a missing file). Each reason for waiting is
+// passed to notice once.
+ResultsFile toolResultsFile(const QString &path, const std::function<void(const QString &)> &notice = {});
 
 } // namespace tobrel

@@ -203,7 +203,7 @@ int runRepair(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.out(QStringLiteral("成績ファイル %1 はまだありません。直すものはありません。").arg(path));
         return ToolOk;
     }
-    const ResultsFile results = toolResultsFile(path);
+    const ResultsFile results = toolResultsFile(path, place.waitNotice);
     RepairSurvey survey;
     QString error;
     if (!surveyRepair(results, &survey, &error)) {
@@ -285,7 +285,7 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.err(QStringLiteral("成績ファイル %1 がありません").arg(resultsPath));
         return ToolProblems;
     }
-    const ResultsFile results = toolResultsFile(resultsPath);
+    const ResultsFile results = toolResultsFile(resultsPath, place.waitNotice);
     const ResultsCsvSource source = csvSourceOf(*state, clock.today());
     ResultsCsvReport report;
     QString error;
@@ -381,7 +381,9 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
             throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、repair、backup、export）").arg(cl.command)};
         if (!cl.dataFolder.isEmpty() && !QFileInfo(cl.dataFolder).isDir())
             throw UsageError{QStringLiteral("--data のフォルダ %1 がありません").arg(cl.dataFolder)};
-        return run(cl, locateData(programFolder, cl.dataFolder), io, clock);
+        DataPlace place = locateData(programFolder, cl.dataFolder);
+        place.waitNotice = [&io](const QString &why) { io.err(why); };
+        return run(cl, place, io, clock);
     } catch (const UsageError &e) {
         io.err(QStringLiteral("tobrel-data: ") + e.text);
         io.err(QStringLiteral("使い方は tobrel-data --help で見られます。"));

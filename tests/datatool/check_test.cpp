@@ -5,6 +5,10 @@
 
 #include <QProcess>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <functional>
 
 using namespace tobrel;
@@ -217,4 +221,36 @@ TEST(DataCheck, DescribesTheRosterCriteriaAndResults)
     EXPECT_EQ(empty.status, ToolOk);
     EXPECT_TRUE(empty.all().contains(QStringLiteral("成績ファイルはまだありません")));
     EXPECT_FALSE(QFile::exists(school.resultsPath()));
+}
+
+TEST(DataCheck, SaysWhyItWaitsWhileAnotherPcHoldsTheResultsFile)
+{
+    School school;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Another PC in the middle of a long write: the lock held for a second and a half.
+        const int fd = ::open(QFile::encodeName(school.resultsPath()).constData(), O_RDWR);
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        if (fd < 0 || fcntl(fd, F_SETLKW, &fl) != 0)
+            _exit(2);
+        (void)!write(ready[1], "x", 1);
+        usleep(1500 * 1000);
+        _exit(0);
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    const auto o = school.tool({QStringLiteral("check")});
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(ready[0]);
+    close(ready[1]);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_EQ(o.err.filter(QStringLiteral("ほかのパソコンが使っています")).size(), 1) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("記録 2件")));
 }
