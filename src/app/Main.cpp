@@ -14,6 +14,7 @@
 #include "roster/NameSelectScreen.h"
 #include "sound/SdlAudioDevice.h"
 #include "sound/SoundCues.h"
+#include "ui/FormStyle.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PaintProbe.h"
@@ -71,6 +72,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setFont(screenFont(11));
+    QApplication::setStyle(new FormStyle);
     // Qt's own dialogs (the PDF save dialog, message box buttons) speak Japanese too.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -1,6 +1,8 @@
 // Screen tests run in one QApplication on the offscreen platform, on a display of the
 // size TOBREL_TEST_DISPLAY names ("1920x1080"; 1024 x 768, the size the forms were
 // designed for, when it is not set).
+#include "ui/FormStyle.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -41,6 +43,7 @@ int main(int argc, char **argv)
     int status = 0;
     {
         QApplication app(argc, argv);
+        QApplication::setStyle(new tobrel::FormStyle);
         ::testing::InitGoogleTest(&argc, argv);
         status = RUN_ALL_TESTS();
     }
