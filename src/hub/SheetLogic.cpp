@@ -175,7 +175,7 @@ public:
             s.setFontSize(3 * F);
             const int student = reading.student;
             s.drawText(0.01 * X, 0.02 * U,
-                       validStudentIndex(student) ? state.roster.StudentNames[student].trimmed() : QString());
+                       validStudentIndex(student) ? trimBlanks(state.roster.StudentNames[student]) : QString());
         }
         s.setFontSize(base);
         s.drawLine(0, T, W, T, 2, kSheetRuleColour);

@@ -170,6 +170,17 @@ TEST(SheetBlock, RunsMakeRedBestsJoinedAndBlueOthers)
     EXPECT_NEAR(textOp(ops, QStringLiteral("80秒"))->x1, 0.12 * kX, 1e-6);
 }
 
+TEST(SheetBlock, ThePageHeadingKeepsTheNamesFullWidthSpaces)
+{
+    // Only blanks are trimmed from a name, as on the hub's lines: a leading full-width
+    // space is part of it.
+    Sheet f;
+    f.student(1, QStringLiteral("　全角前空白"));
+    f.run(1, 1, 50);
+    f.tally();
+    EXPECT_NE(textOp(f.draw(1, {1}), QStringLiteral("　全角前空白")), nullptr);
+}
+
 TEST(SheetBlock, TargetAndPassLinesWithTheirValues)
 {
     Sheet f;
