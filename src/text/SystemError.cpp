@@ -45,6 +45,8 @@ QString systemErrorText(int err)
     case ENETUNREACH:
     case ETIMEDOUT:
         return QStringLiteral("共有フォルダにつながりません");
+    case EEXIST:
+        return QStringLiteral("同じ名前のファイルかフォルダがもうあります");
     case ENOLCK:
     case EOPNOTSUPP:
         return QStringLiteral("共有フォルダがファイルのロックを受け付けません（共有のマウントの設定を確かめてください）");

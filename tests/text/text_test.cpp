@@ -336,6 +336,7 @@ TEST(SystemError, FileFailuresAreToldInTheProgramsWords)
         {0, folder, "ファイルではなくフォルダです"},
         {EISDIR, folder, "ファイルではなくフォルダです"},
         {ENOSPC, folder + QStringLiteral("/x.csv"), "ディスクがいっぱいです"},
+        {EEXIST, folder + QStringLiteral("/バックアップ"), "同じ名前のファイルかフォルダがもうあります"},
         // A share mounted without locks: named, so the school can mend the mount.
         {ENOLCK, folder + QStringLiteral("/x.dat"), "ロックを受け付けません"},
     };
