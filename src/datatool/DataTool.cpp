@@ -142,6 +142,22 @@ bool located(const DataPlace &place, ToolConsole &io)
     return false;
 }
 
+// A CSV written over a file the program reads (a slip of the results file's name for
+// the CSV's) would replace the school's data: an existing file that is no CSV in the
+// data folder, the data root, the sound folder or beside the tool is never the target.
+bool overwritesSchoolData(const DataPlace &place, const QString &target)
+{
+    const QFileInfo file(target);
+    if (target == u"-" || !file.exists() || file.suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
+        return false;
+    const QString folder = file.canonicalPath();
+    for (const QString &data : {place.config.DataFolder, place.config.DataRoot, place.config.SoundFolder,
+                                place.config.ProgramFolder})
+        if (!data.isEmpty() && QFileInfo(data).canonicalFilePath() == folder)
+            return true;
+    return false;
+}
+
 // ---- commands ----
 
 int runCheck(const CommandLine &cl, const DataPlace &place, ToolConsole &io, const Clock &clock)
@@ -285,6 +301,9 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.err(QStringLiteral("成績ファイル %1 がありません").arg(resultsPath));
         return ToolProblems;
     }
+    if (overwritesSchoolData(place, cl.words[0]))
+        throw UsageError{QStringLiteral("%1 は塾のデータのファイルです。CSVは別の名前（.csv）で書き出してください")
+                             .arg(QFileInfo(cl.words[0]).absoluteFilePath())};
     const ResultsFile results = toolResultsFile(resultsPath, place.waitNotice);
     const ResultsCsvSource source = csvSourceOf(*state, clock.today());
     ResultsCsvReport report;

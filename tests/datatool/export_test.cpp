@@ -216,6 +216,15 @@ TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
     EXPECT_TRUE(o.all().contains(QStringLiteral("ファイルではなくフォルダです"))) << o.all().toStdString();
     EXPECT_FALSE(o.all().contains(QStringLiteral("directory"))) << o.all().toStdString();
 
+    // The results file or the roster named as the CSV by a slip: refused, untouched.
+    for (const QString &data : {school.resultsPath(), school.rosterPath()}) {
+        const QByteArray before = fileBytes(data);
+        o = school.tool({QStringLiteral("export"), data});
+        EXPECT_EQ(o.status, ToolUsage) << o.all().toStdString();
+        EXPECT_TRUE(o.all().contains(QStringLiteral("塾のデータのファイルです"))) << o.all().toStdString();
+        EXPECT_EQ(fileBytes(data), before);
+    }
+
     // Cancelled halfway through: the earlier file stays as it was.
     const QString csv = school.root() + QStringLiteral("/keep.csv");
     writeFile(csv, "earlier");
