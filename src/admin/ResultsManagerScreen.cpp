@@ -236,7 +236,9 @@ void ResultsManagerScreen::CommandCsv_Click()
     ProgressBar1->setAccessibleName(QStringLiteral("CSV出力の進み具合"));
     ResultsCsvReport report;
     QString error;
-    const bool written = writeResultsCsvFile(sharedResultsFile(ctx.state, ctx.wait), csvSourceOf(ctx.state, today), {},
+    // The wait tells why, as every read of the results file on this screen does.
+    const ResultsFile file = sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, stage()));
+    const bool written = writeResultsCsvFile(file, csvSourceOf(ctx.state, today), {},
                                              path, &report, &error, [this](int64_t done, int64_t total) {
                                                  progress(done, total);
                                                  return true;

@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QComboBox>
+#include <QDir>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
@@ -21,6 +22,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace tobrel;
 using namespace tobrel::test;
@@ -515,4 +518,47 @@ TEST(HubScreen, ALongNameIsShownWholeOnTheHubTheDrillAndTheEndScreen)
     ASSERT_NE(end, nullptr);
     EXPECT_EQ(end->Label17->text(), name);
     EXPECT_TRUE(fits(end->Label17));
+}
+
+TEST(HubScreen, EveryWaitForAnUnreachableResultsFolderSaysSoOnTheScreen)
+{
+    // The hub's cover, its view panel and the result sheet wait for a results folder that
+    // cannot be reached: each try is told on the screen, then one message names the file.
+    const struct {
+        const char *what;
+        std::function<void(Loop &)> before; // with the folder there
+        std::function<void(Loop &)> act;    // with the folder gone
+    } rows[] = {
+        {"log-in", [](Loop &) {}, [](Loop &f) { f.logIn(QStringLiteral("髙橋")); }},
+        {"all runs",
+         [](Loop &f) {
+             f.logIn(QStringLiteral("髙橋"));
+             QTest::mouseClick(f.hub()->Option2[0], Qt::LeftButton);
+         },
+         [](Loop &f) { QTest::mouseClick(f.hub()->Option1[3], Qt::LeftButton); }},
+        {"result sheet",
+         [](Loop &f) {
+             f.logIn(QStringLiteral("髙橋"));
+             QTest::mouseClick(f.hub()->Option2[2], Qt::LeftButton);
+         },
+         [](Loop &f) { QTest::mouseClick(f.hub()->Command17, Qt::LeftButton); }},
+    };
+    for (const auto &row : rows) {
+        Loop f;
+        row.before(f);
+        ASSERT_TRUE(f.messages.shown.isEmpty()) << row.what;
+        const QString folder = QDir(f.state.config.DataFolder).absolutePath();
+        ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral("_away"))) << row.what;
+        QStringList told;
+        f.duringWait = [&] { told << f.shownTextStartingWith(QStringLiteral("成績ファイルのフォルダに届きません。")); };
+        row.act(f);
+        f.settle();
+        ASSERT_EQ(told.size(), 3) << row.what;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_TRUE(told[i].contains(QStringLiteral("%1回目／4回").arg(i + 2))) << row.what << ' ' << i;
+        ASSERT_EQ(f.messages.shown.size(), 1) << row.what;
+        EXPECT_TRUE(f.messages.shown[0].contains(f.state.config.DataFolder + QStringLiteral("成績累積データ.dat")))
+            << row.what;
+        QDir().rename(folder + QStringLiteral("_away"), folder);
+    }
 }

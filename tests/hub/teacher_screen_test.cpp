@@ -11,6 +11,7 @@
 #include "text/DayNumber.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -295,4 +296,19 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか"))) << f.messages.shown.join(u'\n').toStdString();
     EXPECT_EQ(f.messages.shown.size(), 1);
     ScreenFixture::shot(m, QStringLiteral("results_manager_csv"));
+
+    // A results folder that cannot be reached: each try is told on the screen, then the
+    // failure is named.
+    f.messages.shown.clear();
+    const QString folder = QDir(f.state.config.DataFolder).absolutePath();
+    ASSERT_TRUE(QDir().rename(folder, folder + QStringLiteral("_away")));
+    QStringList told;
+    f.duringWait = [&] { told << f.shownTextStartingWith(QStringLiteral("成績ファイルのフォルダに届きません。")); };
+    dialogs.file = f.dir.path() + QStringLiteral("/成績2.csv");
+    QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
+    ASSERT_EQ(told.size(), 3);
+    EXPECT_TRUE(told[2].contains(QStringLiteral("4回目／4回"))) << told[2].toStdString();
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績累積データ.dat"))) << f.messages.shown[0].toStdString();
+    QDir().rename(folder + QStringLiteral("_away"), folder);
 }

@@ -83,6 +83,16 @@ struct ScreenFixture {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
+    // The text of a label now shown on any screen that starts with the given text ("" when
+    // none): what a wait tells the student.
+    static QString shownTextStartingWith(const QString &start)
+    {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            for (QLabel *l : top->findChildren<QLabel *>())
+                if (l->isVisible() && l->text().startsWith(start))
+                    return l->text();
+        return {};
+    }
     // Saves a picture of the screen to $TOBREL_SHOTS/<name>.png when that folder is set,
     // so the screens can be looked at without a display.
     static void shot(QWidget *screen, const QString &name)
