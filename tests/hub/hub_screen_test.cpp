@@ -427,8 +427,11 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     QTest::qWait(350);
     QTest::keyClick(h.roster()->List1, Qt::Key_0);
     EXPECT_EQ(h.processes.started.size(), 1);
+}
 
-    // The drill's first problem: digits typed before it is shown are not an answer.
+TEST(HubScreen, DigitsTypedAtTheHubAreNoAnswerToTheDrillsFirstProblem)
+{
+    // Digits typed before the drill screen is shown are not an answer.
     Loop g;
     g.logIn(QStringLiteral("髙橋"));
     QTest::keyClick(g.hub(), Qt::Key_1);
@@ -438,6 +441,22 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     EXPECT_EQ(g.drill()->inputLabel->text(), QString());
     QTest::keyClicks(g.drill(), QStringLiteral("34"));
     EXPECT_EQ(g.drill()->inputLabel->text(), QStringLiteral("34"));
+
+    // Digits that arrive just after the first problem has come up were typed at the hub.
+    Loop d;
+    d.forms.holdKeysAfterShowing(300);
+    QTest::qWait(350);
+    d.logIn(QStringLiteral("髙橋"));
+    QTest::qWait(350);
+    QTest::keyClick(d.hub(), Qt::Key_1);
+    d.settle();
+    ASSERT_NE(d.drill(), nullptr);
+    ASSERT_FALSE(d.drill()->qLabel1->text().isEmpty()); // the first problem is shown
+    QTest::keyClicks(d.drill(), QStringLiteral("12"));
+    EXPECT_EQ(d.drill()->inputLabel->text(), QString());
+    QTest::qWait(350);
+    QTest::keyClicks(d.drill(), QStringLiteral("34"));
+    EXPECT_EQ(d.drill()->inputLabel->text(), QStringLiteral("34"));
 }
 
 TEST(HubScreen, EveryListLineIsReadableInFullInEveryView)
