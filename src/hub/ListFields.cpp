@@ -28,17 +28,44 @@ QString dateField(double day)
     return rightChars(dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")), 5);
 }
 
-QString runNameField(const QString &name)
+namespace {
+
+// A name in the room of five full-width characters, ten cells of the fixed-pitch list:
+// cut before the first character that would not fit, padded with full-width blanks (and
+// one blank after an odd count of half-width characters). A name in full-width
+// characters comes out as its first five characters padded with full-width blanks; one
+// in half-width kana takes its true width too, so the fields after it stay in line.
+QString nameInFiveFullWidths(const QString &name)
 {
-    return leftChars(trimBlanks(name) + QString(4, QChar(0x3000)), 5);
+    constexpr int kCells = 10;
+    QString field;
+    int cells = 0;
+    for (const QChar c : name) {
+        const int width = displayCells(QString(c));
+        if (cells + width > kCells)
+            break;
+        field += c;
+        cells += width;
+    }
+    if (cells % 2 != 0) {
+        field += u' ';
+        ++cells;
+    }
+    for (; cells < kCells; cells += 2)
+        field += QChar(0x3000);
+    return field;
 }
+
+} // namespace
+
+QString runNameField(const QString &name) { return nameInFiveFullWidths(trimBlanks(name)); }
 
 QString rankingNameField(const QString &name)
 {
     QString n = name;
     while (!n.isEmpty() && n.back() == u' ')
         n.chop(1);
-    return leftChars(n + QString(6, QChar(0x3000)), 5);
+    return nameInFiveFullWidths(n);
 }
 
 QString rankField(int rank) { return rightChars(Str(rank), 2); }

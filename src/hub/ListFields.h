@@ -1,6 +1,6 @@
 // The fixed-width fields the hub's result lists are made of, the grade marks, and the
-// points a listed run shows. Every field has a fixed width in characters, so the lines
-// of a list line up in the fixed-pitch font.
+// points a listed run shows. Every field has a fixed width in cells of the fixed-pitch
+// font (a full-width character takes two), so the lines of a list line up.
 #pragma once
 #include <QString>
 
@@ -13,8 +13,8 @@ struct SharedState;
 QString timeField(int32_t seconds);           // "  45秒"
 QString clockField(double dayFraction);       // "09:05"
 QString dateField(double dayNumber);          // "02/07"
-QString runNameField(const QString &name);    // 5, trimmed, padded with "　"
-QString rankingNameField(const QString &name);// 5, trailing blanks removed, padded
+QString runNameField(const QString &name);    // 10 cells, trimmed, padded with "　"
+QString rankingNameField(const QString &name);// 10 cells, trailing blanks removed, padded
 QString rankField(int rank);                  // last 2 of Str(rank)
 QString rankingTimeField(int32_t best);       // last 6 of "    " + Str(best)
 QString todayPointsField(int32_t points);     // 3

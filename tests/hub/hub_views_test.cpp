@@ -6,6 +6,7 @@
 #include "roster/Roster.h"
 #include "support/TestSupport.h"
 #include "text/DayNumber.h"
+#include "text/FixedWidth.h"
 
 #include <algorithm>
 #include <functional>
@@ -54,6 +55,30 @@ TEST(ListFields, Formats)
               QStringLiteral("2004/02/07 13:37:01 1234秒"));
     EXPECT_EQ(personalTimeLine(dayNumber(QDate(2004, 2, 7)), dayFraction(9 * 3600 + 12 * 60 + 6), 12345),
               QStringLiteral("2004/02/07 9:12:06 12345秒"));
+}
+
+// A name takes the room of five full-width characters however it is written, so the
+// fields after it line up in every list.
+TEST(ListFields, NamesTakeTheRoomOfFiveFullWidthCharacters)
+{
+    struct Case {
+        QString name, run, ranking;
+    };
+    const Case cases[] = {
+        {QStringLiteral("ﾔﾏﾀﾞ ﾊﾅｺ"), QStringLiteral("ﾔﾏﾀﾞ ﾊﾅｺ　"), QStringLiteral("ﾔﾏﾀﾞ ﾊﾅｺ　")},
+        {QStringLiteral("ｻﾄｳ 花子さん"), QStringLiteral("ｻﾄｳ 花子さ"), QStringLiteral("ｻﾄｳ 花子さ")},
+        // A full-width character that would run past the room is left out.
+        {QStringLiteral("ｱ佐々木小次"), QStringLiteral("ｱ佐々木小 "), QStringLiteral("ｱ佐々木小 ")},
+        {QStringLiteral(" 石*川,ゆう "), QStringLiteral("石*川,ゆう"), QStringLiteral(" 石*川,ゆ ")},
+        {QStringLiteral("ABCDEFGHIJKL"), QStringLiteral("ABCDEFGHIJ"), QStringLiteral("ABCDEFGHIJ")},
+        {QString(), QStringLiteral("　　　　　"), QStringLiteral("　　　　　")},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(runNameField(c.name), c.run) << c.name.toStdString();
+        EXPECT_EQ(rankingNameField(c.name), c.ranking) << c.name.toStdString();
+        EXPECT_EQ(displayCells(runNameField(c.name)), 10) << c.name.toStdString();
+        EXPECT_EQ(displayCells(rankingNameField(c.name)), 10) << c.name.toStdString();
+    }
 }
 
 TEST(ListFields, ListPointsAtTheEdges)
@@ -142,6 +167,25 @@ TEST(Rankings, TimeRankingWithTiesAndStudentsWithoutTime)
     const QStringList junior = rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("中学生全体"));
     EXPECT_EQ(junior, QStringList{QStringLiteral("--Ⅱか　　　　------ 　")});
     EXPECT_TRUE(rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("小学生")).isEmpty());
+}
+
+TEST(Rankings, LinesLineUpWhateverTheNamesAreWrittenIn)
+{
+    Hub h;
+    h.student(1, QStringLiteral("ﾔﾏﾀﾞ ﾊﾅｺ"), 3);
+    h.student(2, QStringLiteral("佐々木小次郎"), 3);
+    h.student(3, QStringLiteral("ｱ佐々木小次"), 3);
+    h.student(4, QStringLiteral("林"), 3);
+    for (int s = 1; s <= 4; ++s)
+        h.run(s, 1, 40 + s);
+    h.tally();
+    h.state.student.CurrentStudent = 1;
+    for (const int mode : {TimeDisplay, PointsDisplay}) {
+        const QStringList lines = rankingLines(h.state, 1, mode, CumulativeOrder, QStringLiteral("全学年"));
+        ASSERT_EQ(lines.size(), 4);
+        for (const QString &line : lines)
+            EXPECT_EQ(displayCells(line), displayCells(lines.first())) << line.toStdString();
+    }
 }
 
 TEST(Rankings, PointsRankingOrdersAndTies)
