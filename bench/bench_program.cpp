@@ -31,6 +31,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -218,6 +219,9 @@ private:
     std::string m_display;
 };
 
+// Longer than the program's type-ahead window after a screen comes up.
+constexpr int kAfterScreenUpMs = 700;
+
 // The big school, with the program installed in its program folder.
 struct BigSchool {
     QTemporaryDir dir;
@@ -261,9 +265,13 @@ struct Rig {
                                                                 "TOBREL_EXIT_WHEN_PAINTED=" + exitAfter},
                                        school.programFolder, true);
     }
-    // Presses keys on the X server, one after the other.
+    // Presses keys on the X server, one after the other, as a student does once the
+    // screen is up: the program drops keys that come within half a second of a screen
+    // coming up as typed at the screen before. The figures count from the key the
+    // program takes, so the pause is not in them.
     bool keys(const std::vector<std::string> &names) const
     {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kAfterScreenUpMs));
         std::vector<std::string> argv = {"xdotool", "key", "--delay", "40"};
         argv.insert(argv.end(), names.begin(), names.end());
         Child xdotool(argv, {"DISPLAY=" + x.display()}, {}, false);
