@@ -195,6 +195,17 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.out(QStringLiteral("  成績の記録 %1件").arg(result.resultsBytes / kRecordSize));
     for (const QString &old : result.removed)
         io.out(QStringLiteral("  古いバックアップを消しました: %1").arg(old));
+    if (result.resultsBytes < 0) {
+        // A school without runs yet has no results file; anything else standing under its
+        // name means the backup lacks the one file that matters most.
+        const QString resultsPath = place.config.DataFolder + resultsFileName();
+        if (QFileInfo::exists(resultsPath)) {
+            io.err(QStringLiteral("成績ファイル %1 はファイルではないため、バックアップに入っていません")
+                       .arg(resultsPath));
+            return ToolProblems;
+        }
+        io.out(QStringLiteral("  成績ファイルはまだありません"));
+    }
     return ToolOk;
 }
 

@@ -70,6 +70,24 @@ TEST(Backup, CopiesTheDataFolderIntoADatedFolderAndKeepsTheNewest)
     EXPECT_TRUE(o.all().contains(QStringLiteral("/file/sub"))) << o.all().toStdString();
 }
 
+TEST(Backup, ABackupWithoutTheResultsFileSaysSo)
+{
+    School school;
+    const QString results = school.dataFolder() + resultsFileName();
+
+    // A school without runs yet: a good backup that says there is nothing to copy.
+    QFile::remove(results);
+    auto o = school.tool({QStringLiteral("backup")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("成績ファイルはまだありません"))) << o.all().toStdString();
+
+    // A folder under the results file's name: the backup lacks the runs, and says so.
+    QDir().mkpath(results);
+    o = school.tool({QStringLiteral("backup")});
+    EXPECT_EQ(o.status, ToolProblems) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(results)) << o.all().toStdString();
+}
+
 TEST(Backup, CopiesWholeRecordsWhileAnotherProcessAppends)
 {
     School school;
