@@ -68,9 +68,14 @@ QString displayEntry(const RosterRecord &record, int schoolYear, int displayMode
     const ListGrade grade = ListGradeLabel(GradeIndexOf(schoolYear, record.BirthYear));
     const int width = (displayMode == PointsTodaySoFar || grade.gradeNumber > 0) ? 9 : 11;
     // A name longer than its column is never cut (two students must never look the
-    // same): it gets no filler and its totals move right.
+    // same): it gets no filler and its totals move right. The filler is counted in cells
+    // of the fixed-pitch list, so a name in half-width kana or letters ends where a name
+    // of as many full-width characters would, and the totals stay in line.
     const QString head = grade.label + u' ' + trimBlanks(record.Name);
-    const QString filler(std::max<qsizetype>(0, width - head.size()), QChar(0x3000));
+    const QString lead = grade.label + u' ';
+    const int column = displayCells(lead) + 2 * std::max<int>(0, width - static_cast<int>(lead.size()));
+    const int fill = std::max(0, column - displayCells(head));
+    const QString filler = QString(fill / 2, QChar(0x3000)) + (fill % 2 ? QStringLiteral(" ") : QString());
     const QString year = rightChars(QStringLiteral("0000") + QString::number(std::abs(record.BirthYear)), 4);
     return year + head + filler + first + u'/' + second + u'*' + QString::number(record.StudentNumber);
 }

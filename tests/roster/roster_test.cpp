@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "text/DataFileError.h"
 #include "text/DayNumber.h"
+#include "text/FixedWidth.h"
 
 #include <gtest/gtest.h>
 
@@ -211,13 +212,18 @@ TEST(NameList, EveryNameShowsWholeAndLogsInItsOwnStudent)
     const NameListResult list = f.list(0);
     ASSERT_TRUE(list.fatalMessage.isEmpty());
     ASSERT_EQ(list.List1.size(), 1 + static_cast<qsizetype>(std::size(rows)));
+    const QString totals = QStringLiteral("     /     　");
     for (const auto &r : rows) {
         const QString shown = QString::fromUtf16(r.shown);
-        // Filled with "　" to 9 characters when shorter; longer names get no filler.
-        const QString line = shown + QString(std::max<qsizetype>(0, 9 - shown.size()), QChar(0x3000)) +
-                             QStringLiteral("     /     　");
-        const qsizetype i = list.List1.indexOf(line);
-        ASSERT_GT(i, 0) << line.toStdString();
+        // The whole name, then blanks up to the totals' column: 16 cells of the
+        // fixed-pitch list for half-width names too; longer names get no filler.
+        qsizetype i = 0;
+        while (i < list.List1.size() && !(list.List1[i].startsWith(shown) && list.List1[i].endsWith(totals) &&
+                                          list.List1[i].mid(shown.size()).chopped(totals.size()).trimmed().isEmpty()))
+            ++i;
+        ASSERT_LT(i, list.List1.size()) << shown.toStdString();
+        const QString line = list.List1[i];
+        EXPECT_EQ(displayCells(line.chopped(totals.size())), std::max(16, displayCells(shown))) << line.toStdString();
         EXPECT_EQ(studentNumberOfEntry(list.List3[i - 1]), r.number) << line.toStdString();
         EXPECT_EQ(shownStudentName(f.state, r.number), shown);
     }
