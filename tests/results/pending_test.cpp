@@ -76,6 +76,21 @@ struct School {
     }
 };
 
+// Appends a run while another PC holds the results file and lets go in the fourth second
+// of the wait.
+AppendOutcome appendWhileAnotherPcHoldsTheFileForFourSeconds(School &school, const ResultRecord &record)
+{
+    LockHolder other(school.results());
+    EXPECT_GT(other.pid, 0);
+    AppendWait wait;
+    wait.giveUpAfter = 30;
+    wait.waiting = [&](int s, bool) {
+        if (s == 4)
+            other.release();
+    };
+    return school.file().appendRun(record, wait);
+}
+
 } // namespace
 
 TEST(AppendRun, AStaleLockIsWaitedForWithTheSecondsCountedThenTheRunIsKeptOnThisPc)
@@ -122,15 +137,7 @@ TEST(AppendRun, AStaleLockIsWaitedForWithTheSecondsCountedThenTheRunIsKeptOnThis
 TEST(AppendRun, ALockLetGoWithinTheWaitIsWrittenNormally)
 {
     School school;
-    LockHolder other(school.results());
-    ASSERT_GT(other.pid, 0);
-    AppendWait wait;
-    wait.giveUpAfter = 30;
-    wait.waiting = [&](int s, bool) {
-        if (s == 4)
-            other.release();
-    };
-    const AppendOutcome out = school.file().appendRun(run(2, 40), wait);
+    const AppendOutcome out = appendWhileAnotherPcHoldsTheFileForFourSeconds(school, run(2, 40));
     EXPECT_EQ(out.status, AppendOutcome::Written);
     EXPECT_EQ(out.recordNumber, 1);
     EXPECT_FALSE(QFile::exists(school.pending()));
@@ -142,15 +149,7 @@ TEST(AppendRun, RunsKeptEarlierGoBeforeTheNewOneWhenTheLockIsLetGoDuringTheWait)
     School school;
     ASSERT_TRUE(writeFile(school.results(), bytesOf(run(1, 30))));
     ASSERT_TRUE(writeFile(school.pending(), bytesOf(run(7, 100))));
-    LockHolder other(school.results());
-    ASSERT_GT(other.pid, 0);
-    AppendWait wait;
-    wait.giveUpAfter = 30;
-    wait.waiting = [&](int s, bool) {
-        if (s == 4)
-            other.release();
-    };
-    const AppendOutcome out = school.file().appendRun(run(2, 40), wait);
+    const AppendOutcome out = appendWhileAnotherPcHoldsTheFileForFourSeconds(school, run(2, 40));
     EXPECT_EQ(out.status, AppendOutcome::Written);
     EXPECT_EQ(out.recordNumber, 3);
     EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 30)) + bytesOf(run(7, 100)) + bytesOf(run(2, 40)));
