@@ -67,13 +67,13 @@ QString decodeWavTo(const QByteArray &wav, int rate, int channels, std::vector<u
     out.clear();
     if (const QString problem = checkWav(wav); !problem.isEmpty())
         return problem;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec wavFormat{};
     Uint8 *buffer = nullptr;
     Uint32 length = 0;
     // SDL reads from the bytes already in memory: whatever the header says, it can find
     // no more than the file holds.
     SDL_RWops *rw = SDL_RWFromConstMem(wav.constData(), static_cast<int>(wav.size()));
-    if (!rw || !SDL_LoadWAV_RW(rw, 1, &spec, &buffer, &length))
+    if (!rw || !SDL_LoadWAV_RW(rw, 1, &wavFormat, &buffer, &length))
         return QStringLiteral("WAVファイルとして読めません (%1)").arg(sdlError());
     struct FreeWav {
         Uint8 *p;
@@ -81,7 +81,7 @@ QString decodeWavTo(const QByteArray &wav, int rate, int channels, std::vector<u
     } freeWav{buffer};
 
     // A stream converts in pieces, so no buffer is sized from a multiple of the input.
-    SDL_AudioStream *stream = SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_S16SYS,
+    SDL_AudioStream *stream = SDL_NewAudioStream(wavFormat.format, wavFormat.channels, wavFormat.freq, AUDIO_S16SYS,
                                                  static_cast<Uint8>(channels), rate);
     if (!stream)
         return QStringLiteral("この形式のWAVは再生できません (%1)").arg(sdlError());
@@ -110,15 +110,15 @@ QString decodeWavTo(const QByteArray &wav, int rate, int channels, std::vector<u
     // The stream keeps the last stretch of the sound back for its resampler, and a flush
     // does not always give it out: silence after the sound pushes it through, and the
     // result is then cut to the sound's own length.
-    const int inFrameBytes = spec.channels * static_cast<int>(SDL_AUDIO_BITSIZE(spec.format) / 8);
+    const int inFrameBytes = wavFormat.channels * static_cast<int>(SDL_AUDIO_BITSIZE(wavFormat.format) / 8);
     const int64_t inFrames = inFrameBytes > 0 ? length / inFrameBytes : 0;
-    const int64_t padFrames = 2 * (512 * std::max<int64_t>(1, spec.freq / rate + 1) + 4096);
-    const std::vector<uint8_t> silence(static_cast<size_t>(padFrames * inFrameBytes), spec.silence);
+    const int64_t padFrames = 2 * (512 * std::max<int64_t>(1, wavFormat.freq / rate + 1) + 4096);
+    const std::vector<uint8_t> silence(static_cast<size_t>(padFrames * inFrameBytes), wavFormat.silence);
     if (SDL_AudioStreamPut(stream, silence.data(), static_cast<int>(silence.size())) != 0 || !drain() ||
         SDL_AudioStreamFlush(stream) != 0 || !drain())
         return QStringLiteral("WAVを変換できません (%1)").arg(sdlError());
     const size_t frame = static_cast<size_t>(channels) * 2;
-    const auto outFrames = static_cast<size_t>(std::llround(static_cast<double>(inFrames) * rate / spec.freq));
+    const auto outFrames = static_cast<size_t>(std::llround(static_cast<double>(inFrames) * rate / wavFormat.freq));
     out.resize(std::min(out.size() - out.size() % frame, outFrames * frame));
     return {};
 }
