@@ -198,10 +198,22 @@ public:
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
-        char number[32] = {};
-        pollfd p{fds[0], POLLIN, 0};
-        if (m_pid > 0 && ::poll(&p, 1, 20000) > 0 && ::read(fds[0], number, sizeof number - 1) > 0)
-            m_display = ":" + std::to_string(std::atoi(number));
+        // The number comes as a line, possibly in more than one write: the pipe stays
+        // open until the whole line is in, since Xvfb gives up when a write to it fails.
+        std::string number;
+        const auto start = Clock::now();
+        while (m_pid > 0 && number.find('\n') == std::string::npos) {
+            const double left = 20 - secondsSince(start);
+            pollfd p{fds[0], POLLIN, 0};
+            char chunk[32];
+            ssize_t got = 0;
+            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left * 1000) + 1) <= 0 ||
+                (got = ::read(fds[0], chunk, sizeof chunk)) <= 0)
+                break;
+            number.append(chunk, static_cast<size_t>(got));
+        }
+        if (number.find('\n') != std::string::npos)
+            m_display = ":" + std::to_string(std::atoi(number.c_str()));
         ::close(fds[0]);
     }
     ~XServer()
