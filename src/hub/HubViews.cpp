@@ -256,17 +256,21 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
         }
         order = positionsInOrder(std::move(order), value, nullptr, false);
     } else {
-        // Students without points at the level (most of a big school at most levels)
-        // come last, in roster order, when no one has fewer than none: they are set
-        // apart and only the others are sorted.
+        // Most students of a big school have no points at a level, and of those who have,
+        // most have none of the other kind: with no one below none, the students without
+        // any points come last in roster order, and those without other points follow
+        // those with some, so only the few with other points are sorted on them before
+        // the one counting pass on the ordering points.
         const TallyCell *const cells = state.tallies.cells.row(level);
         PositionValues other(n);
-        std::vector<uint32_t> scored(static_cast<size_t>(n)), without(static_cast<size_t>(n));
-        size_t scoredCount = 0, withoutCount = 0;
+        std::vector<uint32_t> withOther(static_cast<size_t>(n)), withoutOther(static_cast<size_t>(n)),
+            without(static_cast<size_t>(n));
+        size_t withOtherCount = 0, withoutOtherCount = 0, withoutCount = 0;
         auto gather = [&](auto ordering, auto otherPoints) {
             int32_t *const p = value.at.data();
             int32_t *const q = other.at.data();
-            uint32_t *const sc = scored.data();
+            uint32_t *const wq = withOther.data();
+            uint32_t *const nq = withoutOther.data();
             uint32_t *const wo = without.data();
             int32_t plo = INT32_MAX, phi = INT32_MIN, qlo = INT32_MAX, qhi = INT32_MIN;
             for (int k = 1; k <= n; ++k) {
@@ -279,9 +283,12 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
                 qlo = std::min(qlo, y);
                 qhi = std::max(qhi, y);
                 const bool none = (x | y) == 0;
-                sc[scoredCount] = static_cast<uint32_t>(k);
+                const bool noOther = y == 0 && !none;
+                wq[withOtherCount] = static_cast<uint32_t>(k);
+                nq[withoutOtherCount] = static_cast<uint32_t>(k);
                 wo[withoutCount] = static_cast<uint32_t>(k);
-                scoredCount += !none;
+                withOtherCount += y != 0;
+                withoutOtherCount += noOther;
                 withoutCount += none;
             }
             value.lo = plo;
@@ -293,17 +300,21 @@ Ranking rankStudents(const SharedState &state, int level, int listMode, int poin
             gather(&TallyCell::AllPoints, &TallyCell::TodayPoints);
         else
             gather(&TallyCell::TodayPoints, &TallyCell::AllPoints);
-        scored.resize(scoredCount);
-        without.resize(withoutCount);
         if (value.lo < 0 || other.lo < 0) {
-            scored.resize(static_cast<size_t>(n));
+            // Points below none: every student in one sort on both kinds of points.
+            order.resize(static_cast<size_t>(n));
             for (int k = 1; k <= n; ++k)
-                scored[static_cast<size_t>(k - 1)] = static_cast<uint32_t>(k);
-            without.clear();
+                order[static_cast<size_t>(k - 1)] = static_cast<uint32_t>(k);
+            order = positionsInOrder(std::move(order), value, &other, true);
+        } else {
+            withOther.resize(withOtherCount);
+            withoutOther.resize(withoutOtherCount);
+            without.resize(withoutCount);
+            order = positionsInOrder(std::move(withOther), other, nullptr, true);
+            order.insert(order.end(), withoutOther.begin(), withoutOther.end());
+            order = positionsInOrder(std::move(order), value, nullptr, true);
+            order.insert(order.end(), without.begin(), without.end());
         }
-        // Other points that are all alike cannot change the order.
-        order = positionsInOrder(std::move(scored), value, other.lo == other.hi ? nullptr : &other, true);
-        order.insert(order.end(), without.begin(), without.end());
     }
 
     const GradeFilter passes(filter);
