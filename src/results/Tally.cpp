@@ -100,11 +100,14 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
         const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
         const int level = r.level;
         const int student = r.student;
-        // One test for the rare records that are not kept, so the usual ones pass by
-        // with a single branch.
-        const bool damaged = isDamagedRecord(r);
-        if (damaged | (r.date < 0) | (student == 0) | (level < 1)) [[unlikely]] {
-            if (damaged) // skipped and reported
+        // A record is kept when its level and student are real ones (not 0) and its date
+        // lies in the range of record dates: one test, so the usual records pass by with
+        // a single branch; the rare others are sorted out apart.
+        const bool keptRecord = (static_cast<unsigned>(level - 1) < unsigned(kMaxLevel)) &
+                                (static_cast<unsigned>(student - 1) < unsigned(kMaxStudent)) &
+                                (r.date >= kFirstRecordDay) & (r.date <= kLastRecordDay);
+        if (!keptRecord) [[unlikely]] {
+            if (isDamagedRecord(r)) // skipped and reported
                 report.corrupt.push_back({firstNumber + k, r});
             else // dropped, but its time still counts toward the best times
                 dropped.push_back({r.level, r.student, r.time});

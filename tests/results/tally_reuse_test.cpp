@@ -154,6 +154,31 @@ TEST(TallyReuse, FiguresFollowThePlainRules)
     expectTallies(sc, records);
 }
 
+// The edges of what is tallied: the first and last level and student, the first and
+// last day a record may carry, against the numbers just outside (damaged, reported)
+// and level 0 or student 0 (dropped, not reported).
+TEST(TallyReuse, FirstAndLastLevelStudentAndDayAreTallied)
+{
+    School sc;
+    const double t = sc.today();
+    const std::vector<ResultRecord> records = {
+        rec(t, 1, 1, 30),        rec(t, kMaxStudent, kMaxLevel, 30), rec(t, kMaxStudent, 1, 50),
+        rec(t, 1, kMaxLevel, 60), rec(kFirstRecordDay, 17, 2, 40),   rec(kLastRecordDay, 18, 3, 40),
+        rec(t, kMaxStudent + 1, 1, 30), rec(t, -1, 1, 30),            rec(t, 5, kMaxLevel + 1, 30),
+        rec(t, 5, -1, 30),        rec(kFirstRecordDay - 1, 19, 2, 40), rec(kLastRecordDay + 1, 20, 3, 40),
+        rec(t, 0, 1, 30),         rec(t, 6, 0, 30),
+    };
+    sc.write(records);
+    const ReadReport report = sc.tally();
+    ASSERT_TRUE(report.ok());
+    EXPECT_EQ(report.corrupt.size(), 6u);
+    EXPECT_EQ(sc.state.results.RecordCount, 6);
+    EXPECT_EQ(sc.state.tallies.AllRunCount(kMaxLevel, kMaxStudent), 1);
+    EXPECT_EQ(sc.state.tallies.AllRunCount(1, kMaxStudent), 1);
+    EXPECT_EQ(sc.state.tallies.AllRunCount(3, 18), 1);
+    expectTallies(sc, records);
+}
+
 // A second tally of another file, with other criteria, shows nothing of the first: not
 // in the tables of levels the second file lacks, not in the points of changed criteria,
 // not in the best times, not in the records held.
