@@ -85,6 +85,19 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
 // drops) and, when Tally is set, adds every kept record to the tallies. Returns the
 // number kept; damaged records go to the report. Bit L of levelsKept tells that a
 // record of level L was kept.
+// A record that is not kept: a damaged one is skipped and reported; another is dropped,
+// but its time still counts toward the best times. Apart from the pass, which then
+// keeps its figures in registers.
+[[gnu::noinline]] void setAside(const char *p, int64_t recordNumber, ReadReport &report,
+                                std::vector<DroppedTime> &dropped)
+{
+    const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
+    if (isDamagedRecord(r))
+        report.corrupt.push_back({recordNumber, r});
+    else
+        dropped.push_back({r.level, r.student, r.time});
+}
+
 template <bool Tally>
 int64_t passOverRecords(SharedState &state, char *const base, const int64_t count, const int64_t firstNumber,
                         const LevelScoring *const levels, const double today, ReadReport &report,
@@ -95,6 +108,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
     TallyCell *const cells = state.tallies.cells.dataToWrite();
     std::vector<DroppedTime> &dropped = state.results.droppedTimes;
     int64_t kept = 0;
+    uint64_t levelsSeen = 0;
     const char *p = base;
     for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
         const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
@@ -107,10 +121,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
                                 (static_cast<unsigned>(student - 1) < unsigned(kMaxStudent)) &
                                 (r.date >= kFirstRecordDay) & (r.date <= kLastRecordDay);
         if (!keptRecord) [[unlikely]] {
-            if (isDamagedRecord(r)) // skipped and reported
-                report.corrupt.push_back({firstNumber + k, r});
-            else // dropped, but its time still counts toward the best times
-                dropped.push_back({r.level, r.student, r.time});
+            setAside(p, firstNumber + k, report, dropped);
             continue;
         }
         // Close up behind dropped records, so entry i stays at 44 x (i - 1).
@@ -120,7 +131,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
         if constexpr (!Tally)
             continue;
 
-        levelsKept |= uint64_t(1) << level;
+        levelsSeen |= uint64_t(1) << level;
         const LevelScoring &sc = levels[level];
         const int32_t time = r.time;
         int32_t st, points;
@@ -156,6 +167,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
             cell.TodayPoints += points;
         }
     }
+    levelsKept = levelsSeen;
     return kept;
 }
 
