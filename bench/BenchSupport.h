@@ -8,9 +8,22 @@
 #include <QFile>
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <random>
 
 namespace tobrel::bench {
+
+// One school of each size, made once per process: a million records take a while to write.
+template <class School>
+School &schoolOf(int64_t records)
+{
+    static std::map<int64_t, std::unique_ptr<School>> made;
+    auto &s = made[records];
+    if (!s)
+        s = std::make_unique<School>(records);
+    return *s;
+}
 
 class FixedClock final : public Clock {
 public:

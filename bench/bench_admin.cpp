@@ -41,15 +41,7 @@ using namespace tobrel::bench;
 
 namespace {
 
-// One big school per size, made once: a million records take a while to write.
-School &school(int64_t records)
-{
-    static std::map<int64_t, std::unique_ptr<School>> made;
-    auto &s = made[records];
-    if (!s)
-        s = std::make_unique<School>(records);
-    return *s;
-}
+School &school(int64_t records) { return schoolOf<School>(records); }
 
 ResultsManagerScreen *openManager(ScreenRig &rig)
 {

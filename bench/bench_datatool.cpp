@@ -74,14 +74,7 @@ struct School {
     }
 };
 
-School &school(int64_t records)
-{
-    static std::map<int64_t, std::unique_ptr<School>> made;
-    auto &s = made[records];
-    if (!s)
-        s = std::make_unique<School>(records);
-    return *s;
-}
+School &school(int64_t records) { return schoolOf<School>(records); }
 
 // Runs the tool to its end; returns its exit status and peak resident memory in MB.
 std::pair<int, double> runTool(const std::vector<std::string> &args)
