@@ -129,31 +129,37 @@ double median(std::vector<double> v)
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+// Times `base` and `measured` once per iteration, taking turns at going first so neither
+// always finds the caches the other left; the medians and their ratio become counters.
+void timeInTurns(benchmark::State &bs, const char *baseName, const std::function<void()> &base,
+                 const char *measuredName, const std::function<void()> &measured)
+{
+    std::vector<double> baseMs, measuredMs;
+    bool baseFirst = true;
+    for (auto _ : bs) {
+        if (baseFirst) {
+            baseMs.push_back(millisecondsOf(base));
+            measuredMs.push_back(millisecondsOf(measured));
+        } else {
+            measuredMs.push_back(millisecondsOf(measured));
+            baseMs.push_back(millisecondsOf(base));
+        }
+        baseFirst = !baseFirst;
+    }
+    const double b = median(baseMs), m = median(measuredMs);
+    bs.counters[baseName] = b;
+    bs.counters[measuredName] = m;
+    bs.counters["ratio"] = b > 0 ? m / b : 0;
+}
+
 void BM_TallyAgainstFloor(benchmark::State &bs)
 {
     static Fixture fx(20000);
     const ResultsFile file(resultsFilePath(fx.state));
     Floor floor(QFile::encodeName(resultsFilePath(fx.state)).toStdString());
-    std::vector<double> floorMs, tallyMs;
-    bool floorFirst = true;
-    for (auto _ : bs) {
-        auto timeFloor = [&] { floorMs.push_back(millisecondsOf([&] { benchmark::DoNotOptimize(floor.run()); })); };
-        auto timeTally = [&] {
-            tallyMs.push_back(millisecondsOf([&] { benchmark::DoNotOptimize(TallyResults(fx.state, fx.clock, file).ok()); }));
-        };
-        if (floorFirst) {
-            timeFloor();
-            timeTally();
-        } else {
-            timeTally();
-            timeFloor();
-        }
-        floorFirst = !floorFirst;
-    }
-    const double f = median(floorMs), t = median(tallyMs);
-    bs.counters["floor_ms"] = f;
-    bs.counters["tally_ms"] = t;
-    bs.counters["ratio"] = f > 0 ? t / f : 0;
+    timeInTurns(
+        bs, "floor_ms", [&] { benchmark::DoNotOptimize(floor.run()); }, "tally_ms",
+        [&] { benchmark::DoNotOptimize(TallyResults(fx.state, fx.clock, file).ok()); });
 }
 
 void BM_HubLogicAgainstTally(benchmark::State &bs)
@@ -167,22 +173,7 @@ void BM_HubLogicAgainstTally(benchmark::State &bs)
             benchmark::DoNotOptimize(
                 rankStudents(school.state, L, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")).shown.size());
     };
-    std::vector<double> tallyMs, hubMs;
-    bool tallyFirst = true;
-    for (auto _ : bs) {
-        if (tallyFirst) {
-            tallyMs.push_back(millisecondsOf(tally));
-            hubMs.push_back(millisecondsOf(hub));
-        } else {
-            hubMs.push_back(millisecondsOf(hub));
-            tallyMs.push_back(millisecondsOf(tally));
-        }
-        tallyFirst = !tallyFirst;
-    }
-    const double t = median(tallyMs), h = median(hubMs);
-    bs.counters["tally_ms"] = t;
-    bs.counters["hub_ms"] = h;
-    bs.counters["ratio"] = t > 0 ? h / t : 0;
+    timeInTurns(bs, "tally_ms", tally, "hub_ms", hub);
 }
 
 void BM_Tally1000000(benchmark::State &bs)
