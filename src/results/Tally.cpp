@@ -5,7 +5,9 @@
 #include "text/Numbers.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -39,8 +41,9 @@ namespace {
 
 // The points of a run at one level: from the table for times 0..999 (the short time is
 // the time itself there) and for a timed-out run, worked out for the rare other runs.
-struct LevelScoring {
-    const int32_t *byTime = nullptr;
+struct alignas(64) LevelScoring {
+    const TallyWorkspace::RunAdds *byTime = nullptr;
+    TallyCell *row = nullptr; // the level's row of tally cells, by student
     int32_t target = 0;
     float rate = 0;
     double passFrom = 0; // the pass window holds dates after this day
@@ -60,14 +63,16 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
         // Compared bit for bit, so a NaN rate is not made again on every tally.
         if (!p.made || p.target != T || std::memcmp(&p.rate, &rate, sizeof rate) != 0) {
             for (int32_t t = 0; t < 1000; ++t)
-                p.byTime[static_cast<size_t>(t)] = ratedPoints(basePoints(t, t, T), rate);
-            p.byTime[1000] = ratedPoints(basePoints(kTimedOut, shortTime(kTimedOut), T), rate);
+                p.byTime[static_cast<size_t>(t)] = {ratedPoints(basePoints(t, t, T), rate), t, 1, 0};
+            p.byTime[1000] = {ratedPoints(basePoints(kTimedOut, shortTime(kTimedOut), T), rate),
+                              shortTime(kTimedOut), 0, 0};
             p.made = true;
             p.target = T;
             p.rate = rate;
         }
         LevelScoring &s = scoring[static_cast<size_t>(L)];
         s.byTime = p.byTime.data();
+        s.row = state.tallies.cells.dataToWrite() + static_cast<size_t>(L) * kStudentSlots;
         s.target = T;
         s.rate = rate;
         s.passFrom = today - c.CritPassDays[L].toNumber();
@@ -81,13 +86,8 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
     }
 }
 
-// The records of one read, in place: keeps the valid ones (closing up behind those it
-// drops) and, when Tally is set, adds every kept record to the tallies. Returns the
-// number kept; damaged records go to the report. Bit L of levelsKept tells that a
-// record of level L was kept.
 // A record that is not kept: a damaged one is skipped and reported; another is dropped,
-// but its time still counts toward the best times. Apart from the pass, which then
-// keeps its figures in registers.
+// but its time still counts toward the best times.
 [[gnu::noinline]] void setAside(const char *p, int64_t recordNumber, ReadReport &report,
                                 std::vector<DroppedTime> &dropped)
 {
@@ -98,76 +98,154 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
         dropped.push_back({r.level, r.student, r.time});
 }
 
+// The short time and the points of a run at one level.
+struct RunFigures {
+    int32_t shortTime;
+    int32_t points;
+};
+
+// A record is kept when its level and student are real ones (not 0) and its date lies
+// in the range of record dates. Each is one comparison of whole numbers: the date's
+// bits, as those of positive numbers run in the same order as the numbers (a negative
+// date, or one that is no number, lies outside).
+inline bool levelIsKept(int level) { return static_cast<unsigned>(level - 1) < unsigned(kMaxLevel); }
+inline bool studentIsKept(int student) { return static_cast<unsigned>(student - 1) < unsigned(kMaxStudent); }
+inline bool dateIsKept(double date)
+{
+    constexpr uint64_t first = std::bit_cast<uint64_t>(kFirstRecordDay);
+    constexpr uint64_t last = std::bit_cast<uint64_t>(kLastRecordDay);
+    return std::bit_cast<uint64_t>(date) - first <= last - first;
+}
+inline bool isKeptRecord(const ResultRecord::Numbers &r)
+{
+    return levelIsKept(r.level) & studentIsKept(r.student) & dateIsKept(r.date);
+}
+
+// Adds a run to the tallies of the windows of its level that hold its date.
+inline void addWindowedRun(TallyCell &cell, const double date, const RunFigures f, const int completed,
+                           const LevelScoring &sc, const double today)
+{
+    if (date > sc.passFrom) {
+        cell.PassRunCount = static_cast<int16_t>(cell.PassRunCount + completed);
+        cell.PassPoints += f.points;
+    }
+    if (date > sc.overFrom) {
+        cell.OverRunCount = static_cast<int16_t>(cell.OverRunCount + completed);
+        cell.OverPoints += f.points;
+    }
+    if (date == today) {
+        cell.TodayRuns = static_cast<int16_t>(cell.TodayRuns + completed);
+        cell.TodayTimeSum += static_cast<float>(f.shortTime);
+        cell.TodayPoints += f.points;
+    }
+}
+
+// Adds a run whose time is neither under 1000 seconds nor timed out, which the table
+// does not hold: a run typed in by hand, say.
+[[gnu::noinline]] void addUnusualRun(TallyCell &cell, const char *const record, const LevelScoring &sc,
+                                     const double today)
+{
+    const ResultRecord::Numbers r = ResultRecord::decodeNumbers(record);
+    const int32_t st = shortTime(r.time);
+    const RunFigures f{st, ratedPoints(basePoints(r.time, st, sc.target), sc.rate)};
+    const int completed = r.time < 6000;
+    cell.AllRunCount = static_cast<int16_t>(cell.AllRunCount + completed);
+    cell.AllPoints += f.points;
+    cell.AllTimeSum += f.shortTime;
+    if (r.date > sc.windowsFrom)
+        addWindowedRun(cell, r.date, f, completed, sc, today);
+}
+
+// Adds the records from `base` to the tallies for as long as they are kept, and returns
+// how many it added: it stops at the first record that is not kept. A loop with few
+// figures to carry, so that they all stay in registers and many records' cells are on
+// their way from memory at once; seen[L] is set for every level L it adds to.
+[[gnu::noinline]] int64_t tallyWhileKept(const char *const base, const int64_t count,
+                                         const LevelScoring *const levels, const double today,
+                                         std::array<uint8_t, kLevelSlots> &levelsSeen)
+{
+    // Marked here and handed on at the end: bytes written through the caller's array
+    // could be any figure the loop reads, which would then be read again each time.
+    std::array<uint8_t, kLevelSlots> seen{};
+    using Lanes = int32_t __attribute__((vector_size(16)));
+    static_assert(offsetof(TallyCell, AllPoints) == 0 && offsetof(TallyCell, AllTimeSum) == 4 &&
+                  offsetof(TallyCell, AllRunCount) == 8 && sizeof(TallyWorkspace::RunAdds) == sizeof(Lanes));
+    // AllRunCount takes its runs in the low half of a 32-bit lane: no tally may carry out.
+    static_assert(kMaxRecordsInMemory < 32768);
+    const char *p = base;
+    const char *const end = base + count * kRecordSize;
+    for (; p != end; p += kRecordSize) {
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
+        // Three tests that never fail on a sound file, each a single branch.
+        const uint32_t level = static_cast<uint16_t>(r.level);
+        const uint32_t student = static_cast<uint16_t>(r.student);
+        if (level - 1u >= unsigned(kMaxLevel)) [[unlikely]]
+            break;
+        if (student - 1u >= unsigned(kMaxStudent)) [[unlikely]]
+            break;
+        if (!dateIsKept(r.date)) [[unlikely]]
+            break;
+        seen[level] = 1;
+        const LevelScoring &sc = levels[level];
+        TallyCell &cell = sc.row[student];
+        // A run under 1000 seconds or timed out (a thirtieth, say, at random) adds what
+        // the table gives for its time, entry 1000 for a timed-out one.
+        const uint32_t timedOut = r.time == kTimedOut;
+        const uint32_t t = timedOut ? 999u : static_cast<uint32_t>(r.time);
+        if (t >= 1000u) [[unlikely]] {
+            addUnusualRun(cell, p, sc, today);
+            continue;
+        }
+        const TallyWorkspace::RunAdds &a = sc.byTime[t + timedOut];
+        Lanes sums, adds;
+        std::memcpy(&adds, &a, sizeof adds);
+        std::memcpy(&sums, &cell, sizeof sums);
+        sums += adds;
+        std::memcpy(&cell, &sums, sizeof sums);
+        // Most runs lie before every window of their level: one test passes them by.
+        if (r.date > sc.windowsFrom) [[unlikely]]
+            addWindowedRun(cell, r.date, {a.shortTime, a.points}, a.completed, sc, today);
+    }
+    for (size_t L = 0; L < seen.size(); ++L)
+        levelsSeen[L] |= seen[L];
+    return (p - base) / kRecordSize;
+}
+
+// The records of one read, in place: keeps the valid ones (closing up behind those it
+// drops) and, when Tally is set, adds every kept record to the tallies. Returns the
+// number kept; damaged records go to the report. Bit L of levelsKept tells that a
+// record of level L was kept.
 template <bool Tally>
 int64_t passOverRecords(SharedState &state, char *const base, const int64_t count, const int64_t firstNumber,
                         const LevelScoring *const levels, const double today, ReadReport &report,
                         uint64_t &levelsKept)
 {
-    // A plain pointer, so the compiler keeps it in a register through the loop; the
-    // caller marks the rows written afterwards.
-    TallyCell *const cells = state.tallies.cells.dataToWrite();
-    std::vector<DroppedTime> &dropped = state.results.droppedTimes;
-    int64_t kept = 0;
-    uint64_t levelsSeen = 0;
-    const char *p = base;
-    for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
-        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
-        const int level = r.level;
-        const int student = r.student;
-        // A record is kept when its level and student are real ones (not 0) and its date
-        // lies in the range of record dates: one test, so the usual records pass by with
-        // a single branch; the rare others are sorted out apart.
-        const bool keptRecord = (static_cast<unsigned>(level - 1) < unsigned(kMaxLevel)) &
-                                (static_cast<unsigned>(student - 1) < unsigned(kMaxStudent)) &
-                                (r.date >= kFirstRecordDay) & (r.date <= kLastRecordDay);
-        if (!keptRecord) [[unlikely]] {
-            setAside(p, firstNumber + k, report, dropped);
-            continue;
-        }
-        // Close up behind dropped records, so entry i stays at 44 x (i - 1).
-        if (kept != k) [[unlikely]]
-            std::memcpy(base + kept * kRecordSize, p, kRecordSize);
-        ++kept;
-        if constexpr (!Tally)
-            continue;
-
-        levelsSeen |= uint64_t(1) << level;
-        const LevelScoring &sc = levels[level];
-        const int32_t time = r.time;
-        int32_t st, points;
-        const bool underThousand = static_cast<uint32_t>(time) < 1000u;
-        // Runs under 1000 seconds and timed-out runs (a thirtieth, say, at random) take
-        // their points from the table without a branch between them.
-        if (underThousand | (time == kTimedOut)) [[likely]] {
-            st = underThousand ? time : 999;
-            points = sc.byTime[underThousand ? time : 1000];
+    std::array<uint8_t, kLevelSlots> seen{};
+    std::vector<int64_t> droppedPlaces;
+    for (int64_t k = 0;;) {
+        if constexpr (Tally) {
+            k += tallyWhileKept(base + k * kRecordSize, count - k, levels, today, seen);
         } else {
-            st = shortTime(time);
-            points = ratedPoints(basePoints(time, st, sc.target), sc.rate);
+            while (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize)))
+                ++k;
         }
-        const int completed = time < 6000;
-        TallyCell &cell = cells[static_cast<size_t>(level) * kStudentSlots + static_cast<size_t>(student)];
-        cell.AllRunCount = static_cast<int16_t>(cell.AllRunCount + completed);
-        cell.AllPoints += points;
-        cell.AllTimeSum += st;
-        // Most runs lie before every window of their level: one test passes them by.
-        if (!(r.date > sc.windowsFrom)) [[likely]]
-            continue;
-        if (r.date > sc.passFrom) {
-            cell.PassRunCount = static_cast<int16_t>(cell.PassRunCount + completed);
-            cell.PassPoints += points;
-        }
-        if (r.date > sc.overFrom) {
-            cell.OverRunCount = static_cast<int16_t>(cell.OverRunCount + completed);
-            cell.OverPoints += points;
-        }
-        if (r.date == today) {
-            cell.TodayRuns = static_cast<int16_t>(cell.TodayRuns + completed);
-            cell.TodayTimeSum += static_cast<float>(st);
-            cell.TodayPoints += points;
-        }
+        if (k >= count)
+            break;
+        setAside(base + k * kRecordSize, firstNumber + k, report, state.results.droppedTimes);
+        droppedPlaces.push_back(k);
+        ++k;
     }
-    levelsKept = levelsSeen;
+    // Close up behind the dropped records, so entry i stays at 44 x (i - 1).
+    int64_t kept = droppedPlaces.empty() ? count : droppedPlaces.front();
+    for (size_t i = 0; i < droppedPlaces.size(); ++i) {
+        const int64_t from = droppedPlaces[i] + 1;
+        const int64_t to = i + 1 < droppedPlaces.size() ? droppedPlaces[i + 1] : count;
+        std::memmove(base + kept * kRecordSize, base + from * kRecordSize, static_cast<size_t>(to - from) * kRecordSize);
+        kept += to - from;
+    }
+    levelsKept = 0;
+    for (size_t L = 0; L < seen.size(); ++L)
+        levelsKept |= uint64_t(seen[L]) << L;
     return kept;
 }
 

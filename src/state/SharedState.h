@@ -94,18 +94,22 @@ struct RunOutcome {
 };
 
 // The ten tally tables, each [level 0..35][student 0..5000]. They are kept as one
-// 32-byte cell per level and student, so that adding up a run touches one cache line;
-// each table is read and written through its own accessor, t.AllRunCount(L, s).
-// Today's run count is a whole count; it is stored as one and read as a float.
-struct TallyCell {
+// 32-byte cell per level and student, aligned to its size, so that adding up a run
+// touches one cache line; each table is read and written through its own accessor,
+// t.AllRunCount(L, s). Today's run count is a whole count; it is stored as one and read
+// as a float.
+// The first 16 bytes take every run as one add of four 32-bit lanes (points, short time,
+// completed runs, 0): the third lane holds AllRunCount in its low half, which a tally of
+// at most 20000 runs never carries out of.
+struct alignas(32) TallyCell {
     int32_t AllPoints;
     int32_t AllTimeSum;
+    int16_t AllRunCount;
+    int16_t PassRunCount;
     int32_t PassPoints;
     int32_t OverPoints;
     int32_t TodayPoints;
     float TodayTimeSum;
-    int16_t AllRunCount;
-    int16_t PassRunCount;
     int16_t OverRunCount;
     int16_t TodayRuns;
 };
@@ -139,14 +143,20 @@ struct Tallies {
 };
 
 // What the tally keeps between calls so that it works out each level's points once per
-// criteria: the points of every run time below 1000 seconds and (entry 1000) of a
-// timed-out run, for the target time and rate they were made for.
+// criteria: what every run time below 1000 seconds and (entry 1000) a timed-out run adds
+// to the first 16 bytes of a cell, for the target time and rate they were made for.
 struct TallyWorkspace {
+    struct alignas(16) RunAdds {
+        int32_t points = 0;
+        int32_t shortTime = 0;
+        int32_t completed = 0; // added to AllRunCount
+        int32_t none = 0;      // the lane of PassPoints, left as it is
+    };
     struct LevelPoints {
         bool made = false;
         int32_t target = 0;
         float rate = 0;
-        std::array<int32_t, 1001> byTime{};
+        std::array<RunAdds, 1001> byTime{};
     };
     std::vector<LevelPoints> points = std::vector<LevelPoints>(kLevelSlots);
 };
