@@ -66,20 +66,21 @@ void countRunKeptOnThisPc(SharedState &state)
     const int32_t st = shortTime(t);
     const int32_t points = ratedPoints(basePoints(t, st, c.CritTargetTime[L]), c.CritPointRate[L]);
     TallyCell &cell = state.tallies.cells(L, s);
+    TallyWindowCell &window = state.tallies.windows(L, s);
     cell.AllRunCount += completed;
     cell.AllPoints += points;
     cell.AllTimeSum += st;
     // The run is dated today: inside a window of one day or more.
     if (c.CritPassDays[L].toNumber() > 0) {
         cell.PassRunCount += completed;
-        cell.PassPoints += points;
+        window.PassPoints += points;
     }
     if (c.CritOverDays[L].toNumber() > 0) {
-        cell.OverRunCount += completed;
-        cell.OverPoints += points;
+        window.OverRunCount += completed;
+        window.OverPoints += points;
     }
-    cell.TodayRuns += completed;
-    cell.TodayTimeSum += static_cast<float>(st);
+    window.TodayRuns += completed;
+    window.TodayTimeSum += static_cast<float>(st);
     cell.TodayPoints += points;
 }
 

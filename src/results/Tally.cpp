@@ -43,7 +43,8 @@ namespace {
 // the time itself there) and for a timed-out run, worked out for the rare other runs.
 struct alignas(64) LevelScoring {
     const TallyWorkspace::RunAdds *byTime = nullptr;
-    TallyCell *row = nullptr; // the level's row of tally cells, by student
+    TallyCell *row = nullptr;             // the level's row of tally cells, by student
+    TallyWindowCell *windowRow = nullptr; // and of window cells
     int32_t target = 0;
     float rate = 0;
     double passFrom = 0; // the pass window holds dates after this day
@@ -73,6 +74,7 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
         LevelScoring &s = scoring[static_cast<size_t>(L)];
         s.byTime = p.byTime.data();
         s.row = state.tallies.cells.dataToWrite() + static_cast<size_t>(L) * kStudentSlots;
+        s.windowRow = state.tallies.windows.dataToWrite() + static_cast<size_t>(L) * kStudentSlots;
         s.target = T;
         s.rate = rate;
         s.passFrom = today - c.CritPassDays[L].toNumber();
@@ -122,30 +124,30 @@ inline bool isKeptRecord(const ResultRecord::Numbers &r)
 }
 
 // Adds a run to the tallies of the windows of its level that hold its date.
-inline void addWindowedRun(TallyCell &cell, const double date, const RunFigures f, const int completed,
-                           const LevelScoring &sc, const double today)
+inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const double date, const RunFigures f,
+                           const int completed, const LevelScoring &sc, const double today)
 {
     if (date > sc.passFrom) {
         cell.PassRunCount = static_cast<int16_t>(cell.PassRunCount + completed);
-        cell.PassPoints += f.points;
+        window.PassPoints += f.points;
     }
     if (date > sc.overFrom) {
-        cell.OverRunCount = static_cast<int16_t>(cell.OverRunCount + completed);
-        cell.OverPoints += f.points;
+        window.OverRunCount = static_cast<int16_t>(window.OverRunCount + completed);
+        window.OverPoints += f.points;
     }
     if (date == today) {
-        cell.TodayRuns = static_cast<int16_t>(cell.TodayRuns + completed);
-        cell.TodayTimeSum += static_cast<float>(f.shortTime);
+        window.TodayRuns = static_cast<int16_t>(window.TodayRuns + completed);
+        window.TodayTimeSum += static_cast<float>(f.shortTime);
         cell.TodayPoints += f.points;
     }
 }
 
 // Adds a run whose time is neither under 1000 seconds nor timed out, which the table
 // does not hold: a run typed in by hand, say.
-[[gnu::noinline]] void addUnusualRun(TallyCell &cell, const char *const record, const LevelScoring &sc,
-                                     const double today)
+[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc, const double today)
 {
     const ResultRecord::Numbers r = ResultRecord::decodeNumbers(record);
+    TallyCell &cell = sc.row[r.student];
     const int32_t st = shortTime(r.time);
     const RunFigures f{st, ratedPoints(basePoints(r.time, st, sc.target), sc.rate)};
     const int completed = r.time < 6000;
@@ -153,7 +155,7 @@ inline void addWindowedRun(TallyCell &cell, const double date, const RunFigures 
     cell.AllPoints += f.points;
     cell.AllTimeSum += f.shortTime;
     if (r.date > sc.windowsFrom)
-        addWindowedRun(cell, r.date, f, completed, sc, today);
+        addWindowedRun(cell, sc.windowRow[r.student], r.date, f, completed, sc, today);
 }
 
 // Adds the records from `base` to the tallies for as long as they are kept, and returns
@@ -193,7 +195,7 @@ inline void addWindowedRun(TallyCell &cell, const double date, const RunFigures 
         const uint32_t timedOut = r.time == kTimedOut;
         const uint32_t t = timedOut ? 999u : static_cast<uint32_t>(r.time);
         if (t >= 1000u) [[unlikely]] {
-            addUnusualRun(cell, p, sc, today);
+            addUnusualRun(p, sc, today);
             continue;
         }
         const TallyWorkspace::RunAdds &a = sc.byTime[t + timedOut];
@@ -204,7 +206,7 @@ inline void addWindowedRun(TallyCell &cell, const double date, const RunFigures 
         std::memcpy(&cell, &sums, sizeof sums);
         // Most runs lie before every window of their level: one test passes them by.
         if (r.date > sc.windowsFrom) [[unlikely]]
-            addWindowedRun(cell, r.date, {a.shortTime, a.points}, a.completed, sc, today);
+            addWindowedRun(cell, sc.windowRow[student], r.date, {a.shortTime, a.points}, a.completed, sc, today);
     }
     for (size_t L = 0; L < seen.size(); ++L)
         levelsSeen[L] |= seen[L];
@@ -288,7 +290,7 @@ ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLeve
                 : passOverRecords<false>(state, base, count, range.first, nullptr, today, report, levelsKept);
     for (int L = 0; L <= kMaxLevel; ++L)
         if (levelsKept >> L & 1)
-            state.tallies.cells.markWritten(L);
+            state.tallies.markWritten(L);
     mem.records.truncate(static_cast<qsizetype>(kept * kRecordSize));
     mem.RecordCount = static_cast<int>(kept);
     return report;

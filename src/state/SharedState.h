@@ -93,53 +93,68 @@ struct RunOutcome {
     bool keptOnThisPc = false;
 };
 
-// The ten tally tables, each [level 0..35][student 0..5000]. They are kept as one
-// 32-byte cell per level and student, aligned to its size, so that adding up a run
-// touches one cache line; each table is read and written through its own accessor,
-// t.AllRunCount(L, s). Today's run count is a whole count; it is stored as one and read
-// as a float.
-// The first 16 bytes take every run as one add of four 32-bit lanes (points, short time,
+// The ten tally tables, each [level 0..35][student 0..5000], read and written through
+// their own accessors, t.AllRunCount(L, s). They are kept in two tables of 16-byte cells
+// aligned to their size: what every run adds to (the all-time figures, with today's
+// points, which the rankings read beside the all-time points), and what only a run inside
+// a window adds to. The tally so adds a run to one cache line of a table half the size,
+// and a ranking reads a level's points from 80 KB.
+// The first cell takes every run as one add of four 32-bit lanes (points, short time,
 // completed runs, 0): the third lane holds AllRunCount in its low half, which a tally of
 // at most 20000 runs never carries out of.
-struct alignas(32) TallyCell {
+// Today's run count is a whole count; it is stored as one and read as a float.
+struct alignas(16) TallyCell {
     int32_t AllPoints;
     int32_t AllTimeSum;
     int16_t AllRunCount;
     int16_t PassRunCount;
+    int32_t TodayPoints;
+};
+static_assert(sizeof(TallyCell) == 16);
+struct alignas(16) TallyWindowCell {
     int32_t PassPoints;
     int32_t OverPoints;
-    int32_t TodayPoints;
     float TodayTimeSum;
     int16_t OverRunCount;
     int16_t TodayRuns;
 };
-static_assert(sizeof(TallyCell) == 32);
+static_assert(sizeof(TallyWindowCell) == 16);
 
 struct Tallies {
     LevelStudentTable<TallyCell> cells;
+    LevelStudentTable<TallyWindowCell> windows;
 
     int16_t &AllRunCount(int L, int s) { return cells(L, s).AllRunCount; }
     int32_t &AllPoints(int L, int s) { return cells(L, s).AllPoints; }
     int32_t &AllTimeSum(int L, int s) { return cells(L, s).AllTimeSum; }
     int16_t &PassRunCount(int L, int s) { return cells(L, s).PassRunCount; }
-    int32_t &PassPoints(int L, int s) { return cells(L, s).PassPoints; }
-    int16_t &OverRunCount(int L, int s) { return cells(L, s).OverRunCount; }
-    int32_t &OverPoints(int L, int s) { return cells(L, s).OverPoints; }
+    int32_t &PassPoints(int L, int s) { return windows(L, s).PassPoints; }
+    int16_t &OverRunCount(int L, int s) { return windows(L, s).OverRunCount; }
+    int32_t &OverPoints(int L, int s) { return windows(L, s).OverPoints; }
     int32_t &TodayPoints(int L, int s) { return cells(L, s).TodayPoints; }
-    float &TodayTimeSum(int L, int s) { return cells(L, s).TodayTimeSum; }
+    float &TodayTimeSum(int L, int s) { return windows(L, s).TodayTimeSum; }
     int16_t AllRunCount(int L, int s) const { return cells(L, s).AllRunCount; }
     int32_t AllPoints(int L, int s) const { return cells(L, s).AllPoints; }
     int32_t AllTimeSum(int L, int s) const { return cells(L, s).AllTimeSum; }
     int16_t PassRunCount(int L, int s) const { return cells(L, s).PassRunCount; }
-    int32_t PassPoints(int L, int s) const { return cells(L, s).PassPoints; }
-    int16_t OverRunCount(int L, int s) const { return cells(L, s).OverRunCount; }
-    int32_t OverPoints(int L, int s) const { return cells(L, s).OverPoints; }
-    float TodayRunCount(int L, int s) const { return cells(L, s).TodayRuns; }
+    int32_t PassPoints(int L, int s) const { return windows(L, s).PassPoints; }
+    int16_t OverRunCount(int L, int s) const { return windows(L, s).OverRunCount; }
+    int32_t OverPoints(int L, int s) const { return windows(L, s).OverPoints; }
+    float TodayRunCount(int L, int s) const { return windows(L, s).TodayRuns; }
     int32_t TodayPoints(int L, int s) const { return cells(L, s).TodayPoints; }
-    float TodayTimeSum(int L, int s) const { return cells(L, s).TodayTimeSum; }
+    float TodayTimeSum(int L, int s) const { return windows(L, s).TodayTimeSum; }
     // Sets all ten tables to 0 (only the level rows written since the last clear hold
     // anything else).
-    void clear() { cells.resetWrittenRows(0, kMaxLevel, 0, TallyCell{}); }
+    void clear()
+    {
+        cells.resetWrittenRows(0, kMaxLevel, 0, TallyCell{});
+        windows.resetWrittenRows(0, kMaxLevel, 0, TallyWindowCell{});
+    }
+    void markWritten(int level)
+    {
+        cells.markWritten(level);
+        windows.markWritten(level);
+    }
 };
 
 // What the tally keeps between calls so that it works out each level's points once per
@@ -150,7 +165,7 @@ struct TallyWorkspace {
         int32_t points = 0;
         int32_t shortTime = 0;
         int32_t completed = 0; // added to AllRunCount
-        int32_t none = 0;      // the lane of PassPoints, left as it is
+        int32_t none = 0;      // the lane of TodayPoints, left as it is
     };
     struct LevelPoints {
         bool made = false;

@@ -482,3 +482,51 @@ TEST(Rankings, OrderHoldsForPointsFarApartAndBelowNone)
         }
     }
 }
+
+TEST(Rankings, BigSchoolsRankAsTheRulesSayWhateverTheRosterAndPoints)
+{
+    // A school big enough to be ranked the quick way, against the rules written plainly:
+    // students off the roster with points far above the rest, students with points
+    // today but none so far, and a roster that lists one student twice.
+    struct Case {
+        const char *what;
+        bool listTwice;
+    };
+    for (const Case c : {Case{"every student once", false}, Case{"one student listed twice", true}}) {
+        Hub h;
+        std::mt19937 gen(21);
+        std::vector<int> listed;
+        for (int s = 3; s <= 4000; s += 1 + static_cast<int>(gen() % 3))
+            listed.push_back(s);
+        std::shuffle(listed.begin(), listed.end(), gen);
+        if (c.listTwice)
+            listed.push_back(listed[5]);
+        for (const int s : listed)
+            h.student(s, QStringLiteral("生徒%1").arg(s), 3);
+        Tallies &t = h.state.tallies;
+        for (int s = 1; s <= 5000; ++s) {
+            const bool onRoster = std::find(listed.begin(), listed.end(), s) != listed.end();
+            t.AllPoints(2, s) = onRoster ? static_cast<int32_t>(gen() % 4 == 0 ? 0 : gen() % 300) : 20000;
+            t.TodayPoints(2, s) = onRoster && gen() % 5 == 0 ? static_cast<int32_t>(gen() % 4) : 0;
+        }
+        for (const int order : {CumulativeOrder, TodayOrder}) {
+            auto points = [&](int s) { return order == CumulativeOrder ? t.AllPoints(2, s) : t.TodayPoints(2, s); };
+            auto others = [&](int s) { return order == CumulativeOrder ? t.TodayPoints(2, s) : t.AllPoints(2, s); };
+            std::vector<int> sorted = listed;
+            std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
+                return points(a) != points(b) ? points(a) > points(b) : others(a) > others(b);
+            });
+            std::vector<std::pair<int, int>> want, got;
+            for (size_t k = 0; k < sorted.size(); ++k) {
+                const int rank = k > 0 && points(sorted[k]) == points(sorted[k - 1]) ? want.back().second
+                                                                                      : static_cast<int>(k) + 1;
+                want.emplace_back(sorted[k], rank);
+            }
+            if (order == TodayOrder)
+                std::erase_if(want, [&](const auto &e) { return points(e.first) == 0; });
+            for (const RankedStudent &e : rankStudents(h.state, 2, PointsDisplay, order, QStringLiteral("全学年")).shown)
+                got.emplace_back(e.student, e.rank);
+            EXPECT_EQ(got, want) << c.what << ", order " << order;
+        }
+    }
+}
