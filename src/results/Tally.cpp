@@ -225,11 +225,15 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
     std::array<uint8_t, kLevelSlots> seen{};
     std::vector<int64_t> droppedPlaces;
     for (int64_t k = 0;;) {
-        if constexpr (Tally) {
-            k += tallyWhileKept(base + k * kRecordSize, count - k, levels, today, seen);
-        } else {
-            while (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize)))
-                ++k;
+        // A run of damaged records is passed over here, one test each, without starting
+        // the pass for every one of them.
+        if (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize))) {
+            if constexpr (Tally) {
+                k += tallyWhileKept(base + k * kRecordSize, count - k, levels, today, seen);
+            } else {
+                while (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize)))
+                    ++k;
+            }
         }
         if (k >= count)
             break;
