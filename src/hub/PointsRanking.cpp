@@ -44,13 +44,20 @@ const RosterPositions &rosterPositions(const SharedState &state)
     return kept;
 }
 
+// A student sorted apart on both kinds of points, at roster place `place`.
+struct SortedApart {
+    uint32_t place;
+    int32_t value, other;
+};
+
 // Work space for ranking points, kept between calls so that a ranking of 5000 students
 // does not first fill fresh tables with zeros; `count` is left all zero after each use.
 struct PointsWork {
     static constexpr uint32_t kMaxValue = (1 << 15) - 1; // also the mask of a count's place
-    std::vector<int32_t> value, other;
+    std::vector<int32_t> value;
     std::vector<uint32_t> count = std::vector<uint32_t>(kMaxValue + 1);
     std::vector<uint32_t> begin, next, special, nonzero;
+    std::vector<SortedApart> sorted;
 };
 
 // What reading a level's points by roster place found.
@@ -60,14 +67,15 @@ struct PointsRead {
     uint32_t specials = 0;
 };
 
-// Reads the ordering and other points of students 1..highestStudent in student order,
-// which runs through the level's cells from front to back, into their roster places
-// (place 0 takes the unlisted); counts each ordering value, and notes the places that
-// need sorting: in the order of all points those with points today, in today's order
-// those with any today. Its own small loop, so that its figures stay in registers.
+// Reads the ordering points of students 1..highestStudent in student order, which runs
+// through the level's cells from front to back, into their roster places (place 0 takes
+// the unlisted); counts each ordering value, and notes the few places that need sorting
+// on both kinds of points: in the order of all points those with points today, in
+// today's order those with any today. Its own small loop, so that its figures stay in
+// registers.
 template <bool Cumulative>
 [[gnu::noinline]] PointsRead readPointsByPlace(const TallyCell *const cells, const uint16_t *const position,
-                                               const int highestStudent, int32_t *const value, int32_t *const other,
+                                               const int highestStudent, int32_t *const value,
                                                uint32_t *const count, uint32_t *const special)
 {
     constexpr uint32_t kMaxValue = PointsWork::kMaxValue;
@@ -78,32 +86,31 @@ template <bool Cumulative>
         const int32_t x = Cumulative ? cells[s].AllPoints : cells[s].TodayPoints;
         const int32_t y = Cumulative ? cells[s].TodayPoints : cells[s].AllPoints;
         value[k] = x;
-        other[k] = y;
         // Unlisted students count nothing and fail nothing.
         const uint32_t listed = k != 0;
         outside |= listed & ((static_cast<uint32_t>(x) > kMaxValue) | (y < 0));
         count[static_cast<uint32_t>(x) & kMaxValue] += listed;
         highest = std::max(highest, static_cast<int32_t>(static_cast<uint32_t>(x) & (0u - listed)));
-        special[specials] = k;
-        specials += listed & ((Cumulative ? y : x) != 0);
+        if ((Cumulative ? y : x) != 0 && listed) [[unlikely]]
+            special[specials++] = k;
     }
     return {outside, highest, specials};
 }
 
-// Lays out the students without points today in roster order, the cumulative order's
-// usual case: those without any points, about half a big school, fill the last places
-// (from `none`) straight away, the others are listed in `nonzero` to go by their value's
-// next place. Both are written for every student, the place moving on only for its own
-// kind, so no student waits on the one before. Returns the number listed.
-[[gnu::noinline]] uint32_t layOutRest(const int32_t *const value, const int32_t *const other,
-                                      const int16_t *const numbers, const uint32_t n, RankedStudent *none,
-                                      const int16_t noneRank, uint32_t *const nonzero)
+// Lays out the students not sorted apart (value[k] not marked below none) in roster
+// order: those without any points, about half a big school, fill the last places (from
+// `none`) straight away, the others are listed in `nonzero` to go by their value's next
+// place. Both are written for every student, the place moving on only for its own kind,
+// so no student waits on the one before. Returns the number listed.
+[[gnu::noinline]] uint32_t layOutRest(const int32_t *const value, const int16_t *const numbers, const uint32_t n,
+                                      RankedStudent *none, const int16_t noneRank, uint32_t *const nonzero)
 {
     uint32_t nonzeros = 0;
     for (uint32_t k = 1; k <= n; ++k) {
-        if (other[k] != 0) [[unlikely]]
+        const int32_t x = value[k];
+        if (x < 0) [[unlikely]]
             continue;
-        const bool some = value[k] != 0;
+        const bool some = x != 0;
         nonzero[nonzeros] = k;
         nonzeros += some;
         *none = {numbers[k], noneRank};
@@ -143,40 +150,43 @@ bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ran
     const TallyCell *const cells = state.tallies.cells.row(level);
     const int16_t *const numbers = state.roster.RosterNumbers.data();
     w.value.resize(static_cast<size_t>(n) + 1);
-    w.other.resize(static_cast<size_t>(n) + 1);
     w.special.resize(static_cast<size_t>(roster.highestStudent) + 1);
     int32_t *const value = w.value.data();
-    int32_t *const other = w.other.data();
     uint32_t *const count = w.count.data();
     uint32_t *const special = w.special.data();
     const PointsRead read =
-        cumulative ? readPointsByPlace<true>(cells, roster.position.data(), roster.highestStudent, value, other,
-                                             count, special)
-                   : readPointsByPlace<false>(cells, roster.position.data(), roster.highestStudent, value, other,
-                                              count, special);
+        cumulative
+            ? readPointsByPlace<true>(cells, roster.position.data(), roster.highestStudent, value, count, special)
+            : readPointsByPlace<false>(cells, roster.position.data(), roster.highestStudent, value, count, special);
     if (read.outside) {
         std::fill(w.count.begin(), w.count.end(), 0);
         return false;
     }
     const int32_t highest = read.highest;
-    const size_t specials = read.specials;
-    // Higher ordering points first, then higher other points, then roster order.
-    const auto before = [&](uint32_t a, uint32_t b) {
-        if (value[a] != value[b])
-            return value[a] > value[b];
-        return other[a] != other[b] ? other[a] > other[b] : a < b;
-    };
+    // The few sorted apart, on both kinds of points: the higher ordering points first,
+    // then the higher other points, then roster order.
+    std::vector<SortedApart> &sorted = w.sorted;
+    sorted.clear();
+    for (size_t i = 0; i < read.specials; ++i) {
+        const uint32_t k = special[i];
+        const TallyCell &c = cells[numbers[k]];
+        sorted.push_back({k, cumulative ? c.AllPoints : c.TodayPoints, cumulative ? c.TodayPoints : c.AllPoints});
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const SortedApart &a, const SortedApart &b) {
+        if (a.value != b.value)
+            return a.value > b.value;
+        return a.other != b.other ? a.other > b.other : a.place < b.place;
+    });
 
     if (!cumulative) {
         // Today's order: only the few with points today are listed.
         std::fill(count, count + highest + 1, 0);
-        std::sort(special, special + specials, before);
-        r.shown.resize(specials);
+        r.shown.resize(sorted.size());
         uint32_t rank = 0;
-        for (size_t i = 0; i < specials; ++i) {
-            if (i == 0 || value[special[i]] != value[special[i - 1]])
+        for (size_t i = 0; i < sorted.size(); ++i) {
+            if (i == 0 || sorted[i].value != sorted[i - 1].value)
                 rank = static_cast<uint32_t>(i) + 1;
-            r.shown[i] = {numbers[special[i]], rankField(rank)};
+            r.shown[i] = {numbers[sorted[i].place], rankField(rank)};
         }
         return true;
     }
@@ -195,12 +205,15 @@ bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ran
     }
     r.shown.resize(static_cast<size_t>(n) + 1); // one beyond, written over by the last none
     RankedStudent *const shown = r.shown.data();
-    // Those with points today lead their value's places, the more points the sooner.
-    std::sort(special, special + specials, before);
-    placeByValue(special, specials, value, numbers, begin, next, shown);
+    // Those with points today lead their value's places, the more points the sooner; they
+    // are marked below none so that the rest in roster order pass them by.
+    for (const SortedApart &e : sorted) {
+        shown[next[e.value]++] = {numbers[e.place], rankField(begin[e.value] + 1)};
+        value[e.place] = -1;
+    }
     w.nonzero.resize(static_cast<size_t>(n));
     // Those without points follow any with none but points today.
-    const uint32_t nonzeros = layOutRest(value, other, numbers, static_cast<uint32_t>(n), shown + next[0],
+    const uint32_t nonzeros = layOutRest(value, numbers, static_cast<uint32_t>(n), shown + next[0],
                                          rankField(begin[0] + 1), w.nonzero.data());
     placeByValue(w.nonzero.data(), nonzeros, value, numbers, begin, next, shown);
     r.shown.resize(static_cast<size_t>(n));
