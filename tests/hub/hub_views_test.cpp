@@ -530,3 +530,63 @@ TEST(Rankings, BigSchoolsRankAsTheRulesSayWhateverTheRosterAndPoints)
         }
     }
 }
+
+TEST(Rankings, NothingOfOneRosterShowsInTheRankingOfAnother)
+{
+    // Rankings keep work between calls: a roster changed in place (same count, other
+    // numbers or order) and two schools ranked in turn must each rank as the plain rules
+    // say, and a grade filter only hides lines.
+    Hub a, b;
+    std::mt19937 gen(8);
+    auto fill = [&](Hub &h, int from) {
+        for (int s = from; s < from + 200; ++s)
+            h.student(s, QStringLiteral("生徒%1").arg(s), static_cast<int>(gen() % 9) + 1);
+        std::shuffle(h.state.roster.RosterNumbers.begin() + 1, h.state.roster.RosterNumbers.begin() + 201, gen);
+        for (int s = 1; s <= kMaxStudent; ++s) {
+            h.state.tallies.AllPoints(2, s) = static_cast<int32_t>(gen() % 3 == 0 ? 0 : gen() % 50);
+            h.state.tallies.TodayPoints(2, s) = static_cast<int32_t>(gen() % 4 == 0 ? gen() % 3 : 0);
+        }
+    };
+    fill(a, 1);
+    fill(b, 301);
+    auto plain = [](const Hub &h, int order, const QString &filter) {
+        const Tallies &t = h.state.tallies;
+        const auto &numbers = h.state.roster.RosterNumbers;
+        auto points = [&](int s) { return order == CumulativeOrder ? t.AllPoints(2, s) : t.TodayPoints(2, s); };
+        auto others = [&](int s) { return order == CumulativeOrder ? t.TodayPoints(2, s) : t.AllPoints(2, s); };
+        std::vector<int> sorted(numbers.begin() + 1, numbers.begin() + 1 + h.state.roster.RosterCount);
+        std::stable_sort(sorted.begin(), sorted.end(), [&](int x, int y) {
+            return points(x) != points(y) ? points(x) > points(y) : others(x) > others(y);
+        });
+        const GradeFilter passes(filter);
+        std::vector<std::pair<int, int>> want;
+        int rank = 0;
+        for (size_t k = 0; k < sorted.size(); ++k) {
+            if (k == 0 || points(sorted[k]) != points(sorted[k - 1]))
+                rank = static_cast<int>(k) + 1;
+            if ((order == TodayOrder && points(sorted[k]) == 0) ||
+                !passes.matches(gradeIndexOfStudent(h.state, sorted[k])))
+                continue;
+            want.emplace_back(sorted[k], rank);
+        }
+        return want;
+    };
+    auto expectPlain = [&](const Hub &h, const char *what) {
+        for (const QString &filter : {QStringLiteral("全学年"), QStringLiteral("小５")})
+            for (const int order : {CumulativeOrder, TodayOrder}) {
+                std::vector<std::pair<int, int>> got;
+                for (const RankedStudent &e : rankStudents(h.state, 2, PointsDisplay, order, filter).shown)
+                    got.emplace_back(e.student, e.rank);
+                EXPECT_EQ(got, plain(h, order, filter)) << what << ", order " << order << ", " << filter.toStdString();
+            }
+    };
+    auto &numbers = a.state.roster.RosterNumbers;
+    expectPlain(a, "first school");
+    expectPlain(b, "second school");
+    expectPlain(a, "first school again");
+    std::swap(numbers[1], numbers[200]);
+    expectPlain(a, "two students swapped");
+    numbers[7] = 250; // a student of the same school not listed before
+    expectPlain(a, "a student replaced");
+    expectPlain(b, "second school again");
+}
