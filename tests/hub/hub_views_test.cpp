@@ -136,6 +136,42 @@ struct Hub {
     void tally() { TallyResults(state, clock, file()); }
 };
 
+// The points ranking of `level` by the rules written plainly: the roster in order, sorted
+// (stably) on the ordering points, most first, then the other points; ranks judged on the
+// ordering points alone; today's order lists only those with points today; the grade
+// filter only hides lines. As (student, rank) pairs.
+std::vector<std::pair<int, int>> plainPointsRanking(const Hub &h, int level, int order, const QString &filter)
+{
+    const Tallies &t = h.state.tallies;
+    const auto &numbers = h.state.roster.RosterNumbers;
+    auto points = [&](int s) { return order == CumulativeOrder ? t.AllPoints(level, s) : t.TodayPoints(level, s); };
+    auto others = [&](int s) { return order == CumulativeOrder ? t.TodayPoints(level, s) : t.AllPoints(level, s); };
+    std::vector<int> sorted(numbers.begin() + 1, numbers.begin() + 1 + h.state.roster.RosterCount);
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int x, int y) {
+        return points(x) != points(y) ? points(x) > points(y) : others(x) > others(y);
+    });
+    const GradeFilter passes(filter);
+    std::vector<std::pair<int, int>> want;
+    int rank = 0;
+    for (size_t k = 0; k < sorted.size(); ++k) {
+        if (k == 0 || points(sorted[k]) != points(sorted[k - 1]))
+            rank = static_cast<int>(k) + 1;
+        if ((order == TodayOrder && points(sorted[k]) == 0) || !passes.matches(gradeIndexOfStudent(h.state, sorted[k])))
+            continue;
+        want.emplace_back(sorted[k], rank);
+    }
+    return want;
+}
+
+// The same ranking as the program makes it.
+std::vector<std::pair<int, int>> pointsRanking(const Hub &h, int level, int order, const QString &filter)
+{
+    std::vector<std::pair<int, int>> got;
+    for (const RankedStudent &e : rankStudents(h.state, level, PointsDisplay, order, filter).shown)
+        got.emplace_back(e.student, e.rank);
+    return got;
+}
+
 } // namespace
 
 TEST(Rankings, TimeRankingWithTiesAndStudentsWithoutTime)
@@ -458,27 +494,9 @@ TEST(Rankings, OrderHoldsForPointsFarApartAndBelowNone)
             t.AllPoints(1, s) = c.points(gen);
         }
         for (int order : {CumulativeOrder, TodayOrder}) {
-            auto keyOf = [&](int s) {
-                const int64_t p = order == CumulativeOrder ? t.AllPoints(1, s) : t.TodayPoints(1, s);
-                const int64_t q = order == CumulativeOrder ? t.TodayPoints(1, s) : t.AllPoints(1, s);
-                return std::pair(-p, -q);
-            };
-            std::vector<int> expected;
-            for (int k = 1; k <= h.state.roster.RosterCount; ++k)
-                expected.push_back(h.state.roster.RosterNumbers[k]);
-            std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) { return keyOf(a) < keyOf(b); });
-            std::vector<int> ranks;
-            for (size_t k = 0; k < expected.size(); ++k)
-                ranks.push_back(k > 0 && keyOf(expected[k]).first == keyOf(expected[k - 1]).first
-                                    ? ranks.back()
-                                    : static_cast<int>(k) + 1);
-            std::vector<std::pair<int, int>> want, got;
-            for (size_t k = 0; k < expected.size(); ++k)
-                if (order == CumulativeOrder || t.TodayPoints(1, expected[k]) != 0)
-                    want.emplace_back(expected[k], ranks[k]);
-            for (const RankedStudent &e : rankStudents(h.state, 1, PointsDisplay, order, QStringLiteral("全学年")).shown)
-                got.emplace_back(e.student, e.rank);
-            EXPECT_EQ(got, want) << c.what << ", order " << order;
+            const QString all = QStringLiteral("全学年");
+            EXPECT_EQ(pointsRanking(h, 1, order, all), plainPointsRanking(h, 1, order, all))
+                << c.what << ", order " << order;
         }
     }
 }
@@ -510,23 +528,9 @@ TEST(Rankings, BigSchoolsRankAsTheRulesSayWhateverTheRosterAndPoints)
             t.TodayPoints(2, s) = onRoster && gen() % 5 == 0 ? static_cast<int32_t>(gen() % 4) : 0;
         }
         for (const int order : {CumulativeOrder, TodayOrder}) {
-            auto points = [&](int s) { return order == CumulativeOrder ? t.AllPoints(2, s) : t.TodayPoints(2, s); };
-            auto others = [&](int s) { return order == CumulativeOrder ? t.TodayPoints(2, s) : t.AllPoints(2, s); };
-            std::vector<int> sorted = listed;
-            std::stable_sort(sorted.begin(), sorted.end(), [&](int a, int b) {
-                return points(a) != points(b) ? points(a) > points(b) : others(a) > others(b);
-            });
-            std::vector<std::pair<int, int>> want, got;
-            for (size_t k = 0; k < sorted.size(); ++k) {
-                const int rank = k > 0 && points(sorted[k]) == points(sorted[k - 1]) ? want.back().second
-                                                                                      : static_cast<int>(k) + 1;
-                want.emplace_back(sorted[k], rank);
-            }
-            if (order == TodayOrder)
-                std::erase_if(want, [&](const auto &e) { return points(e.first) == 0; });
-            for (const RankedStudent &e : rankStudents(h.state, 2, PointsDisplay, order, QStringLiteral("全学年")).shown)
-                got.emplace_back(e.student, e.rank);
-            EXPECT_EQ(got, want) << c.what << ", order " << order;
+            const QString all = QStringLiteral("全学年");
+            EXPECT_EQ(pointsRanking(h, 2, order, all), plainPointsRanking(h, 2, order, all))
+                << c.what << ", order " << order;
         }
     }
 }
@@ -549,36 +553,11 @@ TEST(Rankings, NothingOfOneRosterShowsInTheRankingOfAnother)
     };
     fill(a, 1);
     fill(b, 301);
-    auto plain = [](const Hub &h, int order, const QString &filter) {
-        const Tallies &t = h.state.tallies;
-        const auto &numbers = h.state.roster.RosterNumbers;
-        auto points = [&](int s) { return order == CumulativeOrder ? t.AllPoints(2, s) : t.TodayPoints(2, s); };
-        auto others = [&](int s) { return order == CumulativeOrder ? t.TodayPoints(2, s) : t.AllPoints(2, s); };
-        std::vector<int> sorted(numbers.begin() + 1, numbers.begin() + 1 + h.state.roster.RosterCount);
-        std::stable_sort(sorted.begin(), sorted.end(), [&](int x, int y) {
-            return points(x) != points(y) ? points(x) > points(y) : others(x) > others(y);
-        });
-        const GradeFilter passes(filter);
-        std::vector<std::pair<int, int>> want;
-        int rank = 0;
-        for (size_t k = 0; k < sorted.size(); ++k) {
-            if (k == 0 || points(sorted[k]) != points(sorted[k - 1]))
-                rank = static_cast<int>(k) + 1;
-            if ((order == TodayOrder && points(sorted[k]) == 0) ||
-                !passes.matches(gradeIndexOfStudent(h.state, sorted[k])))
-                continue;
-            want.emplace_back(sorted[k], rank);
-        }
-        return want;
-    };
     auto expectPlain = [&](const Hub &h, const char *what) {
         for (const QString &filter : {QStringLiteral("全学年"), QStringLiteral("小５")})
-            for (const int order : {CumulativeOrder, TodayOrder}) {
-                std::vector<std::pair<int, int>> got;
-                for (const RankedStudent &e : rankStudents(h.state, 2, PointsDisplay, order, filter).shown)
-                    got.emplace_back(e.student, e.rank);
-                EXPECT_EQ(got, plain(h, order, filter)) << what << ", order " << order << ", " << filter.toStdString();
-            }
+            for (const int order : {CumulativeOrder, TodayOrder})
+                EXPECT_EQ(pointsRanking(h, 2, order, filter), plainPointsRanking(h, 2, order, filter))
+                    << what << ", order " << order << ", " << filter.toStdString();
     };
     auto &numbers = a.state.roster.RosterNumbers;
     expectPlain(a, "first school");
