@@ -14,7 +14,16 @@
 //   BM_HubLogicAgainstTally  the logic of the hub's activation (the tally and the
 //                          cumulative points ranking of every level, all grades) against
 //                          the tally alone, interleaved likewise; the goal being a
-//                          ratio of at most 1.5
+//                          ratio of at most 1.5. Nothing new in the file between looks,
+//                          as when the next student logs in: the rankings are kept
+//   BM_HubLogicAfterOneRun   the same with one run appended before each turn, as when
+//                          the hub comes back after a run: the run's level, and the level
+//                          of the record that leaves the last 20000, are ranked again
+//   BM_HubLogicAfterRunsAtEveryLevel  the same with a run at each of the six levels
+//                          appended before each turn: every level changes
+//   BM_HubLogicFirstLook   the same with the roster's order turned round before each
+//                          turn, so that no ranking is kept: every level is ranked
+//                          afresh, as at the hub's first activation after the start
 //   BM_Tally1000000        the tally of a file of a million records (the last 20000
 //                          are read)
 //
@@ -35,6 +44,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -131,12 +141,19 @@ double median(std::vector<double> v)
 
 // Times `base` and `measured` once per iteration, taking turns at going first so neither
 // always finds the caches the other left; the medians and their ratio become counters.
+// `between`, if given, runs untimed before each turn.
 void timeInTurns(benchmark::State &bs, const char *baseName, const std::function<void()> &base,
-                 const char *measuredName, const std::function<void()> &measured)
+                 const char *measuredName, const std::function<void()> &measured,
+                 const std::function<void()> &between = {})
 {
     std::vector<double> baseMs, measuredMs;
     bool baseFirst = true;
     for (auto _ : bs) {
+        if (between) {
+            bs.PauseTiming();
+            between();
+            bs.ResumeTiming();
+        }
         if (baseFirst) {
             baseMs.push_back(millisecondsOf(base));
             measuredMs.push_back(millisecondsOf(measured));
@@ -162,9 +179,11 @@ void BM_TallyAgainstFloor(benchmark::State &bs)
         [&] { benchmark::DoNotOptimize(TallyResults(fx.state, fx.clock, file).ok()); });
 }
 
-void BM_HubLogicAgainstTally(benchmark::State &bs)
+// The hub's activation logic against the tally alone; `newRuns` runs (one at each of
+// levels 1, 2, ... in turn, dated like the rest) are appended to the school's file before
+// each turn, and with `turnRoster` the roster's order is turned round.
+void hubLogicAgainstTally(benchmark::State &bs, School &school, int newRuns, bool turnRoster = false)
 {
-    static School school;
     const ResultsFile file(resultsFilePath(school.state));
     auto tally = [&] { benchmark::DoNotOptimize(TallyResults(school.state, school.clock, file).ok()); };
     auto hub = [&] {
@@ -173,7 +192,52 @@ void BM_HubLogicAgainstTally(benchmark::State &bs)
             benchmark::DoNotOptimize(
                 rankStudents(school.state, L, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")).shown.size());
     };
-    timeInTurns(bs, "tally_ms", tally, "hub_ms", hub);
+    std::mt19937 gen(5);
+    const double today = dayNumber(school.clock.today());
+    int level = 0;
+    auto appendRuns = [&] {
+        for (int i = 0; i < newRuns; ++i) {
+            ResultRecord r = randomRun(gen, today, 60);
+            r.ResultRecLevel = static_cast<int16_t>(1 + level++ % 6);
+            r.ResultRecTime = 20; // inside every level's target time: it brings points
+            QString error;
+            if (file.append(r, &error) < 0)
+                bs.SkipWithError(error.toStdString().c_str());
+        }
+    };
+    int16_t *const numbers = school.state.roster.RosterNumbers.data();
+    auto between = [&] {
+        appendRuns();
+        if (turnRoster)
+            std::reverse(numbers + 1, numbers + school.state.roster.RosterCount + 1);
+    };
+    hub(); // the kept rankings of the file as it is
+    timeInTurns(bs, "tally_ms", tally, "hub_ms", hub,
+                newRuns > 0 || turnRoster ? std::function<void()>(between) : nullptr);
+}
+
+void BM_HubLogicAgainstTally(benchmark::State &bs)
+{
+    static School school;
+    hubLogicAgainstTally(bs, school, 0);
+}
+
+void BM_HubLogicAfterOneRun(benchmark::State &bs)
+{
+    School school;
+    hubLogicAgainstTally(bs, school, 1);
+}
+
+void BM_HubLogicAfterRunsAtEveryLevel(benchmark::State &bs)
+{
+    School school;
+    hubLogicAgainstTally(bs, school, 6);
+}
+
+void BM_HubLogicFirstLook(benchmark::State &bs)
+{
+    static School school;
+    hubLogicAgainstTally(bs, school, 0, true);
 }
 
 void BM_Tally1000000(benchmark::State &bs)
@@ -194,6 +258,24 @@ BENCHMARK(BM_TallyAgainstFloor)
     ->ComputeStatistics("max", maxOf)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_HubLogicAgainstTally)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ComputeStatistics("min", minOf)
+    ->ComputeStatistics("max", maxOf)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_HubLogicAfterOneRun)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ComputeStatistics("min", minOf)
+    ->ComputeStatistics("max", maxOf)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_HubLogicAfterRunsAtEveryLevel)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ComputeStatistics("min", minOf)
+    ->ComputeStatistics("max", maxOf)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_HubLogicFirstLook)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
     ->ComputeStatistics("min", minOf)

@@ -3,8 +3,13 @@
 #include "state/SharedState.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tobrel {
 
@@ -18,6 +23,7 @@ struct RosterPositions {
     std::vector<uint16_t> position;           // by student number
     int highestStudent = 0;                   // the highest number listed
     bool usable = false;                      // every number listed once and in range
+    uint64_t made = 0;                        // counts the makings, to tell one from another
 };
 
 const RosterPositions &rosterPositions(const SharedState &state)
@@ -29,6 +35,7 @@ const RosterPositions &rosterPositions(const SharedState &state)
         std::equal(kept.numbers.begin() + 1, kept.numbers.end(), numbers + 1))
         return kept;
     kept.numbers.assign(numbers, numbers + n + 1);
+    ++kept.made;
     kept.position.assign(kStudentSlots, 0);
     kept.highestStudent = 0;
     kept.usable = n < 65536;
@@ -44,6 +51,175 @@ const RosterPositions &rosterPositions(const SharedState &state)
     return kept;
 }
 
+// The highest points placed by counting; all above, and any below none, go the general way.
+constexpr uint32_t kMaxPointsValue = (1 << 15) - 1;
+
+int16_t rankField(uint32_t rank) { return static_cast<int16_t>(std::min<uint32_t>(rank, 32767)); }
+
+// A level's ranking as last made, with the points it was made from, so that a level
+// whose points have not changed since (most of them, each time the hub comes back after
+// a run) is not ranked again.
+struct KeptRanking {
+    uint64_t rosterMade = 0;        // the roster places it was made with; 0 for none made
+    std::vector<uint64_t> points;   // [s]: all points, then today's, as they lie in memory
+    std::vector<RankedStudent> shown;
+};
+
+// A student's two kinds of points as kept: all points, then today's.
+uint64_t packedPoints(const TallyCell &c)
+{
+    return static_cast<uint32_t>(c.AllPoints) | static_cast<uint64_t>(static_cast<uint32_t>(c.TodayPoints)) << 32;
+}
+int32_t allPointsOf(uint64_t packed) { return static_cast<int32_t>(static_cast<uint32_t>(packed)); }
+int32_t todayPointsOf(uint64_t packed) { return static_cast<int32_t>(static_cast<uint32_t>(packed >> 32)); }
+
+// Up to this many students whose points changed are moved in the kept ranking; more, and
+// the level is ranked afresh.
+constexpr size_t kFewChanged = 32;
+
+// Lists in `changed` the students 1..highest whose points at a level differ from those
+// kept, stopping after kFewChanged + 1; returns how many it listed. Two students at a time
+// where the processor allows: their two kinds of points are picked out of the cells in
+// one shuffle.
+size_t findChangedStudents(const TallyCell *const cells, const uint64_t *const kept, const int highest,
+                           int *const changed)
+{
+    static_assert(offsetof(TallyCell, AllPoints) == 0 && offsetof(TallyCell, TodayPoints) == 12);
+    size_t found = 0;
+    int s = 1;
+#ifdef __SSE2__
+    for (; s + 1 <= highest; s += 2) {
+        const __m128 a = _mm_load_ps(reinterpret_cast<const float *>(cells + s));
+        const __m128 b = _mm_load_ps(reinterpret_cast<const float *>(cells + s + 1));
+        const __m128i both = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 0, 3, 0)));
+        const __m128i same = _mm_cmpeq_epi32(both, _mm_loadu_si128(reinterpret_cast<const __m128i *>(kept + s)));
+        if (_mm_movemask_epi8(same) != 0xFFFF) [[unlikely]] {
+            for (int t = s; t <= s + 1; ++t)
+                if (packedPoints(cells[t]) != kept[t]) {
+                    changed[found++] = t;
+                    if (found > kFewChanged)
+                        return found;
+                }
+        }
+    }
+#endif
+    for (; s <= highest; ++s)
+        if (packedPoints(cells[s]) != kept[s]) {
+            changed[found++] = s;
+            if (found > kFewChanged)
+                return found;
+        }
+    return found;
+}
+
+// Moves the students listed in `changed` to where their new points put them in the kept
+// ranking of a level, one at a time, and gives the lines whose rank may have changed
+// their rank again. At each step the ranking is the one of the kept points, which change
+// one student at a time. False where the kept ranking turns out not to be the kept
+// points' own, or a student's new points need the general way: then it must be made
+// afresh.
+bool moveChangedStudents(KeptRanking &kept, const TallyCell *const cells, const uint16_t *const position,
+                         const bool cumulative, const int *const changed, const size_t changedCount)
+{
+    const uint64_t *const points = kept.points.data();
+    // A student's place in the order: the ordering points, most first; the other points,
+    // most first; the roster place.
+    struct Key {
+        int32_t value, other;
+        uint32_t place;
+    };
+    auto keyOf = [&](int student, uint64_t packed) {
+        const int32_t all = allPointsOf(packed), today = todayPointsOf(packed);
+        return Key{cumulative ? all : today, cumulative ? today : all, position[student]};
+    };
+    auto before = [](const Key &a, const Key &b) {
+        if (a.value != b.value)
+            return a.value > b.value;
+        return a.other != b.other ? a.other > b.other : a.place < b.place;
+    };
+    // Today's order lists only those with points today.
+    auto listed = [&](const Key &k) { return cumulative || k.value != 0; };
+    auto rowFor = [&](const Key &k) {
+        const auto at = std::partition_point(kept.shown.begin(), kept.shown.end(), [&](const RankedStudent &e) {
+            return before(keyOf(e.student, points[e.student]), k);
+        });
+        return static_cast<size_t>(at - kept.shown.begin());
+    };
+    auto valueAt = [&](size_t row) {
+        const int student = kept.shown[row].student;
+        return keyOf(student, points[student]).value;
+    };
+    std::vector<RankedStudent> &shown = kept.shown;
+    for (size_t i = 0; i < changedCount; ++i) {
+        const int s = changed[i];
+        const uint64_t now = packedPoints(cells[s]);
+        const Key was = keyOf(s, points[s]), is = keyOf(s, now);
+        if (static_cast<uint32_t>(is.value) > kMaxPointsValue || is.other < 0)
+            return false;
+        if (position[s] == 0) { // not listed: in no ranking
+            kept.points[static_cast<size_t>(s)] = now;
+            continue;
+        }
+        // The student's row as the kept points have it, and the row before which the new
+        // points put them, both counted in the ranking as it stands.
+        const size_t rowWas = listed(was) ? rowFor(was) : shown.size();
+        if (listed(was) && (rowWas == shown.size() || shown[rowWas].student != s))
+            return false;
+        const size_t rowIs = listed(is) ? rowFor(is) : shown.size();
+        kept.points[static_cast<size_t>(s)] = now;
+        // The rows moved over, in the new ranking; when it grew or shrank, every later row.
+        size_t from, to;
+        const auto at = [&](size_t row) { return shown.begin() + static_cast<std::ptrdiff_t>(row); };
+        if (listed(was) && listed(is)) {
+            if (rowIs > rowWas) {
+                std::rotate(at(rowWas), at(rowWas + 1), at(rowIs));
+                from = rowWas, to = rowIs - 1;
+            } else {
+                std::rotate(at(rowIs), at(rowWas), at(rowWas + 1));
+                from = rowIs, to = rowWas;
+            }
+        } else if (listed(was)) {
+            shown.erase(at(rowWas));
+            from = rowWas, to = shown.size();
+        } else if (listed(is)) {
+            shown.insert(at(rowIs), RankedStudent{static_cast<int16_t>(s), 0});
+            from = rowIs, to = shown.size();
+        } else {
+            continue;
+        }
+        const size_t count = shown.size();
+        if (from >= count)
+            continue;
+        // The value just after the rows moved over may have begun with the student who
+        // left it, so it begins a row later now.
+        to = std::min(to + 1, count - 1);
+        // Each value's rows take the rank of its first row: from the first row of the value
+        // at `from` to the last row of the value at `to`, a value at a time. The rows of a
+        // value are found by halving, as a value such as no points may have thousands.
+        auto rowsAbove = [&](size_t lo, size_t hi, auto above) {
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (above(valueAt(mid)))
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            return lo;
+        };
+        const int32_t first = valueAt(from);
+        size_t row = rowsAbove(0, from, [&](int32_t v) { return v > first; });
+        while (row <= to) {
+            const int32_t v = valueAt(row);
+            const size_t end = rowsAbove(row + 1, count, [&](int32_t w) { return w >= v; });
+            const int16_t rank = rankField(static_cast<uint32_t>(row) + 1);
+            for (size_t r = row; r < end; ++r)
+                shown[r].rank = rank;
+            row = end;
+        }
+    }
+    return true;
+}
+
 // A student sorted apart on both kinds of points, at roster place `place`.
 struct SortedApart {
     uint32_t place;
@@ -53,7 +229,7 @@ struct SortedApart {
 // Work space for ranking points, kept between calls so that a ranking of 5000 students
 // does not first fill fresh tables with zeros; `count` is left all zero after each use.
 struct PointsWork {
-    static constexpr uint32_t kMaxValue = (1 << 15) - 1; // also the mask of a count's place
+    static constexpr uint32_t kMaxValue = kMaxPointsValue; // also the mask of a count's place
     std::vector<int32_t> value;
     std::vector<uint32_t> count = std::vector<uint32_t>(kMaxValue + 1);
     std::vector<uint32_t> begin, next, special, nonzero;
@@ -119,8 +295,6 @@ template <bool Cumulative>
     return nonzeros;
 }
 
-int16_t rankField(uint32_t rank) { return static_cast<int16_t>(std::min<uint32_t>(rank, 32767)); }
-
 // Places the students listed in `places` in order, each at its value's next place, with
 // the rank where its value's places begin.
 [[gnu::noinline]] void placeByValue(const uint32_t *const places, const size_t count, const int32_t *const value,
@@ -134,20 +308,12 @@ int16_t rankField(uint32_t rank) { return static_cast<int16_t>(std::min<uint32_t
     }
 }
 
-} // namespace
-
-// The points ranking of the usual school, where no student has points below none and no
-// one more than some tens of thousands, placed without comparing whole lists. Fills
-// r.shown for every student (today's order leaves out those with none today) and
-// returns true, or returns false for the general way.
-bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ranking &r)
+// Ranks a level's points from its cells, as rankPointsQuickly tells.
+bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, const TallyCell *const cells,
+                      const bool cumulative, Ranking &r)
 {
-    const RosterPositions &roster = rosterPositions(state);
     const int n = state.roster.RosterCount;
-    if (!roster.usable || n == 0)
-        return false;
     thread_local PointsWork w;
-    const TallyCell *const cells = state.tallies.cells.row(level);
     const int16_t *const numbers = state.roster.RosterNumbers.data();
     w.value.resize(static_cast<size_t>(n) + 1);
     w.special.resize(static_cast<size_t>(roster.highestStudent) + 1);
@@ -217,6 +383,45 @@ bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ran
                                          rankField(begin[0] + 1), w.nonzero.data());
     placeByValue(w.nonzero.data(), nonzeros, value, numbers, begin, next, shown);
     r.shown.resize(static_cast<size_t>(n));
+    return true;
+}
+
+} // namespace
+
+// The points ranking of the usual school, where no student has points below none and no
+// one more than some tens of thousands, placed without comparing whole lists. Fills
+// r.shown for every student (today's order leaves out those with none today) and
+// returns true, or returns false for the general way.
+bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ranking &r)
+{
+    const RosterPositions &roster = rosterPositions(state);
+    const int n = state.roster.RosterCount;
+    if (!roster.usable || n == 0 || level < 0 || level > kMaxLevel)
+        return false;
+    const TallyCell *const cells = state.tallies.cells.row(level);
+
+    // With the same roster places, the ranking last made is brought up to date by moving
+    // the few students whose points changed since.
+    thread_local std::vector<KeptRanking> keptRankings(2 * kLevelSlots);
+    KeptRanking &kept = keptRankings[static_cast<size_t>(2 * level + (cumulative ? 1 : 0))];
+    if (kept.rosterMade == roster.made) {
+        thread_local std::vector<int> changed(kFewChanged + 1);
+        const size_t changedCount =
+            findChangedStudents(cells, kept.points.data(), roster.highestStudent, changed.data());
+        if (changedCount <= kFewChanged &&
+            moveChangedStudents(kept, cells, roster.position.data(), cumulative, changed.data(), changedCount)) {
+            r.shown = kept.shown;
+            return true;
+        }
+    }
+    kept.rosterMade = 0;
+    kept.points.resize(static_cast<size_t>(roster.highestStudent) + 1);
+    for (int s = 0; s <= roster.highestStudent; ++s)
+        kept.points[static_cast<size_t>(s)] = packedPoints(cells[s]);
+    if (!rankPointsAfresh(state, roster, cells, cumulative, r))
+        return false;
+    kept.shown = r.shown;
+    kept.rosterMade = roster.made;
     return true;
 }
 

@@ -569,3 +569,93 @@ TEST(Rankings, NothingOfOneRosterShowsInTheRankingOfAnother)
     expectPlain(a, "a student replaced");
     expectPlain(b, "second school again");
 }
+
+TEST(Rankings, RankingsFollowPointsThatChangeBetweenLooks)
+{
+    // Rankings are kept between looks and only the students whose points changed are
+    // moved: after every kind of change, each ranking must be the one the plain rules make.
+    Hub h;
+    std::mt19937 gen(31);
+    std::vector<int> listed;
+    for (int s = 2; s <= 1201; s += 1 + static_cast<int>(gen() % 2))
+        listed.push_back(s);
+    std::shuffle(listed.begin(), listed.end(), gen);
+    for (const int s : listed)
+        h.student(s, QStringLiteral("生徒%1").arg(s), static_cast<int>(gen() % 9) + 1);
+    const int highest = *std::max_element(listed.begin(), listed.end());
+    Tallies &t = h.state.tallies;
+    for (const int s : listed) {
+        t.AllPoints(3, s) = gen() % 2 ? 0 : static_cast<int32_t>(gen() % 40);
+        t.TodayPoints(3, s) = gen() % 6 ? 0 : static_cast<int32_t>(gen() % 5);
+    }
+    auto any = [&] { return listed[gen() % listed.size()]; };
+    struct Change {
+        const char *what;
+        std::function<void()> make;
+    };
+    const std::vector<Change> changes = {
+        {"a run with points", [&] { t.AllPoints(3, any()) += 1 + static_cast<int32_t>(gen() % 30); }},
+        {"a run today", [&] {
+             const int s = any();
+             const int32_t p = 1 + static_cast<int32_t>(gen() % 4);
+             t.AllPoints(3, s) += p;
+             t.TodayPoints(3, s) += p;
+         }},
+        {"from none to the top", [&] {
+             const int s = any();
+             t.AllPoints(3, s) = 0;
+             t.TodayPoints(3, s) = 0;
+             EXPECT_EQ(pointsRanking(h, 3, CumulativeOrder, QStringLiteral("全学年")),
+                       plainPointsRanking(h, 3, CumulativeOrder, QStringLiteral("全学年")));
+             t.AllPoints(3, s) = 1000;
+         }},
+        {"all points gone", [&] {
+             const int s = any();
+             t.AllPoints(3, s) = 0;
+             t.TodayPoints(3, s) = 0;
+         }},
+        {"today's points gone", [&] { t.TodayPoints(3, any()) = 0; }},
+        {"level with another", [&] {
+             const int s = any(), u = any();
+             t.AllPoints(3, s) = t.AllPoints(3, u);
+             t.TodayPoints(3, s) = t.TodayPoints(3, u);
+         }},
+        {"the highest-numbered student", [&] { t.AllPoints(3, highest) = static_cast<int32_t>(gen() % 50); }},
+        {"students off the roster", [&] {
+             t.AllPoints(3, 1) += 7;
+             t.TodayPoints(3, highest + 1) += 3;
+         }},
+        {"many at once", [&] {
+             for (int i = 0; i < 40; ++i)
+                 t.AllPoints(3, any()) = static_cast<int32_t>(gen() % 40);
+         }},
+        {"points below none, then back", [&] {
+             const int s = any();
+             const int32_t was = t.AllPoints(3, s);
+             t.AllPoints(3, s) = -5;
+             EXPECT_EQ(pointsRanking(h, 3, CumulativeOrder, QStringLiteral("全学年")),
+                       plainPointsRanking(h, 3, CumulativeOrder, QStringLiteral("全学年")));
+             t.AllPoints(3, s) = was;
+         }},
+        {"points above the counted ones", [&] { t.AllPoints(3, any()) = 40000 + static_cast<int32_t>(gen() % 9); }},
+        {"back under them", [&] {
+             for (const int s : listed)
+                 if (t.AllPoints(3, s) > 30000)
+                     t.AllPoints(3, s) = 33;
+         }},
+        {"several apart", [&] {
+             for (int i = 0; i < 5; ++i)
+                 t.TodayPoints(3, any()) = static_cast<int32_t>(gen() % 3);
+         }},
+        {"nothing", [] {}},
+    };
+    for (int round = 0; round < 300; ++round) {
+        const Change &c = changes[gen() % changes.size()];
+        c.make();
+        for (const QString &filter : {QStringLiteral("全学年"), QStringLiteral("中１")})
+            for (const int order : {CumulativeOrder, TodayOrder})
+                ASSERT_EQ(pointsRanking(h, 3, order, filter), plainPointsRanking(h, 3, order, filter))
+                    << "round " << round << ", after " << c.what << ", order " << order << ", "
+                    << filter.toStdString();
+    }
+}
