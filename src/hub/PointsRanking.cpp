@@ -112,6 +112,22 @@ size_t findChangedStudents(const TallyCell *const cells, const uint64_t *const k
     return found;
 }
 
+// Keeps the points of students 0..highest at a level.
+void keepAllPoints(const TallyCell *const cells, uint64_t *const kept, const int highest)
+{
+    int s = 0;
+#ifdef __SSE2__
+    for (; s + 1 <= highest; s += 2) {
+        const __m128 a = _mm_load_ps(reinterpret_cast<const float *>(cells + s));
+        const __m128 b = _mm_load_ps(reinterpret_cast<const float *>(cells + s + 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(kept + s),
+                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 0, 3, 0))));
+    }
+#endif
+    for (; s <= highest; ++s)
+        kept[s] = packedPoints(cells[s]);
+}
+
 // Moves the students listed in `changed` to where their new points put them in the kept
 // ranking of a level, one at a time, and gives the lines whose rank may have changed
 // their rank again. At each step the ranking is the one of the kept points, which change
@@ -308,9 +324,10 @@ template <bool Cumulative>
     }
 }
 
-// Ranks a level's points from its cells, as rankPointsQuickly tells.
+// Ranks a level's points from its cells into `ranked`, as rankPointsQuickly tells; false
+// where they need the general way.
 bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, const TallyCell *const cells,
-                      const bool cumulative, Ranking &r)
+                      const bool cumulative, std::vector<RankedStudent> &ranked)
 {
     const int n = state.roster.RosterCount;
     thread_local PointsWork w;
@@ -347,12 +364,12 @@ bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, c
     if (!cumulative) {
         // Today's order: only the few with points today are listed.
         std::fill(count, count + highest + 1, 0);
-        r.shown.resize(sorted.size());
+        ranked.resize(sorted.size());
         uint32_t rank = 0;
         for (size_t i = 0; i < sorted.size(); ++i) {
             if (i == 0 || sorted[i].value != sorted[i - 1].value)
                 rank = static_cast<uint32_t>(i) + 1;
-            r.shown[i] = {numbers[sorted[i].place], rankField(rank)};
+            ranked[i] = {numbers[sorted[i].place], rankField(rank)};
         }
         return true;
     }
@@ -369,8 +386,8 @@ bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, c
         sum += count[x];
         count[x] = 0;
     }
-    r.shown.resize(static_cast<size_t>(n) + 1); // one beyond, written over by the last none
-    RankedStudent *const shown = r.shown.data();
+    ranked.resize(static_cast<size_t>(n) + 1); // one beyond, written over by the last none
+    RankedStudent *const shown = ranked.data();
     // Those with points today lead their value's places, the more points the sooner; they
     // are marked below none so that the rest in roster order pass them by.
     for (const SortedApart &e : sorted) {
@@ -382,7 +399,7 @@ bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, c
     const uint32_t nonzeros = layOutRest(value, numbers, static_cast<uint32_t>(n), shown + next[0],
                                          rankField(begin[0] + 1), w.nonzero.data());
     placeByValue(w.nonzero.data(), nonzeros, value, numbers, begin, next, shown);
-    r.shown.resize(static_cast<size_t>(n));
+    ranked.resize(static_cast<size_t>(n));
     return true;
 }
 
@@ -416,11 +433,10 @@ bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ran
     }
     kept.rosterMade = 0;
     kept.points.resize(static_cast<size_t>(roster.highestStudent) + 1);
-    for (int s = 0; s <= roster.highestStudent; ++s)
-        kept.points[static_cast<size_t>(s)] = packedPoints(cells[s]);
-    if (!rankPointsAfresh(state, roster, cells, cumulative, r))
+    keepAllPoints(cells, kept.points.data(), roster.highestStudent);
+    if (!rankPointsAfresh(state, roster, cells, cumulative, kept.shown))
         return false;
-    kept.shown = r.shown;
+    r.shown = kept.shown;
     kept.rosterMade = roster.made;
     return true;
 }
