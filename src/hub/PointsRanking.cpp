@@ -75,7 +75,7 @@ int32_t todayPointsOf(uint64_t packed) { return static_cast<int32_t>(static_cast
 
 // Up to this many students whose points changed are moved in the kept ranking; more, and
 // the level is ranked afresh.
-constexpr size_t kFewChanged = 32;
+constexpr size_t kFewChanged = 16;
 
 // Lists in `changed` the students 1..highest whose points at a level differ from those
 // kept, stopping after kFewChanged + 1; returns how many it listed. Two students at a time
@@ -126,6 +126,23 @@ void keepAllPoints(const TallyCell *const cells, uint64_t *const kept, const int
 #endif
     for (; s <= highest; ++s)
         kept[s] = packedPoints(cells[s]);
+}
+
+// Gives `count` lines from `line` on the rank `rank`, four at a time where the processor
+// allows (a value such as no points may have thousands of lines).
+void setRanks(RankedStudent *line, size_t count, const int16_t rank)
+{
+    static_assert(sizeof(RankedStudent) == 4 && offsetof(RankedStudent, rank) == 2);
+#ifdef __SSE2__
+    const __m128i students = _mm_set1_epi32(0xFFFF);
+    const __m128i ranks = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(rank)) << 16));
+    for (; count >= 4; count -= 4, line += 4) {
+        __m128i *const at = reinterpret_cast<__m128i *>(line);
+        _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(at), students), ranks));
+    }
+#endif
+    for (; count > 0; --count, ++line)
+        line->rank = rank;
 }
 
 // Moves the students listed in `changed` to where their new points put them in the kept
@@ -187,11 +204,14 @@ bool moveChangedStudents(KeptRanking &kept, const TallyCell *const cells, const 
         size_t from, to;
         const auto at = [&](size_t row) { return shown.begin() + static_cast<std::ptrdiff_t>(row); };
         if (listed(was) && listed(is)) {
-            if (rowIs > rowWas) {
-                std::rotate(at(rowWas), at(rowWas + 1), at(rowIs));
+            const RankedStudent moved = shown[rowWas];
+            if (rowIs > rowWas) { // down: those between move up a row
+                std::copy(at(rowWas + 1), at(rowIs), at(rowWas));
+                shown[rowIs - 1] = moved;
                 from = rowWas, to = rowIs - 1;
-            } else {
-                std::rotate(at(rowIs), at(rowWas), at(rowWas + 1));
+            } else { // up: those between move down a row
+                std::copy_backward(at(rowIs), at(rowWas), at(rowWas + 1));
+                shown[rowIs] = moved;
                 from = rowIs, to = rowWas;
             }
         } else if (listed(was)) {
@@ -226,10 +246,14 @@ bool moveChangedStudents(KeptRanking &kept, const TallyCell *const cells, const 
         size_t row = rowsAbove(0, from, [&](int32_t v) { return v > first; });
         while (row <= to) {
             const int32_t v = valueAt(row);
-            const size_t end = rowsAbove(row + 1, count, [&](int32_t w) { return w >= v; });
-            const int16_t rank = rankField(static_cast<uint32_t>(row) + 1);
-            for (size_t r = row; r < end; ++r)
-                shown[r].rank = rank;
+            // Striding on in ever longer steps first, so a value of few rows costs a few looks.
+            size_t known = row, probe = row + 1;
+            for (size_t step = 1; probe < count && valueAt(probe) == v; step *= 2) {
+                known = probe;
+                probe = known + step;
+            }
+            const size_t end = rowsAbove(known + 1, std::min(probe, count), [&](int32_t w) { return w >= v; });
+            setRanks(shown.data() + row, end - row, rankField(static_cast<uint32_t>(row) + 1));
             row = end;
         }
     }
