@@ -251,36 +251,21 @@ void BM_Tally1000000(benchmark::State &bs)
 double minOf(const std::vector<double> &v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
 double maxOf(const std::vector<double> &v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
 
-BENCHMARK(BM_TallyAgainstFloor)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(10)
-    ->ComputeStatistics("min", minOf)
-    ->ComputeStatistics("max", maxOf)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_HubLogicAgainstTally)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(10)
-    ->ComputeStatistics("min", minOf)
-    ->ComputeStatistics("max", maxOf)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_HubLogicAfterOneRun)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(10)
-    ->ComputeStatistics("min", minOf)
-    ->ComputeStatistics("max", maxOf)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_HubLogicAfterRunsAtEveryLevel)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(10)
-    ->ComputeStatistics("min", minOf)
-    ->ComputeStatistics("max", maxOf)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_HubLogicFirstLook)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(10)
-    ->ComputeStatistics("min", minOf)
-    ->ComputeStatistics("max", maxOf)
-    ->ReportAggregatesOnly(true);
+// Ten repetitions of a measure in turns, reported as median, lowest and highest.
+void inTurnsTenTimes(benchmark::internal::Benchmark *b)
+{
+    b->Unit(benchmark::kMillisecond)
+        ->Repetitions(10)
+        ->ComputeStatistics("min", minOf)
+        ->ComputeStatistics("max", maxOf)
+        ->ReportAggregatesOnly(true);
+}
+
+BENCHMARK(BM_TallyAgainstFloor)->Apply(inTurnsTenTimes);
+BENCHMARK(BM_HubLogicAgainstTally)->Apply(inTurnsTenTimes);
+BENCHMARK(BM_HubLogicAfterOneRun)->Apply(inTurnsTenTimes);
+BENCHMARK(BM_HubLogicAfterRunsAtEveryLevel)->Apply(inTurnsTenTimes);
+BENCHMARK(BM_HubLogicFirstLook)->Apply(inTurnsTenTimes);
 BENCHMARK(BM_Tally1000000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace

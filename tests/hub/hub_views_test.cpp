@@ -163,6 +163,17 @@ std::vector<std::pair<int, int>> plainPointsRanking(const Hub &h, int level, int
     return want;
 }
 
+// Student numbers from `first` to at most `last`, each 1..widest after the one before, in
+// a random order: a roster with gaps.
+std::vector<int> studentsWithGaps(std::mt19937 &gen, int first, int last, int widest)
+{
+    std::vector<int> listed;
+    for (int s = first; s <= last; s += 1 + static_cast<int>(gen() % static_cast<unsigned>(widest)))
+        listed.push_back(s);
+    std::shuffle(listed.begin(), listed.end(), gen);
+    return listed;
+}
+
 // The same ranking as the program makes it.
 std::vector<std::pair<int, int>> pointsRanking(const Hub &h, int level, int order, const QString &filter)
 {
@@ -576,10 +587,7 @@ TEST(Rankings, RankingsFollowPointsThatChangeBetweenLooks)
     // moved: after every kind of change, each ranking must be the one the plain rules make.
     Hub h;
     std::mt19937 gen(31);
-    std::vector<int> listed;
-    for (int s = 2; s <= 1201; s += 1 + static_cast<int>(gen() % 2))
-        listed.push_back(s);
-    std::shuffle(listed.begin(), listed.end(), gen);
+    const std::vector<int> listed = studentsWithGaps(gen, 2, 1201, 2);
     for (const int s : listed)
         h.student(s, QStringLiteral("生徒%1").arg(s), static_cast<int>(gen() % 9) + 1);
     const int highest = *std::max_element(listed.begin(), listed.end());
