@@ -398,6 +398,9 @@ void HubScreen::回数など表示()
         Label9[i]->setText(QStringLiteral("今日"));
         Label10[i]->setText(QStringLiteral("今まで"));
         List5Lines[i]->clear();
+        // A list filled anew starts at its top; the student's own line, where there is
+        // one, is brought into view when the view is shown.
+        List5[i]->scrollToTop();
         columns.setOwnLine(i, -1);
     }
 }
@@ -643,6 +646,7 @@ void HubScreen::Command3_Click(int i)
     List5Lines[i]->setMadeLines(static_cast<int>(ranking->shown.size()), [state, ranking](int row) {
         return rankingLine(*state, *ranking, ranking->shown[static_cast<size_t>(row)]);
     });
+    List5[i]->scrollToTop();
     成績リスト色表示単独(i);
     // In a long ranking the student finds their own "●" line at once.
     columns.setOwnLine(i, rowOfStudent(*ranking, state->student.CurrentStudent));

@@ -311,6 +311,25 @@ TEST(HubScreen, LongRankingsOpenOnTheStudentsOwnLine)
     }
 }
 
+TEST(HubScreen, ARankingWithoutTheStudentsLineOpensAtItsTop)
+{
+    // The cumulative ranking opens on the student's own line at its end; today's ranking,
+    // where the student has no line, must open on its leaders, not where the list before
+    // it was scrolled.
+    LargeSchool f;
+    for (int s = 1; s <= 80; ++s)
+        f.appendRun(s, 1, 10 + s % 7, 0.3 + s * 0.001);
+    HubScreen *hub = f.logInLast();
+    ASSERT_NE(hub, nullptr);
+    QListView *list = hub->List5[1];
+    expectShownAndSelected(list, LargeSchool::kStudents - 1, "points");
+    QTest::mouseClick(hub->Option1[2], Qt::LeftButton);
+    ASSERT_EQ(hub->listLines(1).size(), 80);
+    EXPECT_EQ(list->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(list->model()->index(0, 0))));
+    EXPECT_FALSE(list->currentIndex().isValid());
+}
+
 TEST(HubScreen, PersonalTimesOpenOnTheNewestRun)
 {
     LargeSchool f;
