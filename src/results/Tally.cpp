@@ -142,9 +142,18 @@ inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const doubl
     }
 }
 
+// The window cells a tally writes, listed so that the next tally clears those alone: a
+// run inside a window of its level is about one in ten.
+struct WindowCellList {
+    uint32_t *cells;
+    size_t count;
+    void add(uint32_t level, uint32_t student) { cells[count++] = level * kStudentSlots + student; }
+};
+
 // Adds a run whose time is neither under 1000 seconds nor timed out, which the table
 // does not hold: a run typed in by hand, say.
-[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc, const double today)
+[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc, const double today,
+                                     WindowCellList &windowCells)
 {
     const ResultRecord::Numbers r = ResultRecord::decodeNumbers(record);
     TallyCell &cell = sc.row[r.student];
@@ -154,17 +163,20 @@ inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const doubl
     cell.AllRunCount = static_cast<int16_t>(cell.AllRunCount + completed);
     cell.AllPoints += f.points;
     cell.AllTimeSum += f.shortTime;
-    if (r.date > sc.windowsFrom)
+    if (r.date > sc.windowsFrom) {
         addWindowedRun(cell, sc.windowRow[r.student], r.date, f, completed, sc, today);
+        windowCells.add(static_cast<uint16_t>(r.level), static_cast<uint16_t>(r.student));
+    }
 }
 
 // Adds the records from `base` to the tallies for as long as they are kept, and returns
 // how many it added: it stops at the first record that is not kept. A loop with few
 // figures to carry, so that they all stay in registers and many records' cells are on
-// their way from memory at once; seen[L] is set for every level L it adds to.
+// their way from memory at once; seen[L] is set for every level L it adds to, and every
+// window cell it writes is listed.
 [[gnu::noinline]] int64_t tallyWhileKept(const char *const base, const int64_t count,
                                          const LevelScoring *const levels, const double today,
-                                         std::array<uint8_t, kLevelSlots> &levelsSeen)
+                                         std::array<uint8_t, kLevelSlots> &levelsSeen, WindowCellList &windowCells)
 {
     // Marked here and handed on at the end: bytes written through the caller's array
     // could be any figure the loop reads, which would then be read again each time.
@@ -195,7 +207,7 @@ inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const doubl
         const uint32_t timedOut = r.time == kTimedOut;
         const uint32_t t = timedOut ? 999u : static_cast<uint32_t>(r.time);
         if (t >= 1000u) [[unlikely]] {
-            addUnusualRun(p, sc, today);
+            addUnusualRun(p, sc, today, windowCells);
             continue;
         }
         const TallyWorkspace::RunAdds &a = sc.byTime[t + timedOut];
@@ -205,8 +217,10 @@ inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const doubl
         sums += adds;
         std::memcpy(&cell, &sums, sizeof sums);
         // Most runs lie before every window of their level: one test passes them by.
-        if (r.date > sc.windowsFrom) [[unlikely]]
+        if (r.date > sc.windowsFrom) [[unlikely]] {
             addWindowedRun(cell, sc.windowRow[student], r.date, {a.shortTime, a.points}, a.completed, sc, today);
+            windowCells.add(level, student);
+        }
     }
     for (size_t L = 0; L < seen.size(); ++L)
         levelsSeen[L] |= seen[L];
@@ -220,7 +234,7 @@ inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const doubl
 template <bool Tally>
 int64_t passOverRecords(SharedState &state, char *const base, const int64_t count, const int64_t firstNumber,
                         const LevelScoring *const levels, const double today, ReadReport &report,
-                        uint64_t &levelsKept)
+                        uint64_t &levelsKept, WindowCellList &windowCells)
 {
     std::array<uint8_t, kLevelSlots> seen{};
     std::vector<int64_t> droppedPlaces;
@@ -229,7 +243,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
         // the pass for every one of them.
         if (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize))) {
             if constexpr (Tally) {
-                k += tallyWhileKept(base + k * kRecordSize, count - k, levels, today, seen);
+                k += tallyWhileKept(base + k * kRecordSize, count - k, levels, today, seen, windowCells);
             } else {
                 while (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize)))
                     ++k;
@@ -289,12 +303,17 @@ ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLeve
         state.ResultRecBuffer = ResultRecord::decode(base + (count - 1) * kRecordSize);
 
     uint64_t levelsKept = 0;
-    const int64_t kept =
-        scoring ? passOverRecords<true>(state, base, count, range.first, scoring->data(), today, report, levelsKept)
-                : passOverRecords<false>(state, base, count, range.first, nullptr, today, report, levelsKept);
+    // Each kept record writes one window cell at most.
+    WindowCellList windowCells{scoring ? state.tallies.windows.cellListToWrite(static_cast<size_t>(count)) : nullptr, 0};
+    const int64_t kept = scoring ? passOverRecords<true>(state, base, count, range.first, scoring->data(), today,
+                                                         report, levelsKept, windowCells)
+                                 : passOverRecords<false>(state, base, count, range.first, nullptr, today, report,
+                                                          levelsKept, windowCells);
     for (int L = 0; L <= kMaxLevel; ++L)
         if (levelsKept >> L & 1)
-            state.tallies.markWritten(L);
+            state.tallies.cells.markWritten(L);
+    if (scoring)
+        state.tallies.windows.markCellsWritten(windowCells.count);
     mem.records.truncate(static_cast<qsizetype>(kept * kRecordSize));
     mem.RecordCount = static_cast<int>(kept);
     return report;

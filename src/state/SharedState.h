@@ -150,11 +150,6 @@ struct Tallies {
         cells.resetWrittenRows(0, kMaxLevel, 0, TallyCell{});
         windows.resetWrittenRows(0, kMaxLevel, 0, TallyWindowCell{});
     }
-    void markWritten(int level)
-    {
-        cells.markWritten(level);
-        windows.markWritten(level);
-    }
 };
 
 // What the tally keeps between calls so that it works out each level's points once per

@@ -42,6 +42,7 @@ public:
     void fill(const T &value)
     {
         std::fill(m_cells.begin(), m_cells.end(), value);
+        m_listedCount = 0;
         m_written.fill(true);
     }
     T *data()
@@ -63,12 +64,32 @@ public:
     T *dataToWrite() { return m_cells.data(); }
     void markWritten(int level) { m_written[static_cast<std::size_t>(level)] = true; }
 
+    // For a loop that writes a few cells here and there: room to list up to `most` cells
+    // it writes (by index, level x 5001 + student) instead of marking their rows, and then
+    // how many it listed. A reset sets the listed cells alone.
+    uint32_t *cellListToWrite(std::size_t most)
+    {
+        m_listed.resize(m_listedCount + most);
+        return m_listed.data() + m_listedCount;
+    }
+    void markCellsWritten(std::size_t count) { m_listedCount += count; }
+
     // True when the row may hold writes made since its last reset.
     bool rowWritten(int level) const { return m_written[static_cast<std::size_t>(level)]; }
     // Sets students firstStudent..5000 of the written rows among levels
     // firstLevel..lastLevel to value, and counts those rows as unwritten again.
     void resetWrittenRows(int firstLevel, int lastLevel, int firstStudent, const T &value)
     {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m_listedCount; ++i) {
+            const uint32_t cell = m_listed[i];
+            const int level = static_cast<int>(cell / kStudentSlots);
+            if (level >= firstLevel && level <= lastLevel && static_cast<int>(cell % kStudentSlots) >= firstStudent)
+                m_cells[cell] = value;
+            else
+                m_listed[kept++] = cell;
+        }
+        m_listedCount = kept;
         for (int L = firstLevel; L <= lastLevel; ++L) {
             if (!m_written[static_cast<std::size_t>(L)])
                 continue;
@@ -99,6 +120,8 @@ private:
     }
     std::vector<T> m_cells;
     std::array<bool, kLevelSlots> m_written{};
+    std::vector<uint32_t> m_listed; // cells written apart from the rows marked
+    std::size_t m_listedCount = 0;
 };
 
 } // namespace tobrel

@@ -278,3 +278,44 @@ TEST(TallyReuse, ManyDamagedRecordsReportedOnceEach)
     EXPECT_EQ(message.count(QStringLiteral("番目の記録")), 2);
     EXPECT_EQ(takeCorruptRecordMessage(sc.state, sc.tally()), QString());
 }
+
+TEST(TallyReuse, WindowFiguresOfTheLastTallyAndOfARunKeptHereAreCleared)
+{
+    // A tally clears only the window cells it wrote last time, unless something else
+    // wrote in a level's row (as a run kept on this PC does): then the whole row.
+    School sc;
+    const double t = sc.today();
+    sc.write({rec(t, 5, 1, 30), rec(t - 3, 4999, 35, 30), rec(t, 5000, 2, 80), rec(t, 1, 6, 1500)});
+    // Read through a constant view: a writable one would mark the rows it reads.
+    const Tallies &tt = sc.state.tallies;
+    ASSERT_TRUE(sc.tally().ok());
+    ASSERT_GT(tt.PassPoints(1, 5), 0);
+    ASSERT_EQ(tt.TodayRunCount(2, 5000), 1);
+    ASSERT_EQ(tt.OverRunCount(6, 1), 1);
+    sc.state.tallies.windows(4, 77).OverPoints = 9; // as the end of a run adds it
+    sc.write({rec(t - 30, 5, 1, 30)});
+    ASSERT_TRUE(sc.tally().ok());
+    for (int L = 0; L <= kMaxLevel; ++L)
+        for (int s = 0; s <= kMaxStudent; ++s) {
+            const TallyWindowCell &w = tt.windows(L, s);
+            ASSERT_TRUE(w.PassPoints == 0 && w.OverPoints == 0 && w.TodayTimeSum == 0 && w.OverRunCount == 0 &&
+                        w.TodayRuns == 0)
+                << "level " << L << ", student " << s;
+        }
+    EXPECT_EQ(tt.AllRunCount(1, 5), 1);
+
+    // A reset of some rows only leaves the cells listed elsewhere for a later one.
+    LevelStudentTable<int32_t> table;
+    table.resetWrittenRows(0, kMaxLevel, 0, 0);
+    table.dataToWrite()[3 * kStudentSlots + 10] = 4;
+    table.dataToWrite()[1 * kStudentSlots + 2] = 5;
+    uint32_t *const listed = table.cellListToWrite(2);
+    listed[0] = 3 * kStudentSlots + 10;
+    listed[1] = 1 * kStudentSlots + 2;
+    table.markCellsWritten(2);
+    table.resetWrittenRows(1, 2, 1, -1);
+    EXPECT_EQ(table(1, 2), -1);
+    EXPECT_EQ(table(3, 10), 4);
+    table.resetWrittenRows(0, kMaxLevel, 0, 0);
+    EXPECT_EQ(table(3, 10), 0);
+}
