@@ -33,6 +33,10 @@ bool SdlAudioDevice::ensureOpen(QString *errorText)
     if (m_device != 0)
         return true;
     if (!m_subsystemUp) {
+        // Left to itself SDL catches SIGINT and SIGTERM and turns them into a quit event
+        // that nobody here reads: after the first sound, a shutdown of the PC or a kill
+        // would no longer end the program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             if (errorText)
                 *errorText = QStringLiteral("音声装置を使えません (%1)").arg(sdlError());

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
+
+#include <signal.h>
 
 using namespace tobrel;
 using namespace tobrel::test;
@@ -81,6 +84,20 @@ TEST_F(SdlDisk, PlaysAWavToItsEndBeforeReturning)
     ASSERT_EQ(device.play(small, &error), 0) << error.toStdString();
     EXPECT_NEAR(static_cast<double>(device.lastConvertedBytes()), 22050.0 * 4, 64.0);
     EXPECT_GE(diskBytes().size() - before, device.lastConvertedBytes());
+}
+
+TEST_F(SdlDisk, TheProgramStillEndsOnSigintAndSigtermOnceTheSoundIsUp)
+{
+    SdlAudioDevice device;
+    const QString path = dir.path() + QStringLiteral("/tone.wav");
+    ASSERT_TRUE(writeFile(path, wavFile(44100, 2, 16, 441)));
+    QString error;
+    ASSERT_EQ(device.play(path, &error), 0) << error.toStdString();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction now {};
+        ASSERT_EQ(sigaction(signal, nullptr, &now), 0);
+        EXPECT_TRUE(now.sa_handler == SIG_DFL) << "signal " << signal << " is caught";
+    }
 }
 
 TEST_F(SdlDisk, MissingAndCorruptFilesGiveACodeAndAText)
