@@ -24,8 +24,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <map>
-#include <memory>
 #include <random>
 
 using namespace tobrel;
@@ -64,14 +62,7 @@ struct DataFolder {
     QString resultsPath() const { return resultsFilePath(state); }
 };
 
-DataFolder &folder(int64_t records)
-{
-    static std::map<int64_t, std::unique_ptr<DataFolder>> folders;
-    auto &f = folders[records];
-    if (!f)
-        f = std::make_unique<DataFolder>(records);
-    return *f;
-}
+DataFolder &folder(int64_t records) { return schoolOf<DataFolder>(records); }
 
 void BM_ReadResultsOnce(benchmark::State &bs)
 {

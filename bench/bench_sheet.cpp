@@ -16,8 +16,6 @@
 #include <QCoreApplication>
 #include <QListWidget>
 
-#include <map>
-#include <memory>
 
 using namespace tobrel;
 using namespace tobrel::bench;
@@ -50,14 +48,7 @@ struct SheetRig {
     }
 };
 
-SheetRig &rig(int64_t records)
-{
-    static std::map<int64_t, std::unique_ptr<SheetRig>> rigs;
-    auto &r = rigs[records];
-    if (!r)
-        r = std::make_unique<SheetRig>(records);
-    return *r;
-}
+SheetRig &rig(int64_t records) { return schoolOf<SheetRig>(records); }
 
 void BM_SheetOnScreen(benchmark::State &bs)
 {

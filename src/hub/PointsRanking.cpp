@@ -73,26 +73,33 @@ uint64_t packedPoints(const TallyCell &c)
 int32_t allPointsOf(uint64_t packed) { return static_cast<int32_t>(static_cast<uint32_t>(packed)); }
 int32_t todayPointsOf(uint64_t packed) { return static_cast<int32_t>(static_cast<uint32_t>(packed >> 32)); }
 
+#ifdef __SSE2__
+// The packed points of two students side by side, from their cells in one shuffle.
+__m128i pointsOfTwo(const TallyCell *const cells)
+{
+    static_assert(offsetof(TallyCell, AllPoints) == 0 && offsetof(TallyCell, TodayPoints) == 12);
+    const __m128 a = _mm_load_ps(reinterpret_cast<const float *>(cells));
+    const __m128 b = _mm_load_ps(reinterpret_cast<const float *>(cells + 1));
+    return _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 0, 3, 0)));
+}
+#endif
+
 // Up to this many students whose points changed are moved in the kept ranking; more, and
 // the level is ranked afresh.
 constexpr size_t kFewChanged = 16;
 
 // Lists in `changed` the students 1..highest whose points at a level differ from those
 // kept, stopping after kFewChanged + 1; returns how many it listed. Two students at a time
-// where the processor allows: their two kinds of points are picked out of the cells in
-// one shuffle.
+// where the processor allows.
 size_t findChangedStudents(const TallyCell *const cells, const uint64_t *const kept, const int highest,
                            int *const changed)
 {
-    static_assert(offsetof(TallyCell, AllPoints) == 0 && offsetof(TallyCell, TodayPoints) == 12);
     size_t found = 0;
     int s = 1;
 #ifdef __SSE2__
     for (; s + 1 <= highest; s += 2) {
-        const __m128 a = _mm_load_ps(reinterpret_cast<const float *>(cells + s));
-        const __m128 b = _mm_load_ps(reinterpret_cast<const float *>(cells + s + 1));
-        const __m128i both = _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 0, 3, 0)));
-        const __m128i same = _mm_cmpeq_epi32(both, _mm_loadu_si128(reinterpret_cast<const __m128i *>(kept + s)));
+        const __m128i same =
+            _mm_cmpeq_epi32(pointsOfTwo(cells + s), _mm_loadu_si128(reinterpret_cast<const __m128i *>(kept + s)));
         if (_mm_movemask_epi8(same) != 0xFFFF) [[unlikely]] {
             for (int t = s; t <= s + 1; ++t)
                 if (packedPoints(cells[t]) != kept[t]) {
@@ -117,12 +124,8 @@ void keepAllPoints(const TallyCell *const cells, uint64_t *const kept, const int
 {
     int s = 0;
 #ifdef __SSE2__
-    for (; s + 1 <= highest; s += 2) {
-        const __m128 a = _mm_load_ps(reinterpret_cast<const float *>(cells + s));
-        const __m128 b = _mm_load_ps(reinterpret_cast<const float *>(cells + s + 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(kept + s),
-                         _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 0, 3, 0))));
-    }
+    for (; s + 1 <= highest; s += 2)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(kept + s), pointsOfTwo(cells + s));
 #endif
     for (; s <= highest; ++s)
         kept[s] = packedPoints(cells[s]);
