@@ -1,6 +1,6 @@
 # Shared by run.sh and test.sh: installs the Debian packages the build needs (only
 # those missing) and configures and builds the project incrementally.
-PACKAGES="g++ cmake ninja-build qt6-base-dev libicu-dev libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic xvfb xauth xdotool libgl1-mesa-dev libcups2-dev poppler-utils qt6-translations-l10n"
+PACKAGES="g++ cmake ninja-build qt6-base-dev libicu-dev libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic xvfb xauth xdotool libgl1-mesa-dev libxcb1-dev libcups2-dev poppler-utils qt6-translations-l10n"
 
 install_missing_packages() {
     missing=""

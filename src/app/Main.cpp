@@ -86,7 +86,6 @@ int main(int argc, char *argv[])
     QtMessageBoxes messages;
     SystemProcessStarter processes;
     Forms forms;
-    forms.holdKeysAfterShowing(kTypeAheadMs);
     EndOnSoundFailure soundFailure(messages, forms);
     SoundPlayer sound(state, audio, random, soundFailure);
     AppContext ctx{state, clock, random, audio, messages, processes, sound,

@@ -4,6 +4,7 @@
 #include "state/SharedState.h"
 #include "roster/NameList.h"
 #include "sound/SoundCues.h"
+#include "ui/Accessible.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 #include "ui/VersionBox.h"
@@ -60,6 +61,24 @@ void giveFirstLineTheWidestWidth(QListWidget *list)
     list->item(0)->setSizeHint(first);
 }
 
+// Two presses of one key closer together than this are one double press.
+constexpr qint32 kDoublePressMs = 500;
+
+// Leaving for the program menu is the one step on this screen that cannot be undone.
+// A "0" held down (repeating), or pressed again within a double press of the "0" that
+// left the hub, is the student's double press on the hub arriving here after this
+// screen came up: it does not leave. Every other key, and a "0" pressed later, counts.
+bool repeatsTheZeroThatLeftTheHub(const QKeyEvent &key, const KeyPressNote &broughtUpBy)
+{
+    if (key.isAutoRepeat())
+        return true;
+    if (broughtUpBy.key != Qt::Key_0 || broughtUpBy.timestamp == 0 || key.timestamp() == 0)
+        return false;
+    const auto apart = static_cast<qint32>(static_cast<quint32>(key.timestamp()) -
+                                           static_cast<quint32>(broughtUpBy.timestamp));
+    return apart >= 0 && apart < kDoublePressMs;
+}
+
 } // namespace
 
 NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStringLiteral("namesel"))
@@ -79,7 +98,7 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     filterCaption->setFont(tw.font(13));
     Combo1 = new QComboBox(form);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(QStringLiteral("学年"));
+    nameComboBox(Combo1, QStringLiteral("学年"));
     Combo1->setToolTip(QStringLiteral("表示する学年を選びなさい"));
     Combo1->setFont(tw.font(16));
     Combo1->setGeometry(tw.rect(360, 2220, 3900, 660));
@@ -140,7 +159,7 @@ NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStrin
     Label19->setFont(tw.font(22));
 
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
-    connect(group, &QButtonGroup::idClicked, this, [this](int id) { Option1_Click(id); });
+    connectChoice(group, this, [this](int id) { Option1_Click(id); });
     connect(List1, &QListWidget::currentRowChanged, this, [this](int) { List1_Click(); });
     connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *) { List1_DblClick(); });
     connect(Command14, &QPushButton::clicked, this, [this] { Command14_Click(); });
@@ -193,10 +212,14 @@ void NameSelectScreen::Form_Load()
 
 void NameSelectScreen::Form_Activate()
 {
+    m_broughtUpBy = ctx.forms->keyThatBroughtUp();
     letEventsRun();
     DisplayMode = 1;
     if (!Option1[1]->isChecked()) {
-        Option1[1]->setChecked(true);
+        {
+            const QSignalBlocker quiet(Option1[1]->group());
+            Option1[1]->setChecked(true);
+        }
         Option1_Click(1);
     }
     if (!m_comboFilled) {
@@ -337,6 +360,8 @@ bool NameSelectScreen::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
+        if (key->text() == QStringLiteral("0") && repeatsTheZeroThatLeftTheHub(*key, m_broughtUpBy))
+            return true;
         if (!key->text().isEmpty() && Form_KeyPress(key->text().at(0)))
             return true;
         if (watched == List1 && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||

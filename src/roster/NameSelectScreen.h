@@ -52,6 +52,7 @@ private:
     void showWaitPanel(bool on);
     void showChosenName(const QString &text);
     bool m_comboFilled = false;
+    KeyPressNote m_broughtUpBy; // the key that left the hub for this screen
 };
 
 } // namespace tobrel

@@ -1,11 +1,12 @@
 #include "ui/Forms.h"
 
 #include "state/SharedState.h"
+#include "ui/KeyMoments.h"
 #include "ui/PaintProbe.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QEvent>
 #include <QResizeEvent>
 #include <QTimer>
@@ -57,16 +58,23 @@ void Screen::placeStage()
                          area.width(), area.height());
 }
 
-// What the gate knows: how many screens are being brought up, and when the last one
-// was ready.
+// What the gate knows: how many screens are being brought up, when the one in front
+// was shown, and the keys that counted.
 struct KeyHold {
     int showsPending = 0;
-    QElapsedTimer sinceReady;
-    int afterShownMs = 0;
-    bool holding() const
+    std::function<quint64()> clock;
+    std::unique_ptr<KeyMoments> moments;
+    KeyPressNote lastCounted;
+    KeyPressNote broughtUpBy;
+    bool dropShortcut = false; // the key of the coming access key was typed ahead
+
+    KeyMoments &keyMoments()
     {
-        return showsPending > 0 || (afterShownMs > 0 && sinceReady.isValid() && sinceReady.elapsed() < afterShownMs);
+        if (!moments)
+            moments = KeyMoments::forPlatform(clock);
+        return *moments;
     }
+    bool typedAhead(const QKeyEvent &key) { return showsPending > 0 || keyMoments().pressedBeforeShown(key); }
 };
 
 class TypeAheadGate final : public QObject {
@@ -76,17 +84,25 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut: // an access key (GRPH + digit) presses a button
-            // A message box that comes up meanwhile still takes its keys.
-            if (m_hold->holding() && !QApplication::activeModalWidget())
-                return true;
-            break;
-        default:
-            break;
+        const QEvent::Type type = event->type();
+        if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride &&
+            type != QEvent::Shortcut)
+            return QObject::eventFilter(watched, event);
+        // A message box that comes up meanwhile still takes its keys.
+        if (QApplication::activeModalWidget())
+            return QObject::eventFilter(watched, event);
+        if (type == QEvent::Shortcut) // an access key (GRPH + digit), judged by its key
+            return m_hold->showsPending > 0 || m_hold->dropShortcut;
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        const bool typedAhead = m_hold->typedAhead(*key);
+        if (type == QEvent::ShortcutOverride) {
+            m_hold->dropShortcut = typedAhead;
+            return QObject::eventFilter(watched, event);
         }
+        if (typedAhead)
+            return true;
+        if (type == QEvent::KeyPress)
+            m_hold->lastCounted = {key->key(), key->timestamp()};
         return QObject::eventFilter(watched, event);
     }
 
@@ -98,9 +114,15 @@ Forms::Forms() : m_hold(std::make_shared<KeyHold>()) {}
 
 Forms::~Forms() { delete m_gate; }
 
-bool Forms::holdingKeys() const { return m_hold->holding(); }
+bool Forms::holdingKeys() const { return m_hold->showsPending > 0; }
 
-void Forms::holdKeysAfterShowing(int milliseconds) { m_hold->afterShownMs = milliseconds; }
+KeyPressNote Forms::keyThatBroughtUp() const { return m_hold->broughtUpBy; }
+
+void Forms::setKeyClock(std::function<quint64()> clock)
+{
+    m_hold->clock = std::move(clock);
+    m_hold->moments.reset();
+}
 
 void Forms::registerForm(const QString &name, Factory factory)
 {
@@ -127,6 +149,8 @@ Screen *Forms::load(const QString &name)
                    m_loaded.end());
     const int closings = m_closings;
     Screen *s = it->second();
+    if (!s)
+        return nullptr; // not to be opened now
     if (m_closings != closings) {
         // The screen ended the program while it was being built (a file it needs
         // failed): it is not kept, shown or activated.
@@ -146,17 +170,15 @@ Screen *Forms::show(const QString &name)
     }
     // From here until the screen has been activated, keys are type-ahead.
     ++m_hold->showsPending;
+    m_hold->broughtUpBy = m_hold->lastCounted;
     std::shared_ptr<KeyHold> hold = m_hold;
     auto release = [hold] {
-        // Let the keys already typed arrive, and drop them, before keys count again.
-        letEventsRun();
-        letEventsRun();
+        hold->keyMoments().markShown();
         --hold->showsPending;
-        hold->sinceReady.start();
     };
     Screen *s = load(name);
     if (!s) {
-        release();
+        --m_hold->showsPending;
         return nullptr;
     }
     s->show();
@@ -166,9 +188,9 @@ Screen *Forms::show(const QString &name)
     QTimer::singleShot(0, QCoreApplication::instance(), [guard, release, probe = m_probe, name] {
         if (guard && guard->isVisible())
             guard->Form_Activate();
+        // Shown: what the activation put up (the first problem, the ready hub) is on
+        // its way to the display, and every key pressed from now on counts.
         release();
-        // Told once keys count again, so that a key pressed when the screen is
-        // painted is not taken for type-ahead.
         if (probe && guard && guard->isVisible())
             probe->activated(guard, name);
     });

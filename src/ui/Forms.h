@@ -49,15 +49,18 @@ private:
     QWidget *m_stage = nullptr;
 };
 
-// Holds back the keys typed while a screen is being brought up: a key pressed before
-// a screen has been shown was meant for the screen before it (a second "0" on the hub
-// must not leave the roster screen for the program menu).
+// Holds back the keys typed at a screen before it was shown: they were meant for the
+// screen before it (digits typed at the hub are no answer to the first problem).
 class TypeAheadGate;
 struct KeyHold;
+class KeyMoments;
 
-// How long after a screen has come up a key still counts as typed at the screen
-// before: quicker than anyone reads a new screen, longer than a double press.
-constexpr int kTypeAheadMs = 500;
+// A key press that counted: which key, and when it was pressed in the key events' own
+// clock (0 when the event carried no time).
+struct KeyPressNote {
+    int key = 0;
+    quint64 timestamp = 0;
+};
 
 class Forms {
 public:
@@ -75,15 +78,18 @@ public:
     // Loads the screen when it is not loaded yet.
     Screen *load(const QString &name);
     // Loads, shows and raises the screen, then runs its activation once the caller's
-    // handler has finished. Keys typed from now until the activation has finished (and
-    // the keys already on their way have arrived) are dropped.
+    // handler has finished. The screen counts as shown when its activation has run (the
+    // drill's first problem is up, the hub's keys are ready): a key pressed before that
+    // is dropped, every key pressed after it counts.
     Screen *show(const QString &name);
-    // True while keys are being dropped.
+    // True while a screen is being brought up (its activation has not run yet).
     bool holdingKeys() const;
-    // Keys are also dropped for this long after a screen has come up: a key pressed
-    // so soon was typed at the screen before (two quick presses of "0" on the hub must
-    // not go on to leave the roster screen too). 0 (the default) holds none.
-    void holdKeysAfterShowing(int milliseconds);
+    // The last key press that counted before the screen now in front was asked for: the
+    // key that brought it up, when a key did.
+    KeyPressNote keyThatBroughtUp() const;
+    // The clock of key timestamps where the window system has no mark of its own (the
+    // offscreen display of the tests): milliseconds.
+    void setKeyClock(std::function<quint64()> clock);
     void unload(const QString &name);
     // Unloads every loaded screen, the most recently loaded first.
     void closeAll();

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -430,22 +431,6 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     QTest::keyClick(f.roster()->List1, Qt::Key_0); // once it is shown, "0" leaves
     EXPECT_EQ(f.processes.started.size(), 1);
 
-    // As the program runs: a key pressed within a moment of a screen coming up was
-    // meant for the screen before it.
-    Loop h;
-    h.forms.holdKeysAfterShowing(300);
-    QTest::qWait(350);
-    h.logIn(QStringLiteral("髙橋"));
-    ASSERT_NE(h.hub(), nullptr);
-    QTest::qWait(350);
-    QTest::keyClick(h.hub(), Qt::Key_0);
-    h.settle();
-    ASSERT_NE(h.roster(), nullptr);
-    QTest::keyClick(h.roster()->List1, Qt::Key_0);
-    EXPECT_TRUE(h.processes.started.isEmpty());
-    QTest::qWait(350);
-    QTest::keyClick(h.roster()->List1, Qt::Key_0);
-    EXPECT_EQ(h.processes.started.size(), 1);
 }
 
 TEST(HubScreen, DigitsTypedAtTheHubAreNoAnswerToTheDrillsFirstProblem)
@@ -461,21 +446,103 @@ TEST(HubScreen, DigitsTypedAtTheHubAreNoAnswerToTheDrillsFirstProblem)
     QTest::keyClicks(g.drill(), QStringLiteral("34"));
     EXPECT_EQ(g.drill()->inputLabel->text(), QStringLiteral("34"));
 
-    // Digits that arrive just after the first problem has come up were typed at the hub.
-    Loop d;
-    d.forms.holdKeysAfterShowing(300);
-    QTest::qWait(350);
-    d.logIn(QStringLiteral("髙橋"));
-    QTest::qWait(350);
-    QTest::keyClick(d.hub(), Qt::Key_1);
-    d.settle();
-    ASSERT_NE(d.drill(), nullptr);
-    ASSERT_FALSE(d.drill()->qLabel1->text().isEmpty()); // the first problem is shown
-    QTest::keyClicks(d.drill(), QStringLiteral("12"));
-    EXPECT_EQ(d.drill()->inputLabel->text(), QString());
-    QTest::qWait(350);
-    QTest::keyClicks(d.drill(), QStringLiteral("34"));
-    EXPECT_EQ(d.drill()->inputLabel->text(), QStringLiteral("34"));
+}
+
+namespace {
+
+// A key pressed at a time of the clock the forms judge keys by, and let go 30 ms later.
+void pressAt(QWidget *to, Qt::Key key, const QString &text, quint64 at, bool autoRepeat = false)
+{
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text, autoRepeat);
+    down.setTimestamp(at);
+    QApplication::sendEvent(to, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text, autoRepeat);
+    up.setTimestamp(at + 30);
+    QApplication::sendEvent(to, &up);
+}
+
+// The school's day with a clock for the key events' times.
+struct TimedLoop : Loop {
+    quint64 now = 50000;
+    TimedLoop() { forms.setKeyClock([this] { return now; }); }
+};
+
+} // namespace
+
+TEST(HubScreen, EveryKeyPressedAfterAScreenIsShownCountsFromItsFirstMillisecond)
+{
+    // Keys within half a second of a screen coming up were once all dropped: a child
+    // typing "400" from 440 ms after 20 x 20 appeared lost the "4" and the answer.
+    TimedLoop f;
+    f.logIn(QStringLiteral("髙橋"));
+    ASSERT_NE(f.hub(), nullptr); // the hub is shown (its keys ready) at 50000
+    f.now = 50100;              // the drill's first problem comes up at 50100
+    f.random.values = {0.84};   // level 4 draws 20
+    pressAt(f.hub(), Qt::Key_4, QStringLiteral("4"), 50000); // the hub's first millisecond
+    f.settle();
+    DrillScreen *d = f.drill();
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(d->qLabel1->text(), QStringLiteral("20"));
+    // Typed at the hub, on its way meanwhile: no answer.
+    pressAt(d, Qt::Key_9, QStringLiteral("9"), 50099);
+    EXPECT_EQ(d->inputLabel->text(), QString());
+    // "400" and space from the problem's first millisecond, 70 ms apart.
+    pressAt(d, Qt::Key_4, QStringLiteral("4"), 50100);
+    pressAt(d, Qt::Key_0, QStringLiteral("0"), 50170);
+    pressAt(d, Qt::Key_0, QStringLiteral("0"), 50240);
+    EXPECT_EQ(d->inputLabel->text(), QStringLiteral("400"));
+    pressAt(d, Qt::Key_Space, QStringLiteral(" "), 50310);
+    EXPECT_EQ(f.state.run.CorrectCount, 1);
+    EXPECT_EQ(d->sLabel9->text(), QStringLiteral("9"));
+
+    // The next problem is no new screen: its keys count at once, and a digit typed 1 ms
+    // after the run's screen came up is judged like any other.
+    const int n = d->qLabel1->text().toInt();
+    const QString square = QString::number(n * n);
+    quint64 at = 50101;
+    for (const QChar c : square)
+        pressAt(d, static_cast<Qt::Key>(c.unicode()), QString(c), at++);
+    pressAt(d, Qt::Key_Space, QStringLiteral(" "), at);
+    EXPECT_EQ(f.state.run.CorrectCount, 2);
+}
+
+TEST(HubScreen, ADoublePressOfZeroOnTheHubDoesNotLeaveTheProgram)
+{
+    // The second "0" of two quick presses on the hub reaches the roster screen after it
+    // came up, and once went on to the program menu.
+    struct Case {
+        const char *what;
+        quint64 secondAt;  // the hub's "0" is pressed at 60000, the roster shown at 60100
+        bool autoRepeat;
+        bool leaves;
+    };
+    const Case cases[] = {
+        {"before the roster was shown", 60050, false, false},
+        {"150 ms after", 60150, false, false},
+        {"400 ms after", 60400, false, false},
+        {"held down, repeating", 60900, true, false},
+        {"800 ms after", 60800, false, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TimedLoop f;
+        f.logIn(QStringLiteral("髙橋"));
+        f.now = 60100;
+        pressAt(f.hub(), Qt::Key_0, QStringLiteral("0"), 60000);
+        f.settle();
+        NameSelectScreen *roster = f.roster();
+        ASSERT_NE(roster, nullptr);
+        pressAt(roster->List1, Qt::Key_0, QStringLiteral("0"), c.secondAt, c.autoRepeat);
+        EXPECT_EQ(f.processes.started.size(), c.leaves ? 1 : 0);
+        if (c.leaves)
+            continue;
+        // Other keys count from the roster's first millisecond, and a later "0" leaves.
+        const int row = roster->List1->currentRow();
+        pressAt(roster->List1, Qt::Key_Down, QString(), 60100);
+        EXPECT_EQ(roster->List1->currentRow(), row + 1);
+        pressAt(roster->List1, Qt::Key_0, QStringLiteral("0"), 61000);
+        EXPECT_EQ(f.processes.started.size(), 1);
+    }
 }
 
 TEST(HubScreen, EveryListLineIsReadableInFullInEveryView)
