@@ -1,5 +1,6 @@
 #include "admin/CriteriaEditorScreen.h"
 
+#include "hub/TeacherEntry.h"
 #include "state/SharedState.h"
 #include "ui/LineListModel.h"
 #include "ui/MessageBoxes.h"
@@ -372,7 +373,11 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     Command7 = button(Picture1, QStringLiteral("Command7"), QStringLiteral("Command7"), s, QRect());
     Command7->setVisible(false);
     connect(Command2, &QPushButton::clicked, this, [this] { m_logic->Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { m_logic->Command3_Click(); });
+    // Saved only for the teacher the editor was opened for, still logged in.
+    connect(Command3, &QPushButton::clicked, this, [this, openedFor = int(ctx.state.student.CurrentStudent)] {
+        if (adminMayAct(ctx.state, openedFor))
+            m_logic->Command3_Click();
+    });
     connect(Command4, &QPushButton::clicked, this, [this] { m_logic->Command4_Click(); });
     connect(Command7, &QPushButton::clicked, this, [this] { m_logic->Command7_Click(); });
 

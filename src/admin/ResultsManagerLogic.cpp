@@ -1,5 +1,6 @@
 #include "admin/ResultsManagerLogic.h"
 
+#include "hub/TeacherEntry.h"
 #include "results/RecordText.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
@@ -116,7 +117,13 @@ QString ResultsManagerLogic::resultsPath() const { return resultsFilePath(m_stat
 
 ResultsFile ResultsManagerLogic::file() const { return sharedResultsFile(m_state, m_wait); }
 
-void ResultsManagerLogic::Form_Load() { Command1_Click(); }
+void ResultsManagerLogic::Form_Load()
+{
+    m_openedFor = m_state.student.CurrentStudent;
+    Command1_Click();
+}
+
+bool ResultsManagerLogic::mayAct() const { return adminMayAct(m_state, m_openedFor); }
 
 void ResultsManagerLogic::Command1_Click()
 {
@@ -317,7 +324,7 @@ void ResultsManagerLogic::logCorrection(CorrectionLogFile &log, const QString &a
 
 void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString &studentText)
 {
-    if (m_opened.recordNumber == 0)
+    if (m_opened.recordNumber == 0 || !mayAct())
         return;
     const int32_t time = timeOfText(timeText);
     if (time < 0) {

@@ -13,6 +13,7 @@
 //                                record in place, logs it, rebuilds, selects its line
 //   Command3_Click               asks, deletes the record (backup, progress), logs it,
 //                                rebuilds, selects the line that followed it
+// Only the teacher the manager was opened for, still logged in, changes or deletes.
 // Changes and deletions go through ResultsFile under the file's lock and only when the
 // record is still the one the dialog opened; otherwise nothing is written, the teacher
 // is told and the list is read again. The lines are made only when the list shows
@@ -100,8 +101,12 @@ public:
     ResultsManagerView view;
     int64_t SelectedRecord = 0;
 
+    // Reads the roster and the list, for the teacher now logged in.
     void Form_Load();
     void Command1_Click();
+    // True while the teacher the manager was opened for is the one logged in: only then
+    // are runs changed, deleted or exported.
+    bool mayAct() const;
     void List1_Click(int line);
     void List1_DblClick(int line);
     void VScroll1_Change(int value);
@@ -148,6 +153,7 @@ private:
     int m_numberWidth = 4;
     std::vector<int32_t> m_lineRecords;  // record number of each line, in record order
     ExpectedRecord m_opened;             // the record the dialog shows, as read
+    int m_openedFor = -1;                // the student number of the teacher
 };
 
 } // namespace tobrel

@@ -224,6 +224,8 @@ void ResultsManagerScreen::Command4_Click()
 
 void ResultsManagerScreen::CommandCsv_Click()
 {
+    if (!m_logic->mayAct())
+        return;
     const QDate today = ctx.clock.today();
     if (m_csvFolder.isEmpty())
         m_csvFolder = defaultSaveFolder();

@@ -11,6 +11,7 @@
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "hub/HubScreen.h"
+#include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
 #include "sound/SdlAudioDevice.h"
 #include "sound/SoundCues.h"
@@ -103,8 +104,13 @@ int main(int argc, char *argv[])
     forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx); });
     forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [&] { return new EndScreen(ctx); });
-    forms.registerForm(QStringLiteral("FrmTimeData"), [&] { return new CriteriaEditorScreen(ctx); });
-    forms.registerForm(QStringLiteral("FrmData"), [&] { return new ResultsManagerScreen(ctx); });
+    // The administration screens open only through the teacher panel's door.
+    forms.registerForm(QStringLiteral("FrmTimeData"), adminScreenFactory(ctx, QStringLiteral("FrmTimeData"), [&] {
+                           return new CriteriaEditorScreen(ctx);
+                       }));
+    forms.registerForm(QStringLiteral("FrmData"), adminScreenFactory(ctx, QStringLiteral("FrmData"), [&] {
+                           return new ResultsManagerScreen(ctx);
+                       }));
 
     auto *startup = static_cast<StartupForm *>(forms.load(QStringLiteral("Firstfrm")));
     startup->Form_Load();

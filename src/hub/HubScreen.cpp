@@ -5,11 +5,13 @@
 #include "state/LoginMinutes.h"
 #include "state/SharedState.h"
 #include "drill/DrillScreen.h"
+#include "hub/TeacherEntry.h"
 #include "hub/TeacherPanel.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "text/DataFileError.h"
 #include "text/FixedWidth.h"
+#include "ui/Accessible.h"
 #include "ui/LineListModel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
@@ -60,6 +62,13 @@ QFrame *waitPanel(QWidget *parent, const FormScale &tw, const QString &name, con
     return panel;
 }
 
+// Checks an option for the program, which runs its handler itself where it must.
+void checkQuietly(QRadioButton *option)
+{
+    const QSignalBlocker quiet(option->group());
+    option->setChecked(true);
+}
+
 } // namespace
 
 HubScreen::HubScreen(AppContext &context)
@@ -83,9 +92,14 @@ HubScreen::HubScreen(AppContext &context)
     Label18->setGeometry(tw.rect(9600, 480, 3000, 330));
     Command1 = button(form, tw, QStringLiteral("Command1"), QStringLiteral("戻る(0)"), 16);
     Command1->setGeometry(tw.rect(13350, 120, 1770, 780));
-    Command8 = button(form, tw, QStringLiteral("Command8"), QStringLiteral("データ処理"));
-    Command8->setGeometry(tw.rect(11550, 120, 1650, 780));
-    Command8->setVisible(false);
+    // The door to the administration screens is built for teachers only: a student has
+    // no "データ処理" and no teacher panel, not even hidden ones.
+    const bool teacher = teacherLoggedIn(ctx.state);
+    if (teacher) {
+        Command8 = button(form, tw, QStringLiteral("Command8"), QStringLiteral("データ処理"));
+        Command8->setGeometry(tw.rect(11550, 120, 1650, 780));
+        Command8->setVisible(false);
+    }
     Command27 = button(form, tw, QStringLiteral("Command27"), QStringLiteral("印刷"));
     Command27->setVisible(false);
     Command26 = button(form, tw, QStringLiteral("Command26"), QStringLiteral("表示１"));
@@ -122,15 +136,15 @@ HubScreen::HubScreen(AppContext &context)
     }
     Combo1 = new QComboBox(form);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(QStringLiteral("学年"));
     Combo1->setEditable(true);
+    nameComboBox(Combo1, QStringLiteral("学年"));
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setToolTip(QStringLiteral("表示する学年を選びます"));
     Combo1->setFont(tw.font(12));
     Combo1->setGeometry(tw.rect(9330, 990, 2100, 510));
     Combo2 = new QComboBox(form);
     Combo2->setObjectName(QStringLiteral("Combo2"));
-    Combo2->setAccessibleName(QStringLiteral("期間"));
+    nameComboBox(Combo2, QStringLiteral("期間"));
     Combo2->setFont(tw.font(12));
     Combo2->setGeometry(tw.rect(11520, 990, 3600, 510));
     Combo2->setVisible(false);
@@ -157,14 +171,16 @@ HubScreen::HubScreen(AppContext &context)
         waitPanel(form, tw, QStringLiteral("Picture6"), QStringLiteral("Label21"), 20,
                   QStringLiteral("Just a momento, please."), QStringLiteral("ProgressBar2"), Label21, ProgressBar2);
     Picture6->setVisible(false);
-    teacherPanel = new TeacherPanel(ctx, tw, form, Command8);
-    Picture7 = teacherPanel;
+    if (teacher) {
+        teacherPanel = new TeacherPanel(ctx, tw, form, Command8);
+        Picture7 = teacherPanel;
+    }
     Picture11 = new SheetPanel(ctx, tw, form);
     Picture11->setHubLinks({[this] { return Combo1->currentText(); }, [this] { return PointsOrder; },
                             [this](int level) { selectLastOwnLine(level); }});
 
-    connect(kindGroup, &QButtonGroup::idClicked, this, [this](int k) { Option2_Click(k); });
-    connect(viewGroup, &QButtonGroup::idClicked, this, [this](int v) { Option1_Click(v); });
+    connectChoice(kindGroup, this, [this](int k) { Option2_Click(k); });
+    connectChoice(viewGroup, this, [this](int v) { Option1_Click(v); });
     connect(Combo1, &QComboBox::activated, this, [this](int) { Combo1_Click(); });
     connect(Combo2, &QComboBox::activated, this, [this](int) { Combo2_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
@@ -251,7 +267,8 @@ void HubScreen::Form_Activate()
         return;
     }
     // Damaged records are the teachers' business: they see the count, students nothing.
-    teacherPanel->Form_Activate(teacher);
+    if (teacherPanel)
+        teacherPanel->Form_Activate(teacher);
 
     double total = 0;
     for (int L = 1; L <= kMaxLevel; ++L)
@@ -262,10 +279,10 @@ void HubScreen::Form_Activate()
 
     ListMode = PointsDisplay;
     ActivateBusy = 1;
-    Option1[1]->setChecked(true);
+    checkQuietly(Option1[1]);
     Option1_Click(1);
     Option2_Click(1);
-    Option2[1]->setChecked(true);
+    checkQuietly(Option2[1]);
     Command1->setEnabled(true);
     ActivateBusy = 0;
 
@@ -319,10 +336,12 @@ void HubScreen::Command9_Click()
     columns.showAvailability(a);
 }
 
+bool HubScreen::teacherPanelOpen() const { return teacherPanel && teacherPanel->isOpen(); }
+
 bool HubScreen::Form_KeyPress(QChar key)
 {
     // While the teacher panel is open, keys are the password's.
-    if (KeysReady == 0 || Picture7->isVisible())
+    if (KeysReady == 0 || teacherPanelOpen())
         return false;
     const int n = ctx.state.profile.LevelCount;
     const char16_t c = key.unicode();
@@ -356,7 +375,7 @@ bool HubScreen::refuseLevelWithoutCriteria(int i)
 
 void HubScreen::Command4_Click(int i)
 {
-    if (Picture7->isVisible())
+    if (teacherPanelOpen())
         return;
     if (refuseLevelWithoutCriteria(i))
         return;
@@ -372,7 +391,7 @@ void HubScreen::Command4_Click(int i)
 
 void HubScreen::Label3_Click(int i)
 {
-    if (Picture7->isVisible())
+    if (teacherPanelOpen())
         return;
     if (refuseLevelWithoutCriteria(i))
         return;
@@ -535,7 +554,7 @@ void HubScreen::Combo1_Click()
         Option2_Click(0);
     } else {
         // The points display is shown (also when 個人ﾀｲﾑ was chosen): its choice is ticked.
-        Option2[1]->setChecked(true);
+        checkQuietly(Option2[1]);
         Option2_Click(1);
     }
     Command4[1]->setFocus();
@@ -693,9 +712,32 @@ void HubScreen::selectLastOwnLine(int level)
         }
 }
 
+void HubScreen::showColumnOf(QObject *widget)
+{
+    if (!HScroll1->isVisible())
+        return;
+    for (int i = 1; i <= ctx.state.profile.LevelCount && i < static_cast<int>(Command4.size()); ++i) {
+        if (widget != Command4[i] && widget != List5[i])
+            continue;
+        // Four columns are in view, from the scroll bar's value on.
+        const int first = HScroll1->value();
+        if (i < first)
+            HScroll1->setValue(i);
+        else if (i > first + 3)
+            HScroll1->setValue(i - 3);
+        return;
+    }
+}
+
 bool HubScreen::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::FocusIn) {
+        // Tab reaches a column that is scrolled out of view: it comes into view. (Focus
+        // that moves on because a view hides the lists while it is built moves no column.)
+        const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
+        if ((why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && KeysReady != 0 && Command1->isEnabled())
+            showColumnOf(watched);
+    } else if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (!key->text().isEmpty() && !(key->modifiers() & Qt::AltModifier) && Form_KeyPress(key->text().at(0)))
             return true;
@@ -706,7 +748,7 @@ bool HubScreen::eventFilter(QObject *watched, QEvent *event)
                 return true;
             }
             // The notice over a level that has no criteria says why it cannot start.
-            if (watched == Text1[i] && KeysReady != 0 && !Picture7->isVisible() && refuseLevelWithoutCriteria(i))
+            if (watched == Text1[i] && KeysReady != 0 && !teacherPanelOpen() && refuseLevelWithoutCriteria(i))
                 return true;
         }
     }

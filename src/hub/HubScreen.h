@@ -67,7 +67,10 @@ public:
     QScrollBar *HScroll1 = nullptr;
     QFrame *Picture2 = nullptr, *Picture6 = nullptr, *Picture7 = nullptr;
     SheetPanel *Picture11 = nullptr; // the result sheet
+    // Picture7 and "データ処理" (Command8): built for teachers only, nullptr for students.
     TeacherPanel *teacherPanel = nullptr; // Picture7
+    // While the teacher panel is open, level keys and clicks do nothing.
+    bool teacherPanelOpen() const;
     QLabel *Label19 = nullptr, *Label21 = nullptr;
     QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
 
@@ -114,6 +117,8 @@ private:
     // A level without a pass-line time: tells why it cannot start. True when refused.
     bool refuseLevelWithoutCriteria(int level);
     void repaintNow();
+    // Scrolls the column of a level's start button or list into view.
+    void showColumnOf(QObject *widget);
     bool m_loaded = false;
 };
 

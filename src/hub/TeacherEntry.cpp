@@ -1,6 +1,38 @@
 #include "hub/TeacherEntry.h"
 
+#include "hub/HubViews.h"
+#include "state/SharedState.h"
+
 namespace tobrel {
+
+bool teacherLoggedIn(const SharedState &state) { return isTeacher(state.student.CurrentStudentName); }
+
+AdminDoor adminDoor(const SharedState &state, bool panelOpen, const QString &typed)
+{
+    if (!teacherLoggedIn(state) || !panelOpen)
+        return AdminDoor::Shut;
+    return passwordAccepted(typed, state.config.DataChangePassword) ? AdminDoor::Opens : AdminDoor::AsksForPassword;
+}
+
+void grantAdminScreen(SharedState &state, const QString &formName)
+{
+    state.hub.AdminScreenGranted = formName;
+    state.hub.AdminScreenGrantedTo = state.student.CurrentStudent;
+}
+
+bool takeAdminScreenGrant(SharedState &state, const QString &formName)
+{
+    const bool granted = state.hub.AdminScreenGranted == formName &&
+                         state.hub.AdminScreenGrantedTo == state.student.CurrentStudent && teacherLoggedIn(state);
+    state.hub.AdminScreenGranted.clear();
+    state.hub.AdminScreenGrantedTo = -1;
+    return granted;
+}
+
+bool adminMayAct(const SharedState &state, int openedFor)
+{
+    return openedFor >= 0 && openedFor == state.student.CurrentStudent && teacherLoggedIn(state);
+}
 
 int64_t countDamagedRecords(const ResultsFile &file, QString *error)
 {

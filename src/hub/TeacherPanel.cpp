@@ -67,8 +67,11 @@ TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget 
 
 void TeacherPanel::Form_Activate(bool teacher)
 {
+    m_open = false;
     setVisible(false);
+    setEnabled(teacher);
     m_command8->setVisible(teacher);
+    m_command8->setEnabled(teacher);
     QString notice;
     if (teacher) {
         QString error;
@@ -80,30 +83,52 @@ void TeacherPanel::Form_Activate(bool teacher)
 
 void TeacherPanel::Command8_Click()
 {
+    if (!teacherLoggedIn(ctx.state))
+        return;
+    m_open = true;
     setVisible(true);
     raise();
     Text3->setFocus();
 }
 
-void TeacherPanel::Command12_Click() { setVisible(false); }
+void TeacherPanel::Command12_Click()
+{
+    m_open = false;
+    setVisible(false);
+}
 
 void TeacherPanel::Command10_Click(int index)
 {
-    if (!passwordAccepted(Text3->text(), ctx.state.config.DataChangePassword)) {
+    switch (adminDoor(ctx.state, m_open, Text3->text())) {
+    case AdminDoor::Shut:
+        return;
+    case AdminDoor::AsksForPassword:
         ctx.messages.information(this, QStringLiteral("Tobrel"), QStringLiteral("パスワードを入力して下さい"));
         Text3->setFocus();
         return;
+    case AdminDoor::Opens:
+        break;
     }
     // Building the screen may wait for the results file while the hub still takes
     // clicks; a second press meanwhile must not build a second screen.
     if (m_opening)
         return;
     m_opening = true;
+    const QString form = adminFormName(index);
+    grantAdminScreen(ctx.state, form);
     // A screen that is not part of this build opens nothing, and the hub stays.
-    const bool opened = ctx.forms->show(adminFormName(index)) != nullptr;
+    const bool opened = ctx.forms->show(form) != nullptr;
+    takeAdminScreenGrant(ctx.state, form); // a grant the screen did not take is void
     m_opening = false;
     if (opened)
         ctx.forms->unload(QStringLiteral("seisekitime1"));
+}
+
+Forms::Factory adminScreenFactory(AppContext &ctx, const QString &formName, Forms::Factory build)
+{
+    return [&ctx, formName, build = std::move(build)]() -> Screen * {
+        return takeAdminScreenGrant(ctx.state, formName) ? build() : nullptr;
+    };
 }
 
 } // namespace tobrel

@@ -6,7 +6,13 @@
 // anything else only asks for the password. "戻る" (Command12) hides the panel.
 //
 // Teachers also see, on the hub, how many damaged records the results file holds.
+//
+// The hub builds the panel and "データ処理" for teachers only, and every handler asks
+// the logic (TeacherEntry) whether the student may act, whatever is shown: a hidden
+// button can still be pressed through assistive technology.
 #pragma once
+#include "ui/Forms.h"
+
 #include <QFrame>
 
 #include <vector>
@@ -31,6 +37,8 @@ public:
     void Command8_Click();
     void Command12_Click();
     void Command10_Click(int index);
+    // Opened by "データ処理" and not closed since.
+    bool isOpen() const { return m_open; }
 
     QLabel *Label28 = nullptr;
     QLineEdit *Text3 = nullptr;
@@ -42,6 +50,11 @@ private:
     AppContext &ctx;
     QPushButton *m_command8;
     bool m_opening = false; // an administration screen is being built
+    bool m_open = false;
 };
+
+// The registry's way to an administration screen (FrmData, FrmTimeData): the screen is
+// built only on the grant the teacher panel gave at that press; otherwise nothing opens.
+Forms::Factory adminScreenFactory(AppContext &ctx, const QString &formName, Forms::Factory build);
 
 } // namespace tobrel

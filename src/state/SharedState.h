@@ -176,6 +176,10 @@ struct HubState {
     Variant ColumnScroll;
     Variant ResultPeriod;
     int ResultListDays = 0;
+    // The administration screen the teacher panel opened at a press whose password was
+    // right, and the student it was opened for; used up as the screen is built.
+    QString AdminScreenGranted;
+    int AdminScreenGrantedTo = -1;
 };
 
 struct SharedState {

@@ -65,6 +65,9 @@ struct Manager {
         writeCp932(state.config.DataRoot + QStringLiteral("新名簿.txt"),
                    QStringLiteral("1,2015,0,0,佐藤　翔太,0,-,-\r\n2,2014,0,0,髙橋　健一,0,-,-\r\n"
                                   "3,1990,0,0,佐藤先生,0,-,-\r\n9,2012,0,0,長谷川　翼,9,-,-\r\n"));
+        // The manager is opened by a teacher.
+        state.student.CurrentStudent = 3;
+        state.student.CurrentStudentName = QStringLiteral("佐藤先生");
     }
     QString path() const { return resultsFilePath(state); }
     void write(const std::vector<ResultRecord> &records) { ASSERT_TRUE(writeFile(path(), recordBytes(records))); }

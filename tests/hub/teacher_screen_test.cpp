@@ -10,6 +10,7 @@
 #include "text/Cp932.h"
 #include "text/DayNumber.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -79,8 +80,10 @@ TEST(TeacherEntry, OnlyTeachersSeeTheDoorAndTheDamagedRecords)
     f.logIn(QStringLiteral("髙橋"));
     HubScreen *hub = f.hub();
     ASSERT_NE(hub, nullptr);
-    EXPECT_FALSE(hub->Command8->isVisible());
-    EXPECT_FALSE(hub->teacherPanel->DamagedLabel->isVisible());
+    // A student has no door at all, not even a hidden one.
+    EXPECT_EQ(hub->Command8, nullptr);
+    EXPECT_EQ(hub->teacherPanel, nullptr);
+    EXPECT_EQ(hub->findChild<QWidget *>(QStringLiteral("DamagedLabel")), nullptr);
     EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString(); // nothing for students
 
     QTest::keyClick(hub, Qt::Key_0);
@@ -106,6 +109,97 @@ TEST(TeacherEntry, OnlyTeachersSeeTheDoorAndTheDamagedRecords)
     ScreenFixture::shot(hub, QStringLiteral("teacher_panel"));
     QTest::mouseClick(hub->teacherPanel->Command12, Qt::LeftButton);
     EXPECT_FALSE(hub->Picture7->isVisible());
+}
+
+namespace {
+
+// Presses a widget's accessible action, as a screen reader does.
+bool pressThroughAssistiveTechnology(QWidget *widget)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(widget);
+    if (!a || !a->actionInterface())
+        return false;
+    const QStringList actions = a->actionInterface()->actionNames();
+    if (actions.isEmpty())
+        return false;
+    a->actionInterface()->doAction(actions.first());
+    return true;
+}
+
+// Every accessible name under the widget.
+QStringList accessibleNames(QAccessibleInterface *a)
+{
+    QStringList names;
+    if (!a)
+        return names;
+    names << a->text(QAccessible::Name);
+    for (int i = 0; i < a->childCount(); ++i)
+        names << accessibleNames(a->child(i));
+    return names;
+}
+
+} // namespace
+
+TEST(TeacherEntry, HiddenDoorsOpenNothingForAStudent)
+{
+    // A student pressed the never-shown "データ処理" through the accessibility interface
+    // and the teacher panel appeared; with an empty stored password, the hidden
+    // "データ変更" opened the results manager while the panel was still hidden.
+    School f({rec(1, 1, 30), rec(2, 2, 25)});
+    f.state.config.DataChangePassword.clear();
+    const QByteArray before = readFileBytes(resultsFilePath(f.state));
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    const QStringList names = accessibleNames(QAccessible::queryAccessibleInterface(hub));
+    for (const QString &door : {QStringLiteral("データ処理"), QStringLiteral("データ変更"),
+                                QStringLiteral("合格タイムデータ変更"), QStringLiteral("データ変更パスワード")})
+        EXPECT_FALSE(names.contains(door)) << door.toStdString();
+    // The registry opens no administration screen without the panel's grant.
+    EXPECT_EQ(f.forms.show(QStringLiteral("FrmData")), nullptr);
+    EXPECT_EQ(f.forms.show(QStringLiteral("FrmTimeData")), nullptr);
+    f.settle();
+    EXPECT_EQ(f.hub(), hub);
+
+    // A teacher's hub left behind while a student is logged in: its handlers and its
+    // buttons' accessible actions ask who is logged in now.
+    QTest::keyClick(hub, Qt::Key_0);
+    f.settle();
+    f.logIn(QStringLiteral("佐藤先生"));
+    hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    TeacherPanel *panel = hub->teacherPanel;
+    ASSERT_NE(panel, nullptr);
+    // Even a teacher's hidden "データ変更" opens nothing while the panel is closed.
+    ASSERT_TRUE(pressThroughAssistiveTechnology(panel->Command10[0]));
+    f.settle(150);
+    EXPECT_EQ(f.manager(), nullptr);
+    EXPECT_EQ(f.hub(), hub);
+
+    f.state.student.CurrentStudent = 2;
+    f.state.student.CurrentStudentName = QStringLiteral("髙橋　健一");
+    pressThroughAssistiveTechnology(hub->Command8);
+    f.settle(150);
+    EXPECT_FALSE(panel->isOpen());
+    EXPECT_FALSE(panel->isVisible());
+    panel->Command8_Click();
+    EXPECT_FALSE(panel->isOpen());
+    for (int i = 0; i < 2; ++i) {
+        panel->Command10_Click(i);
+        pressThroughAssistiveTechnology(panel->Command10[i]);
+        f.settle(150);
+    }
+    EXPECT_EQ(f.manager(), nullptr);
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("FrmTimeData")), nullptr);
+    EXPECT_EQ(f.hub(), hub);
+    EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
+    EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), before);
+
+    // The teacher again: the empty box still opens, as an empty password asks.
+    f.state.student.CurrentStudent = 3;
+    f.state.student.CurrentStudentName = QStringLiteral("佐藤先生");
+    f.openAdmin(QString());
+    EXPECT_NE(f.manager(), nullptr);
 }
 
 TEST(TeacherEntry, PasswordIsComparedExactlyOnEveryPress)

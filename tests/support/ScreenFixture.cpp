@@ -6,6 +6,7 @@
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "hub/HubScreen.h"
+#include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
 
 namespace tobrel::test {
@@ -19,8 +20,12 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(ctx); });
     forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [this] { return new EndScreen(ctx); });
-    forms.registerForm(QStringLiteral("FrmTimeData"), [this] { return new CriteriaEditorScreen(ctx); });
-    forms.registerForm(QStringLiteral("FrmData"), [this] { return new ResultsManagerScreen(ctx); });
+    forms.registerForm(QStringLiteral("FrmTimeData"), adminScreenFactory(ctx, QStringLiteral("FrmTimeData"), [this] {
+                           return new CriteriaEditorScreen(ctx);
+                       }));
+    forms.registerForm(QStringLiteral("FrmData"), adminScreenFactory(ctx, QStringLiteral("FrmData"), [this] {
+                           return new ResultsManagerScreen(ctx);
+                       }));
 }
 
 void ScreenFixture::writeSuite()
