@@ -52,7 +52,8 @@ ManagerRoster loadManagerRoster(const QString &rosterPath, int schoolYear)
             const int s = e.record.StudentNumber;
             if (s < 0 || s > kMaxStudent)
                 return; // cannot be the student of a record
-            const QString name = e.record.Name.trimmed();
+            // Blanks (U+0020) only: a full-width blank is part of a name on every screen.
+            const QString name = trimBlanks(e.record.Name);
             roster.ManagerNames[s] = name;
             roster.listed[s] = true;
             roster.Combo1Items << QString::number(s) + QStringLiteral(" /  ") + name;
@@ -337,14 +338,16 @@ void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString 
                                    "「/」の前に生徒番号がありません。何も書き込んでいません。"));
         return;
     }
-    if (!m_roster.has(student)) {
+    const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
+    // The run's own student may have left the roster since: keeping him is always
+    // right; only a student newly chosen must be one of the roster's.
+    if (student != before.ResultRecStudentNo && !m_roster.has(student)) {
         m_host.tell(QStringLiteral("生徒番号 %1 は名簿にありません。何も書き込んでいません。").arg(student));
         return;
     }
     std::optional<CorrectionLogFile> log;
     if (!openLog(&log))
         return;
-    const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
     ResultRecord after = before;
     after.ResultRecTime = time;
     after.ResultRecStudentNo = static_cast<int16_t>(student);
@@ -359,7 +362,7 @@ void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString 
 
 void ResultsManagerLogic::Command3_Click()
 {
-    if (m_opened.recordNumber == 0)
+    if (m_opened.recordNumber == 0 || !mayAct())
         return;
     std::optional<CorrectionLogFile> log;
     if (!m_host.confirmDelete() || !openLog(&log))

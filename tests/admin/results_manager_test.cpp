@@ -219,6 +219,68 @@ TEST(ResultsManager, BadTimeOrStudentWritesNothing)
     EXPECT_FALSE(QFile::exists(m.state.config.DataFolder + correctionLogFileName()));
 }
 
+TEST(ResultsManager, ARunOfAStudentWhoLeftTheRosterCanBeCorrected)
+{
+    // Changing only the time of a run of student 777 (gone from the roster) was refused.
+    Manager m;
+    m.write({rec(777, 1, 45), rec(2, 3, 50)});
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(0);
+    ASSERT_EQ(m.logic.view.Combo1Text, QStringLiteral("777 /  "));
+    m.logic.Command2_Click(QStringLiteral("40"), m.logic.view.Combo1Text);
+    ASSERT_TRUE(m.host.told.isEmpty()) << m.host.told.join(u'\n').toStdString();
+    const ResultRecord changed = ResultRecord::decode(readFileBytes(m.path()).constData());
+    EXPECT_EQ(changed.ResultRecTime, 40);
+    EXPECT_EQ(changed.ResultRecStudentNo, 777);
+    // A student newly chosen must still be one of the roster's.
+    const QByteArray before = readFileBytes(m.path());
+    m.logic.List1_DblClick(1);
+    m.logic.Command2_Click(QStringLiteral("50"), QStringLiteral("777 /  "));
+    ASSERT_EQ(m.host.told.size(), 1);
+    EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("生徒番号 777 は名簿にありません"))) << m.host.told[0].toStdString();
+    EXPECT_EQ(readFileBytes(m.path()), before);
+}
+
+TEST(ResultsManager, NamesKeepTheirFullWidthBlanks)
+{
+    // The manager alone trimmed "　全角　空白　" to "全角　空白　"; blanks (U+0020) go.
+    Manager m;
+    writeCp932(m.state.config.DataRoot + QStringLiteral("新名簿.txt"),
+               QStringLiteral("4,2014,0,0,  　全角　空白　 ,0,-,-\r\n"));
+    m.write({rec(4, 1, 45)});
+    m.logic.Form_Load();
+    EXPECT_EQ(m.logic.roster().ManagerNames[4], QStringLiteral("　全角　空白　"));
+    EXPECT_EQ(m.logic.roster().Combo1Items, QStringList{QStringLiteral("4 /  　全角　空白　")});
+    EXPECT_TRUE(m.logic.line(0).contains(QStringLiteral("   4 　全角　空白 "))) << m.logic.line(0).toStdString();
+}
+
+TEST(ResultsManager, OnlyTheTeacherItWasOpenedForChangesOrDeletes)
+{
+    // Who is logged in is asked at every change and deletion, not only at the door.
+    const struct {
+        const char *who;
+        int student;
+        const char16_t *name;
+    } others[] = {{"a student", 2, u"髙橋　健一"}, {"another teacher", 7, u"★田中"}};
+    for (const auto &other : others) {
+        SCOPED_TRACE(other.who);
+        Manager m;
+        m.write({rec(1, 1, 45), rec(2, 3, 50)});
+        const QByteArray before = readFileBytes(m.path());
+        m.logic.Form_Load();
+        EXPECT_TRUE(m.logic.mayAct());
+        m.state.student.CurrentStudent = static_cast<int16_t>(other.student);
+        m.state.student.CurrentStudentName = QString::fromUtf16(other.name);
+        EXPECT_FALSE(m.logic.mayAct());
+        m.logic.List1_DblClick(1);
+        m.logic.Command2_Click(QStringLiteral("40"), QStringLiteral("1 /  佐藤　翔太"));
+        m.logic.Command3_Click();
+        EXPECT_EQ(m.host.questions, 0);
+        EXPECT_EQ(readFileBytes(m.path()), before);
+        EXPECT_FALSE(QFile::exists(m.state.config.DataFolder + correctionLogFileName()));
+    }
+}
+
 TEST(ResultsManager, NoCorrectionWithoutItsLogLine)
 {
     // The correction log cannot be written (a folder stands in its place). A change keeps
