@@ -4,6 +4,7 @@
 #include "results/Tally.h"
 
 #include "state/SharedState.h"
+#include "ui/Accessible.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Printers.h"
 #include "ui/Ui.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -141,8 +143,8 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     label(Picture3, s, QStringLiteral("StudentCaption"), 12, QStringLiteral("生徒"))->setGeometry(s.rect(4080, 840, 720, 420));
     Combo1 = new QComboBox(Picture3);
     Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setAccessibleName(QStringLiteral("生徒"));
     Combo1->setEditable(true);
+    nameComboBox(Combo1, QStringLiteral("生徒"));
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setMaxVisibleItems(20);
     Combo1->setFont(s.font(12));
@@ -154,6 +156,10 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     Command6 = button(Picture3, s, QStringLiteral("Command6"), QStringLiteral("キャンセル"), 12);
     Command6->setGeometry(s.rect(8880, 1620, 2280, 720));
     Picture3->setVisible(false);
+    // Escape closes the dialog as "キャンセル" does, wherever its focus is.
+    Picture3->installEventFilter(this);
+    for (QWidget *w : Picture3->findChildren<QWidget *>())
+        w->installEventFilter(this);
 
     ProgressBar1 = new QProgressBar(form);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -274,9 +280,14 @@ void ResultsManagerScreen::refresh()
     VScroll1->setValue(v.VScroll1);
     // The list stands on the shown student, so the arrow keys and the drop-down go on
     // from the record's student rather than from the first one.
+    const bool anotherStudent = Combo1->currentText() != v.Combo1Text;
     if (const int item = Combo1->findText(v.Combo1Text, Qt::MatchExactly); item >= 0 && item != Combo1->currentIndex())
         Combo1->setCurrentIndex(item);
-    Combo1->setEditText(v.Combo1Text);
+    if (anotherStudent) {
+        Combo1->setEditText(v.Combo1Text);
+        // Its start, the student number, stays in view however long the name.
+        Combo1->lineEdit()->setCursorPosition(0);
+    }
     Command2->setEnabled(v.Command2Enabled);
     Command3->setEnabled(v.Command3Enabled);
     Picture3->setVisible(v.Picture3Visible);
@@ -297,6 +308,17 @@ void ResultsManagerScreen::listRebuilt()
     Combo1->clear();
     Combo1->addItems(m_logic->roster().Combo1Items);
     m_applying = false;
+}
+
+bool ResultsManagerScreen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+        Picture3->isVisible() && !Combo1->view()->isVisible()) {
+        m_logic->Command6_Click();
+        List1->setFocus();
+        return true;
+    }
+    return Screen::eventFilter(watched, event);
 }
 
 bool ResultsManagerScreen::confirmDelete()

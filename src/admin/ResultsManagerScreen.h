@@ -51,6 +51,9 @@ public:
     QProgressBar *ProgressBar1 = nullptr; // a deletion's or a CSV export's progress
     FileDialogs *dialogs;                 // the save dialog (tests answer it)
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     // ResultsManagerHost
     void refresh() override;

@@ -91,6 +91,12 @@ void DrillRun::showRemaining()
 
 void DrillRun::レベル別設定() { showRemaining(); }
 
+void DrillRun::judged(const QString &text)
+{
+    view.judgement = text;
+    ++view.judgements;
+}
+
 void DrillRun::スタート()
 {
     m_state.run.RunStartTime = static_cast<float>(m_clock.timeOfDay());
@@ -137,6 +143,7 @@ void DrillRun::判定後処理()
         m_sound.PlayCorrectCue();
         ++r.CorrectCount;
         showRemaining();
+        judged(QStringLiteral("正解　残り%1問").arg(r.ProblemsPerRun - r.CorrectCount));
         if (r.CorrectCount < r.ProblemsPerRun) {
             r.JudgeBusy = 0;
             InputText.clear();
@@ -158,6 +165,7 @@ void DrillRun::判定後処理()
     m_sound.PlayWrongCue();
     r.CorrectCount = std::max(0, r.CorrectCount - 1);
     showRemaining();
+    judged(QStringLiteral("不正解　答えは%1　＋を２回押しなさい").arg(view.seitouLabel));
     r.JudgeBusy = 0;
     view.Commandkakunin2Visible = true;
     m_host.refresh();
@@ -231,6 +239,7 @@ void DrillRun::sTimer1_Timer()
     if (r.RunEnding == 0 && r.RunComplete == 0 && r.JudgeBusy == 0) {
         r.TimeUp = 1;
         view.sTimer1Enabled = false;
+        judged(QStringLiteral("時間切れ"));
         m_host.refresh();
         m_host.EndRun();
     }

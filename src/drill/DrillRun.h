@@ -34,6 +34,10 @@ struct DrillView {
     bool lblsss1Visible = false;   // "成績記録中"
     bool lblsss2Visible = false;   // "時間切れ"
     QString lblsss3;               // while the results file keeps the run waiting
+    // The last judgement, told to assistive technology: "正解", "不正解" with the right
+    // answer, "時間切れ"; judgements counts them, so that each is told once.
+    QString judgement;
+    int judgements = 0;
 };
 
 // What the run needs from its screen.
@@ -82,6 +86,7 @@ public:
 
 private:
     void showRemaining();
+    void judged(const QString &text);
 
     SharedState &m_state;
     SoundPlayer &m_sound;

@@ -3,6 +3,7 @@
 #include "state/SharedState.h"
 #include "drill/EndOfRun.h"
 #include "results/Tally.h"
+#include "ui/Accessible.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 
@@ -60,6 +61,7 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("
     Label11 = bigLabel(tw, card, QStringLiteral("Label11"), QStringLiteral("="), 300, 3750, 1500, 2250, 80);
     Label11->setVisible(false);
     inputLabel = bigLabel(tw, card, QStringLiteral("inputLabel"), {}, 1800, 3750, 4500, 2250, 100);
+    inputLabel->setAccessibleName(QStringLiteral("答え"));
     inputLabel->setStyleSheet(QStringLiteral("color: #1a3d8f; border-bottom: %1px solid #1a3d8f;").arg(tw.px(60)));
     seitouLabel = bigLabel(tw, card, QStringLiteral("seitouLabel"), {}, 6450, 3750, 3300, 2250, 80);
     seitouLabel->setStyleSheet(QStringLiteral("color: #d01010;"));
@@ -178,7 +180,16 @@ void DrillScreen::refresh()
     const DrillView &v = m_run->view;
     qLabel1->setText(v.qLabel1);
     qlabel2->setText(v.qlabel2);
-    inputLabel->setText(v.inputLabel);
+    if (inputLabel->text() != v.inputLabel) {
+        inputLabel->setText(v.inputLabel);
+        // Read as "答え 40": the typed answer under its name.
+        inputLabel->setAccessibleName(v.inputLabel.isEmpty() ? QStringLiteral("答え")
+                                                             : QStringLiteral("答え ") + v.inputLabel);
+    }
+    if (v.judgements != m_judgementsTold) {
+        m_judgementsTold = v.judgements;
+        announce(this, v.judgement);
+    }
     Label11->setVisible(v.Label11Visible);
     seitouLabel->setText(v.seitouLabel);
     seitouLabel->setVisible(v.seitouLabelVisible);

@@ -52,6 +52,7 @@ private:
     std::unique_ptr<DrillRun> m_run;
     double m_titlePoints = 16.8; // sLabel2's size as designed
     bool m_activated = false;
+    int m_judgementsTold = 0;
 };
 
 // Starts a run of CurrentLevel: resets the run flags, lets events run and shows the

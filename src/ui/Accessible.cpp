@@ -114,9 +114,10 @@ void nameComboBox(QComboBox *combo, const QString &name)
 
 void announce(QWidget *screen, const QString &text)
 {
-    if (screen->accessibleDescription() == text)
-        screen->setAccessibleDescription(QString()); // the same news again is news
     screen->setAccessibleDescription(text);
+    // Told also when the words are the same as last time: it is new news.
+    QAccessibleEvent changed(screen, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 } // namespace tobrel

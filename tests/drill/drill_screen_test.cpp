@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QFileInfo>
+#include <QPointer>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -219,4 +220,31 @@ TEST(DrillScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
     QAccessibleInterface *problem = QAccessible::queryAccessibleInterface(d->qLabel1);
     EXPECT_EQ(problem->text(QAccessible::Name), d->qLabel1->text());
     EXPECT_FALSE(d->qLabel1->text().isEmpty());
+}
+
+TEST(DrillScreen, TheTypedAnswerIsNamedAndEveryJudgementIsTold)
+{
+    // The typed answer was an unnamed label and a screen reader heard no judgement: the
+    // judgement is the screen's description, which is read out for the screen in focus.
+    DrillFixture f;
+    DrillScreen *d = f.start(2); // pass line 60: limit 300 s
+    ASSERT_NE(d, nullptr);
+    auto nameOf = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+    EXPECT_EQ(nameOf(d->inputLabel), QStringLiteral("答え"));
+    f.typeAnswer();
+    EXPECT_EQ(nameOf(d), d->windowTitle());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(d)->text(QAccessible::Description), QStringLiteral("正解　残り9問"));
+    const int n = d->qLabel1->text().toInt();
+    QTest::keyClicks(d, QStringLiteral("12"));
+    EXPECT_EQ(nameOf(d->inputLabel), QStringLiteral("答え 12"));
+    QTest::keyClick(d, Qt::Key_Space);
+    EXPECT_EQ(d->accessibleDescription(), QStringLiteral("不正解　答えは%1　＋を２回押しなさい").arg(n * n));
+    QTest::keyClicks(d, QStringLiteral("++"));
+    f.typeAnswer();
+    EXPECT_EQ(d->accessibleDescription(), QStringLiteral("正解　残り9問"));
+    const QPointer<DrillScreen> drill(d);
+    f.clock.advance(300);
+    d->run().sTimer1_Timer();
+    ASSERT_FALSE(drill.isNull());
+    EXPECT_EQ(drill->accessibleDescription(), QStringLiteral("時間切れ"));
 }

@@ -13,6 +13,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
@@ -667,3 +668,52 @@ TEST(HubScreen, EveryWaitForAnUnreachableResultsFolderSaysSoOnTheScreen)
         QDir().rename(folder + QStringLiteral("_away"), folder);
     }
 }
+
+TEST(HubScreen, AScreenReaderChoosesViewsAndReachesEveryColumn)
+{
+    Loop f;
+    f.logIn(QStringLiteral("髙橋"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    // The accessible "Toggle" on ﾀｲﾑ表示 once checked it and left the points view up.
+    auto toggle = [](QWidget *option) {
+        QAccessible::queryAccessibleInterface(option)->actionInterface()->doAction(
+            QAccessibleActionInterface::toggleAction());
+    };
+    toggle(hub->Option2[0]);
+    EXPECT_TRUE(hub->Option2[0]->isChecked());
+    EXPECT_EQ(hub->ListMode, 1);
+    EXPECT_EQ(hub->Label5->text(), QStringLiteral("ベスト成績"));
+    toggle(hub->Option1[2]);
+    EXPECT_TRUE(hub->Option1[2]->isChecked());
+    EXPECT_EQ(hub->Option1[2]->text(), QStringLiteral("本日のみ"));
+    EXPECT_NE(hub->Label5->text(), QStringLiteral("ベスト成績"));
+
+    // Combo boxes are read by their captions.
+    for (const auto &[combo, name] : {std::pair{hub->Combo1, QStringLiteral("学年")}, std::pair{hub->Combo2, QStringLiteral("期間")}}) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(combo);
+        EXPECT_EQ(a->text(QAccessible::Name), name);
+        EXPECT_EQ(a->text(QAccessible::Value), combo->currentText());
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(hub->Combo1->lineEdit())->text(QAccessible::Name),
+              QStringLiteral("学年"));
+
+    // Tab reaches ｽﾀｰﾄ(5) and list 6 while they are scrolled out of view: they come into
+    // view; Shift+Tab back to level 1 scrolls back.
+    ASSERT_EQ(hub->HScroll1->value(), 1);
+    const QRect stage = hub->stage()->rect();
+    auto inView = [&](QWidget *w) { return stage.contains(QRect(w->mapTo(hub->stage(), QPoint(0, 0)), w->size())); };
+    EXPECT_FALSE(inView(hub->Command4[5]));
+    hub->Command4[5]->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inView(hub->Command4[5]));
+    EXPECT_EQ(hub->HScroll1->value(), 2);
+    hub->List5[6]->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(inView(hub->List5[6]));
+    hub->Command4[1]->setFocus(Qt::BacktabFocusReason);
+    EXPECT_TRUE(inView(hub->Command4[1]));
+    EXPECT_EQ(hub->HScroll1->value(), 1);
+    // A column in view stays where it is.
+    hub->Command4[3]->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(hub->HScroll1->value(), 1);
+}
+

@@ -406,3 +406,32 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績累積データ.dat"))) << f.messages.shown[0].toStdString();
     QDir().rename(folder + QStringLiteral("_away"), folder);
 }
+
+TEST(ResultsManagerScreen, EscapeCancelsTheChangeDialogWhichShowsTheStudentFromItsStart)
+{
+    School f({rec(1, 1, 30), rec(2, 3, 45)});
+    const QByteArray before = readFileBytes(resultsFilePath(f.state));
+    f.logIn(QStringLiteral("佐藤先生"));
+    f.openAdmin(QStringLiteral("sensei"));
+    ResultsManagerScreen *m = f.manager();
+    ASSERT_NE(m, nullptr);
+    m->logic().List1_DblClick(1);
+    ASSERT_TRUE(m->Picture3->isVisible());
+    // The box once stood at the end of a long name, "2 /" out of view.
+    EXPECT_EQ(m->Combo1->currentText(), QStringLiteral("2 /  髙橋　健一"));
+    EXPECT_EQ(m->Combo1->lineEdit()->cursorPosition(), 0);
+    // Escape, wherever the dialog's focus is, closes it as "キャンセル": nothing written.
+    for (QWidget *focus : std::initializer_list<QWidget *>{m->Text1, m->Combo1->lineEdit(), m->Command2}) {
+        m->logic().List1_DblClick(1);
+        ASSERT_TRUE(m->Picture3->isVisible());
+        QTest::keyClicks(m->Text1, QStringLiteral("9"));
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_FALSE(m->Picture3->isVisible()) << focus->objectName().toStdString();
+    }
+    EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), before);
+    EXPECT_TRUE(f.messages.shown.isEmpty());
+    // The list still takes its keys: Enter opens the dialog again.
+    QTest::keyClick(m->List1, Qt::Key_Return);
+    EXPECT_TRUE(m->Picture3->isVisible());
+}
+

@@ -3,6 +3,7 @@
 #include "support/ScreenFixture.h"
 #include "ui/VersionBox.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -246,3 +247,31 @@ TEST(RosterScreen, VersionBoxIsModalAndShowsTitleAndVersion)
     f.screen->Label4_Click();
     EXPECT_TRUE(checked);
 }
+
+TEST(RosterScreen, AScreenReaderChoosesTheDisplayAsAClickDoes)
+{
+    // The accessible "Toggle" checked an option and the list stayed as it was.
+    RosterScreen f;
+    ASSERT_EQ(f.screen->DisplayMode, 1);
+    QAccessibleInterface *option = QAccessible::queryAccessibleInterface(f.screen->Option1[3]);
+    option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(f.screen->Option1[3]->isChecked());
+    EXPECT_EQ(f.screen->DisplayMode, 3);
+    // Mode 3: points so far / runs so far.
+    EXPECT_EQ(f.screen->List1->item(3)->text(), QStringLiteral("小2 佐藤　翔太　       /     　"));
+    // A click still chooses, and a click on the option already chosen runs it again.
+    QTest::mouseClick(f.screen->Option1[0], Qt::LeftButton);
+    EXPECT_EQ(f.screen->DisplayMode, 0);
+    f.screen->DisplayMode = 2;
+    QTest::mouseClick(f.screen->Option1[0], Qt::LeftButton);
+    EXPECT_EQ(f.screen->DisplayMode, 0);
+
+    // The grade filter is read by its caption; the grade shown is its value.
+    QAccessibleInterface *filter = QAccessible::queryAccessibleInterface(f.screen->Combo1);
+    EXPECT_EQ(filter->text(QAccessible::Name), QStringLiteral("学年"));
+    EXPECT_EQ(filter->text(QAccessible::Value), QStringLiteral("全学年"));
+    EXPECT_EQ(filter->role(), QAccessible::ComboBox);
+    EXPECT_EQ(filter->childCount(), 1);
+    EXPECT_TRUE(filter->actionInterface()->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+}
+
