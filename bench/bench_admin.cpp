@@ -144,6 +144,7 @@ void BM_DeleteAndRelist(benchmark::State &bs)
     School &s = school(1000000);
     ScreenRig rig(s.state, s.clock);
     rig.forms.registerForm(QStringLiteral("FrmData"), [&] { return new ResultsManagerScreen(rig.ctx); });
+    s.state.student.CurrentStudentName = QStringLiteral("佐藤先生"); // only a teacher deletes
     ResultsManagerScreen *m = openManager(rig);
     int64_t n = 0;
     for (auto _ : bs) {
