@@ -27,13 +27,9 @@ public:
 
     // On X11 the mark is placed in the window system's own stream of events, so that
     // the keys before it are told from the keys after it exactly, in the server's clock.
-    // Elsewhere the mark is the time of the given clock, in the clock of the key events'
-    // timestamps (milliseconds; the steady clock when none is given).
+    // Elsewhere, with a clock given, the mark is its time, taken as the clock of the key
+    // events' timestamps (milliseconds); without one, no key is judged by its time.
     static std::unique_ptr<KeyMoments> forPlatform(std::function<quint64()> clock = {});
 };
-
-// The milliseconds of the steady clock, the clock of key timestamps where the window
-// system does not give its own.
-quint64 steadyMilliseconds();
 
 } // namespace tobrel
