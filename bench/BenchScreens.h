@@ -16,7 +16,7 @@ namespace tobrel::bench {
 struct ScreenRig {
     explicit ScreenRig(SharedState &state, Clock &clock)
         : sound(state, audio, random, failure),
-          ctx{state, clock, random, audio, messages, processes, sound, [](double, const QString &) {}, [](int) {}, &forms, QString()}
+          ctx{state, clock, random, audio, messages, processes, sound, [](double, const QString &) {}, [](int) {}, &forms, QString(), QString(), QString()}
     {
     }
     ~ScreenRig()

@@ -1,5 +1,7 @@
 #include "app/Configuration.h"
 
+#include "app/DataSetting.h"
+
 #include "state/ProgramProfile.h"
 #include "state/SharedState.h"
 #include "criteria/CriteriaTable.h"
@@ -102,12 +104,21 @@ void DeriveDataFolders(Configuration &config, QChar separator)
 
 void LoadConfiguration(SharedState &state, const QString &programFolderPath, QChar separator)
 {
+    DataLocation where = suiteCopyLocation(programFolderPath, separator);
+    where.dataRoot = ReadPathData(programFolderPath + separator, separator);
+    LoadConfiguration(state, where, separator);
+}
+
+void LoadConfiguration(SharedState &state, const DataLocation &where, QChar separator)
+{
     Configuration config;
-    config.ProgramFolder = programFolderPath + separator;
-    config.DataRoot = ReadPathData(config.ProgramFolder, separator);
+    config.ProgramFolder = where.programFolderPath + separator;
+    config.DataRoot = where.dataRoot;
     ReadCommonData(config);
-    config.ProgramFolderName = lastPathComponent(programFolderPath, separator);
+    config.ProgramFolderName = where.dataFolderName;
     DeriveDataFolders(config, separator);
+    config.LocalFolder = where.localFolder;
+    config.ProgramMenu = where.programMenu;
 
     const CriteriaTable criteria =
         LoadCriteria(config.DataFolder + criteriaFileName(), state.criteria);

@@ -9,6 +9,7 @@ namespace tobrel {
 
 struct SharedState;
 struct Configuration;
+struct DataLocation;
 class FieldReader;
 
 struct SchoolField {
@@ -36,11 +37,15 @@ void ReadCommonData(FieldReader &reader, Configuration &config);
 // DataFolder and SoundFolder from DataRoot and ProgramFolderName.
 void DeriveDataFolders(Configuration &config, QChar separator);
 
-// Reads everything the program needs before the roster screen. Raises DataFileError,
+// Reads everything the program needs before the roster screen, for a copy in the
+// suite's folders (the path data file beside its folder). Raises DataFileError,
 // naming the file, when a configuration file is missing or short, or when the criteria
 // or the sound cue table cannot be read; state is then left as it was.
 void LoadConfiguration(SharedState &state, const QString &programFolderPath,
                        QChar separator = QChar(u'/'));
+// The same from a data root already found (app/DataSetting.h): the suite's path data,
+// a settings file, or the one start's --data-root.
+void LoadConfiguration(SharedState &state, const DataLocation &where, QChar separator = QChar(u'/'));
 
 inline QString pathDataFileName() { return QStringLiteral("パスデータ.txt"); }
 inline QString commonDataFileName() { return QStringLiteral("共通データ.txt"); }

@@ -1,12 +1,14 @@
 // Tobrel: a timed drill of squares of two-digit numbers for a cram school.
 //
-// main creates the one shared state and the platform pieces (clock, random numbers,
+// main reads the command line first (--help and --version print and end without a
+// window), then creates the one shared state and the platform pieces (clock, random numbers,
 // sound output, message boxes, process start), registers the screens by their form
 // names and shows the start-up form, which loads the configuration and hands over to
 // the roster screen.
 #include "state/SharedState.h"
 #include "admin/CriteriaEditorScreen.h"
 #include "admin/ResultsManagerScreen.h"
+#include "app/ProgramOptions.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
@@ -71,6 +73,25 @@ private:
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ProgramOptions options = parseProgramOptions(arguments);
+    switch (options.action) {
+    case ProgramOptions::Action::Help:
+        std::fputs(programHelp().toUtf8().constData(), stdout);
+        return 0;
+    case ProgramOptions::Action::Version:
+        std::fputs((programVersionLine(QStringLiteral("tobrel")) + u'\n').toUtf8().constData(), stdout);
+        return 0;
+    case ProgramOptions::Action::Usage:
+        std::fputs(QStringLiteral("tobrel: %1\n使い方は tobrel --help で見られます。\n").arg(options.error).toUtf8().constData(),
+                   stderr);
+        return 2;
+    case ProgramOptions::Action::Start:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setFont(screenFont(11));
     QApplication::setStyle(new FormStyle);
@@ -91,7 +112,10 @@ int main(int argc, char *argv[])
     SoundPlayer sound(state, audio, random, soundFailure);
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
                    waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
-                   QCoreApplication::applicationDirPath()};
+                   QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice()};
+    // Said once where whoever started the program reads it; teachers see it on the hub.
+    if (!ctx.fontNotice.isEmpty())
+        std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
 
     // The benchmarks of the whole program ask, through the environment, to be told
     // when a screen has been painted.

@@ -1,6 +1,7 @@
 #include "app/StartupForm.h"
 
 #include "app/Configuration.h"
+#include "app/DataSetting.h"
 #include "app/EraDate.h"
 #include "state/SharedState.h"
 #include "text/DataFileError.h"
@@ -8,9 +9,12 @@
 #include "ui/Ui.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+
+#include <cstdio>
 
 namespace tobrel {
 
@@ -111,11 +115,24 @@ WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFR
 
 void StartProgram(AppContext &ctx)
 {
+    QString origin;
     try {
-        LoadConfiguration(ctx.state, ctx.programFolderPath);
+        const DataLocation where =
+            locateDataRoot(ctx.programFolderPath, ctx.dataRootOption, SettingPlaces::ofThisProcess());
+        origin = where.origin;
+        LoadConfiguration(ctx.state, where);
+        // An installed copy keeps the runs the share could not take in the user's own
+        // folder; the first run that needs it must find it there.
+        if (!where.suiteCopy && !where.localFolder.isEmpty())
+            QDir().mkpath(where.localFolder);
     } catch (const DataFileError &e) {
+        // Where the data root came from, so that a share that is not mounted or a
+        // mistyped setting can be told apart from a damaged file.
+        const QString detail = origin.isEmpty() ? e.detail()
+                                                : e.detail() + QStringLiteral("\n（データルートは %1 から）").arg(origin);
+        std::fputs((detail + u'\n').toUtf8().constData(), stderr);
         ctx.messages.critical(nullptr, QStringLiteral("Tobrel"),
-                              stopMessage(QStringLiteral("設定を読めないため、起動できません。"), e.detail(), e.number()));
+                              stopMessage(QStringLiteral("設定を読めないため、起動できません。"), detail, e.number()));
         ctx.forms->closeAll();
         ctx.exit(1);
         return;

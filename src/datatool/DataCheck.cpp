@@ -90,6 +90,8 @@ void checkConfiguration(const DataPlace &place, CheckReport &r)
     r.heading(QStringLiteral("設定"));
     if (!place.pathDataFile.isEmpty())
         r.info(QStringLiteral("パスデータ: %1").arg(place.pathDataFile));
+    if (!place.rootOrigin.isEmpty())
+        r.info(QStringLiteral("データルートの指定: %1").arg(place.rootOrigin));
     if (!place.foldersKnown()) {
         r.problem(place.foldersError);
         r.info(QStringLiteral("データフォルダが分からないので、ほかのファイルは調べられません。"
@@ -348,7 +350,7 @@ struct ResultsFacts {
 // sends them at its next open of the results file.
 void checkPendingRuns(const DataPlace &place, CheckReport &r)
 {
-    const QFileInfo pending(place.config.ProgramFolder + pendingFileName());
+    const QFileInfo pending(place.config.localFolder() + pendingFileName());
     if (!pending.exists() || pending.size() == 0)
         return;
     r.notice(QStringLiteral("このパソコンに、成績ファイルへまだ送られていない記録が %1件あります（%2）。"

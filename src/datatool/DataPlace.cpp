@@ -14,38 +14,78 @@
 
 namespace tobrel {
 
-DataPlace locateData(const QString &programFolder, const QString &dataFolder)
+namespace {
+
+void readCommonData(DataPlace &place)
+{
+    try {
+        ReadCommonData(place.config);
+    } catch (const DataFileError &e) {
+        place.commonDataError = e.message();
+    }
+}
+
+// The folders of a located data root, and the school's values from its common data.
+void takeLocation(DataPlace &place, const DataLocation &where)
+{
+    Configuration &c = place.config;
+    if (where.from == DataLocation::From::PathData)
+        place.pathDataFile = pathDataFileOf(where.programFolderPath);
+    else
+        place.rootOrigin = where.origin;
+    c.DataRoot = where.dataRoot;
+    c.ProgramFolderName = where.dataFolderName;
+    DeriveDataFolders(c, u'/');
+    c.LocalFolder = where.localFolder;
+    c.ProgramMenu = where.programMenu;
+    readCommonData(place);
+}
+
+} // namespace
+
+DataPlace locateData(const QString &programFolder, const QString &dataFolder, const QString &dataRoot,
+                     const SettingPlaces &places)
 {
     constexpr QChar sep = u'/';
     DataPlace place;
     Configuration &c = place.config;
     c.ProgramFolder = QDir::cleanPath(programFolder) + sep;
-    if (!dataFolder.isEmpty()) {
-        const QString folder = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath());
-        if (!QFileInfo(folder).isDir()) {
-            place.foldersError = QStringLiteral("データフォルダ %1 がありません").arg(folder);
-            return place;
-        }
-        const qsizetype cut = folder.lastIndexOf(sep);
-        c.DataRoot = folder.left(cut + 1);
-        c.ProgramFolderName = folder.mid(cut + 1);
-        c.DataFolder = folder + sep;
-        c.SoundFolder = c.DataRoot + soundFolderName() + sep;
-    } else {
-        place.pathDataFile = c.ProgramFolder + QStringLiteral("..") + sep + pathDataFileName();
+    if (dataFolder.isEmpty()) {
         try {
-            c.DataRoot = ReadPathData(c.ProgramFolder, sep);
+            takeLocation(place, locateDataRoot(QDir::cleanPath(programFolder), dataRoot, places));
         } catch (const DataFileError &e) {
+            if (const QString pathData = pathDataFileOf(QDir::cleanPath(programFolder)); QFileInfo::exists(pathData))
+                place.pathDataFile = pathData;
             place.foldersError = e.message();
-            return place;
         }
-        c.ProgramFolderName = lastPathComponent(QDir::cleanPath(programFolder), sep);
-        DeriveDataFolders(c, sep);
+        return place;
     }
+    const QString folder = QDir::cleanPath(QFileInfo(dataFolder).absoluteFilePath());
+    if (!QFileInfo(folder).isDir()) {
+        place.foldersError = QStringLiteral("データフォルダ %1 がありません").arg(folder);
+        return place;
+    }
+    const qsizetype cut = folder.lastIndexOf(sep);
+    c.DataRoot = folder.left(cut + 1);
+    c.ProgramFolderName = folder.mid(cut + 1);
+    c.DataFolder = folder + sep;
+    c.SoundFolder = c.DataRoot + soundFolderName() + sep;
+    readCommonData(place);
+    return place;
+}
+
+DataPlace locateDataFromSettings(const QString &programFolder, const SettingPlaces &places)
+{
+    DataPlace place;
+    place.config.ProgramFolder = QDir::cleanPath(programFolder) + u'/';
     try {
-        ReadCommonData(c);
+        const DataLocation where = locateFromSettings(QDir::cleanPath(programFolder), places);
+        if (where.dataRoot.isEmpty())
+            place.foldersError = QStringLiteral("設定ファイル %1 に %2 がありません").arg(places.fileToWrite(), dataRootKey());
+        else
+            takeLocation(place, where);
     } catch (const DataFileError &e) {
-        place.commonDataError = e.message();
+        place.foldersError = e.message();
     }
     return place;
 }

@@ -1,9 +1,12 @@
-// Where the school's data lives, found the way the program finds it: the path data
-// file beside the tool's folder names the data root, and the program's data folder is
-// named after the folder the tool sits in (the program's folder). A data folder given
-// on the command line stands for the program's data folder; its parent is then the
-// data root, where the common data, the roster and the sound folder are.
+// Where the school's data lives, found the way the program finds it (app/DataSetting.h):
+// beside the program in the suite's folders, the path data file names the data root
+// and the program's data folder is named after the folder the tool sits in; an
+// installed copy reads the settings file that `setup` writes; --data-root or
+// TOBREL_DATA_ROOT name the root for one run. A data folder given on the command line
+// (--data) stands for the program's data folder; its parent is then the data root,
+// where the common data, the roster and the sound folder are.
 #pragma once
+#include "app/DataSetting.h"
 #include "state/SharedState.h"
 #include "results/ResultsFile.h"
 
@@ -15,7 +18,8 @@ namespace tobrel {
 
 struct DataPlace {
     Configuration config;     // the folders, and the school's values once common data is read
-    QString pathDataFile;     // the path data file read, or "" with a data folder given
+    QString pathDataFile;     // the path data file read, or "" when the root was named otherwise
+    QString rootOrigin;       // in words, where the data root was named when not by the path data
     QString foldersError;     // the folders could not be found (path data unreadable)
     QString commonDataError;  // the common data file could not be read
     // Told once, in words for the teacher, why a command waits for the results file
@@ -25,7 +29,11 @@ struct DataPlace {
 };
 
 // programFolder: the tool's own folder. dataFolder: the folder given with --data, or "".
-DataPlace locateData(const QString &programFolder, const QString &dataFolder);
+// dataRoot: the folder given with --data-root, or "". places: the settings files.
+DataPlace locateData(const QString &programFolder, const QString &dataFolder, const QString &dataRoot = {},
+                     const SettingPlaces &places = SettingPlaces::ofThisProcess());
+// The data as an installed copy finds it from the settings files alone.
+DataPlace locateDataFromSettings(const QString &programFolder, const SettingPlaces &places);
 
 // The program's fixed profile (title, level names) on the located configuration, with
 // the criteria file loaded: what every command that reads runs needs. Returns an error

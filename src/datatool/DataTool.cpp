@@ -1,6 +1,8 @@
 #include "datatool/DataTool.h"
 
 #include "admin/ResultsCsv.h"
+#include "app/Configuration.h"
+#include "app/ProgramOptions.h"
 #include "datatool/DataBackup.h"
 #include "datatool/DataCheck.h"
 #include "datatool/DataPlace.h"
@@ -8,11 +10,15 @@
 #include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
 #include "sound/WavCheck.h"
+#include "text/DataFileError.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <memory>
@@ -29,7 +35,9 @@ struct UsageError {
 // The command line split into the data folder, the command and its own words.
 struct CommandLine {
     bool help = false;
+    bool version = false;
     QString dataFolder;
+    QString dataRoot; // --data-root
     QString command;
     QStringList words;   // the command's arguments that are not options
     QStringList options; // the command's options, each followed by its value where it takes one
@@ -37,7 +45,8 @@ struct CommandLine {
 
 bool takesValue(const QString &option)
 {
-    return option == u"--from" || option == u"--to" || option == u"--student" || option == u"--keep";
+    return option == u"--from" || option == u"--to" || option == u"--student" || option == u"--keep" ||
+           option == u"--data-folder" || option == u"--program-menu";
 }
 
 CommandLine parse(const QStringList &args)
@@ -56,7 +65,11 @@ CommandLine parse(const QStringList &args)
             cl.help = true;
             continue;
         }
-        const bool wantsValue = a == u"--data" || takesValue(a);
+        if (a == u"--version") {
+            cl.version = true;
+            continue;
+        }
+        const bool wantsValue = a == u"--data" || a == u"--data-root" || takesValue(a);
         if (wantsValue && !hasValue) {
             if (i + 1 >= args.size())
                 throw UsageError{QStringLiteral("%1 の後に値がありません").arg(a)};
@@ -66,6 +79,10 @@ CommandLine parse(const QStringList &args)
         }
         if (a == u"--data") {
             cl.dataFolder = value;
+        } else if (a == u"--data-root") {
+            if (value.isEmpty())
+                throw UsageError{QStringLiteral("--data-root のフォルダが空です")};
+            cl.dataRoot = value;
         } else if (a.startsWith(u'-') && a != u"-") {
             cl.options << a;
             if (wantsValue)
@@ -347,6 +364,125 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     return warnings.isEmpty() ? ToolOk : ToolProblems;
 }
 
+// Prints what the settings files say, and where the data is found from them.
+int showSettings(const SettingPlaces &places, ToolConsole &io)
+{
+    Settings settings;
+    try {
+        settings = readSettings(places);
+    } catch (const DataFileError &e) {
+        io.err(e.message());
+        return ToolProblems;
+    }
+    if (!settings.has(dataRootKey())) {
+        io.out(QStringLiteral("データの場所はまだ設定されていません（%1 にも %2 にも %3 がありません）。")
+                   .arg(places.systemFile, places.userFile, dataRootKey()));
+        io.out(QStringLiteral("設定のしかた: sudo tobrel-data setup データルート"));
+        return ToolProblems;
+    }
+    for (const QString &key : {dataRootKey(), dataFolderKey(), programMenuKey()})
+        if (settings.has(key))
+            io.out(QStringLiteral("%1 = %2（%3）").arg(key, settings.value(key), settings.fileOf.value(key)));
+    if (!settings.has(dataFolderKey()))
+        io.out(QStringLiteral("%1 = %2（決まっていないときの名前）").arg(dataFolderKey(), defaultDataFolderName()));
+    if (settings.value(programMenuKey()).isEmpty())
+        io.out(QStringLiteral("%1 なし: 名前を選ぶ画面の「0」はプログラムを終わります").arg(programMenuKey()));
+    return ToolOk;
+}
+
+// The settings file an installed copy reads, written for the data root given, then the
+// data checked from it as the program will find it.
+int runSetup(const CommandLine &cl, const QString &programFolder, const SettingPlaces &places, ToolConsole &io,
+             const Clock &clock)
+{
+    const Options opt(cl, {QStringLiteral("--user"), QStringLiteral("--data-folder"), QStringLiteral("--program-menu")});
+    expectWords(cl, 1);
+    if (!cl.dataFolder.isEmpty() || !cl.dataRoot.isEmpty())
+        throw UsageError{QStringLiteral("setup では --data も --data-root も使えません（データルートは setup の後に書きます）")};
+    if (cl.words.isEmpty()) {
+        if (opt.has(QStringLiteral("--data-folder")) || opt.has(QStringLiteral("--program-menu")))
+            throw UsageError{QStringLiteral("setup にはデータルートが要ります（tobrel-data setup データルート）")};
+        return showSettings(places, io);
+    }
+    const QString folderName = opt.value(QStringLiteral("--data-folder"));
+    if (opt.has(QStringLiteral("--data-folder")) && !isPlainFolderName(folderName))
+        throw UsageError{QStringLiteral("--data-folder の「%1」はフォルダの名前ではありません（/ を含まない一つの名前にしてください）")
+                             .arg(folderName)};
+    const QString menu = opt.value(QStringLiteral("--program-menu")).trimmed();
+    if (!menu.isEmpty() && QProcess::splitCommand(menu).isEmpty())
+        throw UsageError{QStringLiteral("--program-menu の「%1」が読めません").arg(menu)};
+
+    const bool forUser = opt.has(QStringLiteral("--user")) || places.userId != 0;
+    const QString file = forUser ? places.userFile : places.systemFile;
+    if (file.isEmpty()) {
+        io.err(QStringLiteral("ユーザーの設定ファイルの置き場所が分かりません（HOME がありません）"));
+        return ToolProblems;
+    }
+    // Nothing is written for a root that can never start the program.
+    const QString root = asDataRoot(cl.words[0]);
+    if (!QFileInfo(root).isDir()) {
+        io.err(QStringLiteral("データルート %1 がありません（共有フォルダはつながっていますか）。何も書いていません。").arg(root));
+        return ToolProblems;
+    }
+    if (!QFileInfo(root + commonDataFileName()).isFile()) {
+        io.err(QStringLiteral("%1 に %2 がありません。データルートは %2・新名簿.txt・%3 のあるフォルダです。何も書いていません。")
+                   .arg(root, commonDataFileName(), soundFolderName()));
+        return ToolProblems;
+    }
+
+    // The other keys of the file are kept; a file that may not be trusted is made anew.
+    Settings settings;
+    try {
+        readSettingsFile(file, forUser, places.userId, settings);
+    } catch (const DataFileError &e) {
+        io.err(QStringLiteral("注意: ") + e.message());
+        io.err(QStringLiteral("注意: この設定ファイルは中身を引き継がずに作り直します。"));
+        settings = Settings();
+    }
+    settings.values[dataRootKey()] = root;
+    if (opt.has(QStringLiteral("--data-folder")))
+        settings.values[dataFolderKey()] = folderName;
+    if (opt.has(QStringLiteral("--program-menu"))) {
+        if (menu.isEmpty())
+            settings.values.remove(programMenuKey());
+        else
+            settings.values[programMenuKey()] = menu;
+    }
+    if (const QString error = writeSettingsFile(file, settingsFileText(settings)); !error.isEmpty()) {
+        io.err(error);
+        if (!forUser && places.userId != 0)
+            io.err(QStringLiteral("PC のすべてのユーザーの設定は root が書きます: sudo tobrel-data setup %1").arg(root));
+        return ToolProblems;
+    }
+    io.out(QStringLiteral("設定ファイル %1 に書きました: %2 = %3").arg(file, dataRootKey(), root));
+    io.out(forUser ? QStringLiteral("  このユーザーだけの設定です（PC のすべてのユーザーには sudo tobrel-data setup %1）。").arg(root)
+                   : QStringLiteral("  この PC のすべてのユーザーの設定です。"));
+    const QStringList menuWords = QProcess::splitCommand(settings.value(programMenuKey()));
+    if (!menuWords.isEmpty() && !QFileInfo(menuWords[0]).isExecutable() &&
+        QStandardPaths::findExecutable(menuWords[0]).isEmpty())
+        io.out(QStringLiteral("  注意: プログラムメニュー %1 が見つかりません（「0」で起動できないと先生を呼ぶように言います）")
+                   .arg(menuWords[0]));
+    if (QFileInfo::exists(pathDataFileOf(QDir::cleanPath(programFolder))))
+        io.out(QStringLiteral("  注意: ここのプログラムはスイートのフォルダにあるので %1 を読みます。"
+                              "設定ファイルを読むのは /usr/bin に入れたプログラムです。")
+                   .arg(pathDataFileOf(QDir::cleanPath(programFolder))));
+    if (!places.environmentRoot.isEmpty())
+        io.out(QStringLiteral("  注意: 環境変数 TOBREL_DATA_ROOT（%1）があるあいだは、そちらが使われます。").arg(places.environmentRoot));
+
+    // What every user without a file of their own will find, checked as check does.
+    SettingPlaces readBack = places;
+    if (!forUser)
+        readBack.userFile.clear();
+    readBack.environmentRoot.clear();
+    DataPlace place = locateDataFromSettings(programFolder, readBack);
+    place.waitNotice = [&io](const QString &why) { io.err(why); };
+    io.out(QString());
+    const CheckReport report = checkData(place, clock.today(), [](const QByteArray &bytes) { return checkWav(bytes); });
+    for (const QString &line : report.text())
+        io.out(line);
+    return report.problems > 0 ? ToolProblems : ToolOk;
+}
+
 } // namespace
 
 QString dataToolHelp()
@@ -354,14 +490,27 @@ QString dataToolHelp()
     return QStringLiteral(
         "tobrel-data: Tobrel の成績データを点検し、直し、バックアップし、CSVに書き出します\n"
         "\n"
-        "使い方: tobrel-data [--data フォルダ] コマンド [引数]\n"
+        "使い方: tobrel-data [--data フォルダ | --data-root フォルダ] コマンド [引数]\n"
+        "        tobrel-data --help | --version\n"
         "\n"
-        "データの場所: tobrel と同じフォルダに置くと、プログラムと同じように ../パスデータ.txt の\n"
-        "  データルートとこのフォルダの名前からデータフォルダを見つけます。\n"
-        "  --data フォルダ   プログラムのデータフォルダ（成績累積データ.dat のあるフォルダ）を指定します。\n"
-        "                    共通データ・名簿・音フォルダはその一つ上のフォルダから読みます。\n"
+        "データの場所はプログラムと同じように見つけます:\n"
+        "  スイートのフォルダで tobrel と同じフォルダに置くと、../パスデータ.txt のデータルートと\n"
+        "  このフォルダの名前からデータフォルダを見つけます。/usr/bin に入れたものは、setup が書く\n"
+        "  設定ファイル（/etc/tobrel.conf と ~/.config/tobrel/tobrel.conf）を読みます。\n"
+        "  --data フォルダ       プログラムのデータフォルダ（成績累積データ.dat のあるフォルダ）を指定します。\n"
+        "                        共通データ・名簿・音フォルダはその一つ上のフォルダから読みます。\n"
+        "  --data-root フォルダ  データルート（共通データ.txt のあるフォルダ）を今回だけ指定します。\n"
+        "                        環境変数 TOBREL_DATA_ROOT でも同じです。\n"
         "\n"
         "コマンド:\n"
+        "  setup データルート [--data-folder 名前] [--program-menu コマンド] [--user]\n"
+        "      この PC のプログラムが読むデータルートを設定ファイルに書き、check と同じように調べます。\n"
+        "      root で実行すると /etc/tobrel.conf（すべてのユーザー）、ほかのユーザーや --user では\n"
+        "      ~/.config/tobrel/tobrel.conf（そのユーザーだけ）に書きます。--data-folder はデータルートの\n"
+        "      中のデータフォルダの名前（決めなければ tobrel）、--program-menu は名前を選ぶ画面の「0」で\n"
+        "      起動するスイートのプログラムメニュー（なければ「0」でプログラムを終わります）。\n"
+        "      データルートを書かなければ、今の設定を表示します。\n"
+        "      例: sudo tobrel-data setup /srv/juku/data\n"
         "  check\n"
         "      プログラムが読むファイル（設定・名簿・合格基準・音・成績）をすべて調べて報告します。\n"
         "      何も変えません。\n"
@@ -386,7 +535,7 @@ QString dataToolHelp()
 }
 
 int runDataTool(const QStringList &arguments, const QString &programFolder, ToolConsole &io,
-                const Clock &clock)
+                const Clock &clock, const SettingPlaces &places)
 {
     try {
         const CommandLine cl = parse(arguments);
@@ -395,8 +544,14 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
                 io.out(line);
             return ToolOk;
         }
+        if (cl.version) {
+            io.out(programVersionLine(QStringLiteral("tobrel-data")));
+            return ToolOk;
+        }
         if (cl.command.isEmpty())
-            throw UsageError{QStringLiteral("コマンドがありません（check、repair、backup、export）")};
+            throw UsageError{QStringLiteral("コマンドがありません（check、repair、backup、export、setup）")};
+        if (cl.command == u"setup")
+            return runSetup(cl, programFolder, places, io, clock);
         using Runner = int (*)(const CommandLine &, const DataPlace &, ToolConsole &, const Clock &);
         Runner run = nullptr;
         if (cl.command == u"check")
@@ -408,10 +563,12 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
         else if (cl.command == u"export")
             run = runExport;
         else
-            throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、repair、backup、export）").arg(cl.command)};
+            throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、repair、backup、export、setup）").arg(cl.command)};
         if (!cl.dataFolder.isEmpty() && !QFileInfo(cl.dataFolder).isDir())
             throw UsageError{QStringLiteral("--data のフォルダ %1 がありません").arg(cl.dataFolder)};
-        DataPlace place = locateData(programFolder, cl.dataFolder);
+        if (!cl.dataFolder.isEmpty() && !cl.dataRoot.isEmpty())
+            throw UsageError{QStringLiteral("--data と --data-root はどちらか一つにしてください")};
+        DataPlace place = locateData(programFolder, cl.dataFolder, cl.dataRoot, places);
         place.waitNotice = [&io](const QString &why) { io.err(why); };
         return run(cl, place, io, clock);
     } catch (const UsageError &e) {

@@ -57,6 +57,14 @@ TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget 
     DamagedLabel->setWordWrap(true);
     DamagedLabel->setGeometry(scale.rect(9240, 10920, 6000, 570));
     DamagedLabel->setVisible(false);
+    FontLabel = makeLabel(stage, QStringLiteral("FontLabel"), ctx.fontNotice);
+    // Beside the view's title, above the level columns: the one free stretch of the hub.
+    FontLabel->setFont(scale.font(9));
+    FontLabel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    FontLabel->setWordWrap(true);
+    FontLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    FontLabel->setGeometry(scale.rect(4560, 1590, 10530, 420));
+    FontLabel->setVisible(false);
     setVisible(false);
 
     connect(m_command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
@@ -79,6 +87,8 @@ void TeacherPanel::Form_Activate(bool teacher)
     }
     DamagedLabel->setText(notice);
     DamagedLabel->setVisible(!notice.isEmpty());
+    FontLabel->setText(ctx.fontNotice);
+    FontLabel->setVisible(teacher && !ctx.fontNotice.isEmpty());
 }
 
 void TeacherPanel::Command8_Click()

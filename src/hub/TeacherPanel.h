@@ -5,7 +5,8 @@
 // opens that screen and closes the hub, which the screen builds afresh when it is left;
 // anything else only asks for the password. "戻る" (Command12) hides the panel.
 //
-// Teachers also see, on the hub, how many damaged records the results file holds.
+// Teachers also see, on the hub, how many damaged records the results file holds, and
+// that a font the lists need is missing on this PC (students are not told: they go on).
 //
 // The hub builds the panel and "データ処理" for teachers only, and every handler asks
 // the logic (TeacherEntry) whether the student may act, whatever is shown: a hidden
@@ -31,8 +32,8 @@ public:
     // Builds the panel on the hub's form area; command8 is the hub's "データ処理".
     TeacherPanel(AppContext &ctx, const FormScale &scale, QWidget *stage, QPushButton *command8);
 
-    // At every activation of the hub: the panel hidden, "データ処理" and the damaged
-    // records shown to teachers only.
+    // At every activation of the hub: the panel hidden, "データ処理", the damaged
+    // records and a missing font shown to teachers only.
     void Form_Activate(bool teacher);
     void Command8_Click();
     void Command12_Click();
@@ -45,6 +46,7 @@ public:
     std::vector<QPushButton *> Command10; // 0, 1
     QPushButton *Command12 = nullptr;
     QLabel *DamagedLabel = nullptr; // on the hub, outside the panel
+    QLabel *FontLabel = nullptr;    // on the hub, beside the view's title: a missing font
 
 private:
     AppContext &ctx;

@@ -4,12 +4,12 @@
 
 namespace tobrel {
 
-QString pendingFilePath(const SharedState &state) { return state.config.ProgramFolder + pendingFileName(); }
+QString pendingFilePath(const SharedState &state) { return state.config.localFolder() + pendingFileName(); }
 
 ResultsFile sharedResultsFile(const SharedState &state, WaitFunction wait)
 {
     ResultsFile file(resultsFilePath(state), std::move(wait));
-    if (!state.config.ProgramFolder.isEmpty())
+    if (!state.config.localFolder().isEmpty())
         file.setPendingFile(pendingFilePath(state));
     return file;
 }

@@ -335,12 +335,14 @@ void NameSelectScreen::Command14_Click()
 
 void NameSelectScreen::Command7_Click()
 {
-    const ProgramMenuCommand menu = programMenuCommand(ctx.state.config.ProgramFolder);
-    if (!ctx.processes.startDetached(menu.program, menu.arguments)) {
+    // A copy installed without the suite has no program menu: the student leaves by
+    // ending the program, back to the PC's own desktop.
+    const QStringList &menu = ctx.state.config.ProgramMenu;
+    if (!menu.isEmpty() && !ctx.processes.startDetached(menu.first(), menu.mid(1))) {
         // The program still ends (the student is leaving), but not as a success.
         ctx.messages.critical(this, QStringLiteral("Tobrel"),
                               QStringLiteral("プログラムメニューを起動できません。先生を呼びなさい。\n\n%1")
-                                  .arg(menu.commandLine));
+                                  .arg(menu.join(u' ')));
         ctx.forms->closeAll();
         ctx.exit(1);
         return;

@@ -11,6 +11,7 @@
 #include "text/Variant.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstring>
@@ -43,6 +44,12 @@ struct Configuration {
     QString SchoolCode;
     int CommonValue3 = 0;
     QString DataChangePassword;
+    // Where this copy lives besides the data: this PC's folder for runs the share could
+    // not take yet ("" = ProgramFolder, a copy in the suite's folders), and what "0" on
+    // the roster screen starts (the program, then its arguments; empty: nothing).
+    QString LocalFolder;
+    QStringList ProgramMenu;
+    const QString &localFolder() const { return LocalFolder.isEmpty() ? ProgramFolder : LocalFolder; }
 };
 
 struct CurrentStudentState {

@@ -1,6 +1,7 @@
 #include "ui/Ui.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPointer>
@@ -73,6 +74,30 @@ QFont screenFont(double pointSize)
     QFont f(QStringLiteral("IPAGothic"));
     f.setPointSizeF(pointSize);
     return f;
+}
+
+bool fontInstalled(const QString &family)
+{
+    QFont f(family);
+    f.setPixelSize(16);
+    return QFontInfo(f).family().compare(family, Qt::CaseInsensitive) == 0;
+}
+
+QString missingFontsNotice(const std::function<bool(const QString &)> &installed)
+{
+    QStringList missing, effects;
+    if (!installed(QStringLiteral("IPAGothic"))) {
+        missing << QStringLiteral("IPAGothic");
+        effects << QStringLiteral("一覧の列がそろいません");
+    }
+    if (!installed(QStringLiteral("IPAPGothic"))) {
+        missing << QStringLiteral("IPAPGothic");
+        effects << QStringLiteral("大きな数字の 0 に斜線が付きます");
+    }
+    if (missing.isEmpty())
+        return {};
+    return QStringLiteral("フォント %1 がありません（%2）。パッケージ fonts-ipafont-gothic を入れてください。")
+        .arg(missing.join(QStringLiteral("、")), effects.join(QStringLiteral("。")));
 }
 
 QFont digitFont(double pointSize)

@@ -37,6 +37,8 @@ struct AppContext {
     std::function<void(int)> exit;   // ends the program with a status
     Forms *forms = nullptr;
     QString programFolderPath;       // the folder holding the program
+    QString dataRootOption;          // --data-root of this start, or ""
+    QString fontNotice;              // a font the screens need is missing; teachers see it on the hub
 };
 
 // The one conversion from a form's layout to pixels. Forms are laid out in twips on a
@@ -82,6 +84,12 @@ void letEventsRun();
 QFont listFontInPixels(int pixels);
 // The screens' Japanese font.
 QFont screenFont(double pointSize);
+// True when the system has the font family itself, not a stand-in for it.
+bool fontInstalled(const QString &family);
+// What a teacher is told when the fixed-pitch font of the lists (IPAGothic) or the font
+// of the big digits (IPAPGothic) is missing: the lists no longer line up, the zero is
+// slashed. "" when both are there. The program goes on either way.
+QString missingFontsNotice(const std::function<bool(const QString &)> &installed = fontInstalled);
 // The Japanese font of big digits that a child reads at a glance: its zero is plain
 // (the screens' font draws it slashed).
 QFont digitFont(double pointSize);

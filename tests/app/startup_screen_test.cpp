@@ -50,3 +50,29 @@ TEST(StartupScreen, MissingConfigurationNamesTheFileAndEnds)
     EXPECT_EQ(f.exits, std::vector<int>{1});
     EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr);
 }
+
+TEST(StartupScreen, TheDataRootOfOneStartWinsAndAFailureSaysWhereItCameFrom)
+{
+    ScreenFixture f;
+    f.writeSuite();
+    const QString other = f.dir.path() + QStringLiteral("/other-school");
+    ASSERT_TRUE(QDir().rename(f.dir.path() + QStringLiteral("/data"), other));
+    f.ctx.dataRootOption = other;
+    auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    f.settle(250);
+    ASSERT_NE(f.forms.loaded(QStringLiteral("namesel")), nullptr) << f.messages.shown.join(u'\n').toStdString();
+    EXPECT_EQ(f.state.config.DataRoot, other + u'/');
+    EXPECT_EQ(f.state.config.DataFolder, other + QStringLiteral("/squares/"));
+
+    ScreenFixture g;
+    g.writeSuite();
+    g.ctx.dataRootOption = g.dir.path() + QStringLiteral("/not-mounted");
+    startup = static_cast<StartupForm *>(g.forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    g.settle(250);
+    ASSERT_EQ(g.messages.shown.size(), 1);
+    EXPECT_TRUE(g.messages.shown[0].contains(QStringLiteral("not-mounted/共通データ.txt")));
+    EXPECT_TRUE(g.messages.shown[0].contains(QStringLiteral("データルートは --data-root から")));
+    EXPECT_EQ(g.exits, std::vector<int>{1});
+}

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <ostream>
+#include <unistd.h>
 #include <vector>
 
 // Readable failures for texts and lists of texts.
@@ -54,6 +55,10 @@ inline QByteArray recordsBytes(const std::vector<ResultRecord> &records)
 struct School {
     QTemporaryDir dir;
     FakeClock clock;
+    // The PC's settings files, in the school's folder: none unless a test writes them.
+    SettingPlaces places{dir.path() + QStringLiteral("/etc/tobrel.conf"),
+                         dir.path() + QStringLiteral("/home/.config/tobrel/tobrel.conf"),
+                         dir.path() + QStringLiteral("/home/.local/state/tobrel/"), QString(), ::getuid()};
     QString root() const { return dir.path(); }
     QString program() const { return root() + QStringLiteral("/suite/tobrel"); }
     QString dataRoot() const { return root() + QStringLiteral("/data/"); }
@@ -145,7 +150,7 @@ struct School {
                 return std::nullopt;
             return answers.takeFirst();
         };
-        o.status = runDataTool(args, program(), console, clock);
+        o.status = runDataTool(args, program(), console, clock, places);
         return o;
     }
 };

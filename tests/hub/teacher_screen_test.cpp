@@ -202,6 +202,37 @@ TEST(TeacherEntry, HiddenDoorsOpenNothingForAStudent)
     EXPECT_NE(f.manager(), nullptr);
 }
 
+TEST(TeacherEntry, AMissingListFontIsToldToTeachersAndStopsNoStudent)
+{
+    School f;
+    f.ctx.fontNotice = missingFontsNotice([](const QString &family) { return family != u"IPAGothic"; });
+    ASSERT_TRUE(f.ctx.fontNotice.contains(QStringLiteral("IPAGothic")));
+    EXPECT_FALSE(f.ctx.fontNotice.contains(QStringLiteral("IPAPGothic")));
+    EXPECT_TRUE(f.ctx.fontNotice.contains(QStringLiteral("fonts-ipafont-gothic")));
+
+    // A student sees nothing of it and starts a run as always, with no box to close.
+    f.logIn(QStringLiteral("髙橋"));
+    ASSERT_NE(f.hub(), nullptr);
+    EXPECT_TRUE(!f.hub()->teacherPanel || !f.hub()->teacherPanel->FontLabel->isVisible());
+    QTest::keyClick(f.hub(), Qt::Key_1);
+    f.settle();
+    EXPECT_NE(f.forms.loaded(QStringLiteral("MainFrm")), nullptr);
+    EXPECT_TRUE(f.messages.shown.isEmpty());
+
+    School t;
+    t.ctx.fontNotice = f.ctx.fontNotice;
+    t.logIn(QStringLiteral("佐藤先生"));
+    ASSERT_NE(t.hub(), nullptr);
+    EXPECT_TRUE(t.hub()->teacherPanel->FontLabel->isVisible());
+    EXPECT_EQ(t.hub()->teacherPanel->FontLabel->text(), t.ctx.fontNotice);
+    EXPECT_TRUE(t.messages.shown.isEmpty());
+    ScreenFixture::shot(t.hub(), QStringLiteral("hub_font_notice"));
+
+    // With both fonts there is nothing to tell; the fonts of this PC are looked up for real.
+    EXPECT_EQ(missingFontsNotice([](const QString &) { return true; }), QString());
+    EXPECT_FALSE(fontInstalled(QStringLiteral("NoSuchFontTobrelLooksFor")));
+}
+
 TEST(TeacherEntry, PasswordIsComparedExactlyOnEveryPress)
 {
     School f;

@@ -198,6 +198,24 @@ TEST(RosterScreen, ZeroStartsTheProgramMenuAndEnds)
     EXPECT_EQ(g.exits, std::vector<int>{1});
 }
 
+TEST(RosterScreen, ZeroStartsTheConfiguredMenuOrJustEndsAnInstalledCopy)
+{
+    // An installed copy with the suite's menu set: its program and arguments, as set.
+    RosterScreen f;
+    f.state.config.ProgramMenu = QStringList{QStringLiteral("/opt/suite/起動/menu"), QStringLiteral("001")};
+    QTest::keyClick(f.screen->List1, Qt::Key_0);
+    EXPECT_EQ(f.processes.started, QStringList{QStringLiteral("/opt/suite/起動/menu 001")});
+    EXPECT_EQ(f.exits, std::vector<int>{0});
+
+    // Without a menu "0" ends the program, starts nothing and asks nothing.
+    RosterScreen g;
+    g.state.config.ProgramMenu.clear();
+    QTest::keyClick(g.screen->List1, Qt::Key_0);
+    EXPECT_TRUE(g.processes.started.isEmpty());
+    EXPECT_TRUE(g.messages.shown.isEmpty());
+    EXPECT_EQ(g.exits, std::vector<int>{0});
+}
+
 TEST(RosterScreen, AnUnreachableResultsFolderIsToldWhileWaitingThenOnceInPlainJapanese)
 {
     // Once: two minutes of "Just a moment, please.", then the text twice with an English

@@ -68,7 +68,7 @@ struct ScreenFixture {
                            duringWait();
                    },
                    [this](int status) { exits.push_back(status); }, &forms,
-                   QString()};
+                   QString(), QString(), QString()};
 
     ScreenFixture();
     ~ScreenFixture() { forms.closeAll(); letEventsRun(); }
