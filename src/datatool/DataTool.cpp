@@ -288,10 +288,6 @@ int runRepair(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
                         ? QStringLiteral("と途中で切れた末尾 %1バイト").arg(result.outcome.tornBytes)
                         : QString()));
     io.out(QStringLiteral("  前のファイル: %1").arg(result.outcome.backupPath));
-    if (!result.logError.isEmpty()) {
-        io.err(result.logError);
-        return ToolProblems;
-    }
     io.out(QStringLiteral("  訂正記録: %1").arg(place.config.DataFolder + correctionLogFileName()));
     return ToolOk;
 }

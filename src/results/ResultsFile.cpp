@@ -418,7 +418,8 @@ bool ResultsFile::readRecord(int64_t recordNumber, QByteArray *bytes, QString *e
     return length >= 0;
 }
 
-RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const
+RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement,
+                                         const BeforeChange &beforeChange) const
 {
     sendPendingRuns();
     RewriteOutcome out;
@@ -442,16 +443,24 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
     out.recordsBefore = out.recordsAfter = static_cast<int64_t>(st.st_size) / kRecordSize;
     if (!expectedStillThere(fd.get(), out.recordsBefore, {expected}, m_path, &out))
         return out;
+    if (beforeChange) {
+        if (const QString refused = beforeChange(out); !refused.isEmpty()) {
+            out.status = RewriteOutcome::Failed;
+            out.message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(m_path);
+            return out;
+        }
+    }
     const auto bytes = replacement.encode();
     const off_t offset = static_cast<off_t>((expected.recordNumber - 1) * kRecordSize);
-    if (!writeFully(fd.get(), bytes.data(), bytes.size(), offset)) {
+    const bool written = writeFully(fd.get(), bytes.data(), bytes.size(), offset);
+    if (!written || ::fsync(fd.get()) != 0) {
         const int writeErr = errno;
-        // Put the record back as it was rather than leave it half written.
-        writeFully(fd.get(), expected.bytes.constData(), kRecordSize, offset);
-        return fail(QStringLiteral("書き込めません"), writeErr);
+        // Put the record back as it was rather than leave it half written, or changed
+        // where the teacher is told it is not.
+        if (writeFully(fd.get(), expected.bytes.constData(), kRecordSize, offset))
+            ::fsync(fd.get());
+        return fail(written ? QStringLiteral("ディスクに書き出せません") : QStringLiteral("書き込めません"), writeErr);
     }
-    if (::fsync(fd.get()) != 0)
-        return fail(QStringLiteral("ディスクに書き出せません"), errno);
     out.status = RewriteOutcome::Done;
     return out;
 }
@@ -538,6 +547,14 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     }
     RemoveOnExit removeBackup(backup);
 
+    out.recordsAfter = written / kRecordSize;
+    if (options.beforeChange) {
+        if (const QString refused = options.beforeChange(out); !refused.isEmpty()) {
+            out.status = RewriteOutcome::Failed;
+            out.message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(m_path);
+            return out;
+        }
+    }
     const ReplaceFunction replace = m_replace ? m_replace : ReplaceFunction(renameReplace);
     if (!replace(temp, native, &err))
         return fail(QStringLiteral("新しい内容で置き換えられません。"
@@ -555,12 +572,13 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 }
 
 RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
-                                         const Progress &progress) const
+                                         const Progress &progress, const BeforeChange &beforeChange) const
 {
     RewriteOptions options;
     options.expected = {expected};
     options.now = now;
     options.progress = progress;
+    options.beforeChange = beforeChange;
     const int64_t gone = expected.recordNumber;
     return rewrite([gone](int64_t n, const char *) { return n != gone; }, options);
 }

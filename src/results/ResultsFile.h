@@ -179,9 +179,16 @@ public:
     // the file cannot be read; true with no bytes when the file has no such record.
     bool readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const;
 
+    // Called under the exclusive lock once a change or rewrite has checked everything
+    // and only its write is left, with what it is about to do (records before and after,
+    // a torn tail left out): the correction log's lines are secured here. Returns "" to
+    // go on, or why not; the change is then not made and says so.
+    using BeforeChange = std::function<QString(const RewriteOutcome &planned)>;
+
     // Writes `replacement` as record expected.recordNumber, in place, when that record
-    // still holds expected.bytes.
-    RewriteOutcome changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const;
+    // still holds expected.bytes. A write that fails puts the record back as it was.
+    RewriteOutcome changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement,
+                                const BeforeChange &beforeChange = {}) const;
 
     // Decides, for each whole record in file order, whether it stays.
     using KeepRecord = std::function<bool(int64_t recordNumber, const char *bytes)>;
@@ -194,11 +201,13 @@ public:
         // Names the backup (the current date and time when not set).
         QDateTime now;
         Progress progress;
+        // Runs after the new file and the backup are on disk, before the replacing rename.
+        BeforeChange beforeChange;
     };
     RewriteOutcome rewrite(const KeepRecord &keep, const RewriteOptions &options) const;
     // Removes one record; every later record moves up by one number.
     RewriteOutcome deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
-                                const Progress &progress = {}) const;
+                                const Progress &progress = {}, const BeforeChange &beforeChange = {}) const;
 
     // The backup folder beside the file, and the name a backup made at `when` takes.
     QString backupFolder() const;

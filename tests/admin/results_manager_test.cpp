@@ -303,6 +303,34 @@ TEST(ResultsManager, NoCorrectionWithoutItsLogLine)
     EXPECT_TRUE(m.logic.view.Picture3Visible); // the dialog stays, so the teacher can try again
 }
 
+TEST(ResultsManager, ACorrectionWhoseLogLineDoesNotFitOnTheDiskIsNotMade)
+{
+    // The disk takes no more than 60 bytes of any file: the log line is cut short. The
+    // change (in place) and the deletion (a copy of 44 bytes) would fit; neither may be
+    // made, and no log is left behind, not even an empty one.
+    Manager m;
+    m.write({rec(1, 1, 45), rec(2, 3, 50)});
+    const QByteArray before = readFileBytes(m.path());
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(0);
+    {
+        FileSizeLimit full(60);
+        m.logic.Command2_Click(QStringLiteral("77"), QStringLiteral("1 /  佐藤　翔太"));
+        m.logic.Command3_Click();
+    }
+    EXPECT_EQ(readFileBytes(m.path()), before);
+    EXPECT_FALSE(QFileInfo::exists(m.state.config.DataFolder + correctionLogFileName()));
+    ASSERT_EQ(m.host.told.size(), 2);
+    for (const QString &message : m.host.told)
+        EXPECT_TRUE(message.contains(QStringLiteral("何も書き込んでいません"))) << message.toStdString();
+
+    // With room again the same change is made, its line first in the log.
+    m.logic.Command2_Click(QStringLiteral("77"), QStringLiteral("1 /  佐藤　翔太"));
+    EXPECT_EQ(ResultRecord::decode(readFileBytes(m.path()).constData()).ResultRecTime, 77);
+    EXPECT_EQ(m.log().count(QStringLiteral("\r\n")), 1);
+    EXPECT_TRUE(m.log().contains(QStringLiteral(",変更,記録1,"))) << m.log().toStdString();
+}
+
 TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
 {
     const std::vector<ResultRecord> records{rec(1, 1, 10), rec(2, 2, 20), rec(3, 3, 30)};

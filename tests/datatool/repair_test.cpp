@@ -156,7 +156,7 @@ TEST(Repair, RunsAppendedByAnotherProcessMeanwhileAreKept)
         EXPECT_EQ(ResultRecord::decodeNumbers(appended.constData() + i * kRecordSize).time, 1000 + i);
 }
 
-TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsNothing)
+TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsThatItWasNotMade)
 {
     School school;
     const Mixed mixed;
@@ -172,5 +172,10 @@ TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsNothing)
     EXPECT_FALSE(r.outcome.ok());
     EXPECT_TRUE(r.outcome.message.contains(school.resultsPath())) << r.outcome.message.toStdString();
     EXPECT_EQ(school.resultsBytes(), original);
-    EXPECT_EQ(bytesOf(school.dataFolder() + correctionLogFileName()), QByteArray()); // opened first, no line
+    // Each removal was logged before the rename, then once more as not made.
+    const QStringList lines =
+        fromCp932(bytesOf(school.dataFolder() + correctionLogFileName())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2 * static_cast<qsizetype>(mixed.damaged.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].contains(QStringLiteral("行われていません")), i >= lines.size() / 2) << lines[i].toStdString();
 }
