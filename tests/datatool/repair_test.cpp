@@ -179,3 +179,42 @@ TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsThatItWasNotMade)
     for (qsizetype i = 0; i < lines.size(); ++i)
         EXPECT_EQ(lines[i].contains(QStringLiteral("行われていません")), i >= lines.size() / 2) << lines[i].toStdString();
 }
+
+TEST(Repair, RefusedOnAFullDiskOrALinkedLogLeavesEveryFileAsItWas)
+{
+    // A disk too full for the new file: refused before anything is logged, and no log
+    // is made for it.
+    {
+        School school;
+        const Mixed mixed;
+        school.writeResults(mixed.all);
+        const QByteArray original = school.resultsBytes();
+        RepairResult r;
+        {
+            FileSizeLimit full(100);
+            r = repairResults(ResultsFile(school.resultsPath()), school.dataFolder(),
+                              QDateTime(QDate(2024, 2, 7), QTime(9, 0)));
+        }
+        EXPECT_FALSE(r.outcome.ok());
+        EXPECT_EQ(school.resultsBytes(), original);
+        EXPECT_FALSE(QFileInfo::exists(school.dataFolder() + correctionLogFileName()));
+    }
+    // The log planted as a link to a file elsewhere: the link is not followed, so the
+    // lines cannot be kept and the repair is not made; the file it points at is untouched.
+    {
+        School school;
+        const Mixed mixed;
+        school.writeResults(mixed.all);
+        const QByteArray original = school.resultsBytes();
+        const QString outside = school.root() + QStringLiteral("/someones.txt");
+        writeFile(outside, "private\n");
+        ASSERT_TRUE(QFile::link(outside, school.dataFolder() + correctionLogFileName()));
+        const RepairResult r = repairResults(ResultsFile(school.resultsPath()), school.dataFolder(),
+                                             QDateTime(QDate(2024, 2, 7), QTime(9, 0)));
+        EXPECT_FALSE(r.outcome.ok());
+        EXPECT_TRUE(r.outcome.message.contains(QStringLiteral("リンク"))) << r.outcome.message.toStdString();
+        EXPECT_EQ(school.resultsBytes(), original);
+        EXPECT_EQ(bytesOf(outside), QByteArray("private\n"));
+        EXPECT_TRUE(QDir(school.dataFolder() + backupFolderName()).entryList(QDir::Files).isEmpty());
+    }
+}
