@@ -439,7 +439,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
         r.problem(QStringLiteral("最後の%1バイトは途中で切れた記録です（集計には使われません。repair で取り除けます）")
                       .arg(info.tailBytes));
     if (f.damaged > 0) {
-        r.problem(QStringLiteral("壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外。集計には使われません。"
+        r.problem(QStringLiteral("壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外か、タイムが負。集計には使われません。"
                                  "先生の「データ変更」か repair で直せます）")
                       .arg(f.damaged));
         for (const QString &line : f.damagedListed)

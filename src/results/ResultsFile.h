@@ -56,15 +56,16 @@ constexpr double kLastRecordDay = 109939;
 
 // A damaged record: its level or its student number lies outside the tables (levels
 // 0..35, students 0..5000), or it is in use (level not 0) and its date is not a number
-// or lies outside the years 1900..2200; an empty or deleted record (level 0) carries
-// no date worth checking. Every reader of the results file skips such a record and
-// reports it; this is the one place that decides it.
+// or lies outside the years 1900..2200, or its time is negative (no program writes
+// one; it would pass for a best time below every real one). An empty or deleted record
+// (level 0) carries no date or time worth checking. Every reader of the results file
+// skips such a record and reports it; this is the one place that decides it.
 inline bool isDamagedRecord(const ResultRecord::Numbers &r)
 {
     if (!validLevelIndex(r.level) || !validStudentIndex(r.student))
         return true;
     // Written so that a NaN date is damaged too: every comparison with NaN is false.
-    return r.level != 0 && !(r.date >= kFirstRecordDay && r.date <= kLastRecordDay);
+    return r.level != 0 && (!(r.date >= kFirstRecordDay && r.date <= kLastRecordDay) || r.time < 0);
 }
 
 // How the end of a run waits for a results file that another PC holds locked, or that
