@@ -350,7 +350,13 @@ struct ResultsFacts {
 // sends them at its next open of the results file.
 void checkPendingRuns(const DataPlace &place, CheckReport &r)
 {
-    const QFileInfo pending(place.config.localFolder() + pendingFileName());
+    ResultsFile results(place.config.DataFolder + resultsFileName());
+    results.setPendingFile(place.config.localFolder() + pendingFileName());
+    if (const QString problem = results.pendingFileProblem(); !problem.isEmpty()) {
+        r.problem(problem);
+        return;
+    }
+    const QFileInfo pending(results.pendingFile());
     if (!pending.exists() || pending.size() == 0)
         return;
     r.notice(QStringLiteral("このパソコンに、成績ファイルへまだ送られていない記録が %1件あります（%2）。"

@@ -27,7 +27,9 @@
 // records). Every later open of the results file first sends the pending records, in
 // order, under both files' locks, and empties the pending file; a record already in
 // the results file (sent by a copy that stopped before it could empty the pending
-// file) is not sent again.
+// file) is not sent again. A pending file that is not what this program writes (a link,
+// a length that is no whole number of records, a record that is no run) is never sent:
+// it stays as it is, and the start of the program and the data tool's check say so.
 #pragma once
 #include "state/Platform.h"
 #include "state/ResultRecord.h"
@@ -148,6 +150,12 @@ public:
     // them now; they then stay pending, and error says why). Every operation below
     // that opens the results file calls it first.
     int64_t sendPendingRuns(QString *error = nullptr) const;
+    // Why the pending file is not sent, or "" when it holds nothing or only runs. It is
+    // sent only when it is a plain file (never through a link: the program folder may be
+    // on a share), holds whole records, and each is a run this program writes (a level,
+    // not damaged); anything else stays where it is, untouched, and this says why,
+    // naming the file.
+    QString pendingFileProblem() const;
 
     // Reads records first..last (1-based, clipped to the whole records of the file)
     // under a shared lock. Returns false with a message that names the file when the
