@@ -109,10 +109,6 @@ void checkConfiguration(const DataPlace &place, CheckReport &r)
     r.info(QStringLiteral("共通データ: 塾コード「%1」 塾名「%2」 年度の始まり %3月")
                .arg(c.SchoolCode, c.SchoolName)
                .arg(c.SchoolYearStartMonth));
-    if (c.SchoolYearStartMonth < 1 || c.SchoolYearStartMonth > 12)
-        r.notice(QStringLiteral("%1: 年度の始まりの月 %2 は1から12の範囲にありません（学年の計算が暦年になります）")
-                     .arg(c.DataRoot + commonDataFileName())
-                     .arg(c.SchoolYearStartMonth));
 }
 
 // ---- roster ----
@@ -295,6 +291,12 @@ void checkSounds(const DataPlace &place, const WavFormatCheck &wavFormat, CheckR
 
     int playable = 0;
     for (const auto &[name, uses] : wavs) {
+        // The program plays no name that would leave the sound folder: not looked for.
+        if (!isSafeCueName(name)) {
+            r.problem(QStringLiteral("音の名前「%1」は音フォルダの外を指しています。鳴らしません（%2）")
+                          .arg(name, uses.join(QStringLiteral("・"))));
+            continue;
+        }
         const QString wanted = place.config.SoundFolder + name + QStringLiteral(".wav");
         const QString path = pathIgnoringCase(wanted);
         const QString usedBy = uses.join(QStringLiteral("・"));

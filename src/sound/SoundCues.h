@@ -20,13 +20,14 @@ QString cueKindName(int kind);
 inline QString soundCueFileName() { return QStringLiteral("新音ファイル.txt"); }
 
 // Sets the names and reads the cue table file; a missing file, one over 1 MB or one
-// that is not CP932 text raises DataFileError.
+// that is not CP932 text, and a table that names no sound at all, raise DataFileError.
 void LoadSoundCues(const QString &path, SoundState &sound);
 // The same from a reader already opened.
 void ReadSoundCues(FieldReader &reader, SoundState &sound);
 
 // A cue name plays a file of the sound folder only: a name holding a path separator
-// or ".." is refused.
+// or ".." (which could lead out of the folder) is refused, by the player and by the
+// data tool's check alike.
 bool isSafeCueName(const QString &name);
 
 // What the program does when the answer sounds keep failing: show the message, close
