@@ -7,6 +7,7 @@
 #include "text/PathCase.h"
 
 #include <cmath>
+#include <utility>
 
 namespace tobrel {
 
@@ -124,9 +125,27 @@ void SoundPlayer::checkError()
         ++s.SoundErrorCount;
         return;
     }
-    m_failure.soundFailed(QStringLiteral("音声エラー"),
-                          QStringLiteral("音声がでません。先生を呼びなさい。") +
-                              QStringLiteral("\r\n") + s.SoundErrorText.left(255));
+    const QString title = QStringLiteral("音声エラー");
+    const QString text = QStringLiteral("音声がでません。先生を呼びなさい。") + QStringLiteral("\r\n") +
+                         s.SoundErrorText.left(255);
+    if (m_holding) {
+        if (m_heldText.isEmpty()) {
+            m_heldTitle = title;
+            m_heldText = text;
+        }
+        return;
+    }
+    m_failure.soundFailed(title, text);
+}
+
+void SoundPlayer::reportHeldFailure()
+{
+    m_holding = false;
+    if (m_heldText.isEmpty())
+        return;
+    const QString title = std::exchange(m_heldTitle, QString());
+    const QString text = std::exchange(m_heldText, QString());
+    m_failure.soundFailed(title, text);
 }
 
 } // namespace tobrel

@@ -53,6 +53,13 @@ public:
     void PlayLastLevelCleared() { PlayFile(QStringLiteral("合格")); }
     void PlayWarning() { PlayFile(QStringLiteral("警告1")); }
 
+    // While a run is under way, answer sounds that keep failing do not end the program
+    // at once: that would lose the run. From holdFailureReports() on, the failure is
+    // kept; reportHeldFailure(), called once the run is recorded, ends the hold and
+    // reports a failure kept meanwhile (which ends the program).
+    void holdFailureReports() { m_holding = true; }
+    void reportHeldFailure();
+
 private:
     // Plays a file of the sound folder; line is the cue table line the name came from.
     void playNamed(const QString &name, int line);
@@ -62,6 +69,8 @@ private:
     AudioDevice &m_device;
     RandomSource &m_random;
     SoundFailureHandler &m_failure;
+    bool m_holding = false;
+    QString m_heldTitle, m_heldText; // a failure kept while holding; empty when none
 };
 
 } // namespace tobrel
