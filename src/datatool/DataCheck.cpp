@@ -1,6 +1,7 @@
 #include "datatool/DataCheck.h"
 
 #include "app/Configuration.h"
+#include "datatool/DataBackup.h"
 #include "state/ProgramProfile.h"
 #include "criteria/CriteriaTable.h"
 #include "results/ResultsFile.h"
@@ -13,8 +14,10 @@
 #include "text/Cp932.h"
 #include "text/Numbers.h"
 #include "text/PathCase.h"
+#include "text/FileReplace.h"
 #include "text/SystemError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -367,9 +370,33 @@ void checkPendingRuns(const DataPlace &place, CheckReport &r)
                  .arg(pending.filePath()));
 }
 
+// Work folders of backups killed halfway, in the data folder's backup folder: each may
+// hold a whole copy of the data folder.
+void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
+{
+    Fd data(openFolder(place.config.DataFolder));
+    Fd backups(data.get() >= 0 ? openSubfolderAt(data.get(), QFileInfo(defaultBackupFolder(place.config.DataFolder)).fileName())
+                               : -1);
+    if (backups.get() < 0)
+        return;
+    for (const QString &left : unfinishedBackups(backups.get(), place.config.ProgramFolderName)) {
+        Fd folder(openSubfolderAt(backups.get(), left));
+        int64_t bytes = 0;
+        if (folder.get() >= 0) {
+            QDir listing(defaultBackupFolder(place.config.DataFolder) + u'/' + left);
+            for (const QFileInfo &f : listing.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks))
+                bytes += f.size();
+        }
+        r.notice(QStringLiteral("途中で止まったバックアップの残り %1 があります（%2 MB）。次の backup で消えます")
+                     .arg(defaultBackupFolder(place.config.DataFolder) + u'/' + left)
+                     .arg(QString::number(bytes / 1048576.0, 'f', 1)));
+    }
+}
+
 void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today,
                   CheckReport &r)
 {
+    checkUnfinishedBackups(place, r);
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
     checkPendingRuns(place, r);

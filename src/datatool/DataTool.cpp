@@ -206,7 +206,11 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.err(QStringLiteral("バックアップできませんでした: ") + error);
         return ToolProblems;
     }
+    for (const QString &left : result.cleared)
+        io.out(QStringLiteral("  途中で止まったバックアップの残りを消しました: %1").arg(left));
     io.out(QStringLiteral("バックアップしました: %1").arg(result.folder));
+    for (const QString &link : result.skipped)
+        io.out(QStringLiteral("  ふつうのファイルではないので写しませんでした（リンクなど）: %1").arg(link));
     io.out(QStringLiteral("  ファイル %1個: %2").arg(result.files.size()).arg(result.files.join(QStringLiteral("、"))));
     if (result.resultsBytes >= 0)
         io.out(QStringLiteral("  成績の記録 %1件").arg(result.resultsBytes / kRecordSize));

@@ -619,15 +619,14 @@ void ResultsFile::pruneBackups(const QString &folder, int keep, const QString &j
         QFile::remove(folder + u'/' + backups[i].name);
 }
 
-int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
+int64_t ResultsFile::copyTo(int destFd, const QString &dest, QString *error) const
 {
     // Queued behind an append rather than polling: the copy starts as soon as the
     // writer lets go, even while drills append one after another.
     Fd from(openLockedForReading(error, nullptr, true));
     if (from.get() < 0)
         return -1;
-    const QByteArray native = QFile::encodeName(dest);
-    Fd to(::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const int to = destFd;
     auto fail = [&](const QString &file) {
         const int err = errno;
         unlockWhole(from.get());
@@ -635,8 +634,6 @@ int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
             *error = QStringLiteral("%1 を写せません (%2)").arg(file, errnoText(err));
         return int64_t(-1);
     };
-    if (to.get() < 0)
-        return fail(dest);
     std::vector<char> buffer(1 << 20);
     off_t offset = 0;
     for (;;) {
@@ -645,11 +642,11 @@ int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
             return fail(m_path);
         if (got == 0)
             break;
-        if (!writeFully(to.get(), buffer.data(), static_cast<size_t>(got), offset))
+        if (!writeFully(to, buffer.data(), static_cast<size_t>(got), offset))
             return fail(dest);
         offset += got;
     }
-    if (::fsync(to.get()) != 0)
+    if (::fsync(to) != 0)
         return fail(dest);
     unlockWhole(from.get());
     return offset;

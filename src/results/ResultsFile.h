@@ -230,10 +230,11 @@ public:
     using ReplaceFunction = std::function<bool(const QByteArray &from, const QByteArray &to, int *errorNumber)>;
     void setReplaceFunction(ReplaceFunction replace) { m_replace = std::move(replace); }
 
-    // Copies the file byte for byte to dest (created or replaced, flushed to disk) under
-    // the shared lock, so the copy holds no half-written record and no append lands in
-    // the middle of it. Returns the bytes copied, or -1 with error set.
-    int64_t copyTo(const QString &dest, QString *error) const;
+    // Copies the file byte for byte into the open, empty file destFd (flushed to disk)
+    // under the shared lock, so the copy holds no half-written record and no append
+    // lands in the middle of it. destName names it in a message. Returns the bytes
+    // copied, or -1 with error set.
+    int64_t copyTo(int destFd, const QString &destName, QString *error) const;
 
 private:
     // Opens the file for reading with the reader's retries and takes the shared lock

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -300,6 +301,23 @@ bool isRealFolderAt(int folderFd, const QString &name)
 }
 
 bool removeFolderTreeAt(int folderFd, const QString &name) { return removeTreeAt(folderFd, native(name), 0); }
+
+bool renameFreshAt(int folderFd, const QString &from, const QString &to)
+{
+    const QByteArray f = native(from), t = native(to);
+    if (::renameat2(folderFd, f.constData(), folderFd, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A share that cannot refuse to replace: look first, then rename. A folder renamed
+    // over a link or a file fails anyway; over an empty folder it would replace it.
+    struct stat st {};
+    if (::fstatat(folderFd, t.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(folderFd, f.constData(), folderFd, t.constData()) == 0;
+}
 
 void removeIfStillAt(int folderFd, const QString &name, int fd)
 {

@@ -102,6 +102,9 @@ bool isRealFolderAt(int folderFd, const QString &name);
 // removed as links; a link at `name` itself is left alone (false, errno ENOTDIR).
 // False with errno set when something could not be removed.
 bool removeFolderTreeAt(int folderFd, const QString &name);
+// Renames `from` to `to` within an open folder, failing (EEXIST) when `to` is taken,
+// whatever stands there. False with errno set.
+bool renameFreshAt(int folderFd, const QString &from, const QString &to);
 // Removes `name` from an open folder only while it still names the open file fd:
 // cleaning up a file this program made, never one put there since.
 void removeIfStillAt(int folderFd, const QString &name, int fd);
