@@ -10,6 +10,7 @@
 #include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
 #include "sound/WavCheck.h"
+#include "state/SchoolFiles.h"
 #include "text/DataFileError.h"
 
 #include <QDateTime>
@@ -156,22 +157,6 @@ bool located(const DataPlace &place, ToolConsole &io)
         return true;
     io.err(place.foldersError);
     io.err(QStringLiteral("データフォルダは --data で指定することもできます（tobrel-data --help）。"));
-    return false;
-}
-
-// A CSV written over a file the program reads (a slip of the results file's name for
-// the CSV's) would replace the school's data: an existing file that is no CSV in the
-// data folder, the data root, the sound folder or beside the tool is never the target.
-bool overwritesSchoolData(const DataPlace &place, const QString &target)
-{
-    const QFileInfo file(target);
-    if (target == u"-" || !file.exists() || file.suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
-        return false;
-    const QString folder = file.canonicalPath();
-    for (const QString &data : {place.config.DataFolder, place.config.DataRoot, place.config.SoundFolder,
-                                place.config.ProgramFolder})
-        if (!data.isEmpty() && QFileInfo(data).canonicalFilePath() == folder)
-            return true;
     return false;
 }
 
@@ -329,9 +314,12 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.err(QStringLiteral("成績ファイル %1 がありません").arg(resultsPath));
         return ToolProblems;
     }
-    if (overwritesSchoolData(place, cl.words[0]))
-        throw UsageError{QStringLiteral("%1 は塾のデータのファイルです。CSVは別の名前（.csv）で書き出してください")
-                             .arg(QFileInfo(cl.words[0]).absoluteFilePath())};
+    // Never over one of the school's files, also not through a link ("out.csv" leading
+    // to the results file) nor under the pending file's name.
+    if (cl.words[0] != u"-")
+        if (const QString refusal = schoolFileRefusal(place.config, cl.words[0], QStringLiteral(".csv"));
+            !refusal.isEmpty())
+            throw UsageError{refusal};
     const ResultsFile results = toolResultsFile(resultsPath, place.waitNotice);
     const ResultsCsvSource source = csvSourceOf(*state, clock.today());
     ResultsCsvReport report;

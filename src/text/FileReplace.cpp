@@ -372,7 +372,7 @@ bool NewFileBeside::open(QString *error)
     const QFileInfo info(m_path);
     auto failed = [&](int err) {
         if (error)
-            *error = QStringLiteral("%1 のそばに新しいファイルを作れません（%2）").arg(m_path, reason(err));
+            *error = QStringLiteral("%1 のそばに新しいファイルを作れません（%2）").arg(m_path, fileFailureText(err, m_path));
         return false;
     };
     m_folder = Fd(openFolder(info.absolutePath()));
@@ -407,7 +407,7 @@ bool NewFileBeside::commit(QString *error)
 {
     auto failed = [&](int err) {
         if (error)
-            *error = QStringLiteral("%1 を書けません（%2）").arg(m_path, reason(err));
+            *error = QStringLiteral("%1 を書けません（%2）").arg(m_path, fileFailureText(err, m_path));
         return false;
     };
     if (m_fd.get() < 0)
