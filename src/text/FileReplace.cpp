@@ -393,16 +393,6 @@ bool NewFileBeside::open(QString *error)
     return failed(err);
 }
 
-QString NewFileBeside::folder() const
-{
-    char target[4096];
-    const QByteArray link = "/proc/self/fd/" + QByteArray::number(m_folder.get());
-    const ssize_t n = m_folder.get() >= 0 ? ::readlink(link.constData(), target, sizeof target - 1) : -1;
-    if (n > 0)
-        return QFile::decodeName(QByteArray(target, static_cast<qsizetype>(n)));
-    return resolvedPath(QFileInfo(m_path).absolutePath());
-}
-
 bool NewFileBeside::commit(QString *error)
 {
     auto failed = [&](int err) {

@@ -130,9 +130,6 @@ public:
     // Creates the temporary file; false with *error naming the file.
     bool open(QString *error);
     int fd() const { return m_fd.get(); }
-    // The folder the file is written in, resolved, as it is open (what a check of the
-    // place must look at).
-    QString folder() const;
     // Flushes the file, closes it and renames it over the path; false with *error.
     bool commit(QString *error);
 
