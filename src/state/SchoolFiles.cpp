@@ -20,7 +20,8 @@ QString resolvedFolder(const QString &folder)
 QString schoolFileRefusal(const Configuration &config, const QString &target, const QString &extension)
 {
     const QStringList below = {resolvedFolder(config.DataRoot), resolvedFolder(config.DataFolder),
-                               resolvedFolder(config.SoundFolder), resolvedFolder(config.ProgramFolder)};
+                               resolvedFolder(config.SoundFolder), resolvedFolder(config.ProgramFolder),
+                               resolvedFolder(config.LocalFolder)};
     const QString suite = config.ProgramFolder.isEmpty() ? QString()
                                                          : resolvedFolder(config.ProgramFolder + QStringLiteral(".."));
     // Where the name leads, and where a file written beside it and renamed over it lands.

@@ -1,8 +1,9 @@
 // The school's own places, which a file the teacher saves (a CSV of the results, a
 // result sheet as PDF) must never take the place of: the data root with the data
-// folder and the sound folder, the program folder with the pending runs, and the suite
-// folder that holds the path data. A save there would replace a file the program or
-// the suite reads (the results file, the roster) with the CSV or the PDF.
+// folder and the sound folder, the program folder, this PC's folder of the runs kept
+// back (the pending file), and the suite folder that holds the path data. A save there
+// would replace a file the program or the suite reads (the results file, the roster,
+// the pending runs) with the CSV or the PDF.
 //
 // The check looks at where the name leads, links followed, not at the name as typed:
 // "out.csv" that is a link to the results file is the results file. The program's save

@@ -286,6 +286,10 @@ TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
     config.SoundFolder = school.soundFolder();
     config.ProgramFolder = school.program() + u'/';
     const QString root = school.root();
+    // An installed copy keeps its pending runs in this PC's own folder.
+    config.LocalFolder = root + QStringLiteral("/state/");
+    QDir().mkpath(config.LocalFolder);
+    QFile::link(config.LocalFolder + QStringLiteral("未送信成績.dat"), root + QStringLiteral("/pending.csv"));
     QFile::link(school.dataFolder() + QStringLiteral("x.dat"), root + QStringLiteral("/dangling.csv"));
     QFile::link(school.dataFolder(), root + QStringLiteral("/data-link"));
     const struct {
@@ -302,6 +306,8 @@ TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
         {root + QStringLiteral("/dangling.csv"), true},
         {root + QStringLiteral("/data-link/成績累積データ.dat"), true},
         {school.dataFolder() + QStringLiteral("../tobrel/タイム回数データ.txt"), true},
+        {config.LocalFolder + QStringLiteral("未送信成績.dat"), true},
+        {root + QStringLiteral("/pending.csv"), true},
     };
     for (const auto &c : cases)
         EXPECT_EQ(!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty(), c.refused)
