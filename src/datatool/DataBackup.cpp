@@ -213,11 +213,18 @@ bool backupDataFolder(const QString &dataFolder, const QString &name, const QStr
     }
     ::fsync(into.get());
 
+    // name_YYYYMMDD_HHMMSS, and _2, _3 .. for more backups within the same second;
+    // only real folders count and go, never a link that bears such a name.
+    const QRegularExpression dated(QStringLiteral("^%1_(\\d{8}_\\d{6})(?:_(\\d+))?$")
+                                       .arg(QRegularExpression::escape(name)));
+    // Links (or files) under the names of our backups or work folders are neither used
+    // nor removed; they are named, so that the teacher can look at who put them there.
+    const QRegularExpression unfinished = unfinishedBackupPattern(name);
+    for (const QString &d : namesIn(into.get()))
+        if ((dated.match(d).hasMatch() || unfinished.match(d).hasMatch()) && !isRealFolderAt(into.get(), d))
+            res.passedOver << d;
+    res.passedOver.sort();
     if (keep > 0) {
-        // name_YYYYMMDD_HHMMSS, and _2, _3 .. for more backups within the same second;
-        // only real folders count and go, never a link that bears such a name.
-        const QRegularExpression dated(QStringLiteral("^%1_(\\d{8}_\\d{6})(?:_(\\d+))?$")
-                                           .arg(QRegularExpression::escape(name)));
         std::vector<std::tuple<QString, int, QString>> backups;
         for (const QString &d : namesIn(into.get())) {
             const QRegularExpressionMatch m = dated.match(d);

@@ -20,6 +20,7 @@ struct BackupResult {
     QStringList removed;  // older backups removed
     QStringList cleared;  // work folders of backups killed halfway, removed
     QStringList skipped;  // names in the data folder that are no plain files (links): not copied
+    QStringList passedOver; // names of backups or work folders in the target that are no real folders (links): left alone
 };
 
 // Copies the files of dataFolder (not its subfolders) into

@@ -201,6 +201,8 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.out(QStringLiteral("  成績の記録 %1件").arg(result.resultsBytes / kRecordSize));
     for (const QString &old : result.removed)
         io.out(QStringLiteral("  古いバックアップを消しました: %1").arg(old));
+    for (const QString &link : result.passedOver)
+        io.out(QStringLiteral("  バックアップの名前ですがフォルダではないので、使わず消しませんでした（リンクなど）: %1").arg(link));
     if (result.resultsBytes < 0) {
         // A school without runs yet has no results file; anything else standing under its
         // name means the backup lacks the one file that matters most.

@@ -180,6 +180,8 @@ TEST(Backup, PruningRemovesOnlyRealBackupFoldersAndNothingThroughLinks)
         school.clock.advance(60);
         const auto o = school.tool({QStringLiteral("backup"), QStringLiteral("--keep"), QStringLiteral("1")});
         ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+        EXPECT_TRUE(o.all().contains(QStringLiteral("使わず消しませんでした（リンクなど）: tobrel_20000101_000000")))
+            << o.all().toStdString();
     }
     EXPECT_EQ(outside.picture(), before);
     EXPECT_TRUE(QFileInfo(backups + QStringLiteral("tobrel_20000101_000000")).isSymLink());
@@ -205,6 +207,7 @@ TEST(Backup, AWorkFolderNamePlantedAsALinkIsNeitherEmptiedNorFilledNorUsed)
     EXPECT_FALSE(QFileInfo(backups + QStringLiteral("tobrel_20240207_153005")).isSymLink());
     const QString made = backups + QStringLiteral("tobrel_20240207_153005_2");
     EXPECT_TRUE(o.all().contains(made)) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("（リンクなど）: .tobrel_20240207_153005.作成中"))) << o.all().toStdString();
     EXPECT_EQ(bytesOf(made + QStringLiteral("/成績累積データ.dat")), bytesOf(school.resultsPath()));
 
     // The backup folder itself planted as a link: refused, nothing written there.
