@@ -1,5 +1,7 @@
 #include "admin/ResultsCsv.h"
 
+#include "text/FileReplace.h"
+
 #include "state/SharedState.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
@@ -10,7 +12,7 @@
 
 #include <QDir>
 #include <QIODevice>
-#include <QSaveFile>
+#include <QFile>
 
 #include <cerrno>
 #include <charconv>
@@ -329,26 +331,35 @@ bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &sou
                          const ResultsCsvOptions &options, const QString &csvPath,
                          ResultsCsvReport *report, QString *error, const CsvProgress &progress)
 {
-    QSaveFile file(csvPath);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        const int err = errno;
+    // Written beside the name and renamed over it: a link standing at the name is
+    // replaced, never written through.
+    NewFileBeside file(csvPath);
+    QString failure;
+    if (!file.open(&failure)) {
         if (error)
-            *error = QStringLiteral("CSVファイル %1 を作れません（%2）").arg(csvPath, fileFailureText(err, csvPath));
+            *error = QStringLiteral("CSVファイル ") + failure;
         return false;
     }
-    if (!writeResultsCsv(results, source, options, file, report, error, progress)) {
-        const int err = errno;
-        if (error && file.error() != QFileDevice::NoError)
-            *error = QStringLiteral("CSVファイル %1 を書けません（%2）").arg(csvPath, fileFailureText(err, csvPath));
-        file.cancelWriting();
+    QFile out;
+    errno = 0;
+    if (!out.open(file.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        if (error)
+            *error = QStringLiteral("CSVファイル %1 を作れません（%2）").arg(csvPath, systemErrorText(errno));
         return false;
     }
+    if (!writeResultsCsv(results, source, options, out, report, error, progress))
+        return false;
     errno = 0;
-    if (!file.commit()) {
+    if (!out.flush()) {
         const int err = errno;
         if (error)
             *error = QStringLiteral("CSVファイル %1 を書けません（%2）").arg(csvPath, fileFailureText(err, csvPath));
+        return false;
+    }
+    out.close();
+    if (!file.commit(&failure)) {
+        if (error)
+            *error = QStringLiteral("CSVファイル ") + failure;
         return false;
     }
     return true;

@@ -298,17 +298,8 @@ bool ResultsManagerLogic::written(const RewriteOutcome &out)
     return out.ok();
 }
 
-bool ResultsManagerLogic::openLog(std::optional<CorrectionLogFile> *log)
-{
-    log->emplace(m_state.config.DataFolder);
-    if ((*log)->isOpen())
-        return true;
-    m_host.tell((*log)->error() + QStringLiteral("\n訂正を記録できないため、何も書き込んでいません。"));
-    return false;
-}
-
-void ResultsManagerLogic::logCorrection(CorrectionLogFile &log, const QString &action, const ResultRecord &before,
-                                        const ResultRecord *after)
+bool ResultsManagerLogic::correct(const QString &action, const ResultRecord &before, const ResultRecord *after,
+                                  const std::function<RewriteOutcome(const ResultsFile::BeforeChange &)> &change)
 {
     Correction c;
     c.when = now();
@@ -318,9 +309,8 @@ void ResultsManagerLogic::logCorrection(CorrectionLogFile &log, const QString &a
     c.before = before;
     if (after)
         c.after = *after;
-    const QString error = log.append({c});
-    if (!error.isEmpty())
-        m_host.tell(QStringLiteral("成績は書き換えましたが、訂正記録を残せませんでした。\n") + error);
+    return written(correctWithLog(
+        CorrectionLogFile(m_state.config.DataFolder), [&](const RewriteOutcome &) { return std::vector{c}; }, change));
 }
 
 void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString &studentText)
@@ -345,15 +335,13 @@ void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString 
         m_host.tell(QStringLiteral("生徒番号 %1 は名簿にありません。何も書き込んでいません。").arg(student));
         return;
     }
-    std::optional<CorrectionLogFile> log;
-    if (!openLog(&log))
-        return;
     ResultRecord after = before;
     after.ResultRecTime = time;
     after.ResultRecStudentNo = static_cast<int16_t>(student);
-    if (!written(file().changeRecord(m_opened, after)))
+    if (!correct(QStringLiteral("変更"), before, &after, [&](const ResultsFile::BeforeChange &secure) {
+            return file().changeRecord(m_opened, after, secure);
+        }))
         return;
-    logCorrection(*log, QStringLiteral("変更"), before, &after);
     const int64_t changed = SelectedRecord;
     Command1_Click();
     view.List1Selected = lineAtOrAfter(changed);
@@ -364,20 +352,20 @@ void ResultsManagerLogic::Command3_Click()
 {
     if (m_opened.recordNumber == 0 || !mayAct())
         return;
-    std::optional<CorrectionLogFile> log;
-    if (!m_host.confirmDelete() || !openLog(&log))
+    if (!m_host.confirmDelete())
         return;
     const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
-    const RewriteOutcome out =
-        file().deleteRecord(m_opened, now(), [this](int64_t done, int64_t total) { m_host.progress(done, total); });
+    const bool deleted = correct(QStringLiteral("消去"), before, nullptr, [&](const ResultsFile::BeforeChange &secure) {
+        return file().deleteRecord(
+            m_opened, now(), [this](int64_t done, int64_t total) { m_host.progress(done, total); }, secure);
+    });
     m_host.progress(0, 0);
-    if (!written(out))
+    if (!deleted)
         return;
-    logCorrection(*log, QStringLiteral("消去"), before, nullptr);
-    const int64_t deleted = SelectedRecord;
+    const int64_t gone = SelectedRecord;
     Command1_Click();
     // The line of the record that followed the deleted one, or the last line.
-    const int next = lineAtOrAfter(deleted);
+    const int next = lineAtOrAfter(gone);
     view.List1Selected = next >= 0 ? next : lineCount() - 1;
     m_host.refresh();
 }

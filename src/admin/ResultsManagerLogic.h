@@ -29,6 +29,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -136,11 +137,10 @@ private:
     // True when the change or deletion was written; otherwise tells the teacher why, and
     // reads the list again when the record had changed meanwhile.
     bool written(const RewriteOutcome &out);
-    // The correction log, opened before a correction writes anything; when it cannot be
-    // opened the teacher is told and nothing is written.
-    bool openLog(std::optional<CorrectionLogFile> *log);
-    void logCorrection(CorrectionLogFile &log, const QString &action, const ResultRecord &before,
-                       const ResultRecord *after);
+    // Makes a change or deletion of the opened record, its line in the correction log
+    // secured first (without the line nothing is written); true when it was written.
+    bool correct(const QString &action, const ResultRecord &before, const ResultRecord *after,
+                 const std::function<RewriteOutcome(const ResultsFile::BeforeChange &)> &change);
 
     SharedState &m_state;
     const Clock &m_clock;

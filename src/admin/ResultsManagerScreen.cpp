@@ -1,5 +1,6 @@
 #include "admin/ResultsManagerScreen.h"
 
+#include "state/SchoolFiles.h"
 #include "admin/ResultsCsv.h"
 #include "results/Tally.h"
 
@@ -233,14 +234,14 @@ void ResultsManagerScreen::CommandCsv_Click()
     if (!m_logic->mayAct())
         return;
     const QDate today = ctx.clock.today();
-    if (m_csvFolder.isEmpty())
-        m_csvFolder = defaultSaveFolder();
-    const QString path = chooseSaveFile(*dialogs, ctx.messages, this, QStringLiteral("成績をCSVファイルに書き出す"),
-                                        QDir(m_csvFolder).filePath(suggestedCsvFileName(today)),
+    const QString path = chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder,
+                                        QStringLiteral("成績をCSVファイルに書き出す"), suggestedCsvFileName(today),
                                         QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv"));
     if (path.isEmpty())
         return;
-    m_csvFolder = QFileInfo(path).absolutePath();
+    // Never over one of the school's files, also not through a link.
+    if (const QString refusal = schoolFileRefusal(ctx.state.config, path, QStringLiteral(".csv")); !refusal.isEmpty())
+        return tell(refusal);
     ProgressBar1->setAccessibleName(QStringLiteral("CSV出力の進み具合"));
     ResultsCsvReport report;
     QString error;

@@ -65,7 +65,6 @@ private:
     void setBusy(bool busy);
 
     std::unique_ptr<ResultsManagerLogic> m_logic;
-    QString m_csvFolder; // where the last CSV went
     ResultsListModel *m_model = nullptr;
     bool m_applying = false; // the view is being written into the controls
 };

@@ -79,6 +79,13 @@ void ReadCommonData(FieldReader &reader, Configuration &config)
 {
     const std::vector<Field> common = readTenFields(reader);
     config.SchoolYearStartMonth = commonNumber(reader, common[0], QStringLiteral("1番目の項目（学年の始まる月）"));
+    // A month outside the year would put every student in the wrong grade without a word.
+    if (config.SchoolYearStartMonth < 1 || config.SchoolYearStartMonth > 12)
+        throw DataFileError(reader.fileName(), common[0].line,
+                            QStringLiteral("1番目の項目（学年の始まる月）の値「%1」は月ではありません"
+                                           "（1から12までの数にしてください）")
+                                .arg(common[0].text.trimmed()),
+                            kErrorValueTooLarge);
     const SchoolField school = splitSchoolField(common[1].text);
     config.SchoolCode = school.code;
     config.SchoolName = school.name;

@@ -3,6 +3,7 @@
 #include "app/Configuration.h"
 #include "app/DataSetting.h"
 #include "app/EraDate.h"
+#include "results/Tally.h"
 #include "state/SharedState.h"
 #include "text/DataFileError.h"
 #include "ui/MessageBoxes.h"
@@ -137,6 +138,10 @@ void StartProgram(AppContext &ctx)
         ctx.exit(1);
         return;
     }
+    // Runs kept on this PC are sent at the first read of the results file; a pending file
+    // that is no such runs is left alone, and said so once here.
+    if (const QString pending = sharedResultsFile(ctx.state).pendingFileProblem(); !pending.isEmpty())
+        ctx.messages.information(nullptr, QStringLiteral("Tobrel"), pending);
     ctx.forms->show(QStringLiteral("namesel"));
 }
 

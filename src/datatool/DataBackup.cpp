@@ -1,6 +1,7 @@
 #include "datatool/DataBackup.h"
 
 #include "datatool/DataPlace.h"
+#include "text/FileReplace.h"
 #include "text/SystemError.h"
 
 #include <QDir>
@@ -13,52 +14,87 @@
 #include <tuple>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tobrel {
 namespace {
 
-// Copies one file and flushes it to disk.
-bool copyFlushed(const QString &from, const QString &to, QString *error)
+// The names in an open folder (not "." and ".."), or none when it cannot be listed.
+QStringList namesIn(int folderFd)
 {
-    QFile in(from);
-    QFile out(to);
-    auto failed = [&](const char *what, const QString &path) {
-        const int err = errno;
-        *error = QStringLiteral("%1 を%2（%3）").arg(path, QString::fromUtf8(what), fileFailureText(err, path));
-        return false;
-    };
-    errno = 0;
-    if (!in.open(QIODevice::ReadOnly))
-        return failed("読めません", from);
-    errno = 0;
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return failed("作れません", to);
-    for (;;) {
-        errno = 0;
-        const QByteArray block = in.read(1 << 20);
-        if (in.error() != QFileDevice::NoError)
-            return failed("読めません", from);
-        if (block.isEmpty())
-            break;
-        errno = 0;
-        if (out.write(block) != block.size())
-            return failed("書けません", to);
+    QStringList names;
+    const int listed = ::dup(folderFd);
+    DIR *dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return names;
     }
-    errno = 0;
-    if (!out.flush() || ::fsync(out.handle()) != 0)
-        return failed("書けません", to);
-    return true;
+    ::rewinddir(dir);
+    while (const dirent *e = ::readdir(dir)) {
+        const QString name = QFile::decodeName(e->d_name);
+        if (name != u"." && name != u"..")
+            names << name;
+    }
+    ::closedir(dir);
+    names.sort();
+    return names;
 }
 
-void syncFolder(const QString &folder)
+bool isPlainFileAt(int folderFd, const QString &name)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    struct stat st {};
+    return ::fstatat(folderFd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISREG(st.st_mode);
+}
+
+// Copies the open file `from` into the open, empty file `to` and flushes it.
+bool copyFlushed(int from, int to)
+{
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        if (!writeWhole(to, QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(got))))
+            return false;
     }
+    return ::fsync(to) == 0;
+}
+
+// The folder the backups go into, open: the data folder's own backup folder is made
+// there when missing and never followed as a link (anyone may write the data folder);
+// a folder the teacher names is used as named. -1 with *error set.
+int openTarget(const QString &dataFolder, const QString &target, QString *error)
+{
+    if (QDir::cleanPath(target) == QDir::cleanPath(defaultBackupFolder(dataFolder))) {
+        Fd data(openFolder(dataFolder));
+        const QString name = QFileInfo(QDir::cleanPath(target)).fileName();
+        if (data.get() >= 0 && ::mkdirat(data.get(), QFile::encodeName(name).constData(), 0777) != 0 &&
+            errno != EEXIST)
+            data = Fd();
+        const int fd = data.get() >= 0 ? openSubfolderAt(data.get(), name) : -1;
+        if (fd < 0) {
+            const int err = errno;
+            *error = QStringLiteral("バックアップ先 %1 を開けません（%2）")
+                         .arg(target, err == ELOOP || err == ENOTDIR
+                                          ? QStringLiteral("フォルダではなくリンクかファイルです")
+                                          : systemErrorText(err));
+        }
+        return fd;
+    }
+    const int fd = QDir().mkpath(target) ? openFolder(target) : -1;
+    if (fd < 0)
+        *error = QStringLiteral("バックアップ先 %1 を作れません").arg(target);
+    return fd;
 }
 
 } // namespace
@@ -68,6 +104,21 @@ QString defaultBackupFolder(const QString &dataFolder)
     return QDir(dataFolder).filePath(QStringLiteral("バックアップ"));
 }
 
+static QRegularExpression unfinishedBackupPattern(const QString &name)
+{
+    return QRegularExpression(QStringLiteral("^\\.%1_\\d{8}_\\d{6}(?:_\\d+)?\\.作成中$").arg(QRegularExpression::escape(name)));
+}
+
+QStringList unfinishedBackups(int folderFd, const QString &name)
+{
+    const QRegularExpression pattern = unfinishedBackupPattern(name);
+    QStringList found;
+    for (const QString &entry : namesIn(folderFd))
+        if (pattern.match(entry).hasMatch() && isRealFolderAt(folderFd, entry))
+            found << entry;
+    return found;
+}
+
 bool backupDataFolder(const QString &dataFolder, const QString &name, const QString &target,
                       const QDateTime &now, int keep, BackupResult *result, QString *error)
 {
@@ -75,67 +126,115 @@ bool backupDataFolder(const QString &dataFolder, const QString &name, const QStr
     BackupResult &res = result ? *result : local;
     QString scratch;
     QString &err = error ? *error : scratch;
-    const QDir data(dataFolder);
-    if (!data.exists()) {
+    Fd data(openFolder(dataFolder));
+    if (data.get() < 0) {
         err = QStringLiteral("データフォルダ %1 がありません").arg(dataFolder);
         return false;
     }
-    if (!QDir().mkpath(target)) {
-        err = QStringLiteral("バックアップ先 %1 を作れません").arg(target);
+    Fd into(openTarget(dataFolder, target, &err));
+    if (into.get() < 0)
         return false;
+    const QDir targetDir(target);
+
+    // What a backup killed halfway left: its own kind only, real folders only, and not
+    // one that a backup running now holds.
+    for (const QString &left : unfinishedBackups(into.get(), name)) {
+        Fd probe(openSubfolderAt(into.get(), left));
+        if (probe.get() < 0 || (::flock(probe.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK))
+            continue;
+        if (removeFolderTreeAt(into.get(), left))
+            res.cleared << left;
     }
-    const QDir into(target);
+
+    // A dated name free both for the backup and for its work folder; the work folder is
+    // made fresh, never taken over.
     const QString stamp = name + u'_' + now.toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    auto taken = [&](const QString &n) {
+        struct stat st {};
+        return ::fstatat(into.get(), QFile::encodeName(n).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    };
     QString final = stamp;
-    for (int n = 2; into.exists(final); ++n)
+    for (int n = 2; taken(final) || taken(u'.' + final + QStringLiteral(".作成中")); ++n)
         final = stamp + u'_' + QString::number(n);
-    const QString work = into.filePath(u'.' + final + QStringLiteral(".作成中"));
-    QDir(work).removeRecursively();
-    if (!QDir().mkpath(work)) {
-        err = QStringLiteral("バックアップ先 %1 を作れません").arg(work);
+    const QString workName = u'.' + final + QStringLiteral(".作成中");
+    const QString work = targetDir.filePath(workName);
+    Fd workFd(makeFreshFolderAt(into.get(), workName));
+    if (workFd.get() < 0) {
+        err = QStringLiteral("作業用のフォルダ %1 を作れません（%2）").arg(work, systemErrorText(errno));
         return false;
     }
+    // Held while the copy is made, so that another backup does not take it for a leftover.
+    ::flock(workFd.get(), LOCK_EX | LOCK_NB);
     auto abandon = [&] {
-        QDir(work).removeRecursively();
+        workFd = Fd();
+        removeFolderTreeAt(into.get(), workName);
         return false;
     };
 
-    const QStringList files = data.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &file : files) {
-        const QString from = data.filePath(file);
+    for (const QString &file : namesIn(data.get())) {
+        // Files only: links (which could lead anywhere) and folders are not copied.
+        if (!isPlainFileAt(data.get(), file)) {
+            struct stat st {};
+            if (::fstatat(data.get(), QFile::encodeName(file).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                !S_ISDIR(st.st_mode))
+                res.skipped << file;
+            continue;
+        }
         const QString to = QDir(work).filePath(file);
+        Fd out(openPlainFileAt(workFd.get(), file, O_WRONLY | O_CREAT | O_EXCL));
+        if (out.get() < 0) {
+            err = QStringLiteral("%1 を作れません（%2）").arg(to, systemErrorText(errno));
+            return abandon();
+        }
         if (file == resultsFileName()) {
-            const int64_t bytes = toolResultsFile(from).copyTo(to, &err);
+            const int64_t bytes = toolResultsFile(QDir(dataFolder).filePath(file)).copyTo(out.get(), to, &err);
             if (bytes < 0)
                 return abandon();
             res.resultsBytes = bytes;
-        } else if (!copyFlushed(from, to, &err)) {
-            return abandon();
+        } else {
+            const QString from = QDir(dataFolder).filePath(file);
+            Fd in(openPlainFileAt(data.get(), file, O_RDONLY));
+            if (in.get() < 0) {
+                err = QStringLiteral("%1 を読めません（%2）").arg(from, systemErrorText(errno));
+                return abandon();
+            }
+            if (!copyFlushed(in.get(), out.get())) {
+                err = QStringLiteral("%1 を %2 に写せません（%3）").arg(from, to, systemErrorText(errno));
+                return abandon();
+            }
         }
         res.files << file;
     }
-    syncFolder(work);
-    res.folder = into.filePath(final);
-    if (!QDir().rename(work, res.folder)) {
-        err = QStringLiteral("バックアップ %1 を仕上げられません").arg(res.folder);
+    ::fsync(workFd.get());
+    res.folder = targetDir.filePath(final);
+    if (!renameFreshAt(into.get(), workName, final)) {
+        err = QStringLiteral("バックアップ %1 を仕上げられません（%2）").arg(res.folder, systemErrorText(errno));
         return abandon();
     }
-    syncFolder(target);
+    ::fsync(into.get());
 
+    // name_YYYYMMDD_HHMMSS, and _2, _3 .. for more backups within the same second;
+    // only real folders count and go, never a link that bears such a name.
+    const QRegularExpression dated(QStringLiteral("^%1_(\\d{8}_\\d{6})(?:_(\\d+))?$")
+                                       .arg(QRegularExpression::escape(name)));
+    // Links (or files) under the names of our backups or work folders are neither used
+    // nor removed; they are named, so that the teacher can look at who put them there.
+    const QRegularExpression unfinished = unfinishedBackupPattern(name);
+    for (const QString &d : namesIn(into.get()))
+        if ((dated.match(d).hasMatch() || unfinished.match(d).hasMatch()) && !isRealFolderAt(into.get(), d))
+            res.passedOver << d;
+    res.passedOver.sort();
     if (keep > 0) {
-        // name_YYYYMMDD_HHMMSS, and _2, _3 .. for more backups within the same second.
-        const QRegularExpression dated(QStringLiteral("^%1_(\\d{8}_\\d{6})(?:_(\\d+))?$")
-                                           .arg(QRegularExpression::escape(name)));
         std::vector<std::tuple<QString, int, QString>> backups;
-        for (const QString &d : into.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        for (const QString &d : namesIn(into.get())) {
             const QRegularExpressionMatch m = dated.match(d);
-            if (m.hasMatch())
+            if (m.hasMatch() && isRealFolderAt(into.get(), d))
                 backups.emplace_back(m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), d);
         }
         std::sort(backups.begin(), backups.end());
         for (size_t i = 0; i + static_cast<size_t>(keep) < backups.size(); ++i) {
             const QString old = std::get<2>(backups[i]);
-            if (QDir(into.filePath(old)).removeRecursively())
+            if (removeFolderTreeAt(into.get(), old))
                 res.removed << old;
         }
     }

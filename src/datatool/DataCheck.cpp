@@ -1,6 +1,7 @@
 #include "datatool/DataCheck.h"
 
 #include "app/Configuration.h"
+#include "datatool/DataBackup.h"
 #include "state/ProgramProfile.h"
 #include "criteria/CriteriaTable.h"
 #include "results/ResultsFile.h"
@@ -13,8 +14,10 @@
 #include "text/Cp932.h"
 #include "text/Numbers.h"
 #include "text/PathCase.h"
+#include "text/FileReplace.h"
 #include "text/SystemError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -109,10 +112,6 @@ void checkConfiguration(const DataPlace &place, CheckReport &r)
     r.info(QStringLiteral("共通データ: 塾コード「%1」 塾名「%2」 年度の始まり %3月")
                .arg(c.SchoolCode, c.SchoolName)
                .arg(c.SchoolYearStartMonth));
-    if (c.SchoolYearStartMonth < 1 || c.SchoolYearStartMonth > 12)
-        r.notice(QStringLiteral("%1: 年度の始まりの月 %2 は1から12の範囲にありません（学年の計算が暦年になります）")
-                     .arg(c.DataRoot + commonDataFileName())
-                     .arg(c.SchoolYearStartMonth));
 }
 
 // ---- roster ----
@@ -295,6 +294,12 @@ void checkSounds(const DataPlace &place, const WavFormatCheck &wavFormat, CheckR
 
     int playable = 0;
     for (const auto &[name, uses] : wavs) {
+        // The program plays no name that would leave the sound folder: not looked for.
+        if (!isSafeCueName(name)) {
+            r.problem(QStringLiteral("音の名前「%1」は音フォルダの外を指しています。鳴らしません（%2）")
+                          .arg(name, uses.join(QStringLiteral("・"))));
+            continue;
+        }
         const QString wanted = place.config.SoundFolder + name + QStringLiteral(".wav");
         const QString path = pathIgnoringCase(wanted);
         const QString usedBy = uses.join(QStringLiteral("・"));
@@ -350,7 +355,13 @@ struct ResultsFacts {
 // sends them at its next open of the results file.
 void checkPendingRuns(const DataPlace &place, CheckReport &r)
 {
-    const QFileInfo pending(place.config.localFolder() + pendingFileName());
+    ResultsFile results(place.config.DataFolder + resultsFileName());
+    results.setPendingFile(place.config.localFolder() + pendingFileName());
+    if (const QString problem = results.pendingFileProblem(); !problem.isEmpty()) {
+        r.problem(problem);
+        return;
+    }
+    const QFileInfo pending(results.pendingFile());
     if (!pending.exists() || pending.size() == 0)
         return;
     r.notice(QStringLiteral("このパソコンに、成績ファイルへまだ送られていない記録が %1件あります（%2）。"
@@ -359,9 +370,33 @@ void checkPendingRuns(const DataPlace &place, CheckReport &r)
                  .arg(pending.filePath()));
 }
 
+// Work folders of backups killed halfway, in the data folder's backup folder: each may
+// hold a whole copy of the data folder.
+void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
+{
+    Fd data(openFolder(place.config.DataFolder));
+    Fd backups(data.get() >= 0 ? openSubfolderAt(data.get(), QFileInfo(defaultBackupFolder(place.config.DataFolder)).fileName())
+                               : -1);
+    if (backups.get() < 0)
+        return;
+    for (const QString &left : unfinishedBackups(backups.get(), place.config.ProgramFolderName)) {
+        Fd folder(openSubfolderAt(backups.get(), left));
+        int64_t bytes = 0;
+        if (folder.get() >= 0) {
+            QDir listing(defaultBackupFolder(place.config.DataFolder) + u'/' + left);
+            for (const QFileInfo &f : listing.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks))
+                bytes += f.size();
+        }
+        r.notice(QStringLiteral("途中で止まったバックアップの残り %1 があります（%2 MB）。次の backup で消えます")
+                     .arg(defaultBackupFolder(place.config.DataFolder) + u'/' + left)
+                     .arg(QString::number(bytes / 1048576.0, 'f', 1)));
+    }
+}
+
 void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today,
                   CheckReport &r)
 {
+    checkUnfinishedBackups(place, r);
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
     checkPendingRuns(place, r);
@@ -439,7 +474,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
         r.problem(QStringLiteral("最後の%1バイトは途中で切れた記録です（集計には使われません。repair で取り除けます）")
                       .arg(info.tailBytes));
     if (f.damaged > 0) {
-        r.problem(QStringLiteral("壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外。集計には使われません。"
+        r.problem(QStringLiteral("壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外か、タイムが負。集計には使われません。"
                                  "先生の「データ変更」か repair で直せます）")
                       .arg(f.damaged));
         for (const QString &line : f.damagedListed)

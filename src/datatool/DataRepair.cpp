@@ -34,13 +34,6 @@ bool surveyRepair(const ResultsFile &results, RepairSurvey *survey, QString *err
 RepairResult repairResults(const ResultsFile &results, const QString &dataFolder, const QDateTime &now)
 {
     RepairResult result;
-    // The log is opened first: a removal whose line could not be kept is not made.
-    CorrectionLogFile log(dataFolder);
-    if (!log.isOpen()) {
-        result.outcome.status = RewriteOutcome::Failed;
-        result.outcome.message = log.error() + QStringLiteral("\n成績ファイルはそのままです。");
-        return result;
-    }
     std::vector<Correction> removed;
     auto correction = [&](const QString &action, int64_t number) {
         Correction c;
@@ -50,25 +43,31 @@ RepairResult repairResults(const ResultsFile &results, const QString &dataFolder
         c.recordNumber = number;
         return c;
     };
-    ResultsFile::RewriteOptions options;
-    options.now = now;
-    result.outcome = results.rewrite(
-        [&](int64_t number, const char *bytes) {
-            if (!isDamagedRecord(ResultRecord::decodeNumbers(bytes)))
-                return true;
-            Correction c = correction(QStringLiteral("修復（壊れた記録を消去）"), number);
-            c.before = ResultRecord::decode(bytes);
-            removed.push_back(std::move(c));
-            return false;
-        },
-        options);
-    if (!result.outcome.ok())
-        return result;
+    // Each record taken out is written to the correction log before the file is
+    // replaced: a removal whose line could not be kept is not made.
+    const auto lines = [&](const RewriteOutcome &planned) {
+        std::vector<Correction> out = removed;
+        if (planned.tornBytes > 0)
+            out.push_back(correction(QStringLiteral("修復（途中で切れた末尾 %1バイトを消去）").arg(planned.tornBytes),
+                                     planned.recordsBefore + 1));
+        return out;
+    };
+    result.outcome = correctWithLog(CorrectionLogFile(dataFolder), lines, [&](const ResultsFile::BeforeChange &secure) {
+        ResultsFile::RewriteOptions options;
+        options.now = now;
+        options.beforeChange = secure;
+        return results.rewrite(
+            [&](int64_t number, const char *bytes) {
+                if (!isDamagedRecord(ResultRecord::decodeNumbers(bytes)))
+                    return true;
+                Correction c = correction(QStringLiteral("修復（壊れた記録を消去）"), number);
+                c.before = ResultRecord::decode(bytes);
+                removed.push_back(std::move(c));
+                return false;
+            },
+            options);
+    });
     result.removed = static_cast<int64_t>(removed.size());
-    if (result.outcome.tornBytes > 0)
-        removed.push_back(correction(QStringLiteral("修復（途中で切れた末尾 %1バイトを消去）").arg(result.outcome.tornBytes),
-                                     result.outcome.recordsBefore + 1));
-    result.logError = log.append(removed);
     return result;
 }
 

@@ -26,8 +26,10 @@ bool surveyRepair(const ResultsFile &results, RepairSurvey *survey, QString *err
 struct RepairResult {
     RewriteOutcome outcome;
     int64_t removed = 0;     // damaged records taken out
-    QString logError;        // the correction log could not be written after the rewrite ("" when it was)
 };
+// Takes the damaged records and a torn tail out of the results file; each record taken
+// out is a line of the correction log, written before the file is replaced (a repair
+// whose lines cannot be written is not made, and leaves no log behind).
 RepairResult repairResults(const ResultsFile &results, const QString &dataFolder, const QDateTime &now);
 
 } // namespace tobrel

@@ -10,6 +10,7 @@
 #include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
 #include "sound/WavCheck.h"
+#include "state/SchoolFiles.h"
 #include "text/DataFileError.h"
 
 #include <QDateTime>
@@ -159,22 +160,6 @@ bool located(const DataPlace &place, ToolConsole &io)
     return false;
 }
 
-// A CSV written over a file the program reads (a slip of the results file's name for
-// the CSV's) would replace the school's data: an existing file that is no CSV in the
-// data folder, the data root, the sound folder or beside the tool is never the target.
-bool overwritesSchoolData(const DataPlace &place, const QString &target)
-{
-    const QFileInfo file(target);
-    if (target == u"-" || !file.exists() || file.suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
-        return false;
-    const QString folder = file.canonicalPath();
-    for (const QString &data : {place.config.DataFolder, place.config.DataRoot, place.config.SoundFolder,
-                                place.config.ProgramFolder})
-        if (!data.isEmpty() && QFileInfo(data).canonicalFilePath() == folder)
-            return true;
-    return false;
-}
-
 // ---- commands ----
 
 int runCheck(const CommandLine &cl, const DataPlace &place, ToolConsole &io, const Clock &clock)
@@ -206,12 +191,18 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.err(QStringLiteral("バックアップできませんでした: ") + error);
         return ToolProblems;
     }
+    for (const QString &left : result.cleared)
+        io.out(QStringLiteral("  途中で止まったバックアップの残りを消しました: %1").arg(left));
     io.out(QStringLiteral("バックアップしました: %1").arg(result.folder));
+    for (const QString &link : result.skipped)
+        io.out(QStringLiteral("  ふつうのファイルではないので写しませんでした（リンクなど）: %1").arg(link));
     io.out(QStringLiteral("  ファイル %1個: %2").arg(result.files.size()).arg(result.files.join(QStringLiteral("、"))));
     if (result.resultsBytes >= 0)
         io.out(QStringLiteral("  成績の記録 %1件").arg(result.resultsBytes / kRecordSize));
     for (const QString &old : result.removed)
         io.out(QStringLiteral("  古いバックアップを消しました: %1").arg(old));
+    for (const QString &link : result.passedOver)
+        io.out(QStringLiteral("  バックアップの名前ですがフォルダではないので、使わず消しませんでした（リンクなど）: %1").arg(link));
     if (result.resultsBytes < 0) {
         // A school without runs yet has no results file; anything else standing under its
         // name means the backup lacks the one file that matters most.
@@ -288,10 +279,6 @@ int runRepair(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
                         ? QStringLiteral("と途中で切れた末尾 %1バイト").arg(result.outcome.tornBytes)
                         : QString()));
     io.out(QStringLiteral("  前のファイル: %1").arg(result.outcome.backupPath));
-    if (!result.logError.isEmpty()) {
-        io.err(result.logError);
-        return ToolProblems;
-    }
     io.out(QStringLiteral("  訂正記録: %1").arg(place.config.DataFolder + correctionLogFileName()));
     return ToolOk;
 }
@@ -329,9 +316,12 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         io.err(QStringLiteral("成績ファイル %1 がありません").arg(resultsPath));
         return ToolProblems;
     }
-    if (overwritesSchoolData(place, cl.words[0]))
-        throw UsageError{QStringLiteral("%1 は塾のデータのファイルです。CSVは別の名前（.csv）で書き出してください")
-                             .arg(QFileInfo(cl.words[0]).absoluteFilePath())};
+    // Never over one of the school's files, also not through a link ("out.csv" leading
+    // to the results file) nor under the pending file's name.
+    if (cl.words[0] != u"-")
+        if (const QString refusal = schoolFileRefusal(place.config, cl.words[0], QStringLiteral(".csv"));
+            !refusal.isEmpty())
+            throw UsageError{refusal};
     const ResultsFile results = toolResultsFile(resultsPath, place.waitNotice);
     const ResultsCsvSource source = csvSourceOf(*state, clock.today());
     ResultsCsvReport report;

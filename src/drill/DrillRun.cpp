@@ -99,6 +99,8 @@ void DrillRun::judged(const QString &text)
 
 void DrillRun::スタート()
 {
+    // From now on a failing sound waits for the run's record before it is reported.
+    m_sound.holdFailureReports();
     m_state.run.RunStartTime = static_cast<float>(m_clock.timeOfDay());
     m_runStartDate = m_clock.today();
     view.sTimer1Enabled = true;

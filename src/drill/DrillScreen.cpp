@@ -1,5 +1,6 @@
 #include "drill/DrillScreen.h"
 
+#include "sound/SoundCues.h"
 #include "state/SharedState.h"
 #include "drill/EndOfRun.h"
 #include "results/Tally.h"
@@ -279,6 +280,8 @@ void DrillScreen::EndRun()
     }
     if (outcome.status == AppendOutcome::KeptPending)
         ctx.messages.information(this, QStringLiteral("Tobrel"), keptOnThisPcText(outcome.message));
+    // The run is recorded: a sound that failed during it may now be reported.
+    ctx.sound.reportHeldFailure();
     ctx.forms->show(QStringLiteral("BASEFRM"));
     tobrel::letEventsRun();
     WaitSeconds(ctx.clock, 1, [] { tobrel::letEventsRun(); });

@@ -1,5 +1,6 @@
 #include "hub/SheetPanel.h"
 
+#include "state/SchoolFiles.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
 #include "ui/Forms.h"
@@ -344,19 +345,17 @@ void SheetPanel::CommandPdf_Click()
     if (!levelsChosenForPaper())
         return;
     const std::vector<int> students = chosenStudents();
-    if (m_pdfFolder.isEmpty())
-        m_pdfFolder = defaultSaveFolder();
     std::vector<std::pair<int, QString>> targets;
     if (students.size() == 1) {
-        const QString path = chooseSaveFile(*dialogs, ctx.messages, this, QStringLiteral("成績表をPDFで保存"),
-                                            QDir(m_pdfFolder).filePath(suggestedFileName(students[0])),
+        const QString path = chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder,
+                                            QStringLiteral("成績表をPDFで保存"), suggestedFileName(students[0]),
                                             QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"));
         if (path.isEmpty())
             return;
         targets.emplace_back(students[0], path);
     } else {
-        const QString folder = dialogs->folder(
-            this, QStringLiteral("%1人分の成績表を保存するフォルダー").arg(students.size()), m_pdfFolder);
+        const QString folder = chooseSaveFolder(*dialogs, this, ctx.state.LastSaveFolder,
+                                                QStringLiteral("%1人分の成績表を保存するフォルダー").arg(students.size()));
         if (folder.isEmpty())
             return;
         for (const int s : students) {
@@ -370,7 +369,11 @@ void SheetPanel::CommandPdf_Click()
     }
     if (targets.empty())
         return;
-    m_pdfFolder = QFileInfo(targets.front().second).absolutePath();
+    // Never over one of the school's files, also not through a link.
+    for (const auto &[student, path] : targets)
+        if (const QString refusal = schoolFileRefusal(ctx.state.config, path, QStringLiteral(".pdf"));
+            !refusal.isEmpty())
+            return ctx.messages.information(this, QStringLiteral("Tobrel"), refusal);
 
     QStringList saved;
     QString failure;

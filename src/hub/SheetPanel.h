@@ -86,7 +86,6 @@ private:
     AppContext &ctx;
     SheetHubLinks m_hub;
     bool m_settingChoices = false;
-    QString m_pdfFolder;
 };
 
 } // namespace tobrel

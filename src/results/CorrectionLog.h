@@ -7,12 +7,14 @@
 // Several PCs may write at once: lines are appended under a lock and flushed to disk.
 // The results file itself is never touched here.
 #pragma once
+#include "results/ResultsFile.h"
 #include "state/ResultRecord.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -33,31 +35,36 @@ struct Correction {
 QString computerName();
 // One line of the log, without the line end.
 QString correctionLine(const Correction &correction);
-// The log opened for appending. A correction opens it before the results file is
-// touched, so that a correction whose line could not be kept is not made at all (a
-// change keeps no backup: its old value lives only in the log).
+// The log in a data folder. Nothing is opened or created until lines are appended.
 class CorrectionLogFile {
 public:
-    // dataFolder ends in a separator. The file is created when it is missing.
+    // dataFolder ends in a separator.
     explicit CorrectionLogFile(const QString &dataFolder);
-    ~CorrectionLogFile();
-    CorrectionLogFile(const CorrectionLogFile &) = delete;
-    CorrectionLogFile &operator=(const CorrectionLogFile &) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-    // Why it could not be opened, naming the file; "" when open.
-    const QString &error() const { return m_error; }
-    // Appends the lines under the file's lock, flushed to disk. Returns an error text
-    // that names the file, or "".
-    QString append(const std::vector<Correction> &corrections);
+    const QString &path() const { return m_path; }
+    // Appends the lines under the file's lock and flushes them to disk. The log is
+    // opened without following a link (anyone may write the data folder) and created
+    // when missing. When the lines cannot be written whole, what was written of them is
+    // cut off again and a log this call created is removed, so a refusal leaves the
+    // folder as it was. Returns an error text that names the file, or "".
+    QString append(const std::vector<Correction> &corrections) const;
 
 private:
+    QString m_folder;
     QString m_path;
-    int m_fd = -1;
-    QString m_error;
 };
 
 // Opens the log in dataFolder and appends the lines; an error text or "".
 QString appendCorrections(const QString &dataFolder, const std::vector<Correction> &corrections);
+
+// A correction of the results file whose log lines are secured before anything is
+// changed. `change` makes the change and calls the function it is given once nothing
+// but the write itself is left (under the results file's lock): the lines `lines`
+// gives for what is planned are then appended and flushed, and when they cannot be, the change is not
+// made and says why. A change that fails after its lines were written gets one more
+// line for each, saying that it was not made. A change keeps no backup, so its old
+// value may live only in the log: no change is made without its line.
+RewriteOutcome correctWithLog(const CorrectionLogFile &log,
+                              const std::function<std::vector<Correction>(const RewriteOutcome &planned)> &lines,
+                              const std::function<RewriteOutcome(const ResultsFile::BeforeChange &)> &change);
 
 } // namespace tobrel

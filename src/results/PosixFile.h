@@ -1,7 +1,9 @@
-// The POSIX pieces the results file and the pending file are made of: an owned
-// descriptor, whole-file record locks, complete reads and writes, and the check that an
+// The POSIX pieces the results file and the pending file are made of (besides the owned
+// descriptor Fd of text/FileReplace.h): whole-file record locks, complete reads and writes, and the check that an
 // open file is still the one its path names. Used inside src/results/ only.
 #pragma once
+#include "text/FileReplace.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,30 +11,6 @@
 #include <unistd.h>
 
 namespace tobrel {
-
-// Closes the descriptor when it goes out of scope. Closing any descriptor of a file
-// drops this process's locks on that file, so each file is open once at a time.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // Locks the whole file (F_RDLCK or F_WRLCK); wait blocks until the lock is free.
 bool lockWhole(int fd, short type, bool wait);

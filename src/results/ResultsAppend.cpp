@@ -3,6 +3,7 @@
 #include "results/ResultsFile.h"
 
 #include "results/PosixFile.h"
+#include "results/Tally.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,12 +36,38 @@ bool lockWithin(int fd, short type, double seconds, const std::function<void(dou
     }
 }
 
-// Whether the pending file holds a whole record: the common case, none, costs one look
-// at the file.
+// Whether the pending file holds anything worth a look (records, or something that is
+// no plain file): the common case, nothing, costs one look at the name.
 bool holdsRecords(const QString &path)
 {
     struct stat st {};
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_size >= kRecordSize;
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+           (!S_ISREG(st.st_mode) || st.st_size > 0);
+}
+
+// Runs a PC keeps while the share is away: years of a classroom's runs fit far below
+// this; a larger file is not the program's and is not read.
+constexpr int64_t kPendingMaxBytes = 4 * 1024 * 1024;
+
+QString pendingTooLarge(int64_t length)
+{
+    return length > kPendingMaxBytes
+               ? QStringLiteral("大きすぎます（%1バイト。未送信の成績は%2バイトまでです）").arg(length).arg(kPendingMaxBytes)
+               : QString();
+}
+
+// Why the kept records are no runs this program wrote, or "".
+QString keptRecordsProblem(const QByteArray &kept)
+{
+    if (kept.size() % kRecordSize != 0)
+        return QStringLiteral("長さ %1バイトが記録（%2バイト）の数になりません").arg(kept.size()).arg(kRecordSize);
+    for (qsizetype at = 0; at < kept.size(); at += kRecordSize) {
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(kept.constData() + at);
+        if (isDamagedRecord(r) || r.level < 1)
+            return QStringLiteral("このプログラムが書いた成績ではない記録があります（%1）")
+                .arg(describeRecord(at / kRecordSize + 1, r));
+    }
+    return {};
 }
 
 } // namespace
@@ -130,8 +157,7 @@ AppendOutcome ResultsFile::keepPending(const ResultRecord &record, const QString
     out.message = why;
     if (m_pendingPath.isEmpty())
         return out;
-    const QByteArray native = QFile::encodeName(m_pendingPath);
-    Fd fd(::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    Fd fd(openPlainFile(m_pendingPath, O_RDWR | O_CREAT));
     int err = 0;
     QString what = QStringLiteral("開けません");
     if (fd.get() >= 0 && lockWhole(fd.get(), F_WRLCK, true)) {
@@ -150,11 +176,38 @@ AppendOutcome ResultsFile::keepPending(const ResultRecord &record, const QString
     return out;
 }
 
+namespace {
+
+QString pendingRefusal(const QString &path, const QString &why)
+{
+    return QStringLiteral("このパソコンに残っている未送信の成績 %1 は成績ファイルに送りません: %2。\n"
+                          "ファイルはそのままにしてあります。先生が中身を確かめてください。")
+        .arg(path, why);
+}
+
+} // namespace
+
+QString ResultsFile::pendingFileProblem() const
+{
+    if (!holdsRecords(m_pendingPath))
+        return {};
+    Fd pending(openPlainFile(m_pendingPath, O_RDONLY));
+    if (pending.get() < 0)
+        return pendingRefusal(m_pendingPath, errnoText(errno));
+    const int64_t length = lengthOf(pending.get());
+    if (const QString tooLarge = pendingTooLarge(length); !tooLarge.isEmpty())
+        return pendingRefusal(m_pendingPath, tooLarge);
+    QByteArray kept(static_cast<qsizetype>(std::max<int64_t>(length, 0)), Qt::Uninitialized);
+    if (length < 0 || readFully(pending.get(), kept.data(), static_cast<size_t>(kept.size()), 0) != kept.size())
+        return pendingRefusal(m_pendingPath, QStringLiteral("読めません"));
+    const QString problem = keptRecordsProblem(kept);
+    return problem.isEmpty() ? QString() : pendingRefusal(m_pendingPath, problem);
+}
+
 int64_t ResultsFile::sendPendingRuns(QString *error) const
 {
     if (!holdsRecords(m_pendingPath))
         return 0;
-    const QByteArray pendingNative = QFile::encodeName(m_pendingPath);
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
@@ -163,20 +216,28 @@ int64_t ResultsFile::sendPendingRuns(QString *error) const
     const auto pauseFor = [this](double s) { pause(s); };
     // The pending file's lock makes the sending happen once even when two copies of the
     // program on this PC start together: the second finds the file emptied.
-    Fd pending(::open(pendingNative.constData(), O_RDWR | O_CLOEXEC));
+    Fd pending(openPlainFile(m_pendingPath, O_RDWR));
     if (pending.get() < 0 || !lockWithin(pending.get(), F_WRLCK, 5.0, pauseFor))
-        return fail(QStringLiteral("%1 を開けません (%2)").arg(m_pendingPath, errnoText(errno)));
+        return fail(pendingRefusal(m_pendingPath, errnoText(errno)));
     const int64_t pendingLength = lengthOf(pending.get());
-    const int64_t count = std::max<int64_t>(pendingLength, 0) / kRecordSize;
-    if (count == 0) {
+    if (pendingLength <= 0) {
         unlockWhole(pending.get());
         return 0;
     }
-    QByteArray kept(static_cast<qsizetype>(count * kRecordSize), Qt::Uninitialized);
+    if (const QString tooLarge = pendingTooLarge(pendingLength); !tooLarge.isEmpty()) {
+        unlockWhole(pending.get());
+        return fail(pendingRefusal(m_pendingPath, tooLarge));
+    }
+    QByteArray kept(static_cast<qsizetype>(pendingLength), Qt::Uninitialized);
     if (readFully(pending.get(), kept.data(), static_cast<size_t>(kept.size()), 0) != kept.size()) {
         unlockWhole(pending.get());
-        return fail(QStringLiteral("%1 を読めません").arg(m_pendingPath));
+        return fail(pendingRefusal(m_pendingPath, QStringLiteral("読めません")));
     }
+    if (const QString problem = keptRecordsProblem(kept); !problem.isEmpty()) {
+        unlockWhole(pending.get());
+        return fail(pendingRefusal(m_pendingPath, problem));
+    }
+    const int64_t count = pendingLength / kRecordSize;
 
     const QByteArray native = QFile::encodeName(m_path);
     int opened = -1;

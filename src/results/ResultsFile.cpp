@@ -418,7 +418,8 @@ bool ResultsFile::readRecord(int64_t recordNumber, QByteArray *bytes, QString *e
     return length >= 0;
 }
 
-RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const
+RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement,
+                                         const BeforeChange &beforeChange) const
 {
     sendPendingRuns();
     RewriteOutcome out;
@@ -442,16 +443,24 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
     out.recordsBefore = out.recordsAfter = static_cast<int64_t>(st.st_size) / kRecordSize;
     if (!expectedStillThere(fd.get(), out.recordsBefore, {expected}, m_path, &out))
         return out;
+    if (beforeChange) {
+        if (const QString refused = beforeChange(out); !refused.isEmpty()) {
+            out.status = RewriteOutcome::Failed;
+            out.message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(m_path);
+            return out;
+        }
+    }
     const auto bytes = replacement.encode();
     const off_t offset = static_cast<off_t>((expected.recordNumber - 1) * kRecordSize);
-    if (!writeFully(fd.get(), bytes.data(), bytes.size(), offset)) {
+    const bool written = writeFully(fd.get(), bytes.data(), bytes.size(), offset);
+    if (!written || ::fsync(fd.get()) != 0) {
         const int writeErr = errno;
-        // Put the record back as it was rather than leave it half written.
-        writeFully(fd.get(), expected.bytes.constData(), kRecordSize, offset);
-        return fail(QStringLiteral("書き込めません"), writeErr);
+        // Put the record back as it was rather than leave it half written, or changed
+        // where the teacher is told it is not.
+        if (writeFully(fd.get(), expected.bytes.constData(), kRecordSize, offset))
+            ::fsync(fd.get());
+        return fail(written ? QStringLiteral("ディスクに書き出せません") : QStringLiteral("書き込めません"), writeErr);
     }
-    if (::fsync(fd.get()) != 0)
-        return fail(QStringLiteral("ディスクに書き出せません"), errno);
     out.status = RewriteOutcome::Done;
     return out;
 }
@@ -538,6 +547,14 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     }
     RemoveOnExit removeBackup(backup);
 
+    out.recordsAfter = written / kRecordSize;
+    if (options.beforeChange) {
+        if (const QString refused = options.beforeChange(out); !refused.isEmpty()) {
+            out.status = RewriteOutcome::Failed;
+            out.message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(m_path);
+            return out;
+        }
+    }
     const ReplaceFunction replace = m_replace ? m_replace : ReplaceFunction(renameReplace);
     if (!replace(temp, native, &err))
         return fail(QStringLiteral("新しい内容で置き換えられません。"
@@ -555,12 +572,13 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 }
 
 RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
-                                         const Progress &progress) const
+                                         const Progress &progress, const BeforeChange &beforeChange) const
 {
     RewriteOptions options;
     options.expected = {expected};
     options.now = now;
     options.progress = progress;
+    options.beforeChange = beforeChange;
     const int64_t gone = expected.recordNumber;
     return rewrite([gone](int64_t n, const char *) { return n != gone; }, options);
 }
@@ -601,15 +619,14 @@ void ResultsFile::pruneBackups(const QString &folder, int keep, const QString &j
         QFile::remove(folder + u'/' + backups[i].name);
 }
 
-int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
+int64_t ResultsFile::copyTo(int destFd, const QString &dest, QString *error) const
 {
     // Queued behind an append rather than polling: the copy starts as soon as the
     // writer lets go, even while drills append one after another.
     Fd from(openLockedForReading(error, nullptr, true));
     if (from.get() < 0)
         return -1;
-    const QByteArray native = QFile::encodeName(dest);
-    Fd to(::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    const int to = destFd;
     auto fail = [&](const QString &file) {
         const int err = errno;
         unlockWhole(from.get());
@@ -617,8 +634,6 @@ int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
             *error = QStringLiteral("%1 を写せません (%2)").arg(file, errnoText(err));
         return int64_t(-1);
     };
-    if (to.get() < 0)
-        return fail(dest);
     std::vector<char> buffer(1 << 20);
     off_t offset = 0;
     for (;;) {
@@ -627,11 +642,11 @@ int64_t ResultsFile::copyTo(const QString &dest, QString *error) const
             return fail(m_path);
         if (got == 0)
             break;
-        if (!writeFully(to.get(), buffer.data(), static_cast<size_t>(got), offset))
+        if (!writeFully(to, buffer.data(), static_cast<size_t>(got), offset))
             return fail(dest);
         offset += got;
     }
-    if (::fsync(to.get()) != 0)
+    if (::fsync(to) != 0)
         return fail(dest);
     unlockWhole(from.get());
     return offset;

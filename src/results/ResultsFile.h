@@ -27,7 +27,9 @@
 // records). Every later open of the results file first sends the pending records, in
 // order, under both files' locks, and empties the pending file; a record already in
 // the results file (sent by a copy that stopped before it could empty the pending
-// file) is not sent again.
+// file) is not sent again. A pending file that is not what this program writes (a link,
+// a length that is no whole number of records, a record that is no run) is never sent:
+// it stays as it is, and the start of the program and the data tool's check say so.
 #pragma once
 #include "state/Platform.h"
 #include "state/ResultRecord.h"
@@ -56,15 +58,16 @@ constexpr double kLastRecordDay = 109939;
 
 // A damaged record: its level or its student number lies outside the tables (levels
 // 0..35, students 0..5000), or it is in use (level not 0) and its date is not a number
-// or lies outside the years 1900..2200; an empty or deleted record (level 0) carries
-// no date worth checking. Every reader of the results file skips such a record and
-// reports it; this is the one place that decides it.
+// or lies outside the years 1900..2200, or its time is negative (no program writes
+// one; it would pass for a best time below every real one). An empty or deleted record
+// (level 0) carries no date or time worth checking. Every reader of the results file
+// skips such a record and reports it; this is the one place that decides it.
 inline bool isDamagedRecord(const ResultRecord::Numbers &r)
 {
     if (!validLevelIndex(r.level) || !validStudentIndex(r.student))
         return true;
     // Written so that a NaN date is damaged too: every comparison with NaN is false.
-    return r.level != 0 && !(r.date >= kFirstRecordDay && r.date <= kLastRecordDay);
+    return r.level != 0 && (!(r.date >= kFirstRecordDay && r.date <= kLastRecordDay) || r.time < 0);
 }
 
 // How the end of a run waits for a results file that another PC holds locked, or that
@@ -147,6 +150,12 @@ public:
     // them now; they then stay pending, and error says why). Every operation below
     // that opens the results file calls it first.
     int64_t sendPendingRuns(QString *error = nullptr) const;
+    // Why the pending file is not sent, or "" when it holds nothing or only runs. It is
+    // sent only when it is a plain file (never through a link: the program folder may be
+    // on a share), holds whole records, and each is a run this program writes (a level,
+    // not damaged); anything else stays where it is, untouched, and this says why,
+    // naming the file.
+    QString pendingFileProblem() const;
 
     // Reads records first..last (1-based, clipped to the whole records of the file)
     // under a shared lock. Returns false with a message that names the file when the
@@ -179,9 +188,16 @@ public:
     // the file cannot be read; true with no bytes when the file has no such record.
     bool readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const;
 
+    // Called under the exclusive lock once a change or rewrite has checked everything
+    // and only its write is left, with what it is about to do (records before and after,
+    // a torn tail left out): the correction log's lines are secured here. Returns "" to
+    // go on, or why not; the change is then not made and says so.
+    using BeforeChange = std::function<QString(const RewriteOutcome &planned)>;
+
     // Writes `replacement` as record expected.recordNumber, in place, when that record
-    // still holds expected.bytes.
-    RewriteOutcome changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement) const;
+    // still holds expected.bytes. A write that fails puts the record back as it was.
+    RewriteOutcome changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement,
+                                const BeforeChange &beforeChange = {}) const;
 
     // Decides, for each whole record in file order, whether it stays.
     using KeepRecord = std::function<bool(int64_t recordNumber, const char *bytes)>;
@@ -194,11 +210,13 @@ public:
         // Names the backup (the current date and time when not set).
         QDateTime now;
         Progress progress;
+        // Runs after the new file and the backup are on disk, before the replacing rename.
+        BeforeChange beforeChange;
     };
     RewriteOutcome rewrite(const KeepRecord &keep, const RewriteOptions &options) const;
     // Removes one record; every later record moves up by one number.
     RewriteOutcome deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
-                                const Progress &progress = {}) const;
+                                const Progress &progress = {}, const BeforeChange &beforeChange = {}) const;
 
     // The backup folder beside the file, and the name a backup made at `when` takes.
     QString backupFolder() const;
@@ -212,10 +230,11 @@ public:
     using ReplaceFunction = std::function<bool(const QByteArray &from, const QByteArray &to, int *errorNumber)>;
     void setReplaceFunction(ReplaceFunction replace) { m_replace = std::move(replace); }
 
-    // Copies the file byte for byte to dest (created or replaced, flushed to disk) under
-    // the shared lock, so the copy holds no half-written record and no append lands in
-    // the middle of it. Returns the bytes copied, or -1 with error set.
-    int64_t copyTo(const QString &dest, QString *error) const;
+    // Copies the file byte for byte into the open, empty file destFd (flushed to disk)
+    // under the shared lock, so the copy holds no half-written record and no append
+    // lands in the middle of it. destName names it in a message. Returns the bytes
+    // copied, or -1 with error set.
+    int64_t copyTo(int destFd, const QString &destName, QString *error) const;
 
 private:
     // Opens the file for reading with the reader's retries and takes the shared lock

@@ -106,10 +106,10 @@ struct RunFigures {
     int32_t points;
 };
 
-// A record is kept when its level and student are real ones (not 0) and its date lies
-// in the range of record dates. Each is one comparison of whole numbers: the date's
-// bits, as those of positive numbers run in the same order as the numbers (a negative
-// date, or one that is no number, lies outside).
+// A record is kept when its level and student are real ones (not 0), its date lies in
+// the range of record dates and its time is not negative. Each is one comparison of
+// whole numbers: the date's bits, as those of positive numbers run in the same order as
+// the numbers (a negative date, or one that is no number, lies outside).
 inline bool levelIsKept(int level) { return static_cast<unsigned>(level - 1) < unsigned(kMaxLevel); }
 inline bool studentIsKept(int student) { return static_cast<unsigned>(student - 1) < unsigned(kMaxStudent); }
 inline bool dateIsKept(double date)
@@ -120,7 +120,7 @@ inline bool dateIsKept(double date)
 }
 inline bool isKeptRecord(const ResultRecord::Numbers &r)
 {
-    return levelIsKept(r.level) & studentIsKept(r.student) & dateIsKept(r.date);
+    return levelIsKept(r.level) & studentIsKept(r.student) & dateIsKept(r.date) & (r.time >= 0);
 }
 
 // Adds a run to the tallies of the windows of its level that hold its date.
@@ -203,10 +203,14 @@ struct WindowCellList {
         const LevelScoring &sc = levels[level];
         TallyCell &cell = sc.row[student];
         // A run under 1000 seconds or timed out (a thirtieth, say, at random) adds what
-        // the table gives for its time, entry 1000 for a timed-out one.
+        // the table gives for its time, entry 1000 for a timed-out one. A negative time
+        // (damaged) lies above them all as an unsigned number: its test costs nothing
+        // on the common path.
         const uint32_t timedOut = r.time == kTimedOut;
         const uint32_t t = timedOut ? 999u : static_cast<uint32_t>(r.time);
         if (t >= 1000u) [[unlikely]] {
+            if (r.time < 0)
+                break;
             addUnusualRun(p, sc, today, windowCells);
             continue;
         }

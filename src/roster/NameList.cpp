@@ -156,9 +156,14 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
     r = NameListResult();
     r.List1 << namePlaceholder();
 
-    FieldReader roster = FieldReader::openFile(state.config.DataRoot + rosterFileName());
+    const QString rosterPath = state.config.DataRoot + rosterFileName();
+    FieldReader roster = FieldReader::openFile(rosterPath);
     a.progress = 3;
     const std::vector<RosterEntry> listed = LoadRosterTables(state, roster);
+    if (listed.empty())
+        r.rosterNotice = QStringLiteral("名簿 %1 に、名前の一覧に出る生徒が1人もいません。\n"
+                                        "先生が名簿を確かめてください。")
+                             .arg(rosterPath);
     const Tallies &t = state.tallies;
     // Only the levels the tally wrote hold anything but zeros.
     std::vector<int> levelsWithRuns;

@@ -35,6 +35,9 @@ struct NameListResult {
     QStringList List2;  // every entry, in text order
     QStringList List3;  // the kept entries without the birth year, in List1 order
     QString fatalMessage; // when the roster could not be read after the retries
+    // When the roster lists nobody, whatever the grade filter (an empty file, or no
+    // student of a listed status): what to tell, naming the file; "" otherwise.
+    QString rosterNotice;
 };
 
 inline QString namePlaceholder() { return QStringLiteral("－－－－－－"); }

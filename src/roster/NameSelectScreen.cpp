@@ -258,6 +258,9 @@ void NameSelectScreen::名簿表示()
     List3 = r.List3;
     List1->setCurrentRow(0);
     List1_Click();
+    if (r.rosterNotice != m_rosterNotice && !r.rosterNotice.isEmpty())
+        ctx.messages.information(this, QStringLiteral("Tobrel"), r.rosterNotice);
+    m_rosterNotice = r.rosterNotice;
 }
 
 void NameSelectScreen::Combo1_Click()

@@ -53,6 +53,7 @@ private:
     void showChosenName(const QString &text);
     bool m_comboFilled = false;
     KeyPressNote m_broughtUpBy; // the key that left the hub for this screen
+    QString m_rosterNotice; // the notice about the roster last shown, so it is shown once
 };
 
 } // namespace tobrel

@@ -1,11 +1,13 @@
 #include "sound/SoundCues.h"
 
 #include "state/SharedState.h"
+#include "text/DataFileError.h"
 #include "text/FieldReader.h"
 #include "text/Numbers.h"
 #include "text/PathCase.h"
 
 #include <cmath>
+#include <utility>
 
 namespace tobrel {
 
@@ -45,6 +47,18 @@ void ReadSoundCues(FieldReader &reader, SoundState &sound)
             }
         }
     }
+    // A table that names no sound at all would fail every sound of every run: such a
+    // table is no cue table (an empty file, or one of another program).
+    for (int k = 1; k <= kCueKinds; ++k) {
+        const auto &cue = sound.SoundCues[k];
+        const int count = cue[21].isEmpty() ? 20 : static_cast<int>(leadingNumber(cue[21]));
+        for (int j = 1; j <= count && j <= 20; ++j)
+            if (!cue[j].isEmpty())
+                return;
+    }
+    throw DataFileError(reader.fileName(), 0,
+                        QStringLiteral("音の指定が1つもありません（「正解音2」などの名前の次に音声ファイルの名前を"
+                                       "並べ、「*」で閉じてください）"));
 }
 
 bool isSafeCueName(const QString &name)
@@ -67,7 +81,7 @@ void SoundPlayer::playNamed(const QString &name, int line)
     s.SoundCommand = QStringLiteral("play ") + path + QStringLiteral(" wait");
     if (!isSafeCueName(name)) {
         s.SoundResult = QString::number(AudioBadFileName);
-        s.SoundErrorText = QStringLiteral("音声ファイル名「%1」にフォルダの区切りか「..」が入っています（%2%3）")
+        s.SoundErrorText = QStringLiteral("音声ファイル名「%1」は音フォルダの外を指しています（%2%3）")
                                .arg(name, m_state.config.SoundFolder + soundCueFileName(),
                                     line > 0 ? QStringLiteral(" %1行目").arg(line) : QString());
         return;
@@ -111,9 +125,27 @@ void SoundPlayer::checkError()
         ++s.SoundErrorCount;
         return;
     }
-    m_failure.soundFailed(QStringLiteral("音声エラー"),
-                          QStringLiteral("音声がでません。先生を呼びなさい。") +
-                              QStringLiteral("\r\n") + s.SoundErrorText.left(255));
+    const QString title = QStringLiteral("音声エラー");
+    const QString text = QStringLiteral("音声がでません。先生を呼びなさい。") + QStringLiteral("\r\n") +
+                         s.SoundErrorText.left(255);
+    if (m_holding) {
+        if (m_heldText.isEmpty()) {
+            m_heldTitle = title;
+            m_heldText = text;
+        }
+        return;
+    }
+    m_failure.soundFailed(title, text);
+}
+
+void SoundPlayer::reportHeldFailure()
+{
+    m_holding = false;
+    if (m_heldText.isEmpty())
+        return;
+    const QString title = std::exchange(m_heldTitle, QString());
+    const QString text = std::exchange(m_heldText, QString());
+    m_failure.soundFailed(title, text);
 }
 
 } // namespace tobrel

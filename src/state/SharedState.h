@@ -207,6 +207,9 @@ struct SharedState {
     // Record numbers of damaged records already reported, so each is reported once;
     // kept in ascending order.
     std::vector<int64_t> reportedCorruptRecords;
+    // The folder a teacher last saved a CSV or a result sheet into while the program
+    // runs: the next save dialog opens there.
+    QString LastSaveFolder;
 };
 
 } // namespace tobrel

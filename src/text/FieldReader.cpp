@@ -46,6 +46,20 @@ FieldReader FieldReader::fromBytes(const QByteArray &bytes, QString fileName)
     // would read as one more field. No CP932 character holds the byte 0x1A.
     const qsizetype mark = bytes.indexOf('\x1A');
     const QByteArray cp932 = mark < 0 ? bytes : bytes.left(mark);
+    // A NUL byte is in no text the suite writes (a damaged file, or a binary one under a
+    // text file's name); read on, it would cut a name short. No CP932 character holds it,
+    // nor a line end, so its line is counted on the bytes.
+    if (const qsizetype nul = cp932.indexOf('\0'); nul >= 0) {
+        int line = 1;
+        for (qsizetype i = 0; i < nul; ++i)
+            if (cp932[i] == '\n' || (cp932[i] == '\r' && (i + 1 >= nul || cp932[i + 1] != '\n')))
+                ++line;
+        throw DataFileError(fileName, line,
+                            QStringLiteral("NUL文字（バイト0x00、%1バイト目）が入っています。"
+                                           "テキストファイルではないか、壊れています")
+                                .arg(nul + 1),
+                            kErrorNotShiftJis);
+    }
     const EncodingProblem problem = findEncodingProblem(cp932);
     if (problem.kind != EncodingProblem::None)
         throw DataFileError(fileName, problem.line, encodingProblemText(problem), kErrorNotShiftJis);

@@ -8,8 +8,8 @@
 // Reading past the end raises DataFileError.
 //
 // Only CP932 text is read: a file saved as UTF-8 (or holding bytes that are no CP932
-// character) raises DataFileError naming the file and the line, instead of running on
-// with garbled names.
+// character, or a NUL byte) raises DataFileError naming the file and the line, instead
+// of running on with garbled or cut names.
 #pragma once
 #include "text/Variant.h"
 

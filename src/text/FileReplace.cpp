@@ -2,16 +2,20 @@
 
 #include "text/SystemError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace tobrel {
 namespace {
@@ -181,6 +185,233 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const QString 
     temporary.keep();
     syncFolder(path);
     return {};
+}
+
+// ---- Files on a share that others can write ----
+
+namespace {
+
+QByteArray native(const QString &path) { return QFile::encodeName(path); }
+
+// Folders nested deeper than this are not removed: no folder the program makes is.
+constexpr int kDeepestTree = 32;
+
+bool removeTreeAt(int folderFd, const QByteArray &name, int depth)
+{
+    if (depth > kDeepestTree) {
+        errno = ELOOP;
+        return false;
+    }
+    Fd folder(::openat(folderFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folder.get() < 0) {
+        if (errno == ELOOP)
+            errno = ENOTDIR;
+        return false;
+    }
+    // The names first, then the removals: the listing is not disturbed by them.
+    std::vector<QByteArray> names;
+    {
+        const int listed = ::dup(folder.get());
+        DIR *dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+        if (!dir) {
+            if (listed >= 0)
+                ::close(listed);
+            return false;
+        }
+        while (const dirent *e = ::readdir(dir)) {
+            const QByteArray entry(e->d_name);
+            if (entry != "." && entry != "..")
+                names.push_back(entry);
+        }
+        ::closedir(dir);
+    }
+    bool removedAll = true;
+    int firstError = 0;
+    for (const QByteArray &entry : names) {
+        struct stat st {};
+        if (::fstatat(folder.get(), entry.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // gone meanwhile
+        const bool removed = S_ISDIR(st.st_mode) ? removeTreeAt(folder.get(), entry, depth + 1)
+                                                 : ::unlinkat(folder.get(), entry.constData(), 0) == 0;
+        if (!removed && removedAll) {
+            removedAll = false;
+            firstError = errno;
+        }
+    }
+    if (!removedAll) {
+        errno = firstError;
+        return false;
+    }
+    // A link put at the name meanwhile is not a folder: this fails instead of removing it.
+    return ::unlinkat(folderFd, name.constData(), AT_REMOVEDIR) == 0;
+}
+
+std::atomic<unsigned> besideCounter{0};
+
+} // namespace
+
+int openFolder(const QString &path)
+{
+    return ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+int openPlainFileAt(int folderFd, const QString &name, int flags, mode_t mode)
+{
+    // Without blocking, so that a pipe planted under the name cannot hold the program.
+    const int fd = ::openat(folderFd, native(name).constData(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    const int err = ::fstat(fd, &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : kErrnoNotPlainFile);
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    if (!(flags & O_NONBLOCK))
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int openPlainFile(const QString &path, int flags, mode_t mode)
+{
+    const QFileInfo info(path);
+    Fd folder(openFolder(info.absolutePath()));
+    if (folder.get() < 0)
+        return -1;
+    return openPlainFileAt(folder.get(), info.fileName(), flags, mode);
+}
+
+int makeFreshFolderAt(int folderFd, const QString &name, mode_t mode)
+{
+    if (::mkdirat(folderFd, native(name).constData(), mode) != 0)
+        return -1;
+    return openSubfolderAt(folderFd, name);
+}
+
+int openSubfolderAt(int folderFd, const QString &name)
+{
+    return ::openat(folderFd, native(name).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+bool isRealFolderAt(int folderFd, const QString &name)
+{
+    struct stat st {};
+    return ::fstatat(folderFd, native(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool removeFolderTreeAt(int folderFd, const QString &name) { return removeTreeAt(folderFd, native(name), 0); }
+
+bool renameFreshAt(int folderFd, const QString &from, const QString &to)
+{
+    const QByteArray f = native(from), t = native(to);
+    if (::renameat2(folderFd, f.constData(), folderFd, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A share that cannot refuse to replace: look first, then rename. A folder renamed
+    // over a link or a file fails anyway; over an empty folder it would replace it.
+    struct stat st {};
+    if (::fstatat(folderFd, t.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(folderFd, f.constData(), folderFd, t.constData()) == 0;
+}
+
+void removeIfStillAt(int folderFd, const QString &name, int fd)
+{
+    struct stat open {}, named {};
+    const QByteArray n = native(name);
+    if (::fstat(fd, &open) == 0 && ::fstatat(folderFd, n.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        open.st_dev == named.st_dev && open.st_ino == named.st_ino)
+        ::unlinkat(folderFd, n.constData(), 0);
+}
+
+QString resolvedPath(const QString &path)
+{
+    QString p = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0;; ++hops) {
+        const QFileInfo info(p);
+        // The folder with every link in it followed (".." taken after the link, as the
+        // system takes it); a folder that is not there is cleaned up as written.
+        const QString canonical = QFileInfo(info.path()).canonicalFilePath();
+        const QString folder = canonical.isEmpty() ? QDir::cleanPath(info.path()) : canonical;
+        p = (folder.endsWith(u'/') ? folder : folder + u'/') + info.fileName();
+        if (hops >= 40)
+            return p;
+        char target[4096];
+        const ssize_t n = ::readlink(native(p).constData(), target, sizeof target - 1);
+        if (n < 0)
+            return p; // no link (or nothing) at the name: this is where it leads
+        const QString to = QFile::decodeName(QByteArray(target, static_cast<qsizetype>(n)));
+        p = to.startsWith(u'/') ? to : folder + u'/' + to;
+    }
+}
+
+bool liesWithin(const QString &resolved, const QString &resolvedFolder)
+{
+    if (resolvedFolder.isEmpty())
+        return false;
+    if (resolvedFolder == u"/")
+        return true;
+    const QString folder = resolvedFolder.endsWith(u'/') ? resolvedFolder.chopped(1) : resolvedFolder;
+    return resolved == folder || resolved.startsWith(folder + u'/');
+}
+
+NewFileBeside::NewFileBeside(QString path) : m_path(std::move(path)) {}
+
+NewFileBeside::~NewFileBeside()
+{
+    if (!m_committed && !m_temporaryName.isEmpty() && m_folder.get() >= 0)
+        ::unlinkat(m_folder.get(), native(m_temporaryName).constData(), 0);
+}
+
+bool NewFileBeside::open(QString *error)
+{
+    const QFileInfo info(m_path);
+    auto failed = [&](int err) {
+        if (error)
+            *error = QStringLiteral("%1 のそばに新しいファイルを作れません（%2）").arg(m_path, fileFailureText(err, m_path));
+        return false;
+    };
+    m_folder = Fd(openFolder(info.absolutePath()));
+    if (m_folder.get() < 0)
+        return failed(errno);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        m_temporaryName = QStringLiteral(".") + info.fileName() +
+                          QStringLiteral(".part%1-%2").arg(::getpid()).arg(besideCounter++);
+        m_fd = Fd(::openat(m_folder.get(), native(m_temporaryName).constData(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (m_fd.get() >= 0)
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    const int err = errno;
+    m_temporaryName.clear();
+    return failed(err);
+}
+
+bool NewFileBeside::commit(QString *error)
+{
+    auto failed = [&](int err) {
+        if (error)
+            *error = QStringLiteral("%1 を書けません（%2）").arg(m_path, fileFailureText(err, m_path));
+        return false;
+    };
+    if (m_fd.get() < 0)
+        return failed(EBADF);
+    if (::fsync(m_fd.get()) != 0)
+        return failed(errno);
+    if (::close(m_fd.release()) != 0)
+        return failed(errno);
+    if (::renameat(m_folder.get(), native(m_temporaryName).constData(), m_folder.get(),
+                   native(QFileInfo(m_path).fileName()).constData()) != 0)
+        return failed(errno);
+    m_committed = true;
+    ::fsync(m_folder.get());
+    return true;
 }
 
 } // namespace tobrel

@@ -50,6 +50,10 @@ QString systemErrorText(int err)
     case ENOLCK:
     case EOPNOTSUPP:
         return QStringLiteral("共有フォルダがファイルのロックを受け付けません（共有のマウントの設定を確かめてください）");
+    case ELOOP:
+        return QStringLiteral("リンクになっています（リンクの先は使いません）");
+    case kErrnoNotPlainFile:
+        return QStringLiteral("ふつうのファイルではありません");
     case 0:
         return QStringLiteral("原因のわからない失敗です");
     default:

@@ -22,6 +22,10 @@ enum FileErrorNumber : int {
     kErrorDevice = 57,          // the disk or the network failed while reading or writing
 };
 
+// What the open of a file the program acts on leaves in errno when the name is there
+// but is no plain file (a folder, a device, a pipe); a link gives ELOOP.
+constexpr int kErrnoNotPlainFile = -2;
+
 // "ファイルがありません", "読み書きが許可されていません", ... for an errno value.
 QString systemErrorText(int err);
 // Why a file could not be opened, read or written, for a message: from the errno the

@@ -1,11 +1,16 @@
 #include "ui/Printers.h"
 
+#include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Ui.h"
 
 #include <QFile>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTreeView>
 #include <QStandardPaths>
 
 #include <cups/cups.h>
@@ -97,14 +102,54 @@ bool CupsPrinters::printFile(const QString &printer, const QString &pdfPath, con
     return true;
 }
 
+namespace {
+
+// Qt's own dialog at the form's scale: the font of the form's controls, and three
+// quarters of the form's width by two thirds of its height.
+void fitToForm(QFileDialog &dialog, QWidget *parent)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    const auto *form = parent ? dynamic_cast<const Screen *>(parent->window()) : nullptr;
+    if (!form)
+        return;
+    const FormScale &s = form->scale();
+    dialog.setFont(s.font(11));
+    dialog.resize(s.px(FormScale::kFormWidthTwips * 3 / 4), s.px(FormScale::kFormHeightTwips * 2 / 3));
+    // The places beside the list, and the list's columns, wide enough for the larger text.
+    if (auto *splitter = dialog.findChild<QSplitter *>(QStringLiteral("splitter")))
+        splitter->setSizes({s.px(2400), s.px(FormScale::kFormWidthTwips * 3 / 4 - 2400)});
+    if (auto *details = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        details->header()->setStretchLastSection(false);
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+}
+
+} // namespace
+
 QString QtFileDialogs::saveFile(QWidget *parent, const QString &title, const QString &suggested, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
+    QFileDialog dialog(parent, title, QFileInfo(suggested).absolutePath(), filter);
+    dialog.setObjectName(QStringLiteral("saveDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    fitToForm(dialog, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 QString QtFileDialogs::folder(QWidget *parent, const QString &title, const QString &start)
 {
-    return QFileDialog::getExistingDirectory(parent, title, start);
+    QFileDialog dialog(parent, title, start);
+    dialog.setObjectName(QStringLiteral("folderDialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    fitToForm(dialog, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 FileDialogs &systemFileDialogs()
@@ -113,17 +158,23 @@ FileDialogs &systemFileDialogs()
     return dialogs;
 }
 
-QString defaultSaveFolder()
+QString saveFolder(const QString &lastFolder)
 {
+    if (!lastFolder.isEmpty() && QDir(lastFolder).exists())
+        return lastFolder;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return documents.isEmpty() || !QDir(documents).exists() ? QDir::homePath() : documents;
 }
 
-QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *parent, const QString &title,
-                       const QString &suggested, const QString &filter, const QString &extension)
+QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *parent, QString &lastFolder,
+                       const QString &title, const QString &suggestedName, const QString &filter,
+                       const QString &extension)
 {
-    QString path = dialogs.saveFile(parent, title, suggested, filter);
-    if (path.isEmpty() || path.endsWith(extension, Qt::CaseInsensitive))
+    QString path = dialogs.saveFile(parent, title, QDir(saveFolder(lastFolder)).filePath(suggestedName), filter);
+    if (path.isEmpty())
+        return path;
+    lastFolder = QFileInfo(path).absolutePath();
+    if (path.endsWith(extension, Qt::CaseInsensitive))
         return path;
     path += extension;
     if (QFileInfo::exists(path) &&
@@ -131,6 +182,14 @@ QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *pa
                            QStringLiteral("%1 はもうあります。上書きしますか？").arg(QDir::toNativeSeparators(path))))
         return {};
     return path;
+}
+
+QString chooseSaveFolder(FileDialogs &dialogs, QWidget *parent, QString &lastFolder, const QString &title)
+{
+    const QString folder = dialogs.folder(parent, title, saveFolder(lastFolder));
+    if (!folder.isEmpty())
+        lastFolder = folder;
+    return folder;
 }
 
 } // namespace tobrel

@@ -38,6 +38,9 @@ public:
     virtual QString folder(QWidget *parent, const QString &title, const QString &start) = 0;
 };
 
+// Qt's own dialogs (alike on every desktop), shown at the scale of the form they are
+// opened from: its font and a size in proportion to the form, so that they read as well
+// as the form on a classroom display.
 class QtFileDialogs final : public FileDialogs {
 public:
     QString saveFile(QWidget *parent, const QString &title, const QString &suggested, const QString &filter) override;
@@ -46,14 +49,21 @@ public:
 
 // The program's real dialogs.
 FileDialogs &systemFileDialogs();
-// Where a save dialog first opens: the user's documents folder, or the home folder.
-QString defaultSaveFolder();
+// Where a save dialog first opens: the folder last saved into in this run of the
+// program (lastFolder), else the user's documents folder, else the home folder.
+QString saveFolder(const QString &lastFolder);
 
 class MessageBoxes;
-// A file to save into, chosen in the save dialog. A name typed without `extension`
-// (".pdf") gets it added; the dialog asked only about the name as typed, so a file of
-// the fuller name is asked about here before it is replaced. Empty when cancelled.
-QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *parent, const QString &title,
-                       const QString &suggested, const QString &filter, const QString &extension);
+// A file to save into, chosen in the save dialog, which opens in saveFolder(lastFolder)
+// with suggestedName; lastFolder then becomes the chosen file's folder. A name typed
+// without `extension` (".pdf") gets it added; the dialog asked only about the name as
+// typed, so a file of the fuller name is asked about here before it is replaced. Empty
+// when cancelled.
+QString chooseSaveFile(FileDialogs &dialogs, MessageBoxes &messages, QWidget *parent, QString &lastFolder,
+                       const QString &title, const QString &suggestedName, const QString &filter,
+                       const QString &extension);
+// A folder to save into, chosen in the folder dialog opened in saveFolder(lastFolder);
+// lastFolder then becomes it. Empty when cancelled.
+QString chooseSaveFolder(FileDialogs &dialogs, QWidget *parent, QString &lastFolder, const QString &title);
 
 } // namespace tobrel

@@ -11,6 +11,8 @@
 
 #include <QDir>
 
+#include <optional>
+
 using namespace tobrel;
 using namespace tobrel::test;
 
@@ -120,10 +122,10 @@ TEST(ResultsManager, RecordLines)
 TEST(ResultsManager, DeletedRecordsAreNotListedAndDamagedOnesAreMarked)
 {
     Manager m;
-    m.write({rec(1, 1, 45), rec(1, 0, 45), rec(2, 36, 30), rec(6000, 0, 30), rec(3, 2, 20)});
+    m.write({rec(1, 1, 45), rec(1, 0, 45), rec(2, 36, 30), rec(6000, 0, 30), rec(3, 2, 20), rec(2, 2, -4)});
     m.logic.Form_Load();
-    EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:5"));
-    ASSERT_EQ(m.logic.lineCount(), 4);
+    EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:6"));
+    ASSERT_EQ(m.logic.lineCount(), 5);
     EXPECT_EQ(m.logic.recordOfLine(0), 1);
     EXPECT_EQ(m.logic.recordOfLine(1), 3); // level 36: damaged
     EXPECT_EQ(m.logic.recordOfLine(2), 4); // level 0 but student 6000: damaged, so listed
@@ -131,8 +133,9 @@ TEST(ResultsManager, DeletedRecordsAreNotListedAndDamagedOnesAreMarked)
     EXPECT_TRUE(m.logic.line(1).endsWith(QStringLiteral("※壊れた記録")));
     EXPECT_TRUE(m.logic.lineIsDamaged(2));
     EXPECT_FALSE(m.logic.lineIsDamaged(3));
-    EXPECT_EQ(m.logic.damagedCount(), 2);
-    EXPECT_TRUE(m.logic.view.damagedNotice.contains(QStringLiteral("2 件")));
+    EXPECT_TRUE(m.logic.line(4).endsWith(QStringLiteral("※壊れた記録"))); // a negative time
+    EXPECT_EQ(m.logic.damagedCount(), 3);
+    EXPECT_TRUE(m.logic.view.damagedNotice.contains(QStringLiteral("3 件")));
 }
 
 TEST(ResultsManager, RecordNumbersInFullAndInRecordOrder)
@@ -283,24 +286,43 @@ TEST(ResultsManager, OnlyTheTeacherItWasOpenedForChangesOrDeletes)
 
 TEST(ResultsManager, NoCorrectionWithoutItsLogLine)
 {
-    // The correction log cannot be written (a folder stands in its place). A change keeps
-    // no backup: its old value would be nowhere.
-    Manager m;
-    m.write({rec(1, 1, 45), rec(2, 3, 50)});
-    const QByteArray before = readFileBytes(m.path());
-    ASSERT_TRUE(QDir().mkpath(m.state.config.DataFolder + correctionLogFileName()));
-    m.logic.Form_Load();
-    m.logic.List1_DblClick(1);
-    m.logic.Command2_Click(QStringLiteral("40"), QStringLiteral("2 /  髙橋　健一"));
-    m.logic.Command3_Click();
-    EXPECT_EQ(readFileBytes(m.path()), before);
-    EXPECT_TRUE(m.backups().isEmpty());
-    ASSERT_EQ(m.host.told.size(), 2);
-    for (const QString &message : m.host.told) {
-        EXPECT_TRUE(message.contains(m.state.config.DataFolder + correctionLogFileName())) << message.toStdString();
-        EXPECT_TRUE(message.contains(QStringLiteral("何も書き込んでいません"))) << message.toStdString();
+    // The correction log cannot take the line: a folder stands in its place, or the disk
+    // lets no file grow past 60 bytes (the line is cut short). A change keeps no backup:
+    // its old value would be nowhere. The change (in place) and the deletion (a copy of
+    // 44 bytes) would fit; neither is made, and no log is left behind, not even an empty one.
+    for (const bool fullDisk : {false, true}) {
+        SCOPED_TRACE(fullDisk ? "full disk" : "folder in the log's place");
+        Manager m;
+        m.write({rec(1, 1, 45), rec(2, 3, 50)});
+        const QByteArray before = readFileBytes(m.path());
+        if (!fullDisk)
+            ASSERT_TRUE(QDir().mkpath(m.state.config.DataFolder + correctionLogFileName()));
+        m.logic.Form_Load();
+        m.logic.List1_DblClick(0);
+        {
+            std::optional<FileSizeLimit> full;
+            if (fullDisk)
+                full.emplace(60);
+            m.logic.Command2_Click(QStringLiteral("77"), QStringLiteral("1 /  佐藤　翔太"));
+            m.logic.Command3_Click();
+        }
+        EXPECT_EQ(readFileBytes(m.path()), before);
+        EXPECT_TRUE(m.backups().isEmpty());
+        ASSERT_EQ(m.host.told.size(), 2);
+        for (const QString &message : m.host.told) {
+            EXPECT_TRUE(message.contains(m.state.config.DataFolder + correctionLogFileName())) << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("何も書き込んでいません"))) << message.toStdString();
+        }
+        EXPECT_TRUE(m.logic.view.Picture3Visible); // the dialog stays, so the teacher can try again
+        if (!fullDisk)
+            continue;
+        EXPECT_FALSE(QFileInfo::exists(m.state.config.DataFolder + correctionLogFileName()));
+        // With room again the same change is made, its line first in the log.
+        m.logic.Command2_Click(QStringLiteral("77"), QStringLiteral("1 /  佐藤　翔太"));
+        EXPECT_EQ(ResultRecord::decode(readFileBytes(m.path()).constData()).ResultRecTime, 77);
+        EXPECT_EQ(m.log().count(QStringLiteral("\r\n")), 1);
+        EXPECT_TRUE(m.log().contains(QStringLiteral(",変更,記録1,"))) << m.log().toStdString();
     }
-    EXPECT_TRUE(m.logic.view.Picture3Visible); // the dialog stays, so the teacher can try again
 }
 
 TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)

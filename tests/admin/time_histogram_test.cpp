@@ -95,10 +95,11 @@ TEST(TimeHistogram, DeletedDamagedAndOutOfTableRecordsAreSkipped)
     TimeHistogram h;
     h.build(records({{0, 1, 50}, {-3, 1, 50}, {51, 1, 50}, {60, 1, 50}, {2, 6000, 50}, {2, -1, 50}, {2, 1, -20},
                      {2, 1, 70}}));
-    EXPECT_EQ(h.runCount(2), 2);
-    EXPECT_EQ(h.allResults(2, 0), 1); // a negative time counts in the first bucket
+    EXPECT_EQ(h.runCount(2), 1);
+    EXPECT_EQ(h.allResults(2, 0), 0); // a negative time is a damaged record, no best
     EXPECT_EQ(h.allResults(2, 7), 1);
-    EXPECT_EQ(h.bestTimes(2, 0), 1);
+    EXPECT_EQ(h.bestTimes(2, 0), 0);
+    EXPECT_EQ(h.bestTimes(2, 7), 1);
     EXPECT_EQ(h.allResultsLines(60)[0], QStringLiteral("レベル60 今まで0回  （★=1）"));
     EXPECT_EQ(h.allResultsLines(60).size(), 102);
 }

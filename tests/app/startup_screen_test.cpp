@@ -76,3 +76,19 @@ TEST(StartupScreen, TheDataRootOfOneStartWinsAndAFailureSaysWhereItCameFrom)
     EXPECT_TRUE(g.messages.shown[0].contains(QStringLiteral("データルートは --data-root から")));
     EXPECT_EQ(g.exits, std::vector<int>{1});
 }
+
+TEST(StartupScreen, APendingFileThatIsNoRunsIsNamedOnceAndTheProgramGoesOn)
+{
+    ScreenFixture f;
+    f.writeSuite();
+    const QString pending = f.ctx.programFolderPath + QStringLiteral("/未送信成績.dat");
+    ASSERT_TRUE(writeFile(pending, QByteArray(240, 'a')));
+    auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    f.settle(250);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(pending)) << f.messages.shown[0].toStdString();
+    EXPECT_NE(f.forms.loaded(QStringLiteral("namesel")), nullptr);
+    EXPECT_TRUE(f.exits.empty());
+    EXPECT_EQ(readFileBytes(pending), QByteArray(240, 'a'));
+}

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDirIterator>
+#include <QRegularExpression>
+
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,4 +136,130 @@ TEST(Backup, CopiesWholeRecordsWhileAnotherProcessAppends)
         last = copy.size();
     }
     EXPECT_GT(copies.back().size(), original.size()) << "the appender never ran during a backup";
+}
+
+namespace {
+
+// A folder outside the school with files and a subfolder, and a picture of it.
+struct Outside {
+    QString path;
+    explicit Outside(const QString &p) : path(p)
+    {
+        QDir().mkpath(path + QStringLiteral("/sub"));
+        writeFile(path + QStringLiteral("/a.txt"), "a");
+        writeFile(path + QStringLiteral("/sub/b.txt"), "b");
+    }
+    QStringList picture() const
+    {
+        QStringList all;
+        QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString entry = it.next();
+            all << entry + u'=' + QString::fromLatin1(bytesOf(entry));
+        }
+        all.sort();
+        return all;
+    }
+};
+
+} // namespace
+
+TEST(Backup, PruningRemovesOnlyRealBackupFoldersAndNothingThroughLinks)
+{
+    School school;
+    const QString backups = school.dataFolder() + QStringLiteral("バックアップ/");
+    QDir().mkpath(backups);
+    const Outside outside(school.root() + QStringLiteral("/teachers"));
+    const QStringList before = outside.picture();
+    // A link under the oldest backup's name, and a real old backup holding a link.
+    ASSERT_TRUE(QFile::link(outside.path, backups + QStringLiteral("tobrel_20000101_000000")));
+    QDir().mkpath(backups + QStringLiteral("tobrel_20000102_000000"));
+    ASSERT_TRUE(QFile::link(outside.path, backups + QStringLiteral("tobrel_20000102_000000/inside")));
+
+    for (int i = 0; i < 2; ++i) {
+        school.clock.advance(60);
+        const auto o = school.tool({QStringLiteral("backup"), QStringLiteral("--keep"), QStringLiteral("1")});
+        ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+        EXPECT_TRUE(o.all().contains(QStringLiteral("使わず消しませんでした（リンクなど）: tobrel_20000101_000000")))
+            << o.all().toStdString();
+    }
+    EXPECT_EQ(outside.picture(), before);
+    EXPECT_TRUE(QFileInfo(backups + QStringLiteral("tobrel_20000101_000000")).isSymLink());
+    // The real old backup went, as a real folder (its link removed as a link).
+    EXPECT_FALSE(QFileInfo::exists(backups + QStringLiteral("tobrel_20000102_000000")));
+    EXPECT_EQ(backupsIn(backups).filter(QRegularExpression(QStringLiteral("^tobrel_2024"))).size(), 1);
+}
+
+TEST(Backup, AWorkFolderNamePlantedAsALinkIsNeitherEmptiedNorFilledNorUsed)
+{
+    School school;
+    school.clock.seconds = 15 * 3600 + 30 * 60 + 5;
+    const QString backups = school.dataFolder() + QStringLiteral("バックアップ/");
+    QDir().mkpath(backups);
+    const Outside outside(school.root() + QStringLiteral("/teachers"));
+    const QStringList before = outside.picture();
+    ASSERT_TRUE(QFile::link(outside.path, backups + QStringLiteral(".tobrel_20240207_153005.作成中")));
+
+    const auto o = school.tool({QStringLiteral("backup")});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_EQ(outside.picture(), before);
+    EXPECT_TRUE(QFileInfo(backups + QStringLiteral(".tobrel_20240207_153005.作成中")).isSymLink());
+    EXPECT_FALSE(QFileInfo(backups + QStringLiteral("tobrel_20240207_153005")).isSymLink());
+    const QString made = backups + QStringLiteral("tobrel_20240207_153005_2");
+    EXPECT_TRUE(o.all().contains(made)) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("（リンクなど）: .tobrel_20240207_153005.作成中"))) << o.all().toStdString();
+    EXPECT_EQ(bytesOf(made + QStringLiteral("/成績累積データ.dat")), bytesOf(school.resultsPath()));
+
+    // The backup folder itself planted as a link: refused, nothing written there.
+    School other;
+    const Outside elsewhere(other.root() + QStringLiteral("/elsewhere"));
+    const QStringList empty = elsewhere.picture();
+    ASSERT_TRUE(QFile::link(elsewhere.path, other.dataFolder() + QStringLiteral("バックアップ")));
+    const auto refused = other.tool({QStringLiteral("backup")});
+    EXPECT_EQ(refused.status, ToolProblems);
+    EXPECT_TRUE(refused.all().contains(QStringLiteral("リンク"))) << refused.all().toStdString();
+    EXPECT_EQ(elsewhere.picture(), empty);
+}
+
+TEST(Backup, WhatABackupKilledHalfwayLeftIsReportedByCheckAndClearedByTheNextBackup)
+{
+    School school;
+    const QString backups = school.dataFolder() + QStringLiteral("バックアップ/");
+    const QString left = backups + QStringLiteral(".tobrel_20240101_090000.作成中");
+    QDir().mkpath(left);
+    writeFile(left + QStringLiteral("/成績累積データ.dat"), QByteArray(3 * 1048576, 'r'));
+    // Not ours: another program's work folder, and a link that bears our kind of name.
+    QDir().mkpath(backups + QStringLiteral(".other_20240101_090000.作成中"));
+    const Outside outside(school.root() + QStringLiteral("/teachers"));
+    const QStringList before = outside.picture();
+    ASSERT_TRUE(QFile::link(outside.path, backups + QStringLiteral(".tobrel_20240101_080000.作成中")));
+
+    auto o = school.tool({QStringLiteral("check")});
+    EXPECT_TRUE(o.all().contains(QStringLiteral("注意: 途中で止まったバックアップの残り %1 があります（3.0 MB）").arg(left)))
+        << o.all().toStdString();
+
+    o = school.tool({QStringLiteral("backup")});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("残りを消しました: .tobrel_20240101_090000.作成中")));
+    EXPECT_FALSE(QFileInfo::exists(left));
+    EXPECT_TRUE(QFileInfo::exists(backups + QStringLiteral(".other_20240101_090000.作成中")));
+    EXPECT_TRUE(QFileInfo(backups + QStringLiteral(".tobrel_20240101_080000.作成中")).isSymLink());
+    EXPECT_EQ(outside.picture(), before);
+    o = school.tool({QStringLiteral("check")});
+    EXPECT_FALSE(o.all().contains(QStringLiteral("途中で止まったバックアップ"))) << o.all().toStdString();
+}
+
+TEST(Backup, ALinkInTheDataFolderIsNotFollowed)
+{
+    School school;
+    const QString secret = school.root() + QStringLiteral("/secret.txt");
+    writeFile(secret, "private");
+    ASSERT_TRUE(QFile::link(secret, school.dataFolder() + QStringLiteral("見て.txt")));
+    const auto o = school.tool({QStringLiteral("backup")});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("写しませんでした（リンクなど）: 見て.txt"))) << o.all().toStdString();
+    const QString made = school.dataFolder() + QStringLiteral("バックアップ/") +
+                         backupsIn(school.dataFolder() + QStringLiteral("バックアップ")).first();
+    EXPECT_FALSE(QFileInfo::exists(made + QStringLiteral("/見て.txt")));
+    EXPECT_TRUE(QFileInfo::exists(made + QStringLiteral("/成績累積データ.dat")));
 }

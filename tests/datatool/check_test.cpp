@@ -185,6 +185,33 @@ TEST(DataCheck, FindsEachKindOfProblem)
         {"runs waiting on this PC",
          [](School &s) { writeFile(s.program() + QStringLiteral("/未送信成績.dat"), recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)})); },
          false, {"まだ送られていない記録が 1件あります", "未送信成績.dat"}},
+        {"pending file of no runs",
+         [](School &s) { writeFile(s.program() + QStringLiteral("/未送信成績.dat"), QByteArray(240, 'a')); },
+         true, {"未送信成績.dat は成績ファイルに送りません", "記録（44バイト）の数になりません"}},
+        {"pending file planted as a link",
+         [](School &s) {
+             writeFile(s.root() + QStringLiteral("/users.dat"), recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)}));
+             QFile::link(s.root() + QStringLiteral("/users.dat"), s.program() + QStringLiteral("/未送信成績.dat"));
+         },
+         true, {"未送信成績.dat は成績ファイルに送りません", "リンク"}},
+        {"cue name that climbs out of the sound folder",
+         [](School &s) { writeCp932(s.cueTablePath(), QStringLiteral("正解音2,../../../outside,*\r\n間違い音2,ng,*\r\n"
+                                                                     "自己最高音2,ok,*\r\n不合格音1,ng,*\r\n")); },
+         true, {"「../../../outside」", "音フォルダの外"}},
+        {"empty cue table", [](School &s) { writeCp932(s.cueTablePath(), QString()); }, true,
+         {"新音ファイル.txt", "音の指定が1つもありません"}},
+        {"school year starting in month -5",
+         [](School &s) {
+             writeCp932(s.dataRoot() + QStringLiteral("共通データ.txt"),
+                        QStringLiteral("-5,01234みなと塾,0,0,0,sensei,0,0,0,0\r\n"));
+         },
+         true, {"共通データ.txt", "-5"}},
+        {"NUL byte in the roster",
+         [](School &s) {
+             writeFile(s.rosterPath(), toCp932(QStringLiteral("1,2014,0,0,佐藤")) + QByteArray(1, '\0') +
+                                           toCp932(QStringLiteral("翔太,0,-,-\r\n")));
+         },
+         true, {"新名簿.txt (1行目)", "NUL"}},
         {"records dated after today",
          [&](School &s) { appendRecords(s, {run(QDate(2024, 3, 1), 1, 1, 30)}); }, false,
          {"今日（2024/02/07）より後の日付の記録 1件（最初は3番目"}},

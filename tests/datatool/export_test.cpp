@@ -1,5 +1,6 @@
 // The CSV export, read back with a CSV reader as a spreadsheet would read it.
 #include "admin/ResultsCsv.h"
+#include "state/SchoolFiles.h"
 #include "state/SharedState.h"
 #include "datatool/DataToolFixture.h"
 #include "text/Cp932.h"
@@ -216,14 +217,34 @@ TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
     EXPECT_TRUE(o.all().contains(QStringLiteral("ファイルではなくフォルダです"))) << o.all().toStdString();
     EXPECT_FALSE(o.all().contains(QStringLiteral("directory"))) << o.all().toStdString();
 
-    // The results file or the roster named as the CSV by a slip: refused, untouched.
-    for (const QString &data : {school.resultsPath(), school.rosterPath()}) {
-        const QByteArray before = fileBytes(data);
-        o = school.tool({QStringLiteral("export"), data});
+    // The results file or the roster named as the CSV by a slip, or reached through a
+    // link named like a CSV, or the pending file's name: refused, every file untouched.
+    const QString linked = school.root() + QStringLiteral("/out.csv");
+    ASSERT_TRUE(QFile::link(school.resultsPath(), linked));
+    const QString pending = school.program() + QStringLiteral("/未送信成績.dat");
+    for (const QString &target : {school.resultsPath(), school.rosterPath(), linked, pending}) {
+        const QByteArray results = fileBytes(school.resultsPath()), roster = fileBytes(school.rosterPath());
+        o = school.tool({QStringLiteral("export"), target});
         EXPECT_EQ(o.status, ToolUsage) << o.all().toStdString();
-        EXPECT_TRUE(o.all().contains(QStringLiteral("塾のデータのファイルです"))) << o.all().toStdString();
-        EXPECT_EQ(fileBytes(data), before);
+        EXPECT_TRUE(o.all().contains(QStringLiteral("塾のデータの場所にあり"))) << o.all().toStdString();
+        EXPECT_EQ(fileBytes(school.resultsPath()), results);
+        EXPECT_EQ(fileBytes(school.rosterPath()), roster);
+        EXPECT_FALSE(QFileInfo::exists(pending));
     }
+    EXPECT_TRUE(o.all().contains(QStringLiteral("未送信成績.dat")));
+    // A CSV beside the data may be written; a link to a file elsewhere is replaced by
+    // the CSV, and the file it pointed at stays as it was.
+    o = school.tool({QStringLiteral("export"), school.dataFolder() + QStringLiteral("成績.csv")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    const QString elsewhere = school.root() + QStringLiteral("/teachers.txt");
+    writeFile(elsewhere, "mine");
+    const QString toElsewhere = school.root() + QStringLiteral("/mine.csv");
+    ASSERT_TRUE(QFile::link(elsewhere, toElsewhere));
+    o = school.tool({QStringLiteral("export"), toElsewhere});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_EQ(fileBytes(elsewhere), QByteArray("mine"));
+    EXPECT_FALSE(QFileInfo(toElsewhere).isSymLink());
+    EXPECT_TRUE(fromCp932(fileBytes(toElsewhere)).startsWith(QStringLiteral("記録番号,")));
 
     // Cancelled halfway through: the earlier file stays as it was.
     const QString csv = school.root() + QStringLiteral("/keep.csv");
@@ -254,4 +275,41 @@ TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
     EXPECT_EQ(o.status, ToolProblems);
     EXPECT_TRUE(o.all().contains(QStringLiteral("成績ファイル"))) << o.all().toStdString();
     EXPECT_FALSE(QFile::exists(school.resultsPath()));
+}
+
+TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
+{
+    School school;
+    Configuration config;
+    config.DataRoot = school.dataRoot();
+    config.DataFolder = school.dataFolder();
+    config.SoundFolder = school.soundFolder();
+    config.ProgramFolder = school.program() + u'/';
+    const QString root = school.root();
+    // An installed copy keeps its pending runs in this PC's own folder.
+    config.LocalFolder = root + QStringLiteral("/state/");
+    QDir().mkpath(config.LocalFolder);
+    QFile::link(config.LocalFolder + QStringLiteral("未送信成績.dat"), root + QStringLiteral("/pending.csv"));
+    QFile::link(school.dataFolder() + QStringLiteral("x.dat"), root + QStringLiteral("/dangling.csv"));
+    QFile::link(school.dataFolder(), root + QStringLiteral("/data-link"));
+    const struct {
+        QString target;
+        bool refused;
+    } cases[] = {
+        {root + QStringLiteral("/成績.csv"), false},
+        {school.dataFolder() + QStringLiteral("成績.csv"), false},
+        {root + QStringLiteral("/data-link/成績.csv"), false},
+        {school.dataFolder() + QStringLiteral("new.txt"), true},
+        {school.soundFolder() + QStringLiteral("ok.wav"), true},
+        {school.dataRoot(), true},
+        {school.program() + QStringLiteral("/../パスデータ.txt"), true},
+        {root + QStringLiteral("/dangling.csv"), true},
+        {root + QStringLiteral("/data-link/成績累積データ.dat"), true},
+        {school.dataFolder() + QStringLiteral("../tobrel/タイム回数データ.txt"), true},
+        {config.LocalFolder + QStringLiteral("未送信成績.dat"), true},
+        {root + QStringLiteral("/pending.csv"), true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty(), c.refused)
+            << c.target.toStdString();
 }

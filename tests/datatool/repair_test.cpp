@@ -156,7 +156,7 @@ TEST(Repair, RunsAppendedByAnotherProcessMeanwhileAreKept)
         EXPECT_EQ(ResultRecord::decodeNumbers(appended.constData() + i * kRecordSize).time, 1000 + i);
 }
 
-TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsNothing)
+TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsThatItWasNotMade)
 {
     School school;
     const Mixed mixed;
@@ -172,5 +172,49 @@ TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsNothing)
     EXPECT_FALSE(r.outcome.ok());
     EXPECT_TRUE(r.outcome.message.contains(school.resultsPath())) << r.outcome.message.toStdString();
     EXPECT_EQ(school.resultsBytes(), original);
-    EXPECT_EQ(bytesOf(school.dataFolder() + correctionLogFileName()), QByteArray()); // opened first, no line
+    // Each removal was logged before the rename, then once more as not made.
+    const QStringList lines =
+        fromCp932(bytesOf(school.dataFolder() + correctionLogFileName())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2 * static_cast<qsizetype>(mixed.damaged.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].contains(QStringLiteral("行われていません")), i >= lines.size() / 2) << lines[i].toStdString();
+}
+
+TEST(Repair, RefusedOnAFullDiskOrALinkedLogLeavesEveryFileAsItWas)
+{
+    // A disk too full for the new file: refused before anything is logged, and no log
+    // is made for it.
+    {
+        School school;
+        const Mixed mixed;
+        school.writeResults(mixed.all);
+        const QByteArray original = school.resultsBytes();
+        RepairResult r;
+        {
+            FileSizeLimit full(100);
+            r = repairResults(ResultsFile(school.resultsPath()), school.dataFolder(),
+                              QDateTime(QDate(2024, 2, 7), QTime(9, 0)));
+        }
+        EXPECT_FALSE(r.outcome.ok());
+        EXPECT_EQ(school.resultsBytes(), original);
+        EXPECT_FALSE(QFileInfo::exists(school.dataFolder() + correctionLogFileName()));
+    }
+    // The log planted as a link to a file elsewhere: the link is not followed, so the
+    // lines cannot be kept and the repair is not made; the file it points at is untouched.
+    {
+        School school;
+        const Mixed mixed;
+        school.writeResults(mixed.all);
+        const QByteArray original = school.resultsBytes();
+        const QString outside = school.root() + QStringLiteral("/someones.txt");
+        writeFile(outside, "private\n");
+        ASSERT_TRUE(QFile::link(outside, school.dataFolder() + correctionLogFileName()));
+        const RepairResult r = repairResults(ResultsFile(school.resultsPath()), school.dataFolder(),
+                                             QDateTime(QDate(2024, 2, 7), QTime(9, 0)));
+        EXPECT_FALSE(r.outcome.ok());
+        EXPECT_TRUE(r.outcome.message.contains(QStringLiteral("リンク"))) << r.outcome.message.toStdString();
+        EXPECT_EQ(school.resultsBytes(), original);
+        EXPECT_EQ(bytesOf(outside), QByteArray("private\n"));
+        EXPECT_TRUE(QDir(school.dataFolder() + backupFolderName()).entryList(QDir::Files).isEmpty());
+    }
 }

@@ -114,6 +114,27 @@ TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
     EXPECT_NE(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);
 }
 
+TEST(DrillScreen, SoundsThatKeepFailingDuringARunAreReportedOnlyOnceTheRunIsRecorded)
+{
+    // Every sound fails: the fourth failed answer sound would end the program.
+    DrillFixture f;
+    f.audio.nextCode = 263;
+    DrillScreen *d = f.start(1);
+    ASSERT_NE(d, nullptr);
+    for (int i = 0; i < 9; ++i)
+        f.typeAnswer();
+    EXPECT_TRUE(f.soundFailure.failures.isEmpty()); // held while the run goes on
+    f.typeAnswer();
+    f.settle();
+    // The run is in the file, and then the failure is reported, once.
+    const QByteArray bytes = readFileBytes(resultsFilePath(f.state));
+    ASSERT_EQ(bytes.size(), 44);
+    EXPECT_EQ(ResultRecord::decode(bytes.constData()).ResultRecStudentNo, 2);
+    EXPECT_EQ(ResultRecord::decode(bytes.constData()).ResultRecLevel, 1);
+    ASSERT_EQ(f.soundFailure.failures.size(), 1);
+    EXPECT_TRUE(f.soundFailure.failures[0].startsWith(QStringLiteral("音声エラー|音声がでません。")));
+}
+
 TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
 {
     DrillFixture f;

@@ -311,3 +311,28 @@ TEST(SheetScreen, PdfsOfSeveralStudentsGoToOneFolderNamedByStudent)
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか")));
     EXPECT_TRUE(f.messages.shown[1].contains(QStringLiteral("保存しました")));
 }
+
+TEST(SheetScreen, APdfIsNeverSavedOverASchoolFileAndTheNextDialogOpensWhereTheLastSaveWent)
+{
+    SheetScreen f;
+    QTemporaryDir out;
+    SheetPanel *sheet = f.openSheet(f.logIn(QStringLiteral("佐藤先生")));
+    // A name that leads to the results file through a link.
+    const QString results = resultsFilePath(f.state);
+    const QByteArray before = readFileBytes(results);
+    const QString linked = out.filePath(QStringLiteral("link.pdf"));
+    ASSERT_TRUE(QFile::link(results, linked));
+    f.dialogs.file = linked;
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_EQ(readFileBytes(results), before);
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    // A plain save, then the next dialog starts in its folder.
+    f.dialogs.file = out.filePath(QStringLiteral("sheet.pdf"));
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    ASSERT_TRUE(QFileInfo::exists(out.filePath(QStringLiteral("sheet.pdf"))));
+    f.dialogs.file.clear();
+    QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
+    EXPECT_EQ(QFileInfo(f.dialogs.asked.last()).absolutePath(), QFileInfo(out.path()).absoluteFilePath());
+}

@@ -422,6 +422,18 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     EXPECT_EQ(f.messages.shown.size(), 1);
     ScreenFixture::shot(m, QStringLiteral("results_manager_csv"));
 
+    // The next dialog opens where the last CSV went. A name there that is a link to the
+    // results file is refused and the results file kept as it was.
+    EXPECT_EQ(QFileInfo(dialogs.asked.last()).absolutePath(), QFileInfo(f.dir.path()).absoluteFilePath());
+    const QByteArray results = readFileBytes(resultsFilePath(f.state));
+    ASSERT_TRUE(QFile::link(resultsFilePath(f.state), f.dir.path() + QStringLiteral("/link.csv")));
+    dialogs.file = f.dir.path() + QStringLiteral("/link.csv");
+    f.messages.shown.clear();
+    QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), results);
+
     // A results folder that cannot be reached: each try is told on the screen, then the
     // failure is named.
     f.messages.shown.clear();

@@ -309,3 +309,72 @@ TEST(PendingRuns, RecordsAlreadySentByACopyThatStoppedAreNotSentAgain)
     EXPECT_EQ(fileBytes(school.pending()), QByteArray());
     EXPECT_EQ(school.file().sendPendingRuns(), 0);
 }
+
+TEST(PendingRuns, APendingFileThatIsNoRunsOfThisProgramIsLeftAloneAndNamed)
+{
+    // What the next start finds under the pending file's name, beside one sound case.
+    ResultRecord noLevel = run(7, 40);
+    noLevel.ResultRecLevel = 0;
+    ResultRecord negative = run(7, 40);
+    negative.ResultRecTime = -4;
+    const struct {
+        const char *what;
+        QByteArray bytes;
+        const char *said; // in the message; nullptr: sent
+    } cases[] = {
+        {"two runs", runs(7, 100, 2), nullptr},
+        {"a record and a half", runs(7, 100, 1) + QByteArray(22, 'x'), "記録（44バイト）の数になりません"},
+        {"a record of no level", bytesOf(run(7, 100)) + bytesOf(noLevel), "2番目の記録"},
+        {"a negative time", bytesOf(negative), "このプログラムが書いた成績ではない"},
+        {"someone's text", QByteArray(6 * kRecordSize, 'a'), "このプログラムが書いた成績ではない"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        School school;
+        ASSERT_TRUE(writeFile(school.pending(), c.bytes));
+        ASSERT_TRUE(writeFile(school.results(), bytesOf(run(1, 30))));
+        QString error;
+        const int64_t sent = school.file().sendPendingRuns(&error);
+        const QString problem = school.file().pendingFileProblem();
+        if (!c.said) {
+            EXPECT_EQ(sent, 2);
+            EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
+            EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 30)) + c.bytes);
+            continue;
+        }
+        EXPECT_EQ(sent, 0);
+        EXPECT_EQ(error, problem);
+        EXPECT_TRUE(problem.contains(school.pending())) << problem.toStdString();
+        EXPECT_TRUE(problem.contains(QString::fromUtf8(c.said))) << problem.toStdString();
+        EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 30)));
+        EXPECT_EQ(fileBytes(school.pending()), c.bytes);
+    }
+}
+
+TEST(PendingRuns, APendingFileLinkedToAnotherFileIsNeitherReadNorEmptiedNorWritten)
+{
+    // A user's file of 240 bytes behind a link planted under the pending file's name.
+    School school;
+    const QString usersFile = school.dir.path() + QStringLiteral("/users.dat");
+    const QByteArray users = runs(9, 100, 5) + QByteArray(20, 'u');
+    ASSERT_TRUE(writeFile(usersFile, users));
+    ASSERT_TRUE(QFile::link(usersFile, school.pending()));
+    ASSERT_TRUE(writeFile(school.results(), bytesOf(run(1, 30))));
+
+    ResultsFile::Range range;
+    QString error;
+    ASSERT_TRUE(school.file().readAll(&range, &error)); // a read sends pending runs first
+    EXPECT_EQ(range.recordCount, 1);
+    EXPECT_TRUE(school.file().pendingFileProblem().contains(QStringLiteral("リンク")));
+    EXPECT_EQ(fileBytes(usersFile), users);
+
+    // A run that must be kept on this PC is not written through the link either.
+    ASSERT_TRUE(QFile::remove(school.results()));
+    ASSERT_TRUE(QDir().mkpath(school.results())); // the results file cannot be opened
+    AppendWait wait;
+    wait.giveUpAfter = 0;
+    const AppendOutcome out = school.file().appendRun(run(2, 40), wait);
+    EXPECT_EQ(out.status, AppendOutcome::Failed);
+    EXPECT_TRUE(out.message.contains(school.pending())) << out.message.toStdString();
+    EXPECT_EQ(fileBytes(usersFile), users);
+}

@@ -104,16 +104,18 @@ TEST(ResultsScan, StopsWhenAskedAndIgnoresWhatIsAppendedOrReplacedMeanwhile)
     EXPECT_EQ(seen.bytes, file);
 }
 
-TEST(ResultsScan, DamagedRecordsAreThoseOutsideTheTables)
+TEST(ResultsScan, DamagedRecordsAreThoseOutsideTheTablesOrOfNegativeTime)
 {
+    // A negative time is damaged in a run; a deleted record (level 0) keeps whatever it held.
     const struct {
-        int level, student;
+        int level, student, time;
         bool damaged;
-    } cases[] = {{0, 0, false},  {35, 5000, false}, {36, 1, true},
-                 {-1, 1, true},  {1, 5001, true},   {1, -1, true}};
+    } cases[] = {{0, 0, 30, false},  {35, 5000, 30, false}, {36, 1, 30, true},  {-1, 1, 30, true},
+                 {1, 5001, 30, true}, {1, -1, 30, true},    {1, 1, -4, true},   {0, 3, -4, false},
+                 {1, 1, 0, false},    {1, 1, 99999, false}, {1, 1, INT32_MIN, true}};
     for (const auto &c : cases) {
-        const QByteArray b = recordBytes(c.student, c.level, 30);
+        const QByteArray b = recordBytes(c.student, c.level, c.time);
         EXPECT_EQ(isDamagedRecord(ResultRecord::decodeNumbers(b.constData())), c.damaged)
-            << c.level << " " << c.student;
+            << c.level << " " << c.student << " " << c.time;
     }
 }

@@ -166,12 +166,15 @@ TEST(TallyReuse, FirstAndLastLevelStudentAndDayAreTallied)
         rec(t, 1, kMaxLevel, 60), rec(kFirstRecordDay, 17, 2, 40),   rec(kLastRecordDay, 18, 3, 40),
         rec(t, kMaxStudent + 1, 1, 30), rec(t, -1, 1, 30),            rec(t, 5, kMaxLevel + 1, 30),
         rec(t, 5, -1, 30),        rec(kFirstRecordDay - 1, 19, 2, 40), rec(kLastRecordDay + 1, 20, 3, 40),
-        rec(t, 0, 1, 30),         rec(t, 6, 0, 30),
+        rec(t, 0, 1, 30),         rec(t, 6, 0, 30),                   rec(t, 21, 2, -4),
     };
     sc.write(records);
     const ReadReport report = sc.tally();
     ASSERT_TRUE(report.ok());
-    EXPECT_EQ(report.corrupt.size(), 6u);
+    EXPECT_EQ(report.corrupt.size(), 7u);
+    // A negative time is no run: no best time, no points, reported like the others.
+    EXPECT_EQ(sc.state.results.PersonalBest(2, 21), kTimedOut);
+    EXPECT_EQ(sc.state.tallies.AllPoints(2, 21), 0);
     EXPECT_EQ(sc.state.results.RecordCount, 6);
     EXPECT_EQ(sc.state.tallies.AllRunCount(kMaxLevel, kMaxStudent), 1);
     EXPECT_EQ(sc.state.tallies.AllRunCount(1, kMaxStudent), 1);

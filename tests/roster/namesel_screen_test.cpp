@@ -293,3 +293,34 @@ TEST(RosterScreen, AScreenReaderChoosesTheDisplayAsAClickDoes)
     EXPECT_TRUE(filter->actionInterface()->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
 }
 
+TEST(RosterScreen, ARosterThatListsNobodyIsToldOnceNamingTheFile)
+{
+    // A school's roster with students: no word, also when a grade filter lists nobody.
+    {
+        RosterScreen f;
+        f.screen->Combo1->setCurrentText(QStringLiteral("中３"));
+        f.screen->Combo1_Click();
+        EXPECT_EQ(f.screen->List1->count(), 1);
+        EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
+    }
+    // An empty roster file, and one whose students are all of an unlisted status.
+    for (const QString &roster : {QString(), QStringLiteral("1,2014,0,0,退塾　太郎,9,-,-\r\n")}) {
+        ScreenFixture f;
+        f.writeSuite();
+        LoadConfiguration(f.state, f.ctx.programFolderPath);
+        ASSERT_TRUE(writeCp932(f.state.config.DataRoot + QStringLiteral("新名簿.txt"), roster));
+        f.forms.show(QStringLiteral("namesel"));
+        f.settle();
+        auto *screen = f.forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+        ASSERT_NE(screen, nullptr);
+        EXPECT_EQ(screen->List1->count(), 1);
+        ASSERT_EQ(f.messages.shown.size(), 1);
+        EXPECT_TRUE(f.messages.shown[0].contains(f.state.config.DataRoot + QStringLiteral("新名簿.txt")))
+            << f.messages.shown[0].toStdString();
+        // Another grade or display mode lists nobody again: not told twice.
+        screen->Combo1->setCurrentText(QStringLiteral("小１"));
+        screen->Combo1_Click();
+        screen->Option1[2]->click();
+        EXPECT_EQ(f.messages.shown.size(), 1);
+    }
+}

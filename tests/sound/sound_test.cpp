@@ -155,3 +155,20 @@ TEST(SoundPlayer, FourthFailureInARowEndsTheProgram)
     EXPECT_TRUE(f.failure.text.startsWith(QStringLiteral("音声がでません。先生を呼びなさい。\r\n")));
     EXPECT_TRUE(f.failure.text.endsWith(QStringLiteral("テスト用のエラー")));
 }
+
+TEST(SoundPlayer, FailuresHeldDuringARunAreReportedOnceWhenReleased)
+{
+    Fixture f;
+    f.state.sound = loadCues(QStringLiteral("正解音2,ok,*\r\n"));
+    f.device.nextCode = 263;
+    f.player.holdFailureReports();
+    for (int i = 0; i < 6; ++i)
+        f.player.PlayCorrectCue();
+    EXPECT_EQ(f.failure.calls, 0);
+    f.player.reportHeldFailure();
+    EXPECT_EQ(f.failure.calls, 1);
+    // Released, the next failure in a row is reported at once again; nothing held twice.
+    f.player.reportHeldFailure();
+    f.player.PlayCorrectCue();
+    EXPECT_EQ(f.failure.calls, 2);
+}

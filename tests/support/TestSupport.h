@@ -12,8 +12,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <deque>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace tobrel::test {
 
@@ -87,5 +90,29 @@ inline bool writeCp932(const QString &path, const QString &text)
 {
     return writeFile(path, toCp932(text));
 }
+
+// A disk that is full for this process while the object lives: no file may grow past
+// `bytes` (writes beyond fail as on a full disk, with EFBIG), as the system enforces it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit small = m_old;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_handler)(int);
+};
 
 } // namespace tobrel::test

@@ -7,8 +7,12 @@
 #include "hub/HubScreen.h"
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
+#include "ui/Printers.h"
 
+#include <QFileDialog>
 #include <QFontMetrics>
+#include <QLineEdit>
+#include <QTimer>
 #include <QListView>
 #include <QListWidget>
 #include <QScreen>
@@ -127,4 +131,45 @@ TEST(FormsFollowTheDisplay, GeometryFontsAndPositionsScaleWithTheScreen)
     EXPECT_NEAR(drill->sShape4->width() * 5.0, drill->sShape5->width(), 5.0);
     EXPECT_EQ(drill->qLabel1->font().family(), QStringLiteral("IPAPGothic"));
     ScreenFixture::shot(drill, QStringLiteral("scaled_drill"));
+}
+
+TEST(SaveDialogs, OpenInTheirFolderAtTheScaleOfTheFormTheyAreOpenedFrom)
+{
+    ScreenFixture f;
+    Screen form(f.ctx, QStringLiteral("FrmData"));
+    form.show();
+    QTemporaryDir folder;
+    QString shownFolder, shownName;
+    double points = 0;
+    QSize size;
+    // Looks at the dialog once it is up, then cancels it.
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        look.stop();
+        shownFolder = dialog->directory().absolutePath();
+        shownName = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        points = dialog->font().pointSizeF();
+        size = dialog->size();
+        ScreenFixture::shot(dialog, QStringLiteral("save_dialog"));
+        dialog->reject();
+    });
+    look.start(20);
+    QtFileDialogs dialogs;
+    EXPECT_TRUE(dialogs.saveFile(&form, QStringLiteral("成績をCSVファイルに書き出す"),
+                                 QDir(folder.path()).filePath(QStringLiteral("成績_20240207.csv")),
+                                 QStringLiteral("CSV (*.csv)"))
+                    .isEmpty());
+    EXPECT_EQ(shownFolder, QFileInfo(folder.path()).absoluteFilePath());
+    EXPECT_EQ(shownName, QStringLiteral("成績_20240207.csv"));
+    EXPECT_DOUBLE_EQ(points, form.scale().points(11));
+    EXPECT_EQ(size.width(), form.scale().px(FormScale::kFormWidthTwips * 3 / 4));
+
+    // Without a folder saved into yet, the documents folder (or the home folder).
+    QString last;
+    EXPECT_TRUE(QDir(saveFolder(last)).exists());
+    last = folder.path();
+    EXPECT_EQ(saveFolder(last), folder.path());
 }
