@@ -103,8 +103,7 @@ TEST(DrillScreen, AWholeRunTypedOnTheScreenIsRecorded)
     EXPECT_TRUE(f.audio.played.last().endsWith(QStringLiteral("最高1.wav")));
 
     // Half a second later the buttons come; "メニューへ" goes back to the hub.
-    f.settle(600);
-    EXPECT_TRUE(end->Command4->isVisible());
+    ASSERT_TRUE(f.settleUntil([&] { return end->Command4->isVisible(); }));
     EXPECT_TRUE(end->Command5->isVisible());
     f.shot(end, QStringLiteral("end-screen"));
     // "メニューへ" has the focus: Enter presses it.
@@ -148,9 +147,8 @@ TEST(DrillScreen, TimeOutShowsTheOverlayAndOnceMoreStartsTheSameLevel)
     EXPECT_EQ(end->Label20->text(), QStringLiteral("時間切れ"));
     EXPECT_EQ(end->Label18->text(), QStringLiteral("記録なし"));
     EXPECT_TRUE(end->Label19->text().endsWith(QStringLiteral("→0点")));
-    f.settle(600);
+    ASSERT_TRUE(f.settleUntil([&] { return end->Command5->isVisible(); }));
     f.shot(end, QStringLiteral("end-screen-timeout"));
-    ASSERT_TRUE(end->Command5->isVisible());
     QTest::mouseClick(end->Command5, Qt::LeftButton);
     f.settle();
     ASSERT_NE(f.drill(), nullptr);
@@ -210,7 +208,7 @@ TEST(DrillScreen, AResultsFileHeldByAnotherPcCountsTheSecondsThenKeepsTheRunOnTh
 
     // Once the other PC lets go, the hub's next read sends the kept run.
     otherPc.release();
-    f.settle(600);
+    ASSERT_TRUE(f.settleUntil([&] { return end->Command4->isVisible(); }));
     QTest::mouseClick(end->Command4, Qt::LeftButton);
     f.settle();
     ASSERT_NE(f.forms.loaded(QStringLiteral("seisekitime1")), nullptr);

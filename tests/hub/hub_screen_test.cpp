@@ -89,10 +89,10 @@ TEST(HubScreen, TheWholeLoopCountsTheNewRun)
         QTest::keyClicks(d, QString::number(n * n));
         QTest::keyClick(d, Qt::Key_Space);
     }
-    f.settle(600);
+    f.settle();
     auto *end = f.forms.loadedAs<EndScreen>(QStringLiteral("FrmSyuuryou"));
     ASSERT_NE(end, nullptr);
-    ASSERT_TRUE(end->Command4->isVisible());
+    ASSERT_TRUE(f.settleUntil([&] { return end->Command4->isVisible(); }));
     QTest::mouseClick(end->Command4, Qt::LeftButton);
     f.settle();
     hub = f.hub();

@@ -83,6 +83,15 @@ struct ScreenFixture {
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     }
+    // Lets events and timers run until `done` holds, for at most `limitMs`: a screen's own
+    // timer (the end screen's buttons at half a second) may come late on a busy machine.
+    template <typename Done>
+    bool settleUntil(Done done, int limitMs = 10000)
+    {
+        const bool held = QTest::qWaitFor(done, limitMs);
+        settle();
+        return held;
+    }
     // The text of a label now shown on any screen that starts with the given text ("" when
     // none): what a wait tells the student.
     static QString shownTextStartingWith(const QString &start)
