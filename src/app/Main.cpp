@@ -112,7 +112,8 @@ int main(int argc, char *argv[])
     SoundPlayer sound(state, audio, random, soundFailure);
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
                    waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
-                   QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice()};
+                   QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice(),
+                   options.dataFolder};
     // Said once where whoever started the program reads it; teachers see it on the hub.
     if (!ctx.fontNotice.isEmpty())
         std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
