@@ -106,6 +106,13 @@ void checkConfiguration(const DataPlace &place, CheckReport &r)
     r.info(QStringLiteral("データフォルダ: %1").arg(c.DataFolder));
     if (!QFileInfo(c.DataFolder).isDir())
         r.problem(QStringLiteral("データフォルダ %1 がありません").arg(c.DataFolder));
+    // A data folder that is a link inside the share works, but whoever may change the
+    // link decides where every PC's runs go. A data root that is a link (a mount point,
+    // say) is the PC's own business and is not noted.
+    if (const QFileInfo entry(QDir::cleanPath(c.DataFolder)); entry.isSymLink())
+        r.notice(QStringLiteral("データフォルダ %1 はシンボリックリンクです（リンク先: %2）。"
+                                "リンクを書き換えられる人が、記録の行き先を変えられます")
+                     .arg(c.DataFolder, entry.symLinkTarget()));
     if (!place.commonDataError.isEmpty()) {
         r.problem(place.commonDataError);
         return;
