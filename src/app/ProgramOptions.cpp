@@ -129,7 +129,8 @@ QString programHelp()
         "  tobrel-data setup が書く設定ファイル（/etc/tobrel.conf、または\n"
         "  ~/.config/tobrel/tobrel.conf）を読みます。環境変数 TOBREL_DATA_ROOT は\n"
         "  --data-root と同じです。データルートを --data-root か TOBREL_DATA_ROOT で指定すると、\n"
-        "  データフォルダは tobrel（--data-folder で変えられます）、プログラムメニューはありません。\n"
+        "  /usr/bin のプログラムのデータフォルダは tobrel（--data-folder で変えられます）、\n"
+        "  プログラムメニューはありません（スイートのフォルダでは、どちらもスイートのもの）。\n"
         "  設定のしかた: sudo tobrel-data setup データルート\n");
 }
 
