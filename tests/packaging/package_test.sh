@@ -9,13 +9,7 @@ set -eu
 BUILD=$1
 VERSION=$2
 MAKE_DEMO=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-say() { echo "-- $*"; }
+. "$(dirname "$0")/../support/shell_test.sh"
 
 say "cpack -G DEB"
 if ! (cd "$BUILD" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1; then

@@ -7,13 +7,7 @@
 #   moved_clone_test.sh SCRIPTS_COMMON
 set -eu
 COMMON=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-say() { echo "-- $*"; }
+. "$(dirname "$0")/../support/shell_test.sh"
 
 checkout() {
     mkdir -p "$1"
