@@ -10,9 +10,10 @@ build_project "$ROOT/build"
 DEMO="$ROOT/demo"
 if [ ! -f "$DEMO/パスデータ.txt" ]; then
     "$ROOT/build/tools/make_demo_school" "$DEMO"
-elif ! demo_data_root_exists "$DEMO"; then
-    # A clone that was moved or copied: its demo still names the old data root.
-    echo "The demo school names a data root that is gone ($(demo_data_root "$DEMO")); making it again."
+elif ! demo_is_here "$DEMO"; then
+    # A clone that was moved or copied: its demo still names the old data root. Made
+    # again here, keeping the runs it holds.
+    echo "The demo school names the data root $(demo_data_root "$DEMO"), not $DEMO/data/; making it again."
     "$ROOT/build/tools/make_demo_school" "$DEMO"
 fi
 mkdir -p "$DEMO/tobrel"

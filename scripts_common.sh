@@ -20,8 +20,24 @@ install_missing_packages() {
     fi
 }
 
+# The physical path of a folder, or nothing when it is not there.
+physical_path() {
+    (cd "$1" 2>/dev/null && pwd -P)
+}
+
 build_project() {
     build_dir="$1"; shift
+    # A build folder moved or copied along with the checkout still names the sources
+    # and the build folder it was made for: configure it afresh for this checkout.
+    if [ -f "$build_dir/CMakeCache.txt" ]; then
+        sources=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build_dir/CMakeCache.txt")
+        made_in=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$build_dir/CMakeCache.txt")
+        if [ "$(physical_path "$sources")" != "$(physical_path "$ROOT")" ] ||
+           [ "$(physical_path "$made_in")" != "$(physical_path "$build_dir")" ]; then
+            echo "The build folder $build_dir was made for $sources; configuring it afresh for $ROOT."
+            cmake --fresh -S "$ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+        fi
+    fi
     if [ ! -f "$build_dir/build.ninja" ]; then
         cmake -S "$ROOT" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
@@ -33,6 +49,9 @@ demo_data_root() {
     iconv -f CP932 -t UTF-8 < "$1/パスデータ.txt" | head -n 1 | tr -d '\r' | sed 's/^[[:space:]]*"\{0,1\}//; s/[",].*$//'
 }
 
-demo_data_root_exists() {
-    root=$(demo_data_root "$1") && [ -n "$root" ] && [ -d "$root" ]
+# The demo school is this checkout's when its path data names its own data folder
+# (not one that is gone, nor the demo of the checkout it was copied from).
+demo_is_here() {
+    root=$(demo_data_root "$1") && [ -n "$root" ] && [ -d "$root" ] &&
+        [ "$(physical_path "$root")" = "$(physical_path "$1/data")" ]
 }

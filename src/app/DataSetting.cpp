@@ -6,12 +6,14 @@
 #include "text/FileReplace.h"
 #include "text/SystemError.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -110,6 +112,13 @@ bool readTrustedFile(const QString &path, bool ownerMayBeUser, uid_t userId, QBy
     return true;
 }
 
+QString userName(uid_t uid)
+{
+    if (const passwd *pw = ::getpwuid(uid); pw && pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+    return QString::number(uid);
+}
+
 // Makes the missing folders of path, each for this user alone.
 void makeFolders(const QString &path)
 {
@@ -119,6 +128,46 @@ void makeFolders(const QString &path)
     ::mkdir(native(path).constData(), 0700);
 }
 
+// A blank followed by "#" in a value: most likely a note copied behind it, which would
+// become part of the value.
+bool hasTrailingNote(const QString &value)
+{
+    for (qsizetype i = 1; i < value.size(); ++i)
+        if (value[i] == u'#' && value[i - 1].isSpace())
+            return true;
+    return false;
+}
+
+QString noteAdvice()
+{
+    return QStringLiteral("注釈は # で始まる別の行に書いてください");
+}
+
+// What is wrong with a value of the settings file, or "".
+QString settingValueProblem(const QString &key, const QString &value)
+{
+    if (value.isEmpty())
+        return key == programMenuKey() ? QString() : QStringLiteral("%1 の値がありません").arg(key);
+    if (key == dataRootKey()) {
+        if (!value.startsWith(u'/'))
+            return QStringLiteral("%1 の「%2」は / で始まるフォルダの名前で書いてください").arg(key, value);
+        // A folder whose name holds " #" is taken as it stands when it is there.
+        if (hasTrailingNote(value) && !QFileInfo(value).isDir())
+            return QStringLiteral("%1 の「%2」の「#」から後も値になります（そういうフォルダはありません）。%3")
+                .arg(key, value, noteAdvice());
+    } else if (key == dataFolderKey()) {
+        if (!isPlainFolderName(value))
+            return QStringLiteral("%1 の「%2」はフォルダの名前ではありません（空白・/・# を含まない一つの名前にしてください）")
+                .arg(key, value);
+    } else if (key == programMenuKey()) {
+        QString error;
+        splitProgramMenu(value, &error);
+        if (!error.isEmpty())
+            return QStringLiteral("%1 の「%2」が読めません: %3").arg(key, value, error);
+    }
+    return {};
+}
+
 QString settingsOrigin(const Settings &settings, const QString &key)
 {
     return QStringLiteral("設定ファイル %1 の %2").arg(settings.fileOf.value(key), key);
@@ -126,14 +175,16 @@ QString settingsOrigin(const Settings &settings, const QString &key)
 
 QString notSetUpText(const QString &pathDataFile, const SettingPlaces &places)
 {
+    QStringList files{places.systemFile};
+    if (!places.userFile.isEmpty())
+        files << places.userFile;
     return QStringLiteral(
                "この PC では、塾のデータがどこにあるかがまだ設定されていません。\n"
                "管理者が次のコマンドで、データルート（共通データ.txt のあるフォルダ）を設定してください:\n"
                "  sudo tobrel-data setup データルート\n"
                "一度だけなら tobrel --data-root データルート で起動できます。\n"
-               "（設定ファイル %1 も %2 もありません。スイートのフォルダに置いたプログラムは %3 を読みます）")
-        .arg(places.systemFile, places.userFile.isEmpty() ? QStringLiteral("ユーザーの設定ファイル") : places.userFile,
-             pathDataFile);
+               "（%1 を書いた設定ファイル（%2）がありません。スイートのフォルダに置いたプログラムなら %3 を読みます）")
+        .arg(dataRootKey(), files.join(QStringLiteral("、")), QDir::cleanPath(pathDataFile));
 }
 
 } // namespace
@@ -174,13 +225,8 @@ void readSettingsFile(const QString &path, bool ownerMayBeUser, uid_t userId, Se
                                     .arg(line, dataRootKey(), dataFolderKey(), programMenuKey()),
                                 kErrorNotANumber);
         const QString value = line.mid(eq + 1).trimmed();
-        if (value.isEmpty() && key != programMenuKey())
-            throw DataFileError(path, i + 1, QStringLiteral("%1 の値がありません").arg(key), kErrorNotANumber);
-        if (key == dataFolderKey() && !isPlainFolderName(value))
-            throw DataFileError(path, i + 1,
-                                QStringLiteral("%1 の「%2」はフォルダの名前ではありません（/ を含まない一つの名前にしてください）")
-                                    .arg(key, value),
-                                kErrorNotANumber);
+        if (const QString wrong = settingValueProblem(key, value); !wrong.isEmpty())
+            throw DataFileError(path, i + 1, wrong, kErrorNotANumber);
         settings.values[key] = value;
         settings.fileOf[key] = path;
     }
@@ -215,10 +261,20 @@ QString writeSettingsFile(const QString &path, const QByteArray &text)
     static std::atomic<unsigned> counter{0};
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
-    makeFolders(folder);
     auto failed = [&](const QString &what, int err) {
         return QStringLiteral("設定ファイル %1 を書けません: %2（%3）").arg(path, what, systemErrorText(err));
     };
+    // The file and the folders made for it belong to whoever runs this: root writing
+    // into a user's home (sudo keeps HOME) would leave that user a folder they cannot
+    // use. Such a folder is not written into; its owner writes it.
+    QString existing = folder;
+    while (!QFileInfo::exists(existing) && existing != QFileInfo(existing).absolutePath())
+        existing = QFileInfo(existing).absolutePath();
+    if (struct stat st {}; ::stat(native(existing).constData(), &st) == 0 && st.st_uid != ::geteuid())
+        return QStringLiteral("設定ファイル %1 を書けません: フォルダ %2 の持ち主（%3）は、このコマンドを動かしている"
+                              "ユーザー（%4）ではありません。そのユーザーとして動かしてください")
+            .arg(path, existing, userName(st.st_uid), userName(::geteuid()));
+    makeFolders(folder);
     const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return failed(QStringLiteral("フォルダ %1 を開けません").arg(folder), errno);
@@ -263,7 +319,102 @@ QString asDataRoot(const QString &folder)
 
 bool isPlainFolderName(const QString &name)
 {
-    return !name.isEmpty() && !name.contains(u'/') && name != u"." && name != u"..";
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    return std::none_of(name.begin(), name.end(),
+                        [](QChar c) { return c == u'/' || c == u'#' || c.isSpace() || c.unicode() < 0x20; });
+}
+
+QStringList splitProgramMenu(const QString &command, QString *error)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    QChar quote; // the quote that opened the current quoted piece, or none
+    for (const QChar c : command) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            else
+                word += c;
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+            inWord = true;
+        } else if (c.isSpace()) {
+            if (inWord)
+                words << word;
+            word.clear();
+            inWord = false;
+        } else {
+            if (c == u'#' && !inWord) {
+                if (error)
+                    *error = QStringLiteral("「#」から後が注釈のようです。") + noteAdvice();
+                return {};
+            }
+            word += c;
+            inWord = true;
+        }
+    }
+    if (!quote.isNull()) {
+        if (error)
+            *error = QStringLiteral("%1 が閉じていません").arg(quote);
+        return {};
+    }
+    if (inWord)
+        words << word;
+    if (error)
+        error->clear();
+    return words;
+}
+
+QString shellQuoted(const QString &word)
+{
+    static const QRegularExpression plain(QStringLiteral("^[\\w/._+,:=@%-]+$"), QRegularExpression::UseUnicodePropertiesOption);
+    if (plain.match(word).hasMatch())
+        return word;
+    QString quoted = word;
+    quoted.replace(u'\'', QStringLiteral("'\\''"));
+    return u'\'' + quoted + u'\'';
+}
+
+namespace {
+constexpr qsizetype kFileNameMaxBytes = 255;
+}
+
+QString keptRunsFolder(const QString &userStateFolder, const QString &dataFolder)
+{
+    if (userStateFolder.isEmpty())
+        return {};
+    QString path = QDir::cleanPath(dataFolder);
+    QString name;
+    for (const QChar c : path) {
+        if (c == u'%' || c == u'/' || c.unicode() < 0x20)
+            name += u'%' + QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            name += c;
+    }
+    if (QFile::encodeName(name).size() > kFileNameMaxBytes) {
+        // A long path: a hash of the whole path to keep it apart, then as much of its
+        // start as fits, to be read by eye.
+        const QString hash = u'~' + QString::fromLatin1(
+            QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16)) + u'~';
+        while (QFile::encodeName(name).size() > kFileNameMaxBytes - hash.size())
+            name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+        name = hash + name;
+    }
+    return userStateFolder + (userStateFolder.endsWith(u'/') ? QString() : QStringLiteral("/")) + name + u'/';
+}
+
+QString dataFolderOfKeptRuns(const QString &folderName)
+{
+    if (!folderName.startsWith(QStringLiteral("%2F")) || folderName.contains(u'/'))
+        return {};
+    const QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(folderName.toUtf8()));
+    if (keptRunsFolder(QStringLiteral("/"), decoded) != u'/' + folderName + u'/')
+        return {};
+    return decoded + u'/';
 }
 
 QString pathDataFileOf(const QString &programFolderPath, QChar separator)
@@ -291,35 +442,52 @@ DataLocation locateFromSettings(const QString &programFolderPath, const SettingP
     where.from = DataLocation::From::Settings;
     where.programFolderPath = programFolderPath;
     where.dataFolderName = settings.has(dataFolderKey()) ? settings.value(dataFolderKey()) : defaultDataFolderName();
-    where.programMenu = QProcess::splitCommand(settings.value(programMenuKey()));
-    where.localFolder = places.userStateFolder;
+    where.programMenu = splitProgramMenu(settings.value(programMenuKey()));
     if (settings.has(dataRootKey())) {
         where.dataRoot = asDataRoot(settings.value(dataRootKey()));
         where.origin = settingsOrigin(settings, dataRootKey());
+        where.localFolder = keptRunsFolder(places.userStateFolder, where.dataRoot + where.dataFolderName);
     }
     return where;
 }
 
-DataLocation locateDataRoot(const QString &programFolderPath, const QString &dataRootOption,
+DataLocation locateDataRoot(const QString &programFolderPath, const ThisStart &start,
                             const SettingPlaces &places, QChar separator)
 {
     const QString pathDataFile = pathDataFileOf(programFolderPath, separator);
-    DataLocation where = QFileInfo::exists(pathDataFile) ? suiteCopyLocation(programFolderPath, separator)
-                                                         : locateFromSettings(programFolderPath, places);
+    const bool suiteCopy = QFileInfo::exists(pathDataFile);
+    const QString namedRoot = !start.dataRoot.isEmpty() ? start.dataRoot : places.environmentRoot;
+    DataLocation where;
+    if (suiteCopy) {
+        where = suiteCopyLocation(programFolderPath, separator);
+    } else if (!namedRoot.isEmpty()) {
+        // A root named for this start stands alone: the settings describe the PC's own
+        // school and are not read for another.
+        where.programFolderPath = programFolderPath;
+        where.dataFolderName = defaultDataFolderName();
+    } else {
+        where = locateFromSettings(programFolderPath, places);
+        if (where.dataRoot.isEmpty())
+            throw DataFileError(QString(), 0, notSetUpText(pathDataFile, places), kErrorFileNotFound);
+    }
+    if (!start.dataFolder.isEmpty())
+        where.dataFolderName = start.dataFolder;
 
-    if (!dataRootOption.isEmpty()) {
+    if (!start.dataRoot.isEmpty()) {
         where.from = DataLocation::From::Option;
-        where.dataRoot = asDataRoot(dataRootOption);
         where.origin = QStringLiteral("--data-root");
     } else if (!places.environmentRoot.isEmpty()) {
         where.from = DataLocation::From::Environment;
-        where.dataRoot = asDataRoot(places.environmentRoot);
         where.origin = QStringLiteral("環境変数 TOBREL_DATA_ROOT");
-    } else if (where.suiteCopy) {
-        where.dataRoot = ReadPathData(programFolderPath + separator, separator);
-    } else if (where.dataRoot.isEmpty()) {
-        throw DataFileError(places.systemFile, 0, notSetUpText(pathDataFile, places), kErrorFileNotFound);
     }
+    if (!namedRoot.isEmpty())
+        where.dataRoot = asDataRoot(namedRoot);
+    else if (suiteCopy)
+        where.dataRoot = ReadPathData(programFolderPath + separator, separator);
+
+    // Only the suite's own data folder takes the runs kept in the program's folder.
+    if (where.from != DataLocation::From::PathData || !start.dataFolder.isEmpty())
+        where.localFolder = keptRunsFolder(places.userStateFolder, where.dataRoot + where.dataFolderName);
     return where;
 }
 

@@ -32,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 using namespace tobrel;
 
@@ -69,6 +70,53 @@ private:
     Forms &m_forms;
 };
 
+// Qt's messages while the application starts, held until it is known whether a
+// display was found.
+struct HeldContext {
+    QByteArray file, function, category;
+    int line = 0;
+};
+struct HeldMessage {
+    QtMsgType type;
+    HeldContext context;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+QtMessageHandler previousMessageHandler = nullptr;
+
+void messagesWhileStarting(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type != QtFatalMsg) {
+        heldMessages.push_back({type, {context.file, context.function, context.category, context.line}, text});
+        return;
+    }
+    // The only fatal message while the application starts: no platform plugin could
+    // be set up, nearly always because there is no display to show windows on.
+    QString display = qEnvironmentVariable("DISPLAY");
+    if (const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY"); !wayland.isEmpty())
+        display += (display.isEmpty() ? QString() : QStringLiteral("、")) + wayland;
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    const QString why =
+        !platform.isEmpty() ? QStringLiteral("画面の仕組み %1（QT_QPA_PLATFORM）を始められないため、起動できません。").arg(platform)
+        : display.isEmpty() ? QStringLiteral("画面（ディスプレイ）が見つからないため、起動できません"
+                                             "（DISPLAY も WAYLAND_DISPLAY もありません）。")
+                            : QStringLiteral("画面（ディスプレイ %1）につながらないため、起動できません。").arg(display);
+    std::fputs((QStringLiteral("tobrel: ") + why +
+                QStringLiteral("\nデスクトップの中から起動してください。画面のない PC では xvfb-run tobrel で動かせます。\n"))
+                   .toUtf8()
+                   .constData(),
+               stderr);
+    // Qt's own words after ours, for whoever looks into it.
+    std::fputs("Qt:\n", stderr);
+    auto indented = [](const QString &message) {
+        return (QStringLiteral("  ") + message.trimmed().replace(u'\n', QStringLiteral("\n  ")) + u'\n').toLocal8Bit();
+    };
+    for (const HeldMessage &m : heldMessages)
+        std::fputs(indented(m.text).constData(), stderr);
+    std::fputs(indented(text).constData(), stderr);
+    endProgram(1);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -92,7 +140,20 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // Without a display Qt would end the program with an abort and an English message:
+    // say in Japanese what is missing and end with a status instead.
+    previousMessageHandler = qInstallMessageHandler(messagesWhileStarting);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previousMessageHandler);
+    for (const auto &[type, context, text] : heldMessages) {
+        const QMessageLogContext original(context.file.constData(), context.line, context.function.constData(),
+                                          context.category.constData());
+        if (previousMessageHandler)
+            previousMessageHandler(type, original, text);
+        else
+            std::fputs((text + u'\n').toLocal8Bit().constData(), stderr);
+    }
+    heldMessages.clear();
     QApplication::setFont(screenFont(11));
     QApplication::setStyle(new FormStyle);
     // Qt's own dialogs (the PDF save dialog, message box buttons) speak Japanese too.
@@ -112,7 +173,8 @@ int main(int argc, char *argv[])
     SoundPlayer sound(state, audio, random, soundFailure);
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
                    waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
-                   QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice()};
+                   QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice(),
+                   options.dataFolder};
     // Said once where whoever started the program reads it; teachers see it on the hub.
     if (!ctx.fontNotice.isEmpty())
         std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);

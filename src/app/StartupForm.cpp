@@ -119,12 +119,14 @@ void StartProgram(AppContext &ctx)
     QString origin;
     try {
         const DataLocation where =
-            locateDataRoot(ctx.programFolderPath, ctx.dataRootOption, SettingPlaces::ofThisProcess());
+            locateDataRoot(ctx.programFolderPath, ThisStart{ctx.dataRootOption, ctx.dataFolderOption},
+                           SettingPlaces::ofThisProcess());
         origin = where.origin;
         LoadConfiguration(ctx.state, where);
-        // An installed copy keeps the runs the share could not take in the user's own
-        // folder; the first run that needs it must find it there.
-        if (!where.suiteCopy && !where.localFolder.isEmpty())
+        // Runs the share could not take are kept in the user's own folder for this
+        // results file (all but the suite's own data folder); the first run that needs
+        // it must find it there.
+        if (where.localFolder != where.programFolderPath + u'/' && !where.localFolder.isEmpty())
             QDir().mkpath(where.localFolder);
     } catch (const DataFileError &e) {
         // Where the data root came from, so that a share that is not mounted or a

@@ -1,6 +1,7 @@
 #include "datatool/DataCheck.h"
 
 #include "app/Configuration.h"
+#include "app/DataSetting.h"
 #include "datatool/DataBackup.h"
 #include "state/ProgramProfile.h"
 #include "criteria/CriteriaTable.h"
@@ -105,6 +106,13 @@ void checkConfiguration(const DataPlace &place, CheckReport &r)
     r.info(QStringLiteral("データフォルダ: %1").arg(c.DataFolder));
     if (!QFileInfo(c.DataFolder).isDir())
         r.problem(QStringLiteral("データフォルダ %1 がありません").arg(c.DataFolder));
+    // A data folder that is a link inside the share works, but whoever may change the
+    // link decides where every PC's runs go. A data root that is a link (a mount point,
+    // say) is the PC's own business and is not noted.
+    if (const QFileInfo entry(QDir::cleanPath(c.DataFolder)); entry.isSymLink())
+        r.notice(QStringLiteral("データフォルダ %1 はシンボリックリンクです（リンク先: %2）。"
+                                "リンクを書き換えられる人が、記録の行き先を変えられます")
+                     .arg(c.DataFolder, entry.symLinkTarget()));
     if (!place.commonDataError.isEmpty()) {
         r.problem(place.commonDataError);
         return;
@@ -352,22 +360,47 @@ struct ResultsFacts {
 };
 
 // Runs this PC kept while the shared results file could not take them; the program
-// sends them at its next open of the results file.
+// sends them at its next open of that results file, and only of that one.
 void checkPendingRuns(const DataPlace &place, CheckReport &r)
 {
-    ResultsFile results(place.config.DataFolder + resultsFileName());
+    const QString resultsPath = place.config.DataFolder + resultsFileName();
+    ResultsFile results(resultsPath);
     results.setPendingFile(place.config.localFolder() + pendingFileName());
-    if (const QString problem = results.pendingFileProblem(); !problem.isEmpty()) {
-        r.problem(problem);
-        return;
-    }
     const QFileInfo pending(results.pendingFile());
-    if (!pending.exists() || pending.size() == 0)
+    if (const QString problem = results.pendingFileProblem(); !problem.isEmpty())
+        r.problem(problem);
+    else if (pending.exists() && pending.size() > 0)
+        r.notice(QStringLiteral("このパソコンに、成績ファイル %1 へまだ送られていない記録が %2件あります（%3）。"
+                                "プログラムが次にこの成績ファイルを開くときに送ります")
+                     .arg(resultsPath)
+                     .arg(pending.size() / kRecordSize)
+                     .arg(pending.filePath()));
+    if (place.userStateFolder.isEmpty())
         return;
-    r.notice(QStringLiteral("このパソコンに、成績ファイルへまだ送られていない記録が %1件あります（%2）。"
-                            "プログラムが次に成績ファイルを開くときに送ります")
-                 .arg(pending.size() / kRecordSize)
-                 .arg(pending.filePath()));
+    // Runs this user kept for other results files wait for a start on those.
+    const QDir state(place.userStateFolder);
+    const QString here = QFileInfo(place.config.localFolder()).absoluteFilePath();
+    for (const QFileInfo &folder : state.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name)) {
+        const QFileInfo kept(folder.absoluteFilePath() + u'/' + pendingFileName());
+        if (QFileInfo(folder.absoluteFilePath() + u'/').absoluteFilePath() == here || kept.isSymLink() ||
+            !kept.isFile() || kept.size() == 0)
+            continue;
+        const QString target = dataFolderOfKeptRuns(folder.fileName());
+        r.notice(QStringLiteral("このパソコンに、ほかの成績ファイル %1 へ送る記録が %2件あります（%3）。"
+                                "そのデータでプログラムを起動すると送ります")
+                     .arg(target.isEmpty() ? QStringLiteral("（フォルダ名の長いもの）") : target + resultsFileName())
+                     .arg(kept.size() / kRecordSize)
+                     .arg(kept.filePath()));
+    }
+    // Kept before runs were kept apart for each results file: where they belong is not
+    // known, so they are sent nowhere until someone moves them.
+    const QFileInfo unplaced(state.filePath(pendingFileName()));
+    if (unplaced.isFile() && !unplaced.isSymLink() && unplaced.size() > 0 && pending.filePath() != unplaced.filePath())
+        r.notice(QStringLiteral("%1 に、どの成績ファイルへ送るのか分からない記録が %2件あります。"
+                                "この成績ファイル（%3）の記録なら %4 に移すと、プログラムが次に開くときに送ります")
+                     .arg(unplaced.filePath())
+                     .arg(unplaced.size() / kRecordSize)
+                     .arg(resultsPath, place.config.localFolder()));
 }
 
 // Work folders of backups killed halfway, in the data folder's backup folder: each may

@@ -43,18 +43,20 @@ void takeLocation(DataPlace &place, const DataLocation &where)
 
 } // namespace
 
-DataPlace locateData(const QString &programFolder, const QString &dataFolder, const QString &dataRoot,
+DataPlace locateData(const QString &programFolder, const QString &dataFolder, const ThisStart &start,
                      const SettingPlaces &places)
 {
     constexpr QChar sep = u'/';
     DataPlace place;
+    place.userStateFolder = places.userStateFolder;
     Configuration &c = place.config;
-    c.ProgramFolder = QDir::cleanPath(programFolder) + sep;
+    const QString programFolderPath = QDir::cleanPath(programFolder);
+    c.ProgramFolder = programFolderPath + sep;
     if (dataFolder.isEmpty()) {
         try {
-            takeLocation(place, locateDataRoot(QDir::cleanPath(programFolder), dataRoot, places));
+            takeLocation(place, locateDataRoot(programFolderPath, start, places));
         } catch (const DataFileError &e) {
-            if (const QString pathData = pathDataFileOf(QDir::cleanPath(programFolder)); QFileInfo::exists(pathData))
+            if (const QString pathData = pathDataFileOf(programFolderPath); QFileInfo::exists(pathData))
                 place.pathDataFile = pathData;
             place.foldersError = e.message();
         }
@@ -70,6 +72,21 @@ DataPlace locateData(const QString &programFolder, const QString &dataFolder, co
     c.ProgramFolderName = folder.mid(cut + 1);
     c.DataFolder = folder + sep;
     c.SoundFolder = c.DataRoot + soundFolderName() + sep;
+    // The runs kept for this results file: beside a suite copy whose own data folder
+    // it is, else in the user's folder for it.
+    c.LocalFolder = keptRunsFolder(places.userStateFolder, c.DataFolder);
+    if (QFileInfo::exists(pathDataFileOf(programFolderPath))) {
+        try {
+            Configuration suite = c;
+            suite.DataRoot = ReadPathData(c.ProgramFolder, sep);
+            suite.ProgramFolderName = lastPathComponent(programFolderPath, sep);
+            DeriveDataFolders(suite, sep);
+            if (QFileInfo(suite.DataFolder).canonicalFilePath() == QFileInfo(folder).canonicalFilePath())
+                c.LocalFolder = c.ProgramFolder;
+        } catch (const DataFileError &) {
+            // No suite data folder to compare with: the user's folder stands.
+        }
+    }
     readCommonData(place);
     return place;
 }
@@ -77,6 +94,7 @@ DataPlace locateData(const QString &programFolder, const QString &dataFolder, co
 DataPlace locateDataFromSettings(const QString &programFolder, const SettingPlaces &places)
 {
     DataPlace place;
+    place.userStateFolder = places.userStateFolder;
     place.config.ProgramFolder = QDir::cleanPath(programFolder) + u'/';
     try {
         const DataLocation where = locateFromSettings(QDir::cleanPath(programFolder), places);

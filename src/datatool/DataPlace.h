@@ -2,9 +2,10 @@
 // beside the program in the suite's folders, the path data file names the data root
 // and the program's data folder is named after the folder the tool sits in; an
 // installed copy reads the settings file that `setup` writes; --data-root or
-// TOBREL_DATA_ROOT name the root for one run. A data folder given on the command line
-// (--data) stands for the program's data folder; its parent is then the data root,
-// where the common data, the roster and the sound folder are.
+// TOBREL_DATA_ROOT name the root for one run (no settings file read), --data-folder
+// the data folder's name in it. A data folder given on the command line (--data)
+// stands for the program's data folder; its parent is then the data root, where the
+// common data, the roster and the sound folder are.
 #pragma once
 #include "app/DataSetting.h"
 #include "state/SharedState.h"
@@ -22,6 +23,7 @@ struct DataPlace {
     QString rootOrigin;       // in words, where the data root was named when not by the path data
     QString foldersError;     // the folders could not be found (path data unreadable)
     QString commonDataError;  // the common data file could not be read
+    QString userStateFolder;  // where this user's kept runs wait, one folder for each results file
     // Told once, in words for the teacher, why a command waits for the results file
     // (another PC holds its lock, the share is not there yet); may be empty.
     std::function<void(const QString &)> waitNotice;
@@ -29,8 +31,9 @@ struct DataPlace {
 };
 
 // programFolder: the tool's own folder. dataFolder: the folder given with --data, or "".
-// dataRoot: the folder given with --data-root, or "". places: the settings files.
-DataPlace locateData(const QString &programFolder, const QString &dataFolder, const QString &dataRoot = {},
+// start: the data root and the data folder's name given with --data-root and
+// --data-folder. places: the settings files.
+DataPlace locateData(const QString &programFolder, const QString &dataFolder, const ThisStart &start = {},
                      const SettingPlaces &places = SettingPlaces::ofThisProcess());
 // The data as an installed copy finds it from the settings files alone.
 DataPlace locateDataFromSettings(const QString &programFolder, const SettingPlaces &places);

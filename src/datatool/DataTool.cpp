@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -39,6 +38,7 @@ struct CommandLine {
     bool version = false;
     QString dataFolder;
     QString dataRoot; // --data-root
+    QString dataFolderName; // --data-folder: the data folder's name in the root
     QString command;
     QStringList words;   // the command's arguments that are not options
     QStringList options; // the command's options, each followed by its value where it takes one
@@ -47,7 +47,7 @@ struct CommandLine {
 bool takesValue(const QString &option)
 {
     return option == u"--from" || option == u"--to" || option == u"--student" || option == u"--keep" ||
-           option == u"--data-folder" || option == u"--program-menu";
+           option == u"--program-menu";
 }
 
 CommandLine parse(const QStringList &args)
@@ -70,7 +70,7 @@ CommandLine parse(const QStringList &args)
             cl.version = true;
             continue;
         }
-        const bool wantsValue = a == u"--data" || a == u"--data-root" || takesValue(a);
+        const bool wantsValue = a == u"--data" || a == u"--data-root" || a == u"--data-folder" || takesValue(a);
         if (wantsValue && !hasValue) {
             if (i + 1 >= args.size())
                 throw UsageError{QStringLiteral("%1 の後に値がありません").arg(a)};
@@ -84,6 +84,12 @@ CommandLine parse(const QStringList &args)
             if (value.isEmpty())
                 throw UsageError{QStringLiteral("--data-root のフォルダが空です")};
             cl.dataRoot = value;
+        } else if (a == u"--data-folder") {
+            if (!isPlainFolderName(value))
+                throw UsageError{QStringLiteral("--data-folder の「%1」はフォルダの名前ではありません"
+                                                "（空白・/・# を含まない一つの名前にしてください）")
+                                     .arg(value)};
+            cl.dataFolderName = value;
         } else if (a.startsWith(u'-') && a != u"-") {
             cl.options << a;
             if (wantsValue)
@@ -354,6 +360,19 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     return warnings.isEmpty() ? ToolOk : ToolProblems;
 }
 
+// Why "0" on the roster screen could not start this program menu, or "".
+QString missingProgramMenu(const QStringList &words)
+{
+    const QString program = words.first();
+    const bool found = program.contains(u'/') ? QFileInfo(program).isFile() && QFileInfo(program).isExecutable()
+                                              : !QStandardPaths::findExecutable(program).isEmpty();
+    if (found)
+        return {};
+    return QStringLiteral("プログラムメニュー %1 が見つからないか、起動できるプログラムではありません"
+                          "（「0」で起動できないと、生徒に先生を呼ぶように言います）。")
+        .arg(program);
+}
+
 // Prints what the settings files say, and where the data is found from them.
 int showSettings(const SettingPlaces &places, ToolConsole &io)
 {
@@ -385,22 +404,20 @@ int showSettings(const SettingPlaces &places, ToolConsole &io)
 int runSetup(const CommandLine &cl, const QString &programFolder, const SettingPlaces &places, ToolConsole &io,
              const Clock &clock)
 {
-    const Options opt(cl, {QStringLiteral("--user"), QStringLiteral("--data-folder"), QStringLiteral("--program-menu")});
+    const Options opt(cl, {QStringLiteral("--user"), QStringLiteral("--program-menu")});
     expectWords(cl, 1);
     if (!cl.dataFolder.isEmpty() || !cl.dataRoot.isEmpty())
         throw UsageError{QStringLiteral("setup では --data も --data-root も使えません（データルートは setup の後に書きます）")};
     if (cl.words.isEmpty()) {
-        if (opt.has(QStringLiteral("--data-folder")) || opt.has(QStringLiteral("--program-menu")))
+        if (!cl.dataFolderName.isEmpty() || opt.has(QStringLiteral("--program-menu")))
             throw UsageError{QStringLiteral("setup にはデータルートが要ります（tobrel-data setup データルート）")};
         return showSettings(places, io);
     }
-    const QString folderName = opt.value(QStringLiteral("--data-folder"));
-    if (opt.has(QStringLiteral("--data-folder")) && !isPlainFolderName(folderName))
-        throw UsageError{QStringLiteral("--data-folder の「%1」はフォルダの名前ではありません（/ を含まない一つの名前にしてください）")
-                             .arg(folderName)};
     const QString menu = opt.value(QStringLiteral("--program-menu")).trimmed();
-    if (!menu.isEmpty() && QProcess::splitCommand(menu).isEmpty())
-        throw UsageError{QStringLiteral("--program-menu の「%1」が読めません").arg(menu)};
+    QString menuError;
+    const QStringList menuWords = splitProgramMenu(menu, &menuError);
+    if (!menuError.isEmpty())
+        throw UsageError{QStringLiteral("--program-menu の「%1」が読めません: %2").arg(menu, menuError)};
 
     const bool forUser = opt.has(QStringLiteral("--user")) || places.userId != 0;
     const QString file = forUser ? places.userFile : places.systemFile;
@@ -408,7 +425,8 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
         io.err(QStringLiteral("ユーザーの設定ファイルの置き場所が分かりません（HOME がありません）"));
         return ToolProblems;
     }
-    // Nothing is written for a root that can never start the program.
+    // Nothing is written for a root that can never start the program, nor for a program
+    // menu that "0" could not start.
     const QString root = asDataRoot(cl.words[0]);
     if (!QFileInfo(root).isDir()) {
         io.err(QStringLiteral("データルート %1 がありません（共有フォルダはつながっていますか）。何も書いていません。").arg(root));
@@ -418,6 +436,12 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
         io.err(QStringLiteral("%1 に %2 がありません。データルートは %2・新名簿.txt・%3 のあるフォルダです。何も書いていません。")
                    .arg(root, commonDataFileName(), soundFolderName()));
         return ToolProblems;
+    }
+    if (!menuWords.isEmpty()) {
+        if (const QString missing = missingProgramMenu(menuWords); !missing.isEmpty()) {
+            io.err(missing + QStringLiteral("何も書いていません。"));
+            return ToolProblems;
+        }
     }
 
     // The other keys of the file are kept; a file that may not be trusted is made anew.
@@ -430,8 +454,8 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
         settings = Settings();
     }
     settings.values[dataRootKey()] = root;
-    if (opt.has(QStringLiteral("--data-folder")))
-        settings.values[dataFolderKey()] = folderName;
+    if (!cl.dataFolderName.isEmpty())
+        settings.values[dataFolderKey()] = cl.dataFolderName;
     if (opt.has(QStringLiteral("--program-menu"))) {
         if (menu.isEmpty())
             settings.values.remove(programMenuKey());
@@ -441,17 +465,19 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
     if (const QString error = writeSettingsFile(file, settingsFileText(settings)); !error.isEmpty()) {
         io.err(error);
         if (!forUser && places.userId != 0)
-            io.err(QStringLiteral("PC のすべてのユーザーの設定は root が書きます: sudo tobrel-data setup %1").arg(root));
+            io.err(QStringLiteral("PC のすべてのユーザーの設定は root が書きます: sudo tobrel-data setup %1").arg(shellQuoted(root)));
+        else if (forUser && places.userId == 0)
+            io.err(QStringLiteral("ユーザーの設定は、そのユーザーが sudo を付けずに書きます: tobrel-data setup %1")
+                       .arg(shellQuoted(root)));
         return ToolProblems;
     }
     io.out(QStringLiteral("設定ファイル %1 に書きました: %2 = %3").arg(file, dataRootKey(), root));
-    io.out(forUser ? QStringLiteral("  このユーザーだけの設定です（PC のすべてのユーザーには sudo tobrel-data setup %1）。").arg(root)
+    io.out(forUser ? QStringLiteral("  このユーザーだけの設定です（PC のすべてのユーザーには sudo tobrel-data setup %1）。").arg(shellQuoted(root))
                    : QStringLiteral("  この PC のすべてのユーザーの設定です。"));
-    const QStringList menuWords = QProcess::splitCommand(settings.value(programMenuKey()));
-    if (!menuWords.isEmpty() && !QFileInfo(menuWords[0]).isExecutable() &&
-        QStandardPaths::findExecutable(menuWords[0]).isEmpty())
-        io.out(QStringLiteral("  注意: プログラムメニュー %1 が見つかりません（「0」で起動できないと先生を呼ぶように言います）")
-                   .arg(menuWords[0]));
+    // A program menu kept from before is said when it cannot be started any more.
+    if (const QStringList kept = splitProgramMenu(settings.value(programMenuKey())); !kept.isEmpty() && menuWords.isEmpty())
+        if (const QString missing = missingProgramMenu(kept); !missing.isEmpty())
+            io.out(QStringLiteral("  注意: ") + missing);
     if (QFileInfo::exists(pathDataFileOf(QDir::cleanPath(programFolder))))
         io.out(QStringLiteral("  注意: ここのプログラムはスイートのフォルダにあるので %1 を読みます。"
                               "設定ファイルを読むのは /usr/bin に入れたプログラムです。")
@@ -480,7 +506,7 @@ QString dataToolHelp()
     return QStringLiteral(
         "tobrel-data: Tobrel の成績データを点検し、直し、バックアップし、CSVに書き出します\n"
         "\n"
-        "使い方: tobrel-data [--data フォルダ | --data-root フォルダ] コマンド [引数]\n"
+        "使い方: tobrel-data [--data フォルダ | --data-root フォルダ] [--data-folder 名前] コマンド [引数]\n"
         "        tobrel-data --help | --version\n"
         "\n"
         "データの場所はプログラムと同じように見つけます:\n"
@@ -490,7 +516,9 @@ QString dataToolHelp()
         "  --data フォルダ       プログラムのデータフォルダ（成績累積データ.dat のあるフォルダ）を指定します。\n"
         "                        共通データ・名簿・音フォルダはその一つ上のフォルダから読みます。\n"
         "  --data-root フォルダ  データルート（共通データ.txt のあるフォルダ）を今回だけ指定します。\n"
-        "                        環境変数 TOBREL_DATA_ROOT でも同じです。\n"
+        "                        環境変数 TOBREL_DATA_ROOT でも同じです。このときは設定ファイルを\n"
+        "                        読まず、データフォルダは tobrel（スイートのフォルダではこのフォルダの名前）です。\n"
+        "  --data-folder 名前    データルートの中のデータフォルダの名前を今回だけ指定します。\n"
         "\n"
         "コマンド:\n"
         "  setup データルート [--data-folder 名前] [--program-menu コマンド] [--user]\n"
@@ -499,6 +527,8 @@ QString dataToolHelp()
         "      ~/.config/tobrel/tobrel.conf（そのユーザーだけ）に書きます。--data-folder はデータルートの\n"
         "      中のデータフォルダの名前（決めなければ tobrel）、--program-menu は名前を選ぶ画面の「0」で\n"
         "      起動するスイートのプログラムメニュー（なければ「0」でプログラムを終わります）。\n"
+        "      コマンドは空白で区切り、空白を含む語は '…' か \"…\" で囲みます。見つからない\n"
+        "      プログラムメニューやデータルートは書きません。\n"
         "      データルートを書かなければ、今の設定を表示します。\n"
         "      例: sudo tobrel-data setup /srv/juku/data\n"
         "  check\n"
@@ -538,6 +568,8 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
             io.out(programVersionLine(QStringLiteral("tobrel-data")));
             return ToolOk;
         }
+        if (cl.command.isEmpty() && !cl.options.isEmpty())
+            throw UsageError{QStringLiteral("%1 というオプションはありません").arg(cl.options.first())};
         if (cl.command.isEmpty())
             throw UsageError{QStringLiteral("コマンドがありません（check、repair、backup、export、setup）")};
         if (cl.command == u"setup")
@@ -558,7 +590,10 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
             throw UsageError{QStringLiteral("--data のフォルダ %1 がありません").arg(cl.dataFolder)};
         if (!cl.dataFolder.isEmpty() && !cl.dataRoot.isEmpty())
             throw UsageError{QStringLiteral("--data と --data-root はどちらか一つにしてください")};
-        DataPlace place = locateData(programFolder, cl.dataFolder, cl.dataRoot, places);
+        if (!cl.dataFolder.isEmpty() && !cl.dataFolderName.isEmpty())
+            throw UsageError{QStringLiteral("--data と --data-folder はどちらか一つにしてください"
+                                            "（--data はデータフォルダそのものを指します）")};
+        DataPlace place = locateData(programFolder, cl.dataFolder, ThisStart{cl.dataRoot, cl.dataFolderName}, places);
         place.waitNotice = [&io](const QString &why) { io.err(why); };
         return run(cl, place, io, clock);
     } catch (const UsageError &e) {

@@ -23,7 +23,8 @@ public:
     int line() const { return m_line; }
     const QString &problem() const { return m_problem; }
     int number() const { return m_number; }
-    // "<file> (<line>行目): <problem>", the line left out when it is not known.
+    // "<file> (<line>行目): <problem>", the line left out when it is not known; the
+    // problem alone when no one file is at fault (file "").
     QString message() const;
     // "<problem>\n<file>（<line>行目）": the failure as a message to the student shows it.
     QString detail() const;

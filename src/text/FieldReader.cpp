@@ -15,6 +15,8 @@ namespace tobrel {
 
 QString DataFileError::message() const
 {
+    if (m_file.isEmpty())
+        return m_problem;
     if (m_line > 0)
         return QStringLiteral("%1 (%2行目): %3").arg(m_file).arg(m_line).arg(m_problem);
     return QStringLiteral("%1: %2").arg(m_file, m_problem);
@@ -22,6 +24,8 @@ QString DataFileError::message() const
 
 QString DataFileError::detail() const
 {
+    if (m_file.isEmpty())
+        return m_problem;
     return m_problem + u'\n' + m_file + (m_line > 0 ? QStringLiteral("（%1行目）").arg(m_line) : QString());
 }
 

@@ -39,6 +39,7 @@ struct AppContext {
     QString programFolderPath;       // the folder holding the program
     QString dataRootOption;          // --data-root of this start, or ""
     QString fontNotice;              // a font the screens need is missing; teachers see it on the hub
+    QString dataFolderOption{};      // --data-folder of this start, or ""
 };
 
 // The one conversion from a form's layout to pixels. Forms are laid out in twips on a

@@ -1,6 +1,8 @@
 #include "app/Configuration.h"
 #include "app/DataSetting.h"
 #include "app/ProgramOptions.h"
+#include "results/Tally.h"
+#include "state/ResultRecord.h"
 #include "state/SharedState.h"
 #include "support/TestSupport.h"
 #include "text/DataFileError.h"
@@ -89,6 +91,15 @@ TEST(SettingsFile, ReadsKeysAndRefusesWhatItDoesNotKnow)
         {"data-folder = ../other\n", "", "", "", "フォルダの名前ではありません"},
         {"data-folder = ..\n", "", "", "", "フォルダの名前ではありません"},
         {"data-root = /srv/\x82\xa0\n", "", "", "", "UTF-8"},
+        // Notes stand on lines of their own: one copied behind a value would become
+        // part of it, so it is refused and said.
+        {"data-folder = tobrel   # the data folder\n", "", "", "", "空白・/・# を含まない"},
+        {"data-folder = my drill\n", "", "", "", "空白・/・# を含まない"},
+        {"data-root = /nowhere/data/   # the root\n", "", "", "", "# で始まる別の行"},
+        {"program-menu = /opt/menu 001   # what 0 starts\n", "", "", "", "# で始まる別の行"},
+        {"program-menu = '/opt/my menu 001\n", "", "", "", "' が閉じていません"},
+        {"program-menu = '/opt/suite #2/menu' \"#1\"\n", "", "", "'/opt/suite #2/menu' \"#1\"", ""},
+        {"data-root = relative/data\n", "", "", "", "/ で始まる"},
     };
     for (const auto &c : cases) {
         Pc pc;
@@ -105,6 +116,46 @@ TEST(SettingsFile, ReadsKeysAndRefusesWhatItDoesNotKnow)
             EXPECT_TRUE(error.contains(pc.places.systemFile)) << error.toStdString();
         }
     }
+}
+
+TEST(SettingsFile, AFolderWhoseNameHoldsAHashIsTakenAsItStands)
+{
+    Pc pc;
+    const QString root = pc.path(QStringLiteral("juku #2/"));
+    ASSERT_TRUE(QDir().mkpath(root));
+    ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-root = " + root.toUtf8() + "\n"));
+    EXPECT_EQ(readSettings(pc.places).value(dataRootKey()), root);
+}
+
+TEST(ProgramMenu, SplitsAtBlanksKeepingQuotedWordsWhole)
+{
+    const struct {
+        QString command;
+        QStringList words; // empty: refused
+    } cases[] = {
+        {QStringLiteral("/opt/menu 001"), {QStringLiteral("/opt/menu"), QStringLiteral("001")}},
+        {QStringLiteral("  /opt/menu\t001  "), {QStringLiteral("/opt/menu"), QStringLiteral("001")}},
+        // What a teacher writes for a folder with a blank: either kind of quote.
+        {QStringLiteral("'/opt/my suite/起動/menu' 001"), {QStringLiteral("/opt/my suite/起動/menu"), QStringLiteral("001")}},
+        {QStringLiteral("\"/opt/my suite/menu\" 001"), {QStringLiteral("/opt/my suite/menu"), QStringLiteral("001")}},
+        {QStringLiteral("/opt/\"my suite\"/menu"), {QStringLiteral("/opt/my suite/menu")}},
+        {QStringLiteral("menu \"it's\" ''"), {QStringLiteral("menu"), QStringLiteral("it's"), QString()}},
+        // Backslashes stand for themselves: a Windows path for a suite run through Wine.
+        {QStringLiteral("wine C:\\suite\\起動\\プログラムメニューc.exe 001"),
+         {QStringLiteral("wine"), QStringLiteral("C:\\suite\\起動\\プログラムメニューc.exe"), QStringLiteral("001")}},
+        {QStringLiteral("/opt/menu#1 001"), {QStringLiteral("/opt/menu#1"), QStringLiteral("001")}},
+        {QStringLiteral("/opt/menu 001 # back to the menu"), {}},
+        {QStringLiteral("\"/opt/menu 001"), {}},
+    };
+    for (const auto &c : cases) {
+        QString error;
+        EXPECT_EQ(splitProgramMenu(c.command, &error), c.words) << c.command.toStdString();
+        EXPECT_EQ(error.isEmpty(), !c.words.isEmpty()) << c.command.toStdString() << error.toStdString();
+    }
+    // A hint to paste into a shell stays one word.
+    EXPECT_EQ(shellQuoted(QStringLiteral("/srv/juku/データ/")), QStringLiteral("/srv/juku/データ/"));
+    EXPECT_EQ(shellQuoted(QStringLiteral("/srv/my juku/")), QStringLiteral("'/srv/my juku/'"));
+    EXPECT_EQ(shellQuoted(QStringLiteral("/srv/it's/")), QStringLiteral("'/srv/it'\\''s/'"));
 }
 
 TEST(SettingsFile, OnlyAFileNobodyElseCanChangeIsBelieved)
@@ -194,6 +245,27 @@ TEST(SettingsFile, IsWrittenInOneStepReadableByAllAndNeverThroughALink)
     EXPECT_TRUE(writeSettingsFile(blocked, settingsFileText(s)).contains(blocked));
 }
 
+TEST(SettingsFile, IsNotWrittenIntoAFolderOfAnotherUser)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to give a folder to another user";
+    // sudo keeps the user's HOME: root must not leave ~/.config owned by root.
+    Pc pc;
+    const QString home = pc.path(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    ASSERT_EQ(::chown(QFile::encodeName(home).constData(), 4242, 4242), 0);
+    Settings s;
+    s.values[dataRootKey()] = pc.dataRoot();
+    const QString error = writeSettingsFile(pc.places.userFile, settingsFileText(s));
+    EXPECT_TRUE(error.contains(home) && error.contains(QStringLiteral("持ち主"))) << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/.config")));
+
+    // Its owner writes it; root still writes the system's file in root's folder.
+    ASSERT_EQ(::chown(QFile::encodeName(home).constData(), 0, 0), 0);
+    EXPECT_EQ(writeSettingsFile(pc.places.userFile, settingsFileText(s)), QString());
+    EXPECT_EQ(writeSettingsFile(pc.places.systemFile, settingsFileText(s)), QString());
+}
+
 TEST(DataLocation, CommandLineThenEnvironmentThenPathDataOrSettings)
 {
     Pc pc;
@@ -209,8 +281,13 @@ TEST(DataLocation, CommandLineThenEnvironmentThenPathDataOrSettings)
     EXPECT_EQ(w.dataRoot, pc.dataRoot());
     EXPECT_EQ(w.dataFolderName, QStringLiteral("juku"));
     EXPECT_EQ(w.programMenu, (QStringList{QStringLiteral("/opt/menu"), QStringLiteral("001")}));
-    EXPECT_EQ(w.localFolder, pc.places.userStateFolder);
+    EXPECT_EQ(w.localFolder, keptRunsFolder(pc.places.userStateFolder, pc.dataRoot() + QStringLiteral("juku/")));
     EXPECT_TRUE(w.origin.contains(pc.places.systemFile));
+    // --data-folder names the data folder for one start.
+    w = locateDataRoot(pc.installed(), ThisStart{{}, QStringLiteral("squares")}, pc.places);
+    EXPECT_EQ(w.dataRoot, pc.dataRoot());
+    EXPECT_EQ(w.dataFolderName, QStringLiteral("squares"));
+    EXPECT_EQ(w.localFolder, keptRunsFolder(pc.places.userStateFolder, pc.dataRoot() + QStringLiteral("squares/")));
 
     // The copy in the suite: as the suite has it, whatever the settings say.
     w = locateDataRoot(pc.suiteProgram(), {}, pc.places);
@@ -220,34 +297,61 @@ TEST(DataLocation, CommandLineThenEnvironmentThenPathDataOrSettings)
     EXPECT_EQ(w.programMenu.join(u' '), pc.suiteProgram() + QStringLiteral("/../起動/プログラムメニューc.exe 001"));
     EXPECT_EQ(w.localFolder, pc.suiteProgram() + u'/');
 
-    // One start's own root, for either copy; the option before the environment.
+    // One start's own root, for either copy; the option before the environment. It
+    // stands alone: the settings' data folder and menu belong to the PC's own school.
     pc.places.environmentRoot = other;
     w = locateDataRoot(pc.installed(), {}, pc.places);
     EXPECT_EQ(w.from, DataLocation::From::Environment);
     EXPECT_EQ(w.dataRoot, other + u'/');
+    EXPECT_EQ(w.dataFolderName, QStringLiteral("tobrel"));
+    EXPECT_TRUE(w.programMenu.isEmpty());
+    w = locateDataRoot(pc.installed(), ThisStart{pc.dataRoot(), QStringLiteral("juku")}, pc.places);
+    EXPECT_EQ(w.from, DataLocation::From::Option);
     EXPECT_EQ(w.dataFolderName, QStringLiteral("juku"));
-    w = locateDataRoot(pc.suiteProgram(), QStringLiteral("relative/root"), pc.places);
+    w = locateDataRoot(pc.suiteProgram(), ThisStart{QStringLiteral("relative/root"), {}}, pc.places);
     EXPECT_EQ(w.from, DataLocation::From::Option);
     EXPECT_EQ(w.dataRoot, QDir::currentPath() + QStringLiteral("/relative/root/"));
     EXPECT_EQ(w.dataFolderName, QStringLiteral("squares"));
+    EXPECT_FALSE(w.programMenu.isEmpty());
+    // The program folder keeps the runs of the suite's own school only.
+    EXPECT_EQ(w.localFolder,
+              keptRunsFolder(pc.places.userStateFolder, QDir::currentPath() + QStringLiteral("/relative/root/squares/")));
 }
 
-TEST(DataLocation, NothingSetUpSaysWhatToRunAndABadSettingStopsOnlyTheInstalledCopy)
+TEST(DataLocation, NothingSetUpSaysWhatToRunAndABadSettingStopsOnlyWhereItIsRead)
 {
     Pc pc;
     const QString error = errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); });
     EXPECT_TRUE(error.contains(QStringLiteral("sudo tobrel-data setup"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("--data-root")));
     EXPECT_TRUE(error.contains(pc.places.systemFile));
+    // The path data file a suite copy would read, named as a clean path.
+    EXPECT_TRUE(error.contains(pc.path(QStringLiteral("usr/パスデータ.txt")))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QStringLiteral("/../")));
+    EXPECT_FALSE(error.endsWith(u'\n'));
+    try {
+        locateDataRoot(pc.installed(), {}, pc.places);
+    } catch (const DataFileError &e) {
+        EXPECT_EQ(e.detail(), e.problem()) << "no one file is at fault";
+    }
 
     // A settings file without a data root: the same advice, and its other keys kept.
     ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-folder = juku\n"));
     EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); })
                     .contains(QStringLiteral("tobrel-data setup")));
 
-    ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-root = /srv/\n", 0666));
-    EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), QStringLiteral("/srv"), pc.places); })
+    // A settings file others could have written stops the starts that would read it;
+    // one start with its own root reads none and goes on.
+    ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-root = /srv/\ndata-folder = juku\n", 0666));
+    EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); }).contains(QStringLiteral("書き換えられる")));
+    EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), ThisStart{{}, QStringLiteral("juku")}, pc.places); })
                     .contains(QStringLiteral("書き換えられる")));
+    const DataLocation own = locateDataRoot(pc.installed(), ThisStart{pc.dataRoot(), {}}, pc.places);
+    EXPECT_EQ(own.dataRoot, pc.dataRoot());
+    EXPECT_EQ(own.dataFolderName, QStringLiteral("tobrel"));
+    pc.places.environmentRoot = pc.dataRoot();
+    EXPECT_EQ(locateDataRoot(pc.installed(), {}, pc.places).dataRoot, pc.dataRoot());
+    pc.places.environmentRoot.clear();
     pc.writeSuitePathData(pc.dataRoot());
     EXPECT_EQ(locateDataRoot(pc.suiteProgram(), {}, pc.places).dataRoot, pc.dataRoot());
 }
@@ -263,8 +367,8 @@ TEST(DataLocation, AnInstalledCopyLoadsItsConfigurationFromTheSettings)
     EXPECT_EQ(state.config.SoundFolder, pc.dataRoot() + QStringLiteral("音フォルダ/"));
     EXPECT_EQ(state.config.SchoolName, QStringLiteral("みなと塾"));
     EXPECT_EQ(state.criteria.CritPassTime[1], 60);
-    // Runs kept back go to the user's own folder, never to /usr/bin.
-    EXPECT_EQ(state.config.localFolder(), pc.places.userStateFolder);
+    // Runs kept back go to the user's own folder for this results file, never to /usr/bin.
+    EXPECT_TRUE(state.config.localFolder().startsWith(pc.places.userStateFolder));
     EXPECT_TRUE(state.config.ProgramMenu.isEmpty());
 
     // The suite's copy keeps them in its folder, as before.
@@ -274,6 +378,67 @@ TEST(DataLocation, AnInstalledCopyLoadsItsConfigurationFromTheSettings)
     EXPECT_EQ(suite.config.localFolder(), pc.suiteProgram() + u'/');
     EXPECT_EQ(suite.config.DataFolder, pc.dataRoot() + QStringLiteral("squares/"));
     EXPECT_FALSE(suite.config.ProgramMenu.isEmpty());
+}
+
+TEST(KeptRuns, GoOnlyToTheResultsFileTheyWereKeptFor)
+{
+    // The PC's school, whose share would not take a run, and another school started
+    // once with --data-root: the kept run waits for its own school.
+    Pc pc;
+    const QString otherRoot = pc.path(QStringLiteral("other/"));
+    Pc::writeData(otherRoot);
+    ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-root = " + pc.dataRoot().toUtf8() + "\n"));
+    SharedState mine, other;
+    LoadConfiguration(mine, locateDataRoot(pc.installed(), {}, pc.places));
+    LoadConfiguration(other, locateDataRoot(pc.installed(), ThisStart{otherRoot, {}}, pc.places));
+    ASSERT_NE(mine.config.localFolder(), other.config.localFolder());
+
+    ResultRecord kept;
+    kept.ResultRecDate = 45329;
+    kept.ResultRecStudentNo = 7;
+    kept.ResultRecLevel = 2;
+    kept.ResultRecTime = 41;
+    const auto bytes = kept.encode();
+    ASSERT_TRUE(QDir().mkpath(mine.config.localFolder()));
+    ASSERT_TRUE(writeFile(pendingFilePath(mine), QByteArray(bytes.data(), kRecordSize)));
+    ASSERT_TRUE(writeFile(other.config.DataFolder + resultsFileName(), QByteArray()));
+    ASSERT_TRUE(writeFile(mine.config.DataFolder + resultsFileName(), QByteArray()));
+
+    EXPECT_EQ(sharedResultsFile(other).sendPendingRuns(), 0);
+    EXPECT_EQ(readFileBytes(other.config.DataFolder + resultsFileName()).size(), 0);
+    EXPECT_EQ(readFileBytes(pendingFilePath(mine)).size(), kRecordSize);
+    EXPECT_EQ(sharedResultsFile(mine).sendPendingRuns(), 1);
+    EXPECT_EQ(readFileBytes(mine.config.DataFolder + resultsFileName()), QByteArray(bytes.data(), kRecordSize));
+}
+
+TEST(KeptRuns, AreKeptInAFolderNamedAfterTheDataFolder)
+{
+    const QString state = QStringLiteral("/home/t/.local/state/tobrel/");
+    const QString paths[] = {
+        QStringLiteral("/srv/juku/data/tobrel/"),
+        QStringLiteral("/mnt/塾 #2/100%/squares/"),
+        QStringLiteral("/mnt/") + QString(300, QChar(u'長')) + QStringLiteral("/tobrel/"),
+    };
+    QStringList folders;
+    for (const QString &path : paths) {
+        const QString folder = keptRunsFolder(state, path);
+        ASSERT_TRUE(folder.startsWith(state) && folder.endsWith(u'/')) << folder.toStdString();
+        const QString name = folder.mid(state.size()).chopped(1);
+        EXPECT_FALSE(name.contains(u'/'));
+        EXPECT_LE(QFile::encodeName(name).size(), 255) << "one name the file system takes";
+        folders << folder;
+        // The name tells the data folder back, except when it had to be shortened.
+        if (path.size() < 100)
+            EXPECT_EQ(dataFolderOfKeptRuns(name), path);
+        else
+            EXPECT_EQ(dataFolderOfKeptRuns(name), QString());
+    }
+    EXPECT_EQ(folders[0], state + QStringLiteral("%2Fsrv%2Fjuku%2Fdata%2Ftobrel/"));
+    EXPECT_NE(keptRunsFolder(state, paths[2]), keptRunsFolder(state, QString(paths[2]).replace(QStringLiteral("tobrel"), QStringLiteral("squares"))));
+    // The same folder however it was written.
+    EXPECT_EQ(keptRunsFolder(state, QStringLiteral("/srv/juku//data/./tobrel")), folders[0]);
+    EXPECT_EQ(keptRunsFolder(QString(), paths[0]), QString());
+    EXPECT_EQ(dataFolderOfKeptRuns(QStringLiteral("未送信成績.dat")), QString());
 }
 
 TEST(ProgramOptions, HelpVersionDataRootAndMistypedOptions)
@@ -297,7 +462,15 @@ TEST(ProgramOptions, HelpVersionDataRootAndMistypedOptions)
         {{QStringLiteral("--data-root")}, A::Usage, {}, QStringLiteral("--data-root の後に")},
         {{QStringLiteral("--data-root=")}, A::Usage, {}, QStringLiteral("空です")},
         {{QStringLiteral("--fullscreen")}, A::Usage, {}, QStringLiteral("--fullscreen というオプションはありません")},
-        {{QStringLiteral("-platform"), QStringLiteral("xcb")}, A::Usage, {}, QStringLiteral("-platform")},
+        // Qt's own options, which a session manager or a desktop passes, are Qt's.
+        {{QStringLiteral("-platform"), QStringLiteral("xcb")}, A::Start, {}, {}},
+        {{QStringLiteral("-session"), QStringLiteral("10d2a8-1"), QStringLiteral("--reverse")}, A::Start, {}, {}},
+        {{QStringLiteral("-style=fusion"), QStringLiteral("--display"), QStringLiteral(":1")}, A::Start, {}, {}},
+        {{QStringLiteral("-session")}, A::Usage, {}, QStringLiteral("-session の後に")},
+        {{QStringLiteral("-platform=xcb")}, A::Usage, {}, QStringLiteral("-platform=xcb というオプション")},
+        {{QStringLiteral("--data-folder"), QStringLiteral("squares")}, A::Start, {}, {}},
+        {{QStringLiteral("--data-folder=a/b")}, A::Usage, {}, QStringLiteral("フォルダの名前ではありません")},
+        {{QStringLiteral("--data-folder")}, A::Usage, {}, QStringLiteral("--data-folder の後に")},
         // A mistyped option is caught even after --help, before anything starts.
         {{QStringLiteral("--help"), QStringLiteral("--vresion")}, A::Usage, {}, QStringLiteral("--vresion")},
     };

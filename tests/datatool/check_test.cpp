@@ -281,3 +281,25 @@ TEST(DataCheck, SaysWhyItWaitsWhileAnotherPcHoldsTheResultsFile)
     EXPECT_EQ(o.err.filter(QStringLiteral("ほかのパソコンが使っています")).size(), 1) << o.all().toStdString();
     EXPECT_TRUE(o.all().contains(QStringLiteral("記録 2件")));
 }
+
+TEST(DataCheck, NotesADataFolderThatIsALinkButNotADataRootThatIsOne)
+{
+    School school;
+    // The share mounted somewhere and reached through a link: nothing to note.
+    const QString linkedRoot = school.root() + QStringLiteral("/mounted");
+    ASSERT_TRUE(QFile::link(school.dataRoot(), linkedRoot));
+    auto o = school.tool({QStringLiteral("--data-root"), linkedRoot, QStringLiteral("check")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(linesStarting(o.out, QStringLiteral("注意:")).filter(QStringLiteral("リンク")).isEmpty())
+        << o.all().toStdString();
+
+    // The data folder inside the share a link to another folder: it works, and is noted.
+    const QString elsewhere = school.root() + QStringLiteral("/elsewhere");
+    ASSERT_TRUE(QDir().rename(school.dataFolder(), elsewhere));
+    ASSERT_TRUE(QFile::link(elsewhere, QDir::cleanPath(school.dataFolder())));
+    o = school.tool({QStringLiteral("check")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    const QStringList notes = linesStarting(o.out, QStringLiteral("注意:")).filter(QStringLiteral("シンボリックリンク"));
+    ASSERT_EQ(notes.size(), 1) << o.all().toStdString();
+    EXPECT_TRUE(notes.first().contains(elsewhere)) << notes.first().toStdString();
+}

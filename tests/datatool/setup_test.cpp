@@ -83,24 +83,51 @@ TEST(DataToolSetup, KeepsTheOtherKeysAndTakesTheSuitesFolderNameAndMenu)
 {
     InstalledPc pc;
     QDir().rename(pc.dataFolder(), pc.dataRoot() + QStringLiteral("squares"));
+    // The suite's menu in a folder with a blank, written as a teacher would.
+    const QString menu = pc.root() + QStringLiteral("/my suite/起動/menu");
+    ASSERT_TRUE(writeFile(menu, "#!/bin/sh\n"));
+    ASSERT_TRUE(QFile::setPermissions(menu, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     auto o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--data-folder"),
                                QStringLiteral("squares"), QStringLiteral("--program-menu"),
-                               QStringLiteral("/opt/suite/起動/menu 001")});
+                               u'\'' + menu + QStringLiteral("' 001")});
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
-    EXPECT_TRUE(o.all().contains(QStringLiteral("プログラムメニュー /opt/suite/起動/menu が見つかりません")));
     EXPECT_TRUE(o.all().contains(QStringLiteral("データフォルダ: ") + pc.dataRoot() + QStringLiteral("squares/")));
+    EXPECT_EQ(locateDataRoot(pc.bin(), {}, pc.places).programMenu, (QStringList{menu, QStringLiteral("001")}));
 
     // Pointing at the root again keeps the folder and the menu; an empty menu removes it.
     o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot()});
     EXPECT_EQ(pc.settings().value(dataFolderKey()), QStringLiteral("squares"));
-    EXPECT_EQ(pc.settings().value(programMenuKey()), QStringLiteral("/opt/suite/起動/menu 001"));
+    EXPECT_EQ(pc.settings().value(programMenuKey()), u'\'' + menu + QStringLiteral("' 001"));
     o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu="), QStringLiteral("--user")});
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
     EXPECT_TRUE(QFileInfo::exists(pc.places.userFile)) << "--user writes the user's own file";
-    EXPECT_EQ(pc.settings().value(programMenuKey()), QStringLiteral("/opt/suite/起動/menu 001"))
+    EXPECT_EQ(pc.settings().value(programMenuKey()), u'\'' + menu + QStringLiteral("' 001"))
         << "the system's menu still stands under the user's file without one";
 
-    for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral(".."), QString()}) {
+    // A menu "0" could not start, or one that cannot be read, is not written.
+    const QByteArray before = readFileBytes(pc.places.systemFile);
+    const struct {
+        QString menu;
+        QString says;
+        int status;
+    } refused[] = {
+        {QStringLiteral("/opt/suite/起動/menu 001"), QStringLiteral("プログラムメニュー /opt/suite/起動/menu が見つからない"), ToolProblems},
+        {menu + QStringLiteral(" 001"), QStringLiteral("が見つからない"), ToolProblems}, // split at the blank
+        {QStringLiteral("no-such-menu-program 001"), QStringLiteral("no-such-menu-program が見つからない"), ToolProblems},
+        {u'\'' + menu + QStringLiteral(" 001"), QStringLiteral("' が閉じていません"), ToolUsage},
+        {u'\'' + menu + QStringLiteral("' 001 # back to the menu"), QStringLiteral("注釈"), ToolUsage},
+    };
+    for (const auto &c : refused) {
+        o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu"), c.menu});
+        EXPECT_EQ(o.status, c.status) << c.menu.toStdString();
+        EXPECT_TRUE(o.all().contains(c.says)) << o.all().toStdString();
+        EXPECT_EQ(readFileBytes(pc.places.systemFile), before);
+    }
+    // A program found on the PATH is started by name.
+    o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu"), QStringLiteral("sh -c true")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+
+    for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral(".."), QString(), QStringLiteral("tobrel # folder")}) {
         o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--data-folder"), bad});
         EXPECT_EQ(o.status, ToolUsage) << bad.toStdString();
     }
@@ -110,9 +137,13 @@ TEST(DataToolSetup, AnotherUserWritesTheirOwnFileAndAnUntrustedFileIsMadeAnew)
 {
     InstalledPc pc;
     pc.places.userId = ::getuid() == 0 ? 4242 : ::getuid();
-    auto o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot()});
+    // A root with a blank: the hint to paste is one word to the shell.
+    const QString root = pc.root() + QStringLiteral("/my school/");
+    ASSERT_TRUE(QDir().rename(pc.dataRoot(), root));
+    auto o = pc.installedTool({QStringLiteral("setup"), root});
     EXPECT_TRUE(o.all().contains(pc.places.userFile)) << o.all().toStdString();
     EXPECT_TRUE(o.all().contains(QStringLiteral("このユーザーだけの設定です")));
+    EXPECT_TRUE(o.all().contains(QStringLiteral("sudo tobrel-data setup '") + root + u'\'')) << o.all().toStdString();
     EXPECT_FALSE(QFileInfo::exists(pc.places.systemFile));
 
     // A system file that others could have written is not carried over.
@@ -145,8 +176,14 @@ TEST(DataToolSetup, VersionDataRootOptionAndUsageErrors)
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
     EXPECT_TRUE(o.all().contains(QStringLiteral("TOBREL_DATA_ROOT")));
 
+    // An unknown option is named, wherever it stands.
+    o = pc.installedTool({QStringLiteral("--bogus")});
+    EXPECT_EQ(o.status, ToolUsage);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("--bogus というオプションはありません"))) << o.all().toStdString();
+
     const QStringList usage[] = {
         {QStringLiteral("--bogus"), QStringLiteral("check")},
+        {QStringLiteral("--data"), pc.dataFolder(), QStringLiteral("--data-folder"), QStringLiteral("x"), QStringLiteral("check")},
         {QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--keep"), QStringLiteral("3")},
         {QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("extra")},
         {QStringLiteral("--data-root"), pc.dataRoot(), QStringLiteral("setup"), pc.dataRoot()},
@@ -158,4 +195,52 @@ TEST(DataToolSetup, VersionDataRootOptionAndUsageErrors)
         EXPECT_EQ(o.status, ToolUsage) << args.join(u' ').toStdString() << "\n" << o.all().toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(pc.places.systemFile));
+}
+
+TEST(DataToolSetup, ARootForOneRunReadsNoSettingsAndTakesItsOwnDataFolder)
+{
+    // The PC is set up for a school whose data folder is "squares"; the demo school
+    // next to it keeps its data in "tobrel".
+    InstalledPc pc;
+    ASSERT_TRUE(writeFile(pc.places.systemFile, "data-root = /srv/elsewhere/\ndata-folder = squares\n"));
+    ASSERT_EQ(::chmod(QFile::encodeName(pc.places.systemFile).constData(), 0664), 0);
+    auto o = pc.installedTool({QStringLiteral("check")});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("書き換えられる"))) << o.all().toStdString();
+
+    o = pc.installedTool({QStringLiteral("--data-root"), pc.dataRoot(), QStringLiteral("check")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("データフォルダ: ") + pc.dataFolder()));
+    pc.places.environmentRoot = pc.dataRoot();
+    o = pc.installedTool({QStringLiteral("check")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+
+    // --data-folder names another data folder in that root.
+    QDir().rename(pc.dataFolder(), pc.dataRoot() + QStringLiteral("juku"));
+    o = pc.installedTool({QStringLiteral("check"), QStringLiteral("--data-folder"), QStringLiteral("juku")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("データフォルダ: ") + pc.dataRoot() + QStringLiteral("juku/")));
+}
+
+TEST(DataToolSetup, CheckSaysWhichResultsFileEachKeptRunGoesTo)
+{
+    InstalledPc pc;
+    ASSERT_EQ(pc.installedTool({QStringLiteral("setup"), pc.dataRoot()}).status, ToolOk);
+    const QByteArray oneRun = recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)});
+    // Kept for this school, for another school, and by an older copy that did not
+    // keep them apart.
+    const QString mine = keptRunsFolder(pc.places.userStateFolder, pc.dataFolder());
+    const QString otherData = pc.root() + QStringLiteral("/other/tobrel/");
+    const QString other = keptRunsFolder(pc.places.userStateFolder, otherData);
+    ASSERT_TRUE(writeFile(mine + QStringLiteral("未送信成績.dat"), oneRun + oneRun));
+    ASSERT_TRUE(writeFile(other + QStringLiteral("未送信成績.dat"), oneRun));
+    ASSERT_TRUE(writeFile(pc.places.userStateFolder + QStringLiteral("未送信成績.dat"), oneRun));
+
+    const auto o = pc.installedTool({QStringLiteral("check")});
+    EXPECT_EQ(o.status, ToolOk) << "kept runs are notices, not problems";
+    const QString all = o.all();
+    EXPECT_TRUE(all.contains(QStringLiteral("成績ファイル %1 へまだ送られていない記録が 2件").arg(pc.resultsPath()))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QStringLiteral("ほかの成績ファイル %1成績累積データ.dat へ送る記録が 1件").arg(otherData)));
+    EXPECT_TRUE(all.contains(QStringLiteral("どの成績ファイルへ送るのか分からない記録が 1件")));
+    EXPECT_TRUE(all.contains(mine));
 }

@@ -9,13 +9,7 @@ set -eu
 BUILD=$1
 VERSION=$2
 MAKE_DEMO=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-say() { echo "-- $*"; }
+. "$(dirname "$0")/../support/shell_test.sh"
 
 say "cpack -G DEB"
 if ! (cd "$BUILD" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1; then
@@ -25,7 +19,25 @@ fi
 arch=$(dpkg --print-architecture)
 deb="$work/pkg/tobrel_${VERSION}_${arch}.deb"
 [ -f "$deb" ] || fail "no $deb (made: $(ls "$work/pkg"))"
-[ -f "$work/pkg/tobrel-dbgsym_${VERSION}_${arch}.ddeb" ] || fail "no package of debug symbols (made: $(ls "$work/pkg"))"
+ddeb="$work/pkg/tobrel-dbgsym_${VERSION}_${arch}.ddeb"
+[ -f "$ddeb" ] || fail "no package of debug symbols (made: $(ls "$work/pkg"))"
+
+say "each package's md5sums name the files it holds; the symbols' documentation is the program's"
+for p in "$deb" "$ddeb"; do
+    rm -rf "$work/control" "$work/files-of"
+    dpkg-deb -e "$p" "$work/control"
+    dpkg-deb -x "$p" "$work/files-of"
+    (cd "$work/files-of" && md5sum --check --quiet --strict "$work/control/md5sums") >"$work/md5.log" 2>&1 ||
+        { cat "$work/md5.log" >&2; fail "the md5sums of $(basename "$p") do not match its files"; }
+    listed=$(wc -l <"$work/control/md5sums")
+    held=$(cd "$work/files-of" && find . -type f | wc -l)
+    [ "$listed" -eq "$held" ] || fail "$(basename "$p") holds $held files, its md5sums list $listed"
+done
+[ "$(readlink "$work/files-of/usr/share/doc/tobrel-dbgsym")" = tobrel ] ||
+    fail "the package of debug symbols does not take its documentation from tobrel"
+rm -rf "$work/control" && dpkg-deb -e "$deb" "$work/control"
+grep -q 'rm -f /etc/tobrel.conf' "$work/control/postrm" 2>/dev/null ||
+    fail "purging the package would leave /etc/tobrel.conf behind (no postrm removing it)"
 
 say "what the package holds and needs"
 dpkg-deb -c "$deb" >"$work/files"
@@ -38,6 +50,8 @@ for f in usr/bin/tobrel usr/bin/tobrel-data \
     grep -q " \./$f\$" "$work/files" || fail "$f is not in the package"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$VERSION" ] || fail "the package's version is not $VERSION"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tobrel/changelog.gz | gzip -dc | head -n 1 |
+    grep -q "^tobrel ($VERSION) " || fail "the changelog's entry is not for $VERSION"
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in libqt6widgets6 libqt6printsupport6 libicu libsdl2 libcups2 fonts-ipafont-gothic; do
     case "$depends" in
@@ -64,6 +78,11 @@ nodisplay "$bin/tobrel" --help | grep -q -- '--data-root' || fail "tobrel --help
 status=0
 nodisplay "$bin/tobrel" --no-such-option 2>/dev/null || status=$?
 [ "$status" -eq 2 ] || fail "tobrel --no-such-option ended with $status, not 2"
+say "without a display the program says so and ends with status 1"
+status=0
+nodisplay "$bin/tobrel" 2>"$work/nodisplay.log" || status=$?
+[ "$status" -eq 1 ] || { cat "$work/nodisplay.log" >&2; fail "tobrel without a display ended with $status, not 1"; }
+grep -q "画面（ディスプレイ）が見つからない" "$work/nodisplay.log" || { cat "$work/nodisplay.log" >&2; fail "no word of the display"; }
 
 say "the demo school, pointed at with setup and checked"
 "$MAKE_DEMO" "$work/school" >/dev/null
@@ -76,9 +95,9 @@ grep -q "データフォルダ: $work/school/data/tobrel/" "$work/check.log" || 
 TOBREL_DATA_ROOT="$work/school/data" "$bin/tobrel-data" check >"$work/check2.log" 2>&1 ||
     { cat "$work/check2.log" >&2; fail "tobrel-data check with TOBREL_DATA_ROOT"; }
 
-say "the installed program, headless, until the roster screen is painted"
+say "the installed program, headless, until the roster screen is painted (Qt's -session left for Qt)"
 if ! SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=offscreen TOBREL_EXIT_WHEN_PAINTED=namesel TOBREL_PAINT_LOG=1 \
-    timeout 120 "$bin/tobrel" >"$work/run.log" 2>&1; then
+    timeout 120 "$bin/tobrel" -session tobrel-test >"$work/run.log" 2>&1; then
     cat "$work/run.log" >&2
     fail "the installed program did not paint its roster screen"
 fi

@@ -40,6 +40,10 @@ int main(int argc, char **argv)
     const QString folder = QDir::tempPath() + QStringLiteral("/tobrel-screen-tests-%1").arg(getpid());
     QDir().mkpath(folder);
     qputenv("QT_QPA_PLATFORM", offscreenPlatform(folder));
+    // A start that finds its data keeps the user's folders ready (runs kept back, the
+    // settings): here, never in the real home of whoever runs the tests.
+    qputenv("XDG_STATE_HOME", QFile::encodeName(folder + QStringLiteral("/state")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + QStringLiteral("/config")));
     int status = 0;
     {
         QApplication app(argc, argv);
