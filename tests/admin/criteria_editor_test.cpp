@@ -306,6 +306,36 @@ TEST(CriteriaEditor, ARefusedSaveKeepsTheEditsAndShowsTheCell)
     EXPECT_EQ(f.state.criteria.CritPassTime[4], 80);
 }
 
+TEST(CriteriaEditor, ABlankTargetTimeIsRefusedWhileABlankFreeFieldSaves)
+{
+    // The help line's "セルクリア" in level 2's 目標Time, then "更新記録": the level would
+    // give every run 0 points. The file stays as it was and the cell is shown.
+    Editor f;
+    const QByteArray before = f.file();
+    f.goTo(2, 1);
+    f.type(QStringLiteral(" "));
+    f.goTo(5, 3);
+    f.e.Command3_Click();
+    ASSERT_EQ(f.host.told.size(), 1);
+    EXPECT_TRUE(f.host.told[0].contains(QStringLiteral("レベル2の1列目「目標Time」の値「」"))) << f.host.told[0].toStdString();
+    EXPECT_EQ(f.file(), before);
+    EXPECT_EQ(f.e.DataChanged, 1);
+    EXPECT_EQ(f.e.Row(), 2);
+    EXPECT_EQ(f.e.Col(), 1);
+    EXPECT_EQ(f.state.criteria.CritTargetTime[2], 30);
+
+    // A number typed in, and the barring runs (a free field) cleared: saved.
+    f.type(QStringLiteral("32"));
+    f.goTo(2, 6);
+    f.type(QStringLiteral(" "));
+    f.e.Command3_Click();
+    EXPECT_EQ(f.host.told.size(), 1);
+    EXPECT_EQ(f.e.DataChanged, 0);
+    EXPECT_TRUE(f.file().contains("\r\n32,60,30,3,1.5,,0,7,1,,,\r\n"));
+    EXPECT_EQ(f.state.criteria.CritTargetTime[2], 32);
+    EXPECT_TRUE(f.state.criteria.CritOverRuns[2].isEmpty());
+}
+
 TEST(CriteriaEditor, ASaveDoesNotSilentlyOverwriteWhatAnotherPcSavedMeanwhile)
 {
     Editor f;
