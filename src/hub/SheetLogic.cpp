@@ -58,7 +58,7 @@ bool readSheetResults(const SharedState &state, const Clock &clock, const Result
         [&](int64_t first, const char *bytes, int64_t count) {
             for (int64_t k = 0; k < count; ++k, bytes += kRecordSize) {
                 const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
-                if (isDamagedRecord(r) || r.level < 1 || r.level > levelCount || !(r.date > from))
+                if (!isStudentRun(r) || r.level > levelCount || !(r.date > from))
                     continue;
                 out->newestDate = r.date;
                 SheetLevelData &d = out->levels[static_cast<size_t>(r.level)];
