@@ -79,6 +79,17 @@ struct Editor {
         e.Gridinputtext_KeyPress(QChar(KeyBackspace));
     }
     void goTo(int row, int col) { e.MSFlexGrid1_Click(row, col); }
+    // A save refused for the cell at row, col: the teacher was told once, naming the
+    // cell; the file is as it was before; the edits are kept and the cell is current.
+    void expectRefused(const QByteArray &before, int row, int col, const QString &naming)
+    {
+        ASSERT_EQ(host.told.size(), 1);
+        EXPECT_TRUE(host.told[0].contains(naming)) << host.told[0].toStdString();
+        EXPECT_EQ(file(), before);
+        EXPECT_EQ(e.DataChanged, 1);
+        EXPECT_EQ(e.Row(), row);
+        EXPECT_EQ(e.Col(), col);
+    }
 };
 
 } // namespace
@@ -296,13 +307,8 @@ TEST(CriteriaEditor, ARefusedSaveKeepsTheEditsAndShowsTheCell)
     f.host.answer = true; // "戻る", then Yes to saving
     f.e.Command4_Click();
     EXPECT_EQ(f.host.left, 0); // the editor stays open
-    ASSERT_EQ(f.host.told.size(), 1);
-    EXPECT_TRUE(f.host.told[0].contains(QStringLiteral("レベル4の2列目「最低Time」"))) << f.host.told[0].toStdString();
-    EXPECT_EQ(f.file(), before);
+    f.expectRefused(before, 4, 2, QStringLiteral("レベル4の2列目「最低Time」"));
     EXPECT_EQ(f.e.TextMatrix(4, 2), QStringLiteral("8,0"));
-    EXPECT_EQ(f.e.DataChanged, 1);
-    EXPECT_EQ(f.e.Row(), 4);
-    EXPECT_EQ(f.e.Col(), 2);
     EXPECT_EQ(f.state.criteria.CritPassTime[4], 80);
 }
 
@@ -316,12 +322,7 @@ TEST(CriteriaEditor, ABlankTargetTimeIsRefusedWhileABlankFreeFieldSaves)
     f.type(QStringLiteral(" "));
     f.goTo(5, 3);
     f.e.Command3_Click();
-    ASSERT_EQ(f.host.told.size(), 1);
-    EXPECT_TRUE(f.host.told[0].contains(QStringLiteral("レベル2の1列目「目標Time」の値「」"))) << f.host.told[0].toStdString();
-    EXPECT_EQ(f.file(), before);
-    EXPECT_EQ(f.e.DataChanged, 1);
-    EXPECT_EQ(f.e.Row(), 2);
-    EXPECT_EQ(f.e.Col(), 1);
+    f.expectRefused(before, 2, 1, QStringLiteral("レベル2の1列目「目標Time」の値「」"));
     EXPECT_EQ(f.state.criteria.CritTargetTime[2], 30);
 
     // A number typed in, and the barring runs (a free field) cleared: saved.

@@ -25,6 +25,12 @@ using Kind = RecordingSurface::Kind;
 
 // The on-screen canvas: 8355 x 8715 twips.
 constexpr double kW = 8355, kH = 8715, kX = kW / 2, kU = kH / 3;
+// The screen's canvas, and a page of A4 paper within 10 mm margins.
+struct SurfaceSize {
+    bool paper;
+    double w, h;
+};
+constexpr SurfaceSize kSurfaces[] = {{false, kW, kH}, {true, 10772, 15704}};
 
 struct Sheet {
     QTemporaryDir dir;
@@ -255,11 +261,7 @@ TEST(SheetBlock, AValueOnTheGraphsTopEdgeStaysUnderTheBlockHeading)
     f.student(1, QStringLiteral("佐藤"));
     f.run(1, 1, 55);
     f.tally();
-    const struct {
-        bool paper;
-        double w, h;
-    } surfaces[] = {{false, kW, kH}, {true, 10772, 15704}};
-    for (const auto &s : surfaces) {
+    for (const SurfaceSize &s : kSurfaces) {
         const auto ops = f.draw(1, {1}, s.paper, QStringLiteral("全学年"), s.w, s.h);
         const Op *pass = textOp(ops, QStringLiteral("合格60秒"));
         ASSERT_NE(pass, nullptr);
@@ -527,7 +529,6 @@ QString overlapsOn(const std::vector<Op> &ops, bool paper, double w, double h)
 
 TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
 {
-    const QString longName = QString(24, QChar(u'髙'));
     struct Case {
         const char *name;
         std::function<void(Sheet &)> runs;
@@ -566,6 +567,7 @@ TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
                  f.run(1, 1, 60 - i);
          }},
         {"long names and headings", [](Sheet &f) {
+             f.state.roster.StudentNames[1] = fixedRosterText(QString(24, QChar(u'髙')));
              f.state.profile.ProgramTitle = QString(30, QChar(u'二'));
              f.state.profile.LevelNames[1] = QString(30, QChar(u'段'));
              for (int t : {80, 70, 60})
@@ -582,17 +584,13 @@ TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
     };
     for (const Case &c : cases) {
         Sheet f;
-        f.student(1, c.name == std::string("long names and headings") ? longName : QStringLiteral("佐藤　翔太"));
+        f.student(1, QStringLiteral("佐藤　翔太"));
         f.student(2, QStringLiteral("鈴木"));
         c.runs(f);
         for (int L = 1; L <= 4; ++L)
             f.run(2, L, 44); // the school's average points on every block
         f.tally();
-        const struct {
-            bool paper;
-            double w, h;
-        } surfaces[] = {{false, kW, kH}, {true, 10772, 15704}};
-        for (const auto &on : surfaces) {
+        for (const SurfaceSize &on : kSurfaces) {
             SCOPED_TRACE(std::string(c.name) + (on.paper ? " on paper" : " on the screen"));
             const auto ops = f.draw(1, {1, 2, 3, 4}, on.paper, QStringLiteral("全学年"), on.w, on.h);
             EXPECT_EQ(overlapsOn(ops, on.paper, on.w, on.h), QString());
