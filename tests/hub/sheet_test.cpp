@@ -68,6 +68,21 @@ struct Sheet {
         const auto bytes = r.encode();
         file.append(bytes.data(), bytes.size());
     }
+    // The runs of student s at a level that the sheet plots: all of them, or none when
+    // not one is counted (under 1800), as there is then no scale to plot against.
+    int runsOf(int s, int level) const
+    {
+        int n = 0;
+        bool counted = false;
+        for (qsizetype at = 0; at + kRecordSize <= file.size(); at += kRecordSize) {
+            const auto r = ResultRecord::decode(file.constData() + at);
+            if (r.ResultRecStudentNo == s && r.ResultRecLevel == level) {
+                ++n;
+                counted = counted || r.ResultRecTime < 1800;
+            }
+        }
+        return counted ? n : 0;
+    }
     ResultsFile results()
     {
         writeFile(resultsFilePath(state), file);
@@ -525,6 +540,40 @@ QString overlapsOn(const std::vector<Op> &ops, bool paper, double w, double h)
     return {};
 }
 
+// What is wrong with the graph of the first block drawn ("" when nothing): it must hold
+// a point for each of the student's `runs` (placing the labels moves or leaves out no
+// point), the bests red and each lower than the one before, and the best line must join
+// the red points in order, from the first to the last.
+QString plotBrokenOn(const std::vector<Op> &ops, int runs)
+{
+    std::vector<Op> points, joins;
+    for (const Op &op : ops) {
+        if (op.kind == Kind::NewPage || (op.kind == Kind::Line && op.size == 2 && op.y1 == op.y2 && op.x1 == 0 &&
+                                         !points.empty()))
+            break; // the next page, or the next block's top rule
+        if (op.kind == Kind::Point)
+            points.push_back(op);
+        if (op.kind == Kind::Line && op.size == 3)
+            joins.push_back(op);
+    }
+    if (static_cast<int>(points.size()) != runs)
+        return QStringLiteral("%1 points for %2 runs").arg(points.size()).arg(runs);
+    std::vector<const Op *> reds;
+    for (const Op &p : points)
+        if (p.colour == kSheetBestColour)
+            reds.push_back(&p);
+    for (size_t i = 1; i < reds.size(); ++i)
+        if (!(reds[i]->y1 > reds[i - 1]->y1 && reds[i]->x1 >= reds[i - 1]->x1))
+            return QStringLiteral("best %1 is not below and right of the one before").arg(i + 1);
+    if (joins.size() + 1 != std::max<size_t>(reds.size(), 1))
+        return QStringLiteral("%1 best-line pieces for %2 bests").arg(joins.size()).arg(reds.size());
+    for (size_t i = 0; i < joins.size(); ++i)
+        if (joins[i].x1 != reds[i]->x1 || joins[i].y1 != reds[i]->y1 || joins[i].x2 != reds[i + 1]->x1 ||
+            joins[i].y2 != reds[i + 1]->y1)
+            return QStringLiteral("best-line piece %1 does not join bests %1 and %2").arg(i + 1).arg(i + 2);
+    return {};
+}
+
 } // namespace
 
 TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
@@ -590,11 +639,16 @@ TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
         for (int L = 1; L <= 4; ++L)
             f.run(2, L, 44); // the school's average points on every block
         f.tally();
+        const int runs = f.runsOf(1, 1);
         for (const SurfaceSize &on : kSurfaces) {
             SCOPED_TRACE(std::string(c.name) + (on.paper ? " on paper" : " on the screen"));
-            const auto ops = f.draw(1, {1, 2, 3, 4}, on.paper, QStringLiteral("全学年"), on.w, on.h);
-            EXPECT_EQ(overlapsOn(ops, on.paper, on.w, on.h), QString());
-            EXPECT_TRUE(texts(ops).contains(QStringLiteral("(塾平均)")));
+            // The screen keeps the last three blocks it drew: three levels keep the one
+            // with the runs; paper turns to a second page for the fourth.
+            const std::vector<int> lines = on.paper ? std::vector<int>{1, 2, 3, 4} : std::vector<int>{1, 2, 3};
+            const auto ops = f.draw(1, lines, on.paper, QStringLiteral("全学年"), on.w, on.h);
+            EXPECT_EQ(overlapsOn(ops, on.paper, on.w, on.h).toStdString(), "");
+            EXPECT_EQ(plotBrokenOn(ops, runs).toStdString(), "");
+            EXPECT_EQ(texts(ops).count(QStringLiteral("(塾平均)")), static_cast<qsizetype>(lines.size()));
         }
     }
 }
