@@ -433,14 +433,19 @@ private:
             m_size = size;
         }
         s.drawText(x, y, text, colour);
-        m_taken.push_back(sheetTextBox(x, y, text, size));
+        m_texts.push_back(sheetTextBox(x, y, text, size));
     }
-    // True when the box comes within a little air of anything drawn.
+    // True when the box comes within a little air of anything drawn, or within half a
+    // blank of another text, so that two labels side by side never read as one
+    // ("73秒59秒").
     bool blocked(const SheetBox &text) const
     {
-        const double air = gap / 2;
-        const SheetBox box{text.left - air, text.top - air, text.right + air, text.bottom + air};
-        if (std::any_of(m_taken.begin(), m_taken.end(), [&](const SheetBox &t) { return t.meets(box); }))
+        const auto grown = [&](double air) {
+            return SheetBox{text.left - air, text.top - air, text.right + air, text.bottom + air};
+        };
+        const SheetBox box = grown(gap / 2), apart = grown(5 * F);
+        if (std::any_of(m_taken.begin(), m_taken.end(), [&](const SheetBox &t) { return t.meets(box); }) ||
+            std::any_of(m_texts.begin(), m_texts.end(), [&](const SheetBox &t) { return t.meets(apart); }))
             return true;
         // The best line is thin: it blocks the box when it passes within its half width.
         const double half = 3 * dot / 2;
@@ -557,7 +562,8 @@ private:
     std::vector<BestPoint> m_best;
     double m_lastX = 0;
     std::vector<Mark> m_marks;
-    std::vector<SheetBox> m_taken; // everything drawn that a label must keep clear of
+    std::vector<SheetBox> m_taken; // the lines and points a label must keep clear of
+    std::vector<SheetBox> m_texts; // the texts drawn
     std::vector<Segment> m_joins;   // the line joining the bests
     double m_size = -1;            // the surface's font size as last set
 };

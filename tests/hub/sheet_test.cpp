@@ -518,9 +518,15 @@ QString overlapsOn(const std::vector<Op> &ops, bool paper, double w, double h)
             const auto &[box, text] = page.texts[i];
             if (!box.inside(surface))
                 return QStringLiteral("page %1: 「%2」 runs off the surface").arg(p).arg(text);
-            for (size_t j = i + 1; j < page.texts.size(); ++j)
-                if (box.meets(page.texts[j].first))
+            // Two texts side by side stand nearly half a blank of the smaller apart (a
+            // blank is half as wide as a line is high), so that two labels never read as
+            // one ("73秒59秒").
+            for (size_t j = i + 1; j < page.texts.size(); ++j) {
+                const SheetBox &other = page.texts[j].first;
+                const double air = 0.9 * std::min(box.bottom - box.top, other.bottom - other.top) / 4;
+                if (SheetBox{box.left - air, box.top, box.right + air, box.bottom}.meets(other))
                     return QStringLiteral("page %1: 「%2」 meets 「%3」").arg(p).arg(text, page.texts[j].second);
+            }
             for (const auto &[mark, kind] : page.marks)
                 if (box.meets(mark))
                     return QStringLiteral("page %1: 「%2」 meets a %3").arg(p).arg(text, kind);
@@ -608,6 +614,13 @@ TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
         {"a crowded graph", [](Sheet &f) {
              for (int i = 0; i < 300; ++i)
                  f.run(1, 1, i % 3 == 0 ? 200 - i / 2 : 250 - (i * 7) % 90, QDate(2023, 3, 1).addDays(i));
+         }},
+        {"a crowded graph up to today, its target low", [](Sheet &f) {
+             f.clock.date = QDate(2026, 12, 11);
+             f.state.criteria.CritTargetTime[1] = 5;
+             f.state.criteria.CritPassTime[1] = 72;
+             for (int i = 0; i < 300; ++i)
+                 f.run(1, 1, i % 3 == 0 ? 200 - i / 2 : 250 - (i * 7) % 90, f.clock.date.addDays(i - 360));
          }},
         {"the target value near the newest date", [](Sheet &f) {
              f.state.criteria.CritTargetTime[1] = 4;
