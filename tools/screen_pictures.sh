@@ -79,7 +79,7 @@ for size in $SIZES; do
     click_twips 6930 6142 # "合格タイムデータ変更"
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_criteria.png"
-    click_twips 11887 10035 # "戻る"
+    click_twips 13920 10260 # "戻る"
     sleep 3
     click_twips 3500 1260 # "個人ﾀｲﾑ"
     sleep 2

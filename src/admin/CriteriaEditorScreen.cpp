@@ -8,6 +8,7 @@
 
 #include <QAbstractTableModel>
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHeaderView>
 #include <QInputMethodEvent>
@@ -26,12 +27,18 @@
 namespace tobrel {
 namespace {
 
-// Layout in twips inside the main panel Picture1.
-constexpr double kGridLeft = 210, kGridTop = 1770, kGridWidth = 7275;
-constexpr double kRowHeight = 240;     // the header row; every row is as high
-constexpr int kVisibleRows = 33;       // the grid is 33 header rows high
-constexpr double kGridPoints = 9;
-constexpr double kHeaderPoints = 7;
+// Layout in twips inside the main panel Picture1. The grid runs across the whole panel
+// under the column explanation, in the size of the screen's other controls, so its
+// headers are read whole; the two histograms stand side by side under it, wide enough
+// for their longest line, with the buttons beside them.
+constexpr double kGridLeft = 210, kGridTop = 1950, kGridWidth = 14895;
+constexpr double kRowHeight = 345;     // the header row; every row is as high
+constexpr int kVisibleRows = 9;        // the header row and eight levels; more scroll
+constexpr double kGridPoints = 11;
+constexpr double kHeaderPoints = 10;
+constexpr double kHistogramTop = 5160, kHistogramHeight = 5430;
+constexpr double kListWidth = 6090, kListTop = 780, kListHeight = 4590;
+constexpr double kButtonLeft = 12840, kButtonWidth = 2160, kButtonHeight = 660;
 
 constexpr QRgb kFixedColour = 0xFFD4D0C8;
 constexpr QRgb kMarkColour = 0xFFFFFF00; // changed by typing: yellow
@@ -124,7 +131,7 @@ QListView *histogramList(QWidget *parent, const QString &name, const QString &sp
     list->setModel(lines);
     list->setUniformItemSizes(true);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setFont(s.listFont(9));
+    list->setFont(s.listFont(11));
     list->setGeometry(where);
     return list;
 }
@@ -257,7 +264,7 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     Picture1->setVisible(false);
 
     Label5 = label(Picture1, QStringLiteral("Label5"), s, 16, QStringLiteral("成績の基準となるデータを変更できます"),
-                   s.rect(450, 150, 14505, 435));
+                   s.rect(450, 150, 9600, 435));
     Label6 = label(Picture1, QStringLiteral("Label6"), s, 12, QStringLiteral("列の説明"), s.rect(240, 840, 2025, 495));
     Label6->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label3 = label(Picture1, QStringLiteral("Label3"), s, 11, QString(), s.rect(2280, 840, 12825, 975));
@@ -265,7 +272,7 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     Label3->setStyleSheet(QStringLiteral("background: white; border: 1px solid #808080; padding: 2px;"));
 
     // The grid: 13 columns of one thirteenth of its width each, the first of the fields a
-    // little narrower; 33 rows high. The header row and the level column are the view's
+    // little narrower; nine rows high. The header row and the level column are the view's
     // own headers: they stay where they are while a long list of levels scrolls.
     MSFlexGrid1 = new QTableView(Picture1);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -301,8 +308,8 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     for (int c = 1; c < CriteriaEditorLogic::kCols; ++c)
         m_columnPixels.push_back(s.px(c == 1 ? std::round(0.8 * columnWidth) : columnWidth));
     fitColumns();
-    // 33 rows high in whole rows at every scale: a height rounded from twips would cut
-    // the last row where a row's pixels are rounded up.
+    // Whole rows at every scale: a height rounded from twips would cut the last row where
+    // a row's pixels are rounded up.
     const QRect gridArea = s.rect(kGridLeft, kGridTop, kGridWidth, kVisibleRows * kRowHeight);
     MSFlexGrid1->setGeometry(gridArea.x(), gridArea.y(), gridArea.width(), kVisibleRows * rowPixels);
     // "レベル", the fixed cell where the header row meets the level column.
@@ -325,8 +332,12 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     // column (a spare field) gives it up, so the grid never scrolls sideways.
     MSFlexGrid1->viewport()->installEventFilter(this);
 
-    auto *editor = new CellEditor(this, MSFlexGrid1->viewport());
+    // The cell editor lies over the grid as a control of the panel, not inside the grid's
+    // view: assistive technology finds it among the screen's controls and tells the cell
+    // it edits (its name, "レベル2 目標Time") and the value typed.
+    auto *editor = new CellEditor(this, Picture1);
     Gridinputtext = editor;
+    Gridinputtext->installEventFilter(this);
     Gridinputtext->setObjectName(QStringLiteral("Gridinputtext"));
     Gridinputtext->setAccessibleName(QStringLiteral("セルの値"));
     Gridinputtext->setFont(s.font(kGridPoints));
@@ -340,7 +351,8 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
         m_logic->Gridinputtext_Change(t);
     });
 
-    Picture4 = panel(Picture1, QStringLiteral("Picture4"), s.rect(10530, 330, 2205, 1035),
+    // The two options side by side above the column explanation.
+    Picture4 = panel(Picture1, QStringLiteral("Picture4"), s.rect(10530, 90, 4575, 630),
                      QStringLiteral("background: white; border: 1px solid #808080;"));
     auto *options = new QButtonGroup(this);
     const QString optionTexts[2] = {QStringLiteral("度数表示"), QStringLiteral("度数非表示")};
@@ -348,28 +360,31 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
         auto *o = new QRadioButton(optionTexts[i], Picture4);
         o->setObjectName(arrayElementName("Option1", i));
         o->setFont(s.font(11));
-        o->setGeometry(s.rect(180, i == 0 ? 120 : 540, 1900, 315));
+        o->setGeometry(s.rect(i == 0 ? 180 : 2340, 135, 2100, 360));
         options->addButton(o, i);
         Option1.push_back(o);
         connect(o, &QRadioButton::clicked, this, [this, i] { m_logic->Option1_Click(i); });
     }
     Option1[0]->setChecked(true);
 
-    Picture3 = panel(Picture1, QStringLiteral("Picture3"), s.rect(7530, 1830, 7635, 7485),
+    Picture3 = panel(Picture1, QStringLiteral("Picture3"), s.rect(kGridLeft, kHistogramTop, 2 * kListWidth + 180, kHistogramHeight),
                      QStringLiteral("background: white; border: 1px solid #808080;"));
     Label7 = label(Picture3, QStringLiteral("Label7"), s, 12, QStringLiteral("現在までの成績度数分布"),
-                   s.rect(2220, 0, 3600, 330));
-    Label9 = label(Picture3, QStringLiteral("Label9"), s, 11, QStringLiteral("全成績"), s.rect(90, 360, 2000, 285));
+                   s.rect(120, 30, 5400, 360));
+    Label9 = label(Picture3, QStringLiteral("Label9"), s, 11, QStringLiteral("全成績"), s.rect(90, 420, 3000, 330));
     List3 = histogramList(Picture3, QStringLiteral("List3"), QStringLiteral("全成績"), m_list3, s,
-                          s.rect(60, 660, 3885, 6300));
+                          s.rect(60, kListTop, kListWidth, kListHeight));
     Label10 = label(Picture3, QStringLiteral("Label10"), s, 11, QStringLiteral("最高タイム"),
-                    s.rect(4020, 360, 2000, 285));
+                    s.rect(kListWidth + 150, 420, 3000, 330));
     List4 = histogramList(Picture3, QStringLiteral("List4"), QStringLiteral("最高タイム"), m_list4, s,
-                          s.rect(3990, 660, 3495, 6300));
+                          s.rect(kListWidth + 120, kListTop, kListWidth, kListHeight));
 
-    Command2 = button(Picture1, QStringLiteral("Command2"), QStringLiteral("元に戻す"), s, s.rect(7590, 9750, 1515, 570));
-    Command3 = button(Picture1, QStringLiteral("Command3"), QStringLiteral("更新記録"), s, s.rect(9390, 9750, 1515, 570));
-    Command4 = button(Picture1, QStringLiteral("Command4"), QStringLiteral("戻る"), s, s.rect(11130, 9750, 1515, 570));
+    Command2 = button(Picture1, QStringLiteral("Command2"), QStringLiteral("元に戻す"), s,
+                      s.rect(kButtonLeft, kHistogramTop, kButtonWidth, kButtonHeight));
+    Command3 = button(Picture1, QStringLiteral("Command3"), QStringLiteral("更新記録"), s,
+                      s.rect(kButtonLeft, kHistogramTop + 900, kButtonWidth, kButtonHeight));
+    Command4 = button(Picture1, QStringLiteral("Command4"), QStringLiteral("戻る"), s,
+                      s.rect(kButtonLeft, kHistogramTop + kHistogramHeight - kButtonHeight, kButtonWidth, kButtonHeight));
     Command7 = button(Picture1, QStringLiteral("Command7"), QStringLiteral("Command7"), s, QRect());
     Command7->setVisible(false);
     connect(Command2, &QPushButton::clicked, this, [this] { m_logic->Command2_Click(); });
@@ -382,7 +397,7 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     connect(Command7, &QPushButton::clicked, this, [this] { m_logic->Command7_Click(); });
 
     Label1 = label(Picture1, QStringLiteral("Label1"), s, 10,
-                   QStringLiteral("スペース：セルクリア　　Shift + ↓：セルコピー"), s.rect(270, 10710, 14835, 225));
+                   QStringLiteral("スペース：セルクリア　　Shift + ↓：セルコピー"), s.rect(270, 10710, 14835, 330));
 
     // The wait overlay, over everything while saving and leaving.
     Picture6 = panel(stage, QStringLiteral("Picture6"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
@@ -460,8 +475,8 @@ void CriteriaEditorScreen::fitColumns()
     const int last = static_cast<int>(m_columnPixels.size()) - 1;
     for (int c = 0; c <= last; ++c) {
         int width = m_columnPixels[static_cast<size_t>(c)];
-        if (c == last && room > 0 && total > room)
-            width = std::max(1, width - (total - room));
+        if (c == last && room > 0)
+            width = std::max(1, width + room - total);
         MSFlexGrid1->setColumnWidth(c, width);
     }
     MSFlexGrid1->horizontalScrollBar()->setValue(0);
@@ -473,14 +488,29 @@ bool CriteriaEditorScreen::eventFilter(QObject *watched, QEvent *event)
         fitColumns();
         layEditorOverCell();
     }
+    // The mouse wheel over the cell editor scrolls the grid under it.
+    if (watched == Gridinputtext && event->type() == QEvent::Wheel && MSFlexGrid1) {
+        QCoreApplication::sendEvent(MSFlexGrid1->viewport(), event);
+        return true;
+    }
     return Screen::eventFilter(watched, event);
+}
+
+QRect CriteriaEditorScreen::cellEditorArea() const
+{
+    const QModelIndex cell = m_grid->cellOf(m_logic->Row(), m_logic->Col());
+    if (!cell.isValid())
+        return {};
+    // The cell in the panel's coordinates, cut to what the grid shows of it.
+    QWidget *view = MSFlexGrid1->viewport();
+    const QPoint offset = view->mapTo(Picture1, QPoint(0, 0));
+    return MSFlexGrid1->visualRect(cell).translated(offset) & view->rect().translated(offset);
 }
 
 void CriteriaEditorScreen::layEditorOverCell()
 {
-    const QModelIndex cell = m_grid->cellOf(m_logic->Row(), m_logic->Col());
-    if (cell.isValid())
-        Gridinputtext->setGeometry(MSFlexGrid1->visualRect(cell));
+    if (m_grid->cellOf(m_logic->Row(), m_logic->Col()).isValid())
+        Gridinputtext->setGeometry(cellEditorArea());
 }
 
 void CriteriaEditorScreen::placeEditBox()

@@ -7,6 +7,8 @@
 #include "admin/CriteriaEditor.h"
 #include "ui/Forms.h"
 
+#include <QRect>
+
 #include <memory>
 #include <vector>
 
@@ -53,10 +55,14 @@ public:
     QPushButton *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr;
     QPushButton *Command7 = nullptr; // hidden: the histogram refresh
 
+    // Where the cell editor lies: the current cell in Picture1's coordinates, cut to
+    // what the grid shows of it (empty when it is scrolled out of view).
+    QRect cellEditorArea() const;
+
 private:
     class GridModel;
     void layEditorOverCell();
-    // Sets the column widths, the last one narrowed by what the grid lacks in width.
+    // Sets the column widths, the last one taking what is left of the grid's width.
     void fitColumns();
     bool eventFilter(QObject *watched, QEvent *event) override;
 

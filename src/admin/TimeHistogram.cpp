@@ -57,8 +57,8 @@ public:
     {
         for (int64_t k = 0; k < count; ++k, p += kRecordSize) {
             const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
-            // Level 0 marks a deleted record; levels past the tables cannot be shown.
-            if (r.level < 1 || r.level > kLevels || isDamagedRecord(r))
+            // Levels past the tables cannot be shown.
+            if (!isStudentRun(r) || r.level > kLevels)
                 continue;
             ++m_h.m_runs[r.level];
             ++m_h.m_all[r.level][bucketOf(r.time, kBuckets)];

@@ -4,10 +4,13 @@
 #include "text/DataFileError.h"
 #include "text/FieldReader.h"
 #include "text/LineWriter.h"
+#include "text/Numbers.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace tobrel {
 namespace {
@@ -24,8 +27,11 @@ QString cellName(int level, int column)
 
 // Why a cell would not come back from the file as the one field it is ("" when it
 // would): the field reader ends a field at a comma or a line end and reads a field that
-// starts with a double quote up to the next one; the file holds CP932 only.
-QString cellProblem(const QString &text)
+// starts with a double quote up to the next one; the file holds CP932 only. A field of
+// numbers must hold one: the loader would read an empty or other text as 0, a target
+// time of 0 that gives every run 0 points without a word. A level row left wholly
+// blank is no level at all (the hub says it has no criteria) and is let through.
+QString cellProblem(const QString &text, int field, bool blankRow)
 {
     if (text.contains(u','))
         return QStringLiteral("「,」（カンマ）があると、次に読むときに項目が分かれてしまいます。");
@@ -43,6 +49,11 @@ QString cellProblem(const QString &text)
                 return QStringLiteral("シフトJISで書けない文字「%1」があります。").arg(one);
         }
         return QStringLiteral("シフトJISで書けない文字があります。");
+    }
+    if (criteriaFieldIsNumber(field) && !blankRow && !isNumericText(text)) {
+        if (text.trimmed().isEmpty())
+            return QStringLiteral("この列は空欄にできません。数を入れてください。");
+        return QStringLiteral("この列には数を入れてください（半角の数字）。");
     }
     return {};
 }
@@ -152,10 +163,14 @@ QString WriteCriteriaFile(const QString &path, const QList<QStringList> &levelRo
 
 CriteriaSaveResult CheckCriteriaTexts(const QList<QStringList> &levelRows, const CriteriaTable &current)
 {
-    for (int r = 0; r < levelRows.size(); ++r)
-        for (int c = 0; c < levelRows[r].size() && c < kFields; ++c)
-            if (const QString why = cellProblem(levelRows[r][c]); !why.isEmpty())
-                return refused(r + 1, c + 1, levelRows[r][c], why);
+    for (int r = 0; r < levelRows.size(); ++r) {
+        const QStringList &row = levelRows[r];
+        const bool blankRow =
+            std::all_of(row.begin(), row.end(), [](const QString &text) { return text.trimmed().isEmpty(); });
+        for (int c = 0; c < kFields; ++c)
+            if (const QString why = cellProblem(row.value(c), c + 1, blankRow); !why.isEmpty())
+                return refused(r + 1, c + 1, row.value(c), why);
+    }
 
     CriteriaSaveResult result;
     const QByteArray bytes = criteriaFileBytes(levelRows);

@@ -17,6 +17,11 @@ inline QString criteriaFileName() { return QStringLiteral("タイム回数デー
 // The header line the criteria editor always writes (nine texts and three empty fields).
 QStringList criteriaHeaderFields();
 
+// Fields 1 to 5 (the target and pass-line times, the clear points and count, the point
+// multiplier) are numbers every run is judged with; fields 6 to 12 are free values, where
+// an empty field stands for none.
+inline bool criteriaFieldIsNumber(int field) { return field >= 1 && field <= 5; }
+
 // Reads the criteria file into a copy of table and returns it; entries past the last
 // line keep what they held. A missing file, more than 35 level lines or a value that
 // does not fit its type raise DataFileError, and the table is then left untouched.

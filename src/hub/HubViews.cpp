@@ -407,7 +407,7 @@ int resultListDaysFor(int period, const QDate &today)
 
 namespace {
 
-// Reads the tail of the file and hands every whole record to visit, with progress.
+// Reads the tail of the file and hands every run of a student to visit, with progress.
 bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error,
                    const ViewProgress &progress,
                    const std::function<void(const ResultRecord::Numbers &)> &visit)
@@ -421,7 +421,7 @@ bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error,
         if (progress && (k % 256 == 0 || k == count - 1))
             progress(range.first + k, maximum);
         const ResultRecord::Numbers r = ResultRecord::decodeNumbers(range.bytes.constData() + k * kRecordSize);
-        if (!isDamagedRecord(r))
+        if (isStudentRun(r))
             visit(r);
     }
     return true;

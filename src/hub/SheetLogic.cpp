@@ -7,8 +7,11 @@
 #include "text/FixedWidth.h"
 #include "text/Numbers.h"
 
+#include <QPointF>
+
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace tobrel {
 namespace {
@@ -58,7 +61,7 @@ bool readSheetResults(const SharedState &state, const Clock &clock, const Result
         [&](int64_t first, const char *bytes, int64_t count) {
             for (int64_t k = 0; k < count; ++k, bytes += kRecordSize) {
                 const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
-                if (isDamagedRecord(r) || r.level < 1 || r.level > levelCount || !(r.date > from))
+                if (!isStudentRun(r) || r.level > levelCount || !(r.date > from))
                     continue;
                 out->newestDate = r.date;
                 SheetLevelData &d = out->levels[static_cast<size_t>(r.level)];
@@ -122,6 +125,23 @@ QStringList sheetPanelLines(const SheetLevelData &d, const SheetRankFigures &f, 
     return lines;
 }
 
+double sheetTextWidth(const QString &text, double points)
+{
+    double cells = 0;
+    for (const QChar c : text) {
+        if (c.isLowSurrogate())
+            continue; // the second half of a character beyond the basic plane
+        const char16_t u = c.unicode();
+        cells += (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
+    }
+    return cells * 10 * points;
+}
+
+SheetBox sheetTextBox(double x, double y, const QString &text, double points)
+{
+    return {x, y, x + sheetTextWidth(text, points), y + 20 * points};
+}
+
 namespace {
 
 struct BestPoint {
@@ -141,28 +161,49 @@ QString dateLabel(const std::vector<BestPoint> &best, size_t i)
     return date;
 }
 
-// The room a line of text takes in the fixed-pitch font: half-width characters one
-// cell (half a point size wide), the others two.
-struct Box {
-    double left, top, right, bottom;
-    bool meets(const Box &o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
-};
-Box textBox(double x, double y, const QString &text, double points)
+// A text cut to a width, "…" marking the cut; "" when not even that fits.
+QString fitted(const QString &text, double points, double width)
 {
-    double cells = 0;
-    for (const QChar c : text)
-        cells += (c.unicode() < 0x80 || (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F)) ? 1 : 2;
-    return {x, y, x + cells * 10 * points, y + 20 * points};
+    if (sheetTextWidth(text, points) <= width)
+        return text;
+    const QString mark = QStringLiteral("…");
+    QString cut = text;
+    while (!cut.isEmpty() && sheetTextWidth(cut + mark, points) > width)
+        cut.chop(cut.size() >= 2 && cut.back().isLowSurrogate() ? 2 : 1);
+    return cut.isEmpty() ? QString() : cut + mark;
+}
+
+// y0, then y0 moved by one step down and up, two steps, ... `count` steps each way.
+std::vector<double> nudged(double y0, double step, int count)
+{
+    std::vector<double> ys{y0};
+    for (int k = 1; k <= count; ++k) {
+        ys.push_back(y0 + k * step);
+        ys.push_back(y0 - k * step);
+    }
+    return ys;
 }
 
 // One block being drawn: the surface, its units and what the block has put where.
+//
+// Everything that stands on the block is kept as a box: the texts, the rules, the axes,
+// the target and pass-line lines and the plotted runs; the line joining the bests as the
+// thin line it is. A label goes to the first of its spots (the one the sheet has always
+// used first, then spots nearby) where it keeps clear of all of them and stays in its
+// own area: the graph's labels inside the graph, the axis labels left of the vertical
+// axis, the dates under the time axis, none of them into the text panel or the next
+// block. A label with no free spot is left out, and a heading too long for its line is
+// cut. The labels are placed in the order of what a parent most needs: the scale, the
+// target and pass-line values, the current best, the first best, the dates, then the
+// bests in between.
 class Block {
 public:
     Block(const SharedState &state, const SheetReading &reading, int level, double top,
           const SheetOptions &options, DrawingSurface &surface)
         : state(state), reading(reading), level(level), T(top), s(surface), paper(options.printing),
-          F(options.fontSize), base(paper ? 6 : F), lineWidth(paper ? 30 : 5), X(surface.width() / 2),
-          U(surface.height() / 3), d(dataOf(reading, level)),
+          F(options.fontSize), lineWidth(paper ? 30 : 5), X(surface.width() / 2),
+          U(surface.height() / 3), dot(paper ? kPaperDotTwips : kScreenDotTwips),
+          axisHalf(lineWidth * dot / 2), ruleHalf(dot), gap(3 * F), d(dataOf(reading, level)),
           scale(static_cast<int32_t>(std::min<int64_t>(10 * (d.timeMax / 10 + 1), 1000)))
     {
     }
@@ -172,24 +213,29 @@ public:
     {
         const double W = s.width(), H = s.height();
         if (T < 0.08 * H) {
-            s.setFontSize(3 * F);
+            // The student's name heads the page, above the first block's rule.
             const int student = reading.student;
-            s.drawText(0.01 * X, 0.02 * U,
-                       validStudentIndex(student) ? trimBlanks(state.roster.StudentNames[student]) : QString());
+            const QString name =
+                validStudentIndex(student) ? trimBlanks(state.roster.StudentNames[student]) : QString();
+            const double size = 3 * F;
+            const SheetBox area{0, 0, W, T - ruleHalf - gap};
+            place({{0.01 * X, 0.02 * U}, {0.01 * X, area.bottom - 20 * size}}, {fitted(name, size, W - 0.02 * X)},
+                  size, area);
         }
-        s.setFontSize(base);
-        s.drawLine(0, T, W, T, 2, kSheetRuleColour);
-        s.drawLine(0, T + 0.09 * U, W, T + 0.09 * U, 2, kSheetRuleColour);
-        s.setFontSize(paper ? 3 * F : 2 * F);
+        rule(T);
+        rule(T + 0.09 * U);
+        // The block heading stands between the two rules, as large as the room allows.
+        const SheetBox band{0, T + ruleHalf, W, T + 0.09 * U - ruleHalf};
+        const double size = std::min(paper ? 3 * F : 2 * F, (band.bottom - band.top - gap) / 20);
         const QString caption = validLevelIndex(level) ? state.profile.LevelNames[level] : QString();
-        s.drawText(0.7 * X, T + 0.01 * U, state.profile.ProgramTitle + u' ' + caption);
-        s.setFontSize(F);
-        s.drawLine(0.2 * X, T + 0.8 * U, 0.9 * X, T + 0.8 * U, lineWidth, kSheetRuleColour);
-        s.drawLine(0.2 * X, T + 0.8 * U, 0.2 * X, T + 0.1 * U, lineWidth, kSheetInk);
+        const QString heading = fitted(state.profile.ProgramTitle + u' ' + caption, size, W - 0.7 * X);
+        place({{0.7 * X, band.top + (band.bottom - band.top - 20 * size) / 2}}, {heading}, size, band);
+        line(0.2 * X, T + 0.8 * U, 0.9 * X, T + 0.8 * U, lineWidth, kSheetRuleColour);
+        line(0.2 * X, T + 0.8 * U, 0.2 * X, T + 0.1 * U, lineWidth, kSheetInk);
     }
 
     // The level's pass-line and target times as lines across the graph (their values
-    // come last, where the point labels leave room).
+    // come with the labels).
     void markLines()
     {
         if (!validLevelIndex(level))
@@ -205,103 +251,107 @@ public:
             if (m.time <= 0 || m.time > scale)
                 continue;
             const double y = T + heightOf(m.time);
-            s.drawLine(0.2 * X, y, 0.9 * X, y, paper ? 10 : 2, m.colour);
+            line(0.2 * X, y, 0.9 * X, y, paper ? 10 : 2, m.colour);
             m_marks.push_back({y, m.colour, QString::fromUtf16(m.name) + timeText(m.time), m.above});
         }
     }
 
-    // The runs in the order they were run: a new best red, any other run blue. A
-    // student with no run under 1800 among the records the panel counts gets no points:
-    // there is nothing to spread the runs over and no scale to draw them against.
+    // The runs in the order they were run: a new best red, any other run blue. Only a
+    // counted run (under 1800 seconds) can be a best: a timed-out run, or one off the
+    // scale, is a plain mark on the graph's top edge. A student with no run under 1800
+    // among the records the panel counts gets no points: there is nothing to spread the
+    // runs over and no scale to draw them against.
     void plot(const QString &gradeFilter)
     {
         if (d.runCount <= 0 || d.plottedUnder1800 <= 0 ||
             !GradeFilterMatches(gradeFilter, gradeIndexOfStudent(state, reading.student)))
             return;
         int64_t k = 0;
+        std::unordered_map<int64_t, size_t> cells; // square -> its box in m_taken
         for (const SheetRun &run : d.runs) {
-            if (run.time < kSheetCountedBelow)
+            const bool counted = run.time < kSheetCountedBelow;
+            if (counted)
                 ++k;
             const double x = X * (0.2 + 0.7 * static_cast<double>(k) / static_cast<double>(d.plottedUnder1800));
             // A time off the scale stays on the graph's top edge.
             const double y = std::clamp(heightOf(run.time), 0.1 * U, 0.8 * U);
             m_lastX = x;
-            if (m_best.empty() || run.time < m_best.back().time) {
+            if (counted && (m_best.empty() || run.time < m_best.back().time)) {
                 m_best.push_back({y, x, run.time, sheetDateText(run.date)});
                 s.drawPoint(x, T + y, lineWidth, kSheetBestColour);
             } else {
                 s.drawPoint(x, T + y, lineWidth, kSheetRunColour);
             }
+            // A student with thousands of runs has most of them on a few spots: the points
+            // are gathered by squares of a point's width, one box around those of each.
+            const double side = 2 * axisHalf;
+            const int64_t cell = static_cast<int64_t>(std::floor(x / side)) * 1000003 +
+                                 static_cast<int64_t>(std::floor(y / side));
+            const SheetBox dot{x - axisHalf, T + y - axisHalf, x + axisHalf, T + y + axisHalf};
+            if (const auto [at, added] = cells.try_emplace(cell, m_taken.size()); added) {
+                m_taken.push_back(dot);
+            } else {
+                SheetBox &box = m_taken[at->second];
+                box = {std::min(box.left, dot.left), std::min(box.top, dot.top), std::max(box.right, dot.right),
+                       std::max(box.bottom, dot.bottom)};
+            }
+        }
+        // The line joining the bests.
+        for (size_t i = 1; i < m_best.size(); ++i) {
+            const BestPoint &a = m_best[i - 1], &b = m_best[i];
+            s.drawLine(a.x, T + a.y, b.x, T + b.y, 3, kSheetInk);
+            m_joins.push_back({a.x, T + a.y, b.x, T + b.y});
         }
     }
 
     void panel(const SheetRankFigures &figures)
     {
-        s.setFontSize(1.5 * F);
+        const double size = 1.5 * F;
         const double pitch = (paper ? 0.06 : 0.08) * U;
         const double left = 1.05 * X;
         const QStringList lines =
             sheetPanelLines(d, figures, m_best.empty() ? QString() : timeText(m_best.back().time));
         for (int j = 1; j <= 9; ++j)
             if (!lines[j - 1].isEmpty())
-                s.drawText(left, T + 0.05 * U + j * pitch, lines[j - 1]);
-        s.drawText(left, T + 0.05 * U + 9.5 * pitch, ideo(12) + QStringLiteral(" (塾平均)"));
-        s.setFontSize(F);
+                put(left, T + 0.05 * U + j * pitch, lines[j - 1], size);
+        // "(塾平均)" follows the school's average points on its line.
+        const QString average = ideo(12) + u'/' + QString(5, u' ') + QStringLiteral("点 ");
+        put(left + sheetTextWidth(average, size), T + 0.05 * U + 9 * pitch, QStringLiteral("(塾平均)"), size);
     }
 
-    // The best points joined, the axis labels, and times and dates at best points 1, 3,
-    // 6, 9 ... and the last.
-    void bestLabels()
+    // The labels, what a parent most needs first.
+    void labels()
     {
-        if (m_best.empty())
-            return;
-        if (reading.newestDate)
-            label(m_lastX - 0.025 * X, T + 0.815 * U, sheetDateText(*reading.newestDate));
-        for (size_t i = 1; i < m_best.size(); ++i)
-            s.drawLine(m_best[i - 1].x, T + m_best[i - 1].y, m_best[i].x, T + m_best[i].y, 3, kSheetInk);
-        label(0.12 * X, T + 0.79 * U, QStringLiteral("0秒"));
-        label(0.12 * X, T + 0.1 * U, timeText(scale));
-
-        const BestPoint &first = m_best.front();
-        label(0.12 * X, T + first.y - 0.01 * U, timeText(first.time));
-        label(first.x - 0.025 * X, T + 0.815 * U, first.date);
+        if (!m_best.empty()) {
+            const SheetBox axis = axisLabelArea();
+            place(spotsAt({axis.right}, nudged(T + 0.1 * U, 5 * F, 4)), {timeText(scale)}, F, axis);
+            place(spotsAt({axis.right}, nudged(T + 0.79 * U, 5 * F, 4)), {QStringLiteral("0秒")}, F, axis);
+        }
+        // The target and pass-line values, shown nowhere else.
+        markLabels();
         const size_t n = m_best.size(); // best points 1..n are m_best[0..n-1]
-        if (n > 5) {
-            for (size_t i = 3; i + 2 <= n; i += 3) {
-                const BestPoint &b = m_best[i - 1];
-                label(b.x - 0.025 * X, T + b.y + 0.01 * U, timeText(b.time));
-                label(b.x - 0.025 * X, T + b.y + 0.03 * U, dateLabel(m_best, i - 1));
-            }
+        // The current best beside its point (the first best is labelled on the axes).
+        if (n > 1)
+            pointLabel(n - 1, 0.04 * U);
+        if (n == 0)
+            return;
+        const BestPoint &first = m_best.front();
+        const double step = 5 * F;
+        place(spotsAt({axisLabelArea().right}, nudged(T + first.y - 0.01 * U, step, 6)), {timeText(first.time)}, F,
+              axisLabelArea());
+        const QString firstDate = first.date;
+        const bool firstDated = dateUnderTheAxis(first.x, firstDate);
+        if (reading.newestDate) {
+            const QString newest = sheetDateText(*reading.newestDate);
+            // With one counted run the newest record is most often that run: its date
+            // stands there once.
+            if (!(firstDated && newest == firstDate &&
+                  std::abs(m_lastX - first.x) < sheetTextWidth(newest, F)))
+                dateUnderTheAxis(m_lastX, newest);
         }
-        const BestPoint &last = m_best.back();
-        label(last.x - 0.025 * X, T + last.y + 0.04 * U, timeText(last.time));
-        label(last.x - 0.025 * X, T + last.y + 0.07 * U, dateLabel(m_best, n - 1));
-    }
-
-    // The values of the pass-line and target times at the right end of their lines: the
-    // pass line's above it, the target's below, moved to the other side or a line
-    // further out where a label already stands. The block's heading and its rules are
-    // kept clear too: a line on the graph's top edge has its value under it.
-    void markLabels()
-    {
-        s.setFontSize(base);
-        const double line = 22 * base; // a line of text, with a little air
-        m_labels.push_back({0, T - line, s.width(), T + 0.1 * U});
-        for (const Mark &m : m_marks) {
-            const double x = 0.905 * X;
-            const double above = m.y - line, below = m.y + 0.005 * U;
-            const double tries[] = {m.above ? above : below, m.above ? below : above,
-                                    m.above ? above - line : below + line, m.above ? below + line : above - line};
-            double y = tries[0];
-            for (const double t : tries)
-                if (!blocked(textBox(x, t, m.text, base))) {
-                    y = t;
-                    break;
-                }
-            s.drawText(x, y, m.text, m.colour);
-            m_labels.push_back(textBox(x, y, m.text, base));
-        }
-        s.setFontSize(F);
+        if (n > 5)
+            for (size_t i = 3; i + 2 <= n; i += 3)
+                pointLabel(i - 1, 0.01 * U);
     }
 
 private:
@@ -310,6 +360,33 @@ private:
         uint32_t colour;
         QString text;
         bool above;
+    };
+    struct Segment {
+        double x1, y1, x2, y2;
+        // True when some part of the segment lies inside the box (clipped to it, as a
+        // line is clipped to a window, one edge after the other).
+        bool crosses(const SheetBox &b) const
+        {
+            double t0 = 0, t1 = 1;
+            const double dx = x2 - x1, dy = y2 - y1;
+            const double p[] = {-dx, dx, -dy, dy};
+            const double q[] = {x1 - b.left, b.right - x1, y1 - b.top, b.bottom - y1};
+            for (int i = 0; i < 4; ++i) {
+                if (p[i] == 0) {
+                    if (q[i] <= 0)
+                        return false;
+                    continue;
+                }
+                const double t = q[i] / p[i];
+                if (p[i] < 0)
+                    t0 = std::max(t0, t);
+                else
+                    t1 = std::min(t1, t);
+                if (t0 >= t1)
+                    return false;
+            }
+            return true;
+        }
     };
     static const SheetLevelData &dataOf(const SheetReading &reading, int level)
     {
@@ -321,14 +398,150 @@ private:
     // Heights inside the block: the graph runs from 0.1 U (the scale's time) down to
     // 0.8 U (no time).
     double heightOf(int32_t time) const { return U * (0.8 - 0.7 * static_cast<double>(time) / scale); }
-    void label(double x, double y, const QString &text)
+
+    // The areas labels keep to: left of the vertical axis; inside the graph (and the
+    // room right of it up to the text panel); under the time axis.
+    SheetBox axisLabelArea() const
     {
-        s.drawText(x, y, text);
-        m_labels.push_back(textBox(x, y, text, F));
+        return {0, T + 0.09 * U + ruleHalf + gap, 0.2 * X - axisHalf - gap, T + 0.9 * U - ruleHalf - gap};
     }
-    bool blocked(const Box &box) const
+    SheetBox graphArea() const
     {
-        return std::any_of(m_labels.begin(), m_labels.end(), [&](const Box &l) { return l.meets(box); });
+        return {0.2 * X + axisHalf + gap, T + 0.09 * U + ruleHalf + gap, 1.05 * X - gap, T + 0.8 * U - axisHalf - gap};
+    }
+    SheetBox underAxisArea() const
+    {
+        return {0, T + 0.8 * U + axisHalf + gap, 1.05 * X - gap, T + 0.9 * U - ruleHalf - gap};
+    }
+
+    void rule(double y)
+    {
+        line(0, y, s.width(), y, 2, kSheetRuleColour);
+    }
+    // A straight line across or down the block, kept clear of the labels.
+    void line(double x1, double y1, double x2, double y2, double widthDots, uint32_t colour)
+    {
+        s.drawLine(x1, y1, x2, y2, widthDots, colour);
+        const double half = widthDots * dot / 2;
+        m_taken.push_back({std::min(x1, x2) - half, std::min(y1, y2) - half, std::max(x1, x2) + half,
+                           std::max(y1, y2) + half});
+    }
+    void put(double x, double y, const QString &text, double size, uint32_t colour = kSheetInk)
+    {
+        if (size != m_size) {
+            s.setFontSize(size);
+            m_size = size;
+        }
+        s.drawText(x, y, text, colour);
+        m_texts.push_back(sheetTextBox(x, y, text, size));
+    }
+    // True when the box comes within a little air of anything drawn, or within half a
+    // blank of another text, so that two labels side by side never read as one
+    // ("73秒59秒").
+    bool blocked(const SheetBox &text) const
+    {
+        const auto grown = [&](double air) {
+            return SheetBox{text.left - air, text.top - air, text.right + air, text.bottom + air};
+        };
+        const SheetBox box = grown(gap / 2), apart = grown(5 * F);
+        if (std::any_of(m_taken.begin(), m_taken.end(), [&](const SheetBox &t) { return t.meets(box); }) ||
+            std::any_of(m_texts.begin(), m_texts.end(), [&](const SheetBox &t) { return t.meets(apart); }))
+            return true;
+        // The best line is thin: it blocks the box when it passes within its half width.
+        const double half = 3 * dot / 2;
+        const SheetBox wide{box.left - half, box.top - half, box.right + half, box.bottom + half};
+        return std::any_of(m_joins.begin(), m_joins.end(), [&](const Segment &j) { return j.crosses(wide); });
+    }
+    static std::vector<QPointF> spotsAt(const std::vector<double> &xs, const std::vector<double> &ys)
+    {
+        std::vector<QPointF> spots;
+        for (const double y : ys)
+            for (const double x : xs)
+                spots.emplace_back(x, y);
+        return spots;
+    }
+    // Puts a label of one or more lines (stacked a little apart) at the first spot (its
+    // top-left corner, first moved sideways into the area) that lies in the area and
+    // where it meets nothing. False, with nothing drawn, when no spot is free.
+    bool place(const std::vector<QPointF> &spots, const QStringList &lines, double size, const SheetBox &area,
+               uint32_t colour = kSheetInk)
+    {
+        const double pitch = 22 * size;
+        double width = 0;
+        for (const QString &text : lines)
+            width = std::max(width, sheetTextWidth(text, size));
+        const double height = 20 * size + pitch * static_cast<double>(lines.size() - 1);
+        if (lines.isEmpty() || width <= 0 || width > area.right - area.left || height > area.bottom - area.top)
+            return false;
+        for (const QPointF &spot : spots) {
+            const double x = std::clamp(spot.x(), area.left, area.right - width);
+            const double y = spot.y();
+            if (y < area.top || y + height > area.bottom)
+                continue;
+            bool free = true;
+            for (qsizetype i = 0; i < lines.size() && free; ++i)
+                free = !blocked(sheetTextBox(x, y + static_cast<double>(i) * pitch, lines[i], size));
+            if (!free)
+                continue;
+            for (qsizetype i = 0; i < lines.size(); ++i)
+                put(x, y + static_cast<double>(i) * pitch, lines[i], size, colour);
+            return true;
+        }
+        return false;
+    }
+
+    // The time and the date of best point i beside it: under it, `below` lower, or over
+    // it; when the two do not fit together, the time alone.
+    void pointLabel(size_t i, double below)
+    {
+        const BestPoint &b = m_best[i];
+        const QStringList both{timeText(b.time), dateLabel(m_best, i)};
+        for (const QStringList &lines : {both, QStringList{both.front()}}) {
+            double width = 0;
+            for (const QString &text : lines)
+                width = std::max(width, sheetTextWidth(text, F));
+            const double height = 20 * F + 22 * F * static_cast<double>(lines.size() - 1);
+            const double y = T + b.y;
+            const double under = y + std::max(below, axisHalf + gap), over = y - axisHalf - gap - height;
+            std::vector<double> ys;
+            const double step = 10 * F;
+            for (int k = 0; k <= 4; ++k) {
+                ys.push_back(under + k * step);
+                ys.push_back(over - k * step);
+            }
+            const std::vector<double> xs{b.x - 0.025 * X, b.x - width / 2, b.x + 0.025 * X - width,
+                                         b.x + axisHalf + gap, b.x - axisHalf - gap - width};
+            if (place(spotsAt(xs, ys), lines, F, graphArea()))
+                return;
+        }
+    }
+
+    // A date under the time axis, below the point at x.
+    bool dateUnderTheAxis(double x, const QString &date)
+    {
+        const double width = sheetTextWidth(date, F);
+        return place(spotsAt({x - 0.025 * X, x - width / 2, x + 0.025 * X - width}, nudged(T + 0.815 * U, 5 * F, 3)),
+                     {date}, F, underAxisArea());
+    }
+
+    // The values of the pass-line and target times at the right end of their lines: the
+    // pass line's above it, the target's below, or on the other side, a little further
+    // out, or just inside the graph's end, where nothing stands yet.
+    void markLabels()
+    {
+        const double h = 20 * F, step = 5 * F;
+        const double markHalf = (paper ? 10 : 2) * dot / 2;
+        for (const Mark &m : m_marks) {
+            const double above = m.y - markHalf - gap - h, below = m.y + markHalf + gap;
+            std::vector<double> ys;
+            for (int k = 0; k <= 8; ++k) {
+                ys.push_back(m.above ? above - k * step : below + k * step);
+                ys.push_back(m.above ? below + k * step : above - k * step);
+            }
+            const double width = sheetTextWidth(m.text, F);
+            place(spotsAt({0.905 * X, 0.9 * X + axisHalf + gap, 0.9 * X - width}, ys), {m.text}, F, graphArea(),
+                  m.colour);
+        }
     }
 
     const SharedState &state;
@@ -337,16 +550,22 @@ private:
     const double T;
     DrawingSurface &s;
     const bool paper;
-    const double F;    // the base font size of the sheet
-    const double base; // the block's own font size: F on the screen, 6 on paper
+    const double F; // the base font size of the sheet
     const double lineWidth;
     const double X, U;
+    const double dot;      // twips of a line-width dot
+    const double axisHalf; // half the width of an axis
+    const double ruleHalf; // half the width of a rule
+    const double gap;      // the air between a label and what is next to it
     const SheetLevelData &d;
     const int32_t scale; // the time at the top of the graph
     std::vector<BestPoint> m_best;
     double m_lastX = 0;
     std::vector<Mark> m_marks;
-    std::vector<Box> m_labels;
+    std::vector<SheetBox> m_taken; // the lines and points a label must keep clear of
+    std::vector<SheetBox> m_texts; // the texts drawn
+    std::vector<Segment> m_joins;   // the line joining the bests
+    double m_size = -1;            // the surface's font size as last set
 };
 
 } // namespace
@@ -359,8 +578,7 @@ void drawSheetBlock(const SharedState &state, const SheetReading &reading, int l
     block.markLines();
     block.plot(options.gradeFilter);
     block.panel(figures);
-    block.bestLabels();
-    block.markLabels();
+    block.labels();
 }
 
 void drawSheet(const SharedState &state, const SheetReading &reading, const std::vector<int> &chosenLines,

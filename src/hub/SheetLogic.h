@@ -95,9 +95,28 @@ void drawSheet(const SharedState &state, const SheetReading &reading, const std:
 void drawSheetBlock(const SharedState &state, const SheetReading &reading, int level, double top,
                     const SheetRankFigures &figures, const SheetOptions &options, DrawingSurface &surface);
 
-// The nine lines (and the "(塾平均)" note) of a block's text panel; empty texts for the
-// lines left out.
+// The nine lines of a block's text panel; empty texts for the lines left out.
 QStringList sheetPanelLines(const SheetLevelData &data, const SheetRankFigures &figures,
                             const QString &bestTimeText);
+
+// The room a line of text takes on the sheet, in twips. The sheet's font is fixed-pitch:
+// a half-width character is half the font size wide (ten twips a point), any other
+// character the whole size, and a line is as high as the size (twenty twips a point).
+// No two texts of a sheet meet, and none meets a rule, an axis or a best point: a label
+// that would is moved a little, shortened, or left out.
+struct SheetBox {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    // True when the two share some area (touching edges do not).
+    bool meets(const SheetBox &other) const
+    {
+        return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
+    }
+    bool inside(const SheetBox &area) const
+    {
+        return left >= area.left && right <= area.right && top >= area.top && bottom <= area.bottom;
+    }
+};
+double sheetTextWidth(const QString &text, double points);
+SheetBox sheetTextBox(double x, double y, const QString &text, double points);
 
 } // namespace tobrel

@@ -1,5 +1,6 @@
 #include "hub/SheetPanel.h"
 
+#include "hub/LevelColumns.h"
 #include "state/SchoolFiles.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
@@ -59,6 +60,13 @@ CupsPrinters &systemPrinters()
     return printers;
 }
 
+// The panel covers the hub from the view title down to the level columns' scroll bar,
+// across the whole form, so nothing of the views shows beside or under it. Its controls
+// stand where they stand on a panel placed at 120, 1740 twips of the form.
+constexpr double kPanelTop = LevelColumns::kLabel5Top;
+constexpr double kPanelBottom = LevelColumns::kScrollTop + LevelColumns::kScrollHeight;
+constexpr double kInsetLeft = 120, kInsetTop = 1740 - kPanelTop;
+
 } // namespace
 
 SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *parent)
@@ -67,34 +75,40 @@ SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *par
     setObjectName(QStringLiteral("Picture11"));
     setFrameShape(QFrame::StyledPanel);
     setAutoFillBackground(true);
-    setGeometry(scale.rect(120, 1740, 15045, 9045));
+    // The panel's edges are rounded as the form's controls are, so it meets them flush.
+    const QRect area = scale.rect(0, kPanelTop, FormScale::kFormWidthTwips, kPanelBottom - kPanelTop);
+    setGeometry(area);
     setVisible(false);
+    // A control at left, top, width, height twips of the panel as designed.
+    const auto at = [&](double left, double top, double width, double height) {
+        return scale.rect(kInsetLeft + left, kPanelTop + kInsetTop + top, width, height).translated(-area.topLeft());
+    };
 
     Picture12 = new TwipsCanvas(8355, 8715, this);
     Picture12->setObjectName(QStringLiteral("Picture12"));
     Picture12->setAccessibleName(QStringLiteral("成績表"));
-    Picture12->setGeometry(scale.rect(405, 315, 8355, 8715));
+    Picture12->setGeometry(at(405, 315, 8355, 8715));
 
     const QFont buttonFont = scale.font(12);
-    List2 = choiceList(this, QStringLiteral("List2"), QStringLiteral("生徒"), scale.rect(8970, 240, 2955, 8250),
+    List2 = choiceList(this, QStringLiteral("List2"), QStringLiteral("生徒"), at(8970, 240, 2955, 8250),
                        scale.listFont(11));
     List2->setVisible(false);
     Command25 = panelButton(this, QStringLiteral("Command25"), QStringLiteral("他の人のデータを見る"),
-                            scale.rect(8940, 180, 2985, 675), scale.font(11));
+                            at(8940, 180, 2985, 675), scale.font(11));
     Label27 = makeLabel(this, QStringLiteral("Label27"), QStringLiteral("ﾚﾍﾞﾙ"));
     Label27->setFont(scale.font(11));
-    Label27->setGeometry(scale.rect(12660, 300, 1605, 375));
-    List3 = choiceList(this, QStringLiteral("List3"), QStringLiteral("レベル"), scale.rect(12690, 690, 1605, 1815),
+    Label27->setGeometry(at(12660, 300, 1605, 375));
+    List3 = choiceList(this, QStringLiteral("List3"), QStringLiteral("レベル"), at(12690, 690, 1605, 1815),
                        scale.listFont(11));
     Command24.push_back(panelButton(this, QStringLiteral("Command24_0"), QStringLiteral("表示"),
-                                    scale.rect(12735, 2520, 1605, 825), buttonFont));
+                                    at(12735, 2520, 1605, 825), buttonFont));
     Command24.push_back(panelButton(this, QStringLiteral("Command24_1"), QStringLiteral("印刷"),
-                                    scale.rect(12720, 3540, 1605, 825), buttonFont));
+                                    at(12720, 3540, 1605, 825), buttonFont));
     CommandPdf = panelButton(this, QStringLiteral("CommandPdf"), QStringLiteral("PDF保存"),
-                             scale.rect(12720, 4560, 1605, 825), buttonFont);
+                             at(12720, 4560, 1605, 825), buttonFont);
     CommandPdf->setToolTip(QStringLiteral("印刷と同じ成績表を PDF ファイルに保存します"));
     Command18 = panelButton(this, QStringLiteral("Command18"), QStringLiteral("戻る"),
-                            scale.rect(12720, 8100, 1755, 585), buttonFont);
+                            at(12720, 8100, 1755, 585), buttonFont);
     setTeacher(false);
 
     connect(Command25, &QPushButton::clicked, this, [this] { Command25_Click(); });

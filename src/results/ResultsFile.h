@@ -70,6 +70,15 @@ inline bool isDamagedRecord(const ResultRecord::Numbers &r)
     return r.level != 0 && (!(r.date >= kFirstRecordDay && r.date <= kLastRecordDay) || r.time < 0);
 }
 
+// A run of a student, as every screen counts and lists runs: a record that is not
+// damaged, of a real level (level 0 marks a deleted record) and of a real student (see
+// isRealStudent). The reader keeps exactly these; the views that read the file
+// themselves take the same.
+inline bool isStudentRun(const ResultRecord::Numbers &r)
+{
+    return r.level >= 1 && isRealStudent(r.student) && !isDamagedRecord(r);
+}
+
 // How the end of a run waits for a results file that another PC holds locked, or that
 // is out of reach (a share that has gone away).
 struct AppendWait {

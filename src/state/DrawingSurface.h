@@ -11,6 +11,10 @@
 
 namespace tobrel {
 
+// Twips of one line-width dot: a pixel of the 1024 x 768 screen, or 1/600 inch on paper.
+constexpr double kScreenDotTwips = 15;
+constexpr double kPaperDotTwips = 1440.0 / 600;
+
 class DrawingSurface {
 public:
     virtual ~DrawingSurface() = default;

@@ -35,9 +35,10 @@ void ResultsInMemory::deriveBestTimes() const
         return;
     m_bestTimesDone = true;
 
-    // Every student's best at every level starts at "no time" (level and student 0 are
-    // no real ones and keep what they had).
-    m_personalBest.resetWrittenRows(1, kMaxLevel, 1, kTimedOut);
+    // Every student's best at every level starts at "no time" (level 0 is no real one and
+    // keeps what it had). Student number 0 is nobody's: he keeps "no time", whatever
+    // records of his the reader dropped.
+    m_personalBest.resetWrittenRows(1, kMaxLevel, 0, kTimedOut);
     int32_t *const best = m_personalBest.dataToWrite();
     uint64_t levelsSeen = 0;
     auto lower = [&](int level, int student, int32_t time) {
@@ -51,7 +52,8 @@ void ResultsInMemory::deriveBestTimes() const
         lower(n.level, n.student, n.time);
     }
     for (const DroppedTime &d : droppedTimes)
-        lower(d.level, d.student, d.time);
+        if (isRealStudent(d.student))
+            lower(d.level, d.student, d.time);
     for (int L = 0; L <= kMaxLevel; ++L)
         if (levelsSeen >> L & 1)
             m_personalBest.markWritten(L);

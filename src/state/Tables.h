@@ -20,6 +20,9 @@ constexpr int kMaxRecordsInMemory = 20000;
 
 inline bool validLevelIndex(int level) { return level >= 0 && level <= kMaxLevel; }
 inline bool validStudentIndex(int student) { return student >= 0 && student <= kMaxStudent; }
+// Student number 0 is nobody's: the results reader keeps no record of it, so a student
+// numbered 0 has no run, no best time and no points, like any student without runs.
+inline bool isRealStudent(int student) { return student >= 1 && student <= kMaxStudent; }
 
 // A [level 0..35][student 0..5000] table. It remembers which level rows may have been
 // written since they were last reset, so a table that is rebuilt often (the tallies,

@@ -1,11 +1,13 @@
 #include "admin/CriteriaEditorScreen.h"
 #include "app/Configuration.h"
 #include "criteria/CriteriaTable.h"
+#include "results/Tally.h"
 #include "hub/HubScreen.h"
 #include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -57,6 +59,14 @@ struct Admin : ScreenFixture {
 // the grid's headers).
 QModelIndex cell(CriteriaEditorScreen *s, int row, int col) { return s->MSFlexGrid1->model()->index(row - 1, col - 1); }
 
+// Where the grid shows a cell, in the coordinates of the cell editor's panel.
+QRect shownCell(CriteriaEditorScreen *s, int row, int col)
+{
+    QWidget *view = s->MSFlexGrid1->viewport();
+    const QPoint offset = view->mapTo(s->Gridinputtext->parentWidget(), QPoint(0, 0));
+    return s->MSFlexGrid1->visualRect(cell(s, row, col)).translated(offset) & view->rect().translated(offset);
+}
+
 QColor background(CriteriaEditorScreen *s, int row, int col)
 {
     return cell(s, row, col).data(Qt::BackgroundRole).value<QColor>();
@@ -77,13 +87,13 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     EXPECT_EQ(s->MSFlexGrid1->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("3"));
     ASSERT_TRUE(s->Gridinputtext->isVisible());
     EXPECT_TRUE(s->Gridinputtext->hasFocus());
-    EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 1, 1)));
+    EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 1, 1));
     EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("25"));
     EXPECT_EQ(s->Label3->text(), QStringLiteral("合格基準タイム\n　大部分の人ががんばったら出せそうなタイムにしてください"));
     EXPECT_EQ(s->List3->model()->rowCount(), 102);
     EXPECT_EQ(s->List3->model()->index(0, 0).data().toString(), QStringLiteral("レベル1 今まで0回  （★=1）"));
-    // 33 rows of the header row's height; column 1 is 0.8 times as wide as column 2.
-    EXPECT_EQ(s->MSFlexGrid1->height(), 33 * s->MSFlexGrid1->rowHeight(0));
+    // Whole rows of the header row's height; column 1 is 0.8 times as wide as column 2.
+    EXPECT_EQ(s->MSFlexGrid1->height(), 9 * s->MSFlexGrid1->rowHeight(0));
     EXPECT_EQ(s->MSFlexGrid1->horizontalHeader()->height(), s->MSFlexGrid1->rowHeight(0));
     EXPECT_NEAR(s->MSFlexGrid1->columnWidth(0), 0.8 * s->MSFlexGrid1->columnWidth(1), 1.0);
     EXPECT_EQ(s->MSFlexGrid1->verticalHeader()->width(), s->MSFlexGrid1->columnWidth(1));
@@ -92,7 +102,7 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     // Down twice to level 3, space, 2, 5: the cell holds 25 and turns yellow.
     QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
     QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
-    EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 3, 1)));
+    EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 3, 1));
     QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
     QTest::keyClicks(s->Gridinputtext, QStringLiteral("25"));
     EXPECT_EQ(cell(s, 3, 1).data().toString(), QStringLiteral("25"));
@@ -106,7 +116,7 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
                       s->MSFlexGrid1->visualRect(cell(s, 2, 6)).center());
     EXPECT_EQ(s->logic().Row(), 2);
     EXPECT_EQ(s->logic().Col(), 6);
-    EXPECT_EQ(s->Gridinputtext->geometry(), s->MSFlexGrid1->visualRect(cell(s, 2, 6)));
+    EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 2, 6));
     EXPECT_EQ(s->Label3->text().section(u'\n', 0, 0), QStringLiteral("やりすぎ禁止回数"));
     EXPECT_EQ(s->Gridinputtext->accessibleName(), QStringLiteral("レベル2 禁回"));
     QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
@@ -119,6 +129,95 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     // Esc changes nothing.
     QTest::keyClick(s->Gridinputtext, Qt::Key_Escape);
     EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("4"));
+}
+
+TEST(CriteriaEditorScreen, TheCellEditorIsTheFocusedAccessibleObjectNamedAfterItsCell)
+{
+    // A screen reader finds the cell editor from the window down, as the focused object,
+    // named after the cell it edits, with the value as it is typed.
+    Admin f;
+    CriteriaEditorScreen *s = f.openEditor();
+    ASSERT_NE(s, nullptr);
+    const auto focused = [&] {
+        QAccessibleInterface *at = QAccessible::queryAccessibleInterface(s->window());
+        while (at && at->focusChild() && at->focusChild() != at)
+            at = at->focusChild();
+        return at;
+    };
+    QAccessibleInterface *cellEditor = focused();
+    ASSERT_NE(cellEditor, nullptr);
+    EXPECT_EQ(cellEditor->object(), s->Gridinputtext);
+    EXPECT_EQ(cellEditor->role(), QAccessible::EditableText);
+    EXPECT_TRUE(cellEditor->state().focused);
+    EXPECT_EQ(cellEditor->text(QAccessible::Name), QStringLiteral("レベル1 目標Time"));
+    EXPECT_EQ(cellEditor->text(QAccessible::Value), QStringLiteral("25"));
+    // Every step up to the window knows it as its child.
+    for (QAccessibleInterface *at = cellEditor; at->parent() && at->object() != s->window(); at = at->parent())
+        EXPECT_GE(at->parent()->indexOfChild(at), 0) << at->object()->metaObject()->className();
+
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Space);
+    QTest::keyClick(s->Gridinputtext, Qt::Key_3);
+    EXPECT_EQ(focused()->text(QAccessible::Value), QStringLiteral("3"));
+    QTest::keyClick(s->Gridinputtext, Qt::Key_Down);
+    EXPECT_EQ(focused()->object(), s->Gridinputtext);
+    EXPECT_EQ(focused()->text(QAccessible::Name), QStringLiteral("レベル2 目標Time"));
+    EXPECT_EQ(focused()->text(QAccessible::Value), QStringLiteral("30"));
+}
+
+TEST(CriteriaEditorScreen, TheGridAndHistogramsReadWholeInTheSizeOfTheOtherControls)
+{
+    // The fullest bucket of 19 runs shows 19 stars, the longest line a histogram has; as
+    // many students have their best in the last bucket of the best times.
+    Admin f;
+    QByteArray records;
+    for (int i = 0; i < 19; ++i) {
+        ResultRecord r;
+        r.ResultRecDate = 45000;
+        r.ResultRecStudentNo = static_cast<int16_t>(100 + i);
+        r.ResultRecLevel = 1;
+        r.ResultRecTime = 1005;
+        const auto bytes = r.encode();
+        records.append(bytes.data(), bytes.size());
+    }
+    ASSERT_TRUE(writeFile(resultsFilePath(f.state), records));
+    CriteriaEditorScreen *s = f.openEditor();
+    ASSERT_NE(s, nullptr);
+    ScreenFixture::shot(s, QStringLiteral("criteria_editor_full_histogram"));
+
+    // The grid's text is as large as the options' and the buttons'.
+    QTableView *grid = s->MSFlexGrid1;
+    EXPECT_GE(grid->font().pointSizeF(), s->Command3->font().pointSizeF());
+    EXPECT_GE(s->Gridinputtext->font().pointSizeF(), s->Command3->font().pointSizeF());
+    EXPECT_GE(grid->horizontalHeader()->font().pointSizeF(), 0.9 * s->Command3->font().pointSizeF());
+    // Every header whole in its column.
+    QHeaderView *headers = grid->horizontalHeader();
+    const QFontMetrics header(headers->font());
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        const QString text = grid->model()->headerData(c, Qt::Horizontal).toString();
+        EXPECT_LE(header.horizontalAdvance(text) + 2, headers->sectionSize(c)) << text.toStdString();
+    }
+    EXPECT_LE(header.horizontalAdvance(QStringLiteral("レベル")) + 2, grid->verticalHeader()->width());
+    // Every histogram line whole, 19 stars included.
+    bool nineteen = false;
+    for (QListView *list : {s->List3, s->List4}) {
+        const QFontMetrics m(list->font());
+        for (int i = 0; i < list->model()->rowCount(); ++i) {
+            const QString line = list->model()->index(i, 0).data().toString();
+            nineteen |= line.count(u'★') == 19;
+            EXPECT_LE(m.horizontalAdvance(line) + 6, list->viewport()->width()) << line.toStdString();
+        }
+    }
+    EXPECT_TRUE(nineteen);
+    // Nothing lies over anything else (the cell editor lies over its cell).
+    std::vector<QWidget *> shown;
+    for (QObject *o : s->Picture1->children())
+        if (auto *w = qobject_cast<QWidget *>(o); w && w->isVisible() && w != s->Gridinputtext)
+            shown.push_back(w);
+    for (size_t i = 0; i < shown.size(); ++i)
+        for (size_t j = i + 1; j < shown.size(); ++j)
+            EXPECT_FALSE(shown[i]->geometry().intersects(shown[j]->geometry()))
+                << shown[i]->objectName().toStdString() << " / " << shown[j]->objectName().toStdString();
+    EXPECT_TRUE(grid->geometry().contains(s->Gridinputtext->geometry()));
 }
 
 TEST(CriteriaEditorScreen, ATeacherChangesATargetTimeAndTheHubShowsIt)
@@ -207,12 +306,12 @@ TEST(CriteriaEditorScreen, WithMoreLevelsThanFitTheHeaderRowAndLevelColumnStayIn
     EXPECT_EQ(grid->verticalHeader()->sectionViewportPosition(34), grid->visualRect(cell(s, 35, 12)).top());
     EXPECT_TRUE(inView.contains(grid->visualRect(cell(s, 35, 12)))) << grid->visualRect(cell(s, 35, 12)).x();
     EXPECT_TRUE(inView.contains(grid->visualRect(cell(s, 35, 1))));
-    EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 35, 12)));
+    EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 35, 12));
     // Back up to level 1: the grid scrolls back, the editor goes with the cell.
     for (int i = 1; i < 35; ++i)
         QTest::keyClick(s->Gridinputtext, Qt::Key_Up);
     EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 1, 12)));
+    EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 1, 12));
     // Scrolled away with the scroll bar (or the wheel), a typed key brings its cell back
     // into view.
     grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
@@ -220,5 +319,5 @@ TEST(CriteriaEditorScreen, WithMoreLevelsThanFitTheHeaderRowAndLevelColumnStayIn
     QTest::keyClick(s->Gridinputtext, Qt::Key_7);
     EXPECT_EQ(cell(s, 1, 12).data().toString(), QStringLiteral("L17"));
     EXPECT_TRUE(inView.contains(grid->visualRect(cell(s, 1, 12))));
-    EXPECT_EQ(s->Gridinputtext->geometry(), grid->visualRect(cell(s, 1, 12)));
+    EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 1, 12));
 }

@@ -79,6 +79,17 @@ struct Editor {
         e.Gridinputtext_KeyPress(QChar(KeyBackspace));
     }
     void goTo(int row, int col) { e.MSFlexGrid1_Click(row, col); }
+    // A save refused for the cell at row, col: the teacher was told once, naming the
+    // cell; the file is as it was before; the edits are kept and the cell is current.
+    void expectRefused(const QByteArray &before, int row, int col, const QString &naming)
+    {
+        ASSERT_EQ(host.told.size(), 1);
+        EXPECT_TRUE(host.told[0].contains(naming)) << host.told[0].toStdString();
+        EXPECT_EQ(file(), before);
+        EXPECT_EQ(e.DataChanged, 1);
+        EXPECT_EQ(e.Row(), row);
+        EXPECT_EQ(e.Col(), col);
+    }
 };
 
 } // namespace
@@ -296,14 +307,34 @@ TEST(CriteriaEditor, ARefusedSaveKeepsTheEditsAndShowsTheCell)
     f.host.answer = true; // "戻る", then Yes to saving
     f.e.Command4_Click();
     EXPECT_EQ(f.host.left, 0); // the editor stays open
-    ASSERT_EQ(f.host.told.size(), 1);
-    EXPECT_TRUE(f.host.told[0].contains(QStringLiteral("レベル4の2列目「最低Time」"))) << f.host.told[0].toStdString();
-    EXPECT_EQ(f.file(), before);
+    f.expectRefused(before, 4, 2, QStringLiteral("レベル4の2列目「最低Time」"));
     EXPECT_EQ(f.e.TextMatrix(4, 2), QStringLiteral("8,0"));
-    EXPECT_EQ(f.e.DataChanged, 1);
-    EXPECT_EQ(f.e.Row(), 4);
-    EXPECT_EQ(f.e.Col(), 2);
     EXPECT_EQ(f.state.criteria.CritPassTime[4], 80);
+}
+
+TEST(CriteriaEditor, ABlankTargetTimeIsRefusedWhileABlankFreeFieldSaves)
+{
+    // The help line's "セルクリア" in level 2's 目標Time, then "更新記録": the level would
+    // give every run 0 points. The file stays as it was and the cell is shown.
+    Editor f;
+    const QByteArray before = f.file();
+    f.goTo(2, 1);
+    f.type(QStringLiteral(" "));
+    f.goTo(5, 3);
+    f.e.Command3_Click();
+    f.expectRefused(before, 2, 1, QStringLiteral("レベル2の1列目「目標Time」の値「」"));
+    EXPECT_EQ(f.state.criteria.CritTargetTime[2], 30);
+
+    // A number typed in, and the barring runs (a free field) cleared: saved.
+    f.type(QStringLiteral("32"));
+    f.goTo(2, 6);
+    f.type(QStringLiteral(" "));
+    f.e.Command3_Click();
+    EXPECT_EQ(f.host.told.size(), 1);
+    EXPECT_EQ(f.e.DataChanged, 0);
+    EXPECT_TRUE(f.file().contains("\r\n32,60,30,3,1.5,,0,7,1,,,\r\n"));
+    EXPECT_EQ(f.state.criteria.CritTargetTime[2], 32);
+    EXPECT_TRUE(f.state.criteria.CritOverRuns[2].isEmpty());
 }
 
 TEST(CriteriaEditor, ASaveDoesNotSilentlyOverwriteWhatAnotherPcSavedMeanwhile)

@@ -104,6 +104,17 @@ TEST(TimeHistogram, DeletedDamagedAndOutOfTableRecordsAreSkipped)
     EXPECT_EQ(h.allResultsLines(60).size(), 102);
 }
 
+TEST(TimeHistogram, RunsOfStudentNumberZeroAreNobodysAndLeftOut)
+{
+    // The reader keeps no record of student 0, so no other screen counts them either.
+    TimeHistogram h;
+    h.build(records({{2, 0, 40}, {2, 0, 41}, {2, 1, 70}}));
+    EXPECT_EQ(h.runCount(2), 1);
+    EXPECT_EQ(h.allResults(2, 4), 0);
+    EXPECT_EQ(h.bestTimes(2, 4), 0);
+    EXPECT_EQ(h.bestTimes(2, 7), 1);
+}
+
 TEST(TimeHistogram, TheFileIsReadAgainOnlyWhenItChanges)
 {
     QTemporaryDir dir;

@@ -82,6 +82,10 @@ TEST(CriteriaFile, TextsTheLoaderAcceptsAreWrittenExactlyAsTyped)
     rows[1][5] = QStringLiteral("なし");     // a text in a free field
     rows[2][4] = QStringLiteral("1.50");
     rows[3][9] = QStringLiteral("髙橋①");   // CP932 with its extensions
+    rows[4][5] = QString();                  // free fields may be empty: no limit, no window
+    rows[4][8] = QString();
+    rows[5][4] = QStringLiteral("2e0");      // any decimal number the loader reads
+    rows << QStringList(12);                 // a level left wholly blank: no criteria
     const CriteriaSaveResult saved = SaveCriteriaTexts(f.path, rows, CriteriaTable());
     ASSERT_TRUE(saved.saved) << saved.message.toStdString();
     const QByteArray bytes = readBytes(f.path);
@@ -91,6 +95,10 @@ TEST(CriteriaFile, TextsTheLoaderAcceptsAreWrittenExactlyAsTyped)
     EXPECT_TRUE(bytes.contains(toCp932(QStringLiteral(",髙橋①,"))));
     EXPECT_EQ(saved.table.CritTargetTime[1], 45);
     EXPECT_EQ(saved.table.CritOverRuns[2].toText(), QStringLiteral("なし"));
+    EXPECT_TRUE(saved.table.CritOverRuns[5].isEmpty());
+    EXPECT_EQ(saved.table.CritPointRate[6], 2.0f);
+    EXPECT_EQ(saved.table.CritPassTime[7], 0);
+    EXPECT_TRUE(bytes.endsWith(",,,,,,,,,,,\r\n"));
 }
 
 TEST(CriteriaFile, ACellTheLoaderWouldNotReadBackStopsTheSaveAndNamesIt)
@@ -105,6 +113,14 @@ TEST(CriteriaFile, ACellTheLoaderWouldNotReadBackStopsTheSaveAndNamesIt)
         {5, 4, QStringLiteral("40000"), QStringLiteral("読み込めません")},       // too big for the clear count
         {1, 10, QStringLiteral("\"memo"), QStringLiteral("「\"」")},        // would be read as a quoted field
         {6, 7, QStringLiteral("€10"), QStringLiteral("€")},                 // not in Shift-JIS
+        // A field of numbers that holds none would load as 0: a target time of 0 gives
+        // every run 0 points, a clear count of 0 clears at once.
+        {2, 1, QString(), QStringLiteral("空欄にできません")},                // the space bar's "セルクリア"
+        {2, 1, QStringLiteral("3O"), QStringLiteral("数を入れて")},           // a letter O for a zero
+        {3, 2, QStringLiteral("abc"), QStringLiteral("数を入れて")},
+        {4, 3, QStringLiteral("　"), QStringLiteral("空欄にできません")},      // a full-width blank
+        {5, 4, QStringLiteral("１２"), QStringLiteral("数を入れて")},         // full-width digits read as 0
+        {6, 5, QStringLiteral("nan"), QStringLiteral("数を入れて")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());

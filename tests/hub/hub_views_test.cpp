@@ -2,6 +2,7 @@
 #include "state/SharedState.h"
 #include "hub/HubViews.h"
 #include "hub/ListFields.h"
+#include "hub/SheetRankings.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
 #include "support/TestSupport.h"
@@ -214,6 +215,43 @@ TEST(Rankings, TimeRankingWithTiesAndStudentsWithoutTime)
     const QStringList junior = rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("中学生全体"));
     EXPECT_EQ(junior, QStringList{QStringLiteral("--Ⅱか　　　　------ 　")});
     EXPECT_TRUE(rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("小学生")).isEmpty());
+}
+
+TEST(Rankings, StudentNumberZeroShowsAsAStudentWithoutRunsEverywhere)
+{
+    // A roster line may carry student number 0. The reader keeps no record of it, so he
+    // has no runs: he ranks as "い" (who never ran) does, in every ranking, and no view
+    // lists a run of his.
+    Hub h;
+    h.student(1, QStringLiteral("あ"), 3);
+    h.student(0, QStringLiteral("ゼロ"), 3);
+    h.student(2, QStringLiteral("い"), 3);
+    h.run(0, 1, 30);
+    h.run(0, 1, 31, 2);
+    h.run(1, 1, 50);
+    h.tally();
+    h.state.student.CurrentStudent = 1;
+    const QString all = QStringLiteral("全学年");
+    EXPECT_EQ(rankingLines(h.state, 1, TimeDisplay, 0, all),
+              (QStringList{QStringLiteral(" 1●あ　　　　    50 ●"), QStringLiteral("--③ゼロ　　　------ 　"),
+                           QStringLiteral("--③い　　　　------ 　")}));
+    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, CumulativeOrder, all),
+              (QStringList{QStringLiteral(" 1●あ　　　　  5/    5"), QStringLiteral(" 2③ゼロ　　　  0/    0"),
+                           QStringLiteral(" 2③い　　　　  0/    0")}));
+    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, TodayOrder, all).size(), 1);
+    const SheetRankFigures zero = sheetFigures(h.state, 1, 0, CumulativeOrder, all);
+    EXPECT_EQ(zero.TimeRank, QStringLiteral("---"));
+    EXPECT_EQ(zero.PointsEarned, 0);
+
+    LevelLists lists;
+    QString err;
+    ASSERT_TRUE(todayLines(h.state, h.clock, h.file(), all, lists, &err));
+    EXPECT_EQ(lists[1], QStringList{QStringLiteral("  50秒 12:00●あ　　　　●5")});
+    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), all, 30, TimeDisplay, lists, &err));
+    EXPECT_EQ(lists[1].size(), 1);
+    h.state.student.CurrentStudent = 0;
+    ASSERT_TRUE(personalTimesLines(h.state, h.clock, h.file(), all, lists, &err));
+    EXPECT_TRUE(lists[1].isEmpty());
 }
 
 TEST(Rankings, LinesLineUpWhateverTheNamesAreWrittenIn)

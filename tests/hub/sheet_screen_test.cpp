@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -152,6 +154,19 @@ TEST(SheetScreen, GraphOpensTheSheetOfTheCurrentStudent)
     EXPECT_TRUE(texts.contains(QStringLiteral("回数　　　　　　　 40回")));
     EXPECT_EQ(sheet->Picture12->accessibleDescription(), texts.join(u'\n'));
     ScreenFixture::shot(hub, QStringLiteral("sheet-teacher"));
+    // The panel covers the views whole: their title, every level column on the form and
+    // the columns' scroll bar.
+    const QRect form = sheet->parentWidget()->rect();
+    std::vector<QWidget *> covered{hub->Label5, hub->HScroll1};
+    for (size_t i = 1; i < hub->List5.size(); ++i)
+        covered.insert(covered.end(), {hub->List5[i], hub->Command4[i], hub->Label3[i], hub->Label1[i]});
+    for (QWidget *w : covered) {
+        ASSERT_EQ(w->parentWidget(), sheet->parentWidget());
+        const QRect shown = w->geometry().intersected(form);
+        if (w->isVisible() && !shown.isEmpty()) {
+            EXPECT_TRUE(sheet->geometry().contains(shown)) << w->objectName().toStdString();
+        }
+    }
 
     // Another student from the list: only the last chosen student's sheet stays.
     QTest::mouseClick(sheet->Command25, Qt::LeftButton);
