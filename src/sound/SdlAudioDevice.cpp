@@ -209,10 +209,13 @@ int SdlAudioDevice::play(const QString &path, QString *errorText)
     const double seconds = static_cast<double>(converted + tail) / (m_rate * m_bytesPerFrame);
     const Uint32 giveUp = SDL_GetTicks() + static_cast<Uint32>(seconds * 1000) + 2000;
 
+    const Uint64 queued = SDL_GetPerformanceCounter();
     SDL_UnlockAudioDevice(m_device);
     while (SDL_GetQueuedAudioSize(m_device) > 0 && !SDL_TICKS_PASSED(SDL_GetTicks(), giveUp))
         SDL_Delay(1);
     SDL_LockAudioDevice(m_device);
+    m_lastDeviceWaitMs =
+        static_cast<double>(SDL_GetPerformanceCounter() - queued) * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
     SDL_ClearQueuedAudio(m_device);
     return AudioOk;
 }

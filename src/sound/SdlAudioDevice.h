@@ -43,6 +43,9 @@ public:
     int bytesPerFrame() const { return m_bytesPerFrame; }
     // Bytes of the last sound after conversion to the device's format.
     int64_t lastConvertedBytes() const { return m_lastBytes; }
+    // How long the last sound kept play() waiting while the device played it: the
+    // sound's own length, as the device paces it.
+    double lastDeviceWaitMs() const { return m_lastDeviceWaitMs; }
 
 private:
     // A device opened and still paused, with its format.
@@ -72,6 +75,7 @@ private:
     int m_bytesPerFrame = 0;
     int m_bufferFrames = 0;
     int64_t m_lastBytes = 0;
+    double m_lastDeviceWaitMs = 0;
 };
 
 } // namespace tobrel
