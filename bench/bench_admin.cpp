@@ -4,6 +4,8 @@
 //   BM_OpenManager/N        "データ変更": the real screen built (roster, file read, lines
 //                           indexed), shown and its list painted (offscreen)
 //   BM_ScrollPage           one page down in the list of 1,000,000 lines, painted
+//   BM_SearchNoMatch        a key typed in the list of 1,000,000 lines that no line starts
+//                           with: the list looks through every line
 //   BM_DeleteRecord         one deletion in the 1,000,000-record file (rewrite, flush,
 //                           backup, rename); in the same iteration the floor, one copy of
 //                           the file flushed to disk, is timed too: counter "floor_ms" and
@@ -96,6 +98,18 @@ void BM_ScrollPage(benchmark::State &bs)
     }
 }
 
+void BM_SearchNoMatch(benchmark::State &bs)
+{
+    School &s = school(1000000);
+    ScreenRig rig(s.state, s.clock);
+    rig.forms.registerForm(QStringLiteral("FrmData"), [&] { return new ResultsManagerScreen(rig.ctx); });
+    ResultsManagerScreen *m = openManager(rig);
+    for (auto _ : bs) {
+        m->List1->keyboardSearch(QStringLiteral("x"));
+        m->List1->keyboardSearch({}); // the next key starts a new search
+    }
+}
+
 // One copy of the file into a new file of the same folder, flushed to disk.
 double copyOnceMs(const QString &from)
 {
@@ -163,6 +177,7 @@ void BM_DeleteAndRelist(benchmark::State &bs)
 BENCHMARK(BM_ReadFileOnce)->Arg(20000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenManager)->Arg(20000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchNoMatch)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_DeleteRecord)->Unit(benchmark::kMillisecond)->Iterations(8);
 BENCHMARK(BM_DeleteAndRelist)->Unit(benchmark::kMillisecond)->Iterations(5);
 
