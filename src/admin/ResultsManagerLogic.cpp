@@ -11,6 +11,7 @@
 #include "text/FixedWidth.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace tobrel {
@@ -39,6 +40,32 @@ QByteArray schoolField(const QString &schoolCode)
 QString recordChangedNotice(const QString &message)
 {
     return message + QStringLiteral("\n一覧を読み直します。");
+}
+
+// Records read at a time for the lines the list shows, and pages kept.
+constexpr int64_t kPageRecords = 1024;
+constexpr size_t kPagesKept = 8;
+// Records read at a time while the list is made.
+constexpr int64_t kIndexChunkRecords = 65536;
+
+// Four bytes that tell a record from the one it was: each 8-byte piece of the 44 bytes
+// is mixed in with a multiplication, and the halves of the result folded.
+uint32_t fingerprint(const char *record)
+{
+    uint64_t h = 0x9E3779B97F4A7C15ULL;
+    auto mix = [&h](uint64_t piece) {
+        h = (h ^ piece) * 0xBF58476D1CE4E5B9ULL;
+        h ^= h >> 31;
+    };
+    for (int at = 0; at + 8 <= kRecordSize; at += 8) {
+        uint64_t piece;
+        std::memcpy(&piece, record + at, 8);
+        mix(piece);
+    }
+    uint32_t last;
+    std::memcpy(&last, record + kRecordSize - 4, 4);
+    mix(last);
+    return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
 } // namespace
@@ -137,33 +164,43 @@ void ResultsManagerLogic::Command1_Click()
         problems << QStringLiteral("名簿を読めないため、名前と学年は表示しません。\n") + e.message();
     }
 
-    // The file is read into the memory the previous list used, so that a million
-    // records are never held twice; the list is empty meanwhile (the read may wait for
-    // the lock while the screen repaints).
-    m_lineRecords.clear();
+    // The previous list is let go first, so that two lists are never held at once; the
+    // list is empty meanwhile (the read may wait for the lock while the screen repaints).
+    m_lineFingerprints = {};
+    m_unlisted = {};
+    m_pages.clear();
     m_damaged = 0;
+    m_recordCount = 0;
     m_host.listRebuilt();
-    ResultsFile::Range range;
-    range.bytes = std::move(m_bytes);
+    ResultsFile::ScanInfo info;
+    const auto index = [&](int64_t first, const char *bytes, int64_t count) {
+        if (m_lineFingerprints.capacity() == 0) // the length is known once the first chunk is in
+            m_lineFingerprints.reserve(static_cast<size_t>(
+                std::min<int64_t>(info.recordCount, std::numeric_limits<int32_t>::max())));
+        for (int64_t k = 0; k < count; ++k, bytes += kRecordSize) {
+            const int64_t n = first + k;
+            if (n > std::numeric_limits<int32_t>::max())
+                return false; // beyond what the list can number
+            const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
+            const bool damaged = isDamagedRecord(r);
+            m_damaged += damaged;
+            if (r.level != 0 || damaged)
+                m_lineFingerprints.push_back(fingerprint(bytes));
+            else
+                m_unlisted.push_back(static_cast<int32_t>(n));
+        }
+        return true;
+    };
     QString error;
-    if (file().readAll(&range, &error)) {
-        m_bytes = std::move(range.bytes);
+    if (file().scan(index, &info, &error, kIndexChunkRecords)) {
+        m_recordCount = info.recordCount;
     } else {
-        m_bytes.clear();
+        m_lineFingerprints = {};
+        m_unlisted = {};
+        m_damaged = 0;
         problems << QStringLiteral("成績ファイルを読めません。\n") + error;
     }
-    m_recordCount = m_bytes.size() / kRecordSize;
     m_numberWidth = std::max(4, digits(m_recordCount));
-    const int64_t listable = std::min<int64_t>(m_recordCount, std::numeric_limits<int32_t>::max());
-    m_lineRecords.reserve(static_cast<size_t>(listable));
-    const char *p = m_bytes.constData();
-    for (int64_t n = 1; n <= listable; ++n, p += kRecordSize) {
-        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(p);
-        const bool damaged = isDamagedRecord(r);
-        m_damaged += damaged;
-        if (r.level != 0 || damaged)
-            m_lineRecords.push_back(static_cast<int32_t>(n));
-    }
 
     view.Label3 = QStringLiteral("総レコード数:") + QString::number(m_recordCount);
     view.damagedNotice = m_damaged == 0 ? QString()
@@ -178,29 +215,73 @@ void ResultsManagerLogic::Command1_Click()
         m_host.tell(problem);
 }
 
+const char *ResultsManagerLogic::shownRecord(int64_t record) const
+{
+    const int64_t first = (record - 1) / kPageRecords * kPageRecords + 1;
+    auto page = std::find_if(m_pages.begin(), m_pages.end(), [&](const Page &p) { return p.first == first; });
+    if (page == m_pages.end()) {
+        if (m_correcting)
+            return nullptr;
+        QByteArray bytes;
+        QString error;
+        // Without waiting between tries: the list is being painted.
+        if (!sharedResultsFile(m_state, {}).readRecords(first, kPageRecords, &bytes, &error))
+            return nullptr;
+        if (m_pages.size() < kPagesKept)
+            page = m_pages.emplace(m_pages.end());
+        else
+            page = std::min_element(m_pages.begin(), m_pages.end(),
+                                    [](const Page &a, const Page &b) { return a.used < b.used; });
+        page->first = first;
+        page->bytes = std::move(bytes);
+    }
+    page->used = ++m_pageUses;
+    const int64_t at = (record - first) * kRecordSize;
+    return at + kRecordSize <= page->bytes.size() ? page->bytes.constData() + at : nullptr;
+}
+
 QString ResultsManagerLogic::line(int row) const
 {
     const int64_t n = recordOfLine(row);
     if (n == 0)
         return {};
-    return recordLine(m_bytes.constData() + (n - 1) * kRecordSize, n, m_numberWidth, m_roster, m_state.config);
+    if (const char *bytes = shownRecord(n))
+        return recordLine(bytes, n, m_numberWidth, m_roster, m_state.config);
+    return alignRight(QString::number(n), m_numberWidth) + QStringLiteral(" （成績ファイルから読めません）");
 }
 
 int64_t ResultsManagerLogic::recordOfLine(int row) const
 {
-    return row >= 0 && row < lineCount() ? m_lineRecords[static_cast<size_t>(row)] : 0;
+    if (row < 0 || row >= lineCount())
+        return 0;
+    // The line's record follows `row` listed records and the unlisted ones among them:
+    // the j-th unlisted record (from 0) comes after n - 1 - j listed ones, a count that
+    // never falls along the list, so those before the line are found by halving.
+    size_t lo = 0, hi = m_unlisted.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (m_unlisted[mid] - 1 - static_cast<int64_t>(mid) <= row)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return row + 1 + static_cast<int64_t>(lo);
 }
 
 bool ResultsManagerLogic::lineIsDamaged(int row) const
 {
     const int64_t n = recordOfLine(row);
-    return n != 0 && isDamagedRecord(ResultRecord::decodeNumbers(m_bytes.constData() + (n - 1) * kRecordSize));
+    const char *bytes = n == 0 ? nullptr : shownRecord(n);
+    return bytes && isDamagedRecord(ResultRecord::decodeNumbers(bytes));
 }
 
 int ResultsManagerLogic::lineAtOrAfter(int64_t record) const
 {
-    const auto it = std::lower_bound(m_lineRecords.begin(), m_lineRecords.end(), record);
-    return it == m_lineRecords.end() ? -1 : static_cast<int>(it - m_lineRecords.begin());
+    if (record < 1)
+        record = 1;
+    const int64_t unlistedBefore = std::lower_bound(m_unlisted.begin(), m_unlisted.end(), record) - m_unlisted.begin();
+    const int64_t row = record - 1 - unlistedBefore;
+    return row < lineCount() ? static_cast<int>(row) : -1;
 }
 
 void ResultsManagerLogic::closeDialog()
@@ -236,7 +317,7 @@ void ResultsManagerLogic::List1_DblClick(int row)
         m_host.tell(QStringLiteral("成績ファイルを読めません。\n") + error);
         return;
     }
-    if (bytes != m_bytes.mid((n - 1) * kRecordSize, kRecordSize)) {
+    if (bytes.size() != kRecordSize || fingerprint(bytes.constData()) != m_lineFingerprints[static_cast<size_t>(row)]) {
         Command1_Click();
         m_host.tell(recordChangedNotice(QStringLiteral("成績ファイル %1 の %2 番目の記録は、一覧を作った後でほかのコンピュータから"
                                    "変更または消去されました。")
@@ -309,8 +390,13 @@ bool ResultsManagerLogic::correct(const QString &action, const ResultRecord &bef
     c.before = before;
     if (after)
         c.after = *after;
-    return written(correctWithLog(
-        CorrectionLogFile(m_state.config.DataFolder), [&](const RewriteOutcome &) { return std::vector{c}; }, change));
+    // While the change holds the file's lock, lines are shown only from pages already
+    // read (a deletion's progress paints the list).
+    m_correcting = true;
+    const RewriteOutcome out = correctWithLog(
+        CorrectionLogFile(m_state.config.DataFolder), [&](const RewriteOutcome &) { return std::vector{c}; }, change);
+    m_correcting = false;
+    return written(out);
 }
 
 void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString &studentText)

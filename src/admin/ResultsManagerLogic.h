@@ -16,8 +16,14 @@
 // Only the teacher the manager was opened for, still logged in, changes or deletes.
 // Changes and deletions go through ResultsFile under the file's lock and only when the
 // record is still the one the dialog opened; otherwise nothing is written, the teacher
-// is told and the list is read again. The lines are made only when the list shows
-// them, so a file of a million records opens at once.
+// is told and the list is read again.
+//
+// The list holds no records: the file is read through once, a chunk at a time, for an
+// index of four bytes a record (a fingerprint of each listed record, the numbers of the
+// records left out), and each line is read from the file and made only when the list
+// shows it, a page of records at a time. So memory does not grow with the file beyond
+// the index, and the fingerprint still tells a record changed since the list was made.
+// Records appended by another PC meanwhile are not listed until the list is read again.
 #pragma once
 #include "results/CorrectionLog.h"
 #include "results/ResultsFile.h"
@@ -118,7 +124,7 @@ public:
     // "キャンセル": closes the dialog, nothing is written.
     void Command6_Click();
 
-    int lineCount() const { return static_cast<int>(m_lineRecords.size()); }
+    int lineCount() const { return static_cast<int>(m_lineFingerprints.size()); }
     QString line(int row) const;
     int64_t recordOfLine(int row) const;
     bool lineIsDamaged(int row) const;
@@ -129,6 +135,9 @@ public:
 
 private:
     ResultsFile file() const;
+    // The 44 bytes of a listed record as the list shows them, read with its page when
+    // needed; nullptr when the file cannot be read now.
+    const char *shownRecord(int64_t record) const;
     // The line showing `record`, or the first line after it; -1 when there is none.
     int lineAtOrAfter(int64_t record) const;
     void showStudent(int student);
@@ -147,11 +156,23 @@ private:
     WaitFunction m_wait;
     ResultsManagerHost &m_host;
     ManagerRoster m_roster;
-    QByteArray m_bytes;                  // the whole records of the file as last read
     int64_t m_recordCount = 0;
     int64_t m_damaged = 0;
     int m_numberWidth = 4;
-    std::vector<int32_t> m_lineRecords;  // record number of each line, in record order
+    std::vector<uint32_t> m_lineFingerprints; // of each line's record as listed, in record order
+    std::vector<int32_t> m_unlisted;          // numbers of the records without a line, ascending
+    // Pages of records read for the lines shown, the least recently used replaced first.
+    struct Page {
+        int64_t first = 0; // record number of bytes[0]; 0 for an empty slot
+        QByteArray bytes;
+        uint64_t used = 0;
+    };
+    mutable std::vector<Page> m_pages;
+    mutable uint64_t m_pageUses = 0;
+    // A deletion holds the file's lock while the screen repaints its progress: lines are
+    // then made from the pages already read, since closing any descriptor of the file
+    // gives up every lock this program holds on it.
+    bool m_correcting = false;
     ExpectedRecord m_opened;             // the record the dialog shows, as read
     int m_openedFor = -1;                // the student number of the teacher
 };

@@ -32,6 +32,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 using namespace tobrel;
@@ -116,6 +117,23 @@ void messagesWhileStarting(QtMsgType type, const QMessageLogContext &context, co
     std::fputs(indented(text).constData(), stderr);
     endProgram(1);
 }
+// The sound output as the whole-program benchmarks see it: each sound tells the probe
+// how long the device took to play it.
+class ProbedAudio final : public AudioDevice {
+public:
+    ProbedAudio(SdlAudioDevice &device, PaintProbe &probe) : m_device(device), m_probe(probe) {}
+    int play(const QString &path, QString *errorText) override
+    {
+        const int code = m_device.play(path, errorText);
+        m_probe.soundPlayed(code == AudioOk ? m_device.lastDeviceWaitMs() : 0.0);
+        return code;
+    }
+    void startEarly() override { m_device.startEarly(); }
+
+private:
+    SdlAudioDevice &m_device;
+    PaintProbe &m_probe;
+};
 
 } // namespace
 
@@ -162,10 +180,18 @@ int main(int argc, char *argv[])
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
 
+    // The benchmarks of the whole program ask, through the environment, to be told
+    // when a screen has been painted and how long each sound took to play.
+    const std::unique_ptr<PaintProbe> paintProbe = PaintProbe::fromEnvironment([](int status) { endProgram(status); });
+
     static SharedState state;
     SystemClock clock;
     SystemRandom random;
-    SdlAudioDevice audio;
+    SdlAudioDevice sdlAudio;
+    std::optional<ProbedAudio> probedAudio;
+    if (paintProbe)
+        probedAudio.emplace(sdlAudio, *paintProbe);
+    AudioDevice &audio = probedAudio ? static_cast<AudioDevice &>(*probedAudio) : sdlAudio;
     QtMessageBoxes messages;
     SystemProcessStarter processes;
     Forms forms;
@@ -179,9 +205,6 @@ int main(int argc, char *argv[])
     if (!ctx.fontNotice.isEmpty())
         std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
 
-    // The benchmarks of the whole program ask, through the environment, to be told
-    // when a screen has been painted.
-    const std::unique_ptr<PaintProbe> paintProbe = PaintProbe::fromEnvironment([](int status) { endProgram(status); });
     forms.setPaintProbe(paintProbe.get());
 
     forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });

@@ -4,6 +4,7 @@
 #include "app/DataSetting.h"
 #include "app/EraDate.h"
 #include "results/Tally.h"
+#include "sound/AudioDevice.h"
 #include "state/SharedState.h"
 #include "text/DataFileError.h"
 #include "ui/MessageBoxes.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -95,12 +97,48 @@ void StartupForm::Form_Load()
     show();
     letEventsRun();
     Timer1.start();
+    // The splash's time is not lost. The sound output comes up on a thread of its own
+    // (the first answer of a run does not wait for it), and once the splash is on the
+    // display, the work it waits for is done behind it.
+    ctx.audio.startEarly();
+    if (QWindow *window = windowHandle())
+        window->installEventFilter(this);
+    QTimer::singleShot(0, this, [this] { prepareBehindTheSplash(); });
+}
+
+void StartupForm::prepareBehindTheSplash()
+{
+    if (m_behindTheSplash != Behind::NotYet)
+        return;
+    const QWindow *window = windowHandle();
+    if (!window || !window->isExposed())
+        return; // tried again when the splash is exposed
+    // The splash, with its date, goes to the display before the work starts.
+    repaint();
+    m_behindTheSplash = Behind::Working;
+    m_behindTheSplash = PrepareProgram(ctx) ? Behind::Configured : Behind::Failed;
+}
+
+bool StartupForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && m_behindTheSplash == Behind::NotYet)
+        QTimer::singleShot(0, this, [this] { prepareBehindTheSplash(); });
+    return Screen::eventFilter(watched, event);
 }
 
 void StartupForm::Timer1_Timer()
 {
+    if (m_behindTheSplash == Behind::Working)
+        return; // a tick that came while the work was being done: the next one goes on
     Timer1.stop();
-    StartProgram(ctx);
+    const bool configured = m_behindTheSplash == Behind::Configured;
+    m_behindTheSplash = Behind::Done;
+    // The roster screen is ready when the work behind the splash made it; otherwise it
+    // is made now, and anything that failed is told as it always was.
+    if (configured)
+        ShowRosterScreen(ctx);
+    else
+        StartProgram(ctx);
     ctx.forms->unload(objectName());
 }
 
@@ -114,20 +152,31 @@ WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFR
     letEventsRun();
 }
 
+namespace {
+
+// LoadConfiguration from wherever the data root is set; raises DataFileError. origin
+// receives where the data root came from.
+void loadConfiguration(AppContext &ctx, QString *origin)
+{
+    const DataLocation where = locateDataRoot(ctx.programFolderPath,
+                                              ThisStart{ctx.dataRootOption, ctx.dataFolderOption},
+                                              SettingPlaces::ofThisProcess());
+    *origin = where.origin;
+    LoadConfiguration(ctx.state, where);
+    // Runs the share could not take are kept in the user's own folder for this
+    // results file (all but the suite's own data folder); the first run that needs
+    // it must find it there.
+    if (where.localFolder != where.programFolderPath + u'/' && !where.localFolder.isEmpty())
+        QDir().mkpath(where.localFolder);
+}
+
+} // namespace
+
 void StartProgram(AppContext &ctx)
 {
     QString origin;
     try {
-        const DataLocation where =
-            locateDataRoot(ctx.programFolderPath, ThisStart{ctx.dataRootOption, ctx.dataFolderOption},
-                           SettingPlaces::ofThisProcess());
-        origin = where.origin;
-        LoadConfiguration(ctx.state, where);
-        // Runs the share could not take are kept in the user's own folder for this
-        // results file (all but the suite's own data folder); the first run that needs
-        // it must find it there.
-        if (where.localFolder != where.programFolderPath + u'/' && !where.localFolder.isEmpty())
-            QDir().mkpath(where.localFolder);
+        loadConfiguration(ctx, &origin);
     } catch (const DataFileError &e) {
         // Where the data root came from, so that a share that is not mounted or a
         // mistyped setting can be told apart from a damaged file.
@@ -140,11 +189,28 @@ void StartProgram(AppContext &ctx)
         ctx.exit(1);
         return;
     }
+    ShowRosterScreen(ctx);
+}
+
+void ShowRosterScreen(AppContext &ctx)
+{
     // Runs kept on this PC are sent at the first read of the results file; a pending file
     // that is no such runs is left alone, and said so once here.
     if (const QString pending = sharedResultsFile(ctx.state).pendingFileProblem(); !pending.isEmpty())
         ctx.messages.information(nullptr, QStringLiteral("Tobrel"), pending);
     ctx.forms->show(QStringLiteral("namesel"));
+}
+
+bool PrepareProgram(AppContext &ctx)
+{
+    QString origin;
+    try {
+        loadConfiguration(ctx, &origin);
+    } catch (const DataFileError &) {
+        return false; // told when the program starts
+    }
+    ctx.forms->prepare(QStringLiteral("namesel"));
+    return true;
 }
 
 } // namespace tobrel

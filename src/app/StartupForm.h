@@ -1,5 +1,7 @@
 // Start-up form Firstfrm: the splash with today's era date. Its timer starts the
-// program 100 ms after the splash is painted; BASEFRM is the small wait form shown
+// program 100 ms after the splash is painted; meanwhile, behind the splash, the sound
+// output comes up and the configuration and the roster screen are made, so the roster
+// screen comes up at once when the timer ends. BASEFRM is the small wait form shown
 // while a screen is being replaced.
 #pragma once
 #include "ui/Forms.h"
@@ -22,6 +24,16 @@ public:
 
     void Form_Load();
     void Timer1_Timer();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Once the splash is on the display: the configuration is read and the roster
+    // screen made, unseen, so that it is ready when the timer ends.
+    void prepareBehindTheSplash();
+    enum class Behind { NotYet, Working, Configured, Failed, Done };
+    Behind m_behindTheSplash = Behind::NotYet;
 };
 
 class WaitForm final : public Screen {
@@ -33,6 +45,13 @@ public:
 // Loads the configuration and shows the roster screen; on a missing or short
 // configuration file, tells which file and ends the program with status 1.
 void StartProgram(AppContext &ctx);
+// The roster screen brought up once the configuration is read (a pending file that holds
+// no runs of this program is named first).
+void ShowRosterScreen(AppContext &ctx);
+// The same steps behind the splash, telling nothing: loads the configuration and makes
+// the roster screen unseen (Forms::prepare). False when the configuration cannot be
+// read; StartProgram then reads it again and tells why.
+bool PrepareProgram(AppContext &ctx);
 
 // The picture of the splash (a 640 x 480 design) at the given size.
 QPixmap splashPicture(const QSize &size);

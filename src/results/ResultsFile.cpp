@@ -418,6 +418,23 @@ bool ResultsFile::readRecord(int64_t recordNumber, QByteArray *bytes, QString *e
     return length >= 0;
 }
 
+bool ResultsFile::readRecords(int64_t first, int64_t count, QByteArray *bytes, QString *error) const
+{
+    bytes->clear();
+    Fd fd(openLockedForReading(error, nullptr, true));
+    if (fd.get() < 0)
+        return false;
+    const int64_t length = fileLength(fd.get(), m_path, error);
+    const int64_t there = length < 0 || first < 1 ? 0 : std::clamp<int64_t>(length / kRecordSize - first + 1, 0, count);
+    if (there > 0) {
+        bytes->resize(static_cast<qsizetype>(there * kRecordSize));
+        const int64_t done = readAt(fd.get(), bytes->data(), there * kRecordSize, (first - 1) * kRecordSize);
+        bytes->truncate(static_cast<qsizetype>(done / kRecordSize * kRecordSize));
+    }
+    unlockWhole(fd.get());
+    return length >= 0;
+}
+
 RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const ResultRecord &replacement,
                                          const BeforeChange &beforeChange) const
 {

@@ -196,6 +196,11 @@ public:
     // Reads the 44 bytes of one record under the shared lock. False with error set when
     // the file cannot be read; true with no bytes when the file has no such record.
     bool readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const;
+    // Reads up to `count` records from record `first` on (fewer at the end of the file)
+    // under the shared lock, waiting for a writer to finish instead of retrying, so a
+    // screen may read the lines it shows while it paints. False with error set when the
+    // file cannot be read.
+    bool readRecords(int64_t first, int64_t count, QByteArray *bytes, QString *error) const;
 
     // Called under the exclusive lock once a change or rewrite has checked everything
     // and only its write is left, with what it is about to do (records before and after,

@@ -200,10 +200,19 @@ void NameSelectScreen::Form_Load()
     setPalette(pal);
     Picture5->setPalette(pal);
     ctx.random.seed(ctx.clock.timeOfDay());
-    showWaitPanel(true);
-    show();
-    letEventsRun();
-    名簿表示();
+    if (ctx.forms && ctx.forms->preparing()) {
+        // Made behind the splash, unseen: the list is made at once as the first
+        // activation shows it (the totals of today and so far, in points).
+        DisplayMode = PointsTodaySoFar;
+        checkOptionQuietly(PointsTodaySoFar);
+        名簿表示();
+        fillGradeFilters();
+    } else {
+        showWaitPanel(true);
+        show();
+        letEventsRun();
+        名簿表示();
+    }
     Label4->setFont(scale().font(48));
     Label4->setText(ctx.state.profile.ProgramTitle);
     List1->setCurrentRow(0);
@@ -216,19 +225,10 @@ void NameSelectScreen::Form_Activate()
     letEventsRun();
     DisplayMode = 1;
     if (!Option1[1]->isChecked()) {
-        {
-            const QSignalBlocker quiet(Option1[1]->group());
-            Option1[1]->setChecked(true);
-        }
+        checkOptionQuietly(1);
         Option1_Click(1);
     }
-    if (!m_comboFilled) {
-        const QString shown = Combo1->currentText();
-        Combo1->clear();
-        Combo1->addItems(gradeFilterTexts());
-        Combo1->setCurrentText(shown);
-        m_comboFilled = true;
-    }
+    fillGradeFilters();
     ctx.state.roster.SelectedGradeFilter = QStringLiteral("全学年");
     ctx.forms->unload(QStringLiteral("seisekitime1"));
     showChosenName(chooseYourName());
@@ -239,10 +239,33 @@ void NameSelectScreen::Form_Activate()
     List1->setFocus();
 }
 
+void NameSelectScreen::checkOptionQuietly(int index)
+{
+    const QSignalBlocker quiet(Option1[index]->group());
+    Option1[index]->setChecked(true);
+}
+
+void NameSelectScreen::fillGradeFilters()
+{
+    if (m_comboFilled)
+        return;
+    const QString shown = Combo1->currentText();
+    Combo1->clear();
+    Combo1->addItems(gradeFilterTexts());
+    Combo1->setCurrentText(shown);
+    m_comboFilled = true;
+}
+
 void NameSelectScreen::名簿表示()
 {
-    NameListResult r = tobrel::名簿表示(ctx.state, ctx.clock, waitShowingReason(ctx.wait, Picture5, Label19),
-                                        DisplayMode, Combo1->currentText());
+    // Made unseen, the screen has nowhere to say why it waits: it leaves a wait, a
+    // failure and a notice about the roster to the screen made the usual way.
+    const bool unseen = ctx.forms && ctx.forms->preparing();
+    const WaitFunction wait = unseen ? WaitFunction([](double, const QString &) { throw ScreenNotReady(); })
+                                     : waitShowingReason(ctx.wait, Picture5, Label19);
+    NameListResult r = tobrel::名簿表示(ctx.state, ctx.clock, wait, DisplayMode, Combo1->currentText());
+    if (unseen && (!r.fatalMessage.isEmpty() || !r.rosterNotice.isEmpty()))
+        throw ScreenNotReady();
     if (!r.fatalMessage.isEmpty()) {
         ctx.messages.critical(this, QStringLiteral("Tobrel"), r.fatalMessage);
         ctx.forms->closeAll();

@@ -51,6 +51,10 @@ protected:
 private:
     void showWaitPanel(bool on);
     void showChosenName(const QString &text);
+    // Checks a display mode's option without running its handler.
+    void checkOptionQuietly(int index);
+    // Every grade filter into Combo1, once, keeping the one shown.
+    void fillGradeFilters();
     bool m_comboFilled = false;
     KeyPressNote m_broughtUpBy; // the key that left the hub for this screen
     QString m_rosterNotice; // the notice about the roster last shown, so it is shown once

@@ -10,6 +10,10 @@ class AudioDevice {
 public:
     virtual ~AudioDevice() = default;
     virtual int play(const QString &path, QString *errorText) = 0;
+    // Gets the output ready ahead of the first sound, where bringing it up takes a
+    // while. Nothing is reported here: when it fails, the first sound tries again and
+    // reports it as a failing sound does.
+    virtual void startEarly() {}
 };
 
 // Error codes of the sound output.

@@ -20,6 +20,7 @@ QString sdlError() { return QString::fromUtf8(SDL_GetError()); }
 
 SdlAudioDevice::~SdlAudioDevice()
 {
+    finishStart();
     if (m_device != 0) {
         SDL_UnlockAudioDevice(m_device);
         SDL_CloseAudioDevice(m_device);
@@ -28,10 +29,25 @@ SdlAudioDevice::~SdlAudioDevice()
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool SdlAudioDevice::ensureOpen(QString *errorText)
+void SdlAudioDevice::startEarly()
 {
-    if (m_device != 0)
-        return true;
+    if (m_device != 0 || m_starter.joinable())
+        return;
+    m_starter = std::thread([this] { m_started = openDevice(nullptr); });
+}
+
+void SdlAudioDevice::finishStart()
+{
+    if (!m_starter.joinable())
+        return;
+    m_starter.join();
+    if (m_started.id != 0)
+        takeDevice(m_started);
+    m_started = OpenedDevice();
+}
+
+SdlAudioDevice::OpenedDevice SdlAudioDevice::openDevice(QString *errorText)
+{
     if (!m_subsystemUp) {
         // Left to itself SDL catches SIGINT and SIGTERM and turns them into a quit event
         // that nobody here reads: after the first sound, a shutdown of the PC or a kill
@@ -40,7 +56,7 @@ bool SdlAudioDevice::ensureOpen(QString *errorText)
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             if (errorText)
                 *errorText = QStringLiteral("音声装置を使えません (%1)").arg(sdlError());
-            return false;
+            return {};
         }
         m_subsystemUp = true;
     }
@@ -54,15 +70,34 @@ bool SdlAudioDevice::ensureOpen(QString *errorText)
     if (dev == 0) {
         if (errorText)
             *errorText = QStringLiteral("音声装置を開けません (%1)").arg(sdlError());
-        return false;
+        return {};
     }
-    SDL_LockAudioDevice(dev);
-    SDL_PauseAudioDevice(dev, 0);
-    m_device = dev;
-    m_rate = have.freq;
-    m_channels = have.channels;
-    m_bytesPerFrame = have.channels * static_cast<int>(SDL_AUDIO_BITSIZE(have.format) / 8);
-    m_bufferFrames = have.samples;
+    return {dev, have.freq, have.channels, have.channels * static_cast<int>(SDL_AUDIO_BITSIZE(have.format) / 8),
+            have.samples};
+}
+
+void SdlAudioDevice::takeDevice(const OpenedDevice &dev)
+{
+    // Locked here, on the thread that plays: the device's lock is a mutex, which only
+    // the thread that took it may release.
+    SDL_LockAudioDevice(dev.id);
+    SDL_PauseAudioDevice(dev.id, 0);
+    m_device = dev.id;
+    m_rate = dev.rate;
+    m_channels = dev.channels;
+    m_bytesPerFrame = dev.bytesPerFrame;
+    m_bufferFrames = dev.bufferFrames;
+}
+
+bool SdlAudioDevice::ensureOpen(QString *errorText)
+{
+    finishStart();
+    if (m_device != 0)
+        return true;
+    const OpenedDevice dev = openDevice(errorText);
+    if (dev.id == 0)
+        return false;
+    takeDevice(dev);
     return true;
 }
 
@@ -174,10 +209,13 @@ int SdlAudioDevice::play(const QString &path, QString *errorText)
     const double seconds = static_cast<double>(converted + tail) / (m_rate * m_bytesPerFrame);
     const Uint32 giveUp = SDL_GetTicks() + static_cast<Uint32>(seconds * 1000) + 2000;
 
+    const Uint64 queued = SDL_GetPerformanceCounter();
     SDL_UnlockAudioDevice(m_device);
     while (SDL_GetQueuedAudioSize(m_device) > 0 && !SDL_TICKS_PASSED(SDL_GetTicks(), giveUp))
         SDL_Delay(1);
     SDL_LockAudioDevice(m_device);
+    m_lastDeviceWaitMs =
+        static_cast<double>(SDL_GetPerformanceCounter() - queued) * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
     SDL_ClearQueuedAudio(m_device);
     return AudioOk;
 }

@@ -197,6 +197,21 @@ Screen *Forms::show(const QString &name)
     return s;
 }
 
+bool Forms::prepare(const QString &name)
+{
+    if (loaded(name))
+        return true;
+    m_preparing = true;
+    Screen *s = nullptr;
+    try {
+        s = load(name);
+    } catch (const ScreenNotReady &) {
+        s = nullptr;
+    }
+    m_preparing = false;
+    return s != nullptr;
+}
+
 void Forms::unload(const QString &name)
 {
     for (auto it = m_loaded.begin(); it != m_loaded.end(); ++it) {

@@ -62,6 +62,10 @@ struct KeyPressNote {
     quint64 timestamp = 0;
 };
 
+// Thrown by a screen made behind another one (Forms::prepare) when it meets anything it
+// would wait for or tell about: it is then made afresh, the usual way, when it is shown.
+struct ScreenNotReady {};
+
 class Forms {
 public:
     Forms();
@@ -82,6 +86,12 @@ public:
     // drill's first problem is up, the hub's keys are ready): a key pressed before that
     // is dropped, every key pressed after it counts.
     Screen *show(const QString &name);
+    // Loads the screen without showing it, so that it is ready when show() brings it
+    // up (the roster screen, made while the splash shows). While it is made,
+    // preparing() is true, and the screen throws ScreenNotReady rather than wait or
+    // tell anything: nothing is kept then, and false is returned.
+    bool prepare(const QString &name);
+    bool preparing() const { return m_preparing; }
     // True while a screen is being brought up (its activation has not run yet).
     bool holdingKeys() const;
     // The last key press that counted before the screen now in front was asked for: the
@@ -103,6 +113,7 @@ private:
     std::shared_ptr<KeyHold> m_hold;
     QPointer<QObject> m_gate;
     PaintProbe *m_probe = nullptr;
+    bool m_preparing = false;
 };
 
 } // namespace tobrel

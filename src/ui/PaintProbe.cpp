@@ -13,11 +13,19 @@ namespace tobrel {
 namespace {
 
 constexpr QEvent::Type kPaintCheck = static_cast<QEvent::Type>(QEvent::User + 401);
+constexpr QEvent::Type kWidgetPainted = static_cast<QEvent::Type>(QEvent::User + 402);
 
 struct PaintCheck final : QEvent {
     PaintCheck(QWidget *s, QString n) : QEvent(kPaintCheck), screen(s), name(std::move(n)) {}
     QPointer<QWidget> screen;
     QString name;
+};
+
+// A watched widget has been painted with this text; told once the paints of the same
+// round have reached the display.
+struct WidgetPainted final : QEvent {
+    explicit WidgetPainted(QString t) : QEvent(kWidgetPainted), text(std::move(t)) {}
+    QString text;
 };
 
 } // namespace
@@ -28,11 +36,12 @@ std::unique_ptr<PaintProbe> PaintProbe::fromEnvironment(std::function<void(int)>
     const bool log = qEnvironmentVariableIntValue("TOBREL_PAINT_LOG") != 0;
     if (exitAfter.isEmpty() && !log)
         return nullptr;
-    return std::unique_ptr<PaintProbe>(new PaintProbe(exitAfter, log, std::move(exit)));
+    return std::unique_ptr<PaintProbe>(
+        new PaintProbe(exitAfter, log, qEnvironmentVariable("TOBREL_PAINT_WIDGET"), std::move(exit)));
 }
 
-PaintProbe::PaintProbe(QString exitAfter, bool log, std::function<void(int)> exit)
-    : m_exitAfter(std::move(exitAfter)), m_log(log), m_exit(std::move(exit))
+PaintProbe::PaintProbe(QString exitAfter, bool log, QString widgetName, std::function<void(int)> exit)
+    : m_exitAfter(std::move(exitAfter)), m_log(log), m_widgetName(std::move(widgetName)), m_exit(std::move(exit))
 {
     m_sinceStart.start();
     QCoreApplication::instance()->installEventFilter(this);
@@ -47,8 +56,20 @@ void PaintProbe::checkLater(QWidget *screen, const QString &formName)
     QCoreApplication::postEvent(this, new PaintCheck(screen, formName), std::numeric_limits<int>::min());
 }
 
+void PaintProbe::soundPlayed(double deviceMs)
+{
+    if (!m_log)
+        return;
+    std::fprintf(stderr, "sound %.1f\n", deviceMs);
+    std::fflush(stderr);
+}
+
 void PaintProbe::customEvent(QEvent *event)
 {
+    if (event->type() == kWidgetPainted) {
+        painted(m_widgetName, static_cast<WidgetPainted *>(event)->text);
+        return;
+    }
     if (event->type() != kPaintCheck)
         return;
     auto *check = static_cast<PaintCheck *>(event);
@@ -74,6 +95,10 @@ bool PaintProbe::eventFilter(QObject *watched, QEvent *event)
             m_lastKeyStamp = key->timestamp();
             m_lastKeyAt = m_sinceStart.nsecsElapsed();
         }
+    } else if (event->type() == QEvent::Paint && m_log && !m_widgetName.isEmpty() &&
+               watched->objectName() == m_widgetName) {
+        QCoreApplication::postEvent(this, new WidgetPainted(watched->property("text").toString()),
+                                    std::numeric_limits<int>::min());
     } else if (event->type() == QEvent::Expose && m_waitingForExpose &&
                watched == m_waitingForExpose->windowHandle()) {
         QWidget *screen = m_waitingForExpose;
@@ -83,13 +108,13 @@ bool PaintProbe::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-void PaintProbe::painted(const QString &formName)
+void PaintProbe::painted(const QString &formName, const QString &text)
 {
     if (m_log) {
         const qint64 now = m_sinceStart.nsecsElapsed();
         const double sinceKey = m_lastKeyAt < 0 ? -1.0 : static_cast<double>(now - m_lastKeyAt) / 1e6;
-        std::fprintf(stderr, "painted %s %.1f %.1f\n", formName.toUtf8().constData(), static_cast<double>(now) / 1e6,
-                     sinceKey);
+        std::fprintf(stderr, "painted %s %.1f %.1f%s%s\n", formName.toUtf8().constData(),
+                     static_cast<double>(now) / 1e6, sinceKey, text.isEmpty() ? "" : " ", text.toUtf8().constData());
         std::fflush(stderr);
     }
     if (formName == m_exitAfter && m_exit)

@@ -8,6 +8,12 @@
 //                                          standard error:
 //       painted <form name> <ms since the program started> <ms since the last key press>
 //                                          (the last figure is -1 before any key)
+//                                          and every sound played one line:
+//       sound <ms the device took to play it>
+//   TOBREL_PAINT_WIDGET=<object name>      with the log, every paint of a widget of that
+//                                          name writes one line too, with its text:
+//       painted <object name> <ms since start> <ms since the last key press> <text>
+//                                          e.g. "qLabel1", the drill's problem
 //
 // A screen counts as painted once its activation has run, its window is on the
 // display and the paints the activation asked for have been done.
@@ -31,19 +37,23 @@ public:
 
     // The screen's activation has just run.
     void activated(QWidget *screen, const QString &formName);
+    // A sound has been played; the device took this long to play it (the sound's own
+    // length, which the benchmarks leave out of the program's time).
+    void soundPlayed(double deviceMs);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void customEvent(QEvent *event) override;
 
 private:
-    PaintProbe(QString exitAfter, bool log, std::function<void(int)> exit);
+    PaintProbe(QString exitAfter, bool log, QString widgetName, std::function<void(int)> exit);
     // Checked once every paint already asked for has been done.
     void checkLater(QWidget *screen, const QString &formName);
-    void painted(const QString &formName);
+    void painted(const QString &formName, const QString &text = {});
 
     QString m_exitAfter;
     bool m_log = false;
+    QString m_widgetName;
     std::function<void(int)> m_exit;
     QElapsedTimer m_sinceStart;
     qint64 m_lastKeyAt = -1;      // ns since start

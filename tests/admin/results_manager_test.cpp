@@ -11,6 +11,9 @@
 
 #include <QDir>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <optional>
 
 using namespace tobrel;
@@ -39,7 +42,13 @@ struct Host final : ResultsManagerHost {
         return answer;
     }
     void tell(const QString &text) override { told << text; }
-    void progress(int64_t done, int64_t total) override { progressCalls.emplace_back(done, total); }
+    void progress(int64_t done, int64_t total) override
+    {
+        progressCalls.emplace_back(done, total);
+        if (duringProgress && total > 0)
+            duringProgress();
+    }
+    std::function<void()> duringProgress; // the screen repainting while a deletion runs
     int refreshes = 0, rebuilds = 0, questions = 0;
     bool answer = true;
     QStringList told;
@@ -415,4 +424,123 @@ TEST(ResultsManager, MissingRosterStillListsTheRecords)
     EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("新名簿.txt")));
     ASSERT_EQ(m.logic.lineCount(), 1);
     EXPECT_TRUE(m.logic.line(0).contains(QStringLiteral("   1 　　　　　 ++")));
+}
+
+namespace {
+
+// Records 1..n with deleted ones (level 0) at the start, in runs, around the edges of
+// the pages the list reads, and at the end; now and then a damaged one.
+std::vector<ResultRecord> recordsWithGaps(int n)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 1; i <= n; ++i) {
+        const bool deleted = i <= 3 || (i >= 1020 && i <= 1030) || i % 97 == 0 || i == 2048 || i > n - 2;
+        ResultRecord r = rec(1 + i % 3, deleted ? 0 : 1 + i % 6, i);
+        if (i % 401 == 0)
+            r.ResultRecLevel = 40; // damaged: listed and red
+        records.push_back(r);
+    }
+    return records;
+}
+
+} // namespace
+
+// The list keeps no records: each line is read from the file as it is shown. Every line
+// must still be the record line of its record, in record order, deleted records left
+// out, damaged ones marked, across the pages the list reads.
+TEST(ResultsManager, LinesReadAsShownAreTheLinesOfTheListedRecords)
+{
+    Manager m;
+    const std::vector<ResultRecord> records = recordsWithGaps(3000);
+    m.write(records);
+    const QByteArray bytes = readFileBytes(m.path());
+    m.logic.Form_Load();
+    std::vector<int64_t> listed;
+    int damaged = 0;
+    for (int i = 1; i <= 3000; ++i) {
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes.constData() + (i - 1) * 44);
+        if (r.level != 0 || isDamagedRecord(r))
+            listed.push_back(i);
+        damaged += isDamagedRecord(r);
+    }
+    ASSERT_EQ(m.logic.lineCount(), static_cast<int>(listed.size()));
+    EXPECT_EQ(m.logic.damagedCount(), damaged);
+    // From the end back to the start, so pages are read again after others replaced them.
+    for (int row = m.logic.lineCount() - 1; row >= 0; --row) {
+        const int64_t n = listed[static_cast<size_t>(row)];
+        ASSERT_EQ(m.logic.recordOfLine(row), n) << "line " << row;
+        const char *record = bytes.constData() + (n - 1) * 44;
+        EXPECT_EQ(m.logic.line(row), recordLine(record, n, 4, m.logic.roster(), m.state.config)) << "line " << row;
+        EXPECT_EQ(m.logic.lineIsDamaged(row), isDamagedRecord(ResultRecord::decodeNumbers(record))) << "line " << row;
+    }
+    EXPECT_EQ(m.logic.recordOfLine(m.logic.lineCount()), 0);
+
+    // A deletion just before deleted records selects the next listed record's line.
+    const int before1020 = static_cast<int>(std::find(listed.begin(), listed.end(), 1019) - listed.begin());
+    m.logic.List1_DblClick(before1020);
+    m.logic.Command3_Click();
+    EXPECT_EQ(m.logic.recordOfLine(m.logic.view.List1Selected), 1030); // once 1031
+    EXPECT_EQ(m.logic.line(m.logic.view.List1Selected).left(5), QStringLiteral("1030 "));
+}
+
+// Another PC appends runs while the list is open: the list stays as it was made (its
+// count and its lines) until it is read again.
+TEST(ResultsManager, RunsAppendedMeanwhileWaitForTheListToBeReadAgain)
+{
+    Manager m;
+    m.write(recordsWithGaps(1500));
+    m.logic.Form_Load();
+    const int lines = m.logic.lineCount();
+    const QString label = m.logic.view.Label3;
+    QStringList before;
+    for (int row = 0; row < 10; ++row)
+        before << m.logic.line(row);
+    const ResultsFile file(m.path());
+    for (int i = 0; i < 3; ++i) {
+        QString error;
+        ASSERT_GT(file.append(rec(2, 5, 500 + i), &error), 0) << error.toStdString();
+    }
+    EXPECT_EQ(m.logic.lineCount(), lines);
+    EXPECT_EQ(m.logic.view.Label3, label);
+    EXPECT_EQ(m.lines().mid(0, 10), before);
+    EXPECT_TRUE(m.lines().last().startsWith(QStringLiteral("1498 ")));
+
+    m.logic.Command1_Click();
+    EXPECT_EQ(m.logic.lineCount(), lines + 3);
+    EXPECT_TRUE(m.lines().last().startsWith(QStringLiteral("1503 ")));
+}
+
+// A deletion holds the file's exclusive lock while the screen repaints its progress;
+// lines shown meanwhile must not read the file, since closing a descriptor of it would
+// give up the lock and let another PC's run slip into the file being replaced.
+TEST(ResultsManager, LinesShownDuringADeletionKeepItsLock)
+{
+    Manager m;
+    m.write(recordsWithGaps(12000));
+    m.logic.Form_Load();
+    m.logic.List1_DblClick(5);
+    std::vector<bool> lockHeld;
+    m.host.duringProgress = [&] {
+        for (int row = 0; row < m.logic.lineCount(); row += 500)
+            m.logic.line(row);
+        // Another process looks at the file's locks.
+        const QByteArray path = QFile::encodeName(m.path());
+        const pid_t child = fork();
+        if (child == 0) {
+            const int fd = ::open(path.constData(), O_RDONLY);
+            struct flock lock {};
+            lock.l_type = F_RDLCK;
+            lock.l_whence = SEEK_SET;
+            _exit(fd >= 0 && ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type == F_WRLCK ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        lockHeld.push_back(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    };
+    m.logic.Command3_Click();
+    ASSERT_FALSE(lockHeld.empty());
+    EXPECT_EQ(lockHeld, std::vector<bool>(lockHeld.size(), true));
+    EXPECT_EQ(m.logic.view.Label3, QStringLiteral("総レコード数:11999"));
+    EXPECT_TRUE(m.logic.line(11000).endsWith(QStringLiteral("++みなと塾")) ||
+                m.logic.line(11000).contains(QStringLiteral("※壊れた記録")));
 }

@@ -1,7 +1,13 @@
 #include "app/StartupForm.h"
+#include "results/Tally.h"
 #include "support/ScreenFixture.h"
+#include "text/DayNumber.h"
 
 #include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QRadioButton>
 
 using namespace tobrel;
 using namespace tobrel::test;
@@ -91,4 +97,130 @@ TEST(StartupScreen, APendingFileThatIsNoRunsIsNamedOnceAndTheProgramGoesOn)
     EXPECT_NE(f.forms.loaded(QStringLiteral("namesel")), nullptr);
     EXPECT_TRUE(f.exits.empty());
     EXPECT_EQ(readFileBytes(pending), QByteArray(240, 'a'));
+}
+
+namespace {
+
+// What the roster screen shows: its list, its grade filters and the chosen totals.
+QStringList rosterScreenShows(Screen *roster)
+{
+    QStringList shown;
+    auto *list = roster->findChild<QListWidget *>(QStringLiteral("List1"));
+    for (int i = 0; list && i < list->count(); ++i)
+        shown << list->item(i)->text();
+    auto *filters = roster->findChild<QComboBox *>(QStringLiteral("Combo1"));
+    for (int i = 0; filters && i < filters->count(); ++i)
+        shown << filters->itemText(i);
+    shown << (filters ? filters->currentText() : QString());
+    for (QRadioButton *option : roster->findChildren<QRadioButton *>())
+        if (option->isChecked())
+            shown << option->objectName();
+    return shown;
+}
+
+void writeSuiteWithRuns(ScreenFixture &f)
+{
+    f.writeSuite();
+    f.clock.date = QDate(2024, 2, 7);
+    f.clock.seconds = 10 * 3600;
+    std::vector<ResultRecord> runs;
+    for (int i = 0; i < 4; ++i) {
+        ResultRecord r;
+        r.ResultRecDate = dayNumber(QDate(2024, 2, 7 - i));
+        r.ResultRecClock = 0.4;
+        r.ResultRecStudentNo = static_cast<int16_t>(1 + i % 2);
+        r.ResultRecLevel = static_cast<int16_t>(1 + i);
+        r.ResultRecTime = 40 + i;
+        r.setSchool(QStringLiteral("01234"));
+        runs.push_back(r);
+    }
+    ASSERT_TRUE(writeFile(f.dir.path() + QStringLiteral("/data/squares/成績累積データ.dat"), recordBytes(runs)));
+}
+
+} // namespace
+
+// While the splash shows its time, the configuration is read and the roster screen made
+// unseen; when the time ends, that screen comes up as the usual start would have made it.
+TEST(StartupScreen, TheRosterScreenIsMadeBehindTheSplashAndComesUpWhenItsTimeEnds)
+{
+    ScreenFixture usual;
+    writeSuiteWithRuns(usual);
+    StartProgram(usual.ctx);
+    usual.settle();
+    Screen *usualRoster = usual.forms.loaded(QStringLiteral("namesel"));
+    ASSERT_NE(usualRoster, nullptr);
+    const QStringList expected = rosterScreenShows(usualRoster);
+    usual.forms.closeAll();
+
+    ScreenFixture f;
+    writeSuiteWithRuns(f);
+    auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    startup->Form_Load();
+    startup->Timer1.stop(); // the splash's time ends below, when the test says so
+    f.settle();
+    Screen *roster = f.forms.loaded(QStringLiteral("namesel"));
+    ASSERT_NE(roster, nullptr);
+    EXPECT_FALSE(roster->isVisible());
+    EXPECT_TRUE(startup->isVisible());
+    EXPECT_EQ(f.state.config.SchoolName, QStringLiteral("みなと塾"));
+
+    startup->Timer1_Timer();
+    f.settle();
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), roster);
+    EXPECT_TRUE(roster->isVisible());
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("Firstfrm")), nullptr);
+    EXPECT_EQ(rosterScreenShows(roster), expected);
+    EXPECT_TRUE(f.waits.empty());
+    EXPECT_TRUE(f.messages.shown.empty());
+}
+
+// A file that must be waited for, or that fails, is left by the work behind the splash
+// (which tells and waits for nothing) to the end of the splash's time, where the wait
+// is shown and the failure told as they always were.
+TEST(StartupScreen, WaitsAndFailuresAreLeftToTheEndOfTheSplashsTime)
+{
+    struct Case {
+        const char *what;
+        QString missing;   // under the data root
+        QString waitNames; // the wait's reason names it; "" when no wait
+        QString toldNames; // the message names it; "" when none
+    } cases[] = {
+        {"a roster that comes back after a wait", QStringLiteral("新名簿.txt"), QStringLiteral("新名簿.txt"), {}},
+        {"no common data", QStringLiteral("共通データ.txt"), {}, QStringLiteral("共通データ.txt")},
+    };
+    for (const Case &c : cases) {
+        ScreenFixture f;
+        f.writeSuite();
+        const QString path = f.dir.path() + QStringLiteral("/data/") + c.missing;
+        const QByteArray bytes = readFileBytes(path);
+        ASSERT_TRUE(QFile::remove(path));
+        QString shownDuringWait;
+        f.duringWait = [&] {
+            shownDuringWait = ScreenFixture::shownTextStartingWith(c.missing);
+            writeFile(path, bytes);
+        };
+        auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+        startup->Form_Load();
+        startup->Timer1.stop();
+        f.settle();
+        EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr) << c.what;
+        EXPECT_TRUE(f.waits.empty()) << c.what;
+        EXPECT_TRUE(f.messages.shown.empty()) << c.what;
+        EXPECT_TRUE(f.exits.empty()) << c.what;
+
+        startup->Timer1_Timer();
+        f.settle();
+        if (!c.waitNames.isEmpty()) {
+            EXPECT_EQ(f.waits, std::vector<double>{5.0}) << c.what;
+            EXPECT_TRUE(shownDuringWait.contains(c.waitNames)) << c.what;
+            Screen *roster = f.forms.loaded(QStringLiteral("namesel"));
+            ASSERT_NE(roster, nullptr) << c.what;
+            EXPECT_TRUE(roster->isVisible()) << c.what;
+            EXPECT_TRUE(f.exits.empty()) << c.what;
+        } else {
+            ASSERT_EQ(f.messages.shown.size(), 1) << c.what;
+            EXPECT_TRUE(f.messages.shown[0].contains(c.toldNames)) << c.what;
+            EXPECT_EQ(f.exits, std::vector<int>{1}) << c.what;
+        }
+    }
 }

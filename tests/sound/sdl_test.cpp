@@ -100,6 +100,28 @@ TEST_F(SdlDisk, TheProgramStillEndsOnSigintAndSigtermOnceTheSoundIsUp)
     }
 }
 
+TEST_F(SdlDisk, AnEarlyStartPlaysTheFirstSoundWholeAndLeavesTheSignalsAlone)
+{
+    SdlAudioDevice device;
+    device.startEarly();
+    device.startEarly(); // once is enough; a second call changes nothing
+    const QByteArray wav = wavFile(44100, 2, 16, 4410);
+    const QString path = dir.path() + QStringLiteral("/tone.wav");
+    ASSERT_TRUE(writeFile(path, wav));
+    QString error;
+    ASSERT_EQ(device.play(path, &error), 0) << error.toStdString();
+    const QByteArray written = diskBytes();
+    const QByteArray pcm = wav.mid(44);
+    const qsizetype start = firstSound(written);
+    ASSERT_GE(start, 0);
+    EXPECT_EQ(written.mid(start, pcm.size()), pcm);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction now {};
+        ASSERT_EQ(sigaction(signal, nullptr, &now), 0);
+        EXPECT_TRUE(now.sa_handler == SIG_DFL) << "signal " << signal << " is caught";
+    }
+}
+
 TEST_F(SdlDisk, MissingAndCorruptFilesGiveACodeAndAText)
 {
     SdlAudioDevice device;
@@ -187,4 +209,14 @@ TEST(SdlNoDevice, NoAudioDeviceGivesACodeAndAText)
     QString error;
     EXPECT_EQ(device.play(path, &error), AudioNoDevice);
     EXPECT_FALSE(error.isEmpty());
+
+    // Started early, the failure is not told at the start: the sound tells it, as
+    // before, and again at the next sound.
+    SdlAudioDevice early;
+    early.startEarly();
+    for (int sound = 0; sound < 2; ++sound) {
+        QString earlyError;
+        EXPECT_EQ(early.play(path, &earlyError), AudioNoDevice);
+        EXPECT_EQ(earlyError, error);
+    }
 }
