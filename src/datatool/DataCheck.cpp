@@ -433,7 +433,8 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
     checkPendingRuns(place, r);
-    if (!QFileInfo::exists(path)) {
+    // A link at the name (even one that leads nowhere) is there: the read below refuses it.
+    if (const QFileInfo named(path); !named.exists() && !named.isSymLink()) {
         r.info(QStringLiteral("成績ファイルはまだありません（最初の記録で作られます）"));
         return;
     }

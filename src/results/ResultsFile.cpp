@@ -22,9 +22,9 @@ namespace {
 // Readers create a missing file empty; a read-only share is still read.
 int openForReading(const QByteArray &native)
 {
-    int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = openRecordsFile(native, O_RDWR | O_CREAT);
     if (fd < 0 && (errno == EACCES || errno == EROFS))
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        fd = openRecordsFile(native, O_RDONLY);
     return fd;
 }
 
@@ -43,7 +43,7 @@ void setError(QString *error, int *errorNumber, const QString &text, int number)
 int openCurrentLocked(const QByteArray &native, int flags, short lockType, int *err)
 {
     for (;;) {
-        int fd = ::open(native.constData(), flags | O_CLOEXEC, 0666);
+        int fd = openRecordsFile(native, flags);
         if (fd < 0) {
             *err = errno;
             return -1;
@@ -222,8 +222,7 @@ ResultsFile::ResultsFile(QString path, WaitFunction wait)
 
 QString ResultsFile::OpenResultsFile() const
 {
-    const QByteArray native = QFile::encodeName(m_path);
-    Fd fd(::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    Fd fd(openRecordsFile(QFile::encodeName(m_path), O_RDWR | O_CREAT));
     if (fd.get() < 0)
         return QStringLiteral("成績ファイル %1 を開けません (%2)").arg(m_path, errnoText(errno));
     return {};
