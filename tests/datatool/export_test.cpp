@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace tobrel;
 using namespace tobrel::test;
 
@@ -312,4 +317,56 @@ TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
     for (const auto &c : cases)
         EXPECT_EQ(!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty(), c.refused)
             << c.target.toStdString();
+}
+
+TEST(Export, TheSchoolsFolderReachedByASecondMountIsStillTheSchools)
+{
+    // The data root mounted a second time elsewhere: the same folder under another path,
+    // with no link on the way. Played in a mount namespace of a child process of its own.
+    School school;
+    Configuration config;
+    config.DataRoot = school.dataRoot();
+    config.DataFolder = school.dataFolder();
+    config.SoundFolder = school.soundFolder();
+    config.ProgramFolder = school.program() + u'/';
+    const QString second = school.root() + QStringLiteral("/second");
+    const QString elsewhere = school.root() + QStringLiteral("/elsewhere");
+    ASSERT_TRUE(QDir().mkpath(second));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const QString folderName = QDir(school.dataFolder()).dirName();
+    const struct {
+        QString target;
+        bool refused;
+    } cases[] = {
+        {second + u'/' + folderName + QStringLiteral("/成績累積データ.dat"), true},
+        {second + u'/' + folderName + QStringLiteral("/new.txt"), true},
+        {second + QStringLiteral("/共通データ.txt"), true},
+        {second, true},
+        {second + u'/' + folderName + QStringLiteral("/成績.csv"), false},
+        {elsewhere + QStringLiteral("/成績.dat"), false},
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+            ::_exit(100);
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(QFile::encodeName(school.dataRoot()).constData(), QFile::encodeName(second).constData(), nullptr,
+                    MS_BIND, nullptr) != 0)
+            ::_exit(100);
+        int wrong = 0;
+        for (const auto &c : cases) {
+            ++wrong;
+            if (!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty() != c.refused)
+                ::_exit(wrong); // the number of the case decided wrongly
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 100)
+        GTEST_SKIP() << "no mount namespace for a second mount here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "case " << WEXITSTATUS(status) << " decided wrongly: "
+                                      << cases[std::max(WEXITSTATUS(status), 1) - 1].target.toStdString();
 }
