@@ -386,6 +386,13 @@ void checkPendingRuns(const DataPlace &place, CheckReport &r)
             !kept.isFile() || kept.size() == 0)
             continue;
         const QString target = dataFolderOfKeptRuns(folder.fileName());
+        if (sameFileOrFolder(target, place.config.DataFolder)) {
+            // This very data folder under another name (a link, a second mount).
+            r.notice(QStringLiteral("このパソコンに、成績ファイル %1 へまだ送られていない記録が %2件あります（%3。"
+                                    "データフォルダを %4 と指定したプログラムが送ります）")
+                         .arg(resultsPath, QString::number(kept.size() / kRecordSize), kept.filePath(), target));
+            continue;
+        }
         r.notice(QStringLiteral("このパソコンに、ほかの成績ファイル %1 へ送る記録が %2件あります（%3）。"
                                 "そのデータでプログラムを起動すると送ります")
                      .arg(target.isEmpty() ? QStringLiteral("（フォルダ名の長いもの）") : target + resultsFileName())

@@ -351,6 +351,13 @@ QString resolvedPath(const QString &path)
     }
 }
 
+bool sameFileOrFolder(const QString &a, const QString &b)
+{
+    struct stat x {}, y {};
+    return !a.isEmpty() && !b.isEmpty() && ::stat(native(a).constData(), &x) == 0 &&
+           ::stat(native(b).constData(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
 bool liesWithin(const QString &resolved, const QString &resolvedFolder)
 {
     if (resolvedFolder.isEmpty())
