@@ -83,19 +83,20 @@ bool renameReplace(const QByteArray &from, const QByteArray &to, int *err)
     return false;
 }
 
-// Removes a path when the scope ends, unless released.
+// Removes a file (or an empty folder) when the scope ends, unless released.
 class RemoveOnExit {
 public:
-    explicit RemoveOnExit(QByteArray path) : m_path(std::move(path)) {}
+    explicit RemoveOnExit(QByteArray path, bool folder = false) : m_path(std::move(path)), m_folder(folder) {}
     ~RemoveOnExit()
     {
         if (!m_path.isEmpty())
-            ::unlink(m_path.constData());
+            m_folder ? ::rmdir(m_path.constData()) : ::unlink(m_path.constData());
     }
     void release() { m_path.clear(); }
 
 private:
     QByteArray m_path;
+    bool m_folder;
 };
 
 // Keeps the file open in fd as `backup`: a second name for the same file when the file
@@ -529,8 +530,13 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 
     // The file as it was, before it is replaced.
     const QString folder = backupFolder();
+    struct stat folderThere {};
+    const bool makesFolder = ::lstat(QFile::encodeName(folder).constData(), &folderThere) != 0;
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("バックアップのフォルダ %1 を作れません").arg(folder), errno);
+    // A rewrite that is refused or fails leaves no backup folder it made itself behind
+    // (an empty one; the backup in it is gone by then).
+    RemoveOnExit removeFolder(makesFolder ? QFile::encodeName(folder) : QByteArray(), true);
     const QDateTime when = options.now.isValid() ? options.now : QDateTime::currentDateTime();
     const QString base = backupFileName(when);
     QByteArray backup;
@@ -561,6 +567,7 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
                     err);
     removeTemp.release();
     removeBackup.release();
+    removeFolder.release();
     syncFolder(folderOf(native));
     pruneBackups(folder, kBackupsKept, QFileInfo(QFile::decodeName(backup)).fileName());
 
