@@ -436,7 +436,6 @@ void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
 void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today,
                   CheckReport &r)
 {
-    checkUnfinishedBackups(place, r);
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
     checkPendingRuns(place, r);
@@ -563,6 +562,8 @@ CheckReport checkData(const DataPlace &place, const QDate &today, const WavForma
     checkConfiguration(place, r);
     if (!place.foldersKnown())
         return r;
+    // Told with the data folder's settings, where the backup folder lies.
+    checkUnfinishedBackups(place, r);
     const RosterFacts roster = checkRoster(place, r);
     const auto profile = std::make_unique<SharedState>();
     ApplyProgramProfileTables(*profile);
