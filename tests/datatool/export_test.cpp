@@ -282,14 +282,25 @@ TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
     EXPECT_FALSE(QFile::exists(school.resultsPath()));
 }
 
-TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
+namespace {
+
+// The school's folders as the program would have them.
+Configuration foldersOf(const School &school)
 {
-    School school;
     Configuration config;
     config.DataRoot = school.dataRoot();
     config.DataFolder = school.dataFolder();
     config.SoundFolder = school.soundFolder();
     config.ProgramFolder = school.program() + u'/';
+    return config;
+}
+
+} // namespace
+
+TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
+{
+    School school;
+    Configuration config = foldersOf(school);
     const QString root = school.root();
     // An installed copy keeps its pending runs in this PC's own folder.
     config.LocalFolder = root + QStringLiteral("/state/");
@@ -324,11 +335,7 @@ TEST(Export, TheSchoolsFolderReachedByASecondMountIsStillTheSchools)
     // The data root mounted a second time elsewhere: the same folder under another path,
     // with no link on the way. Played in a mount namespace of a child process of its own.
     School school;
-    Configuration config;
-    config.DataRoot = school.dataRoot();
-    config.DataFolder = school.dataFolder();
-    config.SoundFolder = school.soundFolder();
-    config.ProgramFolder = school.program() + u'/';
+    Configuration config = foldersOf(school);
     const QString second = school.root() + QStringLiteral("/second");
     const QString elsewhere = school.root() + QStringLiteral("/elsewhere");
     ASSERT_TRUE(QDir().mkpath(second));
