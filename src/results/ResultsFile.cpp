@@ -187,10 +187,12 @@ const QRegularExpression &backupNamePattern()
 // removes them before writing.
 void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
 {
-    struct stat live {};
+    struct stat live {}, folder {};
     if (::fstat(fd, &live) != 0)
         return;
-    for (const QString &name : QDir(backupFolder).entryList(QDir::Files)) {
+    // Nothing is removed through a link standing at the backup folder's name.
+    const bool realFolder = ::lstat(QFile::encodeName(backupFolder).constData(), &folder) == 0 && S_ISDIR(folder.st_mode);
+    for (const QString &name : realFolder ? QDir(backupFolder).entryList(QDir::Files) : QStringList()) {
         const QByteArray backup = QFile::encodeName(backupFolder + u'/' + name);
         if (name.endsWith(QStringLiteral(".tmp")) && backupNamePattern().match(name.chopped(4)).hasMatch()) {
             ::unlink(backup.constData()); // a copy cut short
@@ -532,6 +534,11 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     const QString folder = backupFolder();
     struct stat folderThere {};
     const bool makesFolder = ::lstat(QFile::encodeName(folder).constData(), &folderThere) != 0;
+    // The backup is never made through a link planted at the folder's name: the results
+    // would be copied out of the share.
+    if (!makesFolder && !S_ISDIR(folderThere.st_mode))
+        return fail(QStringLiteral("バックアップのフォルダ %1 を使えません").arg(folder),
+                    S_ISLNK(folderThere.st_mode) ? ELOOP : ENOTDIR);
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("バックアップのフォルダ %1 を作れません").arg(folder), errno);
     // A rewrite that is refused or fails leaves no backup folder it made itself behind
