@@ -7,10 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace tobrel;
 using namespace tobrel::test;
@@ -352,28 +348,19 @@ TEST(Export, TheSchoolsFolderReachedByASecondMountIsStillTheSchools)
         {second + u'/' + folderName + QStringLiteral("/成績.csv"), false},
         {elsewhere + QStringLiteral("/成績.dat"), false},
     };
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
-            ::_exit(100);
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount(QFile::encodeName(school.dataRoot()).constData(), QFile::encodeName(second).constData(), nullptr,
+    const int status = inOwnMountNamespace([&] {
+        if (::mount(QFile::encodeName(school.dataRoot()).constData(), QFile::encodeName(second).constData(), nullptr,
                     MS_BIND, nullptr) != 0)
-            ::_exit(100);
-        int wrong = 0;
+            return kNoMountNamespace;
+        int number = 0;
         for (const auto &c : cases) {
-            ++wrong;
+            ++number;
             if (!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty() != c.refused)
-                ::_exit(wrong); // the number of the case decided wrongly
+                return number; // the case decided wrongly
         }
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 100)
+        return 0;
+    });
+    if (status < 0)
         GTEST_SKIP() << "no mount namespace for a second mount here";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "case " << WEXITSTATUS(status) << " decided wrongly: "
-                                      << cases[std::max(WEXITSTATUS(status), 1) - 1].target.toStdString();
+    EXPECT_EQ(status, 0) << "case " << status << " decided wrongly: " << cases[std::max(status, 1) - 1].target.toStdString();
 }

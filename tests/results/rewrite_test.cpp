@@ -12,8 +12,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -304,35 +302,26 @@ TEST(ResultsRewrite, BackupCopiedWhereTheFileSystemHasNoSecondNamesAndCopiesCutS
     f.write(recordBytes(threeRecords()));
     const QByteArray before = readFileBytes(f.path);
     ASSERT_TRUE(QDir().mkpath(f.file.backupFolder()));
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int status = inOwnMountNamespace([&] {
         const QByteArray folder = QFile::encodeName(f.file.backupFolder());
-        if ((::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("tmpfs", folder.constData(), "tmpfs", 0, nullptr) != 0)
-            ::_exit(100);
         struct stat here {}, there {};
-        if (::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 || ::stat(folder.constData(), &there) != 0 ||
-            here.st_dev == there.st_dev)
-            ::_exit(100);
-        if (!writeFile(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_090000.dat.tmp"), "half"))
-            ::_exit(100);
+        if (::mount("tmpfs", folder.constData(), "tmpfs", 0, nullptr) != 0 ||
+            ::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 || ::stat(folder.constData(), &there) != 0 ||
+            here.st_dev == there.st_dev ||
+            !writeFile(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_090000.dat.tmp"), "half"))
+            return kNoMountNamespace;
         const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
         if (!out.ok())
-            ::_exit(1);
+            return 1;
         if (readFileBytes(out.backupPath) != before)
-            ::_exit(2);
+            return 2;
         if (QDir(f.file.backupFolder()).entryList(QDir::Files) != QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")})
-            ::_exit(3);
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 100)
+            return 3;
+        return 0;
+    });
+    if (status < 0)
         GTEST_SKIP() << "no mount namespace for a second file system here";
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the deletion failed, 2: the backup differs, 3: other files in the folder";
+    EXPECT_EQ(status, 0) << "1: the deletion failed, 2: the backup differs, 3: other files in the folder";
 }
 
 TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)
