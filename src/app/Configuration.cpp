@@ -35,8 +35,10 @@ std::vector<Field> readTenFields(FieldReader &reader)
 }
 
 // A number field of the common data file, read by its leading number ("4月" gives 4);
-// a value that is no finite number or does not fit an int raises DataFileError.
-int commonNumber(const FieldReader &reader, const Field &field, const QString &name)
+// a value that is no finite number or does not fit an int raises DataFileError, naming
+// the range the field takes (lowest..highest).
+int commonNumber(const FieldReader &reader, const Field &field, const QString &name,
+                 int lowest = std::numeric_limits<int>::min(), int highest = std::numeric_limits<int>::max())
 {
     const double v = leadingNumber(field.text);
     const double whole = field.text.trimmed().toDouble();
@@ -44,8 +46,8 @@ int commonNumber(const FieldReader &reader, const Field &field, const QString &n
         throw DataFileError(reader.fileName(), field.line,
                             QStringLiteral("%1の値「%2」が範囲を超えています（%3から%4までの数にしてください）")
                                 .arg(name, field.text.trimmed())
-                                .arg(std::numeric_limits<int>::min())
-                                .arg(std::numeric_limits<int>::max()),
+                                .arg(lowest)
+                                .arg(highest),
                             std::isfinite(whole) ? kErrorValueTooLarge : kErrorNotANumber);
     return static_cast<int>(v);
 }
@@ -78,7 +80,7 @@ QString ReadPathData(const QString &programFolder, QChar separator)
 void ReadCommonData(FieldReader &reader, Configuration &config)
 {
     const std::vector<Field> common = readTenFields(reader);
-    config.SchoolYearStartMonth = commonNumber(reader, common[0], QStringLiteral("1番目の項目（学年の始まる月）"));
+    config.SchoolYearStartMonth = commonNumber(reader, common[0], QStringLiteral("1番目の項目（学年の始まる月）"), 1, 12);
     // A month outside the year would put every student in the wrong grade without a word.
     if (config.SchoolYearStartMonth < 1 || config.SchoolYearStartMonth > 12)
         throw DataFileError(reader.fileName(), common[0].line,

@@ -386,6 +386,13 @@ void checkPendingRuns(const DataPlace &place, CheckReport &r)
             !kept.isFile() || kept.size() == 0)
             continue;
         const QString target = dataFolderOfKeptRuns(folder.fileName());
+        if (sameFileOrFolder(target, place.config.DataFolder)) {
+            // This very data folder under another name (a link, a second mount).
+            r.notice(QStringLiteral("このパソコンに、成績ファイル %1 へまだ送られていない記録が %2件あります（%3。"
+                                    "データフォルダを %4 と指定したプログラムが送ります）")
+                         .arg(resultsPath, QString::number(kept.size() / kRecordSize), kept.filePath(), target));
+            continue;
+        }
         r.notice(QStringLiteral("このパソコンに、ほかの成績ファイル %1 へ送る記録が %2件あります（%3）。"
                                 "そのデータでプログラムを起動すると送ります")
                      .arg(target.isEmpty() ? QStringLiteral("（フォルダ名の長いもの）") : target + resultsFileName())
@@ -429,11 +436,11 @@ void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
 void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today,
                   CheckReport &r)
 {
-    checkUnfinishedBackups(place, r);
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
     checkPendingRuns(place, r);
-    if (!QFileInfo::exists(path)) {
+    // A link at the name (even one that leads nowhere) is there: the read below refuses it.
+    if (const QFileInfo named(path); !named.exists() && !named.isSymLink()) {
         r.info(QStringLiteral("成績ファイルはまだありません（最初の記録で作られます）"));
         return;
     }
@@ -555,6 +562,8 @@ CheckReport checkData(const DataPlace &place, const QDate &today, const WavForma
     checkConfiguration(place, r);
     if (!place.foldersKnown())
         return r;
+    // Told with the data folder's settings, where the backup folder lies.
+    checkUnfinishedBackups(place, r);
     const RosterFacts roster = checkRoster(place, r);
     const auto profile = std::make_unique<SharedState>();
     ApplyProgramProfileTables(*profile);

@@ -4,6 +4,7 @@
 #include "state/ProgramProfile.h"
 #include "criteria/CriteriaTable.h"
 #include "text/DataFileError.h"
+#include "text/FileReplace.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -41,6 +42,26 @@ void takeLocation(DataPlace &place, const DataLocation &where)
     readCommonData(place);
 }
 
+// The runs this PC keeps for a data folder wait in the folder named after the way this
+// PC's settings name that folder (the installed program's own name for it). Named here
+// another way (--data given directly, a link, a second mount), it is still the same data
+// folder, and its kept runs are those: `spelled` otherwise.
+QString keptRunsOfThisPc(const QString &programFolderPath, const SettingPlaces &places, const QString &dataFolder,
+                         const QString &spelled)
+{
+    if (spelled.isEmpty())
+        return spelled;
+    try {
+        const DataLocation set = locateFromSettings(programFolderPath, places);
+        if (!set.dataRoot.isEmpty() && !set.localFolder.isEmpty() &&
+            sameFileOrFolder(set.dataRoot + set.dataFolderName, dataFolder))
+            return set.localFolder;
+    } catch (const DataFileError &) {
+        // No settings to go by: the folder of this name stands.
+    }
+    return spelled;
+}
+
 } // namespace
 
 DataPlace locateData(const QString &programFolder, const QString &dataFolder, const ThisStart &start,
@@ -54,7 +75,10 @@ DataPlace locateData(const QString &programFolder, const QString &dataFolder, co
     c.ProgramFolder = programFolderPath + sep;
     if (dataFolder.isEmpty()) {
         try {
-            takeLocation(place, locateDataRoot(programFolderPath, start, places));
+            const DataLocation where = locateDataRoot(programFolderPath, start, places);
+            takeLocation(place, where);
+            if (where.from == DataLocation::From::Option || where.from == DataLocation::From::Environment)
+                c.LocalFolder = keptRunsOfThisPc(programFolderPath, places, c.DataFolder, c.LocalFolder);
         } catch (const DataFileError &e) {
             if (const QString pathData = pathDataFileOf(programFolderPath); QFileInfo::exists(pathData))
                 place.pathDataFile = pathData;
@@ -74,7 +98,8 @@ DataPlace locateData(const QString &programFolder, const QString &dataFolder, co
     c.SoundFolder = c.DataRoot + soundFolderName() + sep;
     // The runs kept for this results file: beside a suite copy whose own data folder
     // it is, else in the user's folder for it.
-    c.LocalFolder = keptRunsFolder(places.userStateFolder, c.DataFolder);
+    c.LocalFolder = keptRunsOfThisPc(programFolderPath, places, c.DataFolder,
+                                     keptRunsFolder(places.userStateFolder, c.DataFolder));
     if (QFileInfo::exists(pathDataFileOf(programFolderPath))) {
         try {
             Configuration suite = c;

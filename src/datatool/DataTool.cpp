@@ -325,7 +325,8 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     // Never over one of the school's files, also not through a link ("out.csv" leading
     // to the results file) nor under the pending file's name.
     if (cl.words[0] != u"-")
-        if (const QString refusal = schoolFileRefusal(place.config, cl.words[0], QStringLiteral(".csv"));
+        if (const QString refusal = schoolFileRefusal(place.config, cl.words[0], QStringLiteral(".csv"),
+                                                      {place.userStateFolder});
             !refusal.isEmpty())
             throw UsageError{refusal};
     const ResultsFile results = toolResultsFile(resultsPath, place.waitNotice);
@@ -350,11 +351,11 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     if (!report.warning.isEmpty())
         warnings << report.warning;
     auto &say = toStdout ? io.err : io.out;
+    // All in one step: a name holding "%2" stays as it is.
     say(QStringLiteral("CSVに書き出しました: %1（成績 %2件のうち %3行、%4）")
-            .arg(toStdout ? QStringLiteral("標準出力") : QFileInfo(target).absoluteFilePath())
-            .arg(report.recordCount)
-            .arg(report.rowsWritten)
-            .arg(options.utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift-JIS")));
+            .arg(toStdout ? QStringLiteral("標準出力") : QFileInfo(target).absoluteFilePath(),
+                 QString::number(report.recordCount), QString::number(report.rowsWritten),
+                 options.utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift-JIS")));
     for (const QString &w : warnings)
         io.err(QStringLiteral("注意: ") + w);
     return warnings.isEmpty() ? ToolOk : ToolProblems;

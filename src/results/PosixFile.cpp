@@ -3,6 +3,8 @@
 #include "state/ResultRecord.h"
 #include "text/SystemError.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -48,10 +50,15 @@ QString writeErrorText(int err)
     }
 }
 
+int openRecordsFile(const QByteArray &native, int flags)
+{
+    return openPlainFileAt(AT_FDCWD, QFile::decodeName(native), flags);
+}
+
 bool stillNamedBy(int fd, const QByteArray &native)
 {
     struct stat open {}, named {};
-    if (::fstat(fd, &open) != 0 || ::stat(native.constData(), &named) != 0)
+    if (::fstat(fd, &open) != 0 || ::lstat(native.constData(), &named) != 0)
         return false;
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }

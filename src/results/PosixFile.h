@@ -22,8 +22,15 @@ QString errnoText(int err);
 // the system's text for anything else.
 QString writeErrorText(int err);
 
+// Opens the results file (or the pending file) at its path: the folders on the way as
+// named (a data folder may be a mount point or a link to one), the file itself never
+// through a link and only as a plain file, so that a link planted at its name sends no
+// run elsewhere and creates nothing outside. Flags as for open(); -1 with errno set
+// (ELOOP for a link, kErrnoNotPlainFile for a folder, a pipe or a device).
+int openRecordsFile(const QByteArray &native, int flags);
+
 // True while the open file is still the one the path names: a rewrite replaces the
-// results file by renaming a new one over it.
+// results file by renaming a new one over it. A link put at the name since is not it.
 bool stillNamedBy(int fd, const QByteArray &native);
 
 // Writes all bytes at offset. A write that stops short without an error (the disk

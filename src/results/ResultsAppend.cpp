@@ -4,6 +4,7 @@
 
 #include "results/PosixFile.h"
 #include "results/Tally.h"
+#include "text/SystemError.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -103,9 +104,14 @@ AppendOutcome ResultsFile::appendRun(const ResultRecord &record, const AppendWai
     for (;;) {
         bool locked = false;
         int err = 0;
-        Fd fd(::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+        Fd fd(openRecordsFile(native, O_RDWR | O_CREAT));
         if (fd.get() < 0) {
             err = errno;
+            // A link or something else planted at the file's name is not waited out:
+            // the run is kept on this PC at once, and nothing is written through it.
+            if (err == ELOOP || err == kErrnoNotPlainFile)
+                return keepPending(record, QStringLiteral("成績ファイル %1 を開けません (%2)")
+                                               .arg(m_path, errnoText(err)));
         } else if (!lockWhole(fd.get(), F_WRLCK, false)) {
             err = errno;
             if (err != EAGAIN && err != EACCES)
@@ -242,7 +248,7 @@ int64_t ResultsFile::sendPendingRuns(QString *error) const
     const QByteArray native = QFile::encodeName(m_path);
     int opened = -1;
     for (int tries = 0; tries < 10; ++tries) {
-        Fd fd(::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+        Fd fd(openRecordsFile(native, O_RDWR | O_CREAT));
         if (fd.get() < 0 || !lockWithin(fd.get(), F_WRLCK, 1.0, pauseFor))
             break;
         if (stillNamedBy(fd.get(), native)) {

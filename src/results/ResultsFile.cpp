@@ -22,9 +22,9 @@ namespace {
 // Readers create a missing file empty; a read-only share is still read.
 int openForReading(const QByteArray &native)
 {
-    int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = openRecordsFile(native, O_RDWR | O_CREAT);
     if (fd < 0 && (errno == EACCES || errno == EROFS))
-        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+        fd = openRecordsFile(native, O_RDONLY);
     return fd;
 }
 
@@ -43,7 +43,7 @@ void setError(QString *error, int *errorNumber, const QString &text, int number)
 int openCurrentLocked(const QByteArray &native, int flags, short lockType, int *err)
 {
     for (;;) {
-        int fd = ::open(native.constData(), flags | O_CLOEXEC, 0666);
+        int fd = openRecordsFile(native, flags);
         if (fd < 0) {
             *err = errno;
             return -1;
@@ -83,19 +83,20 @@ bool renameReplace(const QByteArray &from, const QByteArray &to, int *err)
     return false;
 }
 
-// Removes a path when the scope ends, unless released.
+// Removes a file (or an empty folder) when the scope ends, unless released.
 class RemoveOnExit {
 public:
-    explicit RemoveOnExit(QByteArray path) : m_path(std::move(path)) {}
+    explicit RemoveOnExit(QByteArray path, bool folder = false) : m_path(std::move(path)), m_folder(folder) {}
     ~RemoveOnExit()
     {
         if (!m_path.isEmpty())
-            ::unlink(m_path.constData());
+            m_folder ? ::rmdir(m_path.constData()) : ::unlink(m_path.constData());
     }
     void release() { m_path.clear(); }
 
 private:
     QByteArray m_path;
+    bool m_folder;
 };
 
 // Keeps the file open in fd as `backup`: a second name for the same file when the file
@@ -186,10 +187,12 @@ const QRegularExpression &backupNamePattern()
 // removes them before writing.
 void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
 {
-    struct stat live {};
+    struct stat live {}, folder {};
     if (::fstat(fd, &live) != 0)
         return;
-    for (const QString &name : QDir(backupFolder).entryList(QDir::Files)) {
+    // Nothing is removed through a link standing at the backup folder's name.
+    const bool realFolder = ::lstat(QFile::encodeName(backupFolder).constData(), &folder) == 0 && S_ISDIR(folder.st_mode);
+    for (const QString &name : realFolder ? QDir(backupFolder).entryList(QDir::Files) : QStringList()) {
         const QByteArray backup = QFile::encodeName(backupFolder + u'/' + name);
         if (name.endsWith(QStringLiteral(".tmp")) && backupNamePattern().match(name.chopped(4)).hasMatch()) {
             ::unlink(backup.constData()); // a copy cut short
@@ -222,8 +225,7 @@ ResultsFile::ResultsFile(QString path, WaitFunction wait)
 
 QString ResultsFile::OpenResultsFile() const
 {
-    const QByteArray native = QFile::encodeName(m_path);
-    Fd fd(::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    Fd fd(openRecordsFile(QFile::encodeName(m_path), O_RDWR | O_CREAT));
     if (fd.get() < 0)
         return QStringLiteral("成績ファイル %1 を開けません (%2)").arg(m_path, errnoText(errno));
     return {};
@@ -547,8 +549,18 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 
     // The file as it was, before it is replaced.
     const QString folder = backupFolder();
+    struct stat folderThere {};
+    const bool makesFolder = ::lstat(QFile::encodeName(folder).constData(), &folderThere) != 0;
+    // The backup is never made through a link planted at the folder's name: the results
+    // would be copied out of the share.
+    if (!makesFolder && !S_ISDIR(folderThere.st_mode))
+        return fail(QStringLiteral("バックアップのフォルダ %1 を使えません").arg(folder),
+                    S_ISLNK(folderThere.st_mode) ? ELOOP : ENOTDIR);
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("バックアップのフォルダ %1 を作れません").arg(folder), errno);
+    // A rewrite that is refused or fails leaves no backup folder it made itself behind
+    // (an empty one; the backup in it is gone by then).
+    RemoveOnExit removeFolder(makesFolder ? QFile::encodeName(folder) : QByteArray(), true);
     const QDateTime when = options.now.isValid() ? options.now : QDateTime::currentDateTime();
     const QString base = backupFileName(when);
     QByteArray backup;
@@ -579,6 +591,7 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
                     err);
     removeTemp.release();
     removeBackup.release();
+    removeFolder.release();
     syncFolder(folderOf(native));
     pruneBackups(folder, kBackupsKept, QFileInfo(QFile::decodeName(backup)).fileName());
 

@@ -10,6 +10,7 @@
 // handlers and the data tool's export both ask it.
 #pragma once
 #include <QString>
+#include <QStringList>
 
 namespace tobrel {
 
@@ -19,6 +20,9 @@ struct Configuration;
 // leads lies in one of the school's folders (or below; directly in the suite folder)
 // under a name that is not such a file, or is such a folder itself. "" when it may be
 // saved. A CSV beside the school's data ("成績.csv" in the data folder) may be.
-QString schoolFileRefusal(const Configuration &config, const QString &target, const QString &extension);
+// alsoFolders: more folders of the program's own to keep (this user's folders of runs
+// kept back for every results file, say).
+QString schoolFileRefusal(const Configuration &config, const QString &target, const QString &extension,
+                          const QStringList &alsoFolders = {});
 
 } // namespace tobrel

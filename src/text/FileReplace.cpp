@@ -86,10 +86,12 @@ private:
     bool m_kept = false;
 };
 
-// The whole contents of a file; false with errno set when it cannot be read.
+// The whole contents of a plain file, read to keep as its backup: a link planted at its
+// name is not followed (ELOOP), so no file from elsewhere is copied into the share.
+// False with errno set when it cannot be read.
 bool readWhole(const QString &path, QByteArray *bytes)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = openPlainFile(path, O_RDONLY);
     if (fd < 0)
         return false;
     char buffer[65536];
@@ -347,6 +349,13 @@ QString resolvedPath(const QString &path)
         const QString to = QFile::decodeName(QByteArray(target, static_cast<qsizetype>(n)));
         p = to.startsWith(u'/') ? to : folder + u'/' + to;
     }
+}
+
+bool sameFileOrFolder(const QString &a, const QString &b)
+{
+    struct stat x {}, y {};
+    return !a.isEmpty() && !b.isEmpty() && ::stat(native(a).constData(), &x) == 0 &&
+           ::stat(native(b).constData(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
 bool liesWithin(const QString &resolved, const QString &resolvedFolder)

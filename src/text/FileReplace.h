@@ -113,6 +113,10 @@ void removeIfStillAt(int folderFd, const QString &name, int fd);
 // also when it leads to a file that is not there yet. Relative paths are taken from the
 // current folder.
 QString resolvedPath(const QString &path);
+// True when both names lead (links followed) to the same file or folder as the file
+// system knows it (device and inode): a second mount or another spelling of a name on a
+// share that ignores letter case included. False when either is not there.
+bool sameFileOrFolder(const QString &a, const QString &b);
 // True when the resolved path lies inside the resolved folder, or is that folder.
 bool liesWithin(const QString &resolved, const QString &resolvedFolder);
 

@@ -185,6 +185,8 @@ TEST(Configuration, FilesInAnotherEncodingTooLargeOrWithNumbersThatDoNotFitStopT
         {common, toCp932(QStringLiteral("-5\r\n01234みなと塾\r\n1\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 1,
          QStringLiteral("「-5」は月ではありません")},
         {common, toCp932(QStringLiteral("13,01234みなと塾,1,x,y,pw,7,8,9,10\r\n")), 1, QStringLiteral("「13」は月ではありません")},
+        {common, toCp932(QStringLiteral("99999999999,01234みなと塾,1,x,y,pw,7,8,9,10\r\n")), 1,
+         QStringLiteral("「99999999999」が範囲を超えています（1から12までの数にしてください）")},
         // A cue table that gives no sound at all.
         {cues, QByteArray(), 0, QStringLiteral("音の指定が1つもありません")},
         {cues, toCp932(QStringLiteral("正解音9\r\nok\r\n*\r\n正解音2\r\n*\r\n")), 0, QStringLiteral("音の指定が1つもありません")},

@@ -2,6 +2,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -257,4 +258,31 @@ TEST(CriteriaFile, AFileCutShortOrMissingIsReportedByName)
     const CriteriaTexts missing = ReadCriteriaTexts(cut.dir.path() + QStringLiteral("/none.txt"));
     EXPECT_FALSE(missing.opened);
     EXPECT_TRUE(missing.problem.contains(QStringLiteral("none.txt")));
+}
+
+TEST(CriteriaFile, ACriteriaFileThatIsALinkIsNeitherCopiedIntoTheBackupNorSaved)
+{
+    // A file from elsewhere behind a link planted at the criteria file's name.
+    Folder f(sixLevels());
+    const QString elsewhere = f.dir.path() + QStringLiteral("/elsewhere.txt");
+    ASSERT_TRUE(QFile::rename(f.path, elsewhere));
+    ASSERT_TRUE(QFile::link(elsewhere, f.path));
+    const QString backup = f.dir.path() + u'/' + criteriaBackupFileName();
+    QList<QStringList> rows = ReadCriteriaTexts(f.path).levelRows;
+    rows[1][0] = QStringLiteral("99");
+
+    const CriteriaSaveResult r = SaveCriteriaTexts(f.path, rows, CriteriaTable());
+    EXPECT_FALSE(r.saved);
+    EXPECT_TRUE(r.message.contains(f.path)) << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains(QStringLiteral("リンク"))) << r.message.toStdString();
+    EXPECT_EQ(readBytes(elsewhere), f.original);
+    EXPECT_TRUE(QFileInfo(f.path).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(backup));
+    EXPECT_FALSE(f.entries().join(u' ').contains(QStringLiteral(".new")));
+
+    // The same save on the plain file goes through and keeps the old file as the backup.
+    ASSERT_TRUE(QFile::remove(f.path));
+    ASSERT_TRUE(QFile::rename(elsewhere, f.path));
+    EXPECT_TRUE(SaveCriteriaTexts(f.path, rows, CriteriaTable()).saved);
+    EXPECT_EQ(readBytes(backup), f.original);
 }

@@ -237,6 +237,15 @@ TEST(Backup, WhatABackupKilledHalfwayLeftIsReportedByCheckAndClearedByTheNextBac
     auto o = school.tool({QStringLiteral("check")});
     EXPECT_TRUE(o.all().contains(QStringLiteral("注意: 途中で止まったバックアップの残り %1 があります（3.0 MB）").arg(left)))
         << o.all().toStdString();
+    // Told with the settings that name the data folder, not under another file's heading.
+    QString headingAbove;
+    for (const QString &line : o.out) {
+        if (line.startsWith(u'【'))
+            headingAbove = line;
+        if (line.contains(QStringLiteral("途中で止まったバックアップの残り")))
+            break;
+    }
+    EXPECT_EQ(headingAbove, QStringLiteral("【設定】")) << o.all().toStdString();
 
     o = school.tool({QStringLiteral("backup")});
     ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();

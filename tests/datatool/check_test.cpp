@@ -194,6 +194,18 @@ TEST(DataCheck, FindsEachKindOfProblem)
              QFile::link(s.root() + QStringLiteral("/users.dat"), s.program() + QStringLiteral("/未送信成績.dat"));
          },
          true, {"未送信成績.dat は成績ファイルに送りません", "リンク"}},
+        {"results file planted as a link",
+         [](School &s) {
+             QFile::rename(s.resultsPath(), s.root() + QStringLiteral("/elsewhere.dat"));
+             QFile::link(s.root() + QStringLiteral("/elsewhere.dat"), s.resultsPath());
+         },
+         true, {"成績ファイルを開けません", "リンク", "成績累積データ.dat"}},
+        {"results file planted as a link that leads nowhere",
+         [](School &s) {
+             QFile::remove(s.resultsPath());
+             QFile::link(s.root() + QStringLiteral("/nowhere.dat"), s.resultsPath());
+         },
+         true, {"成績ファイルを開けません", "リンク", "成績累積データ.dat"}},
         {"cue name that climbs out of the sound folder",
          [](School &s) { writeCp932(s.cueTablePath(), QStringLiteral("正解音2,../../../outside,*\r\n間違い音2,ng,*\r\n"
                                                                      "自己最高音2,ok,*\r\n不合格音1,ng,*\r\n")); },

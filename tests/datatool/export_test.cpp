@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+
 using namespace tobrel;
 using namespace tobrel::test;
 
@@ -277,14 +278,25 @@ TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
     EXPECT_FALSE(QFile::exists(school.resultsPath()));
 }
 
-TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
+namespace {
+
+// The school's folders as the program would have them.
+Configuration foldersOf(const School &school)
 {
-    School school;
     Configuration config;
     config.DataRoot = school.dataRoot();
     config.DataFolder = school.dataFolder();
     config.SoundFolder = school.soundFolder();
     config.ProgramFolder = school.program() + u'/';
+    return config;
+}
+
+} // namespace
+
+TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
+{
+    School school;
+    Configuration config = foldersOf(school);
     const QString root = school.root();
     // An installed copy keeps its pending runs in this PC's own folder.
     config.LocalFolder = root + QStringLiteral("/state/");
@@ -312,4 +324,43 @@ TEST(Export, WhereANameLeadsDecidesWhetherItIsTheSchoolsFile)
     for (const auto &c : cases)
         EXPECT_EQ(!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty(), c.refused)
             << c.target.toStdString();
+}
+
+TEST(Export, TheSchoolsFolderReachedByASecondMountIsStillTheSchools)
+{
+    // The data root mounted a second time elsewhere: the same folder under another path,
+    // with no link on the way. Played in a mount namespace of a child process of its own.
+    School school;
+    Configuration config = foldersOf(school);
+    const QString second = school.root() + QStringLiteral("/second");
+    const QString elsewhere = school.root() + QStringLiteral("/elsewhere");
+    ASSERT_TRUE(QDir().mkpath(second));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const QString folderName = QDir(school.dataFolder()).dirName();
+    const struct {
+        QString target;
+        bool refused;
+    } cases[] = {
+        {second + u'/' + folderName + QStringLiteral("/成績累積データ.dat"), true},
+        {second + u'/' + folderName + QStringLiteral("/new.txt"), true},
+        {second + QStringLiteral("/共通データ.txt"), true},
+        {second, true},
+        {second + u'/' + folderName + QStringLiteral("/成績.csv"), false},
+        {elsewhere + QStringLiteral("/成績.dat"), false},
+    };
+    const int status = inOwnMountNamespace([&] {
+        if (::mount(QFile::encodeName(school.dataRoot()).constData(), QFile::encodeName(second).constData(), nullptr,
+                    MS_BIND, nullptr) != 0)
+            return kNoMountNamespace;
+        int number = 0;
+        for (const auto &c : cases) {
+            ++number;
+            if (!schoolFileRefusal(config, c.target, QStringLiteral(".csv")).isEmpty() != c.refused)
+                return number; // the case decided wrongly
+        }
+        return 0;
+    });
+    if (status < 0)
+        GTEST_SKIP() << "no mount namespace for a second mount here";
+    EXPECT_EQ(status, 0) << "case " << status << " decided wrongly: " << cases[std::max(status, 1) - 1].target.toStdString();
 }

@@ -215,6 +215,18 @@ TEST(Repair, RefusedOnAFullDiskOrALinkedLogLeavesEveryFileAsItWas)
         EXPECT_TRUE(r.outcome.message.contains(QStringLiteral("リンク"))) << r.outcome.message.toStdString();
         EXPECT_EQ(school.resultsBytes(), original);
         EXPECT_EQ(bytesOf(outside), QByteArray("private\n"));
-        EXPECT_TRUE(QDir(school.dataFolder() + backupFolderName()).entryList(QDir::Files).isEmpty());
+        // Nothing made for the refused repair: not even the backup folder.
+        EXPECT_FALSE(QFileInfo::exists(school.dataFolder() + backupFolderName()));
+
+        // A backup folder that was there before the refused repair stays, with what it holds.
+        const QString earlier = school.dataFolder() + backupFolderName() + QStringLiteral("/成績累積データ_20240101_080000.dat");
+        ASSERT_TRUE(QDir().mkpath(school.dataFolder() + backupFolderName()));
+        ASSERT_TRUE(writeFile(earlier, original));
+        EXPECT_FALSE(repairResults(ResultsFile(school.resultsPath()), school.dataFolder(),
+                                   QDateTime(QDate(2024, 2, 7), QTime(9, 5)))
+                         .outcome.ok());
+        EXPECT_EQ(QDir(school.dataFolder() + backupFolderName()).entryList(QDir::Files),
+                  QStringList{QFileInfo(earlier).fileName()});
+        EXPECT_EQ(school.resultsBytes(), original);
     }
 }

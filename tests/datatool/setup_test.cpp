@@ -244,3 +244,42 @@ TEST(DataToolSetup, CheckSaysWhichResultsFileEachKeptRunGoesTo)
     EXPECT_TRUE(all.contains(QStringLiteral("どの成績ファイルへ送るのか分からない記録が 1件")));
     EXPECT_TRUE(all.contains(mine));
 }
+
+TEST(DataToolSetup, TheKeptRunsOfThisPcAreKnownAndKeptWhicheverWayTheDataFolderIsNamed)
+{
+    InstalledPc pc;
+    ASSERT_EQ(pc.installedTool({QStringLiteral("setup"), pc.dataRoot()}).status, ToolOk);
+    const QByteArray twoRuns = recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30), run(QDate(2024, 2, 7), 1, 2, 30)});
+    const QString mine = keptRunsFolder(pc.places.userStateFolder, pc.dataFolder()) + QStringLiteral("未送信成績.dat");
+    const QString others = keptRunsFolder(pc.places.userStateFolder, pc.root() + QStringLiteral("/other/tobrel/")) +
+                           QStringLiteral("未送信成績.dat");
+    ASSERT_TRUE(writeFile(mine, twoRuns));
+    ASSERT_TRUE(writeFile(others, twoRuns));
+    // The same data root reached through a link (a mount point linked in).
+    const QString linked = pc.root() + QStringLiteral("/mnt");
+    ASSERT_TRUE(QFile::link(pc.dataRoot(), linked));
+    const QString linkedFolder = linked + u'/' + QDir(pc.dataFolder()).dirName();
+
+    const QStringList namings[] = {
+        {QStringLiteral("--data"), pc.dataFolder()},
+        {QStringLiteral("--data"), linkedFolder},
+        {QStringLiteral("--data-root"), linked},
+    };
+    for (const QStringList &naming : namings) {
+        SCOPED_TRACE(naming.join(u' ').toStdString());
+        const auto check = pc.installedTool(naming + QStringList{QStringLiteral("check")});
+        EXPECT_TRUE(check.all().contains(QStringLiteral("へまだ送られていない記録が 2件あります（%1）").arg(mine)))
+            << check.all().toStdString();
+        for (const QString &kept : {mine, others}) {
+            const auto o = pc.installedTool(naming + QStringList{QStringLiteral("export"), kept});
+            EXPECT_EQ(o.status, ToolUsage) << o.all().toStdString();
+            EXPECT_EQ(readFileBytes(kept), twoRuns);
+        }
+        // A CSV anywhere else is written as before.
+        const QString csv = pc.root() + QStringLiteral("/成績.csv");
+        const auto o = pc.installedTool(naming + QStringList{QStringLiteral("export"), csv});
+        EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+        EXPECT_TRUE(QFileInfo(csv).size() > 0);
+        EXPECT_TRUE(QFile::remove(csv));
+    }
+}

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -220,12 +221,17 @@ TEST(AppendRun, AFullDiskIsNamedAndTheRunKeptOnThisPc)
     School school;
     AppendWait wait;
     wait.giveUpAfter = 30;
-    // A results file on a full disk: every write fails with "no space".
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), school.results()));
-    AppendOutcome out = school.file().appendRun(run(2, 40), wait);
+    // A results file that cannot grow by another record: the disk is full for it.
+    ASSERT_TRUE(writeFile(school.results(), bytesOf(run(1, 30))));
+    AppendOutcome out;
+    {
+        FileSizeLimit full(kRecordSize);
+        out = school.file().appendRun(run(2, 40), wait);
+    }
     EXPECT_EQ(out.status, AppendOutcome::KeptPending);
     EXPECT_TRUE(out.message.contains(school.results())) << out.message.toStdString();
-    EXPECT_TRUE(out.message.contains(QStringLiteral("ディスクがいっぱいです"))) << out.message.toStdString();
+    EXPECT_TRUE(out.message.contains(QStringLiteral("ファイルがこれ以上大きくなれません"))) << out.message.toStdString();
+    EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 30)));
     EXPECT_EQ(fileBytes(school.pending()), bytesOf(run(2, 40)));
 }
 
@@ -377,4 +383,100 @@ TEST(PendingRuns, APendingFileLinkedToAnotherFileIsNeitherReadNorEmptiedNorWritt
     EXPECT_EQ(out.status, AppendOutcome::Failed);
     EXPECT_TRUE(out.message.contains(school.pending())) << out.message.toStdString();
     EXPECT_EQ(fileBytes(usersFile), users);
+}
+
+TEST(ResultsFile, AResultsFileThatIsALinkOrNoPlainFileIsRefusedEverywhereAndTheRunIsKeptOnThisPc)
+{
+    struct Case {
+        const char *what;
+        QByteArray outside;    // what the link leads to; empty: nothing (the link leads nowhere)
+        bool pipe = false;     // a pipe at the name instead of a link
+    };
+    const Case cases[] = {
+        {"a link to a user's diary of 41 bytes", QByteArray(41, 'd')},
+        {"a link to another school's results", runs(7, 10, 3)},
+        {"a link that leads nowhere", {}},
+        {"a pipe", {}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        School school;
+        const QString outside = school.dir.path() + QStringLiteral("/outside.dat");
+        if (c.pipe) {
+            ASSERT_EQ(::mkfifo(QFile::encodeName(school.results()).constData(), 0666), 0);
+        } else {
+            if (!c.outside.isEmpty()) {
+                ASSERT_TRUE(writeFile(outside, c.outside));
+            }
+            ASSERT_TRUE(QFile::link(outside, school.results()));
+        }
+        const ResultsFile file = school.file();
+        auto refused = [&](const QString &message) {
+            EXPECT_TRUE(message.contains(school.results())) << message.toStdString();
+            EXPECT_TRUE(message.contains(QString::fromUtf8(c.pipe ? "ふつうのファイルではありません" : "リンク")))
+                << message.toStdString();
+        };
+
+        QString error;
+        ResultsFile::Range range;
+        EXPECT_FALSE(file.readTail(100, &range, &error));
+        refused(error);
+        error.clear();
+        EXPECT_FALSE(file.scan([](int64_t, const char *, int64_t) { return true; }, nullptr, &error));
+        refused(error);
+        QByteArray one;
+        EXPECT_FALSE(file.readRecord(1, &one, &error));
+        error.clear();
+        EXPECT_EQ(file.append(run(2, 40), &error), 0);
+        refused(error);
+        const ExpectedRecord first{1, bytesOf(run(7, 10))};
+        const RewriteOutcome changed = file.changeRecord(first, run(7, 99));
+        EXPECT_EQ(changed.status, RewriteOutcome::Failed);
+        refused(changed.message);
+        const RewriteOutcome deleted = file.deleteRecord(first, QDateTime(QDate(2024, 2, 7), QTime(9, 0)));
+        EXPECT_EQ(deleted.status, RewriteOutcome::Failed);
+        refused(deleted.message);
+
+        // The end of a run does not wait for such a name to change: the run is kept.
+        AppendWait wait;
+        wait.giveUpAfter = 30;
+        const AppendOutcome out = file.appendRun(run(2, 41), wait);
+        EXPECT_EQ(out.status, AppendOutcome::KeptPending);
+        refused(out.message);
+        EXPECT_TRUE(school.pauses.empty());
+        EXPECT_EQ(fileBytes(school.pending()), bytesOf(run(2, 41)));
+
+        // Nothing written anywhere: the outside file as it was (or still not there), the
+        // name as planted, no backup folder.
+        if (c.outside.isEmpty())
+            EXPECT_FALSE(QFileInfo::exists(outside));
+        else
+            EXPECT_EQ(fileBytes(outside), c.outside);
+        EXPECT_EQ(QFileInfo(school.results()).isSymLink(), !c.pipe);
+        EXPECT_FALSE(QFileInfo::exists(file.backupFolder()));
+    }
+}
+
+TEST(ResultsFile, ADataFolderReachedThroughALinkWorksAsBeforeAndANewResultsFileIsMadeFresh)
+{
+    // The data folder named through a link (a share mounted elsewhere and linked in).
+    School school;
+    const QString linked = school.dir.path() + QStringLiteral("/linked");
+    ASSERT_TRUE(QFile::link(school.data(), linked));
+    ResultsFile file(linked + u'/' + resultsFileName());
+    file.setPendingFile(school.pending());
+
+    AppendWait wait;
+    wait.giveUpAfter = 30;
+    EXPECT_EQ(file.appendRun(run(1, 30), wait).status, AppendOutcome::Written);
+    QString error;
+    EXPECT_EQ(file.append(run(1, 31), &error), 2) << error.toStdString();
+    EXPECT_EQ(file.changeRecord({2, bytesOf(run(1, 31))}, run(1, 32)).status, RewriteOutcome::Done);
+    EXPECT_EQ(file.deleteRecord({1, bytesOf(run(1, 30))}, QDateTime(QDate(2024, 2, 7), QTime(9, 0))).status,
+              RewriteOutcome::Done);
+    ResultsFile::Range range;
+    ASSERT_TRUE(file.readAll(&range, &error)) << error.toStdString();
+    EXPECT_EQ(range.bytes, bytesOf(run(1, 32)));
+    EXPECT_FALSE(QFileInfo(school.results()).isSymLink());
+    EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 32)));
 }

@@ -151,8 +151,30 @@ TEST(ResultsRewrite, RefusedRenameLeavesTheOriginalByteIdentical)
     EXPECT_TRUE(out.message.contains(f.path)) << out.message.toStdString();
     EXPECT_TRUE(out.message.contains(QStringLiteral("元のファイルはそのままです")));
     EXPECT_EQ(readFileBytes(f.path), before);
-    EXPECT_EQ(f.entries(), (QStringList{QStringLiteral("バックアップ"), QStringLiteral("成績累積データ.dat")}));
-    EXPECT_TRUE(f.entries(QStringLiteral("/バックアップ")).isEmpty());
+    // Nothing made for the refused deletion: neither a backup nor the folder for it.
+    EXPECT_EQ(f.entries(), (QStringList{QStringLiteral("成績累積データ.dat")}));
+}
+
+TEST(ResultsRewrite, ABackupFolderPlantedAsALinkIsNotWrittenThroughAndNothingChanges)
+{
+    // The backup folder's name a link to a folder elsewhere holding a file of a backup's name.
+    Folder f;
+    f.write(recordBytes(threeRecords()));
+    const QByteArray before = readFileBytes(f.path);
+    QTemporaryDir elsewhere;
+    const QString theirs = elsewhere.path() + QStringLiteral("/成績累積データ_20000101_000000.dat");
+    ASSERT_TRUE(writeFile(theirs, "theirs"));
+    ASSERT_TRUE(QFile::link(elsewhere.path(), f.dir.path() + QStringLiteral("/バックアップ")));
+
+    const RewriteOutcome deleted = f.file.deleteRecord(f.expected(2), f.now);
+    EXPECT_EQ(deleted.status, RewriteOutcome::Failed);
+    EXPECT_TRUE(deleted.message.contains(QStringLiteral("リンク"))) << deleted.message.toStdString();
+    EXPECT_EQ(readFileBytes(f.path), before);
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files), QStringList{QFileInfo(theirs).fileName()});
+    EXPECT_EQ(readFileBytes(theirs), QByteArray("theirs"));
+    // A change in place needs no backup and still goes through.
+    EXPECT_EQ(f.file.changeRecord(f.expected(2), rec(12, 2, 41)).status, RewriteOutcome::Done);
+    EXPECT_EQ(readFileBytes(theirs), QByteArray("theirs"));
 }
 
 TEST(ResultsRewrite, KeepOrDropLeavesOutATornTail)
@@ -273,23 +295,33 @@ TEST(ResultsRewrite, DeletionStoppedAtItsRenameLeavesNothingThatLaterCorrections
 
 TEST(ResultsRewrite, BackupCopiedWhereTheFileSystemHasNoSecondNamesAndCopiesCutShortRemoved)
 {
-    // The backup folder on another file system, as on a share without hard links: the
-    // backup is a copy. A killed deletion left a copy cut short.
+    // The backup folder a mount point of another file system, as on a share without hard
+    // links: the backup is a copy. A killed deletion left a copy cut short. Played in a
+    // mount namespace of a child process of its own.
     Folder f;
-    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/tobrel-XXXXXX"));
-    struct stat here {}, there {};
-    if (!elsewhere.isValid() || ::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 ||
-        ::stat(QFile::encodeName(elsewhere.path()).constData(), &there) != 0 || here.st_dev == there.st_dev)
-        GTEST_SKIP() << "no second file system at /dev/shm";
-    ASSERT_TRUE(QFile::link(elsewhere.path(), f.file.backupFolder()));
-    ASSERT_TRUE(writeFile(elsewhere.path() + QStringLiteral("/成績累積データ_20240207_090000.dat.tmp"), "half"));
     f.write(recordBytes(threeRecords()));
     const QByteArray before = readFileBytes(f.path);
-    const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
-    ASSERT_TRUE(out.ok()) << out.message.toStdString();
-    EXPECT_EQ(readFileBytes(out.backupPath), before);
-    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files),
-              QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")});
+    ASSERT_TRUE(QDir().mkpath(f.file.backupFolder()));
+    const int status = inOwnMountNamespace([&] {
+        const QByteArray folder = QFile::encodeName(f.file.backupFolder());
+        struct stat here {}, there {};
+        if (::mount("tmpfs", folder.constData(), "tmpfs", 0, nullptr) != 0 ||
+            ::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 || ::stat(folder.constData(), &there) != 0 ||
+            here.st_dev == there.st_dev ||
+            !writeFile(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_090000.dat.tmp"), "half"))
+            return kNoMountNamespace;
+        const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
+        if (!out.ok())
+            return 1;
+        if (readFileBytes(out.backupPath) != before)
+            return 2;
+        if (QDir(f.file.backupFolder()).entryList(QDir::Files) != QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")})
+            return 3;
+        return 0;
+    });
+    if (status < 0)
+        GTEST_SKIP() << "no mount namespace for a second file system here";
+    EXPECT_EQ(status, 0) << "1: the deletion failed, 2: the backup differs, 3: other files in the folder";
 }
 
 TEST(ResultsRewrite, AppendThatWaitedForARewriteWritesIntoTheNewFile)

@@ -14,9 +14,14 @@
 
 #include <csignal>
 #include <deque>
+#include <functional>
 #include <vector>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tobrel::test {
 
@@ -114,5 +119,29 @@ private:
     rlimit m_old{};
     void (*m_handler)(int);
 };
+
+// The exit status a body run by inOwnMountNamespace gives when it cannot set up.
+constexpr int kNoMountNamespace = 100;
+
+// Runs `body` in a child process with a mount namespace of its own, where mounts (a
+// second mount of a folder, another file system) are made without touching the rest of
+// the machine and vanish with the child. Returns the body's result, or -1 when this
+// system gives no such namespace (or the body returned kNoMountNamespace).
+inline int inOwnMountNamespace(const std::function<int()> &body)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        if ((::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            ::_exit(kNoMountNamespace);
+        ::_exit(body());
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == kNoMountNamespace)
+        return -1;
+    return WEXITSTATUS(status);
+}
 
 } // namespace tobrel::test
