@@ -291,7 +291,12 @@ void ResultsManagerScreen::refresh()
     }
     Command2->setEnabled(v.Command2Enabled);
     Command3->setEnabled(v.Command3Enabled);
+    const bool opening = v.Picture3Visible && !Picture3->isVisible();
     Picture3->setVisible(v.Picture3Visible);
+    // The dialog takes the keys when it opens (its time first), so Escape and Tab work
+    // there at once, however it was opened.
+    if (opening)
+        Text1->setFocus();
     if (v.List1Selected >= 0 && v.List1Selected < m_model->rowCount()) {
         const QModelIndex index = m_model->index(v.List1Selected);
         if (List1->currentIndex() != index) {

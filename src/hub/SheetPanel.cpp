@@ -1,6 +1,7 @@
 #include "hub/SheetPanel.h"
 
 #include "hub/LevelColumns.h"
+#include "hub/TeacherEntry.h"
 #include "state/SchoolFiles.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
@@ -128,8 +129,12 @@ SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *par
 
 void SheetPanel::setTeacher(bool teacher)
 {
+    // Shown and usable for teachers only; hidden is not enough, as a screen reader can
+    // press a hidden button, so the handlers ask again.
     Command24[1]->setVisible(teacher);
+    Command24[1]->setEnabled(teacher);
     CommandPdf->setVisible(teacher);
+    CommandPdf->setEnabled(teacher);
 }
 
 void SheetPanel::fillLists(const QStringList &students, int levelCount, int currentStudent)
@@ -225,6 +230,8 @@ bool SheetPanel::levelsChosenForPaper()
 
 void SheetPanel::Command24_Click(int index)
 {
+    if (index == 1 && !teacherLoggedIn(ctx.state))
+        return; // paper is the teacher's
     if (index == 1 && !levelsChosenForPaper())
         return;
     for (const int student : chosenStudents()) {
@@ -245,6 +252,8 @@ QString SheetPanel::readFor(SheetReading &reading)
 
 bool SheetPanel::Command21_Click(int index)
 {
+    if (index == 1 && !teacherLoggedIn(ctx.state))
+        return false;
     SheetPrinting = index == 1 ? 1 : 0;
     setVisible(true);
     raise();
@@ -356,6 +365,8 @@ bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QStr
 
 void SheetPanel::CommandPdf_Click()
 {
+    if (!teacherLoggedIn(ctx.state))
+        return;
     if (!levelsChosenForPaper())
         return;
     const std::vector<int> students = chosenStudents();

@@ -68,14 +68,23 @@ constexpr qint32 kDoublePressMs = 500;
 // A "0" held down (repeating), or pressed again within a double press of the "0" that
 // left the hub, is the student's double press on the hub arriving here after this
 // screen came up: it does not leave. Every other key, and a "0" pressed later, counts.
-bool repeatsTheZeroThatLeftTheHub(const QKeyEvent &key, const KeyPressNote &broughtUpBy)
+// The two presses are compared in the key events' own clock; where either carried no
+// time (a screen reader's bridge hands keys on without it), by when each reached the
+// program, which the bridge delays alike.
+bool repeatsTheZeroThatLeftTheHub(const QKeyEvent &key, const KeyPressNote &broughtUpBy, const KeyPressNote &thisKey)
 {
     if (key.isAutoRepeat())
         return true;
-    if (broughtUpBy.key != Qt::Key_0 || broughtUpBy.timestamp == 0 || key.timestamp() == 0)
+    if (broughtUpBy.key != Qt::Key_0)
         return false;
-    const auto apart = static_cast<qint32>(static_cast<quint32>(key.timestamp()) -
-                                           static_cast<quint32>(broughtUpBy.timestamp));
+    qint64 apart = 0;
+    if (broughtUpBy.timestamp != 0 && key.timestamp() != 0)
+        apart = static_cast<qint32>(static_cast<quint32>(key.timestamp()) -
+                                    static_cast<quint32>(broughtUpBy.timestamp));
+    else if (broughtUpBy.arrived != 0 && thisKey.arrived != 0)
+        apart = thisKey.arrived - broughtUpBy.arrived;
+    else
+        return false;
     return apart >= 0 && apart < kDoublePressMs;
 }
 
@@ -388,7 +397,7 @@ bool NameSelectScreen::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->text() == QStringLiteral("0") && repeatsTheZeroThatLeftTheHub(*key, m_broughtUpBy))
+        if (key->text() == QStringLiteral("0") && repeatsTheZeroThatLeftTheHub(*key, m_broughtUpBy, ctx.forms->lastCountedKey()))
             return true;
         if (!key->text().isEmpty() && Form_KeyPress(key->text().at(0)))
             return true;

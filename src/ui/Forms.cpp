@@ -6,6 +6,7 @@
 #include "ui/Ui.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QEvent>
 #include <QResizeEvent>
@@ -58,6 +59,17 @@ void Screen::placeStage()
                          area.width(), area.height());
 }
 
+// Milliseconds of a steady clock, for when keys reach the program.
+static qint64 steadyMs()
+{
+    static const QElapsedTimer started = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return started.elapsed();
+}
+
 // What the gate knows: how many screens are being brought up, when the one in front
 // was shown, and the keys that counted.
 struct KeyHold {
@@ -102,7 +114,7 @@ protected:
         if (typedAhead)
             return true;
         if (type == QEvent::KeyPress)
-            m_hold->lastCounted = {key->key(), key->timestamp()};
+            m_hold->lastCounted = {key->key(), key->timestamp(), steadyMs()};
         return QObject::eventFilter(watched, event);
     }
 
@@ -117,6 +129,8 @@ Forms::~Forms() { delete m_gate; }
 bool Forms::holdingKeys() const { return m_hold->showsPending > 0; }
 
 KeyPressNote Forms::keyThatBroughtUp() const { return m_hold->broughtUpBy; }
+
+KeyPressNote Forms::lastCountedKey() const { return m_hold->lastCounted; }
 
 void Forms::setKeyClock(std::function<quint64()> clock)
 {

@@ -55,11 +55,13 @@ class TypeAheadGate;
 struct KeyHold;
 class KeyMoments;
 
-// A key press that counted: which key, and when it was pressed in the key events' own
-// clock (0 when the event carried no time).
+// A key press that counted: which key, when it was pressed in the key events' own clock
+// (0 when the event carried no time: a screen reader's bridge hands keys on without it),
+// and when it reached the program, in milliseconds of a steady clock.
 struct KeyPressNote {
     int key = 0;
     quint64 timestamp = 0;
+    qint64 arrived = 0;
 };
 
 // Thrown by a screen made behind another one (Forms::prepare) when it meets anything it
@@ -97,6 +99,8 @@ public:
     // The last key press that counted before the screen now in front was asked for: the
     // key that brought it up, when a key did.
     KeyPressNote keyThatBroughtUp() const;
+    // The key press that counted last: while a screen handles a key, that key.
+    KeyPressNote lastCountedKey() const;
     // The clock of key timestamps where the window system has no mark of its own (the
     // offscreen display of the tests): milliseconds.
     void setKeyClock(std::function<quint64()> clock);

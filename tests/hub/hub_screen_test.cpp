@@ -429,7 +429,14 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     EXPECT_TRUE(f.processes.started.isEmpty());
     EXPECT_TRUE(f.exits.empty());
     EXPECT_FALSE(f.forms.holdingKeys());
-    QTest::keyClick(f.roster()->List1, Qt::Key_0); // once it is shown, "0" leaves
+    // These key events carry no time, as a screen reader's bridge hands them on: a "0"
+    // reaching the shown roster screen right after the hub's is still the double press.
+    QTest::keyClick(f.roster()->List1, Qt::Key_0);
+    EXPECT_TRUE(f.processes.started.isEmpty());
+    EXPECT_TRUE(f.exits.empty());
+    // A "0" pressed later leaves.
+    f.settle(600);
+    QTest::keyClick(f.roster()->List1, Qt::Key_0);
     EXPECT_EQ(f.processes.started.size(), 1);
 
 }

@@ -8,6 +8,9 @@
 #include "ui/Printers.h"
 #include "ui/TwipsSurfaces.h"
 
+#include <QAccessible>
+#include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
@@ -192,6 +195,33 @@ TEST(SheetScreen, AStudentSeesNoPrintButtons)
     EXPECT_FALSE(sheet->Command24[1]->isVisible());
     EXPECT_FALSE(sheet->CommandPdf->isVisible());
     EXPECT_TRUE(drawnTexts(sheet).contains(QStringLiteral("回数　　　　　　　  5回")));
+
+    // Hidden is no lock: the handlers, and the buttons pressed as a screen reader does,
+    // print nothing, ask for no file and write none.
+    f.printers.printer = QStringLiteral("教室");
+    f.dialogs.file = QDir::tempPath() + QStringLiteral("/tobrel-student-sheet.pdf");
+    QFile::remove(f.dialogs.file);
+    f.chooseLevels(sheet, {1});
+    sheet->Command24_Click(1);
+    EXPECT_FALSE(sheet->Command21_Click(1));
+    sheet->CommandPdf_Click();
+    for (QPushButton *hidden : {sheet->Command24[1], sheet->CommandPdf})
+        if (QAccessibleInterface *a = QAccessible::queryAccessibleInterface(hidden); a && a->actionInterface())
+            for (const QString &action : a->actionInterface()->actionNames())
+                a->actionInterface()->doAction(action);
+    f.settle();
+    EXPECT_TRUE(f.printers.jobs.isEmpty());
+    EXPECT_TRUE(f.dialogs.asked.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(f.dialogs.file));
+    EXPECT_TRUE(f.messages.shown.isEmpty());
+
+    // The same handlers work for a teacher.
+    SheetScreen g;
+    SheetPanel *teachers = g.openSheet(g.logIn(QStringLiteral("佐藤先生")));
+    g.printers.printer = QStringLiteral("教室");
+    g.chooseLevels(teachers, {1});
+    teachers->Command24_Click(1);
+    EXPECT_EQ(g.printers.jobs.size(), 1);
 }
 
 TEST(SheetScreen, PrintingWithoutAPrinterOrWithARefusalSaysSoAndReturns)
