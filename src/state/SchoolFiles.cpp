@@ -4,14 +4,7 @@
 #include "text/FileReplace.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <algorithm>
-#include <optional>
-#include <vector>
-
-#include <sys/stat.h>
 
 namespace tobrel {
 namespace {
@@ -22,36 +15,19 @@ QString resolvedFolder(const QString &folder)
     return folder.isEmpty() ? QString() : resolvedPath(QDir::cleanPath(folder));
 }
 
-// A file or folder as the file system knows it, whatever the path it was reached by.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileIdentity &) const = default;
-};
-
-std::optional<FileIdentity> identityOf(const QString &path)
-{
-    struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return std::nullopt;
-    return FileIdentity{st.st_dev, st.st_ino};
-}
-
 // Whether the place, or a folder above it, is one of the school's folders (`below`), or
 // the place or the folder directly holding it is the suite folder, compared as the file
 // system knows them: a second mount of the share, or another spelling of a name on a
 // share that ignores letter case, is still the school's folder.
-bool reachesSchoolFolder(const QString &place, const std::vector<FileIdentity> &below,
-                         const std::optional<FileIdentity> &suite)
+bool reachesSchoolFolder(const QString &place, const QStringList &below, const QString &suite)
 {
     QString at = place;
     for (int depth = 0;; ++depth) {
-        if (const std::optional<FileIdentity> id = identityOf(at)) {
-            if (std::find(below.begin(), below.end(), *id) != below.end())
+        for (const QString &folder : below)
+            if (sameFileOrFolder(at, folder))
                 return true;
-            if (depth <= 1 && suite && *id == *suite)
-                return true;
-        }
+        if (depth <= 1 && sameFileOrFolder(at, suite))
+            return true;
         const QString up = QFileInfo(at).path();
         if (up == at || up.isEmpty() || up == u".")
             return false;
@@ -71,11 +47,6 @@ QString schoolFileRefusal(const Configuration &config, const QString &target, co
         below << resolvedFolder(folder);
     const QString suite = config.ProgramFolder.isEmpty() ? QString()
                                                          : resolvedFolder(config.ProgramFolder + QStringLiteral(".."));
-    std::vector<FileIdentity> belowIds;
-    for (const QString &folder : below)
-        if (const std::optional<FileIdentity> id = identityOf(folder))
-            belowIds.push_back(*id);
-    const std::optional<FileIdentity> suiteId = identityOf(suite);
     // Where the name leads, and where a file written beside it and renamed over it lands.
     const QFileInfo named(target);
     const QString leadsTo = resolvedPath(target);
@@ -87,7 +58,7 @@ QString schoolFileRefusal(const Configuration &config, const QString &target, co
         bool school = !suite.isEmpty() && (place == suite || at.path() == suite);
         for (const QString &folder : below)
             school = school || liesWithin(place, folder);
-        school = school || reachesSchoolFolder(place, belowIds, suiteId);
+        school = school || reachesSchoolFolder(place, below, suite);
         if (!school)
             continue;
         QString text = QStringLiteral("%1 は塾のデータの場所にあり、%2 のファイルではありません。"
