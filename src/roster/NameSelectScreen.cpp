@@ -397,7 +397,8 @@ bool NameSelectScreen::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (key->text() == QStringLiteral("0") && repeatsTheZeroThatLeftTheHub(*key, m_broughtUpBy, ctx.forms->lastCountedKey()))
+        if (key->text() == QStringLiteral("0") &&
+            repeatsTheZeroThatLeftTheHub(*key, m_broughtUpBy, ctx.forms->lastCountedKey()))
             return true;
         if (!key->text().isEmpty() && Form_KeyPress(key->text().at(0)))
             return true;

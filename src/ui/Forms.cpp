@@ -59,7 +59,8 @@ void Screen::placeStage()
                          area.width(), area.height());
 }
 
-// Milliseconds of a steady clock, for when keys reach the program.
+// Milliseconds of a steady clock, for when keys reach the program; never 0, which a
+// note holds for "not known".
 static qint64 steadyMs()
 {
     static const QElapsedTimer started = [] {
@@ -67,7 +68,7 @@ static qint64 steadyMs()
         t.start();
         return t;
     }();
-    return started.elapsed();
+    return started.elapsed() + 1;
 }
 
 // What the gate knows: how many screens are being brought up, when the one in front
