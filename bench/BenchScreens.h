@@ -5,6 +5,7 @@
 #include "state/SharedState.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
+#include "ui/Printers.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -16,7 +17,8 @@ namespace tobrel::bench {
 struct ScreenRig {
     explicit ScreenRig(SharedState &state, Clock &clock)
         : sound(state, audio, random, failure),
-          ctx{state, clock, random, audio, messages, processes, sound, [](double, const QString &) {}, [](int) {}, &forms, QString(), QString(), QString()}
+          ctx{state, clock, random, audio, messages, processes, sound, [](double, const QString &) {}, [](int) {}, &forms, QString(), QString(), QString(),
+              QString(), &printers, &fileDialogs}
     {
     }
     ~ScreenRig()
@@ -31,6 +33,8 @@ struct ScreenRig {
     NoFailure failure;
     SoundPlayer sound;
     Forms forms;
+    CupsPrinters printers;
+    QtFileDialogs fileDialogs;
     AppContext ctx;
 };
 

@@ -2,6 +2,7 @@
 
 #include "hub/TeacherEntry.h"
 #include "state/SharedState.h"
+#include "ui/FormNames.h"
 #include "ui/LineListModel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
@@ -250,7 +251,7 @@ private:
     std::vector<Shown> m_shown;
 };
 
-CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context, QStringLiteral("FrmTimeData"))
+CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context, FormName::FrmTimeData)
 {
     setWindowTitle(QStringLiteral("合格タイムデータ変更"));
     const FormScale &s = scale();
@@ -547,8 +548,8 @@ void CriteriaEditorScreen::tell(const QString &title, const QString &text)
 void CriteriaEditorScreen::showHubAndClose()
 {
     // The hub is built afresh, so it shows the new criteria.
-    ctx.forms->unload(QStringLiteral("seisekitime1"));
-    ctx.forms->show(QStringLiteral("seisekitime1"));
+    ctx.forms->unload(FormName::seisekitime1);
+    ctx.forms->show(FormName::seisekitime1);
     ctx.forms->unload(objectName());
 }
 

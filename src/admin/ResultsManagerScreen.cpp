@@ -6,6 +6,7 @@
 
 #include "state/SharedState.h"
 #include "ui/Accessible.h"
+#include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Printers.h"
 #include "ui/Ui.h"
@@ -81,7 +82,7 @@ QLabel *label(QWidget *parent, const FormScale &scale, const QString &name, doub
 } // namespace
 
 ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
-    : Screen(context, QStringLiteral("FrmData")), dialogs(&systemFileDialogs())
+    : Screen(context, FormName::FrmData), dialogs(context.fileDialogs)
 {
     setWindowTitle(QStringLiteral("データ変更"));
     setAutoFillBackground(true);
@@ -225,7 +226,7 @@ void ResultsManagerScreen::Command4_Click()
     Picture1->raise();
     Picture1->setVisible(true);
     repaint();
-    ctx.forms->show(QStringLiteral("seisekitime1"));
+    ctx.forms->show(FormName::seisekitime1);
     ctx.forms->unload(objectName());
 }
 

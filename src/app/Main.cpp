@@ -17,10 +17,12 @@
 #include "roster/NameSelectScreen.h"
 #include "sound/SdlAudioDevice.h"
 #include "sound/SoundCues.h"
+#include "ui/FormNames.h"
 #include "ui/FormStyle.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/PaintProbe.h"
+#include "ui/Printers.h"
 #include "ui/Ui.h"
 
 #include <QApplication>
@@ -197,31 +199,33 @@ int main(int argc, char *argv[])
     Forms forms;
     EndOnSoundFailure soundFailure(messages, forms);
     SoundPlayer sound(state, audio, random, soundFailure);
+    CupsPrinters printers;
+    QtFileDialogs fileDialogs;
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
                    waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
                    QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice(),
-                   options.dataFolder};
+                   options.dataFolder, &printers, &fileDialogs};
     // Said once where whoever started the program reads it; teachers see it on the hub.
     if (!ctx.fontNotice.isEmpty())
         std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
 
     forms.setPaintProbe(paintProbe.get());
 
-    forms.registerForm(QStringLiteral("Firstfrm"), [&] { return new StartupForm(ctx); });
-    forms.registerForm(QStringLiteral("BASEFRM"), [&] { return new WaitForm(ctx); });
-    forms.registerForm(QStringLiteral("namesel"), [&] { return new NameSelectScreen(ctx); });
-    forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx); });
-    forms.registerForm(QStringLiteral("MainFrm"), [&] { return new DrillScreen(ctx); });
-    forms.registerForm(QStringLiteral("FrmSyuuryou"), [&] { return new EndScreen(ctx); });
+    forms.registerForm(FormName::Firstfrm, [&] { return new StartupForm(ctx); });
+    forms.registerForm(FormName::BASEFRM, [&] { return new WaitForm(ctx); });
+    forms.registerForm(FormName::namesel, [&] { return new NameSelectScreen(ctx); });
+    forms.registerForm(FormName::seisekitime1, [&] { return new HubScreen(ctx); });
+    forms.registerForm(FormName::MainFrm, [&] { return new DrillScreen(ctx); });
+    forms.registerForm(FormName::FrmSyuuryou, [&] { return new EndScreen(ctx); });
     // The administration screens open only through the teacher panel's door.
-    forms.registerForm(QStringLiteral("FrmTimeData"), adminScreenFactory(ctx, QStringLiteral("FrmTimeData"), [&] {
+    forms.registerForm(FormName::FrmTimeData, adminScreenFactory(ctx, FormName::FrmTimeData, [&] {
                            return new CriteriaEditorScreen(ctx);
                        }));
-    forms.registerForm(QStringLiteral("FrmData"), adminScreenFactory(ctx, QStringLiteral("FrmData"), [&] {
+    forms.registerForm(FormName::FrmData, adminScreenFactory(ctx, FormName::FrmData, [&] {
                            return new ResultsManagerScreen(ctx);
                        }));
 
-    auto *startup = static_cast<StartupForm *>(forms.load(QStringLiteral("Firstfrm")));
+    auto *startup = static_cast<StartupForm *>(forms.load(FormName::Firstfrm));
     startup->Form_Load();
     return app.exec();
 }

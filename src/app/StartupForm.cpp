@@ -7,6 +7,7 @@
 #include "sound/AudioDevice.h"
 #include "state/SharedState.h"
 #include "text/DataFileError.h"
+#include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 
@@ -61,7 +62,7 @@ QPixmap splashPicture(const QSize &size)
     return pix;
 }
 
-StartupForm::StartupForm(AppContext &context) : Screen(context, QStringLiteral("Firstfrm"), 9600, 7200)
+StartupForm::StartupForm(AppContext &context) : Screen(context, FormName::Firstfrm, 9600, 7200)
 {
     setWindowTitle(QStringLiteral("Tobrel"));
     const FormScale &tw = scale();
@@ -142,7 +143,7 @@ void StartupForm::Timer1_Timer()
     ctx.forms->unload(objectName());
 }
 
-WaitForm::WaitForm(AppContext &context) : Screen(context, QStringLiteral("BASEFRM"), 5400, 1350)
+WaitForm::WaitForm(AppContext &context) : Screen(context, FormName::BASEFRM, 5400, 1350)
 {
     setWindowTitle(QStringLiteral("Tobrel"));
     Label19 = makeLabel(stage(), QStringLiteral("Label19"), QStringLiteral("Just a moment, please."));
@@ -198,7 +199,7 @@ void ShowRosterScreen(AppContext &ctx)
     // that is no such runs is left alone, and said so once here.
     if (const QString pending = sharedResultsFile(ctx.state).pendingFileProblem(); !pending.isEmpty())
         ctx.messages.information(nullptr, QStringLiteral("Tobrel"), pending);
-    ctx.forms->show(QStringLiteral("namesel"));
+    ctx.forms->show(FormName::namesel);
 }
 
 bool PrepareProgram(AppContext &ctx)
@@ -209,7 +210,7 @@ bool PrepareProgram(AppContext &ctx)
     } catch (const DataFileError &) {
         return false; // told when the program starts
     }
-    ctx.forms->prepare(QStringLiteral("namesel"));
+    ctx.forms->prepare(FormName::namesel);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "drill/EndOfRun.h"
 #include "results/Tally.h"
 #include "ui/Accessible.h"
+#include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 
@@ -43,7 +44,7 @@ QFrame *bar(const FormScale &tw, QWidget *parent, const QString &name, const QSt
 
 } // namespace
 
-DrillScreen::DrillScreen(AppContext &context) : Screen(context, QStringLiteral("MainFrm"))
+DrillScreen::DrillScreen(AppContext &context) : Screen(context, FormName::MainFrm)
 {
     setWindowTitle(QStringLiteral("velmora"));
     setFocusPolicy(Qt::StrongFocus);
@@ -240,8 +241,8 @@ void DrillScreen::letEventsRun() { tobrel::letEventsRun(); }
 
 void DrillScreen::unloadHubAndWaitForm()
 {
-    ctx.forms->unload(QStringLiteral("seisekitime1"));
-    ctx.forms->unload(QStringLiteral("BASEFRM"));
+    ctx.forms->unload(FormName::seisekitime1);
+    ctx.forms->unload(FormName::BASEFRM);
 }
 
 void DrillScreen::EndRun()
@@ -282,11 +283,11 @@ void DrillScreen::EndRun()
         ctx.messages.information(this, QStringLiteral("Tobrel"), keptOnThisPcText(outcome.message));
     // The run is recorded: a sound that failed during it may now be reported.
     ctx.sound.reportHeldFailure();
-    ctx.forms->show(QStringLiteral("BASEFRM"));
+    ctx.forms->show(FormName::BASEFRM);
     tobrel::letEventsRun();
     WaitSeconds(ctx.clock, 1, [] { tobrel::letEventsRun(); });
     ctx.forms->unload(objectName());
-    ctx.forms->show(QStringLiteral("FrmSyuuryou"));
+    ctx.forms->show(FormName::FrmSyuuryou);
 }
 
 void DrillScreen::keyPressEvent(QKeyEvent *event)
@@ -305,7 +306,7 @@ void StartRun(AppContext &ctx)
 {
     ResetRunFlags(ctx.state);
     letEventsRun();
-    ctx.forms->show(QStringLiteral("MainFrm"));
+    ctx.forms->show(FormName::MainFrm);
 }
 
 } // namespace tobrel

@@ -6,6 +6,7 @@
 #include "results/Tally.h"
 #include "sound/SoundCues.h"
 #include "text/DataFileError.h"
+#include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 
@@ -59,7 +60,7 @@ QPushButton *button(const FormScale &tw, QWidget *parent, const QString &name, c
 
 } // namespace
 
-EndScreen::EndScreen(AppContext &context) : Screen(context, QStringLiteral("FrmSyuuryou"))
+EndScreen::EndScreen(AppContext &context) : Screen(context, FormName::FrmSyuuryou)
 {
     setWindowTitle(QStringLiteral("終了"));
     const FormScale &tw = scale();
@@ -195,7 +196,7 @@ void EndScreen::Form_Activate()
         Picture1->setVisible(false);
     state.outcome.NewRecordFlags = {0, 0};
     letEventsRun();
-    ctx.forms->unload(QStringLiteral("BASEFRM"));
+    ctx.forms->unload(FormName::BASEFRM);
 }
 
 void EndScreen::Timer1_Timer()
@@ -228,7 +229,7 @@ void EndScreen::keyPressEvent(QKeyEvent *event)
 void EndScreen::Command5_Click()
 {
     Command4->setEnabled(false);
-    ctx.forms->show(QStringLiteral("BASEFRM"));
+    ctx.forms->show(FormName::BASEFRM);
     ctx.forms->unload(objectName());
     letEventsRun();
     StartRun(ctx);
@@ -237,7 +238,7 @@ void EndScreen::Command5_Click()
 void EndScreen::Command4_Click()
 {
     Command4->setEnabled(false);
-    ctx.forms->show(QStringLiteral("seisekitime1"));
+    ctx.forms->show(FormName::seisekitime1);
     ctx.forms->unload(objectName());
     letEventsRun();
 }

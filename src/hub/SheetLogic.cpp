@@ -198,9 +198,9 @@ std::vector<double> nudged(double y0, double step, int count)
 // bests in between.
 class Block {
 public:
-    Block(const SharedState &state, const SheetReading &reading, int level, double top,
+    Block(const SharedState &sharedState, const SheetReading &sheetReading, int blockLevel, double top,
           const SheetOptions &options, DrawingSurface &surface)
-        : state(state), reading(reading), level(level), T(top), s(surface), paper(options.printing),
+        : state(sharedState), reading(sheetReading), level(blockLevel), T(top), s(surface), paper(options.printing),
           F(options.fontSize), lineWidth(paper ? 30 : 5), X(surface.width() / 2),
           U(surface.height() / 3), dot(paper ? kPaperDotTwips : kScreenDotTwips),
           axisHalf(lineWidth * dot / 2), ruleHalf(dot), gap(3 * F), d(dataOf(reading, level)),
@@ -287,13 +287,13 @@ public:
             const double side = 2 * axisHalf;
             const int64_t cell = static_cast<int64_t>(std::floor(x / side)) * 1000003 +
                                  static_cast<int64_t>(std::floor(y / side));
-            const SheetBox dot{x - axisHalf, T + y - axisHalf, x + axisHalf, T + y + axisHalf};
+            const SheetBox point{x - axisHalf, T + y - axisHalf, x + axisHalf, T + y + axisHalf};
             if (const auto [at, added] = cells.try_emplace(cell, m_taken.size()); added) {
-                m_taken.push_back(dot);
+                m_taken.push_back(point);
             } else {
                 SheetBox &box = m_taken[at->second];
-                box = {std::min(box.left, dot.left), std::min(box.top, dot.top), std::max(box.right, dot.right),
-                       std::max(box.bottom, dot.bottom)};
+                box = {std::min(box.left, point.left), std::min(box.top, point.top), std::max(box.right, point.right),
+                       std::max(box.bottom, point.bottom)};
             }
         }
         // The line joining the bests.

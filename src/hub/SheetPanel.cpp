@@ -55,12 +55,6 @@ struct BusyCursor {
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-CupsPrinters &systemPrinters()
-{
-    static CupsPrinters printers;
-    return printers;
-}
-
 // The panel covers the hub from the view title down to the level columns' scroll bar,
 // across the whole form, so nothing of the views shows beside or under it. Its controls
 // stand where they stand on a panel placed at 120, 1740 twips of the form.
@@ -71,7 +65,7 @@ constexpr double kInsetLeft = 120, kInsetTop = 1740 - kPanelTop;
 } // namespace
 
 SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *parent)
-    : QFrame(parent), printers(&systemPrinters()), dialogs(&systemFileDialogs()), ctx(context)
+    : QFrame(parent), printers(context.printers), dialogs(context.fileDialogs), ctx(context)
 {
     setObjectName(QStringLiteral("Picture11"));
     setFrameShape(QFrame::StyledPanel);

@@ -5,6 +5,7 @@
 #include "roster/NameList.h"
 #include "sound/SoundCues.h"
 #include "ui/Accessible.h"
+#include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 #include "ui/VersionBox.h"
@@ -90,7 +91,7 @@ bool repeatsTheZeroThatLeftTheHub(const QKeyEvent &key, const KeyPressNote &brou
 
 } // namespace
 
-NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, QStringLiteral("namesel"))
+NameSelectScreen::NameSelectScreen(AppContext &context) : Screen(context, FormName::namesel)
 {
     setWindowTitle(QStringLiteral("velmora"));
     const FormScale &tw = scale();
@@ -239,7 +240,7 @@ void NameSelectScreen::Form_Activate()
     }
     fillGradeFilters();
     ctx.state.roster.SelectedGradeFilter = QStringLiteral("全学年");
-    ctx.forms->unload(QStringLiteral("seisekitime1"));
+    ctx.forms->unload(FormName::seisekitime1);
     showChosenName(chooseYourName());
     Label1->setVisible(false);
     letEventsRun();
@@ -365,7 +366,7 @@ void NameSelectScreen::Command14_Click()
     showWaitPanel(true);
     letEventsRun();
     ApplyProgramProfileTables(ctx.state);
-    ctx.forms->show(QStringLiteral("seisekitime1"));
+    ctx.forms->show(FormName::seisekitime1);
 }
 
 void NameSelectScreen::Command7_Click()

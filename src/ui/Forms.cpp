@@ -1,6 +1,7 @@
 #include "ui/Forms.h"
 
 #include "state/SharedState.h"
+#include "ui/FormNames.h"
 #include "ui/KeyMoments.h"
 #include "ui/PaintProbe.h"
 #include "ui/Ui.h"
@@ -139,13 +140,23 @@ void Forms::setKeyClock(std::function<quint64()> clock)
     m_hold->moments.reset();
 }
 
+// A form name the program does not have is a mistake in the program, not in the
+// school's data: stop on it, naming it, rather than leave a button that does nothing.
+static void requireFormName(const QString &name)
+{
+    if (!FormName::isFormName(name))
+        qFatal("Forms: there is no form named \"%s\"", qUtf8Printable(name));
+}
+
 void Forms::registerForm(const QString &name, Factory factory)
 {
+    requireFormName(name);
     m_factories[name] = std::move(factory);
 }
 
 Screen *Forms::loaded(const QString &name) const
 {
+    requireFormName(name);
     for (const auto &[n, w] : m_loaded)
         if (n == name && w)
             return w;
@@ -229,6 +240,7 @@ bool Forms::prepare(const QString &name)
 
 void Forms::unload(const QString &name)
 {
+    requireFormName(name);
     for (auto it = m_loaded.begin(); it != m_loaded.end(); ++it) {
         if (it->first == name) {
             QPointer<Screen> w = it->second;

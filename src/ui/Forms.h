@@ -1,7 +1,10 @@
 // The forms registry: one place that loads, shows and unloads the program's screens by
-// their form names (Firstfrm, BASEFRM, namesel, seisekitime1, MainFrm, FrmSyuuryou,
-// frmver). One screen is in front at a time; a screen hands over by showing the next
-// and unloading itself.
+// their form names (ui/FormNames.h: Firstfrm, BASEFRM, namesel, seisekitime1, MainFrm,
+// FrmSyuuryou, FrmTimeData, FrmData). One screen is in front at a time; a screen hands
+// over by showing the next and unloading itself. A name that is no form of the program
+// stops the program with that name (a mistake in the program); a form of the program
+// that this registry was not given (a test's or a benchmark's partial set) just does not
+// load.
 #pragma once
 #include "ui/Ui.h"
 

@@ -24,7 +24,7 @@ struct PaintCheck final : QEvent {
 // A watched widget has been painted with this text; told once the paints of the same
 // round have reached the display.
 struct WidgetPainted final : QEvent {
-    explicit WidgetPainted(QString t) : QEvent(kWidgetPainted), text(std::move(t)) {}
+    explicit WidgetPainted(QString painted) : QEvent(kWidgetPainted), text(std::move(painted)) {}
     QString text;
 };
 

@@ -152,12 +152,6 @@ QString QtFileDialogs::folder(QWidget *parent, const QString &title, const QStri
     return dialog.selectedFiles().value(0);
 }
 
-FileDialogs &systemFileDialogs()
-{
-    static QtFileDialogs dialogs;
-    return dialogs;
-}
-
 QString saveFolder(const QString &lastFolder)
 {
     if (!lastFolder.isEmpty() && QDir(lastFolder).exists())

@@ -47,8 +47,6 @@ public:
     QString folder(QWidget *parent, const QString &title, const QString &start) override;
 };
 
-// The program's real dialogs.
-FileDialogs &systemFileDialogs();
 // Where a save dialog first opens: the folder last saved into in this run of the
 // program (lastFolder), else the user's documents folder, else the home folder.
 QString saveFolder(const QString &lastFolder);

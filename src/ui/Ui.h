@@ -22,6 +22,8 @@ class AudioDevice;
 class MessageBoxes;
 class SoundPlayer;
 class Forms;
+class Printers;
+class FileDialogs;
 
 // Everything a screen needs besides its own controls. Created once by main (or by a
 // test) and handed to every screen.
@@ -40,6 +42,8 @@ struct AppContext {
     QString dataRootOption;          // --data-root of this start, or ""
     QString fontNotice;              // a font the screens need is missing; teachers see it on the hub
     QString dataFolderOption{};      // --data-folder of this start, or ""
+    Printers *printers = nullptr;    // the system's printing (CUPS); tests keep the jobs
+    FileDialogs *fileDialogs = nullptr; // the save and folder dialogs; tests answer them
 };
 
 // The one conversion from a form's layout to pixels. Forms are laid out in twips on a

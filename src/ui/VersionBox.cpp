@@ -1,6 +1,7 @@
 #include "ui/VersionBox.h"
 
 #include "state/SharedState.h"
+#include "ui/FormNames.h"
 #include "ui/Ui.h"
 
 #include <QFrame>
@@ -19,7 +20,7 @@ QString versionText()
 
 VersionBox::VersionBox(SharedState &state, QWidget *parent) : QDialog(parent), m_state(state)
 {
-    setObjectName(QStringLiteral("frmver"));
+    setObjectName(FormName::frmver);
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setModal(true);
     setFixedSize(420, 260);

@@ -304,8 +304,9 @@ TEST(ResultsManager, NoCorrectionWithoutItsLogLine)
         Manager m;
         m.write({rec(1, 1, 45), rec(2, 3, 50)});
         const QByteArray before = readFileBytes(m.path());
-        if (!fullDisk)
+        if (!fullDisk) {
             ASSERT_TRUE(QDir().mkpath(m.state.config.DataFolder + correctionLogFileName()));
+        }
         m.logic.Form_Load();
         m.logic.List1_DblClick(0);
         {

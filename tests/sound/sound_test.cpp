@@ -21,10 +21,10 @@ SoundState loadCues(const QString &text)
 }
 
 struct RecordingFailure final : SoundFailureHandler {
-    void soundFailed(const QString &title, const QString &text) override
+    void soundFailed(const QString &failureTitle, const QString &failureText) override
     {
-        this->title = title;
-        this->text = text;
+        title = failureTitle;
+        text = failureText;
         ++calls;
     }
     QString title, text;

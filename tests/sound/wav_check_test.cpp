@@ -70,8 +70,9 @@ TEST(WavCheck, RefusesWhatNoCueCanBeAndTrustsNoDeclaredSize)
         WavInfo info;
         const QString problem = checkWav(c.bytes, &info);
         EXPECT_EQ(problem.isEmpty(), c.ok) << c.what << ": " << problem.toStdString();
-        if (!c.ok)
+        if (!c.ok) {
             EXPECT_TRUE(problem.contains(QString::fromUtf16(c.says))) << c.what << ": " << problem.toStdString();
+        }
     }
 
     WavInfo info;

@@ -45,6 +45,17 @@ struct RecordingSoundFailure final : SoundFailureHandler {
     QStringList failures;
 };
 
+// No printer: what a test that prints nothing gets.
+struct NoPrinters final : Printers {
+    QString defaultPrinter(QString *why) override
+    {
+        if (why)
+            *why = QStringLiteral("no printer in the tests");
+        return {};
+    }
+    bool printFile(const QString &, const QString &, const QString &, QString *) override { return false; }
+};
+
 struct ScreenFixture {
     QTemporaryDir dir;
     SharedState state;
@@ -60,6 +71,8 @@ struct ScreenFixture {
     std::vector<double> waits;
     QStringList waitReasons;
     std::function<void()> duringWait; // runs inside every wait, to look at the screens
+    NoPrinters noPrinters;
+    AnsweringDialogs unansweredDialogs; // every dialog cancelled
     AppContext ctx{state, clock, random, audio, messages, processes, sound,
                    [this](double s, const QString &why) {
                        waits.push_back(s);
@@ -68,7 +81,7 @@ struct ScreenFixture {
                            duringWait();
                    },
                    [this](int status) { exits.push_back(status); }, &forms,
-                   QString(), QString(), QString()};
+                   QString(), QString(), QString(), QString(), &noPrinters, &unansweredDialogs};
 
     ScreenFixture();
     ~ScreenFixture() { forms.closeAll(); letEventsRun(); }
