@@ -3,6 +3,7 @@
 #pragma once
 #include "BenchSupport.h"
 #include "state/SharedState.h"
+#include "hub/PointsRanking.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Printers.h"
@@ -32,6 +33,7 @@ struct ScreenRig {
     SystemProcessStarter processes;
     NoFailure failure;
     SoundPlayer sound;
+    KeptRankings keptRankings;
     Forms forms;
     CupsPrinters printers;
     QtFileDialogs fileDialogs;

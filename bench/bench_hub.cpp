@@ -14,7 +14,6 @@
 #include "state/ProgramProfile.h"
 #include "state/SharedState.h"
 #include "hub/HubScreen.h"
-#include "hub/HubViews.h"
 #include "results/Tally.h"
 #include "roster/NameList.h"
 #include "roster/NameSelectScreen.h"
@@ -100,7 +99,7 @@ void BM_HubScreen(benchmark::State &bs)
     ScreenRig rig(sc.state, sc.clock);
     Forms &forms = rig.forms;
     AppContext &ctx = rig.ctx;
-    forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx); });
+    forms.registerForm(QStringLiteral("seisekitime1"), [&] { return new HubScreen(ctx, rig.keptRankings); });
     auto *hub = static_cast<HubScreen *>(forms.show(QStringLiteral("seisekitime1")));
     QCoreApplication::processEvents();
     for (auto _ : bs) {

@@ -37,7 +37,7 @@ struct SheetRig {
     explicit SheetRig(int64_t records)
         : school(records, records / 1000), rig(school.state, school.clock)
     {
-        rig.forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(rig.ctx); });
+        rig.forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(rig.ctx, rig.keptRankings); });
         hub = static_cast<HubScreen *>(rig.forms.show(QStringLiteral("seisekitime1")));
         QCoreApplication::processEvents();
         hub->Option2_Click(2);

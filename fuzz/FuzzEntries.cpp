@@ -3,7 +3,10 @@
 #include "app/Configuration.h"
 #include "criteria/CriteriaTable.h"
 #include "drill/EndOfRun.h"
-#include "hub/HubViews.h"
+#include "hub/Availability.h"
+#include "hub/ColumnTexts.h"
+#include "hub/PointsRanking.h"
+#include "hub/ResultViews.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
 #include "roster/NameList.h"
@@ -264,10 +267,12 @@ void results(const QByteArray &bytes)
         return;
     takeCorruptRecordMessage(state, report);
     availabilityPass(state);
+    // Kept across inputs, as the program keeps them across log-ins.
+    static KeptRankings kept;
     for (int L = 1; L <= state.profile.LevelCount; ++L) {
         for (int mode : {TimeDisplay, PointsDisplay})
             for (int order : {CumulativeOrder, TodayOrder})
-                rankingLines(state, L, mode, order, QStringLiteral("全学年"));
+                rankingLines(state, kept, L, mode, order, QStringLiteral("全学年"));
         criteriaLine(state, L);
         passWindowLine(state, L, 3);
         todayValue(state, L, 3);

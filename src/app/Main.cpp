@@ -13,6 +13,7 @@
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
 #include "hub/HubScreen.h"
+#include "hub/PointsRanking.h"
 #include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
 #include "sound/SdlAudioDevice.h"
@@ -196,6 +197,9 @@ int main(int argc, char *argv[])
     AudioDevice &audio = probedAudio ? static_cast<AudioDevice &>(*probedAudio) : sdlAudio;
     QtMessageBoxes messages;
     SystemProcessStarter processes;
+    // The hub's points rankings, kept from one log-in to the next: the hub screen is
+    // made afresh each time, the rankings only brought up to date.
+    KeptRankings keptRankings;
     Forms forms;
     EndOnSoundFailure soundFailure(messages, forms);
     SoundPlayer sound(state, audio, random, soundFailure);
@@ -214,7 +218,7 @@ int main(int argc, char *argv[])
     forms.registerForm(FormName::Firstfrm, [&] { return new StartupForm(ctx); });
     forms.registerForm(FormName::BASEFRM, [&] { return new WaitForm(ctx); });
     forms.registerForm(FormName::namesel, [&] { return new NameSelectScreen(ctx); });
-    forms.registerForm(FormName::seisekitime1, [&] { return new HubScreen(ctx); });
+    forms.registerForm(FormName::seisekitime1, [&] { return new HubScreen(ctx, keptRankings); });
     forms.registerForm(FormName::MainFrm, [&] { return new DrillScreen(ctx); });
     forms.registerForm(FormName::FrmSyuuryou, [&] { return new EndScreen(ctx); });
     // The administration screens open only through the teacher panel's door.

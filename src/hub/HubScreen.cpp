@@ -12,6 +12,7 @@
 #include "text/DataFileError.h"
 #include "text/FixedWidth.h"
 #include "ui/Accessible.h"
+#include "ui/FormNames.h"
 #include "ui/LineListModel.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
@@ -71,9 +72,11 @@ void checkQuietly(QRadioButton *option)
 
 } // namespace
 
-HubScreen::HubScreen(AppContext &context)
-    : Screen(context, QStringLiteral("seisekitime1")),
-      columns(stage(), scale(), context.state, [this](int level) { Command4_Click(level); })
+HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
+    : Screen(context, FormName::seisekitime1),
+      columns(stage(), scale(), context.state, [this](int level) { Command4_Click(level); }),
+      m_logic(context.state, context.clock, rankings, *this),
+      m_filled(static_cast<size_t>(columns.levelCount()) + 1, 0)
 {
     setWindowTitle(QStringLiteral("velmora"));
     setFocusPolicy(Qt::StrongFocus);
@@ -175,9 +178,9 @@ HubScreen::HubScreen(AppContext &context)
         teacherPanel = new TeacherPanel(ctx, tw, form, Command8);
         Picture7 = teacherPanel;
     }
-    Picture11 = new SheetPanel(ctx, tw, form);
-    Picture11->setHubLinks({[this] { return Combo1->currentText(); }, [this] { return PointsOrder; },
-                            [this](int level) { selectLastOwnLine(level); }});
+    Picture11 = new SheetPanel(ctx, rankings, tw, form);
+    Picture11->setHubLinks({[this] { return Combo1->currentText(); }, [this] { return m_logic.PointsOrder; },
+                            [this](int level) { m_logic.selectLastOwnLine(level); }});
 
     connectChoice(kindGroup, this, [this](int k) { Option2_Click(k); });
     connectChoice(viewGroup, this, [this](int v) { Option1_Click(v); });
@@ -193,7 +196,7 @@ HubScreen::HubScreen(AppContext &context)
 void HubScreen::Form_Load()
 {
     SharedState &state = ctx.state;
-    state.hub.ResultPeriod = Variant(3);
+    m_logic.Form_Load();
     const QColor season = colourFromBgr(state.profile.ScreenColour);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, season);
@@ -202,15 +205,12 @@ void HubScreen::Form_Load()
     Picture6->setPalette(pal);
 
     // The level columns are built with the form (LevelColumns); W follows LevelCount.
-    const int n = state.profile.LevelCount;
-    if (n > 4) {
-        HScroll1->setVisible(true);
-        HScroll1->setMaximum(n - 3);
-    }
+    const HubView &v = m_logic.view;
+    HScroll1->setVisible(v.HScroll1Visible);
+    HScroll1->setMaximum(v.HScroll1Maximum);
 
     Combo1->addItems(gradeFilterTexts());
-    Combo1->setCurrentText(state.roster.SelectedGradeFilter.isEmpty() ? QStringLiteral("全学年")
-                                                                        : state.roster.SelectedGradeFilter);
+    Combo1->setCurrentText(m_logic.gradeFilter);
     Combo2->addItems({QStringLiteral("　　　今週の全成績"), QStringLiteral("　　先週からの全成績"),
                       QStringLiteral("　　１ヶ月間の全成績"), QStringLiteral("　　１年間の全成績"),
                       QStringLiteral("　　今までの全成績\"")});
@@ -229,370 +229,184 @@ void HubScreen::Form_Load()
 
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
-    m_loaded = true;
 }
 
-void HubScreen::repaintNow()
-{
-    repaint();
-    letEventsRun();
-}
+void HubScreen::readControls() { m_logic.gradeFilter = Combo1->currentText(); }
 
 void HubScreen::Form_Activate()
 {
-    SharedState &state = ctx.state;
-    const int s = state.student.CurrentStudent;
-    const int n = state.profile.LevelCount;
-    const bool teacher = isTeacher(state.student.CurrentStudentName);
-    Command27->setVisible(teacher && state.profile.PrintButtonOn.toNumber() == 1);
-    Picture11->setTeacher(teacher);
-    Label17->setText(QStringLiteral("起動後") +
-                     QString::number(minutesSinceLogin(state.student, ctx.clock)) +
-                     QStringLiteral("分"));
-
-    KeysReady = 0;
-    Picture2->setGeometry(scale().rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips));
-    Picture2->setVisible(true);
-    Picture2->raise();
-    repaintNow();
-
-    Option1[1]->setText(QStringLiteral("累計順"));
-    Option1[2]->setText(QStringLiteral("本日順"));
-
-    ctx.forms->unload(QStringLiteral("namesel"));
-    const ReadReport report = TallyResults(
-        state, ctx.clock, sharedResultsFile(state, waitShowingReason(ctx.wait, Picture2, Label19)));
-    if (!report.ok()) {
-        fileError(resultsFileKind(), report.fatalError, report.fatalErrorNumber);
-        return;
-    }
-    // Damaged records are the teachers' business: they see the count, students nothing.
-    if (teacherPanel)
-        teacherPanel->Form_Activate(teacher);
-
-    double total = 0;
-    for (int L = 1; L <= kMaxLevel; ++L)
-        total += state.tallies.TodayRunCount(L, s);
-    state.TodayRunTotal = static_cast<int>(total);
-    Label18->setText(QStringLiteral("本日総回数＝") + QString::number(state.TodayRunTotal) + QStringLiteral("回"));
-    ProgressBar1->setMaximum(n);
-
-    ListMode = PointsDisplay;
-    ActivateBusy = 1;
-    checkQuietly(Option1[1]);
-    Option1_Click(1);
-    Option2_Click(1);
-    checkQuietly(Option2[1]);
-    Command1->setEnabled(true);
-    ActivateBusy = 0;
-
-    columns.showLists(true);
-    Picture6->setVisible(false);
-    // The whole name, in a smaller font when it is long: the student checks it is his.
-    setTextFitting(Label12, state.student.CurrentStudentGroup + u' ' + trimBlanks(state.student.CurrentStudentName),
-                   scale().font(22), scale().points(9));
-    Label13->setText(state.config.SchoolName + u':' + QString::number(s));
-    Label11->setFont(scale().font(state.profile.ProgramTitle.size() >= 10 ? 20 : 24));
-    Label11->setText(state.profile.ProgramTitle);
-
-    HubState &hub = state.hub;
-    if (hub.ColumnScroll.toNumber() == 0)
-        hub.ColumnScroll = Variant(1);
-    if (HScroll1->maximum() < hub.ColumnScroll.toNumber())
-        hub.ColumnScroll = Variant(1);
-    HScroll1->blockSignals(true);
-    HScroll1->setValue(static_cast<int>(hub.ColumnScroll.toNumber()));
-    HScroll1->blockSignals(false);
-    columns.place(static_cast<int>(hub.ColumnScroll.toNumber()));
-
-    for (int i = 2; i <= n; ++i)
-        Command4[i]->setEnabled(false);
-    columns.showCounts(state, s);
-    for (int i = 1; i <= n; ++i)
-        Command4[i]->setEnabled(false);
-    Command9_Click();
-
-    Picture2->setVisible(false);
-    columns.showOwnLines();
-    repaint();
-    Command26->setVisible(false);
-    KeysReady = 1;
-    setFocus();
+    readControls();
+    m_logic.Form_Activate();
+    if (m_logic.KeysReady == 1)
+        setFocus();
 }
-
-void HubScreen::HScroll1_Change()
-{
-    HubState &hub = ctx.state.hub;
-    hub.ColumnScroll = Variant(HScroll1->value());
-    if (hub.ColumnScroll.toNumber() > ctx.state.profile.LevelCount)
-        hub.ColumnScroll = Variant(1);
-    columns.place(static_cast<int>(hub.ColumnScroll.toNumber()));
-}
-
-void HubScreen::Command9_Click()
-{
-    const Availability a = availabilityPass(ctx.state);
-    ctx.state.hub.FreeStatus = Variant(a.freeStatus);
-    columns.showAvailability(a);
-}
-
-bool HubScreen::teacherPanelOpen() const { return teacherPanel && teacherPanel->isOpen(); }
 
 bool HubScreen::Form_KeyPress(QChar key)
 {
-    // While the teacher panel is open, keys are the password's.
-    if (KeysReady == 0 || teacherPanelOpen())
-        return false;
-    const int n = ctx.state.profile.LevelCount;
-    const char16_t c = key.unicode();
-    if (c >= u'1' && c <= u'9') {
-        const int level = c - u'0';
-        if (level == 1 || n >= level)
-            Command4_Click(level);
-        return true;
-    }
-    if (c >= u'a' && c <= u'd') {
-        const int level = 10 + (c - u'a');
-        if (n >= level)
-            Command4_Click(level);
-        return true;
-    }
-    if (c == u'0') {
-        if (Command1->isEnabled())
-            Command1_Click();
-        return true;
-    }
-    return false;
+    readControls();
+    return m_logic.Form_KeyPress(key);
 }
 
-bool HubScreen::refuseLevelWithoutCriteria(int i)
+void HubScreen::Command4_Click(int level)
 {
-    if (i < 1 || i > ctx.state.profile.LevelCount || levelCanStart(ctx.state, i))
-        return false;
-    ctx.messages.information(this, QStringLiteral("Tobrel"), noCriteriaMessage(ctx.state, i));
-    return true;
+    readControls();
+    m_logic.Command4_Click(level);
 }
 
-void HubScreen::Command4_Click(int i)
+void HubScreen::Label3_Click(int level)
 {
-    if (teacherPanelOpen())
-        return;
-    if (refuseLevelWithoutCriteria(i))
-        return;
-    if (i < 1 || i >= static_cast<int>(Command4.size()) || !Command4[i]->isEnabled())
-        return;
-    Picture2->raise();
-    Picture2->setVisible(true);
-    ctx.state.run.CurrentLevel = static_cast<int16_t>(i);
-    repaint();
-    KeysReady = 0;
-    StartRun(ctx);
+    readControls();
+    m_logic.Label3_Click(level);
 }
 
-void HubScreen::Label3_Click(int i)
+void HubScreen::Command1_Click() { m_logic.Command1_Click(); }
+
+void HubScreen::Option2_Click(int kind)
 {
-    if (teacherPanelOpen())
-        return;
-    if (refuseLevelWithoutCriteria(i))
-        return;
-    if (i < 1 || i >= static_cast<int>(Command4.size()) || !Command4[i]->isEnabled())
-        return;
-    ctx.state.run.CurrentLevel = static_cast<int16_t>(i);
-    StartRun(ctx);
-    ctx.forms->unload(objectName());
+    readControls();
+    m_logic.Option2_Click(kind);
 }
 
-void HubScreen::Command1_Click()
+void HubScreen::Option1_Click(int view)
 {
-    Picture2->raise();
-    Picture2->setVisible(true);
-    repaint();
-    ctx.forms->show(QStringLiteral("namesel"));
-    letEventsRun();
-}
-
-void HubScreen::回数など表示()
-{
-    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i) {
-        Label9[i]->setText(QStringLiteral("今日"));
-        Label10[i]->setText(QStringLiteral("今まで"));
-        List5Lines[i]->clear();
-        // A list filled anew starts at its top; the student's own line, where there is
-        // one, is brought into view when the view is shown.
-        List5[i]->scrollToTop();
-        columns.setOwnLine(i, -1);
-    }
-}
-
-QStringList HubScreen::listLines(int level) const
-{
-    if (level < 0 || level >= static_cast<int>(List5Lines.size()))
-        return {};
-    return List5Lines[level]->lines();
-}
-
-void HubScreen::成績リスト色表示()
-{
-    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i)
-        成績リスト色表示単独(i);
-}
-
-void HubScreen::成績リスト色表示単独(int i)
-{
-    if (List5Lines[i]->rowCount() > 0) {
-        List5[i]->clearSelection();
-        List5[i]->setCurrentIndex(QModelIndex());
-    }
-}
-
-void HubScreen::disableForView()
-{
-    Command1->setEnabled(false);
-    for (int i = 1; i <= ctx.state.profile.LevelCount; ++i)
-        Command4[i]->setEnabled(false);
-    columns.showLists(false);
-    Picture6->setVisible(true);
-    Picture6->raise();
-}
-
-void HubScreen::finishView()
-{
-    Command1->setEnabled(true);
-    Command9_Click();
-    columns.fitListFonts();
-    columns.showLists(true);
-    Picture6->setVisible(false);
-    columns.showOwnLines();
-}
-
-void HubScreen::Option2_Click(int k)
-{
-    Command17->setVisible(false);
-    Picture11->setVisible(false);
-    disableForView();
-    repaintNow();
-    if (ActivateBusy == 1)
-        return;
-    if (k == 0) {
-        Option1[1]->setText(QStringLiteral("BEST表示"));
-        Option1[2]->setText(QStringLiteral("本日のみ"));
-        Option1[3]->setEnabled(true);
-        ListMode = TimeDisplay;
-        for (int v = 1; v <= 3; ++v)
-            if (Option1[v]->isChecked()) {
-                Option1_Click(v);
-                return;
-            }
-        finishView();
-    } else if (k == 1) {
-        Combo2->setVisible(false);
-        Option1[1]->setText(QStringLiteral("合計累計"));
-        Option1[2]->setText(QStringLiteral("合計本日"));
-        Option1[3]->setText(QStringLiteral("すべて"));
-        Option1[3]->setEnabled(true);
-        ListMode = PointsDisplay;
-        repaintNow();
-        if (Option1[1]->isChecked()) {
-            PointsOrder = CumulativeOrder;
-            Option1_Click(1);
-        } else if (Option1[3]->isChecked()) {
-            Option1_Click(3);
-        } else if (Option1[2]->isChecked()) {
-            PointsOrder = TodayOrder;
-            Option1_Click(2);
-        } else {
-            finishView();
-        }
-    } else {
-        Command17->setVisible(true);
-        Combo2->setVisible(false);
-        Command16_Click();
-    }
-}
-
-void HubScreen::Option1_Click(int v)
-{
-    disableForView();
-    Combo2->setVisible(false);
-    Picture1->setEnabled(false);
-    repaintNow();
-    if (ListMode == 0)
-        ListMode = TimeDisplay;
-    const int n = ctx.state.profile.LevelCount;
-    if (ListMode == TimeDisplay) {
-        if (v == 1)
-            Command6_Click();
-        else if (v == 2)
-            Command5_Click();
-        else
-            Command7_Click();
-    } else if (ListMode == PointsDisplay) {
-        if (PointsOrder == 0)
-            PointsOrder = CumulativeOrder;
-        if (v == 1 || v == 2) {
-            PointsOrder = v == 1 ? CumulativeOrder : TodayOrder;
-            Label5->setText(v == 1 ? QStringLiteral("獲得ポイント（今まで順位）") : QStringLiteral("獲得ポイント（今日の順位）"));
-            ProgressBar1->setValue(0);
-            ProgressBar2->setValue(0);
-            ProgressBar2->setMaximum(n);
-            for (int i = 1; i <= n; ++i) {
-                ProgressBar1->setValue(i);
-                ProgressBar2->setValue(i);
-                Command3_Click(i);
-            }
-        } else {
-            Command7_Click();
-        }
-        Picture1->setEnabled(true);
-    }
-    finishView();
+    readControls();
+    m_logic.Option1_Click(view);
 }
 
 void HubScreen::Combo1_Click()
 {
-    if (Option2[0]->isChecked()) {
-        Option2_Click(0);
-    } else {
-        // The points display is shown (also when 個人ﾀｲﾑ was chosen): its choice is ticked.
-        checkQuietly(Option2[1]);
-        Option2_Click(1);
-    }
+    readControls();
+    m_logic.Combo1_Click();
     Command4[1]->setFocus();
 }
 
 void HubScreen::Combo2_Click()
 {
-    if (!Option1[3]->isChecked())
-        return;
-    const int index = Combo2->currentIndex();
-    if (index < 0 || index > 4)
-        return;
-    ctx.state.hub.ResultPeriod = Variant(index + 1);
-    Option1_Click(3);
+    readControls();
+    m_logic.Combo2_Click(Combo2->currentIndex());
 }
 
-void HubScreen::showLists(const LevelLists &lists)
-{
-    for (int i = 1; i <= ctx.state.profile.LevelCount && i < static_cast<int>(lists.size()); ++i)
-        List5Lines[i]->addLines(lists[i]);
-}
+void HubScreen::HScroll1_Change() { m_logic.HScroll1_Change(HScroll1->value()); }
 
-bool HubScreen::fillListsFromFile(const FileView &view)
+void HubScreen::refresh()
 {
-    LevelLists lists;
-    QString error;
-    const ResultsFile file = sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, Picture6, Label21));
-    const bool ok = view(file, lists, &error, [this](int64_t v, int64_t m) {
-        ProgressBar2->setMaximum(static_cast<int>(m));
-        ProgressBar2->setValue(static_cast<int>(std::min(v, m)));
-    });
-    if (!ok) {
-        fileError(resultsFileKind(), error);
-        return false;
+    const HubView &v = m_logic.view;
+    const int n = columns.levelCount();
+
+    Label11->setFont(scale().font(v.Label11PointSize));
+    Label11->setText(v.Label11);
+    if (v.Label12 != m_label12) {
+        // The whole name, in a smaller font when it is long: the student checks it is his.
+        setTextFitting(Label12, v.Label12, scale().font(22), scale().points(9));
+        m_label12 = v.Label12;
     }
-    showLists(lists);
-    return true;
+    Label13->setText(v.Label13);
+    Label17->setText(v.Label17);
+    Label18->setText(v.Label18);
+    Label5->setText(v.Label5);
+    Command27->setVisible(v.Command27Visible);
+    Command17->setVisible(v.Command17Visible);
+    Combo2->setVisible(v.Combo2Visible);
+    Picture1->setEnabled(v.Picture1Enabled);
+    Command1->setEnabled(v.Command1Enabled);
+    for (int i = 1; i <= 3; ++i)
+        Option1[static_cast<size_t>(i)]->setText(v.Option1Text[i]);
+    Option1[3]->setEnabled(v.Option1_3Enabled);
+    if (v.Option1Checked >= 1 && v.Option1Checked <= 3)
+        checkQuietly(Option1[static_cast<size_t>(v.Option1Checked)]);
+    if (v.Option2Checked >= 0 && v.Option2Checked <= 2)
+        checkQuietly(Option2[static_cast<size_t>(v.Option2Checked)]);
+    showProgress();
+
+    HScroll1->setVisible(v.HScroll1Visible);
+    HScroll1->setMaximum(v.HScroll1Maximum);
+    if (v.columnScroll != m_placedScroll) {
+        const QSignalBlocker quiet(HScroll1);
+        HScroll1->setValue(v.columnScroll);
+        columns.place(v.columnScroll);
+        m_placedScroll = v.columnScroll;
+    }
+
+    bool refilled = false;
+    for (int i = 1; i <= n && i < static_cast<int>(v.levels.size()); ++i) {
+        const HubLevelView &level = v.levels[static_cast<size_t>(i)];
+        if (!level.Label9.isEmpty())
+            Label9[i]->setText(level.Label9);
+        if (!level.Label10.isEmpty())
+            Label10[i]->setText(level.Label10);
+        if (v.countsShown) {
+            if (!m_countsShown) {
+                Label7[i]->setStyleSheet(QStringLiteral("background: #E0E0E0;"));
+                Label8[i]->setStyleSheet(QStringLiteral("background: #E0E0E0;"));
+            }
+            Label8[i]->setText(level.Label8);
+            Label15[i]->setText(level.Label15);
+            Label14[i]->setText(level.Label14);
+        }
+        Command4[i]->setEnabled(level.Command4Enabled);
+        if (level.filled != m_filled[static_cast<size_t>(i)]) {
+            // A list filled anew starts at its top with nothing selected.
+            if (level.madeLine)
+                List5Lines[i]->setMadeLines(level.madeCount, level.madeLine);
+            else
+                List5Lines[i]->setLines(level.lines);
+            List5[i]->scrollToTop();
+            List5[i]->clearSelection();
+            List5[i]->setCurrentIndex(QModelIndex());
+            m_filled[static_cast<size_t>(i)] = level.filled;
+            refilled = true;
+        }
+        columns.setOwnLine(i, level.ownLine);
+    }
+    m_countsShown = v.countsShown;
+    if (v.availabilityPasses != m_availabilityShown && !v.availability.enabled.empty()) {
+        columns.showAvailability(v.availability);
+        m_availabilityShown = v.availabilityPasses;
+    }
+    if (refilled)
+        columns.fitListFonts();
+    columns.showLists(v.listsVisible);
+
+    // The cover and the wait panel come to the front when they are shown.
+    if (v.Picture2Visible && Picture2->isHidden())
+        Picture2->raise();
+    Picture2->setVisible(v.Picture2Visible);
+    if (v.Picture6Visible && Picture6->isHidden())
+        Picture6->raise();
+    Picture6->setVisible(v.Picture6Visible);
+
+    if (v.ownLinesShown != m_ownLinesShown && v.listsVisible) {
+        columns.showOwnLines();
+        m_ownLinesShown = v.ownLinesShown;
+    }
 }
+
+void HubScreen::paint()
+{
+    refresh();
+    repaint();
+}
+
+void HubScreen::repaintNow()
+{
+    paint();
+    letEventsRun();
+}
+
+void HubScreen::showProgress()
+{
+    const HubView &v = m_logic.view;
+    ProgressBar1->setMaximum(v.ProgressBar1Maximum);
+    ProgressBar1->setValue(v.ProgressBar1Value);
+    ProgressBar2->setMaximum(v.ProgressBar2Maximum);
+    ProgressBar2->setValue(v.ProgressBar2Value);
+}
+
+WaitFunction HubScreen::waitOnCover() { return waitShowingReason(ctx.wait, Picture2, Label19); }
+
+WaitFunction HubScreen::waitOnWaitPanel() { return waitShowingReason(ctx.wait, Picture6, Label21); }
+
+void HubScreen::unloadRosterScreen() { ctx.forms->unload(FormName::namesel); }
 
 void HubScreen::fileError(const QString &fileKind, const QString &detail, int number)
 {
@@ -602,114 +416,40 @@ void HubScreen::fileError(const QString &fileKind, const QString &detail, int nu
     ctx.exit(1);
 }
 
-void HubScreen::Command5_Click()
+void HubScreen::tell(const QString &message) { ctx.messages.information(this, QStringLiteral("Tobrel"), message); }
+
+bool HubScreen::teacherPanelOpen() const { return teacherPanel && teacherPanel->isOpen(); }
+
+void HubScreen::sheetForTeacher(bool teacher) { Picture11->setTeacher(teacher); }
+
+void HubScreen::tallied(bool teacher)
 {
-    Label5->setText(QStringLiteral("本日の成績"));
-    回数など表示();
-    const QString filter = Combo1->currentText();
-    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
-                               const ViewProgress &progress) {
-            return todayLines(ctx.state, ctx.clock, file, filter, lists, error, progress);
-        }))
-        return;
-    成績リスト色表示();
-    Picture1->setEnabled(true);
+    if (teacherPanel)
+        teacherPanel->Form_Activate(teacher);
 }
 
-void HubScreen::Command6_Click()
+void HubScreen::fillSheet(const QStringList &students)
 {
-    Label5->setText(QStringLiteral("ベスト成績"));
-    回数など表示();
-    const int n = ctx.state.profile.LevelCount;
-    ProgressBar2->setValue(0);
-    ProgressBar2->setMaximum(n);
-    for (int i = 1; i <= n; ++i) {
-        ProgressBar2->setValue(i);
-        Command3_Click(i);
-        成績リスト色表示単独(i);
-    }
-    Picture1->setEnabled(true);
+    Picture11->fillLists(students, ctx.state.profile.LevelCount, ctx.state.student.CurrentStudent);
 }
 
-void HubScreen::Command7_Click()
+void HubScreen::hideSheet() { Picture11->setVisible(false); }
+
+void HubScreen::startRun() { StartRun(ctx); }
+
+void HubScreen::unloadHub() { ctx.forms->unload(objectName()); }
+
+void HubScreen::showRosterScreen()
 {
-    回数など表示();
-    SharedState &state = ctx.state;
-    state.hub.ResultListDays =
-        resultListDaysFor(static_cast<int>(state.hub.ResultPeriod.toNumber()), ctx.clock.today());
-    Label5->setText(QString());
-    const QString filter = Combo1->currentText();
-    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
-                               const ViewProgress &progress) {
-            return periodLines(state, ctx.clock, file, filter, state.hub.ResultListDays, ListMode, lists, error,
-                               progress);
-        }))
-        return;
-    repaintNow();
-    成績リスト色表示();
-    Picture1->setEnabled(true);
-    Combo2->setVisible(true);
+    ctx.forms->show(FormName::namesel);
+    letEventsRun();
 }
 
-void HubScreen::Command3_Click(int i)
+QStringList HubScreen::listLines(int level) const
 {
-    Label9[i]->setText(QStringLiteral("今日"));
-    Label10[i]->setText(QStringLiteral("今まで"));
-    if (ListMode == 0)
-        ListMode = TimeDisplay;
-    if (ListMode == PointsDisplay && PointsOrder == 0)
-        PointsOrder = CumulativeOrder;
-    auto ranking = std::make_shared<Ranking>(
-        rankStudents(ctx.state, i, ListMode, PointsOrder, Combo1->currentText()));
-    SharedState *state = &ctx.state;
-    List5Lines[i]->setMadeLines(static_cast<int>(ranking->shown.size()), [state, ranking](int row) {
-        return rankingLine(*state, *ranking, ranking->shown[static_cast<size_t>(row)]);
-    });
-    List5[i]->scrollToTop();
-    成績リスト色表示単独(i);
-    // In a long ranking the student finds their own "●" line at once.
-    columns.setOwnLine(i, rowOfStudent(*ranking, state->student.CurrentStudent));
-}
-
-void HubScreen::Command16_Click()
-{
-    SharedState &state = ctx.state;
-    try {
-        Picture11->fillLists(LoadSheetStudents(state), state.profile.LevelCount, state.student.CurrentStudent);
-    } catch (const DataFileError &e) {
-        return fileError(QStringLiteral("名簿ファイル"), e.detail(), e.number());
-    }
-    回数など表示();
-    state.hub.ResultListDays = 3650;
-    Label5->setText(QStringLiteral("個人別ﾀｲﾑ"));
-    const QString filter = Combo1->currentText();
-    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
-                               const ViewProgress &progress) {
-            return personalTimesLines(state, ctx.clock, file, filter, lists, error, progress);
-        }))
-        return;
-    Picture6->setVisible(false);
-    Command9_Click();
-    columns.fitListFonts();
-    columns.showLists(true);
-    Command1->setEnabled(true);
-    // The newest run stands last; the list opens on it.
-    for (int i = 1; i <= state.profile.LevelCount; ++i)
-        columns.setOwnLine(i, List5Lines[i]->rowCount() - 1);
-    columns.showOwnLines();
-}
-
-void HubScreen::selectLastOwnLine(int level)
-{
-    if (level < 1 || level >= static_cast<int>(List5Lines.size()))
-        return;
-    const QStringList lines = List5Lines[level]->lines();
-    for (int row = static_cast<int>(lines.size()) - 1; row >= 0; --row)
-        if (lines[row].contains(ownMark())) {
-            columns.setOwnLine(level, row);
-            columns.showOwnLines();
-            return;
-        }
+    if (level < 0 || level >= static_cast<int>(List5Lines.size()))
+        return {};
+    return List5Lines[level]->lines();
 }
 
 void HubScreen::showColumnOf(QObject *widget)
@@ -735,7 +475,8 @@ bool HubScreen::eventFilter(QObject *watched, QEvent *event)
         // Tab reaches a column that is scrolled out of view: it comes into view. (Focus
         // that moves on because a view hides the lists while it is built moves no column.)
         const Qt::FocusReason why = static_cast<QFocusEvent *>(event)->reason();
-        if ((why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && KeysReady != 0 && Command1->isEnabled())
+        if ((why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && m_logic.KeysReady != 0 &&
+            m_logic.view.Command1Enabled)
             showColumnOf(watched);
     } else if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -748,7 +489,7 @@ bool HubScreen::eventFilter(QObject *watched, QEvent *event)
                 return true;
             }
             // The notice over a level that has no criteria says why it cannot start.
-            if (watched == Text1[i] && KeysReady != 0 && !teacherPanelOpen() && refuseLevelWithoutCriteria(i))
+            if (watched == Text1[i] && m_logic.Text1_Click(i))
                 return true;
         }
     }

@@ -2,16 +2,16 @@
 // student's counts and points, the pass-window line, the level's result list and its
 // criteria; the view selectors above them; the way back to the roster screen.
 //
-// Every activation tallies the results file afresh, shows the cumulative points
-// ranking and decides which levels may be started (the over-practice bar).
+// The screen only copies the hub's view (HubLogic) into its controls and hands clicks,
+// keys and the grade filter it shows to the logic; every activation tallies the results
+// file afresh, shows the cumulative points ranking and decides which levels may be
+// started (the over-practice bar) in the logic.
 #pragma once
-#include "hub/HubViews.h"
+#include "hub/HubLogic.h"
 #include "hub/LevelColumns.h"
 #include "ui/Forms.h"
 
 #include <QStringList>
-
-#include <functional>
 
 #include <vector>
 
@@ -26,34 +26,48 @@ class QScrollBar;
 
 namespace tobrel {
 
+class KeptRankings;
 class SheetPanel;
 class TeacherPanel;
 
-class HubScreen final : public Screen {
+class HubScreen final : public Screen, public HubHost {
 public:
-    explicit HubScreen(AppContext &ctx);
+    // `rankings` outlive the screen, which is made afresh at every log-in.
+    HubScreen(AppContext &ctx, KeptRankings &rankings);
+
+    HubLogic &logic() { return m_logic; }
 
     void Form_Load();
     void Form_Activate() override;
     // True when the key was taken.
     bool Form_KeyPress(QChar key);
-    void Command4_Click(int level);
-    void Label3_Click(int level);
-    void Command1_Click();
-    void Command9_Click();
-    void Option2_Click(int kind);
-    void Option1_Click(int view);
-    void Combo1_Click();
-    void Combo2_Click();
-    void Command5_Click();
-    void Command6_Click();
-    void Command7_Click();
-    void Command3_Click(int level);
-    void Command16_Click();
-    void HScroll1_Change();
-    void 回数など表示();
-    void 成績リスト色表示();
-    void 成績リスト色表示単独(int level);
+    void Command4_Click(int level);  // "ｽﾀｰﾄ(&n)": starts the level
+    void Label3_Click(int level);    // the level's name: starts the level
+    void Command1_Click();           // "戻る(0)": back to the roster screen
+    void Option2_Click(int kind);    // "ﾀｲﾑ表示", "ﾎﾟｲﾝﾄ表示", "個人ﾀｲﾑ"
+    void Option1_Click(int view);    // "BEST表示"/"合計累計", "本日のみ"/"合計本日", "オール表示"/"すべて"
+    void Combo1_Click();             // the grade filter
+    void Combo2_Click();             // the period of the all view ("　　１ヶ月間の全成績" ...)
+    void HScroll1_Change();          // the level columns' scroll bar
+
+    // HubHost
+    void refresh() override;
+    void paint() override;
+    void repaintNow() override;
+    void showProgress() override;
+    WaitFunction waitOnCover() override;
+    WaitFunction waitOnWaitPanel() override;
+    void unloadRosterScreen() override;
+    void fileError(const QString &fileKind, const QString &detail, int number) override;
+    void tell(const QString &message) override;
+    bool teacherPanelOpen() const override;
+    void sheetForTeacher(bool teacher) override;
+    void tallied(bool teacher) override;
+    void fillSheet(const QStringList &students) override;
+    void hideSheet() override;
+    void startRun() override;
+    void unloadHub() override;
+    void showRosterScreen() override;
 
     // Fixed controls.
     QLabel *Label11 = nullptr, *Label12 = nullptr, *Label13 = nullptr, *Label17 = nullptr;
@@ -69,8 +83,6 @@ public:
     SheetPanel *Picture11 = nullptr; // the result sheet
     // Picture7 and "データ処理" (Command8): built for teachers only, nullptr for students.
     TeacherPanel *teacherPanel = nullptr; // Picture7
-    // While the teacher panel is open, level keys and clicks do nothing.
-    bool teacherPanelOpen() const;
     QLabel *Label19 = nullptr, *Label21 = nullptr;
     QProgressBar *ProgressBar1 = nullptr, *ProgressBar2 = nullptr;
 
@@ -86,40 +98,27 @@ public:
     std::vector<QListView *> &List5 = columns.List5;
     std::vector<LineListModel *> &List5Lines = columns.List5Lines;
 
-    // Selects the last line of List5(level) that carries the own mark "●".
-    void selectLastOwnLine(int level);
-
     // What List5(i) holds, for tests and assistive technology.
     QStringList listLines(int level) const;
-
-    // Form state.
-    int KeysReady = 0;
-    int ListMode = 0;
-    int PointsOrder = 0;
-    int ActivateBusy = 0;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void disableForView();
-    void finishView();
-    void showLists(const LevelLists &lists);
-    // Builds a view that reads the results file, with the wait panel's progress bar; on
-    // a file error tells the teacher and ends the program.
-    using FileView = std::function<bool(const ResultsFile &, LevelLists &, QString *, const ViewProgress &)>;
-    bool fillListsFromFile(const FileView &view);
-    // Tells which file could not be read ("成績ファイル", "名簿ファイル") and why, and
-    // ends the program.
-    void fileError(const QString &fileKind, const QString &detail, int number = 0);
-    static QString resultsFileKind() { return QStringLiteral("成績ファイル"); }
-    // A level without a pass-line time: tells why it cannot start. True when refused.
-    bool refuseLevelWithoutCriteria(int level);
-    void repaintNow();
+    // Hands the logic what the controls hold that the user may change unasked.
+    void readControls();
     // Scrolls the column of a level's start button or list into view.
     void showColumnOf(QObject *widget);
-    bool m_loaded = false;
+
+    HubLogic m_logic;
+    // What the controls show of the view as last copied.
+    std::vector<int> m_filled;
+    int m_ownLinesShown = 0;
+    int m_availabilityShown = 0;
+    int m_placedScroll = 0;
+    bool m_countsShown = false;
+    QString m_label12;
 };
 
 } // namespace tobrel

@@ -1,5 +1,7 @@
 #include "hub/LevelColumns.h"
 
+#include "hub/ColumnTexts.h"
+
 #include "state/SharedState.h"
 #include "ui/LineListModel.h"
 #include "ui/Ui.h"
@@ -182,18 +184,6 @@ void LevelColumns::place(int columnScroll)
         if (x < 0)
             x = FormScale::kFormWidthTwips;
         placeColumn(i, x);
-    }
-}
-
-void LevelColumns::showCounts(const SharedState &state, int student)
-{
-    for (int i = 1; i <= m_levelCount; ++i) {
-        Label7[i]->setStyleSheet(QStringLiteral("background: #E0E0E0;"));
-        Label8[i]->setStyleSheet(QStringLiteral("background: #E0E0E0;"));
-        Label8[i]->setText(passWindowLine(state, i, student));
-        Command4[i]->setEnabled(true);
-        Label15[i]->setText(soFarValue(state, i, student));
-        Label14[i]->setText(todayValue(state, i, student));
     }
 }
 

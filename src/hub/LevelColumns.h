@@ -8,7 +8,7 @@
 // Everything is placed in twips of the form area; scrolling moves the columns sideways by
 // whole column widths and parks the ones scrolled off to the left beyond the right edge.
 #pragma once
-#include "hub/HubViews.h"
+#include "hub/Availability.h"
 
 #include <QString>
 
@@ -43,9 +43,6 @@ public:
     // Places column i at the template's left + (i - scroll) x W; a column whose left would
     // be negative is parked at the form's right edge, out of sight.
     void place(int columnScroll);
-    // The counts of the activation: grey criteria and pass-window lines, today's and
-    // so-far values of the student.
-    void showCounts(const SharedState &state, int student);
     // The start buttons and "やりすぎ禁止" notices of an availability pass.
     void showAvailability(const Availability &availability);
     void showLists(bool visible);

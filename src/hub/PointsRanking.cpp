@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #ifdef __SSE2__
@@ -26,9 +27,8 @@ struct RosterPositions {
     uint64_t made = 0;                        // counts the makings, to tell one from another
 };
 
-const RosterPositions &rosterPositions(const SharedState &state)
+const RosterPositions &rosterPositions(RosterPositions &kept, const SharedState &state)
 {
-    thread_local RosterPositions kept;
     const int n = state.roster.RosterCount;
     const int16_t *const numbers = state.roster.RosterNumbers.data();
     if (static_cast<int>(kept.numbers.size()) == n + 1 &&
@@ -354,10 +354,9 @@ template <bool Cumulative>
 // Ranks a level's points from its cells into `ranked`, as rankPointsQuickly tells; false
 // where they need the general way.
 bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, const TallyCell *const cells,
-                      const bool cumulative, std::vector<RankedStudent> &ranked)
+                      const bool cumulative, PointsWork &w, std::vector<RankedStudent> &ranked)
 {
     const int n = state.roster.RosterCount;
-    thread_local PointsWork w;
     const int16_t *const numbers = state.roster.RosterNumbers.data();
     w.value.resize(static_cast<size_t>(n) + 1);
     w.special.resize(static_cast<size_t>(roster.highestStudent) + 1);
@@ -432,13 +431,25 @@ bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, c
 
 } // namespace
 
+// What the kept rankings hold between two looks at the hub.
+struct KeptRankings::Store {
+    RosterPositions roster;
+    std::vector<KeptRanking> rankings = std::vector<KeptRanking>(2 * kLevelSlots); // [2 x level + cumulative]
+    PointsWork work;
+    std::vector<int> changed = std::vector<int>(kFewChanged + 1);
+};
+
+KeptRankings::KeptRankings() : m_store(std::make_unique<Store>()) {}
+KeptRankings::~KeptRankings() = default;
+
 // The points ranking of the usual school, where no student has points below none and no
 // one more than some tens of thousands, placed without comparing whole lists. Fills
 // r.shown for every student (today's order leaves out those with none today) and
 // returns true, or returns false for the general way.
-bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ranking &r)
+bool KeptRankings::rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ranking &r)
 {
-    const RosterPositions &roster = rosterPositions(state);
+    Store &store = *m_store;
+    const RosterPositions &roster = rosterPositions(store.roster, state);
     const int n = state.roster.RosterCount;
     if (!roster.usable || n == 0 || level < 0 || level > kMaxLevel)
         return false;
@@ -446,10 +457,9 @@ bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ran
 
     // With the same roster places, the ranking last made is brought up to date by moving
     // the few students whose points changed since.
-    thread_local std::vector<KeptRanking> keptRankings(2 * kLevelSlots);
-    KeptRanking &kept = keptRankings[static_cast<size_t>(2 * level + (cumulative ? 1 : 0))];
+    KeptRanking &kept = store.rankings[static_cast<size_t>(2 * level + (cumulative ? 1 : 0))];
     if (kept.rosterMade == roster.made) {
-        thread_local std::vector<int> changed(kFewChanged + 1);
+        std::vector<int> &changed = store.changed;
         const size_t changedCount =
             findChangedStudents(cells, kept.points.data(), roster.highestStudent, changed.data());
         if (changedCount <= kFewChanged &&
@@ -461,11 +471,19 @@ bool rankPointsQuickly(const SharedState &state, int level, bool cumulative, Ran
     kept.rosterMade = 0;
     kept.points.resize(static_cast<size_t>(roster.highestStudent) + 1);
     keepAllPoints(cells, kept.points.data(), roster.highestStudent);
-    if (!rankPointsAfresh(state, roster, cells, cumulative, kept.shown))
+    if (!rankPointsAfresh(state, roster, cells, cumulative, store.work, kept.shown))
         return false;
     r.shown = kept.shown;
     kept.rosterMade = roster.made;
     return true;
+}
+
+void KeptRankings::bringUpToDate(const SharedState &state)
+{
+    Ranking ranking;
+    for (int level = 1; level <= state.profile.LevelCount && level <= kMaxLevel; ++level)
+        for (const bool cumulative : {true, false})
+            rankPointsQuickly(state, level, cumulative, ranking);
 }
 
 } // namespace tobrel

@@ -581,7 +581,7 @@ void drawSheetBlock(const SharedState &state, const SheetReading &reading, int l
     block.labels();
 }
 
-void drawSheet(const SharedState &state, const SheetReading &reading, const std::vector<int> &chosenLines,
+void drawSheet(const SharedState &state, KeptRankings &kept, const SheetReading &reading, const std::vector<int> &chosenLines,
                const SheetOptions &options, DrawingSurface &surface, SheetFiguresTable &figures,
                const std::function<void(int level)> &ranked)
 {
@@ -603,7 +603,7 @@ void drawSheet(const SharedState &state, const SheetReading &reading, const std:
         if (level < 1)
             continue;
         figures[static_cast<size_t>(level)] =
-            sheetFigures(state, level, reading.student, options.pointsOrder, options.gradeFilter);
+            sheetFigures(state, kept, level, reading.student, options.pointsOrder, options.gradeFilter);
         if (ranked)
             ranked(level);
         drawSheetBlock(state, reading, level, T, figures[static_cast<size_t>(level)], options, surface);

@@ -87,7 +87,7 @@ QString hashFormat(const QString &text);
 // list (line numbers from 1, in list order) until a line stands for a level beyond
 // the program's levels. rankFigures is computed before each block; `ranked` is told the
 // level each time.
-void drawSheet(const SharedState &state, const SheetReading &reading, const std::vector<int> &chosenLines,
+void drawSheet(const SharedState &state, KeptRankings &kept, const SheetReading &reading, const std::vector<int> &chosenLines,
                const SheetOptions &options, DrawingSurface &surface, SheetFiguresTable &figures,
                const std::function<void(int level)> &ranked = {});
 

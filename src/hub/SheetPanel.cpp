@@ -64,8 +64,8 @@ constexpr double kInsetLeft = 120, kInsetTop = 1740 - kPanelTop;
 
 } // namespace
 
-SheetPanel::SheetPanel(AppContext &context, const FormScale &scale, QWidget *parent)
-    : QFrame(parent), printers(context.printers), dialogs(context.fileDialogs), ctx(context)
+SheetPanel::SheetPanel(AppContext &context, KeptRankings &rankings, const FormScale &scale, QWidget *parent)
+    : QFrame(parent), printers(context.printers), dialogs(context.fileDialogs), ctx(context), m_rankings(rankings)
 {
     setObjectName(QStringLiteral("Picture11"));
     setFrameShape(QFrame::StyledPanel);
@@ -259,7 +259,7 @@ bool SheetPanel::Command21_Click(int index)
         }
         DrawingSurface &canvas = Picture12->surface();
         canvas.clear();
-        drawSheet(ctx.state, reading, chosenLevelLines(), options(false), canvas, figures,
+        drawSheet(ctx.state, m_rankings, reading, chosenLevelLines(), options(false), canvas, figures,
                   [this](int level) { blockRanked(level); });
         Picture12->showDrawing();
         return true;
@@ -340,7 +340,7 @@ bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QStr
     std::unique_ptr<PaperDocument> paper = PaperDocument::open(part.fileName(), documentTitle(), error);
     if (!paper)
         return false;
-    drawSheet(ctx.state, reading, chosenLevelLines(), options(true), *paper, figures,
+    drawSheet(ctx.state, m_rankings, reading, chosenLevelLines(), options(true), *paper, figures,
               [this](int level) { blockRanked(level); });
     if (!paper->finish(error))
         return false;

@@ -18,6 +18,7 @@ class QPushButton;
 namespace tobrel {
 
 struct AppContext;
+class KeptRankings;
 class FormScale;
 class TwipsCanvas;
 class Printers;
@@ -32,7 +33,8 @@ struct SheetHubLinks {
 
 class SheetPanel final : public QFrame {
 public:
-    SheetPanel(AppContext &ctx, const FormScale &scale, QWidget *parent);
+    // `rankings` are the hub's kept rankings, which the sheet's figures use too.
+    SheetPanel(AppContext &ctx, KeptRankings &rankings, const FormScale &scale, QWidget *parent);
     void setHubLinks(SheetHubLinks links) { m_hub = std::move(links); }
     // The print and PDF buttons are for teachers only.
     void setTeacher(bool teacher);
@@ -84,6 +86,7 @@ private:
     QString suggestedFileName(int student) const;
 
     AppContext &ctx;
+    KeptRankings &m_rankings;
     SheetHubLinks m_hub;
     bool m_settingChoices = false;
 };

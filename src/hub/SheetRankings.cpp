@@ -40,7 +40,7 @@ const RankedStudent *entryOf(const Ranking &ranking, int student)
 
 } // namespace
 
-SheetRankFigures sheetFigures(const SharedState &state, int level, int student, int pointsOrder,
+SheetRankFigures sheetFigures(const SharedState &state, KeptRankings &kept, int level, int student, int pointsOrder,
                               const QString &gradeFilter, QStringList *timeLines, QStringList *pointsLines)
 {
     SheetRankFigures f;
@@ -48,7 +48,7 @@ SheetRankFigures sheetFigures(const SharedState &state, int level, int student, 
         return f;
     const int order = pointsOrder == 0 ? static_cast<int>(CumulativeOrder) : pointsOrder;
 
-    const Ranking points = rankStudents(state, level, PointsDisplay, order, gradeFilter);
+    const Ranking points = rankStudents(state, kept, level, PointsDisplay, order, gradeFilter);
     for (const RankedStudent &e : points.shown) {
         const int64_t total = state.tallies.AllPoints(level, e.student);
         if (total > 0) {
@@ -61,7 +61,7 @@ SheetRankFigures sheetFigures(const SharedState &state, int level, int student, 
         f.PointsEarned = state.tallies.AllPoints(level, student);
     }
 
-    const Ranking time = rankStudents(state, level, TimeDisplay, order, gradeFilter);
+    const Ranking time = rankStudents(state, kept, level, TimeDisplay, order, gradeFilter);
     if (const RankedStudent *e = entryOf(time, student))
         f.TimeRank = state.results.PersonalBest(level, student) == kTimedOut ? QStringLiteral("---")
                                                                              : QString::number(e->rank);

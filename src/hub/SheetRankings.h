@@ -7,7 +7,7 @@
 // looking for the name in the lines, so a long name or a name that is part of another
 // student's name still gets the student's own rank and points.
 #pragma once
-#include "hub/HubViews.h"
+#include "hub/Rankings.h"
 #include "state/Tables.h"
 
 #include <QString>
@@ -20,6 +20,7 @@
 namespace tobrel {
 
 struct SharedState;
+class KeptRankings;
 
 // Figures of one level for the text panel. Empty texts (and no points) when the
 // student has no line in the ranking: grade filtered out, or no points today in the
@@ -40,7 +41,7 @@ QString sheetRankingLine(const SharedState &state, const Ranking &ranking, const
 
 // The points figures, then the time figures, of a level for a student; the two work
 // lists receive the rankings' lines.
-SheetRankFigures sheetFigures(const SharedState &state, int level, int student, int pointsOrder,
+SheetRankFigures sheetFigures(const SharedState &state, KeptRankings &kept, int level, int student, int pointsOrder,
                               const QString &gradeFilter, QStringList *timeLines = nullptr,
                               QStringList *pointsLines = nullptr);
 

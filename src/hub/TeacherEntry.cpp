@@ -1,6 +1,6 @@
 #include "hub/TeacherEntry.h"
 
-#include "hub/HubViews.h"
+#include "hub/ColumnTexts.h"
 #include "state/SharedState.h"
 
 namespace tobrel {

@@ -3,6 +3,7 @@
 #include "hub/TeacherEntry.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
+#include "ui/FormNames.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
@@ -131,7 +132,7 @@ void TeacherPanel::Command10_Click(int index)
     takeAdminScreenGrant(ctx.state, form); // a grant the screen did not take is void
     m_opening = false;
     if (opened)
-        ctx.forms->unload(QStringLiteral("seisekitime1"));
+        ctx.forms->unload(FormName::seisekitime1);
 }
 
 Forms::Factory adminScreenFactory(AppContext &ctx, const QString &formName, Forms::Factory build)

@@ -35,9 +35,9 @@ public:
     // At every activation of the hub: the panel hidden, "データ処理", the damaged
     // records and a missing font shown to teachers only.
     void Form_Activate(bool teacher);
-    void Command8_Click();
-    void Command12_Click();
-    void Command10_Click(int index);
+    void Command8_Click();           // "データ処理": opens the panel
+    void Command12_Click();          // "戻る": closes it
+    void Command10_Click(int index); // 0 "データ変更", 1 "合格タイムデータ変更"
     // Opened by "データ処理" and not closed since.
     bool isOpen() const { return m_open; }
 

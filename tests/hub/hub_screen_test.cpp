@@ -66,7 +66,7 @@ TEST(HubScreen, TheWholeLoopCountsTheNewRun)
     HubScreen *hub = f.hub();
     ASSERT_NE(hub, nullptr);
     EXPECT_EQ(f.forms.loaded(QStringLiteral("namesel")), nullptr); // the hub unloads the roster
-    EXPECT_EQ(hub->KeysReady, 1);
+    EXPECT_EQ(hub->logic().KeysReady, 1);
     EXPECT_EQ(hub->Label12->text(), QStringLiteral("小３ 髙橋　健一"));
     EXPECT_EQ(hub->Label13->text(), QStringLiteral("みなと塾:2"));
     EXPECT_EQ(hub->Label5->text(), QStringLiteral("獲得ポイント（今まで順位）"));
@@ -186,7 +186,7 @@ TEST(HubScreen, ViewsAndScrolling)
     EXPECT_TRUE(hub->Command8->isVisible()); // "データ処理" for teachers
 
     QTest::mouseClick(hub->Option2[0], Qt::LeftButton);
-    EXPECT_EQ(hub->ListMode, 1);
+    EXPECT_EQ(hub->logic().ListMode, 1);
     EXPECT_EQ(hub->Option1[1]->text(), QStringLiteral("BEST表示"));
     EXPECT_EQ(hub->Label5->text(), QStringLiteral("ベスト成績"));
     ASSERT_EQ(hub->listLines(2).size(), 3);
@@ -689,7 +689,7 @@ TEST(HubScreen, AScreenReaderChoosesViewsAndReachesEveryColumn)
     };
     toggle(hub->Option2[0]);
     EXPECT_TRUE(hub->Option2[0]->isChecked());
-    EXPECT_EQ(hub->ListMode, 1);
+    EXPECT_EQ(hub->logic().ListMode, 1);
     EXPECT_EQ(hub->Label5->text(), QStringLiteral("ベスト成績"));
     toggle(hub->Option1[2]);
     EXPECT_TRUE(hub->Option1[2]->isChecked());

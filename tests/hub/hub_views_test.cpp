@@ -1,6 +1,10 @@
 #include "state/ProgramProfile.h"
 #include "state/SharedState.h"
-#include "hub/HubViews.h"
+#include "hub/Availability.h"
+#include "hub/ColumnTexts.h"
+#include "hub/PointsRanking.h"
+#include "hub/ResultViews.h"
+#include "roster/SheetStudents.h"
 #include "hub/ListFields.h"
 #include "hub/SheetRankings.h"
 #include "results/Tally.h"
@@ -98,6 +102,7 @@ struct Hub {
     QTemporaryDir dir;
     SharedState state;
     FakeClock clock;
+    mutable KeptRankings kept; // the hub's kept rankings, as the program keeps them
     Hub()
     {
         ApplyProgramProfileTables(state);
@@ -179,7 +184,7 @@ std::vector<int> studentsWithGaps(std::mt19937 &gen, int first, int last, int wi
 std::vector<std::pair<int, int>> pointsRanking(const Hub &h, int level, int order, const QString &filter)
 {
     std::vector<std::pair<int, int>> got;
-    for (const RankedStudent &e : rankStudents(h.state, level, PointsDisplay, order, filter).shown)
+    for (const RankedStudent &e : rankStudents(h.state, h.kept, level, PointsDisplay, order, filter).shown)
         got.emplace_back(e.student, e.rank);
     return got;
 }
@@ -202,7 +207,7 @@ TEST(Rankings, TimeRankingWithTiesAndStudentsWithoutTime)
     h.run(6, 1, kTimedOut); // a timed-out run leaves no time
     h.tally();
     h.state.student.CurrentStudent = 3;
-    const QStringList lines = rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("全学年"));
+    const QStringList lines = rankingLines(h.state, h.kept, 1, TimeDisplay, 0, QStringLiteral("全学年"));
     EXPECT_EQ(lines, (QStringList{
                          QStringLiteral(" 1③あ　　　　    40 　"),
                          QStringLiteral(" 2③い　　　　    45 　"),
@@ -212,9 +217,9 @@ TEST(Rankings, TimeRankingWithTiesAndStudentsWithoutTime)
                          QStringLiteral("--Ⅱか　　　　------ 　"),
                      }));
     // The filter hides lines but keeps the ranks.
-    const QStringList junior = rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("中学生全体"));
+    const QStringList junior = rankingLines(h.state, h.kept, 1, TimeDisplay, 0, QStringLiteral("中学生全体"));
     EXPECT_EQ(junior, QStringList{QStringLiteral("--Ⅱか　　　　------ 　")});
-    EXPECT_TRUE(rankingLines(h.state, 1, TimeDisplay, 0, QStringLiteral("小学生")).isEmpty());
+    EXPECT_TRUE(rankingLines(h.state, h.kept, 1, TimeDisplay, 0, QStringLiteral("小学生")).isEmpty());
 }
 
 TEST(Rankings, StudentNumberZeroShowsAsAStudentWithoutRunsEverywhere)
@@ -232,14 +237,14 @@ TEST(Rankings, StudentNumberZeroShowsAsAStudentWithoutRunsEverywhere)
     h.tally();
     h.state.student.CurrentStudent = 1;
     const QString all = QStringLiteral("全学年");
-    EXPECT_EQ(rankingLines(h.state, 1, TimeDisplay, 0, all),
+    EXPECT_EQ(rankingLines(h.state, h.kept, 1, TimeDisplay, 0, all),
               (QStringList{QStringLiteral(" 1●あ　　　　    50 ●"), QStringLiteral("--③ゼロ　　　------ 　"),
                            QStringLiteral("--③い　　　　------ 　")}));
-    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, CumulativeOrder, all),
+    EXPECT_EQ(rankingLines(h.state, h.kept, 1, PointsDisplay, CumulativeOrder, all),
               (QStringList{QStringLiteral(" 1●あ　　　　  5/    5"), QStringLiteral(" 2③ゼロ　　　  0/    0"),
                            QStringLiteral(" 2③い　　　　  0/    0")}));
-    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, TodayOrder, all).size(), 1);
-    const SheetRankFigures zero = sheetFigures(h.state, 1, 0, CumulativeOrder, all);
+    EXPECT_EQ(rankingLines(h.state, h.kept, 1, PointsDisplay, TodayOrder, all).size(), 1);
+    const SheetRankFigures zero = sheetFigures(h.state, h.kept, 1, 0, CumulativeOrder, all);
     EXPECT_EQ(zero.TimeRank, QStringLiteral("---"));
     EXPECT_EQ(zero.PointsEarned, 0);
 
@@ -266,7 +271,7 @@ TEST(Rankings, LinesLineUpWhateverTheNamesAreWrittenIn)
     h.tally();
     h.state.student.CurrentStudent = 1;
     for (const int mode : {TimeDisplay, PointsDisplay}) {
-        const QStringList lines = rankingLines(h.state, 1, mode, CumulativeOrder, QStringLiteral("全学年"));
+        const QStringList lines = rankingLines(h.state, h.kept, 1, mode, CumulativeOrder, QStringLiteral("全学年"));
         ASSERT_EQ(lines.size(), 4);
         for (const QString &line : lines)
             EXPECT_EQ(displayCells(line), displayCells(lines.first())) << line.toStdString();
@@ -299,12 +304,12 @@ TEST(Rankings, PointsRankingOrdersAndTies)
     h.tally();
     ASSERT_EQ(h.state.tallies.AllPoints(2, 1), 120);
     ASSERT_EQ(h.state.tallies.TodayPoints(2, 2), 30);
-    const QStringList cumulative = rankingLines(h.state, 2, PointsDisplay, CumulativeOrder, QStringLiteral("全学年"));
+    const QStringList cumulative = rankingLines(h.state, h.kept, 2, PointsDisplay, CumulativeOrder, QStringLiteral("全学年"));
     EXPECT_EQ(cumulative, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"),
                                        QStringLiteral(" 1③あ　　　　 10/  120"),
                                        QStringLiteral(" 3③う　　　　  0/   90"),
                                        QStringLiteral(" 4③え　　　　  0/    0")}));
-    const QStringList today = rankingLines(h.state, 2, PointsDisplay, TodayOrder, QStringLiteral("全学年"));
+    const QStringList today = rankingLines(h.state, h.kept, 2, PointsDisplay, TodayOrder, QStringLiteral("全学年"));
     EXPECT_EQ(today, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"),
                                   QStringLiteral(" 2③あ　　　　 10/  120")}));
 }
@@ -469,11 +474,11 @@ TEST(Rankings, PointsOrderWeighsTheOrderingPointsFirstWhateverTheOtherPoints)
     set(2, 6, 6);
     set(3, 0, 2000);
     set(4, 5, 1049);
-    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, TodayOrder, QStringLiteral("全学年")),
+    EXPECT_EQ(rankingLines(h.state, h.kept, 1, PointsDisplay, TodayOrder, QStringLiteral("全学年")),
               (QStringList{QStringLiteral(" 1③い　　　　  6/    6"), QStringLiteral(" 2③あ　　　　  5/ 1050"),
                            QStringLiteral(" 2③え　　　　  5/ 1049")}));
     set(2, 1000, 1999);
-    EXPECT_EQ(rankingLines(h.state, 1, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")),
+    EXPECT_EQ(rankingLines(h.state, h.kept, 1, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")),
               (QStringList{QStringLiteral(" 1③う　　　　  0/ 2000"), QStringLiteral(" 2③い　　　　000/ 1999"),
                            QStringLiteral(" 3③あ　　　　  5/ 1050"), QStringLiteral(" 4③え　　　　  5/ 1049")}));
 }
@@ -491,7 +496,7 @@ TEST(Rankings, OrderIsOrderingPointsThenOtherPointsThenRosterOrder)
         h.state.tallies.AllPoints(1, s) = static_cast<int32_t>(gen() % 3) * 1200 + h.state.tallies.TodayPoints(1, s);
     }
     for (int order : {CumulativeOrder, TodayOrder}) {
-        const Ranking r = rankStudents(h.state, 1, PointsDisplay, order, QStringLiteral("全学年"));
+        const Ranking r = rankStudents(h.state, h.kept, 1, PointsDisplay, order, QStringLiteral("全学年"));
         const Tallies &t = h.state.tallies;
         auto keyOf = [&](int s) {
             const int p = order == CumulativeOrder ? t.AllPoints(1, s) : t.TodayPoints(1, s);

@@ -1,4 +1,5 @@
 #include "hub/SheetLogic.h"
+#include "hub/PointsRanking.h"
 #include "hub/SheetRankings.h"
 #include "results/Tally.h"
 #include "roster/Roster.h"
@@ -36,6 +37,7 @@ struct Sheet {
     QTemporaryDir dir;
     SharedState state;
     FakeClock clock;
+    KeptRankings kept;
     QByteArray file;
     Sheet()
     {
@@ -105,7 +107,7 @@ struct Sheet {
         SheetOptions options;
         options.printing = printing;
         options.gradeFilter = filter;
-        drawSheet(state, reading, lines, options, surface, figures);
+        drawSheet(state, kept, reading, lines, options, surface, figures);
         return surface.ops();
     }
     SheetFiguresTable figures;
@@ -734,7 +736,7 @@ namespace {
 QStringList timeLines(Sheet &f, int level, const QString &filter = QStringLiteral("全学年"))
 {
     QStringList time, points;
-    sheetFigures(f.state, level, 1, 1, filter, &time, &points);
+    sheetFigures(f.state, f.kept, level, 1, 1, filter, &time, &points);
     return time;
 }
 
@@ -759,8 +761,8 @@ TEST(SheetRankings, TimeRankingWithTiesFailuresAndNoRecord)
                                             QStringLiteral("  4③え　　　　    55 　"),
                                             QStringLiteral("  5③お　　　　*失敗* 　"),
                                             QStringLiteral("---③か　　　　------ 　")}));
-    EXPECT_EQ(sheetFigures(f.state, 1, 6, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("---"));
-    EXPECT_EQ(sheetFigures(f.state, 1, 5, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("5"));
+    EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 6, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("---"));
+    EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 5, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("5"));
 }
 
 TEST(SheetRankings, GradeFilterHidesLinesButKeepsTheRankCount)
@@ -776,7 +778,7 @@ TEST(SheetRankings, GradeFilterHidesLinesButKeepsTheRankCount)
     EXPECT_EQ(timeLines(f, 1, QStringLiteral("小学生全体")),
               (QStringList{QStringLiteral("  1②あ　　　　    41 　"), QStringLiteral("  2⑤い　　　　    42 　"),
                            QStringLiteral("  4⑥え　　　　    44 　")}));
-    EXPECT_EQ(sheetFigures(f.state, 1, 3, 1, QStringLiteral("小学生全体")).TimeRank, QString());
+    EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 3, 1, QStringLiteral("小学生全体")).TimeRank, QString());
 }
 
 TEST(SheetRankings, PointsRankingsAndTheSchoolAverage)
@@ -795,7 +797,7 @@ TEST(SheetRankings, PointsRankingsAndTheSchoolAverage)
     f.state.student.CurrentStudent = 3;
 
     QStringList time, points;
-    SheetRankFigures cumulative = sheetFigures(f.state, 1, 1, 1, QStringLiteral("全学年"), &time, &points);
+    SheetRankFigures cumulative = sheetFigures(f.state, f.kept, 1, 1, 1, QStringLiteral("全学年"), &time, &points);
     EXPECT_EQ(points, (QStringList{QStringLiteral("  1③い　　　　  5/   30"), QStringLiteral("  1③あ　　　　  0/   30"),
                                    QStringLiteral("  3●う　　　　  0/   12"), QStringLiteral("  4③え　　　　  0/    0")}));
     EXPECT_EQ(cumulative.PointsRank, QStringLiteral("1"));
@@ -806,7 +808,7 @@ TEST(SheetRankings, PointsRankingsAndTheSchoolAverage)
     EXPECT_TRUE(time.contains(QStringLiteral("---●う　　　　------ ●")));
 
     // Today's order: only students with points today are listed and averaged.
-    SheetRankFigures today = sheetFigures(f.state, 1, 1, 2, QStringLiteral("全学年"), &time, &points);
+    SheetRankFigures today = sheetFigures(f.state, f.kept, 1, 1, 2, QStringLiteral("全学年"), &time, &points);
     EXPECT_EQ(points, QStringList{QStringLiteral("  1③い　　　　  5/   30")});
     EXPECT_EQ(today.PointsRank, QString());
     EXPECT_FALSE(today.PointsEarned.has_value());
@@ -828,11 +830,11 @@ TEST(SheetRankings, FiguresAreFoundByStudentNumberNotByName)
     f.state.tallies.cells(1, 3).AllPoints = 50;
     f.state.tallies.cells(1, 2).AllPoints = 7;
 
-    const SheetRankFigures tanaka = sheetFigures(f.state, 1, 2, 1, QStringLiteral("全学年"));
+    const SheetRankFigures tanaka = sheetFigures(f.state, f.kept, 1, 2, 1, QStringLiteral("全学年"));
     EXPECT_EQ(tanaka.TimeRank, QStringLiteral("3"));
     EXPECT_EQ(tanaka.PointsRank, QStringLiteral("3"));
     EXPECT_EQ(tanaka.PointsEarned, 7);
-    const SheetRankFigures hasegawa = sheetFigures(f.state, 1, 3, 1, QStringLiteral("全学年"));
+    const SheetRankFigures hasegawa = sheetFigures(f.state, f.kept, 1, 3, 1, QStringLiteral("全学年"));
     EXPECT_EQ(hasegawa.TimeRank, QStringLiteral("2"));
     EXPECT_EQ(hasegawa.PointsRank, QStringLiteral("2"));
     EXPECT_EQ(hasegawa.PointsEarned, 50);
@@ -846,6 +848,6 @@ TEST(SheetRankings, TheWholeRosterIsRanked)
     f.run(2500, 1, 30);
     f.run(7, 1, 31);
     f.tally();
-    EXPECT_EQ(sheetFigures(f.state, 1, 2500, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("1"));
-    EXPECT_EQ(sheetFigures(f.state, 1, 7, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("2"));
+    EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 2500, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("1"));
+    EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 7, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("2"));
 }

@@ -272,7 +272,7 @@ TEST(TeacherEntry, ManagerOpensClosesTheHubAndGoesBackToAFreshOne)
     EXPECT_EQ(f.manager(), nullptr);
     HubScreen *hub = f.hub();
     ASSERT_NE(hub, nullptr);
-    EXPECT_EQ(hub->KeysReady, 1);
+    EXPECT_EQ(hub->logic().KeysReady, 1);
     EXPECT_FALSE(hub->Picture7->isVisible());
     EXPECT_TRUE(hub->Command8->isVisible());
 

@@ -17,7 +17,7 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("Firstfrm"), [this] { return new StartupForm(ctx); });
     forms.registerForm(QStringLiteral("BASEFRM"), [this] { return new WaitForm(ctx); });
     forms.registerForm(QStringLiteral("namesel"), [this] { return new NameSelectScreen(ctx); });
-    forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(ctx); });
+    forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(ctx, keptRankings); });
     forms.registerForm(QStringLiteral("MainFrm"), [this] { return new DrillScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmSyuuryou"), [this] { return new EndScreen(ctx); });
     forms.registerForm(QStringLiteral("FrmTimeData"), adminScreenFactory(ctx, QStringLiteral("FrmTimeData"), [this] {

@@ -2,6 +2,7 @@
 // registry with every screen registered, on the offscreen platform.
 #pragma once
 #include "state/SharedState.h"
+#include "hub/PointsRanking.h"
 #include "sound/SoundCues.h"
 #include "support/TestSupport.h"
 #include "ui/Forms.h"
@@ -66,6 +67,7 @@ struct ScreenFixture {
     RecordingProcesses processes;
     RecordingSoundFailure soundFailure;
     SoundPlayer sound{state, audio, random, soundFailure};
+    KeptRankings keptRankings; // outlives the hub screens, as in the program
     Forms forms;
     std::vector<int> exits;
     std::vector<double> waits;
