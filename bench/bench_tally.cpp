@@ -32,6 +32,7 @@
 //                               program's peak is measured by bench_program)
 #include "state/SharedState.h"
 #include "hub/PointsRanking.h"
+#include "hub/Rankings.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
 #include "text/DayNumber.h"

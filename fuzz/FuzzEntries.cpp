@@ -6,6 +6,7 @@
 #include "hub/Availability.h"
 #include "hub/ColumnTexts.h"
 #include "hub/PointsRanking.h"
+#include "hub/Rankings.h"
 #include "hub/ResultViews.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"

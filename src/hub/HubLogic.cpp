@@ -170,18 +170,19 @@ bool HubLogic::refuseLevelWithoutCriteria(int i)
     return true;
 }
 
-bool HubLogic::startable(int i) const
+bool HubLogic::mayStart(int i)
 {
+    // While the teacher panel is open, level buttons and names do nothing.
+    if (m_host.teacherPanelOpen())
+        return false;
+    if (refuseLevelWithoutCriteria(i))
+        return false;
     return i >= 1 && i < static_cast<int>(view.levels.size()) && view.levels[static_cast<size_t>(i)].Command4Enabled;
 }
 
 void HubLogic::Command4_Click(int i)
 {
-    if (m_host.teacherPanelOpen())
-        return;
-    if (refuseLevelWithoutCriteria(i))
-        return;
-    if (!startable(i))
+    if (!mayStart(i))
         return;
     view.Picture2Visible = true;
     m_state.run.CurrentLevel = static_cast<int16_t>(i);
@@ -192,11 +193,7 @@ void HubLogic::Command4_Click(int i)
 
 void HubLogic::Label3_Click(int i)
 {
-    if (m_host.teacherPanelOpen())
-        return;
-    if (refuseLevelWithoutCriteria(i))
-        return;
-    if (!startable(i))
+    if (!mayStart(i))
         return;
     m_state.run.CurrentLevel = static_cast<int16_t>(i);
     m_host.startRun();

@@ -154,7 +154,9 @@ private:
     using FileView = std::function<bool(const ResultsFile &, LevelLists &, QString *, const ViewProgress &)>;
     bool fillListsFromFile(const FileView &fileView);
     bool refuseLevelWithoutCriteria(int level);
-    bool startable(int level) const;
+    // A level's button or name may start it: the teacher panel is closed, the level has
+    // criteria (else the student is told why not) and its button is enabled.
+    bool mayStart(int level);
     void startLevel(int level);
     void setProgress2(int value, int maximum);
 

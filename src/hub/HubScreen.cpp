@@ -1,16 +1,12 @@
 #include "hub/HubScreen.h"
 
-#include "hub/ListFields.h"
 #include "hub/SheetPanel.h"
-#include "state/LoginMinutes.h"
 #include "state/SharedState.h"
 #include "drill/DrillScreen.h"
 #include "hub/TeacherEntry.h"
 #include "hub/TeacherPanel.h"
-#include "results/Tally.h"
 #include "roster/Roster.h"
 #include "text/DataFileError.h"
-#include "text/FixedWidth.h"
 #include "ui/Accessible.h"
 #include "ui/FormNames.h"
 #include "ui/LineListModel.h"
@@ -22,15 +18,11 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-
-#include <cmath>
-#include <memory>
 
 namespace tobrel {
 namespace {

@@ -9,7 +9,7 @@
 // screen, which is made afresh at every log-in): what it keeps is what makes the next look
 // at the hub quick.
 #pragma once
-#include "hub/Rankings.h"
+#include "hub/Ranking.h"
 
 #include <memory>
 

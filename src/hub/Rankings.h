@@ -2,36 +2,20 @@
 // today's), over the listed students, the grade filter hiding lines but not moving ranks.
 // Points rankings of the usual school go the quick way through the kept rankings.
 #pragma once
+#include "hub/Ranking.h"
+
 #include <QString>
 #include <QStringList>
-
-#include <cstdint>
-#include <vector>
 
 namespace tobrel {
 
 struct SharedState;
 class KeptRankings;
 
-enum ListMode : int { TimeDisplay = 1, PointsDisplay = 2 };
-enum PointsOrder : int { CumulativeOrder = 1, TodayOrder = 2 };
-
-// The ranking of one level over the listed students (time or points); ranks count every
-// student, the grade filter only hides lines. rankStudents gives the students that get a
-// line, in order, with their ranks; rankingLine makes the line of one of them, so a list
-// may make only the lines it shows.
-struct RankedStudent {
-    int16_t student;
-    int16_t rank;
-};
-struct Ranking {
-    int level = 0;
-    int listMode = 1;
-    int pointsOrder = 1;
-    std::vector<RankedStudent> shown;
-};
-// `kept` holds the rankings last made, so that a points ranking whose points have not
-// changed since is not made again.
+// rankStudents gives the students that get a line, in order, with their ranks; rankingLine
+// makes the line of one of them, so a list may make only the lines it shows. `kept` holds
+// the rankings last made, so that a points ranking whose points have not changed since is
+// not made again.
 Ranking rankStudents(const SharedState &state, KeptRankings &kept, int level, int listMode, int pointsOrder,
                      const QString &filter);
 QString rankingLine(const SharedState &state, const Ranking &ranking, const RankedStudent &entry);

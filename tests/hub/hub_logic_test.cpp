@@ -145,11 +145,12 @@ TEST(HubLogic, KeysCountOnlyOnceTheHubIsReadyAndNeverWhileTheTeacherPanelIsOpen)
         before.Form_Load();
         EXPECT_FALSE(before.Form_KeyPress(c.key)) << "before the activation";
         const auto hub = h.shown();
-        EXPECT_EQ(hub->Form_KeyPress(c.key), c.taken) << c.key.unicode();
-        EXPECT_EQ(h.host.starts, c.starts) << c.key.unicode();
-        EXPECT_EQ(h.host.rosterShown, c.rosterShown) << c.key.unicode();
-        if (c.starts)
+        EXPECT_EQ(hub->Form_KeyPress(c.key), c.taken) << int(c.key.unicode());
+        EXPECT_EQ(h.host.starts, c.starts) << int(c.key.unicode());
+        EXPECT_EQ(h.host.rosterShown, c.rosterShown) << int(c.key.unicode());
+        if (c.starts) {
             EXPECT_EQ(h.state.run.CurrentLevel, c.key.digitValue());
+        }
     }
     Hub h;
     const auto hub = h.shown();
