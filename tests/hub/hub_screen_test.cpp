@@ -258,11 +258,11 @@ struct LargeSchool : ScreenFixture {
         writeCp932(dir.path() + QStringLiteral("/data/新名簿.txt"), roster);
         LoadConfiguration(state, ctx.programFolderPath);
     }
-    void appendRun(int student, int level, int seconds, double clock)
+    void appendRun(int student, int level, int seconds, double timeOfDay)
     {
         ResultRecord r;
-        r.ResultRecDate = dayNumber(this->clock.date);
-        r.ResultRecClock = clock;
+        r.ResultRecDate = dayNumber(clock.date);
+        r.ResultRecClock = timeOfDay;
         r.ResultRecStudentNo = static_cast<int16_t>(student);
         r.ResultRecLevel = static_cast<int16_t>(level);
         r.ResultRecTime = seconds;

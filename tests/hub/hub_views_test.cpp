@@ -128,11 +128,11 @@ struct Hub {
         state.roster.StudentBirthYears[s] = static_cast<int16_t>(2023 - g - 6);
     }
     ResultsFile file() const { return ResultsFile(resultsFilePath(state)); }
-    void run(int s, int level, int time, int daysAgo = 0, double clock = 0.5)
+    void run(int s, int level, int time, int daysAgo = 0, double timeOfDay = 0.5)
     {
         ResultRecord r;
-        r.ResultRecDate = dayNumber(this->clock.date) - daysAgo;
-        r.ResultRecClock = clock;
+        r.ResultRecDate = dayNumber(clock.date) - daysAgo;
+        r.ResultRecClock = timeOfDay;
         r.ResultRecStudentNo = static_cast<int16_t>(s);
         r.ResultRecLevel = static_cast<int16_t>(level);
         r.ResultRecTime = time;
