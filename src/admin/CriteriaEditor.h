@@ -94,7 +94,7 @@ public:
     void Command3_Click(); // "更新記録": save
     void Command4_Click(); // "戻る": leave
     void Command7_Click(); // histograms of the current row
-    void Option1_Click(int index);
+    void Option1_Click(int index); // 0 "度数表示", 1 "度数非表示": the histograms' counts
     void MSFlexGrid1_Click(int row, int col);
     void Gridinputtext_Change(const QString &text);
     void Gridinputtext_KeyDown(int keyCode, bool shiftCtrlOrAlt);

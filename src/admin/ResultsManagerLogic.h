@@ -118,9 +118,10 @@ public:
     void List1_DblClick(int line);
     void VScroll1_Change(int value);
     void Combo1_Click(const QString &text);
-    // Writes the record with the time in Text1(1) and the student of Combo1's text.
+    // "変更して記録": writes the record with the time in Text1(1) and the student of
+    // Combo1's text.
     void Command2_Click(const QString &timeText, const QString &studentText);
-    void Command3_Click();
+    void Command3_Click(); // "消去": deletes the record after asking
     // "キャンセル": closes the dialog, nothing is written.
     void Command6_Click();
 

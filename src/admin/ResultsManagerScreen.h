@@ -28,7 +28,7 @@ public:
     ~ResultsManagerScreen() override;
 
     void Form_Load();
-    void Command4_Click();
+    void Command4_Click(); // "戻る": back to the hub
     // "CSV出力": every stored run into a CSV file the teacher names, with progress.
     void CommandCsv_Click();
 

@@ -23,7 +23,7 @@ public:
     QTimer Timer1;
 
     void Form_Load();
-    void Timer1_Timer();
+    void Timer1_Timer(); // the splash has shown for its time: on to the roster screen
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -17,9 +17,9 @@ public:
     explicit EndScreen(AppContext &ctx);
 
     void Form_Activate() override;
-    void Timer1_Timer();
-    void Command5_Click();
-    void Command4_Click();
+    void Timer1_Timer();   // the half-second tick that brings up the buttons
+    void Command5_Click(); // "もう一度": the same level again
+    void Command4_Click(); // "メニューへ": back to the hub
 
     QLabel *Image1 = nullptr;
     QLabel *Label15 = nullptr, *Label16 = nullptr, *Label17 = nullptr, *Label18 = nullptr;
