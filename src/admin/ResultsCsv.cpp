@@ -1,6 +1,7 @@
 #include "admin/ResultsCsv.h"
 
 #include "text/FileReplace.h"
+#include "text/Workbook.h"
 
 #include "state/SharedState.h"
 #include "results/Tally.h"
@@ -41,11 +42,19 @@ void appendTwoDigits(QByteArray &out, int value)
     out.append(static_cast<char>('0' + value % 10));
 }
 
+// The rows of the export: as CSV bytes, or (typed) as a workbook's cells.
 class RowWriter {
 public:
-    RowWriter(const ResultsCsvSource &source, const ResultsCsvOptions &options)
-        : m_options(options), m_names(kStudentCodes), m_grades(kStudentCodes)
+    RowWriter(const ResultsCsvSource &source, const ResultsCsvOptions &options, bool typed = false)
+        : m_options(options), m_typed(typed)
     {
+        if (typed) {
+            m_nameTexts.resize(kStudentCodes);
+            m_gradeTexts.resize(kStudentCodes);
+        } else {
+            m_names.resize(kStudentCodes);
+            m_grades.resize(kStudentCodes);
+        }
         // The school field exactly as a run of this school is written.
         ResultRecord mine;
         mine.setSchool(source.schoolCode);
@@ -53,6 +62,8 @@ public:
         for (int L = 1; L <= kMaxLevel; ++L)
             m_levelNames[L] = encode(source.levelNames[L]);
         m_criteria = source.criteria;
+        for (int L = 1; L <= kMaxLevel; ++L)
+            m_levelNameTexts[L] = source.levelNames[L];
         m_yes = encode(QStringLiteral("はい"));
         m_no = encode(QStringLiteral("いいえ"));
         m_timedOut = encode(QStringLiteral("時間切れ"));
@@ -79,10 +90,15 @@ public:
                 source.rosterPath,
                 [&](const RosterEntry &e) {
                     const int slot = e.record.StudentNumber + 32768;
-                    m_names[slot] = encode(csvTextField(e.record.Name.trimmed()));
                     const auto label =
                         FullWidthGradeLabel(GradeIndexOf(schoolYear, e.record.BirthYear));
-                    m_grades[slot] = label ? encode(*label) : QByteArray();
+                    if (m_typed) {
+                        m_nameTexts[slot] = e.record.Name.trimmed();
+                        m_gradeTexts[slot] = label.value_or(QString());
+                    } else {
+                        m_names[slot] = encode(csvTextField(e.record.Name.trimmed()));
+                        m_grades[slot] = label ? encode(*label) : QByteArray();
+                    }
                 },
                 OutOfRangeStudents::PassOn);
         } catch (const DataFileError &e) {
@@ -152,6 +168,48 @@ public:
         out.append("\r\n", 2);
     }
 
+    // The same row as a workbook's cells, in the columns of resultsCsvHeader().
+    void fillCells(std::array<WorkbookCell, kResultsColumns> &cells, int64_t number, const char *bytes)
+    {
+        const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
+        const bool damaged = isDamagedRecord(r);
+        const bool deleted = !damaged && r.level == 0;
+        const bool timedOut = r.time > 99997;
+        cells.fill(std::monostate());
+        cells[0] = double(number);
+        if (sensibleDay(r.date))
+            cells[1] = dateFromDayNumber(std::floor(r.date));
+        if (std::isfinite(r.clock) && r.clock >= 0 && r.clock < 1)
+            cells[2] = std::min(86399L, std::lround(r.clock * 86400.0)) / 86400.0;
+        cells[3] = double(r.student);
+        cells[4] = m_nameTexts[r.student + 32768];
+        cells[5] = m_gradeTexts[r.student + 32768];
+        cells[6] = double(r.level);
+        if (!damaged && r.level >= 1)
+            cells[7] = m_levelNameTexts[r.level];
+        if (!timedOut)
+            cells[8] = double(r.time);
+        if (damaged)
+            cells[9] = QStringLiteral("壊れた記録");
+        else if (deleted)
+            cells[9] = QStringLiteral("削除済み");
+        else if (timedOut)
+            cells[9] = QStringLiteral("時間切れ");
+        if (!damaged && !deleted) {
+            const int L = r.level;
+            cells[10] = double(ratedPoints(basePoints(r.time, shortTime(r.time), m_criteria.CritTargetTime[L]),
+                                           m_criteria.CritPointRate[L]));
+        }
+        const QByteArray raw(bytes + 24, 5);
+        if (raw != m_lastSchoolRaw) {
+            m_lastSchoolRaw = raw;
+            m_lastSchoolText = fromCp932(raw).trimmed().remove(QChar(0));
+        }
+        cells[11] = m_lastSchoolText;
+        cells[12] = std::memcmp(bytes + 24, m_thisSchool.constData(), 5) == 0 ? QStringLiteral("はい")
+                                                                                : QStringLiteral("いいえ");
+    }
+
 private:
     void appendDate(QByteArray &out, double day)
     {
@@ -195,7 +253,12 @@ private:
     }
 
     const ResultsCsvOptions &m_options;
+    const bool m_typed;
     CriteriaTable m_criteria;
+    std::vector<QString> m_nameTexts;
+    std::vector<QString> m_gradeTexts;
+    std::array<QString, kLevelSlots> m_levelNameTexts;
+    QString m_lastSchoolText;
     std::vector<QByteArray> m_names;
     std::vector<QByteArray> m_grades;
     std::array<QByteArray, kLevelSlots> m_levelNames;
@@ -247,19 +310,29 @@ QStringList resultsCsvHeader()
             QStringLiteral("自塾")};
 }
 
-QString suggestedCsvFileName(const QDate &today)
+namespace {
+
+QString suggestedFileName(const QDate &today, const QString &extension)
 {
-    return QStringLiteral("成績_%1.csv").arg(today.toString(QStringLiteral("yyyyMMdd")));
+    return QStringLiteral("成績_%1").arg(today.toString(QStringLiteral("yyyyMMdd"))) + extension;
 }
 
-QString csvWrittenMessage(const QString &csvPath, const ResultsCsvReport &report)
+QString writtenMessage(const QString &kind, const QString &path, const ResultsCsvReport &report)
 {
-    QString text = QStringLiteral("成績 %1件をCSVファイルに書き出しました。\n%2")
-                       .arg(report.rowsWritten)
-                       .arg(QDir::toNativeSeparators(csvPath));
+    QString text = QStringLiteral("成績 %1件を%2ファイルに書き出しました。\n%3")
+                       .arg(QString::number(report.rowsWritten), kind, QDir::toNativeSeparators(path));
     if (!report.warning.isEmpty())
         text += QStringLiteral("\n\n") + report.warning;
     return text;
+}
+
+} // namespace
+
+QString suggestedCsvFileName(const QDate &today) { return suggestedFileName(today, QStringLiteral(".csv")); }
+
+QString csvWrittenMessage(const QString &csvPath, const ResultsCsvReport &report)
+{
+    return writtenMessage(QStringLiteral("CSV"), csvPath, report);
 }
 
 QString csvTextField(const QString &text)
@@ -271,6 +344,54 @@ QString csvTextField(const QString &text)
         return u'"' + t.replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
     return t;
 }
+
+namespace {
+
+// Reads the results file a chunk at a time and hands each wanted record to row (which
+// returns false when its output failed, error set). False with error set when the file
+// cannot be read, a row failed or progress cancelled ("<what>を取り消しました").
+template <typename Row>
+bool scanWantedRecords(const ResultsFile &results, RowWriter &rows, ResultsCsvReport &rep, const CsvProgress &progress,
+                       const QString &what, QString *error, Row &&row)
+{
+    bool ok = true;
+    bool cancelled = false;
+    ResultsFile::ScanInfo info;
+    QString readError;
+    const bool read = results.scan(
+        [&](int64_t first, const char *bytes, int64_t count) {
+            for (int64_t k = 0; k < count; ++k) {
+                const char *record = bytes + k * kRecordSize;
+                if (!rows.wanted(ResultRecord::decodeNumbers(record)))
+                    continue;
+                if (!row(first + k, record)) {
+                    ok = false;
+                    return false;
+                }
+                ++rep.rowsWritten;
+            }
+            if (progress && !progress(first + count - 1, info.recordCount)) {
+                cancelled = true;
+                return false;
+            }
+            return true;
+        },
+        &info, &readError);
+    rep.recordCount = info.recordCount;
+    if (!read) {
+        if (error)
+            *error = readError;
+        return false;
+    }
+    if (cancelled) {
+        if (error)
+            *error = what + QStringLiteral("を取り消しました");
+        return false;
+    }
+    return ok;
+}
+
+} // namespace
 
 bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
                      const ResultsCsvOptions &options, QIODevice &out, ResultsCsvReport *report,
@@ -289,42 +410,12 @@ bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
     buffer.append(rows.encode(resultsCsvHeader().join(u',')));
     buffer.append("\r\n");
 
-    bool ok = true;
-    bool cancelled = false;
-    ResultsFile::ScanInfo info;
-    QString readError;
-    const bool read = results.scan(
-        [&](int64_t first, const char *bytes, int64_t count) {
-            for (int64_t k = 0; k < count; ++k) {
-                const char *record = bytes + k * kRecordSize;
-                if (!rows.wanted(ResultRecord::decodeNumbers(record)))
-                    continue;
-                rows.appendRow(buffer, first + k, record);
-                ++rep.rowsWritten;
-                if (buffer.size() >= kFlushBytes && !writeAll(out, buffer, error)) {
-                    ok = false;
-                    return false;
-                }
-            }
-            if (progress && !progress(first + count - 1, info.recordCount)) {
-                cancelled = true;
-                return false;
-            }
-            return true;
-        },
-        &info, &readError);
-    rep.recordCount = info.recordCount;
-    if (!read) {
-        if (error)
-            *error = readError;
-        return false;
-    }
-    if (cancelled) {
-        if (error)
-            *error = QStringLiteral("CSV出力を取り消しました");
-        return false;
-    }
-    return ok && writeAll(out, buffer, error);
+    return scanWantedRecords(results, rows, rep, progress, QStringLiteral("CSV出力"), error,
+                             [&](int64_t number, const char *record) {
+                                 rows.appendRow(buffer, number, record);
+                                 return buffer.size() < kFlushBytes || writeAll(out, buffer, error);
+                             }) &&
+           writeAll(out, buffer, error);
 }
 
 bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source,
@@ -363,6 +454,52 @@ bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &sou
         return false;
     }
     return true;
+}
+
+} // namespace tobrel
+
+namespace tobrel {
+
+std::vector<WorkbookColumn> resultsWorkbookColumns()
+{
+    const QStringList titles = resultsCsvHeader();
+    static const std::array<CellKind, kResultsColumns> kinds{
+        CellKind::Number, CellKind::Date,   CellKind::TimeOfDay, CellKind::Number, CellKind::Text,
+        CellKind::Text,   CellKind::Number, CellKind::Text,      CellKind::Number, CellKind::Text,
+        CellKind::Number, CellKind::Text,   CellKind::Text};
+    std::vector<WorkbookColumn> columns;
+    for (int c = 0; c < kResultsColumns; ++c)
+        columns.push_back({titles[c], kinds[c], kinds[c] == CellKind::Number ? QStringLiteral("0") : QString()});
+    return columns;
+}
+
+bool writeResultsWorkbook(const ResultsFile &results, const ResultsCsvSource &source,
+                          const ResultsCsvOptions &options, const QString &path, ResultsCsvReport *report,
+                          QString *error, const CsvProgress &progress, int64_t rowsPerSheet)
+{
+    ResultsCsvReport local;
+    ResultsCsvReport &rep = report ? *report : local;
+    rep = {};
+    RowWriter rows(source, options, true);
+    rep.warning = rows.readRoster(source);
+
+    Workbook book(path, rowsPerSheet);
+    if (!book.open(error) || !book.addSheet(QStringLiteral("成績"), resultsWorkbookColumns(), error))
+        return false;
+    std::array<WorkbookCell, kResultsColumns> cells;
+    return scanWantedRecords(results, rows, rep, progress, QStringLiteral("Excel出力"), error,
+                             [&](int64_t number, const char *record) {
+                                 rows.fillCells(cells, number, record);
+                                 return book.addRow(cells, error);
+                             }) &&
+           book.commit(error);
+}
+
+QString suggestedWorkbookFileName(const QDate &today) { return suggestedFileName(today, QStringLiteral(".xlsx")); }
+
+QString workbookWrittenMessage(const QString &path, const ResultsCsvReport &report)
+{
+    return writtenMessage(QStringLiteral("Excel"), path, report);
 }
 
 } // namespace tobrel

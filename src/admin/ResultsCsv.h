@@ -1,6 +1,8 @@
 // The results file as a spreadsheet: one CSV row per stored run, with the student's
 // name and grade, the level's name and the run's points, for the teacher's own
-// tables. Both the data tool's "export" and the results manager's "CSV出力" write it.
+// tables. Both the data tool's "export" and the results manager's "CSV出力" write it;
+// "export --xlsx" and "Excel出力" write the same rows as an Excel workbook, each cell
+// typed (dates as dates, figures as numbers, codes and names as text).
 //
 // Code page 932 by default, because Excel in Japan opens that by a double click;
 // UTF-8 with a byte-order mark on request. Fields are quoted by the usual CSV rules,
@@ -9,6 +11,7 @@
 #include "state/CriteriaValues.h"
 #include "state/Tables.h"
 #include "results/ResultsFile.h"
+#include "text/Workbook.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -57,6 +60,7 @@ using CsvProgress = std::function<bool(int64_t done, int64_t total)>;
 
 // The header row's texts, in column order.
 QStringList resultsCsvHeader();
+constexpr int kResultsColumns = 13;
 
 // Writes the CSV of the results file to out. Returns false with error set when the
 // results file cannot be read, out cannot be written or progress cancelled.
@@ -74,6 +78,23 @@ bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &sou
 QString suggestedCsvFileName(const QDate &today);
 // What the teacher is told once the CSV is written.
 QString csvWrittenMessage(const QString &csvPath, const ResultsCsvReport &report);
+
+// The workbook's columns: the CSV's headings, each with the kind of its cells.
+std::vector<WorkbookColumn> resultsWorkbookColumns();
+
+// The CSV's rows as an Excel workbook (sheet "成績", more sheets past a spreadsheet's
+// rows), written beside the path and renamed into place: a failed or cancelled export
+// leaves no file. The options' utf8 does not apply. Memory does not grow with the
+// results file.
+bool writeResultsWorkbook(const ResultsFile &results, const ResultsCsvSource &source,
+                          const ResultsCsvOptions &options, const QString &path, ResultsCsvReport *report,
+                          QString *error, const CsvProgress &progress = {},
+                          int64_t rowsPerSheet = Workbook::kMostRowsPerSheet);
+
+// "成績_20240207.xlsx".
+QString suggestedWorkbookFileName(const QDate &today);
+// What the teacher is told once the workbook is written.
+QString workbookWrittenMessage(const QString &path, const ResultsCsvReport &report);
 
 // One CSV field: quoted when it holds a comma, a quote or a line end (quotes doubled).
 // A text that a spreadsheet would take for a formula (it starts with "=", "+", "-" or
