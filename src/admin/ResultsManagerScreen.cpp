@@ -172,6 +172,9 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     CommandCsv = button(form, s, QStringLiteral("CommandCsv"), QStringLiteral("CSV出力"), 12);
     CommandCsv->setAccessibleDescription(QStringLiteral("すべての成績をCSVファイルに書き出します"));
     CommandCsv->setGeometry(s.rect(12240, layout::kDialogTop, 2880, 720));
+    CommandXlsx = button(form, s, QStringLiteral("CommandXlsx"), QStringLiteral("Excel出力"), 12);
+    CommandXlsx->setAccessibleDescription(QStringLiteral("すべての成績をExcelファイルに書き出します"));
+    CommandXlsx->setGeometry(s.rect(12240, layout::kDialogTop + 840, 2880, 720));
 
     Picture10 = new QFrame(form);
     Picture10->setObjectName(QStringLiteral("Picture10"));
@@ -207,6 +210,7 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     connect(Command6, &QPushButton::clicked, this, [this] { m_logic->Command6_Click(); });
     connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
     connect(CommandCsv, &QPushButton::clicked, this, [this] { CommandCsv_Click(); });
+    connect(CommandXlsx, &QPushButton::clicked, this, [this] { CommandXlsx_Click(); });
 
     Form_Load();
 }
@@ -230,32 +234,41 @@ void ResultsManagerScreen::Command4_Click()
     ctx.forms->unload(objectName());
 }
 
-void ResultsManagerScreen::CommandCsv_Click()
+void ResultsManagerScreen::CommandCsv_Click() { exportResults(false); }
+
+void ResultsManagerScreen::CommandXlsx_Click() { exportResults(true); }
+
+void ResultsManagerScreen::exportResults(bool workbook)
 {
     if (!m_logic->mayAct())
         return;
     const QDate today = ctx.clock.today();
-    const QString path = chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder,
-                                        QStringLiteral("成績をCSVファイルに書き出す"), suggestedCsvFileName(today),
-                                        QStringLiteral("CSV (*.csv)"), QStringLiteral(".csv"));
+    const QString extension = workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv");
+    const QString path = chooseSaveFile(
+        *dialogs, ctx.messages, this, ctx.state.LastSaveFolder,
+        workbook ? QStringLiteral("成績をExcelファイルに書き出す") : QStringLiteral("成績をCSVファイルに書き出す"),
+        workbook ? suggestedWorkbookFileName(today) : suggestedCsvFileName(today),
+        workbook ? QStringLiteral("Excel (*.xlsx)") : QStringLiteral("CSV (*.csv)"), extension);
     if (path.isEmpty())
         return;
     // Never over one of the school's files, also not through a link.
-    if (const QString refusal = schoolFileRefusal(ctx.state.config, path, QStringLiteral(".csv")); !refusal.isEmpty())
+    if (const QString refusal = schoolFileRefusal(ctx.state.config, path, extension); !refusal.isEmpty())
         return tell(refusal);
-    ProgressBar1->setAccessibleName(QStringLiteral("CSV出力の進み具合"));
+    ProgressBar1->setAccessibleName(workbook ? QStringLiteral("Excel出力の進み具合") : QStringLiteral("CSV出力の進み具合"));
     ResultsCsvReport report;
     QString error;
     // The wait tells why, as every read of the results file on this screen does.
     const ResultsFile file = sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, stage()));
-    const bool written = writeResultsCsvFile(file, csvSourceOf(ctx.state, today), {},
-                                             path, &report, &error, [this](int64_t done, int64_t total) {
-                                                 progress(done, total);
-                                                 return true;
-                                             });
+    const auto showProgress = [this](int64_t done, int64_t total) {
+        progress(done, total);
+        return true;
+    };
+    const bool written =
+        workbook ? writeResultsWorkbook(file, csvSourceOf(ctx.state, today), {}, path, &report, &error, showProgress)
+                 : writeResultsCsvFile(file, csvSourceOf(ctx.state, today), {}, path, &report, &error, showProgress);
     progress(0, 0);
     ProgressBar1->setAccessibleName(QStringLiteral("消去の進み具合"));
-    tell(written ? csvWrittenMessage(path, report) : error);
+    tell(written ? (workbook ? workbookWrittenMessage(path, report) : csvWrittenMessage(path, report)) : error);
 }
 
 QString ResultsManagerScreen::listLine(int row) const { return m_model->data(m_model->index(row), Qt::DisplayRole).toString(); }
@@ -355,7 +368,7 @@ void ResultsManagerScreen::progress(int64_t done, int64_t total)
 
 void ResultsManagerScreen::setBusy(bool busy)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{List1, Picture3, Picture10, CommandCsv})
+    for (QWidget *w : std::initializer_list<QWidget *>{List1, Picture3, Picture10, CommandCsv, CommandXlsx})
         w->setEnabled(!busy);
 }
 

@@ -31,6 +31,8 @@ public:
     void Command4_Click(); // "戻る": back to the hub
     // "CSV出力": every stored run into a CSV file the teacher names, with progress.
     void CommandCsv_Click();
+    // "Excel出力": the same runs into an Excel workbook, each cell typed.
+    void CommandXlsx_Click();
 
     ResultsManagerLogic &logic() { return *m_logic; }
     // The text of line `row` of List1, as the list shows it.
@@ -47,14 +49,16 @@ public:
     QScrollBar *VScroll1 = nullptr;
     QComboBox *Combo1 = nullptr;
     QPushButton *Command2 = nullptr, *Command3 = nullptr, *Command6 = nullptr, *Command4 = nullptr;
-    QPushButton *CommandCsv = nullptr;
-    QProgressBar *ProgressBar1 = nullptr; // a deletion's or a CSV export's progress
+    QPushButton *CommandCsv = nullptr, *CommandXlsx = nullptr;
+    QProgressBar *ProgressBar1 = nullptr; // a deletion's or an export's progress
     FileDialogs *dialogs;                 // the save dialog (tests answer it)
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The CSV or (workbook) the Excel export, through the save dialog, with progress.
+    void exportResults(bool workbook);
     // ResultsManagerHost
     void refresh() override;
     void listRebuilt() override;

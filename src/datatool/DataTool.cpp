@@ -47,7 +47,7 @@ struct CommandLine {
 bool takesValue(const QString &option)
 {
     return option == u"--from" || option == u"--to" || option == u"--student" || option == u"--keep" ||
-           option == u"--program-menu";
+           option == u"--program-menu" || option == u"--xlsx";
 }
 
 CommandLine parse(const QStringList &args)
@@ -292,10 +292,18 @@ int runRepair(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
 int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, const Clock &clock)
 {
     const Options opt(cl, {QStringLiteral("--utf8"), QStringLiteral("--from"), QStringLiteral("--to"),
-                           QStringLiteral("--student")});
-    if (cl.words.isEmpty())
-        throw UsageError{QStringLiteral("export には書き出すCSVファイルの名前が要ります（標準出力なら -）")};
+                           QStringLiteral("--student"), QStringLiteral("--xlsx")});
+    const bool workbook = opt.has(QStringLiteral("--xlsx"));
+    if (workbook && !cl.words.isEmpty())
+        throw UsageError{QStringLiteral("export はCSVファイルか --xlsx のExcelファイルのどちらか一つに書き出します")};
+    if (workbook && opt.has(QStringLiteral("--utf8")))
+        throw UsageError{QStringLiteral("--utf8 はCSVのためのオプションです（Excelファイルには使えません）")};
+    if (!workbook && cl.words.isEmpty())
+        throw UsageError{QStringLiteral("export には書き出すCSVファイルの名前が要ります（標準出力なら -、Excelファイルなら --xlsx ファイル）")};
     expectWords(cl, 1);
+    const QString target = workbook ? opt.value(QStringLiteral("--xlsx")) : cl.words[0];
+    if (workbook && (target.isEmpty() || target == u"-"))
+        throw UsageError{QStringLiteral("--xlsx には書き出すExcelファイルの名前が要ります（標準出力には書けません）")};
     ResultsCsvOptions options;
     options.utf8 = opt.has(QStringLiteral("--utf8"));
     if (opt.has(QStringLiteral("--from")))
@@ -324,8 +332,9 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     }
     // Never over one of the school's files, also not through a link ("out.csv" leading
     // to the results file) nor under the pending file's name.
-    if (cl.words[0] != u"-")
-        if (const QString refusal = schoolFileRefusal(place.config, cl.words[0], QStringLiteral(".csv"),
+    if (target != u"-")
+        if (const QString refusal = schoolFileRefusal(place.config, target,
+                                                      workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv"),
                                                       {place.userStateFolder});
             !refusal.isEmpty())
             throw UsageError{refusal};
@@ -333,10 +342,11 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     const ResultsCsvSource source = csvSourceOf(*state, clock.today());
     ResultsCsvReport report;
     QString error;
-    const QString target = cl.words[0];
     const bool toStdout = target == u"-";
     bool ok;
-    if (toStdout) {
+    if (workbook) {
+        ok = writeResultsWorkbook(results, source, options, target, &report, &error);
+    } else if (toStdout) {
         QFile out;
         ok = out.open(stdout, QIODevice::WriteOnly) &&
              writeResultsCsv(results, source, options, out, &report, &error);
@@ -345,17 +355,23 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         ok = writeResultsCsvFile(results, source, options, target, &report, &error);
     }
     if (!ok) {
-        io.err(QStringLiteral("CSVを書き出せませんでした: ") + error);
+        io.err((workbook ? QStringLiteral("Excelファイルを") : QStringLiteral("CSVを")) +
+               QStringLiteral("書き出せませんでした: ") + error);
         return ToolProblems;
     }
     if (!report.warning.isEmpty())
         warnings << report.warning;
     auto &say = toStdout ? io.err : io.out;
     // All in one step: a name holding "%2" stays as it is.
-    say(QStringLiteral("CSVに書き出しました: %1（成績 %2件のうち %3行、%4）")
-            .arg(toStdout ? QStringLiteral("標準出力") : QFileInfo(target).absoluteFilePath(),
-                 QString::number(report.recordCount), QString::number(report.rowsWritten),
-                 options.utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift-JIS")));
+    if (workbook)
+        say(QStringLiteral("Excelファイルに書き出しました: %1（成績 %2件のうち %3行）")
+                .arg(QFileInfo(target).absoluteFilePath(), QString::number(report.recordCount),
+                     QString::number(report.rowsWritten)));
+    else
+        say(QStringLiteral("CSVに書き出しました: %1（成績 %2件のうち %3行、%4）")
+                .arg(toStdout ? QStringLiteral("標準出力") : QFileInfo(target).absoluteFilePath(),
+                     QString::number(report.recordCount), QString::number(report.rowsWritten),
+                     options.utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Shift-JIS")));
     for (const QString &w : warnings)
         io.err(QStringLiteral("注意: ") + w);
     return warnings.isEmpty() ? ToolOk : ToolProblems;
@@ -547,10 +563,13 @@ QString dataToolHelp()
         "      新しいものを10個（--keep で指定、0ならすべて）残します。\n"
         "      例: tobrel-data backup /media/usb/tobrel --keep 30\n"
         "  export ファイル [--utf8] [--from 日付] [--to 日付] [--student 番号]\n"
+        "  export --xlsx ファイル [--from 日付] [--to 日付] [--student 番号]\n"
         "      成績を1記録1行のCSVに書き出します。文字コードは Shift-JIS（Excel でそのまま開けます）、\n"
         "      --utf8 で BOM 付き UTF-8。日付は 2024/04/01 の形で、その日を含みます。\n"
-        "      ファイルを - にすると標準出力に書きます。\n"
+        "      ファイルを - にすると標準出力に書きます。--xlsx では同じ列をExcelファイル（.xlsx）に\n"
+        "      書き出します（日付は日付、数は数、塾コードと名前は文字のまま）。\n"
         "      例: tobrel-data export 成績2024.csv --from 2024/04/01 --to 2025/03/31\n"
+        "      例: tobrel-data export --xlsx 成績2024.xlsx --from 2024/04/01\n"
         "\n"
         "終了コード: 0 問題なし / 1 問題が見つかった、または失敗した / 2 使い方の誤り\n");
 }

@@ -32,19 +32,22 @@ QString dateText(const QDate &date) { return date.toString(QStringLiteral("yyyy/
 
 // A cell's text as a spreadsheet takes it: no control characters (an XML file cannot
 // hold them; tab and line end stay), at most kLongestText characters.
-QByteArray cellText(const QString &text)
+QString cellText(const QString &text)
 {
-    QString t = text;
-    t.removeIf([](QChar c) {
+    const auto unfit = [](QChar c) {
         const char16_t u = c.unicode();
         return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0xFFFE || u == 0xFFFF;
-    });
+    };
+    if (text.size() <= kLongestText && std::none_of(text.begin(), text.end(), unfit))
+        return text;
+    QString t = text;
+    t.removeIf(unfit);
     if (t.size() > kLongestText) {
         t.truncate(kLongestText);
         if (t.back().isHighSurrogate())
             t.chop(1);
     }
-    return t.toUtf8();
+    return t;
 }
 
 QString libraryFailure(lxw_error e)
@@ -83,7 +86,12 @@ int decimalsOf(const QString &format)
 int spreadsheetTextWidth(const QString &text)
 {
     int width = 0;
-    for (const char32_t c : text.toUcs4()) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
         // East Asian wide and full-width characters take two columns.
         const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
                           (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -167,7 +175,7 @@ struct Workbook::Private {
         rowsInSheet = 0;
         for (size_t c = 0; c < columns.size(); ++c) {
             widths[c] = spreadsheetTextWidth(columns[c].title) + int(kFilterButton);
-            if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c), cellText(columns[c].title).constData(), heading))
+            if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c), cellText(columns[c].title).toUtf8().constData(), heading))
                 return fail(error, libraryFailure(e));
         }
         worksheet_freeze_panes(sheet, 1, 0);
@@ -179,9 +187,9 @@ struct Workbook::Private {
         if (const QString *text = std::get_if<QString>(&cell)) {
             if (text->isEmpty())
                 return LXW_NO_ERROR;
-            const QByteArray utf8 = cellText(*text);
-            widths[c] = std::max(widths[c], spreadsheetTextWidth(QString::fromUtf8(utf8)));
-            return worksheet_write_string(sheet, row, c, utf8.constData(), nullptr);
+            const QString fit = cellText(*text);
+            widths[c] = std::max(widths[c], spreadsheetTextWidth(fit));
+            return worksheet_write_string(sheet, row, c, fit.toUtf8().constData(), nullptr);
         }
         if (const double *number = std::get_if<double>(&cell)) {
             if (!std::isfinite(*number))

@@ -1,9 +1,14 @@
-// The CSV export, read back with a CSV reader as a spreadsheet would read it.
+// The CSV export, read back with a CSV reader as a spreadsheet would read it, and the
+// same export as an Excel workbook, read back from its XML.
 #include "admin/ResultsCsv.h"
 #include "state/SchoolFiles.h"
 #include "state/SharedState.h"
 #include "datatool/DataToolFixture.h"
 #include "text/Cp932.h"
+#include "support/WorkbookReader.h"
+
+#include <QDir>
+#include <QTime>
 
 #include <gtest/gtest.h>
 
@@ -363,4 +368,110 @@ TEST(Export, TheSchoolsFolderReachedByASecondMountIsStillTheSchools)
     if (status < 0)
         GTEST_SKIP() << "no mount namespace for a second mount here";
     EXPECT_EQ(status, 0) << "case " << status << " decided wrongly: " << cases[std::max(status, 1) - 1].target.toStdString();
+}
+
+namespace {
+
+// A workbook's sheet as the texts a spreadsheet shows, each cell checked against the
+// kind its column must have.
+std::vector<QStringList> workbookRows(const QString &path)
+{
+    const auto zip = zipEntries(path);
+    std::vector<QStringList> shown;
+    for (const auto &cells : sheetRows(zip, QStringLiteral("xl/worksheets/sheet1.xml"))) {
+        QStringList row(kHeader.size());
+        for (const StoredCell &c : cells) {
+            const int column = c.ref.at(0).unicode() - u'A';
+            const bool number = c.type == u"n";
+            QString text = c.value;
+            if (c.format == u"yyyy/mm/dd") {
+                text = QDate(1899, 12, 30).addDays(c.value.toLongLong()).toString(QStringLiteral("yyyy/MM/dd"));
+            } else if (c.format == u"hh:mm:ss") {
+                text = QTime(0, 0).addSecs(qRound(c.value.toDouble() * 86400)).toString(QStringLiteral("hh:mm:ss"));
+            }
+            if (!shown.empty()) {
+                // Record number, student, level, time and points are numbers; the date
+                // and clock numbers shown as such; names, codes and states text.
+                const bool wantsNumber = QList<int>{0, 1, 2, 3, 6, 8, 10}.contains(column);
+                EXPECT_EQ(number, wantsNumber) << c.ref.toStdString() << " " << c.value.toStdString();
+                EXPECT_EQ(c.format == u"yyyy/mm/dd", column == 1) << c.ref.toStdString();
+                EXPECT_EQ(c.format == u"hh:mm:ss", column == 2) << c.ref.toStdString();
+            }
+            if (column >= 0 && column < row.size())
+                row[column] = text;
+        }
+        shown.push_back(row);
+    }
+    return shown;
+}
+
+} // namespace
+
+TEST(Export, AWorkbookHoldsTheCsvRowsWithEveryCellTyped)
+{
+    ExportSchool school;
+    const QString path = school.root() + QStringLiteral("/成績.xlsx");
+    auto o = school.tool({QStringLiteral("export"), QStringLiteral("--xlsx"), path});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("Excelファイルに書き出しました"))) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("成績 10件のうち 10行")));
+
+    // The CSV's rows, but a name that looks like a formula needs no apostrophe: a
+    // workbook's text never runs.
+    std::vector<QStringList> expected{kHeader};
+    for (const QStringList &r : expectedRows())
+        expected.push_back(r);
+    expected.back()[4] = QStringLiteral("=1+2");
+    const std::vector<QStringList> rows = workbookRows(path);
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i], expected[i]) << "row " << i;
+    const QByteArray sheet = zipEntries(path).value(QStringLiteral("xl/worksheets/sheet1.xml"));
+    EXPECT_TRUE(sheet.contains(R"(state="frozen")"));
+
+    // The same filters as the CSV.
+    o = school.tool({QStringLiteral("export"), QStringLiteral("--student"), QStringLiteral("1"),
+                     QStringLiteral("--xlsx"), path, QStringLiteral("--from"), QStringLiteral("2024/02/02")});
+    ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
+    EXPECT_EQ(workbookRows(path), (std::vector<QStringList>{kHeader, expectedRows()[5], expectedRows()[7]}));
+}
+
+TEST(Export, AWorkbookIsRefusedWhereACsvIsAndLeavesNothingWhenItFails)
+{
+    ExportSchool school;
+    const QByteArray results = fileBytes(school.resultsPath());
+    const QString linked = school.root() + QStringLiteral("/out.xlsx");
+    ASSERT_TRUE(QFile::link(school.resultsPath(), linked));
+    for (const QString &target : {school.resultsPath(), linked, school.rosterPath()}) {
+        const auto o = school.tool({QStringLiteral("export"), QStringLiteral("--xlsx"), target});
+        EXPECT_EQ(o.status, ToolUsage) << o.all().toStdString();
+        EXPECT_TRUE(o.all().contains(QStringLiteral("塾のデータの場所にあり"))) << o.all().toStdString();
+    }
+    EXPECT_EQ(fileBytes(school.resultsPath()), results);
+    // A workbook beside the data may be written.
+    auto o = school.tool({QStringLiteral("export"), QStringLiteral("--xlsx"), school.dataFolder() + QStringLiteral("成績.xlsx")});
+    EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
+
+    // A CSV name besides --xlsx, --utf8, standard output: told how to use it.
+    const QString path = school.root() + QStringLiteral("/x.xlsx");
+    for (const QStringList &args : {QStringList{"export", "--xlsx", path, "y.csv"}, QStringList{"export", "--xlsx", path, "--utf8"},
+                                    QStringList{"export", "--xlsx", "-"}}) {
+        o = school.tool(args);
+        EXPECT_EQ(o.status, ToolUsage) << o.all().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path));
+    }
+
+    // Cancelled halfway, or into a folder that is not there: no file, the earlier one kept.
+    writeFile(path, "earlier");
+    SharedState state;
+    state.config.DataRoot = school.dataRoot();
+    QString error;
+    EXPECT_FALSE(writeResultsWorkbook(ResultsFile(school.resultsPath()), csvSourceOf(state, school.clock.today()), {},
+                                      path, nullptr, &error, [](int64_t, int64_t) { return false; }));
+    EXPECT_TRUE(error.contains(QStringLiteral("Excel出力を取り消しました"))) << error.toStdString();
+    EXPECT_EQ(fileBytes(path), QByteArray("earlier"));
+    o = school.tool({QStringLiteral("export"), QStringLiteral("--xlsx"), school.root() + QStringLiteral("/no/such/x.xlsx")});
+    EXPECT_EQ(o.status, ToolProblems);
+    EXPECT_TRUE(o.all().contains(QStringLiteral("x.xlsx"))) << o.all().toStdString();
+    EXPECT_EQ(QDir(school.root()).entryList({QStringLiteral(".*part*")}, QDir::Files | QDir::Hidden), QStringList());
 }

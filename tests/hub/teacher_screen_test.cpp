@@ -7,6 +7,7 @@
 #include "results/Tally.h"
 #include "roster/NameSelectScreen.h"
 #include "support/ScreenFixture.h"
+#include "support/WorkbookReader.h"
 #include "text/Cp932.h"
 #include "text/DayNumber.h"
 
@@ -448,6 +449,56 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     ASSERT_EQ(f.messages.shown.size(), 1);
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績累積データ.dat"))) << f.messages.shown[0].toStdString();
     QDir().rename(folder + QStringLiteral("_away"), folder);
+}
+
+TEST(ResultsManagerScreen, ExcelButtonWritesEveryRunAsAWorkbookBesideTheCsvButton)
+{
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < 3000; ++i)
+        records.push_back(rec(1 + i % 3, 1 + i % 6, 20 + i % 40));
+    School f(records);
+    f.logIn(QStringLiteral("佐藤先生"));
+    f.openAdmin(QStringLiteral("sensei"));
+    ResultsManagerScreen *m = f.manager();
+    ASSERT_NE(m, nullptr);
+    AnsweringDialogs dialogs;
+    m->dialogs = &dialogs;
+    ASSERT_TRUE(m->CommandXlsx->isVisible());
+    EXPECT_EQ(m->CommandXlsx->text(), QStringLiteral("Excel出力"));
+    EXPECT_FALSE(m->CommandXlsx->geometry().intersects(m->CommandCsv->geometry()));
+    EXPECT_FALSE(m->CommandXlsx->geometry().intersects(m->Picture10->geometry()));
+
+    // A name typed without ".xlsx" gets it; the progress bar moves while it is written.
+    f.messages.shown.clear();
+    dialogs.file = f.dir.path() + QStringLiteral("/成績");
+    int steps = 0;
+    QObject::connect(m->ProgressBar1, &QProgressBar::valueChanged, [&steps] { ++steps; });
+    QTest::mouseClick(m->CommandXlsx, Qt::LeftButton);
+    ASSERT_EQ(dialogs.asked.size(), 1);
+    EXPECT_TRUE(dialogs.asked[0].endsWith(QStringLiteral("/成績_20240207.xlsx"))) << dialogs.asked[0].toStdString();
+    EXPECT_GE(steps, 1);
+    EXPECT_FALSE(m->ProgressBar1->isVisible());
+    EXPECT_TRUE(m->CommandXlsx->isEnabled());
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績 3000件をExcelファイルに書き出しました")))
+        << f.messages.shown[0].toStdString();
+    const auto rows = sheetRows(zipEntries(f.dir.path() + QStringLiteral("/成績.xlsx")),
+                                QStringLiteral("xl/worksheets/sheet1.xml"));
+    ASSERT_EQ(rows.size(), 3001u);
+    ASSERT_GE(rows[1].size(), 5u);
+    EXPECT_EQ(rows[1][1].format, QStringLiteral("yyyy/mm/dd"));
+    EXPECT_EQ(rows[1][4].value, QStringLiteral("佐藤　翔太"));
+    ScreenFixture::shot(m, QStringLiteral("results_manager_xlsx"));
+
+    // A name that is a link to the results file is refused, the results file kept.
+    const QByteArray results = readFileBytes(resultsFilePath(f.state));
+    ASSERT_TRUE(QFile::link(resultsFilePath(f.state), f.dir.path() + QStringLiteral("/link.xlsx")));
+    dialogs.file = f.dir.path() + QStringLiteral("/link.xlsx");
+    f.messages.shown.clear();
+    QTest::mouseClick(m->CommandXlsx, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1);
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), results);
 }
 
 TEST(ResultsManagerScreen, EscapeCancelsTheChangeDialogWhichShowsTheStudentFromItsStart)
