@@ -370,19 +370,38 @@ TEST(ResultsManagerScreen, DoubleClickChangeAndDeleteThroughTheWidgets)
     EXPECT_EQ(m->listCount(), 2);
 }
 
-TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
+namespace {
+
+// n runs by students 1 to 3 over the six levels.
+std::vector<ResultRecord> manyRuns(int n)
 {
     std::vector<ResultRecord> records;
-    for (int i = 0; i < 9000; ++i)
+    for (int i = 0; i < n; ++i)
         records.push_back(rec(1 + i % 3, 1 + i % 6, 20 + i % 40));
-    records.push_back(rec(2, 40, 30)); // damaged: in the CSV too, marked
-    School f(records);
+    return records;
+}
+
+// The results manager opened by a teacher, its save dialog answered by `dialogs`.
+ResultsManagerScreen *openManager(School &f, AnsweringDialogs &dialogs)
+{
     f.logIn(QStringLiteral("佐藤先生"));
     f.openAdmin(QStringLiteral("sensei"));
     ResultsManagerScreen *m = f.manager();
-    ASSERT_NE(m, nullptr);
+    if (m)
+        m->dialogs = &dialogs;
+    return m;
+}
+
+} // namespace
+
+TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
+{
+    std::vector<ResultRecord> records = manyRuns(9000);
+    records.push_back(rec(2, 40, 30)); // damaged: in the CSV too, marked
+    School f(records);
     AnsweringDialogs dialogs;
-    m->dialogs = &dialogs;
+    ResultsManagerScreen *m = openManager(f, dialogs);
+    ASSERT_NE(m, nullptr);
     ASSERT_TRUE(m->CommandCsv->isVisible());
     EXPECT_EQ(m->CommandCsv->text(), QStringLiteral("CSV出力"));
 
@@ -453,16 +472,10 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
 
 TEST(ResultsManagerScreen, ExcelButtonWritesEveryRunAsAWorkbookBesideTheCsvButton)
 {
-    std::vector<ResultRecord> records;
-    for (int i = 0; i < 3000; ++i)
-        records.push_back(rec(1 + i % 3, 1 + i % 6, 20 + i % 40));
-    School f(records);
-    f.logIn(QStringLiteral("佐藤先生"));
-    f.openAdmin(QStringLiteral("sensei"));
-    ResultsManagerScreen *m = f.manager();
-    ASSERT_NE(m, nullptr);
+    School f(manyRuns(3000));
     AnsweringDialogs dialogs;
-    m->dialogs = &dialogs;
+    ResultsManagerScreen *m = openManager(f, dialogs);
+    ASSERT_NE(m, nullptr);
     ASSERT_TRUE(m->CommandXlsx->isVisible());
     EXPECT_EQ(m->CommandXlsx->text(), QStringLiteral("Excel出力"));
     EXPECT_FALSE(m->CommandXlsx->geometry().intersects(m->CommandCsv->geometry()));
