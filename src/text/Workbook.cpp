@@ -155,9 +155,9 @@ struct Workbook::Private {
         worksheet_autofilter(sheet, 0, 0, lxw_row_t(rowsInSheet), lxw_col_t(columns.size() - 1));
     }
 
+    // Starts the next sheet of the current columns (finish the one before first).
     bool startSheet(QString *error)
     {
-        finishSheet();
         QString name = sheetName;
         if (sheetNumber > 1) {
             const QString more = QStringLiteral(" (%1)").arg(sheetNumber);
@@ -196,7 +196,8 @@ struct Workbook::Private {
                 return LXW_NO_ERROR;
             int width = 8;
             if (columns[c].kind != CellKind::TimeOfDay)
-                width = int(QString::number(*number, 'f', decimals[c]).size());
+                width = int((columnFormats[c] ? QString::number(*number, 'f', decimals[c])
+                                              : QString::number(*number, 'g', 15)).size());
             widths[c] = std::max(widths[c], width);
             return worksheet_write_number(sheet, row, c, *number, columnFormats[c]);
         }
@@ -254,6 +255,7 @@ bool Workbook::addSheet(const QString &name, std::vector<WorkbookColumn> columns
 {
     if (!d->book)
         return d->fail(error, QStringLiteral("開かれていません"));
+    d->finishSheet();
     static const QRegularExpression forbidden(QStringLiteral("[\\[\\]:*?/\\\\]"));
     QString clean = QString(name).replace(forbidden, QStringLiteral("_")).trimmed();
     // A name may neither start nor end with an apostrophe.
@@ -288,6 +290,7 @@ bool Workbook::addRow(std::span<const WorkbookCell> cells, QString *error)
     if (!d->sheet)
         return d->fail(error, QStringLiteral("シートがありません"));
     if (d->rowsInSheet >= d->rowsPerSheet) {
+        d->finishSheet();
         ++d->sheetNumber;
         if (!d->startSheet(error))
             return false;

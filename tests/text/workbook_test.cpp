@@ -129,6 +129,31 @@ TEST(Workbook, RowsPastASheetGoOnInTheNextWithTheSameHeading)
     EXPECT_EQ(next, 6);
 }
 
+TEST(Workbook, EachSheetKeepsItsOwnColumns)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("two.xlsx"));
+    Workbook book(path);
+    QString error;
+    ASSERT_TRUE(book.open(&error));
+    ASSERT_TRUE(book.addSheet(QStringLiteral("成績"), kColumns, &error));
+    ASSERT_TRUE(book.addRow(std::vector<WorkbookCell>{1.0, QDate(2024, 4, 1)}, &error));
+    // A second sheet of other columns; a name a sheet cannot hold is made one it can.
+    ASSERT_TRUE(book.addSheet(QStringLiteral("一覧[4/1]"), {{QStringLiteral("名前とても長い見出し"), CellKind::Text, {}}}, &error));
+    ASSERT_TRUE(book.addRow(std::vector<WorkbookCell>{QStringLiteral("佐藤")}, &error));
+    ASSERT_TRUE(book.commit(&error)) << error.toStdString();
+
+    const auto zip = zipEntries(path);
+    EXPECT_TRUE(zip.value(QStringLiteral("xl/workbook.xml")).contains("name=\"一覧_4_1_\""));
+    const auto cols = [&](int sheet) {
+        return zip.value(QStringLiteral("xl/worksheets/sheet%1.xml").arg(sheet)).count("<col ");
+    };
+    EXPECT_EQ(cols(1), 5);
+    EXPECT_EQ(cols(2), 1);
+    EXPECT_TRUE(zip.value(QStringLiteral("xl/worksheets/sheet1.xml")).contains(R"(<autoFilter ref="A1:E2")"));
+    EXPECT_TRUE(zip.value(QStringLiteral("xl/worksheets/sheet2.xml")).contains(R"(<autoFilter ref="A1:A2")"));
+}
+
 TEST(Workbook, AWorkbookGivenUpOrFailedLeavesNoFileAndALinkIsReplacedNotFollowed)
 {
     QTemporaryDir dir;
