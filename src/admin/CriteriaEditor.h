@@ -11,7 +11,7 @@
 #include "admin/TimeHistogram.h"
 #include "criteria/CriteriaFile.h"
 #include "state/Platform.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include <QString>
 #include <QStringList>

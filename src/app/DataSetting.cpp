@@ -3,7 +3,7 @@
 #include "app/Configuration.h"
 #include "roster/NameList.h"
 #include "text/DataFileError.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 #include "text/SystemError.h"
 
 #include <QCryptographicHash>
@@ -14,7 +14,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -258,7 +257,6 @@ QByteArray settingsFileText(const Settings &settings)
 
 QString writeSettingsFile(const QString &path, const QByteArray &text)
 {
-    static std::atomic<unsigned> counter{0};
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     auto failed = [&](const QString &what, int err) {
@@ -275,39 +273,20 @@ QString writeSettingsFile(const QString &path, const QByteArray &text)
                               "ユーザー（%4）ではありません。そのユーザーとして動かしてください")
             .arg(path, existing, userName(st.st_uid), userName(::geteuid()));
     makeFolders(folder);
-    const int dir = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0)
-        return failed(QStringLiteral("フォルダ %1 を開けません").arg(folder), errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } dirCloser{dir};
-
-    const QByteArray name = native(info.fileName());
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = '.' + name + ".new" + QByteArray::number(::getpid()) + '-' + QByteArray::number(counter++);
-        fd = ::openat(dir, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        return failed(QStringLiteral("新しいファイルを作れません"), errno);
     // Readable by every user whatever the umask; writable by its owner alone.
-    const bool written = ::fchmod(fd, 0644) == 0 && writeWhole(fd, text) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    if (::close(fd) != 0 || !written) {
-        const int err = written ? errno : writeError;
-        ::unlinkat(dir, temporary.constData(), 0);
-        return failed(QStringLiteral("書き込めません"), err);
-    }
-    if (::renameat(dir, temporary.constData(), dir, name.constData()) != 0) {
-        const int err = errno;
-        ::unlinkat(dir, temporary.constData(), 0);
-        return failed(QStringLiteral("置き換えられません"), err);
-    }
-    ::fsync(dir);
+    NewFileBeside::Options options;
+    options.mode = 0644;
+    NewFileBeside file(path, options);
+    if (const Fd dir(openFolder(folder)); dir.get() < 0)
+        return failed(QStringLiteral("フォルダ %1 を開けません").arg(folder), errno);
+    if (!file.open())
+        return failed(QStringLiteral("新しいファイルを作れません"), file.error());
+    if (!writeWhole(file.fd(), text))
+        return failed(QStringLiteral("書き込めません"), errno);
+    if (!file.flush())
+        return failed(QStringLiteral("書き込めません"), file.error());
+    if (const QString refused = file.replaceTarget(); !refused.isEmpty())
+        return failed(QStringLiteral("置き換えられません"), file.error());
     return {};
 }
 

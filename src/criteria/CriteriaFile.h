@@ -3,7 +3,7 @@
 // the program cannot start with.
 #pragma once
 #include "criteria/CriteriaTable.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include <QByteArray>
 #include <QList>

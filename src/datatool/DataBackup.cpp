@@ -1,7 +1,7 @@
 #include "datatool/DataBackup.h"
 
 #include "datatool/DataPlace.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 #include "text/SystemError.h"
 
 #include <QDir>
@@ -50,24 +50,6 @@ bool isPlainFileAt(int folderFd, const QString &name)
     struct stat st {};
     return ::fstatat(folderFd, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
            S_ISREG(st.st_mode);
-}
-
-// Copies the open file `from` into the open, empty file `to` and flushes it.
-bool copyFlushed(int from, int to)
-{
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-        if (!writeWhole(to, QByteArray::fromRawData(buffer.data(), static_cast<qsizetype>(got))))
-            return false;
-    }
-    return ::fsync(to) == 0;
 }
 
 // The folder the backups go into, open: the data folder's own backup folder is made
@@ -198,20 +180,20 @@ bool backupDataFolder(const QString &dataFolder, const QString &name, const QStr
                 err = QStringLiteral("%1 を読めません（%2）").arg(from, systemErrorText(errno));
                 return abandon();
             }
-            if (!copyFlushed(in.get(), out.get())) {
+            if (copyFlushed(in.get(), out.get()) < 0) {
                 err = QStringLiteral("%1 を %2 に写せません（%3）").arg(from, to, systemErrorText(errno));
                 return abandon();
             }
         }
         res.files << file;
     }
-    ::fsync(workFd.get());
+    syncFolder(workFd.get());
     res.folder = targetDir.filePath(final);
     if (!renameFreshAt(into.get(), workName, final)) {
         err = QStringLiteral("バックアップ %1 を仕上げられません（%2）").arg(res.folder, systemErrorText(errno));
         return abandon();
     }
-    ::fsync(into.get());
+    syncFolder(into.get());
 
     // name_YYYYMMDD_HHMMSS, and _2, _3 .. for more backups within the same second;
     // only real folders count and go, never a link that bears such a name.

@@ -4,7 +4,7 @@
 #include "state/ProgramProfile.h"
 #include "criteria/CriteriaTable.h"
 #include "text/DataFileError.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "results/RecordText.h"
 #include "text/Cp932.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 #include "text/SystemError.h"
 
 #include <QFile>

@@ -63,47 +63,6 @@ bool stillNamedBy(int fd, const QByteArray &native)
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
-bool writeFully(int fd, const char *data, size_t size, off_t offset)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-ssize_t readFully(int fd, char *data, size_t size, off_t offset)
-{
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-int64_t lengthOf(int fd)
-{
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        return -1;
-    return static_cast<int64_t>(st.st_size);
-}
-
 int64_t appendRecords(int fd, const char *data, size_t size, int *err, QString *what)
 {
     const int64_t length = lengthOf(fd);

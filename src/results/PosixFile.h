@@ -1,8 +1,9 @@
-// The POSIX pieces the results file and the pending file are made of (besides the owned
-// descriptor Fd of text/FileReplace.h): whole-file record locks, complete reads and writes, and the check that an
-// open file is still the one its path names. Used inside src/results/ only.
+// The POSIX pieces the results file and the pending file are made of, beside the
+// durable-file module (text/DurableFile.h) they build on: whole-file record locks, the
+// check that an open file is still the one its path names, and the append of whole
+// records. Used inside src/results/ only.
 #pragma once
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,16 +33,6 @@ int openRecordsFile(const QByteArray &native, int flags);
 // True while the open file is still the one the path names: a rewrite replaces the
 // results file by renaming a new one over it. A link put at the name since is not it.
 bool stillNamedBy(int fd, const QByteArray &native);
-
-// Writes all bytes at offset. A write that stops short without an error (the disk
-// filled up) fails with errno ENOSPC.
-bool writeFully(int fd, const char *data, size_t size, off_t offset);
-// Reads up to size bytes; returns the number read (short only at the end of the file),
-// or -1.
-ssize_t readFully(int fd, char *data, size_t size, off_t offset);
-
-// The length of an open file, or -1.
-int64_t lengthOf(int fd);
 
 // Writes whole 44-byte records after the last whole record of the open, locked file (a
 // torn record at the end is written over) and flushes them to the disk. Returns the

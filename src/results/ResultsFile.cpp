@@ -59,46 +59,6 @@ int openCurrentLocked(const QByteArray &native, int flags, short lockType, int *
     }
 }
 
-QByteArray folderOf(const QByteArray &native)
-{
-    const qsizetype slash = native.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : native.left(slash));
-}
-
-// Makes a rename durable: the folder's entry is flushed too.
-void syncFolder(const QByteArray &folder)
-{
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-bool renameReplace(const QByteArray &from, const QByteArray &to, int *err)
-{
-    if (::rename(from.constData(), to.constData()) == 0)
-        return true;
-    *err = errno;
-    return false;
-}
-
-// Removes a file (or an empty folder) when the scope ends, unless released.
-class RemoveOnExit {
-public:
-    explicit RemoveOnExit(QByteArray path, bool folder = false) : m_path(std::move(path)), m_folder(folder) {}
-    ~RemoveOnExit()
-    {
-        if (!m_path.isEmpty())
-            m_folder ? ::rmdir(m_path.constData()) : ::unlink(m_path.constData());
-    }
-    void release() { m_path.clear(); }
-
-private:
-    QByteArray m_path;
-    bool m_folder;
-};
-
 // Keeps the file open in fd as `backup`: a second name for the same file when the file
 // system allows it (the rename that follows leaves that name the only one), otherwise
 // a flushed copy read through fd, which holds the lock. (Opening the results file
@@ -114,35 +74,17 @@ bool keepBackup(int fd, const QByteArray &native, const QByteArray &backup, int 
         *err = EEXIST;
         return false;
     }
-    const QByteArray copy = backup + ".tmp";
-    ::unlink(copy.constData());
-    Fd out(::open(copy.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (out.get() < 0) {
-        *err = errno;
+    NewFileBeside::Options options;
+    options.temporaryName = QFileInfo(QFile::decodeName(backup)).fileName() + QStringLiteral(".tmp");
+    NewFileBeside copy(QFile::decodeName(backup), options);
+    if (!copy.open() || copyFlushed(fd, copy.fd()) < 0) {
+        *err = copy.error() != 0 ? copy.error() : errno;
         return false;
     }
-    RemoveOnExit partial(copy);
-    std::vector<char> buffer(1 << 20);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got = readFully(fd, buffer.data(), buffer.size(), offset);
-        if (got < 0) {
-            *err = errno;
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (!writeFully(out.get(), buffer.data(), static_cast<size_t>(got), offset)) {
-            *err = errno;
-            return false;
-        }
-        offset += got;
-    }
-    if (::fsync(out.get()) != 0 || ::rename(copy.constData(), backup.constData()) != 0) {
-        *err = errno;
+    if (!copy.flush() || !copy.replaceTarget().isEmpty()) {
+        *err = copy.error();
         return false;
     }
-    partial.release();
     return true;
 }
 
@@ -171,6 +113,20 @@ bool expectedStillThere(int fd, int64_t wholeRecords, const std::vector<Expected
         }
     }
     return true;
+}
+
+// The last word before a change or a rewrite writes (the correction log secured): false,
+// with out saying that nothing was written, when it is refused.
+bool changeAllowed(const ResultsFile::BeforeChange &beforeChange, const QString &path, RewriteOutcome *out)
+{
+    if (!beforeChange)
+        return true;
+    const QString refused = beforeChange(*out);
+    if (refused.isEmpty())
+        return true;
+    out->status = RewriteOutcome::Failed;
+    out->message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(path);
+    return false;
 }
 
 const QRegularExpression &backupNamePattern()
@@ -462,13 +418,8 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
     out.recordsBefore = out.recordsAfter = static_cast<int64_t>(st.st_size) / kRecordSize;
     if (!expectedStillThere(fd.get(), out.recordsBefore, {expected}, m_path, &out))
         return out;
-    if (beforeChange) {
-        if (const QString refused = beforeChange(out); !refused.isEmpty()) {
-            out.status = RewriteOutcome::Failed;
-            out.message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(m_path);
-            return out;
-        }
-    }
+    if (!changeAllowed(beforeChange, m_path, &out))
+        return out;
     const auto bytes = replacement.encode();
     const off_t offset = static_cast<off_t>((expected.recordNumber - 1) * kRecordSize);
     const bool written = writeFully(fd.get(), bytes.data(), bytes.size(), offset);
@@ -511,13 +462,13 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 
     // The new contents go to a temporary file in the same folder, so that the rename
     // below replaces the results file in one step.
-    const QByteArray temp = native + '.' + QByteArray::number(static_cast<qint64>(::getpid())) + ".tmp";
-    ::unlink(temp.constData()); // left by a program that stopped halfway under the same number
-    Fd tmp(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (tmp.get() < 0)
-        return fail(QStringLiteral("一時ファイル %1 を作れません").arg(QFile::decodeName(temp)), errno);
-    RemoveOnExit removeTemp(temp);
-    ::fchmod(tmp.get(), st.st_mode & 07777);
+    NewFileBeside::Options tempOptions;
+    tempOptions.temporaryName =
+        QFileInfo(m_path).fileName() + u'.' + QString::number(::getpid()) + QStringLiteral(".tmp");
+    tempOptions.mode = static_cast<int>(st.st_mode & 07777);
+    NewFileBeside tmp(m_path, tempOptions);
+    if (!tmp.open())
+        return fail(QStringLiteral("一時ファイル %1 を作れません").arg(tmp.temporaryPath()), tmp.error());
 
     constexpr int64_t kChunk = 8192; // records read and written at a time
     std::vector<char> in(static_cast<size_t>(kChunk * kRecordSize));
@@ -538,14 +489,14 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
                 std::memmove(in.data() + keptBytes, record, kRecordSize);
             keptBytes += kRecordSize;
         }
-        if (!writeFully(tmp.get(), in.data(), keptBytes, static_cast<off_t>(written)))
+        if (!writeFully(tmp.fd(), in.data(), keptBytes, static_cast<off_t>(written)))
             return fail(QStringLiteral("一時ファイルに書き込めません"), errno);
         written += static_cast<int64_t>(keptBytes);
         if (options.progress)
             options.progress(first + count - 1, whole);
     }
-    if (::fsync(tmp.get()) != 0)
-        return fail(QStringLiteral("一時ファイルをディスクに書き出せません"), errno);
+    if (!tmp.flush())
+        return fail(QStringLiteral("一時ファイルをディスクに書き出せません"), tmp.error());
 
     // The file as it was, before it is replaced.
     const QString folder = backupFolder();
@@ -577,22 +528,26 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     RemoveOnExit removeBackup(backup);
 
     out.recordsAfter = written / kRecordSize;
-    if (options.beforeChange) {
-        if (const QString refused = options.beforeChange(out); !refused.isEmpty()) {
-            out.status = RewriteOutcome::Failed;
-            out.message = refused + QStringLiteral("\n成績ファイル %1 には何も書き込んでいません。").arg(m_path);
-            return out;
-        }
+    if (!changeAllowed(options.beforeChange, m_path, &out))
+        return out;
+    // A refusing replace put in by a test stands for the share; otherwise the rename.
+    NewFileBeside::Rename replace;
+    if (m_replace)
+        replace = [&](const QString &from, const QString &to) {
+            int refused = 0;
+            return m_replace(QFile::encodeName(from), QFile::encodeName(to), &refused) ? QString() : errnoText(refused);
+        };
+    if (const QString refused = tmp.replaceTarget(replace); !refused.isEmpty()) {
+        out.status = RewriteOutcome::Failed;
+        out.message = QStringLiteral("成績ファイル %1 を書き換えられません: %2 (%3)\n元のファイルはそのままです。")
+                          .arg(m_path,
+                               QStringLiteral("新しい内容で置き換えられません。"
+                                              "ほかのコンピュータがファイルを開いていないか確かめてください"),
+                               refused);
+        return out;
     }
-    const ReplaceFunction replace = m_replace ? m_replace : ReplaceFunction(renameReplace);
-    if (!replace(temp, native, &err))
-        return fail(QStringLiteral("新しい内容で置き換えられません。"
-                                   "ほかのコンピュータがファイルを開いていないか確かめてください"),
-                    err);
-    removeTemp.release();
-    removeBackup.release();
-    removeFolder.release();
-    syncFolder(folderOf(native));
+    removeBackup.keep();
+    removeFolder.keep();
     pruneBackups(folder, kBackupsKept, QFileInfo(QFile::decodeName(backup)).fileName());
 
     out.status = RewriteOutcome::Done;
@@ -656,30 +611,17 @@ int64_t ResultsFile::copyTo(int destFd, const QString &dest, QString *error) con
     Fd from(openLockedForReading(error, nullptr, true));
     if (from.get() < 0)
         return -1;
-    const int to = destFd;
-    auto fail = [&](const QString &file) {
+    bool readFailed = false;
+    const int64_t copied = copyFlushed(from.get(), destFd, &readFailed);
+    if (copied < 0) {
         const int err = errno;
         unlockWhole(from.get());
         if (error)
-            *error = QStringLiteral("%1 を写せません (%2)").arg(file, errnoText(err));
-        return int64_t(-1);
-    };
-    std::vector<char> buffer(1 << 20);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got = readFully(from.get(), buffer.data(), buffer.size(), offset);
-        if (got < 0)
-            return fail(m_path);
-        if (got == 0)
-            break;
-        if (!writeFully(to, buffer.data(), static_cast<size_t>(got), offset))
-            return fail(dest);
-        offset += got;
+            *error = QStringLiteral("%1 を写せません (%2)").arg(readFailed ? m_path : dest, errnoText(err));
+        return -1;
     }
-    if (::fsync(to) != 0)
-        return fail(dest);
     unlockWhole(from.get());
-    return offset;
+    return copied;
 }
 
 } // namespace tobrel

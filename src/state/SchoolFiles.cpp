@@ -1,7 +1,7 @@
 #include "state/SchoolFiles.h"
 
 #include "state/SharedState.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include <QDir>
 #include <QFileInfo>

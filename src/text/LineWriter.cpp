@@ -1,7 +1,7 @@
 #include "text/LineWriter.h"
 
 #include "text/Cp932.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 namespace tobrel {
 

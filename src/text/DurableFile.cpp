@@ -1,4 +1,4 @@
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include "text/SystemError.h"
 
@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -22,114 +20,40 @@ namespace {
 
 QString reason(int err) { return systemErrorText(err); }
 
-std::filesystem::path nativePath(const QString &path)
-{
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
-
-// Opens a new file of a unique name beside path; -1 with errno set when it cannot.
-int createBeside(const QString &path, QString *temporaryPath)
-{
-    static std::atomic<unsigned> counter{0};
-    const QFileInfo info(path);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporaryPath = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                         QStringLiteral(".new%1-%2").arg(::getpid()).arg(counter++);
-        const int fd = ::open(QFile::encodeName(*temporaryPath).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-// The new contents of a file, in a temporary file beside it: removed again unless the
-// rename has taken it over.
-class TemporaryFile {
-public:
-    TemporaryFile() = default;
-    ~TemporaryFile()
-    {
-        if (!m_path.isEmpty() && !m_kept)
-            ::unlink(QFile::encodeName(m_path).constData());
-    }
-    TemporaryFile(const TemporaryFile &) = delete;
-    TemporaryFile &operator=(const TemporaryFile &) = delete;
-
-    // Writes bytes to a new file beside `path` and flushes them to the disk; the file
-    // takes the permissions of `modeOf` when there is such a file. Returns "" or what
-    // failed, with *why the reason.
-    QString write(const QString &path, const QByteArray &bytes, const QString &modeOf, QString *why)
-    {
-        const int fd = createBeside(path, &m_path);
-        if (fd < 0) {
-            *why = reason(errno);
-            m_path.clear();
-            return QStringLiteral("%1 のそばに新しいファイルを作れません").arg(path);
-        }
-        struct stat model {};
-        if (::stat(QFile::encodeName(modeOf).constData(), &model) == 0)
-            ::fchmod(fd, model.st_mode & 07777);
-        const bool written = writeWhole(fd, bytes) && ::fsync(fd) == 0;
-        const int writeError = errno;
-        if (::close(fd) != 0 || !written) {
-            *why = reason(written ? errno : writeError);
-            return QStringLiteral("%1 を書けません").arg(m_path);
-        }
-        return {};
-    }
-    const QString &path() const { return m_path; }
-    void keep() { m_kept = true; }
-
-private:
-    QString m_path;
-    bool m_kept = false;
-};
+QByteArray native(const QString &path) { return QFile::encodeName(path); }
 
 // The whole contents of a plain file, read to keep as its backup: a link planted at its
 // name is not followed (ELOOP), so no file from elsewhere is copied into the share.
 // False with errno set when it cannot be read.
 bool readWhole(const QString &path, QByteArray *bytes)
 {
-    const int fd = openPlainFile(path, O_RDONLY);
-    if (fd < 0)
+    Fd fd(openPlainFile(path, O_RDONLY));
+    if (fd.get() < 0)
         return false;
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+    for (off_t at = 0;;) {
+        const ssize_t n = readFully(fd.get(), buffer, sizeof buffer, at);
         if (n < 0) {
             const int err = errno;
-            ::close(fd);
+            fd = Fd();
             errno = err;
             return false;
         }
         if (n == 0)
-            break;
+            return true;
         bytes->append(buffer, n);
-    }
-    ::close(fd);
-    return true;
-}
-
-void syncFolder(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+        at += n;
     }
 }
 
 } // namespace
 
-bool writeWhole(int fd, const QByteArray &bytes)
+bool writeFully(int fd, const char *data, size_t size, off_t offset)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = offset < 0 ? ::write(fd, data + done, size - done)
+                                     : ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -137,16 +61,75 @@ bool writeWhole(int fd, const QByteArray &bytes)
                 errno = ENOSPC;
             return false;
         }
-        done += n;
+        done += static_cast<size_t>(n);
     }
     return true;
 }
 
-QString renameOver(const QString &from, const QString &to)
+ssize_t readFully(int fd, char *data, size_t size, off_t offset)
 {
-    std::error_code ec;
-    std::filesystem::rename(nativePath(from), nativePath(to), ec);
-    return ec ? reason(ec.value()) : QString();
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int64_t lengthOf(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+void syncFolder(int folderFd)
+{
+    if (folderFd >= 0)
+        ::fsync(folderFd);
+}
+
+void syncFolderOf(const QString &path)
+{
+    const Fd folder(openFolder(QFileInfo(path).absolutePath()));
+    syncFolder(folder.get());
+}
+
+int64_t copyFlushed(int from, int to, bool *readFailed)
+{
+    auto failed = [&](bool reading) {
+        if (readFailed)
+            *readFailed = reading;
+        return int64_t(-1);
+    };
+    std::vector<char> buffer(1 << 20);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = readFully(from, buffer.data(), buffer.size(), offset);
+        if (got < 0)
+            return failed(true);
+        if (got == 0)
+            break;
+        if (!writeFully(to, buffer.data(), static_cast<size_t>(got)))
+            return failed(false);
+        offset += got;
+    }
+    if (::fsync(to) != 0)
+        return failed(false);
+    return offset;
+}
+
+RemoveOnExit::~RemoveOnExit()
+{
+    if (!m_path.isEmpty())
+        m_folder ? ::rmdir(m_path.constData()) : ::unlink(m_path.constData());
 }
 
 QString replaceFile(const QString &path, const QByteArray &bytes, const QString &backupPath,
@@ -155,14 +138,34 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const QString 
     auto failed = [&](const QString &what, const QString &why) {
         return QStringLiteral("%1（%2）。\n%3 は元のままです。").arg(what, why, path);
     };
+    // The new file and its backup take the permissions of the file they replace.
+    NewFileBeside::Options options;
+    if (struct stat model {}; ::stat(native(path).constData(), &model) == 0)
+        options.mode = static_cast<int>(model.st_mode & 07777);
+    // Writes one file beside its target and flushes it: "" or what failed, with *why.
+    auto write = [&](NewFileBeside &file, const QByteArray &contents, QString *why) {
+        if (!file.open()) {
+            *why = reason(file.error());
+            return QStringLiteral("%1 のそばに新しいファイルを作れません").arg(file.path());
+        }
+        if (!writeWhole(file.fd(), contents)) {
+            *why = reason(errno);
+            return QStringLiteral("%1 を書けません").arg(file.temporaryPath());
+        }
+        if (!file.flush()) {
+            *why = reason(file.error());
+            return QStringLiteral("%1 を書けません").arg(file.temporaryPath());
+        }
+        return QString();
+    };
 
-    TemporaryFile temporary;
+    NewFileBeside temporary(path, options);
     QString why;
-    if (const QString what = temporary.write(path, bytes, path, &why); !what.isEmpty())
+    if (const QString what = write(temporary, bytes, &why); !what.isEmpty())
         return failed(what, why);
 
     if (steps.beforeReplace)
-        steps.beforeReplace(temporary.path());
+        steps.beforeReplace(temporary.temporaryPath());
 
     // The backup is replaced the same way, so that a failure (a full disk) leaves the
     // previous backup whole instead of half-copied.
@@ -171,29 +174,23 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const QString 
         auto backupFailed = [&](const QString &reasonText) {
             return failed(QStringLiteral("控えのファイル %1 を作れません").arg(backupPath), reasonText);
         };
-        TemporaryFile backup;
-        if (!backup.write(backupPath, previous, path, &why).isEmpty())
+        NewFileBeside backup(backupPath, options);
+        if (!write(backup, previous, &why).isEmpty())
             return backupFailed(why);
-        if (const QString refused = renameOver(backup.path(), backupPath); !refused.isEmpty())
+        if (const QString refused = backup.replaceTarget(); !refused.isEmpty())
             return backupFailed(refused);
-        backup.keep();
     } else if (!backupPath.isEmpty() && errno != ENOENT) {
         return failed(QStringLiteral("%1 を読めないので控えを作れません").arg(path), reason(errno));
     }
 
-    const QString refused = steps.rename ? steps.rename(temporary.path(), path) : renameOver(temporary.path(), path);
-    if (!refused.isEmpty())
+    if (const QString refused = temporary.replaceTarget(steps.rename); !refused.isEmpty())
         return failed(QStringLiteral("%1 を置き換えられません").arg(path), refused);
-    temporary.keep();
-    syncFolder(path);
     return {};
 }
 
 // ---- Files on a share that others can write ----
 
 namespace {
-
-QByteArray native(const QString &path) { return QFile::encodeName(path); }
 
 // Folders nested deeper than this are not removed: no folder the program makes is.
 constexpr int kDeepestTree = 32;
@@ -368,18 +365,28 @@ bool liesWithin(const QString &resolved, const QString &resolvedFolder)
     return resolved == folder || resolved.startsWith(folder + u'/');
 }
 
-NewFileBeside::NewFileBeside(QString path) : m_path(std::move(path)) {}
+NewFileBeside::NewFileBeside(QString path) : NewFileBeside(std::move(path), Options()) {}
+
+NewFileBeside::NewFileBeside(QString path, Options options) : m_path(std::move(path)), m_options(std::move(options)) {}
 
 NewFileBeside::~NewFileBeside()
 {
+    m_fd = Fd();
     if (!m_committed && !m_temporaryName.isEmpty() && m_folder.get() >= 0)
         ::unlinkat(m_folder.get(), native(m_temporaryName).constData(), 0);
+}
+
+QString NewFileBeside::temporaryPath() const
+{
+    return QFileInfo(m_path).absolutePath() + u'/' +
+           (m_temporaryName.isEmpty() ? m_options.temporaryName : m_temporaryName);
 }
 
 bool NewFileBeside::open(QString *error)
 {
     const QFileInfo info(m_path);
     auto failed = [&](int err) {
+        m_error = err;
         if (error)
             *error = QStringLiteral("%1 のそばに新しいファイルを作れません（%2）").arg(m_path, fileFailureText(err, m_path));
         return false;
@@ -387,14 +394,21 @@ bool NewFileBeside::open(QString *error)
     m_folder = Fd(openFolder(info.absolutePath()));
     if (m_folder.get() < 0)
         return failed(errno);
+    const bool named = !m_options.temporaryName.isEmpty();
+    if (named) // left by a program that stopped halfway under the same name
+        ::unlinkat(m_folder.get(), native(m_options.temporaryName).constData(), 0);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_temporaryName = QStringLiteral(".") + info.fileName() +
-                          QStringLiteral(".part%1-%2").arg(::getpid()).arg(besideCounter++);
+        m_temporaryName = named ? m_options.temporaryName
+                                : QStringLiteral(".") + info.fileName() +
+                                      QStringLiteral(".new%1-%2").arg(::getpid()).arg(besideCounter++);
         m_fd = Fd(::openat(m_folder.get(), native(m_temporaryName).constData(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (m_fd.get() >= 0)
+        if (m_fd.get() >= 0) {
+            if (m_options.mode >= 0)
+                ::fchmod(m_fd.get(), static_cast<mode_t>(m_options.mode));
             return true;
-        if (errno != EEXIST)
+        }
+        if (errno != EEXIST || named)
             break;
     }
     const int err = errno;
@@ -402,25 +416,47 @@ bool NewFileBeside::open(QString *error)
     return failed(err);
 }
 
+bool NewFileBeside::flush()
+{
+    if (m_fd.get() < 0) {
+        m_error = EBADF;
+        return false;
+    }
+    const bool flushed = ::fsync(m_fd.get()) == 0;
+    const int err = errno;
+    if (::close(m_fd.release()) != 0 || !flushed) {
+        m_error = flushed ? errno : err;
+        return false;
+    }
+    return true;
+}
+
+QString NewFileBeside::replaceTarget(const Rename &rename)
+{
+    if (m_temporaryName.isEmpty())
+        return reason(EBADF);
+    if (rename) {
+        if (QString refused = rename(temporaryPath(), m_path); !refused.isEmpty())
+            return refused;
+    } else if (::renameat(m_folder.get(), native(m_temporaryName).constData(), m_folder.get(),
+                          native(QFileInfo(m_path).fileName()).constData()) != 0) {
+        m_error = errno;
+        return reason(m_error);
+    }
+    m_committed = true;
+    syncFolder(m_folder.get());
+    return {};
+}
+
 bool NewFileBeside::commit(QString *error)
 {
-    auto failed = [&](int err) {
-        if (error)
-            *error = QStringLiteral("%1 を書けません（%2）").arg(m_path, fileFailureText(err, m_path));
-        return false;
-    };
-    if (m_fd.get() < 0)
-        return failed(EBADF);
-    if (::fsync(m_fd.get()) != 0)
-        return failed(errno);
-    if (::close(m_fd.release()) != 0)
-        return failed(errno);
-    if (::renameat(m_folder.get(), native(m_temporaryName).constData(), m_folder.get(),
-                   native(QFileInfo(m_path).fileName()).constData()) != 0)
-        return failed(errno);
-    m_committed = true;
-    ::fsync(m_folder.get());
-    return true;
+    const bool flushed = flush();
+    const QString refused = flushed ? replaceTarget() : QString();
+    if (flushed && refused.isEmpty())
+        return true;
+    if (error)
+        *error = QStringLiteral("%1 を書けません（%2）").arg(m_path, fileFailureText(m_error, m_path));
+    return false;
 }
 
 } // namespace tobrel

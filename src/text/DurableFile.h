@@ -1,13 +1,17 @@
-// Replacing a whole file so that nothing can leave it half-written or empty: the new
-// bytes go to a temporary file in the same folder and are flushed to the disk, the
-// previous file is copied to a backup, and only then is the temporary file renamed over
-// the original in one step. A crash before the rename leaves the original untouched; a
-// refused rename (a share where another PC holds the file) removes the temporary file
-// and leaves the original as it was.
+// Files that survive a crash and a share that others can write: the one place that
+// says how this program makes a file durable and how it touches the data folder.
+//
+// Durable: bytes are written whole (interrupted writes go on, a write that makes no
+// progress counts as a full disk) and flushed to the disk, and so is the folder entry of
+// a file made or renamed. A file replaced as a whole is written under a temporary name
+// in the same folder, flushed, and renamed over its name in one step: a crash before the
+// rename leaves the original untouched, a refused rename (a share where another PC holds
+// the file) removes the temporary file and leaves the original as it was.
 #pragma once
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 #include <sys/types.h>
@@ -49,6 +53,45 @@ private:
     int m_fd;
 };
 
+// Writes all the bytes to an open file, going on after interrupted writes: at `offset`,
+// or at the file's position when offset is -1. False with errno set when it cannot; a
+// write that makes no progress counts as a full disk (ENOSPC).
+bool writeFully(int fd, const char *data, size_t size, off_t offset = -1);
+inline bool writeWhole(int fd, const QByteArray &bytes)
+{
+    return writeFully(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+// Reads up to size bytes at offset; returns the number read (short only at the end of
+// the file), or -1 with errno set.
+ssize_t readFully(int fd, char *data, size_t size, off_t offset);
+// The length of an open file, or -1.
+int64_t lengthOf(int fd);
+
+// Flushes a folder's entries to the disk, so that a file made or renamed in it stays.
+void syncFolder(int folderFd);
+// The same for the folder that holds `path`.
+void syncFolderOf(const QString &path);
+
+// Copies the open file `from`, from its start, into the open, empty file `to` and
+// flushes it to the disk. Returns the bytes copied, or -1 with errno set and
+// *readFailed telling whether reading `from` (true) or writing `to` (false) failed.
+int64_t copyFlushed(int from, int to, bool *readFailed = nullptr);
+
+// Removes a file (or an empty folder) by its name when the scope ends, unless kept:
+// the undoing of a step that made it. Neither removal follows a link at the name.
+class RemoveOnExit {
+public:
+    explicit RemoveOnExit(QByteArray path = {}, bool folder = false) : m_path(std::move(path)), m_folder(folder) {}
+    ~RemoveOnExit();
+    RemoveOnExit(const RemoveOnExit &) = delete;
+    RemoveOnExit &operator=(const RemoveOnExit &) = delete;
+    void keep() { m_path.clear(); }
+
+private:
+    QByteArray m_path;
+    bool m_folder;
+};
+
 struct FileReplaceSteps {
     // Runs once the new contents are safely on disk in the temporary file, before the
     // backup and the rename. Tests stop the replacement here to play a crash.
@@ -62,13 +105,6 @@ struct FileReplaceSteps {
 // the original was kept.
 QString replaceFile(const QString &path, const QByteArray &bytes, const QString &backupPath = {},
                     const FileReplaceSteps &steps = {});
-
-// The rename that replaces `to` with `from` in one step; "" or the reason it failed.
-QString renameOver(const QString &from, const QString &to);
-
-// Writes all the bytes to an open file, going on after interrupted writes. False with
-// errno set when it cannot; a write that makes no progress counts as a full disk.
-bool writeWhole(int fd, const QByteArray &bytes);
 
 // ---- Files on a share that others can write ----
 //
@@ -121,27 +157,53 @@ bool sameFileOrFolder(const QString &a, const QString &b);
 bool liesWithin(const QString &resolved, const QString &resolvedFolder);
 
 // A new file that takes the place of `path` when it is complete: it is written under a
-// temporary name in the same folder and renamed over the name in one step, so a link
-// standing at `path` is replaced, never written through, and a failure leaves no
-// partial file. Removed again unless committed.
+// temporary name in the same folder (made fresh, never through a link) and renamed over
+// the name in one step, so a link standing at `path` is replaced, never written
+// through, and a failure leaves no partial file. Removed again unless it replaced the
+// target.
 class NewFileBeside {
 public:
+    struct Options {
+        // The temporary file's name in the target's folder; empty: a hidden name of
+        // its own (".<name>.new<pid>-<n>"). A file left under a given name by a program
+        // that stopped halfway is removed first.
+        QString temporaryName;
+        // The permissions the file gets whatever the umask (the mode of the file it
+        // replaces, or a fixed one); -1: those of any new file.
+        int mode = -1;
+    };
+    // The replacing rename, from the temporary path to the target: "" or the reason it
+    // failed. Tests refuse it to stand for a share that keeps the file open.
+    using Rename = std::function<QString(const QString &from, const QString &to)>;
+
     explicit NewFileBeside(QString path);
+    NewFileBeside(QString path, Options options);
     ~NewFileBeside();
     NewFileBeside(const NewFileBeside &) = delete;
     NewFileBeside &operator=(const NewFileBeside &) = delete;
 
-    // Creates the temporary file; false with *error naming the file.
-    bool open(QString *error);
+    // Creates the temporary file; false with *error naming the file, and error() set.
+    bool open(QString *error = nullptr);
     int fd() const { return m_fd.get(); }
-    // Flushes the file, closes it and renames it over the path; false with *error.
+    const QString &path() const { return m_path; }
+    QString temporaryPath() const;
+    // The error number of the step that failed last.
+    int error() const { return m_error; }
+    // Flushes the file to the disk and closes it; false with error() set.
+    bool flush();
+    // Renames the flushed file over the target and flushes the folder: "" or the reason
+    // the rename failed (the temporary file is then removed as the object goes).
+    QString replaceTarget(const Rename &rename = {});
+    // flush() and replaceTarget(); false with *error naming the file.
     bool commit(QString *error);
 
 private:
     QString m_path;
+    Options m_options;
     Fd m_folder;
     Fd m_fd;
     QString m_temporaryName;
+    int m_error = 0;
     bool m_committed = false;
 };
 
