@@ -1,6 +1,6 @@
 #include "admin/ResultsCsv.h"
 
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 #include "text/Workbook.h"
 
 #include "state/SharedState.h"
@@ -56,9 +56,7 @@ public:
             m_grades.resize(kStudentCodes);
         }
         // The school field exactly as a run of this school is written.
-        ResultRecord mine;
-        mine.setSchool(source.schoolCode);
-        m_thisSchool = mine.ResultRecSchool;
+        m_thisSchool = ResultRecord::schoolField(source.schoolCode);
         for (int L = 1; L <= kMaxLevel; ++L)
             m_levelNames[L] = encode(source.levelNames[L]);
         m_criteria = source.criteria;
@@ -127,7 +125,7 @@ public:
         const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
         const bool damaged = isDamagedRecord(r);
         const bool deleted = !damaged && r.level == 0;
-        const bool timedOut = r.time > 99997;
+        const bool timedOut = isTimedOut(r.time);
 
         appendNumber(out, number);
         out.append(',');
@@ -162,9 +160,9 @@ public:
                                           m_criteria.CritPointRate[L]));
         }
         out.append(',');
-        appendSchool(out, bytes + 24);
+        appendSchool(out, ResultRecord::schoolOf(bytes));
         out.append(',');
-        out.append(std::memcmp(bytes + 24, m_thisSchool.constData(), 5) == 0 ? m_yes : m_no);
+        out.append(ResultRecord::isSchool(bytes, m_thisSchool) ? m_yes : m_no);
         out.append("\r\n", 2);
     }
 
@@ -242,9 +240,9 @@ private:
     }
 
     // The school field as written, blanks at the end dropped.
-    void appendSchool(QByteArray &out, const char *field)
+    void appendSchool(QByteArray &out, QByteArrayView field)
     {
-        const QByteArray raw(field, 5);
+        const QByteArray raw = field.toByteArray();
         if (raw != m_lastSchoolRaw) {
             m_lastSchoolRaw = raw;
             m_lastSchool = encode(csvTextField(fromCp932(raw).trimmed().remove(QChar(0))));

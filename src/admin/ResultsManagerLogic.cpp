@@ -30,13 +30,6 @@ int digits(int64_t n)
     return d;
 }
 
-QByteArray schoolField(const QString &schoolCode)
-{
-    ResultRecord r;
-    r.setSchool(schoolCode);
-    return r.ResultRecSchool;
-}
-
 QString recordChangedNotice(const QString &message)
 {
     return message + QStringLiteral("\n一覧を読み直します。");
@@ -96,7 +89,7 @@ QString recordLine(const char *bytes, int64_t number, int numberWidth, const Man
 {
     const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
     const QString blanks(4, u' ');
-    const QString school = !config.SchoolCode.isEmpty() && QByteArray(bytes + 24, 5) == schoolField(config.SchoolCode)
+    const QString school = !config.SchoolCode.isEmpty() && ResultRecord::isSchool(bytes, ResultRecord::schoolField(config.SchoolCode))
                                ? config.SchoolName
                                : QStringLiteral("他塾");
     QString line = alignRight(QString::number(number), numberWidth) + u' ' + recordDateText(r.date) + u'　' +

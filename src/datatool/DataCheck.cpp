@@ -15,7 +15,7 @@
 #include "text/Cp932.h"
 #include "text/Numbers.h"
 #include "text/PathCase.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 #include "text/SystemError.h"
 
 #include <QDir>
@@ -444,9 +444,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
         r.info(QStringLiteral("成績ファイルはまだありません（最初の記録で作られます）"));
         return;
     }
-    ResultRecord mine;
-    mine.setSchool(place.config.SchoolCode);
-    const QByteArray thisSchool = mine.ResultRecSchool;
+    const QByteArray thisSchool = ResultRecord::schoolField(place.config.SchoolCode);
     const bool schoolKnown = place.commonDataError.isEmpty();
     const double todayNumber = dayNumber(today);
 
@@ -468,7 +466,7 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
                     continue;
                 }
                 ++f.perLevel[n.level];
-                f.timedOut += n.time > 99997;
+                f.timedOut += isTimedOut(n.time);
                 f.studentZero += n.student == 0;
                 // A record that is not damaged carries a date within 1900..2200.
                 f.firstDay = std::min(f.firstDay, n.date);
@@ -476,10 +474,10 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
                 if (n.date > todayNumber && f.future++ == 0)
                     f.firstFuture = first + k;
                 const bool otherSchool =
-                    schoolKnown && std::memcmp(p + 24, thisSchool.constData(), 5) != 0;
+                    schoolKnown && !ResultRecord::isSchool(p, thisSchool);
                 if (otherSchool) {
                     ++f.otherSchoolCount;
-                    const QByteArray code(p + 24, 5);
+                    const QByteArray code = ResultRecord::schoolOf(p).toByteArray();
                     if (f.otherSchools.size() < kListed || f.otherSchools.count(code))
                         ++f.otherSchools[code];
                 } else if (roster.read && !roster.present[n.student + 32768]) {

@@ -58,6 +58,13 @@ void ResultRecord::setSchool(const QString &schoolCode)
     ResultRecSchool = fixed5(code, ' ');
 }
 
+QByteArray ResultRecord::schoolField(const QString &schoolCode)
+{
+    ResultRecord r;
+    r.setSchool(schoolCode);
+    return r.ResultRecSchool;
+}
+
 std::array<char, kRecordSize> ResultRecord::encode() const
 {
     std::array<char, kRecordSize> b{};
@@ -66,7 +73,7 @@ std::array<char, kRecordSize> ResultRecord::encode() const
     putLE<int16_t>(b.data() + 16, ResultRecStudentNo);
     putLE<int16_t>(b.data() + 18, ResultRecLevel);
     putLE<int32_t>(b.data() + 20, ResultRecTime);
-    std::memcpy(b.data() + 24, fixed5(ResultRecSchool, ' ').constData(), 5);
+    std::memcpy(b.data() + kSchoolAt, fixed5(ResultRecSchool, ' ').constData(), 5);
     std::memcpy(b.data() + 29, fixed5(Reserved1, ' ').constData(), 5);
     std::memcpy(b.data() + 34, fixed5(Reserved2, ' ').constData(), 5);
     std::memcpy(b.data() + 39, fixed5(Reserved3, '\0').constData(), 5);
@@ -87,7 +94,7 @@ ResultRecord ResultRecord::decode(const char *b)
     r.ResultRecStudentNo = getLE<int16_t>(b + 16);
     r.ResultRecLevel = getLE<int16_t>(b + 18);
     r.ResultRecTime = getLE<int32_t>(b + 20);
-    r.ResultRecSchool = QByteArray(b + 24, 5);
+    r.ResultRecSchool = schoolOf(b).toByteArray();
     r.Reserved1 = QByteArray(b + 29, 5);
     r.Reserved2 = QByteArray(b + 34, 5);
     r.Reserved3 = QByteArray(b + 39, 5);

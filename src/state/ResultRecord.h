@@ -11,6 +11,7 @@
 //  39  5  reserved: five zero bytes
 #pragma once
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <array>
@@ -22,6 +23,10 @@ namespace tobrel {
 
 constexpr int kRecordSize = 44;
 constexpr int32_t kTimedOut = 99999;
+
+// A run whose time limit ran out: stored as 99999, and any time above 99997 is read as
+// one (no completed run takes that long).
+constexpr bool isTimedOut(int32_t time) { return time > 99997; }
 
 struct ResultRecord {
     double ResultRecDate = 0;
@@ -37,9 +42,19 @@ struct ResultRecord {
     // The school field from a school code: CP932, cut to whole characters within five
     // bytes, padded with blanks.
     void setSchool(const QString &schoolCode);
+    // The school field a run of the school with this code carries.
+    static QByteArray schoolField(const QString &schoolCode);
 
     std::array<char, kRecordSize> encode() const;
     static ResultRecord decode(const char *bytes);
+
+    // The five bytes of the school field of an encoded record, and whether they are the
+    // given field (a school's ResultRecSchool).
+    static QByteArrayView schoolOf(const char *bytes) { return QByteArrayView(bytes + kSchoolAt, 5); }
+    static bool isSchool(const char *bytes, const QByteArray &schoolField)
+    {
+        return schoolField.size() == 5 && std::memcmp(bytes + kSchoolAt, schoolField.constData(), 5) == 0;
+    }
 
     // Only the five numeric fields, for readers that go through many records.
     struct Numbers {
@@ -66,6 +81,8 @@ struct ResultRecord {
     static Numbers decodeNumbersPortable(const char *bytes);
 
     bool operator==(const ResultRecord &) const = default;
+
+    static constexpr int kSchoolAt = 24;
 };
 
 } // namespace tobrel
