@@ -43,7 +43,7 @@ AppendOutcome RecordRun(SharedState &state, const Clock &clock, const ResultsFil
         state.outcome.NewRecordFlags[0] = 1;
         best = time;
     }
-    const AppendOutcome outcome = WriteResultRecord(state, clock, file, wait);
+    const AppendOutcome outcome = WriteResultRecord(runRecord(state, clock, L), file, wait);
     if (outcome.status == AppendOutcome::Failed)
         return outcome;
     state.outcome.keptOnThisPc = outcome.status == AppendOutcome::KeptPending;
@@ -61,27 +61,11 @@ void countRunKeptOnThisPc(SharedState &state)
     if (L < 1 || L > kMaxLevel || !validStudentIndex(s))
         return;
     const CriteriaTable &c = state.criteria;
-    const int32_t t = state.run.RunTime;
-    const int16_t completed = t < 6000 ? 1 : 0;
-    const int32_t st = shortTime(t);
-    const int32_t points = ratedPoints(basePoints(t, st, c.CritTargetTime[L]), c.CritPointRate[L]);
-    TallyCell &cell = state.tallies.cells(L, s);
-    TallyWindowCell &window = state.tallies.windows(L, s);
-    cell.AllRunCount += completed;
-    cell.AllPoints += points;
-    cell.AllTimeSum += st;
-    // The run is dated today: inside a window of one day or more.
-    if (c.CritPassDays[L].toNumber() > 0) {
-        cell.PassRunCount += completed;
-        window.PassPoints += points;
-    }
-    if (c.CritOverDays[L].toNumber() > 0) {
-        window.OverRunCount += completed;
-        window.OverPoints += points;
-    }
-    window.TodayRuns += completed;
-    window.TodayTimeSum += static_cast<float>(st);
-    cell.TodayPoints += points;
+    // The run is dated today; any day stands for it, as only the distance from today
+    // decides which windows hold it.
+    const double today = 0;
+    addRun(state.tallies.cells(L, s), state.tallies.windows(L, s), today,
+           runAdds(state.run.RunTime, c.CritTargetTime[L], c.CritPointRate[L]), tallyWindows(c, L, today));
 }
 
 void WaitSeconds(const Clock &clock, double seconds, const std::function<void()> &letEventsRun)
@@ -120,7 +104,7 @@ EndScreenContent endScreenContent(SharedState &state)
     c.Label19 = QStringLiteral("獲得ポイント：") + QString::number(base) + QStringLiteral("点×") +
                 CStr(crit.CritPointRate[L]) + QStringLiteral("→") + QString::number(points) +
                 QStringLiteral("点");
-    c.Label18 = runTime > 99997 ? QStringLiteral("記録なし")
+    c.Label18 = isTimedOut(runTime) ? QStringLiteral("記録なし")
                                 : QStringLiteral("今の成績：") + QString::number(runTime) + QStringLiteral("秒");
     c.Label17 = trimBlanks(state.student.CurrentStudentName);
     c.Label15 = state.profile.ProgramTitle;

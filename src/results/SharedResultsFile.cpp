@@ -14,10 +14,4 @@ ResultsFile sharedResultsFile(const SharedState &state, WaitFunction wait)
     return file;
 }
 
-QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file)
-{
-    const AppendOutcome outcome = WriteResultRecord(state, clock, file, AppendWait{});
-    return outcome.status == AppendOutcome::Written ? QString() : outcome.message;
-}
-
 } // namespace tobrel

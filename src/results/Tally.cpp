@@ -18,23 +18,36 @@ QString resultsFilePath(const SharedState &state)
     return state.config.DataFolder + resultsFileName();
 }
 
-AppendOutcome WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file,
-                                const AppendWait &wait)
+ResultRecord runRecord(const SharedState &state, const Clock &clock, int level)
 {
-    ResultRecord &buf = state.ResultRecBuffer;
-    buf.ResultRecDate = dayNumber(clock.today());
+    ResultRecord run;
+    run.ResultRecDate = dayNumber(clock.today());
     // Whole seconds, as the suite's other programs store them, so every reader shows
     // the same clock time.
-    buf.ResultRecClock = dayFraction(std::floor(clock.timeOfDay()));
-    buf.ResultRecStudentNo = state.student.CurrentStudent;
-    buf.ResultRecLevel = state.run.CurrentLevel;
-    buf.ResultRecTime = state.run.RunTime;
-    buf.setSchool(state.config.SchoolCode);
-    buf.Reserved1 = QByteArray(5, ' ');
-    buf.Reserved2 = QByteArray("0    ", 5);
-    if (buf.Reserved3.size() != 5)
-        buf.Reserved3 = QByteArray(5, '\0');
-    return file.appendRun(buf, wait);
+    run.ResultRecClock = dayFraction(std::floor(clock.timeOfDay()));
+    run.ResultRecStudentNo = state.student.CurrentStudent;
+    run.ResultRecLevel = static_cast<int16_t>(level);
+    run.ResultRecTime = state.run.RunTime;
+    run.setSchool(state.config.SchoolCode);
+    if (state.results.lastRecordRead.Reserved3.size() == 5)
+        run.Reserved3 = state.results.lastRecordRead.Reserved3;
+    return run;
+}
+
+AppendOutcome WriteResultRecord(const ResultRecord &run, const ResultsFile &file, const AppendWait &wait)
+{
+    return file.appendRun(run, wait);
+}
+
+TallyWorkspace::RunAdds runAdds(int32_t time, int32_t targetTime, float rate)
+{
+    const int32_t st = shortTime(time);
+    return {ratedPoints(basePoints(time, st, targetTime), rate), st, time < 6000 ? 1 : 0, 0};
+}
+
+TallyWindows tallyWindows(const CriteriaTable &c, int level, double today)
+{
+    return {today - c.CritPassDays[level].toNumber(), today - c.CritOverDays[level].toNumber(), today};
 }
 
 namespace {
@@ -47,8 +60,7 @@ struct alignas(64) LevelScoring {
     TallyWindowCell *windowRow = nullptr; // and of window cells
     int32_t target = 0;
     float rate = 0;
-    double passFrom = 0; // the pass window holds dates after this day
-    double overFrom = 0; // the over-practice window likewise
+    TallyWindows windows{};
     double windowsFrom = 0; // no window (nor today) holds a date up to this one
 };
 
@@ -63,10 +75,11 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
         const float rate = c.CritPointRate[L];
         // Compared bit for bit, so a NaN rate is not made again on every tally.
         if (!p.made || p.target != T || std::memcmp(&p.rate, &rate, sizeof rate) != 0) {
+            // Built from the one rule: entry t for a run of t seconds, entry 1000 for a
+            // timed-out run.
             for (int32_t t = 0; t < 1000; ++t)
-                p.byTime[static_cast<size_t>(t)] = {ratedPoints(basePoints(t, t, T), rate), t, 1, 0};
-            p.byTime[1000] = {ratedPoints(basePoints(kTimedOut, shortTime(kTimedOut), T), rate),
-                              shortTime(kTimedOut), 0, 0};
+                p.byTime[static_cast<size_t>(t)] = runAdds(t, T, rate);
+            p.byTime[1000] = runAdds(kTimedOut, T, rate);
             p.made = true;
             p.target = T;
             p.rate = rate;
@@ -77,14 +90,13 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
         s.windowRow = state.tallies.windows.dataToWrite() + static_cast<size_t>(L) * kStudentSlots;
         s.target = T;
         s.rate = rate;
-        s.passFrom = today - c.CritPassDays[L].toNumber();
-        s.overFrom = today - c.CritOverDays[L].toNumber();
+        s.windows = tallyWindows(c, L, today);
         // NaN-safe: a window that holds no date cannot lower the bound.
         s.windowsFrom = std::nextafter(today, -INFINITY);
-        if (s.passFrom < s.windowsFrom)
-            s.windowsFrom = s.passFrom;
-        if (s.overFrom < s.windowsFrom)
-            s.windowsFrom = s.overFrom;
+        if (s.windows.passFrom < s.windowsFrom)
+            s.windowsFrom = s.windows.passFrom;
+        if (s.windows.overFrom < s.windowsFrom)
+            s.windowsFrom = s.windows.overFrom;
     }
 }
 
@@ -99,12 +111,6 @@ void prepareScoring(SharedState &state, double today, std::array<LevelScoring, k
     else
         dropped.push_back({r.level, r.student, r.time});
 }
-
-// The short time and the points of a run at one level.
-struct RunFigures {
-    int32_t shortTime;
-    int32_t points;
-};
 
 // A record is kept when its level and student are real ones (not 0), its date lies in
 // the range of record dates and its time is not negative. Each is one comparison of
@@ -123,25 +129,6 @@ inline bool isKeptRecord(const ResultRecord::Numbers &r)
     return levelIsKept(r.level) & studentIsKept(r.student) & dateIsKept(r.date) & (r.time >= 0);
 }
 
-// Adds a run to the tallies of the windows of its level that hold its date.
-inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, const double date, const RunFigures f,
-                           const int completed, const LevelScoring &sc, const double today)
-{
-    if (date > sc.passFrom) {
-        cell.PassRunCount = static_cast<int16_t>(cell.PassRunCount + completed);
-        window.PassPoints += f.points;
-    }
-    if (date > sc.overFrom) {
-        window.OverRunCount = static_cast<int16_t>(window.OverRunCount + completed);
-        window.OverPoints += f.points;
-    }
-    if (date == today) {
-        window.TodayRuns = static_cast<int16_t>(window.TodayRuns + completed);
-        window.TodayTimeSum += static_cast<float>(f.shortTime);
-        cell.TodayPoints += f.points;
-    }
-}
-
 // The window cells a tally writes, listed so that the next tally clears those alone: a
 // run inside a window of its level is about one in ten.
 struct WindowCellList {
@@ -152,21 +139,14 @@ struct WindowCellList {
 
 // Adds a run whose time is neither under 1000 seconds nor timed out, which the table
 // does not hold: a run typed in by hand, say.
-[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc, const double today,
+[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc,
                                      WindowCellList &windowCells)
 {
     const ResultRecord::Numbers r = ResultRecord::decodeNumbers(record);
     TallyCell &cell = sc.row[r.student];
-    const int32_t st = shortTime(r.time);
-    const RunFigures f{st, ratedPoints(basePoints(r.time, st, sc.target), sc.rate)};
-    const int completed = r.time < 6000;
-    cell.AllRunCount = static_cast<int16_t>(cell.AllRunCount + completed);
-    cell.AllPoints += f.points;
-    cell.AllTimeSum += f.shortTime;
-    if (r.date > sc.windowsFrom) {
-        addWindowedRun(cell, sc.windowRow[r.student], r.date, f, completed, sc, today);
+    addRun(cell, sc.windowRow[r.student], r.date, runAdds(r.time, sc.target, sc.rate), sc.windows);
+    if (r.date > sc.windowsFrom)
         windowCells.add(static_cast<uint16_t>(r.level), static_cast<uint16_t>(r.student));
-    }
 }
 
 // Adds the records from `base` to the tallies for as long as they are kept, and returns
@@ -175,7 +155,7 @@ struct WindowCellList {
 // their way from memory at once; seen[L] is set for every level L it adds to, and every
 // window cell it writes is listed.
 [[gnu::noinline]] int64_t tallyWhileKept(const char *const base, const int64_t count,
-                                         const LevelScoring *const levels, const double today,
+                                         const LevelScoring *const levels,
                                          std::array<uint8_t, kLevelSlots> &levelsSeen, WindowCellList &windowCells)
 {
     // Marked here and handed on at the end: bytes written through the caller's array
@@ -211,7 +191,7 @@ struct WindowCellList {
         if (t >= 1000u) [[unlikely]] {
             if (r.time < 0)
                 break;
-            addUnusualRun(p, sc, today, windowCells);
+            addUnusualRun(p, sc, windowCells);
             continue;
         }
         const TallyWorkspace::RunAdds &a = sc.byTime[t + timedOut];
@@ -222,7 +202,7 @@ struct WindowCellList {
         std::memcpy(&cell, &sums, sizeof sums);
         // Most runs lie before every window of their level: one test passes them by.
         if (r.date > sc.windowsFrom) [[unlikely]] {
-            addWindowedRun(cell, sc.windowRow[student], r.date, {a.shortTime, a.points}, a.completed, sc, today);
+            addWindowedRun(cell, sc.windowRow[student], r.date, a, sc.windows);
             windowCells.add(level, student);
         }
     }
@@ -237,7 +217,7 @@ struct WindowCellList {
 // record of level L was kept.
 template <bool Tally>
 int64_t passOverRecords(SharedState &state, char *const base, const int64_t count, const int64_t firstNumber,
-                        const LevelScoring *const levels, const double today, ReadReport &report,
+                        const LevelScoring *const levels, ReadReport &report,
                         uint64_t &levelsKept, WindowCellList &windowCells)
 {
     std::array<uint8_t, kLevelSlots> seen{};
@@ -247,7 +227,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
         // the pass for every one of them.
         if (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize))) {
             if constexpr (Tally) {
-                k += tallyWhileKept(base + k * kRecordSize, count - k, levels, today, seen, windowCells);
+                k += tallyWhileKept(base + k * kRecordSize, count - k, levels, seen, windowCells);
             } else {
                 while (k < count && isKeptRecord(ResultRecord::decodeNumbers(base + k * kRecordSize)))
                     ++k;
@@ -276,7 +256,7 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
 // Reads the valid records among the last 20000 into memory (the best times follow
 // from them) and, when scoring is given, adds each one to the tallies in the same pass.
 ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLevelSlots> *scoring,
-                        double today, const ResultsFile &file)
+                        const ResultsFile &file)
 {
     ReadReport report;
     ResultsInMemory &mem = state.results;
@@ -302,16 +282,17 @@ ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLeve
 
     char *const base = mem.records.data();
     const int64_t count = mem.records.size() / kRecordSize;
-    // The record buffer holds the last record read, as after a read through it.
+    // The last record read, kept or not: the next run recorded carries on its last
+    // reserved field.
     if (count > 0)
-        state.ResultRecBuffer = ResultRecord::decode(base + (count - 1) * kRecordSize);
+        mem.lastRecordRead = ResultRecord::decode(base + (count - 1) * kRecordSize);
 
     uint64_t levelsKept = 0;
     // Each kept record writes one window cell at most.
     WindowCellList windowCells{scoring ? state.tallies.windows.cellListToWrite(static_cast<size_t>(count)) : nullptr, 0};
-    const int64_t kept = scoring ? passOverRecords<true>(state, base, count, range.first, scoring->data(), today,
+    const int64_t kept = scoring ? passOverRecords<true>(state, base, count, range.first, scoring->data(),
                                                          report, levelsKept, windowCells)
-                                 : passOverRecords<false>(state, base, count, range.first, nullptr, today, report,
+                                 : passOverRecords<false>(state, base, count, range.first, nullptr, report,
                                                           levelsKept, windowCells);
     for (int L = 0; L <= kMaxLevel; ++L)
         if (levelsKept >> L & 1)
@@ -327,7 +308,7 @@ ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLeve
 
 ReadReport ReadResults(SharedState &state, const ResultsFile &file)
 {
-    return readAndTally(state, nullptr, 0, file);
+    return readAndTally(state, nullptr, file);
 }
 
 int32_t shortTimeOfNegative(int32_t t)
@@ -340,7 +321,7 @@ ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFil
     const double today = dayNumber(clock.today());
     std::array<LevelScoring, kLevelSlots> scoring;
     prepareScoring(state, today, scoring);
-    return readAndTally(state, &scoring, today, file);
+    return readAndTally(state, &scoring, file);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // screen that shows counts calls TallyResults and gets them fresh.
 #pragma once
 #include "state/Platform.h"
+#include "state/SharedState.h"
 #include "results/ResultsFile.h"
 
 #include <QString>
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace tobrel {
-
-struct SharedState;
 
 struct ReadReport {
     QString fatalError;                  // the program cannot go on (file unreadable):
@@ -34,12 +33,13 @@ QString pendingFilePath(const SharedState &state);
 // between retries with `wait`.
 ResultsFile sharedResultsFile(const SharedState &state, WaitFunction wait = {});
 
-// Appends the run of CurrentStudent at CurrentLevel with time RunTime, dated now,
-// through the record buffer, waiting for the file as `wait` says (see appendRun).
-AppendOutcome WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file,
-                                const AppendWait &wait);
-// The same, waiting for the lock however long it takes. Returns an error text or "".
-QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file);
+// The record of the run that just ended: CurrentStudent at `level` with time RunTime,
+// dated now, with this school's code. Its last reserved field carries on what the last
+// record read held (five zero bytes in every file this program writes), as the suite's
+// programs write their runs.
+ResultRecord runRecord(const SharedState &state, const Clock &clock, int level);
+// Appends a run's record, waiting for the file as `wait` says (see appendRun).
+AppendOutcome WriteResultRecord(const ResultRecord &run, const ResultsFile &file, const AppendWait &wait);
 
 // Loads the valid records among the last 20000 of the file, and the best times.
 ReadReport ReadResults(SharedState &state, const ResultsFile &file);
@@ -71,7 +71,7 @@ inline int32_t shortTime(int32_t t)
 // run earns, so no record can make a points sum overflow.
 inline int32_t basePoints(int32_t t, int32_t tFormula, int32_t T)
 {
-    if (t > 99997 || T <= 0)
+    if (isTimedOut(t) || T <= 0)
         return 0;
     if (t <= T) {
         const double f = static_cast<double>(T - std::max<int32_t>(tFormula, 0)) / T;
@@ -89,6 +89,51 @@ inline int32_t ratedPoints(int32_t base, float rate)
 {
     const float product = rate * static_cast<float>(base);
     return static_cast<int32_t>(std::floor(product));
+}
+
+// What one run adds to the tallies of its level and student: its points (from the
+// short time), its short time, and 1 when it is a completed run (time below 6000). A
+// timed-out run adds 999 to the time sums and nothing else.
+TallyWorkspace::RunAdds runAdds(int32_t time, int32_t targetTime, float rate);
+
+// The windows of one level on the day `today`: a run dated after passFrom counts toward
+// passing, one dated after overFrom toward over-practice, one dated today toward
+// today's figures. A window of 1 day holds today alone; of 0 (or empty), nothing.
+struct TallyWindows {
+    double passFrom;
+    double overFrom;
+    double today;
+};
+TallyWindows tallyWindows(const CriteriaTable &criteria, int level, double today);
+
+// The part of a run that only the windows holding its date take.
+inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, double date,
+                           const TallyWorkspace::RunAdds &adds, const TallyWindows &w)
+{
+    if (date > w.passFrom) {
+        cell.PassRunCount = static_cast<int16_t>(cell.PassRunCount + adds.completed);
+        window.PassPoints += adds.points;
+    }
+    if (date > w.overFrom) {
+        window.OverRunCount = static_cast<int16_t>(window.OverRunCount + adds.completed);
+        window.OverPoints += adds.points;
+    }
+    if (date == w.today) {
+        window.TodayRuns = static_cast<int16_t>(window.TodayRuns + adds.completed);
+        window.TodayTimeSum += static_cast<float>(adds.shortTime);
+        cell.TodayPoints += adds.points;
+    }
+}
+
+// Adds one run dated `date` to its student's cells at its level: the rule every tally
+// follows. (The tally's fast path adds the all-time part as one sum of the same RunAdds.)
+inline void addRun(TallyCell &cell, TallyWindowCell &window, double date, const TallyWorkspace::RunAdds &adds,
+                   const TallyWindows &w)
+{
+    cell.AllRunCount = static_cast<int16_t>(cell.AllRunCount + adds.completed);
+    cell.AllPoints += adds.points;
+    cell.AllTimeSum += adds.shortTime;
+    addWindowedRun(cell, window, date, adds, w);
 }
 
 bool LevelCleared(const SharedState &state, int level, int student);

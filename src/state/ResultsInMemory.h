@@ -87,6 +87,9 @@ public:
     int RecordCount = 0;
     // Records dropped from memory whose times still count toward the best times.
     std::vector<DroppedTime> droppedTimes;
+    // The last record the latest read went through (kept or dropped), as the file holds
+    // it; a read of an empty file leaves it as it was.
+    ResultRecord lastRecordRead;
 
     PersonalBestTable PersonalBest{*this};
     LevelBestTable LevelBest{*this};

@@ -198,7 +198,6 @@ struct SharedState {
     RosterTables roster;
     CurrentRun run;
     RunOutcome outcome;
-    ResultRecord ResultRecBuffer;
     ResultsInMemory results;
     Tallies tallies;
     TallyWorkspace tallyWork;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <random>
@@ -321,4 +322,78 @@ TEST(TallyReuse, WindowFiguresOfTheLastTallyAndOfARunKeptHereAreCleared)
     EXPECT_EQ(table(3, 10), 4);
     table.resetWrittenRows(0, kMaxLevel, 0, 0);
     EXPECT_EQ(table(3, 10), 0);
+}
+
+// The fast path's table of what a run adds holds what the one rule gives, for every
+// time it holds and the odd criteria: no target, a fractional rate, a NaN rate.
+TEST(TallyRule, TheFastTableIsTheRule)
+{
+    School sc;
+    sc.setCriteria(1, 60, 1.0f, 7, 1);
+    sc.setCriteria(2, 0, 1.5f, 7, 1);
+    sc.setCriteria(3, 999, 0.7f, 7, 1);
+    sc.setCriteria(4, 1, std::numeric_limits<float>::quiet_NaN(), 7, 1);
+    sc.write({rec(sc.today(), 1, 1, 30)});
+    ASSERT_TRUE(sc.tally().ok());
+    for (int L = 1; L <= 4; ++L) {
+        const auto &table = sc.state.tallyWork.points[static_cast<size_t>(L)].byTime;
+        const auto &c = sc.state.criteria;
+        auto same = [](const TallyWorkspace::RunAdds &a, const TallyWorkspace::RunAdds &b) {
+            return a.points == b.points && a.shortTime == b.shortTime && a.completed == b.completed && a.none == b.none;
+        };
+        for (int32_t t = 0; t < 1000; ++t)
+            ASSERT_TRUE(same(table[static_cast<size_t>(t)], runAdds(t, c.CritTargetTime[L], c.CritPointRate[L])))
+                << L << "/" << t;
+        EXPECT_TRUE(same(table[1000], runAdds(kTimedOut, c.CritTargetTime[L], c.CritPointRate[L]))) << L;
+    }
+}
+
+// The whole tally, fast path and unusual runs alike, against the one rule applied to
+// each record in turn; and a run kept on this PC adds what the next read of it adds.
+TEST(TallyRule, TheTallyAddsWhatTheRuleAdds)
+{
+    School sc;
+    sc.setCriteria(2, 60, 1.0f, 0, 0);
+    sc.setCriteria(3, 2000, 0.7f, 30, 3);
+    std::mt19937 gen(11);
+    const int32_t times[] = {0, 7, 59, 60, 61, 999, 1000, 4321, 5999, 6000, 99998, kTimedOut};
+    std::vector<ResultRecord> records;
+    for (int i = 0; i < 2000; ++i) {
+        const double days[] = {0, 0, 1, 2, 3, 29, 30, 31, 500};
+        records.push_back(rec(sc.today() - days[gen() % std::size(days)], 1 + static_cast<int>(gen() % 30),
+                              1 + static_cast<int>(gen() % 4), times[gen() % std::size(times)]));
+    }
+    sc.write(records);
+    ASSERT_TRUE(sc.tally().ok());
+
+    Tallies expected;
+    expected.clear();
+    const auto &c = sc.state.criteria;
+    for (const ResultRecord &r : records) {
+        const int L = r.ResultRecLevel, s = r.ResultRecStudentNo;
+        addRun(expected.cells(L, s), expected.windows(L, s), r.ResultRecDate,
+               runAdds(r.ResultRecTime, c.CritTargetTime[L], c.CritPointRate[L]), tallyWindows(c, L, sc.today()));
+    }
+    auto sameTallies = [&](const Tallies &t) {
+        for (int L = 1; L <= 4; ++L)
+            for (int s = 1; s <= 30; ++s)
+                if (std::memcmp(&t.cells(L, s), &expected.cells(L, s), sizeof(TallyCell)) != 0 ||
+                    std::memcmp(&t.windows(L, s), &expected.windows(L, s), sizeof(TallyWindowCell)) != 0)
+                    return ::testing::AssertionFailure() << "level " << L << " student " << s;
+        return ::testing::AssertionSuccess();
+    };
+    EXPECT_TRUE(sameTallies(sc.state.tallies));
+
+    // A run of today kept on this PC, counted in memory, then read back from the file.
+    sc.state.run.CurrentLevel = 3;
+    sc.state.student.CurrentStudent = 5;
+    sc.state.run.RunTime = 1234;
+    countRunKeptOnThisPc(sc.state);
+    records.push_back(rec(sc.today(), 5, 3, 1234));
+    addRun(expected.cells(3, 5), expected.windows(3, 5), sc.today(), runAdds(1234, c.CritTargetTime[3], c.CritPointRate[3]),
+           tallyWindows(c, 3, sc.today()));
+    EXPECT_TRUE(sameTallies(sc.state.tallies));
+    sc.write(records);
+    ASSERT_TRUE(sc.tally().ok());
+    EXPECT_TRUE(sameTallies(sc.state.tallies));
 }

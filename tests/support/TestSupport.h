@@ -3,6 +3,7 @@
 #pragma once
 #include "state/Platform.h"
 #include "state/ResultRecord.h"
+#include "results/Tally.h"
 #include "text/Cp932.h"
 
 #include <QByteArray>
@@ -142,6 +143,15 @@ inline int inOwnMountNamespace(const std::function<int()> &body)
     if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == kNoMountNamespace)
         return -1;
     return WEXITSTATUS(status);
+}
+
+// Records the run of CurrentStudent at CurrentLevel with time RunTime, waiting for the
+// lock however long it takes. Returns an error text or "".
+inline QString WriteResultRecord(SharedState &state, const Clock &clock, const ResultsFile &file)
+{
+    const AppendOutcome outcome =
+        tobrel::WriteResultRecord(runRecord(state, clock, state.run.CurrentLevel), file, AppendWait{});
+    return outcome.status == AppendOutcome::Written ? QString() : outcome.message;
 }
 
 } // namespace tobrel::test
