@@ -3,6 +3,7 @@
 #include "state/SharedState.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
+#include "drill/EndOfRun.h"
 #include "support/TestSupport.h"
 #include "text/DayNumber.h"
 
