@@ -172,6 +172,26 @@ void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
     }
 }
 
+// Opens the file for a change or a rewrite: under the exclusive lock, what a stopped
+// rewrite left removed, its length taken. The open, locked descriptor, or -1 with
+// *step naming what failed and *err its error number.
+int openForCorrection(const QString &path, int flags, const QString &backupFolder, struct stat *st, QString *step,
+                      int *err)
+{
+    Fd fd(openCurrentLocked(QFile::encodeName(path), flags, F_WRLCK, err));
+    if (fd.get() < 0) {
+        *step = *err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません");
+        return -1;
+    }
+    removeLeftovers(fd.get(), path, backupFolder);
+    if (::fstat(fd.get(), st) != 0) {
+        *err = errno;
+        *step = QStringLiteral("長さを調べられません");
+        return -1;
+    }
+    return fd.release();
+}
+
 } // namespace
 
 ResultsFile::ResultsFile(QString path, WaitFunction wait)
@@ -398,7 +418,6 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
 {
     sendPendingRuns();
     RewriteOutcome out;
-    const QByteArray native = QFile::encodeName(m_path);
     auto fail = [&](const QString &what, int err) {
         out.status = RewriteOutcome::Failed;
         out.message = QStringLiteral("成績ファイル %1 の %2 番目の記録を変更できません: %3 (%4)")
@@ -408,13 +427,11 @@ RewriteOutcome ResultsFile::changeRecord(const ExpectedRecord &expected, const R
         return out;
     };
     int err = 0;
-    Fd fd(openCurrentLocked(native, O_RDWR, F_WRLCK, &err));
-    if (fd.get() < 0)
-        return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
-    removeLeftovers(fd.get(), m_path, backupFolder());
+    QString step;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return fail(QStringLiteral("長さを調べられません"), errno);
+    Fd fd(openForCorrection(m_path, O_RDWR, backupFolder(), &st, &step, &err));
+    if (fd.get() < 0)
+        return fail(step, err);
     out.recordsBefore = out.recordsAfter = static_cast<int64_t>(st.st_size) / kRecordSize;
     if (!expectedStillThere(fd.get(), out.recordsBefore, {expected}, m_path, &out))
         return out;
@@ -447,13 +464,11 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
         return out;
     };
     int err = 0;
-    Fd fd(openCurrentLocked(native, O_RDWR | O_CREAT, F_WRLCK, &err));
-    if (fd.get() < 0)
-        return fail(err == 0 ? QStringLiteral("ロックできません") : QStringLiteral("開けません"), err);
-    removeLeftovers(fd.get(), m_path, backupFolder());
+    QString step;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return fail(QStringLiteral("長さを調べられません"), errno);
+    Fd fd(openForCorrection(m_path, O_RDWR | O_CREAT, backupFolder(), &st, &step, &err));
+    if (fd.get() < 0)
+        return fail(step, err);
     const int64_t whole = static_cast<int64_t>(st.st_size) / kRecordSize;
     out.recordsBefore = whole;
     out.tornBytes = static_cast<int64_t>(st.st_size) % kRecordSize;
