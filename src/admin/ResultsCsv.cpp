@@ -172,7 +172,7 @@ public:
         const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
         const bool damaged = isDamagedRecord(r);
         const bool deleted = !damaged && r.level == 0;
-        const bool timedOut = r.time > 99997;
+        const bool timedOut = isTimedOut(r.time);
         cells.fill(std::monostate());
         cells[0] = double(number);
         if (sensibleDay(r.date))
@@ -198,14 +198,13 @@ public:
             cells[10] = double(ratedPoints(basePoints(r.time, shortTime(r.time), m_criteria.CritTargetTime[L]),
                                            m_criteria.CritPointRate[L]));
         }
-        const QByteArray raw(bytes + 24, 5);
+        const QByteArray raw = ResultRecord::schoolOf(bytes).toByteArray();
         if (raw != m_lastSchoolRaw) {
             m_lastSchoolRaw = raw;
             m_lastSchoolText = fromCp932(raw).trimmed().remove(QChar(0));
         }
         cells[11] = m_lastSchoolText;
-        cells[12] = std::memcmp(bytes + 24, m_thisSchool.constData(), 5) == 0 ? QStringLiteral("はい")
-                                                                                : QStringLiteral("いいえ");
+        cells[12] = ResultRecord::isSchool(bytes, m_thisSchool) ? QStringLiteral("はい") : QStringLiteral("いいえ");
     }
 
 private:

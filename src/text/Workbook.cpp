@@ -1,7 +1,7 @@
 #include "text/Workbook.h"
 
 #include "text/DayNumber.h"
-#include "text/FileReplace.h"
+#include "text/DurableFile.h"
 
 #include <QDir>
 #include <QHash>
