@@ -17,11 +17,11 @@ namespace tobrel::bench {
 
 struct ScreenRig {
     explicit ScreenRig(SharedState &state, Clock &clock)
-        : sound(state, audio, random, failure),
-          ctx{state, clock, random, audio, messages, processes, sound, [](double, const QString &) {}, [](int) {}, &forms, QString(), QString(), QString(),
-              QString(), &printers, &fileDialogs}
-    {
-    }
+        : sound(state, audio, random, failure), ctx{state,      clock,     random,    audio,
+                                                    messages,   processes, sound,     [](double, const QString &) {},
+                                                    [](int) {}, &forms,    QString(), QString(),
+                                                    QString(),  QString(), &printers, &fileDialogs}
+    {}
     ~ScreenRig()
     {
         forms.closeAll();

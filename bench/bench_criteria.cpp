@@ -42,8 +42,18 @@ struct DataFolder {
         state.profile.ScreenColour = 0x00C0FFC0;
         QList<QStringList> rows;
         for (int L = 1; L <= 35; ++L)
-            rows << QStringList{QString::number(20 + 2 * L), QString::number(40 + 4 * L), "30", "3", "1.5",
-                                "10", "0", "7", "1", "", "", ""};
+            rows << QStringList{QString::number(20 + 2 * L),
+                                QString::number(40 + 4 * L),
+                                "30",
+                                "3",
+                                "1.5",
+                                "10",
+                                "0",
+                                "7",
+                                "1",
+                                "",
+                                "",
+                                ""};
         WriteCriteriaFile(state.config.DataFolder + criteriaFileName(), rows);
         state.criteria = LoadCriteria(state.config.DataFolder + criteriaFileName(), state.criteria);
 
@@ -137,9 +147,17 @@ void BM_Save35Levels(benchmark::State &bs)
         bs.SkipWithError(rig.messages.shown.join(u'\n').toStdString().c_str());
 }
 
-BENCHMARK(BM_ReadResultsOnce)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Repetitions(5)
+BENCHMARK(BM_ReadResultsOnce)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_FirstHistogram)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Repetitions(5)
+BENCHMARK(BM_FirstHistogram)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_KeyInCellEditor)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Save35Levels)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);

@@ -59,7 +59,8 @@ struct School {
         for (int s = 1; s <= 5000; ++s)
             roster += QStringLiteral("%1,%2,0,0,\"生徒　%1\",0,-,-\r\n").arg(s).arg(2008 + s % 12);
         write(data + QStringLiteral("新名簿.txt"), toCp932(roster));
-        QString criteria = QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
+        QString criteria =
+            QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
         for (int L = 1; L <= 6; ++L)
             criteria += QStringLiteral("%1,%2,30,3,1.5,12,0,7,1,,,\r\n").arg(20 + 8 * L).arg(40 + 16 * L);
         write(dataFolder + QStringLiteral("/タイム回数データ.txt"), toCp932(criteria));

@@ -33,7 +33,6 @@
 
 #include <benchmark/benchmark.h>
 
-
 using namespace tobrel;
 using namespace tobrel::bench;
 

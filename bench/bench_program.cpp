@@ -158,7 +158,8 @@ public:
         ssize_t got = 0;
         while (m_err >= 0 && ::poll(&p, 1, 500) > 0 && (got = ::read(m_err, chunk, sizeof chunk)) > 0)
             m_buffer.append(chunk, static_cast<size_t>(got));
-        return m_buffer.empty() ? std::string() : ": " + m_buffer.substr(m_buffer.size() > 600 ? m_buffer.size() - 600 : 0);
+        return m_buffer.empty() ? std::string()
+                                : ": " + m_buffer.substr(m_buffer.size() > 600 ? m_buffer.size() - 600 : 0);
     }
 
     // Waits for the end; the exit status (-1 when killed) and the peak memory in KiB.
@@ -332,8 +333,8 @@ void BM_StartToRosterPainted(benchmark::State &bs)
         const int status = program->wait();
         const double seconds = secondsSince(start);
         if (status != 0) {
-            const std::string why = "the program did not end after painting the roster screen on " + r.x.display() + " (status " +
-                                    std::to_string(status) + ")" + program->lastLines();
+            const std::string why = "the program did not end after painting the roster screen on " + r.x.display() +
+                                    " (status " + std::to_string(status) + ")" + program->lastLines();
             bs.SkipWithError(why.c_str());
             return;
         }

@@ -16,7 +16,6 @@
 #include <QCoreApplication>
 #include <QListWidget>
 
-
 using namespace tobrel;
 using namespace tobrel::bench;
 
@@ -34,10 +33,10 @@ struct SheetRig {
     ScreenRig rig;
     HubScreen *hub = nullptr;
     SaveTo dialogs;
-    explicit SheetRig(int64_t records)
-        : school(records, records / 1000), rig(school.state, school.clock)
+    explicit SheetRig(int64_t records) : school(records, records / 1000), rig(school.state, school.clock)
     {
-        rig.forms.registerForm(QStringLiteral("seisekitime1"), [this] { return new HubScreen(rig.ctx, rig.keptRankings); });
+        rig.forms.registerForm(QStringLiteral("seisekitime1"),
+                               [this] { return new HubScreen(rig.ctx, rig.keptRankings); });
         hub = static_cast<HubScreen *>(rig.forms.show(QStringLiteral("seisekitime1")));
         QCoreApplication::processEvents();
         hub->Option2_Click(2);

@@ -194,7 +194,8 @@ void hubLogicAgainstTally(benchmark::State &bs, School &school, int newRuns, boo
         tally();
         for (int L = 1; L <= 6; ++L)
             benchmark::DoNotOptimize(
-                rankStudents(school.state, kept, L, PointsDisplay, CumulativeOrder, QStringLiteral("全学年")).shown.size());
+                rankStudents(school.state, kept, L, PointsDisplay, CumulativeOrder, QStringLiteral("全学年"))
+                    .shown.size());
     };
     std::mt19937 gen(5);
     const double today = dayNumber(school.clock.today());

@@ -64,8 +64,9 @@ const QString &scratchFolder()
 {
     static const std::unique_ptr<QTemporaryDir> dir = [] {
         const QString shm = QStringLiteral("/dev/shm");
-        auto d = QFileInfo(shm).isWritable() ? std::make_unique<QTemporaryDir>(shm + QStringLiteral("/tobrel-fuzz-XXXXXX"))
-                                             : std::make_unique<QTemporaryDir>();
+        auto d = QFileInfo(shm).isWritable()
+                     ? std::make_unique<QTemporaryDir>(shm + QStringLiteral("/tobrel-fuzz-XXXXXX"))
+                     : std::make_unique<QTemporaryDir>();
         return d;
     }();
     static const QString path = dir->path() + u'/';
@@ -132,12 +133,24 @@ void fieldReader(const QByteArray &bytes)
         FieldReader r = FieldReader::fromBytes(bytes, QStringLiteral("fuzz.txt"));
         for (int i = 0; !r.atEnd() && i <= bytes.size(); ++i) {
             switch (i % 6) {
-            case 0: r.readText(); break;
-            case 1: r.readNumber(); break;
-            case 2: r.readVariant().toText(); break;
-            case 3: r.readInteger<int16_t>(QStringLiteral("f")); break;
-            case 4: r.readNumberWithin(-1000, 1000, QStringLiteral("f")); break;
-            default: r.readFiniteVariant(QStringLiteral("f")).toNumber(); break;
+            case 0:
+                r.readText();
+                break;
+            case 1:
+                r.readNumber();
+                break;
+            case 2:
+                r.readVariant().toText();
+                break;
+            case 3:
+                r.readInteger<int16_t>(QStringLiteral("f"));
+                break;
+            case 4:
+                r.readNumberWithin(-1000, 1000, QStringLiteral("f"));
+                break;
+            default:
+                r.readFiniteVariant(QStringLiteral("f")).toNumber();
+                break;
             }
         }
     } catch (const DataFileError &e) {
@@ -213,7 +226,8 @@ void criteria(const QByteArray &bytes)
             LevelCleared(state, L, 3);
             LevelBarred(state, L, 3);
             for (int32_t t : {0, 1, 45, 999, 1234, 5999, kTimedOut, -7}) {
-                ratedPoints(basePoints(t, shortTime(t), state.criteria.CritTargetTime[L]), state.criteria.CritPointRate[L]);
+                ratedPoints(basePoints(t, shortTime(t), state.criteria.CritTargetTime[L]),
+                            state.criteria.CritPointRate[L]);
                 if (L >= 1 && L <= 6) {
                     state.run.CurrentLevel = static_cast<int16_t>(L);
                     state.run.RunTime = t;
@@ -302,9 +316,8 @@ void wav(const QByteArray &bytes)
 const std::vector<Entry> &entries()
 {
     static const std::vector<Entry> all = {
-        {"field_reader", fieldReader}, {"path_data", pathData}, {"common_data", commonData},
-        {"roster", roster},            {"criteria", criteria},  {"cue_table", cueTable},
-        {"results", results},          {"wav", wav},
+        {"field_reader", fieldReader}, {"path_data", pathData}, {"common_data", commonData}, {"roster", roster},
+        {"criteria", criteria},        {"cue_table", cueTable}, {"results", results},        {"wav", wav},
     };
     return all;
 }

@@ -62,8 +62,7 @@ struct Tone {
 };
 
 // A PCM WAV of a sequence of tones (mono 8-bit or stereo 16-bit).
-bool writeWav(const QString &path, const QList<Tone> &tones, int rate, int channels, int bits,
-              double wobble = 0)
+bool writeWav(const QString &path, const QList<Tone> &tones, int rate, int channels, int bits, double wobble = 0)
 {
     QByteArray pcm;
     for (const Tone &t : tones) {
@@ -86,8 +85,8 @@ bool writeWav(const QString &path, const QList<Tone> &tones, int rate, int chann
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QString usage = QStringLiteral(
-        "usage: make_demo_school <demo folder> [--students N] [--records M] [--pass-time1 S]");
+    const QString usage =
+        QStringLiteral("usage: make_demo_school <demo folder> [--students N] [--records M] [--pass-time1 S]");
     if (argc < 2)
         return fail(usage);
     int studentCount = 0;
@@ -119,18 +118,29 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("cannot make ") + d);
 
     // Path data: field 1 is the data root; nine more fields the suite uses elsewhere.
-    if (!writeLines(root + QStringLiteral("/パスデータ.txt"),
-                    {{data}, {QStringLiteral("C:\\suite\\")}, {QStringLiteral("0")}, {QStringLiteral("0")},
-                     {QStringLiteral("1")}, {QString()}, {QString()}, {QStringLiteral("0")},
-                     {QStringLiteral("0")}, {QStringLiteral("end")}}))
+    if (!writeLines(root + QStringLiteral("/パスデータ.txt"), {{data},
+                                                               {QStringLiteral("C:\\suite\\")},
+                                                               {QStringLiteral("0")},
+                                                               {QStringLiteral("0")},
+                                                               {QStringLiteral("1")},
+                                                               {QString()},
+                                                               {QString()},
+                                                               {QStringLiteral("0")},
+                                                               {QStringLiteral("0")},
+                                                               {QStringLiteral("end")}}))
         return 1;
 
     // Common data: start month, code + school name, CommonValue3, -, -, password, -...
-    if (!writeLines(data + QStringLiteral("共通データ.txt"),
-                    {{QStringLiteral("4")}, {QStringLiteral("01234みなと算数塾")}, {QStringLiteral("1")},
-                     {QStringLiteral("0")}, {QStringLiteral("横浜校")}, {QStringLiteral("sensei")},
-                     {QStringLiteral("0")}, {QStringLiteral("0")}, {QStringLiteral("0")},
-                     {QStringLiteral("0")}}))
+    if (!writeLines(data + QStringLiteral("共通データ.txt"), {{QStringLiteral("4")},
+                                                              {QStringLiteral("01234みなと算数塾")},
+                                                              {QStringLiteral("1")},
+                                                              {QStringLiteral("0")},
+                                                              {QStringLiteral("横浜校")},
+                                                              {QStringLiteral("sensei")},
+                                                              {QStringLiteral("0")},
+                                                              {QStringLiteral("0")},
+                                                              {QStringLiteral("0")},
+                                                              {QStringLiteral("0")}}))
         return 1;
 
     // Roster: grade index g = school year - birth year - 6, kindergarten to adult.
@@ -143,39 +153,44 @@ int main(int argc, char *argv[])
         int status;
     };
     const Student students[] = {
-        {1, 3, u"佐藤　翔太", 0},     {2, 3, u"鈴木　美咲", 0},     {3, 4, u"髙橋　健一", 0},
-        {4, 4, u"山﨑　花子", 0},     {5, 5, u"田中　大輝", 0},     {6, 5, u"伊藤　さくら", 0},
-        {7, 6, u"渡辺　蓮", 0},       {8, 6, u"中村　結衣", 0},     {9, 7, u"小林　悠斗", 0},
-        {10, 7, u"加藤　陽菜", 0},    {11, 8, u"吉田　湊", 0},      {12, 8, u"山田　葵", 0},
-        {13, 9, u"佐々木　樹", 0},    {14, 9, u"山口　凛", 0},      {15, 1, u"松本　蒼", 0},
-        {16, 1, u"井上　芽衣", 0},    {17, 2, u"木村　陸", 0},      {18, 2, u"林　心春", 0},
-        {19, 0, u"斎藤　大和", 0},    {20, -1, u"清水　杏", 0},     {21, -2, u"森　颯太", 0},
-        {22, -3, u"池田　ひなた", 0}, {23, 10, u"橋本　拓海", 0},   {24, 11, u"阿部　彩花", 0},
-        {25, 12, u"石川　直樹", 0},   {26, 14, u"前田　美穂", 0},   {27, 30, u"佐藤先生", 0},
-        {28, 25, u"★田中", 0},       {29, 4, u"藤田　優", 2},      {30, 5, u"岡田　海斗", 2},
-        {31, 6, u"後藤　千尋", 1},    {32, 7, u"長谷川　翼", 9},    {33, 3, u"村上　紬", 0},
-        {34, 5, u"近藤　碧", 0},      {35, 6, u"坂本　琉生", 0},    {36, 8, u"遠藤　七海", 0},
-        {37, 2, u"青木　ゆい", 0},    {38, 9, u"藤井　晴", 0},      {39, 3, u"西村　瑛太", 0},
+        {1, 3, u"佐藤　翔太", 0},     {2, 3, u"鈴木　美咲", 0},   {3, 4, u"髙橋　健一", 0},
+        {4, 4, u"山﨑　花子", 0},     {5, 5, u"田中　大輝", 0},   {6, 5, u"伊藤　さくら", 0},
+        {7, 6, u"渡辺　蓮", 0},       {8, 6, u"中村　結衣", 0},   {9, 7, u"小林　悠斗", 0},
+        {10, 7, u"加藤　陽菜", 0},    {11, 8, u"吉田　湊", 0},    {12, 8, u"山田　葵", 0},
+        {13, 9, u"佐々木　樹", 0},    {14, 9, u"山口　凛", 0},    {15, 1, u"松本　蒼", 0},
+        {16, 1, u"井上　芽衣", 0},    {17, 2, u"木村　陸", 0},    {18, 2, u"林　心春", 0},
+        {19, 0, u"斎藤　大和", 0},    {20, -1, u"清水　杏", 0},   {21, -2, u"森　颯太", 0},
+        {22, -3, u"池田　ひなた", 0}, {23, 10, u"橋本　拓海", 0}, {24, 11, u"阿部　彩花", 0},
+        {25, 12, u"石川　直樹", 0},   {26, 14, u"前田　美穂", 0}, {27, 30, u"佐藤先生", 0},
+        {28, 25, u"★田中", 0},        {29, 4, u"藤田　優", 2},    {30, 5, u"岡田　海斗", 2},
+        {31, 6, u"後藤　千尋", 1},    {32, 7, u"長谷川　翼", 9},  {33, 3, u"村上　紬", 0},
+        {34, 5, u"近藤　碧", 0},      {35, 6, u"坂本　琉生", 0},  {36, 8, u"遠藤　七海", 0},
+        {37, 2, u"青木　ゆい", 0},    {38, 9, u"藤井　晴", 0},    {39, 3, u"西村　瑛太", 0},
         {40, 4, u"福田　莉子", 0},    {41, 1, u"德永　①郎", 0},
     };
     QList<QStringList> roster;
     for (const Student &s : students)
-        roster << QStringList{QString::number(s.number), QString::number(schoolYear - s.grade - 6),
-                              QStringLiteral("0"), QStringLiteral("0"), QString::fromUtf16(s.name),
-                              QString::number(s.status), QStringLiteral("-"), QStringLiteral("-")};
+        roster << QStringList{QString::number(s.number),  QString::number(schoolYear - s.grade - 6),
+                              QStringLiteral("0"),        QStringLiteral("0"),
+                              QString::fromUtf16(s.name), QString::number(s.status),
+                              QStringLiteral("-"),        QStringLiteral("-")};
     // Made-up students up to the count asked for, primary to junior high.
     std::mt19937 names(7);
-    const char16_t *family[] = {u"佐藤", u"鈴木", u"髙橋", u"田中", u"山﨑", u"伊藤", u"渡辺", u"中村",
+    const char16_t *family[] = {u"佐藤", u"鈴木", u"髙橋", u"田中", u"山﨑",   u"伊藤",   u"渡辺", u"中村",
                                 u"小林", u"加藤", u"吉田", u"山田", u"佐々木", u"長谷川", u"德永", u"松本"};
-    const char16_t *given[] = {u"翔太", u"美咲", u"健一", u"花子", u"大輝", u"さくら", u"蓮", u"結衣",
-                               u"悠斗", u"陽菜", u"湊", u"葵", u"樹", u"凛", u"由紀子", u"ひなた"};
+    const char16_t *given[] = {u"翔太", u"美咲", u"健一", u"花子", u"大輝", u"さくら", u"蓮",     u"結衣",
+                               u"悠斗", u"陽菜", u"湊",   u"葵",   u"樹",   u"凛",     u"由紀子", u"ひなた"};
     const int named = static_cast<int>(std::size(students));
     for (int number = named + 1; number <= studentCount; ++number)
-        roster << QStringList{QString::number(number), QString::number(schoolYear - (1 + number % 9) - 6),
-                              QStringLiteral("0"), QStringLiteral("0"),
+        roster << QStringList{QString::number(number),
+                              QString::number(schoolYear - (1 + number % 9) - 6),
+                              QStringLiteral("0"),
+                              QStringLiteral("0"),
                               QString::fromUtf16(family[names() % std::size(family)]) + u'　' +
                                   QString::fromUtf16(given[names() % std::size(given)]),
-                              QStringLiteral("0"), QStringLiteral("-"), QStringLiteral("-")};
+                              QStringLiteral("0"),
+                              QStringLiteral("-"),
+                              QStringLiteral("-")};
     const int lastStudent = std::max(named, studentCount);
     if (!writeLines(data + QStringLiteral("新名簿.txt"), roster))
         return 1;
@@ -187,27 +202,36 @@ int main(int argc, char *argv[])
     for (int L = 1; L <= 6; ++L)
         criteria << QStringList{QString::number(target[L]),
                                 QString::number(L == 1 && passTime1 > 0 ? passTime1 : target[L] * 2),
-                                QStringLiteral("30"), QString::number(L == 6 ? 5 : 3),
-                                QString::fromLatin1(rate[L]), QStringLiteral("12"),
-                                QStringLiteral("0"), QStringLiteral("7"), QStringLiteral("1"),
-                                QString(), QString(), QString()};
+                                QStringLiteral("30"),
+                                QString::number(L == 6 ? 5 : 3),
+                                QString::fromLatin1(rate[L]),
+                                QStringLiteral("12"),
+                                QStringLiteral("0"),
+                                QStringLiteral("7"),
+                                QStringLiteral("1"),
+                                QString(),
+                                QString(),
+                                QString()};
     const QString critErr = WriteCriteriaFile(progData + criteriaFileName(), criteria);
     if (!critErr.isEmpty())
         return fail(critErr);
 
     // Sound cue table with a block for every kind, and the WAV files it names.
-    if (!writeLines(sound + QStringLiteral("新音ファイル.txt"),
-                    {{QStringLiteral("正解音1"), QStringLiteral("pin1"), QStringLiteral("*")},
-                     {QStringLiteral("正解音2")}, {QStringLiteral("pin1")}, {QStringLiteral("pin2")},
-                     {QStringLiteral("*")},
-                     {QStringLiteral("間違い音1"), QStringLiteral("boo1"), QStringLiteral("*")},
-                     {QStringLiteral("間違い音2"), QStringLiteral("boo1"), QStringLiteral("boo2"), QStringLiteral("*")},
-                     {QStringLiteral("最高音1"), QStringLiteral("fanfare"), QStringLiteral("*")},
-                     {QStringLiteral("最高音2"), QStringLiteral("fanfare"), QStringLiteral("*")},
-                     {QStringLiteral("自己最高音1"), QStringLiteral("yatta1"), QStringLiteral("*")},
-                     {QStringLiteral("自己最高音2"), QStringLiteral("yatta1"), QStringLiteral("yatta2"), QStringLiteral("*")},
-                     {QStringLiteral("自己最高音3"), QStringLiteral("yatta2"), QStringLiteral("*")},
-                     {QStringLiteral("不合格音1"), QStringLiteral("oshii"), QStringLiteral("*")}}))
+    if (!writeLines(
+            sound + QStringLiteral("新音ファイル.txt"),
+            {{QStringLiteral("正解音1"), QStringLiteral("pin1"), QStringLiteral("*")},
+             {QStringLiteral("正解音2")},
+             {QStringLiteral("pin1")},
+             {QStringLiteral("pin2")},
+             {QStringLiteral("*")},
+             {QStringLiteral("間違い音1"), QStringLiteral("boo1"), QStringLiteral("*")},
+             {QStringLiteral("間違い音2"), QStringLiteral("boo1"), QStringLiteral("boo2"), QStringLiteral("*")},
+             {QStringLiteral("最高音1"), QStringLiteral("fanfare"), QStringLiteral("*")},
+             {QStringLiteral("最高音2"), QStringLiteral("fanfare"), QStringLiteral("*")},
+             {QStringLiteral("自己最高音1"), QStringLiteral("yatta1"), QStringLiteral("*")},
+             {QStringLiteral("自己最高音2"), QStringLiteral("yatta1"), QStringLiteral("yatta2"), QStringLiteral("*")},
+             {QStringLiteral("自己最高音3"), QStringLiteral("yatta2"), QStringLiteral("*")},
+             {QStringLiteral("不合格音1"), QStringLiteral("oshii"), QStringLiteral("*")}}))
         return 1;
     struct Wav {
         const char16_t *name;
@@ -229,8 +253,8 @@ int main(int argc, char *argv[])
         {u"警告1", {{2500, 0.06}, {0, 0.05}, {2500, 0.06}}, 22050, 1, 8, 0},
     };
     for (const Wav &w : wavs)
-        if (!writeWav(sound + QString::fromUtf16(w.name) + QStringLiteral(".wav"), w.tones, w.rate,
-                      w.channels, w.bits, w.wobble))
+        if (!writeWav(sound + QString::fromUtf16(w.name) + QStringLiteral(".wav"), w.tones, w.rate, w.channels, w.bits,
+                      w.wobble))
             return fail(QStringLiteral("cannot write a WAV file"));
 
     // A stand-in for the suite's program menu.
@@ -244,8 +268,7 @@ int main(int argc, char *argv[])
             "echo \"$(date '+%Y-%m-%d %H:%M:%S') program menu started with: $*\" >> \"$dir/menu-reached.log\"\n"
             "echo \"プログラムメニュー（デモ）が起動しました: $*\"\n");
     m.close();
-    m.setPermissions(m.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                     QFileDevice::ExeOther);
+    m.setPermissions(m.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther);
 
     // A few weeks of runs by several students, so the hub has something to show.
     std::mt19937 gen(20260101);
@@ -259,8 +282,8 @@ int main(int argc, char *argv[])
         rec.ResultRecClock = static_cast<double>(9 * 3600 + gen() % (12 * 3600)) / 86400.0;
         rec.ResultRecStudentNo = static_cast<int16_t>(1 + gen() % static_cast<unsigned>(lastStudent));
         rec.ResultRecLevel = static_cast<int16_t>(level);
-        rec.ResultRecTime = gen() % 25 == 0 ? 99999
-                                             : static_cast<int32_t>(target[level] * 0.7 + gen() % (target[level] + 5));
+        rec.ResultRecTime =
+            gen() % 25 == 0 ? 99999 : static_cast<int32_t>(target[level] * 0.7 + gen() % (target[level] + 5));
         rec.setSchool(QStringLiteral("01234"));
         const auto bytes = rec.encode();
         results.append(bytes.data(), bytes.size());
@@ -278,8 +301,7 @@ int main(int argc, char *argv[])
                 rec.ResultRecStudentNo = static_cast<int16_t>(student);
                 rec.ResultRecLevel = static_cast<int16_t>(level);
                 const int base = target[level];
-                rec.ResultRecTime = gen() % 25 == 0 ? 99999
-                                                     : static_cast<int32_t>(base * 0.7 + gen() % (base + 5));
+                rec.ResultRecTime = gen() % 25 == 0 ? 99999 : static_cast<int32_t>(base * 0.7 + gen() % (base + 5));
                 rec.setSchool(QStringLiteral("01234"));
                 const auto bytes = rec.encode();
                 results.append(bytes.data(), bytes.size());

@@ -18,8 +18,7 @@ int caretFor(const QString &text) { return std::min<int>(kCaretPosition, static_
 
 CriteriaEditorLogic::CriteriaEditorLogic(SharedState &state, WaitFunction wait, CriteriaEditorHost &host)
     : m_state(state), m_wait(std::move(wait)), m_host(host)
-{
-}
+{}
 
 QStringList CriteriaEditorLogic::headerTexts()
 {
@@ -33,7 +32,8 @@ QString CriteriaEditorLogic::columnExplanation(int col)
         QStringLiteral("合格最低ラインタイム\r\n  この５倍が時間切れになります"),
         QStringLiteral("目標ポイント\r\n　　 目標ポイント"),
         QStringLiteral("目標回数\r\n　　 目標回数"),
-        QStringLiteral("ポイント倍率\r\n  ポイントを何倍にして加算するか\r\n  むずかしいレベルや生徒のいやがるレベルは高くしてください"),
+        QStringLiteral("ポイント倍率\r\n  ポイントを何倍にして加算するか\r\n  "
+                       "むずかしいレベルや生徒のいやがるレベルは高くしてください"),
         QStringLiteral("やりすぎ禁止回数\r\n  何回やったらやりすぎ禁止にするか\r\n  "),
         QStringLiteral("やりすぎ禁止ポイント\r\n  何ポイントとったらやりすぎ禁止にするか\r\n "),
         QStringLiteral("合格判定をする日数\r\n　何日前からのポイントを有効にするか"),
@@ -79,8 +79,7 @@ bool CriteriaEditorLogic::reloadGrid()
             m_cells.assign(1, header);
             m_marks.assign(1, {});
         }
-        m_host.tell(QStringLiteral("注意"),
-                    QStringLiteral("合格タイムデータを読めません。\n%1").arg(texts.problem));
+        m_host.tell(QStringLiteral("注意"), QStringLiteral("合格タイムデータを読めません。\n%1").arg(texts.problem));
         return false;
     }
     std::array<QString, kCols> header;
@@ -134,8 +133,8 @@ bool CriteriaEditorLogic::save()
 {
     view.Picture6Visible = true;
     m_host.repaintNow();
-    const CriteriaSaveResult result = SaveCriteriaTexts(criteriaPath(), levelRows(), m_state.criteria,
-                                                        saveSteps, [this] { return mayOverwrite(); });
+    const CriteriaSaveResult result =
+        SaveCriteriaTexts(criteriaPath(), levelRows(), m_state.criteria, saveSteps, [this] { return mayOverwrite(); });
     view.Picture6Visible = false;
     if (result.saved) {
         DataChanged = 0;

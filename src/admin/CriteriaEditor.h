@@ -37,15 +37,15 @@ enum EditorKey : int {
 
 // What the editor's controls show besides the grid.
 struct CriteriaEditorView {
-    QString Label3;                  // explanation of the current column, lines joined by CR LF
-    QString Gridinputtext;           // the cell editor's text
-    int caret = 0;                   // caret position in the cell editor
+    QString Label3; // explanation of the current column, lines joined by CR LF
+    QString Gridinputtext; // the cell editor's text
+    int caret = 0; // caret position in the cell editor
     bool GridinputtextVisible = false;
-    QStringList List3, List4;        // the histograms: all results, best times
-    bool Picture1Visible = false;    // the main panel
-    bool Picture3Visible = true;     // the histogram panel
-    bool Picture6Visible = false;    // "Just a moment,please."
-    int Option1 = 0;                 // 0 "度数表示", 1 "度数非表示"
+    QStringList List3, List4; // the histograms: all results, best times
+    bool Picture1Visible = false; // the main panel
+    bool Picture3Visible = true; // the histogram panel
+    bool Picture6Visible = false; // "Just a moment,please."
+    int Option1 = 0; // 0 "度数表示", 1 "度数非表示"
 };
 
 // What the editor needs from its screen.
@@ -67,14 +67,14 @@ public:
 
 class CriteriaEditorLogic {
 public:
-    static constexpr int kCols = 13;  // column 0 the level, 1..12 the fields
+    static constexpr int kCols = 13; // column 0 the level, 1..12 the fields
     static constexpr int kLastCol = 12;
 
     CriteriaEditorLogic(SharedState &state, WaitFunction wait, CriteriaEditorHost &host);
 
     CriteriaEditorView view;
-    int DataChanged = 0;    // 1 once a typed edit changed a cell; 0 after a save
-    int LevelRowCount = 0;  // level rows of the last reload
+    int DataChanged = 0; // 1 once a typed edit changed a cell; 0 after a save
+    int LevelRowCount = 0; // level rows of the last reload
     int HistogramLevel = 0; // the level the histograms were last built for
     // How the save replaces the file (tests play a crash or a refused rename).
     FileReplaceSteps saveSteps;

@@ -33,8 +33,8 @@ namespace {
 // headers are read whole; the two histograms stand side by side under it, wide enough
 // for their longest line, with the buttons beside them.
 constexpr double kGridLeft = 210, kGridTop = 1950, kGridWidth = 14895;
-constexpr double kRowHeight = 345;     // the header row; every row is as high
-constexpr int kVisibleRows = 9;        // the header row and eight levels; more scroll
+constexpr double kRowHeight = 345; // the header row; every row is as high
+constexpr int kVisibleRows = 9; // the header row and eight levels; more scroll
 constexpr double kGridPoints = 11;
 constexpr double kHeaderPoints = 10;
 constexpr double kHistogramTop = 5160, kHistogramHeight = 5430;
@@ -50,16 +50,25 @@ constexpr QRgb kCellColour = 0xFFFFFFFF;
 int keyCodeOf(int qtKey)
 {
     switch (qtKey) {
-    case Qt::Key_Escape: return KeyEscape;
-    case Qt::Key_Up: return KeyUp;
-    case Qt::Key_Down: return KeyDown;
-    case Qt::Key_Left: return KeyLeft;
-    case Qt::Key_Right: return KeyRight;
+    case Qt::Key_Escape:
+        return KeyEscape;
+    case Qt::Key_Up:
+        return KeyUp;
+    case Qt::Key_Down:
+        return KeyDown;
+    case Qt::Key_Left:
+        return KeyLeft;
+    case Qt::Key_Right:
+        return KeyRight;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return KeyEnter;
-    case Qt::Key_Backspace: return KeyBackspace;
-    case Qt::Key_Space: return KeySpace;
-    default: return qtKey < 0x80 ? qtKey : 0;
+    case Qt::Key_Enter:
+        return KeyEnter;
+    case Qt::Key_Backspace:
+        return KeyBackspace;
+    case Qt::Key_Space:
+        return KeySpace;
+    default:
+        return qtKey < 0x80 ? qtKey : 0;
     }
 }
 
@@ -94,8 +103,7 @@ private:
     CriteriaEditorScreen *m_screen;
 };
 
-QLabel *label(QWidget *parent, const QString &name, const FormScale &s, double pt, const QString &text,
-              QRect where)
+QLabel *label(QWidget *parent, const QString &name, const FormScale &s, double pt, const QString &text, QRect where)
 {
     QLabel *l = makeLabel(parent, name, text);
     l->setFont(s.font(pt));
@@ -103,8 +111,7 @@ QLabel *label(QWidget *parent, const QString &name, const FormScale &s, double p
     return l;
 }
 
-QPushButton *button(QWidget *parent, const QString &name, const QString &text, const FormScale &s,
-                    QRect where)
+QPushButton *button(QWidget *parent, const QString &name, const QString &text, const FormScale &s, QRect where)
 {
     QPushButton *b = makeButton(parent, name, text);
     b->setFont(s.font(11));
@@ -147,8 +154,7 @@ class CriteriaEditorScreen::GridModel final : public QAbstractTableModel {
 public:
     GridModel(CriteriaEditorLogic &logic, QFont headerFont, QObject *parent)
         : QAbstractTableModel(parent), m_logic(logic), m_headerFont(std::move(headerFont))
-    {
-    }
+    {}
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
@@ -259,8 +265,9 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     m_logic = std::make_unique<CriteriaEditorLogic>(ctx.state, waitShowingReason(ctx.wait, stage), *this);
 
     const QString backColour = colourFromBgr(ctx.state.profile.ScreenColour).name();
-    Picture2 = panel(stage, QStringLiteral("Picture2"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
-                     QStringLiteral("background: %1;").arg(backColour));
+    Picture2 =
+        panel(stage, QStringLiteral("Picture2"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
+              QStringLiteral("background: %1;").arg(backColour));
     Picture1 = panel(stage, QStringLiteral("Picture1"), s.rect(0, 0, 15405, 11220));
     Picture1->setVisible(false);
 
@@ -289,10 +296,12 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     MSFlexGrid1->setFont(s.font(kGridPoints));
     MSFlexGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MSFlexGrid1->setCornerButtonEnabled(false);
-    MSFlexGrid1->setStyleSheet(QStringLiteral("QHeaderView { background: white; } QHeaderView::section { background: %1; color: black; border: 0px; "
-                                              "border-right: 1px solid #808080; border-bottom: 1px solid #808080; "
-                                              "padding: 0px 1px; }")
-                                   .arg(QColor::fromRgb(kFixedColour).name()));
+    MSFlexGrid1->setStyleSheet(
+        QStringLiteral(
+            "QHeaderView { background: white; } QHeaderView::section { background: %1; color: black; border: 0px; "
+            "border-right: 1px solid #808080; border-bottom: 1px solid #808080; "
+            "padding: 0px 1px; }")
+            .arg(QColor::fromRgb(kFixedColour).name()));
     const int rowPixels = s.px(kRowHeight);
     const double columnWidth = std::round(kGridWidth / CriteriaEditorLogic::kCols);
     QHeaderView *levels = MSFlexGrid1->verticalHeader();
@@ -343,7 +352,8 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     Gridinputtext->setAccessibleName(QStringLiteral("セルの値"));
     Gridinputtext->setFont(s.font(kGridPoints));
     Gridinputtext->setFrame(false);
-    Gridinputtext->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid #1a3d8f; padding: 0px; background: white; }"));
+    Gridinputtext->setStyleSheet(
+        QStringLiteral("QLineEdit { border: 2px solid #1a3d8f; padding: 0px; background: white; }"));
     Gridinputtext->setContextMenuPolicy(Qt::NoContextMenu);
     Gridinputtext->setText(QStringLiteral("Text1"));
     Gridinputtext->setVisible(false);
@@ -368,7 +378,8 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
     }
     Option1[0]->setChecked(true);
 
-    Picture3 = panel(Picture1, QStringLiteral("Picture3"), s.rect(kGridLeft, kHistogramTop, 2 * kListWidth + 180, kHistogramHeight),
+    Picture3 = panel(Picture1, QStringLiteral("Picture3"),
+                     s.rect(kGridLeft, kHistogramTop, 2 * kListWidth + 180, kHistogramHeight),
                      QStringLiteral("background: white; border: 1px solid #808080;"));
     Label7 = label(Picture3, QStringLiteral("Label7"), s, 12, QStringLiteral("現在までの成績度数分布"),
                    s.rect(120, 30, 5400, 360));
@@ -384,8 +395,9 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
                       s.rect(kButtonLeft, kHistogramTop, kButtonWidth, kButtonHeight));
     Command3 = button(Picture1, QStringLiteral("Command3"), QStringLiteral("更新記録"), s,
                       s.rect(kButtonLeft, kHistogramTop + 900, kButtonWidth, kButtonHeight));
-    Command4 = button(Picture1, QStringLiteral("Command4"), QStringLiteral("戻る"), s,
-                      s.rect(kButtonLeft, kHistogramTop + kHistogramHeight - kButtonHeight, kButtonWidth, kButtonHeight));
+    Command4 =
+        button(Picture1, QStringLiteral("Command4"), QStringLiteral("戻る"), s,
+               s.rect(kButtonLeft, kHistogramTop + kHistogramHeight - kButtonHeight, kButtonWidth, kButtonHeight));
     Command7 = button(Picture1, QStringLiteral("Command7"), QStringLiteral("Command7"), s, QRect());
     Command7->setVisible(false);
     connect(Command2, &QPushButton::clicked, this, [this] { m_logic->Command2_Click(); });
@@ -401,8 +413,9 @@ CriteriaEditorScreen::CriteriaEditorScreen(AppContext &context) : Screen(context
                    QStringLiteral("スペース：セルクリア　　Shift + ↓：セルコピー"), s.rect(270, 10710, 14835, 330));
 
     // The wait overlay, over everything while saving and leaving.
-    Picture6 = panel(stage, QStringLiteral("Picture6"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
-                     QStringLiteral("background: %1;").arg(backColour));
+    Picture6 =
+        panel(stage, QStringLiteral("Picture6"), s.rect(0, 0, FormScale::kFormWidthTwips, FormScale::kFormHeightTwips),
+              QStringLiteral("background: %1;").arg(backColour));
     Label8 = label(Picture6, QStringLiteral("Label8"), s, 28, QStringLiteral("Just a moment,please."),
                    s.rect(0, 4800, FormScale::kFormWidthTwips, 1200));
     Label8->setAlignment(Qt::AlignCenter);
@@ -527,9 +540,10 @@ void CriteriaEditorScreen::placeEditBox()
         Gridinputtext->setText(m_logic->view.Gridinputtext);
     // A screen reader names the cell being edited.
     const QString header = m_logic->TextMatrix(0, m_logic->Col());
-    Gridinputtext->setAccessibleName(QStringLiteral("レベル%1 %2")
-                                         .arg(m_logic->Row())
-                                         .arg(header.isEmpty() ? QStringLiteral("%1列目").arg(m_logic->Col()) : header));
+    Gridinputtext->setAccessibleName(
+        QStringLiteral("レベル%1 %2")
+            .arg(m_logic->Row())
+            .arg(header.isEmpty() ? QStringLiteral("%1列目").arg(m_logic->Col()) : header));
     Gridinputtext->setCursorPosition(m_logic->view.caret);
     Label3->setText(QString(m_logic->view.Label3).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     Gridinputtext->setFocus();

@@ -73,10 +73,7 @@ public:
             m_to = dayNumber(*options.to);
     }
 
-    QByteArray encode(const QString &text) const
-    {
-        return m_options.utf8 ? text.toUtf8() : toCp932(text);
-    }
+    QByteArray encode(const QString &text) const { return m_options.utf8 ? text.toUtf8() : toCp932(text); }
 
     // Names and grade labels from the roster; returns a warning when it cannot be read
     // to its end (the students read before the fault keep their names).
@@ -88,8 +85,7 @@ public:
                 source.rosterPath,
                 [&](const RosterEntry &e) {
                     const int slot = e.record.StudentNumber + 32768;
-                    const auto label =
-                        FullWidthGradeLabel(GradeIndexOf(schoolYear, e.record.BirthYear));
+                    const auto label = FullWidthGradeLabel(GradeIndexOf(schoolYear, e.record.BirthYear));
                     if (m_typed) {
                         m_nameTexts[slot] = e.record.Name.trimmed();
                         m_gradeTexts[slot] = label.value_or(QString());
@@ -300,10 +296,9 @@ ResultsCsvSource csvSourceOf(const SharedState &state, const QDate &today)
 
 QStringList resultsCsvHeader()
 {
-    return {QStringLiteral("記録番号"), QStringLiteral("日付"),     QStringLiteral("時刻"),
-            QStringLiteral("生徒番号"), QStringLiteral("名前"),     QStringLiteral("学年"),
-            QStringLiteral("レベル"),   QStringLiteral("レベル名"), QStringLiteral("タイム(秒)"),
-            QStringLiteral("状態"),     QStringLiteral("得点"),     QStringLiteral("塾コード"),
+    return {QStringLiteral("記録番号"),   QStringLiteral("日付"), QStringLiteral("時刻"),   QStringLiteral("生徒番号"),
+            QStringLiteral("名前"),       QStringLiteral("学年"), QStringLiteral("レベル"), QStringLiteral("レベル名"),
+            QStringLiteral("タイム(秒)"), QStringLiteral("状態"), QStringLiteral("得点"),   QStringLiteral("塾コード"),
             QStringLiteral("自塾")};
 }
 
@@ -390,9 +385,8 @@ bool scanWantedRecords(const ResultsFile &results, RowWriter &rows, ResultsCsvRe
 
 } // namespace
 
-bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
-                     const ResultsCsvOptions &options, QIODevice &out, ResultsCsvReport *report,
-                     QString *error, const CsvProgress &progress)
+bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source, const ResultsCsvOptions &options,
+                     QIODevice &out, ResultsCsvReport *report, QString *error, const CsvProgress &progress)
 {
     ResultsCsvReport local;
     ResultsCsvReport &rep = report ? *report : local;
@@ -415,9 +409,8 @@ bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
            writeAll(out, buffer, error);
 }
 
-bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source,
-                         const ResultsCsvOptions &options, const QString &csvPath,
-                         ResultsCsvReport *report, QString *error, const CsvProgress &progress)
+bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source, const ResultsCsvOptions &options,
+                         const QString &csvPath, ResultsCsvReport *report, QString *error, const CsvProgress &progress)
 {
     // Written beside the name and renamed over it: a link standing at the name is
     // replaced, never written through.
@@ -470,9 +463,9 @@ std::vector<WorkbookColumn> resultsWorkbookColumns()
     return columns;
 }
 
-bool writeResultsWorkbook(const ResultsFile &results, const ResultsCsvSource &source,
-                          const ResultsCsvOptions &options, const QString &path, ResultsCsvReport *report,
-                          QString *error, const CsvProgress &progress, int64_t rowsPerSheet)
+bool writeResultsWorkbook(const ResultsFile &results, const ResultsCsvSource &source, const ResultsCsvOptions &options,
+                          const QString &path, ResultsCsvReport *report, QString *error, const CsvProgress &progress,
+                          int64_t rowsPerSheet)
 {
     ResultsCsvReport local;
     ResultsCsvReport &rep = report ? *report : local;

@@ -31,28 +31,28 @@ struct SharedState;
 
 // What the rows are built from besides the records.
 struct ResultsCsvSource {
-    QString schoolCode;       // this school's code (Configuration::SchoolCode)
-    CriteriaTable criteria;   // for the points of each run
+    QString schoolCode; // this school's code (Configuration::SchoolCode)
+    CriteriaTable criteria; // for the points of each run
     std::array<QString, kLevelSlots> levelNames;
-    QString rosterPath;       // names and grade labels of the students
+    QString rosterPath; // names and grade labels of the students
     int schoolYearStartMonth = 4;
-    QDate today;              // the grade labels are those of today's school year
+    QDate today; // the grade labels are those of today's school year
 };
 // The source as the program holds it: school code, criteria, level names of the
 // program's profile, the roster of the data root.
 ResultsCsvSource csvSourceOf(const SharedState &state, const QDate &today);
 
 struct ResultsCsvOptions {
-    bool utf8 = false;            // UTF-8 with a byte-order mark instead of code page 932
-    std::optional<QDate> from;    // runs on or after this day
-    std::optional<QDate> to;      // runs on or before this day
-    std::optional<int> student;   // the runs of one student
+    bool utf8 = false; // UTF-8 with a byte-order mark instead of code page 932
+    std::optional<QDate> from; // runs on or after this day
+    std::optional<QDate> to; // runs on or before this day
+    std::optional<int> student; // the runs of one student
 };
 
 struct ResultsCsvReport {
-    int64_t recordCount = 0;  // whole records in the results file
-    int64_t rowsWritten = 0;  // data rows (the header row not counted)
-    QString warning;          // something the teacher should know, the CSV still written
+    int64_t recordCount = 0; // whole records in the results file
+    int64_t rowsWritten = 0; // data rows (the header row not counted)
+    QString warning; // something the teacher should know, the CSV still written
 };
 
 // Progress: records read so far and the file's record count; returning false cancels.
@@ -64,15 +64,14 @@ constexpr int kResultsColumns = 13;
 
 // Writes the CSV of the results file to out. Returns false with error set when the
 // results file cannot be read, out cannot be written or progress cancelled.
-bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source,
-                     const ResultsCsvOptions &options, QIODevice &out, ResultsCsvReport *report,
-                     QString *error, const CsvProgress &progress = {});
+bool writeResultsCsv(const ResultsFile &results, const ResultsCsvSource &source, const ResultsCsvOptions &options,
+                     QIODevice &out, ResultsCsvReport *report, QString *error, const CsvProgress &progress = {});
 
 // The same into a file, written beside it and renamed into place, so an export that
 // fails or is cancelled never leaves a partial CSV behind.
-bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source,
-                         const ResultsCsvOptions &options, const QString &csvPath,
-                         ResultsCsvReport *report, QString *error, const CsvProgress &progress = {});
+bool writeResultsCsvFile(const ResultsFile &results, const ResultsCsvSource &source, const ResultsCsvOptions &options,
+                         const QString &csvPath, ResultsCsvReport *report, QString *error,
+                         const CsvProgress &progress = {});
 
 // The name a save dialog suggests: "成績_20240207.csv".
 QString suggestedCsvFileName(const QDate &today);
@@ -86,10 +85,9 @@ std::vector<WorkbookColumn> resultsWorkbookColumns();
 // rows), written beside the path and renamed into place: a failed or cancelled export
 // leaves no file. The options' utf8 does not apply. Memory does not grow with the
 // results file.
-bool writeResultsWorkbook(const ResultsFile &results, const ResultsCsvSource &source,
-                          const ResultsCsvOptions &options, const QString &path, ResultsCsvReport *report,
-                          QString *error, const CsvProgress &progress = {},
-                          int64_t rowsPerSheet = Workbook::kMostRowsPerSheet);
+bool writeResultsWorkbook(const ResultsFile &results, const ResultsCsvSource &source, const ResultsCsvOptions &options,
+                          const QString &path, ResultsCsvReport *report, QString *error,
+                          const CsvProgress &progress = {}, int64_t rowsPerSheet = Workbook::kMostRowsPerSheet);
 
 // "成績_20240207.xlsx".
 QString suggestedWorkbookFileName(const QDate &today);

@@ -30,10 +30,7 @@ int digits(int64_t n)
     return d;
 }
 
-QString recordChangedNotice(const QString &message)
-{
-    return message + QStringLiteral("\n一覧を読み直します。");
-}
+QString recordChangedNotice(const QString &message) { return message + QStringLiteral("\n一覧を読み直します。"); }
 
 // Records read at a time for the lines the list shows, and pages kept.
 constexpr int64_t kPageRecords = 1024;
@@ -89,9 +86,10 @@ QString recordLine(const char *bytes, int64_t number, int numberWidth, const Man
 {
     const ResultRecord::Numbers r = ResultRecord::decodeNumbers(bytes);
     const QString blanks(4, u' ');
-    const QString school = !config.SchoolCode.isEmpty() && ResultRecord::isSchool(bytes, ResultRecord::schoolField(config.SchoolCode))
-                               ? config.SchoolName
-                               : QStringLiteral("他塾");
+    const QString school =
+        !config.SchoolCode.isEmpty() && ResultRecord::isSchool(bytes, ResultRecord::schoolField(config.SchoolCode))
+            ? config.SchoolName
+            : QStringLiteral("他塾");
     QString line = alignRight(QString::number(number), numberWidth) + u' ' + recordDateText(r.date) + u'　' +
                    rightChars(QStringLiteral("  ") + recordClockText(r.clock), 9) + QStringLiteral("ﾚﾍﾞﾙ") +
                    QString::number(r.level) + u'　' + rightChars(blanks + QString::number(r.time), 5) +
@@ -131,8 +129,7 @@ int32_t timeOfText(const QString &text)
 ResultsManagerLogic::ResultsManagerLogic(SharedState &state, const Clock &clock, WaitFunction wait,
                                          ResultsManagerHost &host)
     : m_state(state), m_clock(clock), m_wait(std::move(wait)), m_host(host)
-{
-}
+{}
 
 QString ResultsManagerLogic::resultsPath() const { return resultsFilePath(m_state); }
 
@@ -168,8 +165,8 @@ void ResultsManagerLogic::Command1_Click()
     ResultsFile::ScanInfo info;
     const auto index = [&](int64_t first, const char *bytes, int64_t count) {
         if (m_lineFingerprints.capacity() == 0) // the length is known once the first chunk is in
-            m_lineFingerprints.reserve(static_cast<size_t>(
-                std::min<int64_t>(info.recordCount, std::numeric_limits<int32_t>::max())));
+            m_lineFingerprints.reserve(
+                static_cast<size_t>(std::min<int64_t>(info.recordCount, std::numeric_limits<int32_t>::max())));
         for (int64_t k = 0; k < count; ++k, bytes += kRecordSize) {
             const int64_t n = first + k;
             if (n > std::numeric_limits<int32_t>::max())
@@ -312,10 +309,11 @@ void ResultsManagerLogic::List1_DblClick(int row)
     }
     if (bytes.size() != kRecordSize || fingerprint(bytes.constData()) != m_lineFingerprints[static_cast<size_t>(row)]) {
         Command1_Click();
-        m_host.tell(recordChangedNotice(QStringLiteral("成績ファイル %1 の %2 番目の記録は、一覧を作った後でほかのコンピュータから"
-                                   "変更または消去されました。")
-                                           .arg(resultsPath())
-                                           .arg(n)));
+        m_host.tell(recordChangedNotice(
+            QStringLiteral("成績ファイル %1 の %2 番目の記録は、一覧を作った後でほかのコンピュータから"
+                           "変更または消去されました。")
+                .arg(resultsPath())
+                .arg(n)));
         return;
     }
     SelectedRecord = n;
@@ -417,9 +415,8 @@ void ResultsManagerLogic::Command2_Click(const QString &timeText, const QString 
     ResultRecord after = before;
     after.ResultRecTime = time;
     after.ResultRecStudentNo = static_cast<int16_t>(student);
-    if (!correct(QStringLiteral("変更"), before, &after, [&](const ResultsFile::BeforeChange &secure) {
-            return file().changeRecord(m_opened, after, secure);
-        }))
+    if (!correct(QStringLiteral("変更"), before, &after,
+                 [&](const ResultsFile::BeforeChange &secure) { return file().changeRecord(m_opened, after, secure); }))
         return;
     const int64_t changed = SelectedRecord;
     Command1_Click();

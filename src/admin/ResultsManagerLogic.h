@@ -46,17 +46,17 @@ struct Configuration;
 
 // What the manager's controls show (the list itself is lineCount()/line()).
 struct ResultsManagerView {
-    QString Label3;                    // "総レコード数:" and the number of records
-    QString damagedNotice;             // how many damaged records the list marks; "" when none
-    bool Picture3Visible = false;      // the change dialog
-    QString Label1;                    // the opened record's number
+    QString Label3; // "総レコード数:" and the number of records
+    QString damagedNotice; // how many damaged records the list marks; "" when none
+    bool Picture3Visible = false; // the change dialog
+    QString Label1; // the opened record's number
     std::array<QString, 5> Label2{QStringLiteral("秒")}; // [1] level, [2] date, [4] grade
-    QString Text1;                     // Text1(1): the time in seconds
-    int VScroll1 = 0;                  // 0..6000
+    QString Text1; // Text1(1): the time in seconds
+    int VScroll1 = 0; // 0..6000
     QString Combo1Text;
     bool Command2Enabled = false;
     bool Command3Enabled = false;
-    int List1Selected = -1;            // the selected line, -1 for none
+    int List1Selected = -1; // the selected line, -1 for none
 };
 
 // What the logic needs from its screen.
@@ -78,10 +78,10 @@ public:
 // The manager's own roster tables, indexed by student number 0..5000: every entry of
 // the roster file, whatever its status.
 struct ManagerRoster {
-    std::vector<QString> ManagerNames = std::vector<QString>(kStudentSlots);        // trimmed
-    std::vector<QString> ManagerGradeLabels = std::vector<QString>(kStudentSlots);  // "小３" or ""
-    std::vector<bool> listed = std::vector<bool>(kStudentSlots);                    // in the roster
-    QStringList Combo1Items;                                                        // "12 /  name"
+    std::vector<QString> ManagerNames = std::vector<QString>(kStudentSlots); // trimmed
+    std::vector<QString> ManagerGradeLabels = std::vector<QString>(kStudentSlots); // "小３" or ""
+    std::vector<bool> listed = std::vector<bool>(kStudentSlots); // in the roster
+    QStringList Combo1Items; // "12 /  name"
     bool has(int student) const { return student >= 0 && student <= kMaxStudent && listed[student]; }
     QString name(int student) const { return has(student) ? ManagerNames[student] : QString(); }
     QString gradeLabel(int student) const { return has(student) ? ManagerGradeLabels[student] : QString(); }
@@ -161,7 +161,7 @@ private:
     int64_t m_damaged = 0;
     int m_numberWidth = 4;
     std::vector<uint32_t> m_lineFingerprints; // of each line's record as listed, in record order
-    std::vector<int32_t> m_unlisted;          // numbers of the records without a line, ascending
+    std::vector<int32_t> m_unlisted; // numbers of the records without a line, ascending
     // Pages of records read for the lines shown, the least recently used replaced first.
     struct Page {
         int64_t first = 0; // record number of bytes[0]; 0 for an empty slot
@@ -174,8 +174,8 @@ private:
     // then made from the pages already read, since closing any descriptor of the file
     // gives up every lock this program holds on it.
     bool m_correcting = false;
-    ExpectedRecord m_opened;             // the record the dialog shows, as read
-    int m_openedFor = -1;                // the student number of the teacher
+    ExpectedRecord m_opened; // the record the dialog shows, as read
+    int m_openedFor = -1; // the student number of the teacher
 };
 
 } // namespace tobrel

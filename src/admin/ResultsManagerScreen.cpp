@@ -89,7 +89,7 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     const FormScale &s = scale();
     QWidget *form = stage();
     m_logic = std::make_unique<ResultsManagerLogic>(ctx.state, ctx.clock, waitShowingReason(ctx.wait, stage()),
-                                                   static_cast<ResultsManagerHost &>(*this));
+                                                    static_cast<ResultsManagerHost &>(*this));
 
     Label5 = label(form, s, QStringLiteral("Label5"), 12, QStringLiteral("ダブルクリックすると変更、消去できます"));
     Label5->setGeometry(s.rect(240, 150, 7800, 420));
@@ -117,10 +117,12 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     Picture3->setFrameShadow(QFrame::Raised);
     Picture3->setAutoFillBackground(true);
     Picture3->setGeometry(s.rect(layout::kListLeft, layout::kDialogTop, layout::kDialogWidth, layout::kDialogHeight));
-    label(Picture3, s, QStringLiteral("RecordCaption"), 12, QStringLiteral("記録番号"))->setGeometry(s.rect(120, 180, 1320, 420));
+    label(Picture3, s, QStringLiteral("RecordCaption"), 12, QStringLiteral("記録番号"))
+        ->setGeometry(s.rect(120, 180, 1320, 420));
     Label1 = label(Picture3, s, QStringLiteral("Label1"), 12);
     Label1->setGeometry(s.rect(1440, 180, 1920, 420));
-    label(Picture3, s, QStringLiteral("TimeCaption"), 12, QStringLiteral("タイム"))->setGeometry(s.rect(120, 840, 1320, 420));
+    label(Picture3, s, QStringLiteral("TimeCaption"), 12, QStringLiteral("タイム"))
+        ->setGeometry(s.rect(120, 840, 1320, 420));
     Text1 = new QLineEdit(Picture3);
     Text1->setObjectName(QStringLiteral("Text1_1"));
     Text1->setAccessibleName(QStringLiteral("タイム（秒）"));
@@ -142,7 +144,8 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
     VScroll1->setRange(0, 6000);
     VScroll1->setPageStep(60);
     VScroll1->setGeometry(s.rect(3480, 120, 330, 2400));
-    label(Picture3, s, QStringLiteral("StudentCaption"), 12, QStringLiteral("生徒"))->setGeometry(s.rect(4080, 840, 720, 420));
+    label(Picture3, s, QStringLiteral("StudentCaption"), 12, QStringLiteral("生徒"))
+        ->setGeometry(s.rect(4080, 840, 720, 420));
     Combo1 = new QComboBox(Picture3);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
@@ -192,9 +195,8 @@ ResultsManagerScreen::ResultsManagerScreen(AppContext &context)
         if (!m_applying)
             m_logic->List1_Click(index.row());
     });
-    connect(List1, &QListView::activated, this, [this](const QModelIndex &index) {
-        m_logic->List1_DblClick(index.row());
-    });
+    connect(List1, &QListView::activated, this,
+            [this](const QModelIndex &index) { m_logic->List1_DblClick(index.row()); });
     connect(VScroll1, &QScrollBar::valueChanged, this, [this](int value) {
         if (!m_applying)
             m_logic->VScroll1_Change(value);
@@ -254,7 +256,8 @@ void ResultsManagerScreen::exportResults(bool workbook)
     // Never over one of the school's files, also not through a link.
     if (const QString refusal = schoolFileRefusal(ctx.state.config, path, extension); !refusal.isEmpty())
         return tell(refusal);
-    ProgressBar1->setAccessibleName(workbook ? QStringLiteral("Excel出力の進み具合") : QStringLiteral("CSV出力の進み具合"));
+    ProgressBar1->setAccessibleName(workbook ? QStringLiteral("Excel出力の進み具合")
+                                             : QStringLiteral("CSV出力の進み具合"));
     ResultsCsvReport report;
     QString error;
     // The wait tells why, as every read of the results file on this screen does.
@@ -271,7 +274,10 @@ void ResultsManagerScreen::exportResults(bool workbook)
     tell(written ? (workbook ? workbookWrittenMessage(path, report) : csvWrittenMessage(path, report)) : error);
 }
 
-QString ResultsManagerScreen::listLine(int row) const { return m_model->data(m_model->index(row), Qt::DisplayRole).toString(); }
+QString ResultsManagerScreen::listLine(int row) const
+{
+    return m_model->data(m_model->index(row), Qt::DisplayRole).toString();
+}
 
 int ResultsManagerScreen::listCount() const { return m_model->rowCount(); }
 

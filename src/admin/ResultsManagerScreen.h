@@ -51,7 +51,7 @@ public:
     QPushButton *Command2 = nullptr, *Command3 = nullptr, *Command6 = nullptr, *Command4 = nullptr;
     QPushButton *CommandCsv = nullptr, *CommandXlsx = nullptr;
     QProgressBar *ProgressBar1 = nullptr; // a deletion's or an export's progress
-    FileDialogs *dialogs;                 // the save dialog (tests answer it)
+    FileDialogs *dialogs; // the save dialog (tests answer it)
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -44,8 +44,7 @@ bool stampOf(const QString &path, TimeHistogram::Stamp *stamp)
 // moves down whenever a faster run comes.
 class TimeHistogram::Builder {
 public:
-    explicit Builder(TimeHistogram &h)
-        : m_h(h), m_bestBucket(static_cast<size_t>(kLevels + 1) * kStudentSlots, kNone)
+    explicit Builder(TimeHistogram &h) : m_h(h), m_bestBucket(static_cast<size_t>(kLevels + 1) * kStudentSlots, kNone)
     {
         std::fill(h.m_runs.begin(), h.m_runs.end(), 0);
         for (Row &row : h.m_all)
@@ -145,10 +144,7 @@ QString TimeHistogram::update(const ResultsFile &file)
     return {};
 }
 
-int64_t TimeHistogram::runCount(int level) const
-{
-    return level >= 1 && level <= kLevels ? m_runs[level] : 0;
-}
+int64_t TimeHistogram::runCount(int level) const { return level >= 1 && level <= kLevels ? m_runs[level] : 0; }
 
 int64_t TimeHistogram::allResults(int level, int bucket) const
 {
@@ -184,8 +180,8 @@ QStringList TimeHistogram::allResultsLines(int level) const
     const Row none{};
     const Row &row = level >= 1 && level <= kLevels ? m_all[level] : none;
     const int64_t scale = scaleOf(row);
-    return lines(QStringLiteral("レベル%1 今まで%2回  （★=%3）").arg(level).arg(runCount(level)).arg(scale),
-                 row, scale);
+    return lines(QStringLiteral("レベル%1 今まで%2回  （★=%3）").arg(level).arg(runCount(level)).arg(scale), row,
+                 scale);
 }
 
 QStringList TimeHistogram::bestTimeLines(int level) const

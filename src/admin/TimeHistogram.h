@@ -22,8 +22,8 @@ class ResultsFile;
 
 class TimeHistogram {
 public:
-    static constexpr int kLevels = 50;      // levels 1..50 have tables
-    static constexpr int kBuckets = 100;    // buckets 0..100 of all results
+    static constexpr int kLevels = 50; // levels 1..50 have tables
+    static constexpr int kBuckets = 100; // buckets 0..100 of all results
     static constexpr int kBestBuckets = 30; // buckets 0..30 of best times
 
     // Brings the tables up to date with the results file. A missing file in an existing

@@ -27,8 +27,7 @@ std::vector<Field> readTenFields(FieldReader &reader)
             fields.push_back(reader.readField());
     } catch (const DataFileError &) {
         throw DataFileError(reader.fileName(), 0,
-                            QStringLiteral("項目が10個ありません（%1個しかありません）")
-                                .arg(fields.size()),
+                            QStringLiteral("項目が10個ありません（%1個しかありません）").arg(fields.size()),
                             kErrorPastEnd);
     }
     return fields;
@@ -72,15 +71,16 @@ QString ReadPathData(FieldReader &reader) { return readTenFields(reader)[0].text
 
 QString ReadPathData(const QString &programFolder, QChar separator)
 {
-    FieldReader reader = FieldReader::openFile(
-        programFolder + QStringLiteral("..") + separator + pathDataFileName(), kSmallFileMaxBytes);
+    FieldReader reader = FieldReader::openFile(programFolder + QStringLiteral("..") + separator + pathDataFileName(),
+                                               kSmallFileMaxBytes);
     return ReadPathData(reader);
 }
 
 void ReadCommonData(FieldReader &reader, Configuration &config)
 {
     const std::vector<Field> common = readTenFields(reader);
-    config.SchoolYearStartMonth = commonNumber(reader, common[0], QStringLiteral("1番目の項目（学年の始まる月）"), 1, 12);
+    config.SchoolYearStartMonth =
+        commonNumber(reader, common[0], QStringLiteral("1番目の項目（学年の始まる月）"), 1, 12);
     // A month outside the year would put every student in the wrong grade without a word.
     if (config.SchoolYearStartMonth < 1 || config.SchoolYearStartMonth > 12)
         throw DataFileError(reader.fileName(), common[0].line,
@@ -129,8 +129,7 @@ void LoadConfiguration(SharedState &state, const DataLocation &where, QChar sepa
     config.LocalFolder = where.localFolder;
     config.ProgramMenu = where.programMenu;
 
-    const CriteriaTable criteria =
-        LoadCriteria(config.DataFolder + criteriaFileName(), state.criteria);
+    const CriteriaTable criteria = LoadCriteria(config.DataFolder + criteriaFileName(), state.criteria);
     SoundState sound = state.sound;
     LoadSoundCues(config.SoundFolder + soundCueFileName(), sound);
 

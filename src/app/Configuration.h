@@ -41,8 +41,7 @@ void DeriveDataFolders(Configuration &config, QChar separator);
 // suite's folders (the path data file beside its folder). Raises DataFileError,
 // naming the file, when a configuration file is missing or short, or when the criteria
 // or the sound cue table cannot be read; state is then left as it was.
-void LoadConfiguration(SharedState &state, const QString &programFolderPath,
-                       QChar separator = QChar(u'/'));
+void LoadConfiguration(SharedState &state, const QString &programFolderPath, QChar separator = QChar(u'/'));
 // The same from a data root already found (app/DataSetting.h): the suite's path data,
 // a settings file, or the one start's --data-root.
 void LoadConfiguration(SharedState &state, const DataLocation &where, QChar separator = QChar(u'/'));

@@ -54,10 +54,7 @@ QString xdgFolder(const char *variable, const QString &home, const QString &fall
     return home.isEmpty() ? QString() : home + u'/' + fallback;
 }
 
-bool knownKey(const QString &key)
-{
-    return key == dataRootKey() || key == dataFolderKey() || key == programMenuKey();
-}
+bool knownKey(const QString &key) { return key == dataRootKey() || key == dataFolderKey() || key == programMenuKey(); }
 
 // The file's bytes, opened without following a link and checked before anything of it
 // is believed. Returns false when there is no such file.
@@ -94,7 +91,8 @@ bool readTrustedFile(const QString &path, bool ownerMayBeUser, uid_t userId, QBy
     if (st.st_mode & (S_IWGRP | S_IWOTH))
         throw refuse(QStringLiteral("持ち主のほかにも書き換えられるようになっています"), kErrorNotPermitted);
     if (st.st_size > kSettingsMaxBytes)
-        throw refuse(QStringLiteral("設定ファイルにしては大きすぎます（%1バイト）").arg(st.st_size), kErrorFileTooLarge);
+        throw refuse(QStringLiteral("設定ファイルにしては大きすぎます（%1バイト）").arg(st.st_size),
+                     kErrorFileTooLarge);
     bytes->resize(static_cast<qsizetype>(st.st_size));
     qsizetype done = 0;
     while (done < bytes->size()) {
@@ -137,10 +135,7 @@ bool hasTrailingNote(const QString &value)
     return false;
 }
 
-QString noteAdvice()
-{
-    return QStringLiteral("注釈は # で始まる別の行に書いてください");
-}
+QString noteAdvice() { return QStringLiteral("注釈は # で始まる別の行に書いてください"); }
 
 // What is wrong with a value of the settings file, or "".
 QString settingValueProblem(const QString &key, const QString &value)
@@ -156,7 +151,8 @@ QString settingValueProblem(const QString &key, const QString &value)
                 .arg(key, value, noteAdvice());
     } else if (key == dataFolderKey()) {
         if (!isPlainFolderName(value))
-            return QStringLiteral("%1 の「%2」はフォルダの名前ではありません（空白・/・# を含まない一つの名前にしてください）")
+            return QStringLiteral(
+                       "%1 の「%2」はフォルダの名前ではありません（空白・/・# を含まない一つの名前にしてください）")
                 .arg(key, value);
     } else if (key == programMenuKey()) {
         QString error;
@@ -219,10 +215,11 @@ void readSettingsFile(const QString &path, bool ownerMayBeUser, uid_t userId, Se
         const qsizetype eq = line.indexOf(u'=');
         const QString key = line.left(eq).trimmed();
         if (eq < 0 || !knownKey(key))
-            throw DataFileError(path, i + 1,
-                                QStringLiteral("「%1」が読めません（書けるのは %2、%3、%4 = 値 の行と # で始まる行です）")
-                                    .arg(line, dataRootKey(), dataFolderKey(), programMenuKey()),
-                                kErrorNotANumber);
+            throw DataFileError(
+                path, i + 1,
+                QStringLiteral("「%1」が読めません（書けるのは %2、%3、%4 = 値 の行と # で始まる行です）")
+                    .arg(line, dataRootKey(), dataFolderKey(), programMenuKey()),
+                kErrorNotANumber);
         const QString value = line.mid(eq + 1).trimmed();
         if (const QString wrong = settingValueProblem(key, value); !wrong.isEmpty())
             throw DataFileError(path, i + 1, wrong, kErrorNotANumber);
@@ -241,14 +238,14 @@ Settings readSettings(const SettingPlaces &places)
 
 QByteArray settingsFileText(const Settings &settings)
 {
-    QString text = QStringLiteral(
-        "# Tobrel: where this PC finds the school's data. Written by tobrel-data setup;\n"
-        "# see tobrel-data(1). Lines are \"key = value\"; lines starting with # are notes.\n"
-        "#\n"
-        "# data-root:    the school's data root, the folder that holds 共通データ.txt\n"
-        "# data-folder:  the program's data folder in the data root (default: tobrel)\n"
-        "# program-menu: what \"0\" on the roster screen starts (the suite's program menu and\n"
-        "#               its arguments); without it \"0\" ends the program\n");
+    QString text =
+        QStringLiteral("# Tobrel: where this PC finds the school's data. Written by tobrel-data setup;\n"
+                       "# see tobrel-data(1). Lines are \"key = value\"; lines starting with # are notes.\n"
+                       "#\n"
+                       "# data-root:    the school's data root, the folder that holds 共通データ.txt\n"
+                       "# data-folder:  the program's data folder in the data root (default: tobrel)\n"
+                       "# program-menu: what \"0\" on the roster screen starts (the suite's program menu and\n"
+                       "#               its arguments); without it \"0\" ends the program\n");
     for (const QString &key : {dataRootKey(), dataFolderKey(), programMenuKey()})
         if (settings.has(key))
             text += key + QStringLiteral(" = ") + settings.value(key) + u'\n';
@@ -268,7 +265,7 @@ QString writeSettingsFile(const QString &path, const QByteArray &text)
     QString existing = folder;
     while (!QFileInfo::exists(existing) && existing != QFileInfo(existing).absolutePath())
         existing = QFileInfo(existing).absolutePath();
-    if (struct stat st {}; ::stat(native(existing).constData(), &st) == 0 && st.st_uid != ::geteuid())
+    if (struct stat st{}; ::stat(native(existing).constData(), &st) == 0 && st.st_uid != ::geteuid())
         return QStringLiteral("設定ファイル %1 を書けません: フォルダ %2 の持ち主（%3）は、このコマンドを動かしている"
                               "ユーザー（%4）ではありません。そのユーザーとして動かしてください")
             .arg(path, existing, userName(st.st_uid), userName(::geteuid()));
@@ -348,7 +345,8 @@ QStringList splitProgramMenu(const QString &command, QString *error)
 
 QString shellQuoted(const QString &word)
 {
-    static const QRegularExpression plain(QStringLiteral("^[\\w/._+,:=@%-]+$"), QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression plain(QStringLiteral("^[\\w/._+,:=@%-]+$"),
+                                          QRegularExpression::UseUnicodePropertiesOption);
     if (plain.match(word).hasMatch())
         return word;
     QString quoted = word;
@@ -375,8 +373,10 @@ QString keptRunsFolder(const QString &userStateFolder, const QString &dataFolder
     if (QFile::encodeName(name).size() > kFileNameMaxBytes) {
         // A long path: a hash of the whole path to keep it apart, then as much of its
         // start as fits, to be read by eye.
-        const QString hash = u'~' + QString::fromLatin1(
-            QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16)) + u'~';
+        const QString hash =
+            u'~' +
+            QString::fromLatin1(QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha256).toHex().left(16)) +
+            u'~';
         while (QFile::encodeName(name).size() > kFileNameMaxBytes - hash.size())
             name.chop(1);
         if (!name.isEmpty() && name.back().isHighSurrogate())
@@ -430,8 +430,8 @@ DataLocation locateFromSettings(const QString &programFolderPath, const SettingP
     return where;
 }
 
-DataLocation locateDataRoot(const QString &programFolderPath, const ThisStart &start,
-                            const SettingPlaces &places, QChar separator)
+DataLocation locateDataRoot(const QString &programFolderPath, const ThisStart &start, const SettingPlaces &places,
+                            QChar separator)
 {
     const QString pathDataFile = pathDataFileOf(programFolderPath, separator);
     const bool suiteCopy = QFileInfo::exists(pathDataFile);

@@ -47,10 +47,10 @@ namespace tobrel {
 // Where the settings files are, and what this process brings along (the files' owner
 // rule needs its user; tests point it all into a folder of their own).
 struct SettingPlaces {
-    QString systemFile;       // /etc/tobrel.conf
-    QString userFile;         // $XDG_CONFIG_HOME/tobrel/tobrel.conf; "" without a home
-    QString userStateFolder;  // $XDG_STATE_HOME/tobrel/, ending in "/"; "" without a home
-    QString environmentRoot;  // TOBREL_DATA_ROOT, "" when unset
+    QString systemFile; // /etc/tobrel.conf
+    QString userFile; // $XDG_CONFIG_HOME/tobrel/tobrel.conf; "" without a home
+    QString userStateFolder; // $XDG_STATE_HOME/tobrel/, ending in "/"; "" without a home
+    QString environmentRoot; // TOBREL_DATA_ROOT, "" when unset
     uid_t userId = 0;
 
     static SettingPlaces ofThisProcess();
@@ -118,13 +118,13 @@ QString dataFolderOfKeptRuns(const QString &folderName);
 struct DataLocation {
     enum class From { PathData, Option, Environment, Settings };
     From from = From::PathData;
-    QString programFolderPath;  // the program's folder, without the trailing separator
-    bool suiteCopy = false;     // the path data file stands beside the program's folder
-    QString dataRoot;           // ends in the separator (path data: as written)
-    QString dataFolderName;     // names the program's data folder under the root
-    QStringList programMenu;    // what "0" starts: the program, then its arguments; empty: none
-    QString localFolder;        // this PC's folder for runs kept back for this results file, ending in "/"
-    QString origin;             // in words, where the data root was taken from
+    QString programFolderPath; // the program's folder, without the trailing separator
+    bool suiteCopy = false; // the path data file stands beside the program's folder
+    QString dataRoot; // ends in the separator (path data: as written)
+    QString dataFolderName; // names the program's data folder under the root
+    QStringList programMenu; // what "0" starts: the program, then its arguments; empty: none
+    QString localFolder; // this PC's folder for runs kept back for this results file, ending in "/"
+    QString origin; // in words, where the data root was taken from
 };
 
 // What one start names itself, on the command line (--data-root, --data-folder); the
@@ -140,8 +140,8 @@ QString pathDataFileOf(const QString &programFolderPath, QChar separator = QChar
 // Finds where the data is (the order of the file's header). Raises DataFileError when
 // nothing names a data root (the text says what to run), when a settings file that
 // would be used may not be, or when the path data file cannot be read.
-DataLocation locateDataRoot(const QString &programFolderPath, const ThisStart &start,
-                            const SettingPlaces &places, QChar separator = QChar(u'/'));
+DataLocation locateDataRoot(const QString &programFolderPath, const ThisStart &start, const SettingPlaces &places,
+                            QChar separator = QChar(u'/'));
 // A copy in the suite's folders, before its path data file is read: its data folder,
 // program menu and folder for runs kept back all follow from its own folder.
 DataLocation suiteCopyLocation(const QString &programFolderPath, QChar separator = QChar(u'/'));

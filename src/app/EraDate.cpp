@@ -22,8 +22,7 @@ QString eraDateCaption(const QDate &date)
         return date.toString(QStringLiteral("yyyy年 M月 dd日"));
     format.adoptTimeZone(icu::TimeZone::createTimeZone("GMT"));
     // Noon of the day in GMT, so no time-zone shift can move it to another day.
-    const double msecs = static_cast<double>(QDate(1970, 1, 1).daysTo(date)) * 86400000.0 +
-                         12.0 * 3600000.0;
+    const double msecs = static_cast<double>(QDate(1970, 1, 1).daysTo(date)) * 86400000.0 + 12.0 * 3600000.0;
     icu::UnicodeString out;
     format.format(static_cast<UDate>(msecs), out);
     std::string utf8;

@@ -101,15 +101,18 @@ void messagesWhileStarting(QtMsgType type, const QMessageLogContext &context, co
         display += (display.isEmpty() ? QString() : QStringLiteral("、")) + wayland;
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
     const QString why =
-        !platform.isEmpty() ? QStringLiteral("画面の仕組み %1（QT_QPA_PLATFORM）を始められないため、起動できません。").arg(platform)
-        : display.isEmpty() ? QStringLiteral("画面（ディスプレイ）が見つからないため、起動できません"
-                                             "（DISPLAY も WAYLAND_DISPLAY もありません）。")
-                            : QStringLiteral("画面（ディスプレイ %1）につながらないため、起動できません。").arg(display);
-    std::fputs((QStringLiteral("tobrel: ") + why +
-                QStringLiteral("\nデスクトップの中から起動してください。画面のない PC では xvfb-run tobrel で動かせます。\n"))
-                   .toUtf8()
-                   .constData(),
-               stderr);
+        !platform.isEmpty()
+            ? QStringLiteral("画面の仕組み %1（QT_QPA_PLATFORM）を始められないため、起動できません。").arg(platform)
+        : display.isEmpty()
+            ? QStringLiteral("画面（ディスプレイ）が見つからないため、起動できません"
+                             "（DISPLAY も WAYLAND_DISPLAY もありません）。")
+            : QStringLiteral("画面（ディスプレイ %1）につながらないため、起動できません。").arg(display);
+    std::fputs(
+        (QStringLiteral("tobrel: ") + why +
+         QStringLiteral("\nデスクトップの中から起動してください。画面のない PC では xvfb-run tobrel で動かせます。\n"))
+            .toUtf8()
+            .constData(),
+        stderr);
     // Qt's own words after ours, for whoever looks into it.
     std::fputs("Qt:\n", stderr);
     auto indented = [](const QString &message) {
@@ -154,7 +157,10 @@ int main(int argc, char *argv[])
         std::fputs((programVersionLine(QStringLiteral("tobrel")) + u'\n').toUtf8().constData(), stdout);
         return 0;
     case ProgramOptions::Action::Usage:
-        std::fputs(QStringLiteral("tobrel: %1\n使い方は tobrel --help で見られます。\n").arg(options.error).toUtf8().constData(),
+        std::fputs(QStringLiteral("tobrel: %1\n使い方は tobrel --help で見られます。\n")
+                       .arg(options.error)
+                       .toUtf8()
+                       .constData(),
                    stderr);
         return 2;
     case ProgramOptions::Action::Start:
@@ -205,10 +211,22 @@ int main(int argc, char *argv[])
     SoundPlayer sound(state, audio, random, soundFailure);
     CupsPrinters printers;
     QtFileDialogs fileDialogs;
-    AppContext ctx{state, clock, random, audio, messages, processes, sound,
-                   waitLettingEventsRun, [](int status) { endProgram(status); }, &forms,
-                   QCoreApplication::applicationDirPath(), options.dataRoot, missingFontsNotice(),
-                   options.dataFolder, &printers, &fileDialogs};
+    AppContext ctx{state,
+                   clock,
+                   random,
+                   audio,
+                   messages,
+                   processes,
+                   sound,
+                   waitLettingEventsRun,
+                   [](int status) { endProgram(status); },
+                   &forms,
+                   QCoreApplication::applicationDirPath(),
+                   options.dataRoot,
+                   missingFontsNotice(),
+                   options.dataFolder,
+                   &printers,
+                   &fileDialogs};
     // Said once where whoever started the program reads it; teachers see it on the hub.
     if (!ctx.fontNotice.isEmpty())
         std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
@@ -222,12 +240,10 @@ int main(int argc, char *argv[])
     forms.registerForm(FormName::MainFrm, [&] { return new DrillScreen(ctx); });
     forms.registerForm(FormName::FrmSyuuryou, [&] { return new EndScreen(ctx); });
     // The administration screens open only through the teacher panel's door.
-    forms.registerForm(FormName::FrmTimeData, adminScreenFactory(ctx, FormName::FrmTimeData, [&] {
-                           return new CriteriaEditorScreen(ctx);
-                       }));
-    forms.registerForm(FormName::FrmData, adminScreenFactory(ctx, FormName::FrmData, [&] {
-                           return new ResultsManagerScreen(ctx);
-                       }));
+    forms.registerForm(FormName::FrmTimeData,
+                       adminScreenFactory(ctx, FormName::FrmTimeData, [&] { return new CriteriaEditorScreen(ctx); }));
+    forms.registerForm(FormName::FrmData,
+                       adminScreenFactory(ctx, FormName::FrmData, [&] { return new ResultsManagerScreen(ctx); }));
 
     auto *startup = static_cast<StartupForm *>(forms.load(FormName::Firstfrm));
     startup->Form_Load();

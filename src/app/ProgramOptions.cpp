@@ -11,13 +11,15 @@ namespace {
 // those that stand alone. -style, -stylesheet and -qmljsdebugger may carry it after "=".
 bool isQtOptionWithValue(const QString &name)
 {
-    static const QStringList names{
-        QStringLiteral("platform"),  QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-        QStringLiteral("plugin"),    QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowtitle"),
-        QStringLiteral("qwindowicon"), QStringLiteral("session"),          QStringLiteral("display"),
-        QStringLiteral("name"),      QStringLiteral("visual"),             QStringLiteral("geometry"),
-        QStringLiteral("title"),     QStringLiteral("icon"),               QStringLiteral("style"),
-        QStringLiteral("stylesheet"), QStringLiteral("qmljsdebugger")};
+    static const QStringList names{QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+                                   QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+                                   QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowtitle"),
+                                   QStringLiteral("qwindowicon"),     QStringLiteral("session"),
+                                   QStringLiteral("display"),         QStringLiteral("name"),
+                                   QStringLiteral("visual"),          QStringLiteral("geometry"),
+                                   QStringLiteral("title"),           QStringLiteral("icon"),
+                                   QStringLiteral("style"),           QStringLiteral("stylesheet"),
+                                   QStringLiteral("qmljsdebugger")};
     return names.contains(name);
 }
 
@@ -33,8 +35,7 @@ bool isQtSwitch(const QString &name)
 bool isQtOptionWithJoinedValue(const QString &name)
 {
     const QString before = name.left(name.indexOf(u'='));
-    return name.contains(u'=') &&
-           (before == u"style" || before == u"stylesheet" || before == u"qmljsdebugger");
+    return name.contains(u'=') && (before == u"style" || before == u"stylesheet" || before == u"qmljsdebugger");
 }
 
 // The option's name without its dashes, "" when the word is no such option.
@@ -111,32 +112,35 @@ ProgramOptions parseProgramOptions(const QStringList &arguments)
 
 QString programHelp()
 {
-    return QStringLiteral(
-        "使い方: tobrel [--data-root フォルダ] [--data-folder 名前]\n"
-        "\n"
-        "Tobrel: ２けたの数の２乗を時間を計って練習する、塾のドリルです。\n"
-        "\n"
-        "  --data-root フォルダ  塾のデータルート（共通データ.txt のあるフォルダ）を、\n"
-        "                        今回の起動だけ指定します。設定ファイルは読みません。\n"
-        "  --data-folder 名前    データルートの中のプログラムのデータフォルダの名前を、\n"
-        "                        今回の起動だけ指定します。\n"
-        "  --help                この説明を出して終わります。\n"
-        "  --version             版を出して終わります。\n"
-        "\n"
-        "データの場所:\n"
-        "  スイートのフォルダに置いたプログラムは、一つ上のフォルダの パスデータ.txt の\n"
-        "  1番目の項目をデータルートにします。/usr/bin に入れたプログラムは、\n"
-        "  tobrel-data setup が書く設定ファイル（/etc/tobrel.conf、または\n"
-        "  ~/.config/tobrel/tobrel.conf）を読みます。環境変数 TOBREL_DATA_ROOT は\n"
-        "  --data-root と同じです。データルートを --data-root か TOBREL_DATA_ROOT で指定すると、\n"
-        "  /usr/bin のプログラムのデータフォルダは tobrel（--data-folder で変えられます）、\n"
-        "  プログラムメニューはありません（スイートのフォルダでは、どちらもスイートのもの）。\n"
-        "  設定のしかた: sudo tobrel-data setup データルート\n");
+    return QStringLiteral("使い方: tobrel [--data-root フォルダ] [--data-folder 名前]\n"
+                          "\n"
+                          "Tobrel: ２けたの数の２乗を時間を計って練習する、塾のドリルです。\n"
+                          "\n"
+                          "  --data-root フォルダ  塾のデータルート（共通データ.txt のあるフォルダ）を、\n"
+                          "                        今回の起動だけ指定します。設定ファイルは読みません。\n"
+                          "  --data-folder 名前    データルートの中のプログラムのデータフォルダの名前を、\n"
+                          "                        今回の起動だけ指定します。\n"
+                          "  --help                この説明を出して終わります。\n"
+                          "  --version             版を出して終わります。\n"
+                          "\n"
+                          "データの場所:\n"
+                          "  スイートのフォルダに置いたプログラムは、一つ上のフォルダの パスデータ.txt の\n"
+                          "  1番目の項目をデータルートにします。/usr/bin に入れたプログラムは、\n"
+                          "  tobrel-data setup が書く設定ファイル（/etc/tobrel.conf、または\n"
+                          "  ~/.config/tobrel/tobrel.conf）を読みます。環境変数 TOBREL_DATA_ROOT は\n"
+                          "  --data-root と同じです。データルートを --data-root か TOBREL_DATA_ROOT で指定すると、\n"
+                          "  /usr/bin のプログラムのデータフォルダは tobrel（--data-folder で変えられます）、\n"
+                          "  プログラムメニューはありません（スイートのフォルダでは、どちらもスイートのもの）。\n"
+                          "  設定のしかた: sudo tobrel-data setup データルート\n");
 }
 
 QString programVersionLine(const QString &name)
 {
-    return QStringLiteral("%1 %2.%3.%4").arg(name).arg(TOBREL_VERSION_MAJOR).arg(TOBREL_VERSION_MINOR).arg(TOBREL_VERSION_PATCH);
+    return QStringLiteral("%1 %2.%3.%4")
+        .arg(name)
+        .arg(TOBREL_VERSION_MAJOR)
+        .arg(TOBREL_VERSION_MINOR)
+        .arg(TOBREL_VERSION_PATCH);
 }
 
 } // namespace tobrel

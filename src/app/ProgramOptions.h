@@ -16,9 +16,9 @@ namespace tobrel {
 struct ProgramOptions {
     enum class Action { Start, Help, Version, Usage };
     Action action = Action::Start;
-    QString dataRoot;   // --data-root, or ""
+    QString dataRoot; // --data-root, or ""
     QString dataFolder; // --data-folder, or ""
-    QString error;      // Usage: what was wrong
+    QString error; // Usage: what was wrong
 };
 
 // arguments: the command line without the program's name.

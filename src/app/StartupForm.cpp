@@ -159,9 +159,8 @@ namespace {
 // receives where the data root came from.
 void loadConfiguration(AppContext &ctx, QString *origin)
 {
-    const DataLocation where = locateDataRoot(ctx.programFolderPath,
-                                              ThisStart{ctx.dataRootOption, ctx.dataFolderOption},
-                                              SettingPlaces::ofThisProcess());
+    const DataLocation where = locateDataRoot(
+        ctx.programFolderPath, ThisStart{ctx.dataRootOption, ctx.dataFolderOption}, SettingPlaces::ofThisProcess());
     *origin = where.origin;
     LoadConfiguration(ctx.state, where);
     // Runs the share could not take are kept in the user's own folder for this
@@ -181,8 +180,8 @@ void StartProgram(AppContext &ctx)
     } catch (const DataFileError &e) {
         // Where the data root came from, so that a share that is not mounted or a
         // mistyped setting can be told apart from a damaged file.
-        const QString detail = origin.isEmpty() ? e.detail()
-                                                : e.detail() + QStringLiteral("\n（データルートは %1 から）").arg(origin);
+        const QString detail =
+            origin.isEmpty() ? e.detail() : e.detail() + QStringLiteral("\n（データルートは %1 から）").arg(origin);
         std::fputs((detail + u'\n').toUtf8().constData(), stderr);
         ctx.messages.critical(nullptr, QStringLiteral("Tobrel"),
                               stopMessage(QStringLiteral("設定を読めないため、起動できません。"), detail, e.number()));

@@ -175,10 +175,11 @@ CriteriaSaveResult CheckCriteriaTexts(const QList<QStringList> &levelRows, const
     CriteriaSaveResult result;
     const QByteArray bytes = criteriaFileBytes(levelRows);
     if (bytes.size() > kSmallFileMaxBytes) {
-        result.message = QStringLiteral("値が長すぎて記録できません（%1バイト。%2バイトまでです）。\n\n%3 は変更していません。")
-                             .arg(bytes.size())
-                             .arg(kSmallFileMaxBytes)
-                             .arg(criteriaFileName());
+        result.message =
+            QStringLiteral("値が長すぎて記録できません（%1バイト。%2バイトまでです）。\n\n%3 は変更していません。")
+                .arg(bytes.size())
+                .arg(kSmallFileMaxBytes)
+                .arg(criteriaFileName());
         return result;
     }
     try {

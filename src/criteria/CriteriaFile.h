@@ -35,9 +35,9 @@ CriteriaFileStamp criteriaFileStamp(const QString &path);
 
 struct CriteriaTexts {
     QList<QStringList> levelRows; // level 1 first, twelve texts each
-    bool opened = false;          // the file could be opened and read
-    QString problem;              // why the file could not be read whole ("" when it was)
-    CriteriaFileStamp stamp;      // the very bytes the rows were read from
+    bool opened = false; // the file could be opened and read
+    QString problem; // why the file could not be read whole ("" when it was)
+    CriteriaFileStamp stamp; // the very bytes the rows were read from
 };
 
 // Reads the file as consecutive groups of twelve fields and drops the first group (the
@@ -56,10 +56,10 @@ struct CriteriaSaveResult {
     // Why nothing was written, naming the level and column or the file; after a save, a
     // warning when the file could not be read back.
     QString message;
-    int badLevel = 0;  // the level and column of the first cell that stops the save
+    int badLevel = 0; // the level and column of the first cell that stops the save
     int badColumn = 0; // (0 when no single cell is to blame)
     CriteriaTable table; // the criteria as the program's loader reads the rows
-    bool declined = false;     // the caller chose not to replace the file (nothing written)
+    bool declined = false; // the caller chose not to replace the file (nothing written)
     CriteriaFileStamp written; // after a save: the stamp of the bytes written
 };
 

@@ -26,10 +26,18 @@ constexpr double kMaxPointRate = 1000;
 
 QStringList criteriaHeaderFields()
 {
-    return {QStringLiteral("目標Time"), QStringLiteral("最低Time"), QStringLiteral("ｸﾘｱﾎﾟｲﾝﾄ"),
-            QStringLiteral("ｸﾘｱ回数"),  QStringLiteral("ﾎﾟｲﾝﾄ倍率"), QStringLiteral("禁回"),
-            QStringLiteral("禁点"),     QStringLiteral("判期間"),   QStringLiteral("禁期間"),
-            QString(),                  QString(),                  QString()};
+    return {QStringLiteral("目標Time"),
+            QStringLiteral("最低Time"),
+            QStringLiteral("ｸﾘｱﾎﾟｲﾝﾄ"),
+            QStringLiteral("ｸﾘｱ回数"),
+            QStringLiteral("ﾎﾟｲﾝﾄ倍率"),
+            QStringLiteral("禁回"),
+            QStringLiteral("禁点"),
+            QStringLiteral("判期間"),
+            QStringLiteral("禁期間"),
+            QString(),
+            QString(),
+            QString()};
 }
 
 CriteriaTable LoadCriteria(const QString &path, const CriteriaTable &current)
@@ -47,8 +55,8 @@ CriteriaTable LoadCriteria(FieldReader &reader, const CriteriaTable &current)
         ++k;
         const int line = reader.line();
         if (k > kMaxLevel)
-            throw DataFileError(path, line,
-                                QStringLiteral("レベルの行が%1行を超えています").arg(kMaxLevel), kErrorOutsideTables);
+            throw DataFileError(path, line, QStringLiteral("レベルの行が%1行を超えています").arg(kMaxLevel),
+                                kErrorOutsideTables);
         table.CritTargetTime[k] = reader.readInteger<int32_t>(fieldName(1));
         // Five times the pass-line time is a run's time limit, in 32 bits as well.
         table.CritPassTime[k] = static_cast<int32_t>(reader.readNumberWithin(
@@ -70,12 +78,10 @@ CriteriaTable LoadCriteria(FieldReader &reader, const CriteriaTable &current)
 
 QStringList criteriaRowTexts(const CriteriaTable &t, int level)
 {
-    return {CStr(t.CritTargetTime[level]),      CStr(t.CritPassTime[level]),
-            CStr(t.CritClearPoints[level]),     CStr(int(t.CritClearCount[level])),
-            CStr(t.CritPointRate[level]),       t.CritOverRuns[level].toText(),
-            t.CritOverPoints[level].toText(),   t.CritPassDays[level].toText(),
-            t.CritOverDays[level].toText(),     t.CritSpare10[level].toText(),
-            t.CritSpare11[level].toText(),      t.CritSpare12[level].toText()};
+    return {CStr(t.CritTargetTime[level]),      CStr(t.CritPassTime[level]),    CStr(t.CritClearPoints[level]),
+            CStr(int(t.CritClearCount[level])), CStr(t.CritPointRate[level]),   t.CritOverRuns[level].toText(),
+            t.CritOverPoints[level].toText(),   t.CritPassDays[level].toText(), t.CritOverDays[level].toText(),
+            t.CritSpare10[level].toText(),      t.CritSpare11[level].toText(),  t.CritSpare12[level].toText()};
 }
 
 } // namespace tobrel

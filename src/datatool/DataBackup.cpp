@@ -60,16 +60,15 @@ int openTarget(const QString &dataFolder, const QString &target, QString *error)
     if (QDir::cleanPath(target) == QDir::cleanPath(defaultBackupFolder(dataFolder))) {
         Fd data(openFolder(dataFolder));
         const QString name = QFileInfo(QDir::cleanPath(target)).fileName();
-        if (data.get() >= 0 && ::mkdirat(data.get(), QFile::encodeName(name).constData(), 0777) != 0 &&
-            errno != EEXIST)
+        if (data.get() >= 0 && ::mkdirat(data.get(), QFile::encodeName(name).constData(), 0777) != 0 && errno != EEXIST)
             data = Fd();
         const int fd = data.get() >= 0 ? openSubfolderAt(data.get(), name) : -1;
         if (fd < 0) {
             const int err = errno;
-            *error = QStringLiteral("バックアップ先 %1 を開けません（%2）")
-                         .arg(target, err == ELOOP || err == ENOTDIR
-                                          ? QStringLiteral("フォルダではなくリンクかファイルです")
-                                          : systemErrorText(err));
+            *error =
+                QStringLiteral("バックアップ先 %1 を開けません（%2）")
+                    .arg(target, err == ELOOP || err == ENOTDIR ? QStringLiteral("フォルダではなくリンクかファイルです")
+                                                                : systemErrorText(err));
         }
         return fd;
     }
@@ -88,7 +87,8 @@ QString defaultBackupFolder(const QString &dataFolder)
 
 static QRegularExpression unfinishedBackupPattern(const QString &name)
 {
-    return QRegularExpression(QStringLiteral("^\\.%1_\\d{8}_\\d{6}(?:_\\d+)?\\.作成中$").arg(QRegularExpression::escape(name)));
+    return QRegularExpression(
+        QStringLiteral("^\\.%1_\\d{8}_\\d{6}(?:_\\d+)?\\.作成中$").arg(QRegularExpression::escape(name)));
 }
 
 QStringList unfinishedBackups(int folderFd, const QString &name)
@@ -101,8 +101,8 @@ QStringList unfinishedBackups(int folderFd, const QString &name)
     return found;
 }
 
-bool backupDataFolder(const QString &dataFolder, const QString &name, const QString &target,
-                      const QDateTime &now, int keep, BackupResult *result, QString *error)
+bool backupDataFolder(const QString &dataFolder, const QString &name, const QString &target, const QDateTime &now,
+                      int keep, BackupResult *result, QString *error)
 {
     BackupResult local;
     BackupResult &res = result ? *result : local;
@@ -197,8 +197,8 @@ bool backupDataFolder(const QString &dataFolder, const QString &name, const QStr
 
     // name_YYYYMMDD_HHMMSS, and _2, _3 .. for more backups within the same second;
     // only real folders count and go, never a link that bears such a name.
-    const QRegularExpression dated(QStringLiteral("^%1_(\\d{8}_\\d{6})(?:_(\\d+))?$")
-                                       .arg(QRegularExpression::escape(name)));
+    const QRegularExpression dated(
+        QStringLiteral("^%1_(\\d{8}_\\d{6})(?:_(\\d+))?$").arg(QRegularExpression::escape(name)));
     // Links (or files) under the names of our backups or work folders are neither used
     // nor removed; they are named, so that the teacher can look at who put them there.
     const QRegularExpression unfinished = unfinishedBackupPattern(name);

@@ -14,21 +14,22 @@
 namespace tobrel {
 
 struct BackupResult {
-    QString folder;       // the dated folder written
-    QStringList files;    // names of the files copied
+    QString folder; // the dated folder written
+    QStringList files; // names of the files copied
     int64_t resultsBytes = -1; // bytes of the results file copied (-1: there is none)
-    QStringList removed;  // older backups removed
-    QStringList cleared;  // work folders of backups killed halfway, removed
-    QStringList skipped;  // names in the data folder that are no plain files (links): not copied
-    QStringList passedOver; // names of backups or work folders in the target that are no real folders (links): left alone
+    QStringList removed; // older backups removed
+    QStringList cleared; // work folders of backups killed halfway, removed
+    QStringList skipped; // names in the data folder that are no plain files (links): not copied
+    QStringList
+        passedOver; // names of backups or work folders in the target that are no real folders (links): left alone
 };
 
 // Copies the files of dataFolder (not its subfolders) into
 // target/<name>_YYYYMMDD_HHMMSS/ and removes all but the newest `keep` such folders of
 // target (keep 0: none removed). Returns false with error set, leaving nothing
 // half-made behind.
-bool backupDataFolder(const QString &dataFolder, const QString &name, const QString &target,
-                      const QDateTime &now, int keep, BackupResult *result, QString *error);
+bool backupDataFolder(const QString &dataFolder, const QString &name, const QString &target, const QDateTime &now,
+                      int keep, BackupResult *result, QString *error);
 
 // Default target: the backup folder inside the data folder. It is never followed as a
 // link: a backup refuses a link planted under its name.

@@ -79,10 +79,7 @@ namespace {
 
 constexpr int kListed = 20; // findings of one kind listed one by one; the rest counted
 
-QString more(int64_t rest)
-{
-    return QStringLiteral("    ほか %1件").arg(rest);
-}
+QString more(int64_t rest) { return QStringLiteral("    ほか %1件").arg(rest); }
 
 QString dateText(double day) { return dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")); }
 
@@ -199,10 +196,11 @@ RosterFacts checkRoster(const DataPlace &place, CheckReport &r)
         QStringList at;
         for (int l : lines)
             at << QStringLiteral("%1行目").arg(l);
-        r.problem(QStringLiteral("生徒番号 %1 が%2回あります（%3、最初は「%4」）。成績は後の行の生徒のものとして表示されます")
-                      .arg(number)
-                      .arg(lines.size())
-                      .arg(at.join(QStringLiteral("、")), firstName[number]));
+        r.problem(
+            QStringLiteral("生徒番号 %1 が%2回あります（%3、最初は「%4」）。成績は後の行の生徒のものとして表示されます")
+                .arg(number)
+                .arg(lines.size())
+                .arg(at.join(QStringLiteral("、")), firstName[number]));
     }
     if (duplicates > kListed) {
         r.problems += duplicates - kListed;
@@ -238,13 +236,11 @@ void checkCriteria(const DataPlace &place, int levelCount, CheckReport &r)
                    .arg(t.CritPassTime[L])
                    .arg(t.CritClearPoints[L])
                    .arg(t.CritClearCount[L])
-                   .arg(CStr(t.CritPointRate[L]), t.CritOverRuns[L].toText(),
-                        t.CritOverPoints[L].toText(), t.CritPassDays[L].toText()) +
+                   .arg(CStr(t.CritPointRate[L]), t.CritOverRuns[L].toText(), t.CritOverPoints[L].toText(),
+                        t.CritPassDays[L].toText()) +
                QStringLiteral(" 禁止期間%1日").arg(t.CritOverDays[L].toText()));
         if (t.CritTargetTime[L] <= 0)
-            r.problem(QStringLiteral("レベル%1の目標Timeが%2です（得点が付きません）")
-                          .arg(L)
-                          .arg(t.CritTargetTime[L]));
+            r.problem(QStringLiteral("レベル%1の目標Timeが%2です（得点が付きません）").arg(L).arg(t.CritTargetTime[L]));
         if (t.CritPassTime[L] <= 0)
             r.problem(QStringLiteral("レベル%1の最低Timeが%2です（制限時間が0秒になり、すぐに時間切れになります）")
                           .arg(L)
@@ -380,7 +376,8 @@ void checkPendingRuns(const DataPlace &place, CheckReport &r)
     // Runs this user kept for other results files wait for a start on those.
     const QDir state(place.userStateFolder);
     const QString here = QFileInfo(place.config.localFolder()).absoluteFilePath();
-    for (const QFileInfo &folder : state.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name)) {
+    for (const QFileInfo &folder :
+         state.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name)) {
         const QFileInfo kept(folder.absoluteFilePath() + u'/' + pendingFileName());
         if (QFileInfo(folder.absoluteFilePath() + u'/').absoluteFilePath() == here || kept.isSymLink() ||
             !kept.isFile() || kept.size() == 0)
@@ -415,8 +412,9 @@ void checkPendingRuns(const DataPlace &place, CheckReport &r)
 void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
 {
     Fd data(openFolder(place.config.DataFolder));
-    Fd backups(data.get() >= 0 ? openSubfolderAt(data.get(), QFileInfo(defaultBackupFolder(place.config.DataFolder)).fileName())
-                               : -1);
+    Fd backups(data.get() >= 0
+                   ? openSubfolderAt(data.get(), QFileInfo(defaultBackupFolder(place.config.DataFolder)).fileName())
+                   : -1);
     if (backups.get() < 0)
         return;
     for (const QString &left : unfinishedBackups(backups.get(), place.config.ProgramFolderName)) {
@@ -433,8 +431,7 @@ void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
     }
 }
 
-void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today,
-                  CheckReport &r)
+void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today, CheckReport &r)
 {
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
@@ -451,43 +448,44 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
     ResultsFacts f;
     ResultsFile::ScanInfo info;
     QString error;
-    const bool ok = toolResultsFile(path, place.waitNotice).scan(
-        [&](int64_t first, const char *bytes, int64_t count) {
-            for (int64_t k = 0; k < count; ++k) {
-                const char *p = bytes + k * kRecordSize;
-                const ResultRecord::Numbers n = ResultRecord::decodeNumbers(p);
-                if (isDamagedRecord(n)) {
-                    if (f.damaged++ < kListed)
-                        f.damagedListed.push_back(describeRecord(first + k, ResultRecord::decodeNumbers(p)));
-                    continue;
-                }
-                if (n.level == 0) {
-                    ++f.deleted;
-                    continue;
-                }
-                ++f.perLevel[n.level];
-                f.timedOut += isTimedOut(n.time);
-                f.studentZero += n.student == 0;
-                // A record that is not damaged carries a date within 1900..2200.
-                f.firstDay = std::min(f.firstDay, n.date);
-                f.lastDay = std::max(f.lastDay, n.date);
-                if (n.date > todayNumber && f.future++ == 0)
-                    f.firstFuture = first + k;
-                const bool otherSchool =
-                    schoolKnown && !ResultRecord::isSchool(p, thisSchool);
-                if (otherSchool) {
-                    ++f.otherSchoolCount;
-                    const QByteArray code = ResultRecord::schoolOf(p).toByteArray();
-                    if (f.otherSchools.size() < kListed || f.otherSchools.count(code))
-                        ++f.otherSchools[code];
-                } else if (roster.read && !roster.present[n.student + 32768]) {
-                    ++f.notInRoster[n.student + 32768];
-                    ++f.notInRosterCount;
-                }
-            }
-            return true;
-        },
-        &info, &error, 8192);
+    const bool ok =
+        toolResultsFile(path, place.waitNotice)
+            .scan(
+                [&](int64_t first, const char *bytes, int64_t count) {
+                    for (int64_t k = 0; k < count; ++k) {
+                        const char *p = bytes + k * kRecordSize;
+                        const ResultRecord::Numbers n = ResultRecord::decodeNumbers(p);
+                        if (isDamagedRecord(n)) {
+                            if (f.damaged++ < kListed)
+                                f.damagedListed.push_back(describeRecord(first + k, ResultRecord::decodeNumbers(p)));
+                            continue;
+                        }
+                        if (n.level == 0) {
+                            ++f.deleted;
+                            continue;
+                        }
+                        ++f.perLevel[n.level];
+                        f.timedOut += isTimedOut(n.time);
+                        f.studentZero += n.student == 0;
+                        // A record that is not damaged carries a date within 1900..2200.
+                        f.firstDay = std::min(f.firstDay, n.date);
+                        f.lastDay = std::max(f.lastDay, n.date);
+                        if (n.date > todayNumber && f.future++ == 0)
+                            f.firstFuture = first + k;
+                        const bool otherSchool = schoolKnown && !ResultRecord::isSchool(p, thisSchool);
+                        if (otherSchool) {
+                            ++f.otherSchoolCount;
+                            const QByteArray code = ResultRecord::schoolOf(p).toByteArray();
+                            if (f.otherSchools.size() < kListed || f.otherSchools.count(code))
+                                ++f.otherSchools[code];
+                        } else if (roster.read && !roster.present[n.student + 32768]) {
+                            ++f.notInRoster[n.student + 32768];
+                            ++f.notInRosterCount;
+                        }
+                    }
+                    return true;
+                },
+                &info, &error, 8192);
     if (!ok) {
         r.problem(error);
         return;
@@ -512,8 +510,9 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
         r.problem(QStringLiteral("最後の%1バイトは途中で切れた記録です（集計には使われません。repair で取り除けます）")
                       .arg(info.tailBytes));
     if (f.damaged > 0) {
-        r.problem(QStringLiteral("壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外か、タイムが負。集計には使われません。"
-                                 "先生の「データ変更」か repair で直せます）")
+        r.problem(QStringLiteral(
+                      "壊れた記録 %1件（レベル・生徒番号・日付のどれかが範囲外か、タイムが負。集計には使われません。"
+                      "先生の「データ変更」か repair で直せます）")
                       .arg(f.damaged));
         for (const QString &line : f.damagedListed)
             r.info(QStringLiteral("  ") + line);
@@ -523,7 +522,8 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
     if (f.studentZero > 0)
         r.notice(QStringLiteral("生徒番号0の記録 %1件（集計には使われません）").arg(f.studentZero));
     if (f.future > 0)
-        r.notice(QStringLiteral("今日（%1）より後の日付の記録 %2件（最初は%3番目。記録したパソコンの日付を確かめてください）")
+        r.notice(QStringLiteral(
+                     "今日（%1）より後の日付の記録 %2件（最初は%3番目。記録したパソコンの日付を確かめてください）")
                      .arg(today.toString(QStringLiteral("yyyy/MM/dd")))
                      .arg(f.future)
                      .arg(f.firstFuture));

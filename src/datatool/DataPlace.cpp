@@ -98,8 +98,8 @@ DataPlace locateData(const QString &programFolder, const QString &dataFolder, co
     c.SoundFolder = c.DataRoot + soundFolderName() + sep;
     // The runs kept for this results file: beside a suite copy whose own data folder
     // it is, else in the user's folder for it.
-    c.LocalFolder = keptRunsOfThisPc(programFolderPath, places, c.DataFolder,
-                                     keptRunsFolder(places.userStateFolder, c.DataFolder));
+    c.LocalFolder =
+        keptRunsOfThisPc(programFolderPath, places, c.DataFolder, keptRunsFolder(places.userStateFolder, c.DataFolder));
     if (QFileInfo::exists(pathDataFileOf(programFolderPath))) {
         try {
             Configuration suite = c;
@@ -124,7 +124,8 @@ DataPlace locateDataFromSettings(const QString &programFolder, const SettingPlac
     try {
         const DataLocation where = locateFromSettings(QDir::cleanPath(programFolder), places);
         if (where.dataRoot.isEmpty())
-            place.foldersError = QStringLiteral("設定ファイル %1 に %2 がありません").arg(places.fileToWrite(), dataRootKey());
+            place.foldersError =
+                QStringLiteral("設定ファイル %1 に %2 がありません").arg(places.fileToWrite(), dataRootKey());
         else
             takeLocation(place, where);
     } catch (const DataFileError &e) {

@@ -18,12 +18,12 @@
 namespace tobrel {
 
 struct DataPlace {
-    Configuration config;     // the folders, and the school's values once common data is read
-    QString pathDataFile;     // the path data file read, or "" when the root was named otherwise
-    QString rootOrigin;       // in words, where the data root was named when not by the path data
-    QString foldersError;     // the folders could not be found (path data unreadable)
-    QString commonDataError;  // the common data file could not be read
-    QString userStateFolder;  // where this user's kept runs wait, one folder for each results file
+    Configuration config; // the folders, and the school's values once common data is read
+    QString pathDataFile; // the path data file read, or "" when the root was named otherwise
+    QString rootOrigin; // in words, where the data root was named when not by the path data
+    QString foldersError; // the folders could not be found (path data unreadable)
+    QString commonDataError; // the common data file could not be read
+    QString userStateFolder; // where this user's kept runs wait, one folder for each results file
     // Told once, in words for the teacher, why a command waits for the results file
     // (another PC holds its lock, the share is not there yet); may be empty.
     std::function<void(const QString &)> waitNotice;

@@ -25,7 +25,7 @@ bool surveyRepair(const ResultsFile &results, RepairSurvey *survey, QString *err
 
 struct RepairResult {
     RewriteOutcome outcome;
-    int64_t removed = 0;     // damaged records taken out
+    int64_t removed = 0; // damaged records taken out
 };
 // Takes the damaged records and a torn tail out of the results file; each record taken
 // out is a line of the correction log, written before the file is replaced (a repair

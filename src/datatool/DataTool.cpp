@@ -40,7 +40,7 @@ struct CommandLine {
     QString dataRoot; // --data-root
     QString dataFolderName; // --data-folder: the data folder's name in the root
     QString command;
-    QStringList words;   // the command's arguments that are not options
+    QStringList words; // the command's arguments that are not options
     QStringList options; // the command's options, each followed by its value where it takes one
 };
 
@@ -125,7 +125,8 @@ private:
 void expectWords(const CommandLine &cl, int most)
 {
     if (cl.words.size() > most)
-        throw UsageError{QStringLiteral("%1 には余分な引数があります: %2").arg(cl.command, cl.words.mid(most).join(u' '))};
+        throw UsageError{
+            QStringLiteral("%1 には余分な引数があります: %2").arg(cl.command, cl.words.mid(most).join(u' '))};
 }
 
 QDate parseDate(const QString &option, const QString &text)
@@ -135,10 +136,10 @@ QDate parseDate(const QString &option, const QString &text)
     QRegularExpressionMatch m = form.match(text.trimmed());
     if (!m.hasMatch())
         m = compact.match(text.trimmed());
-    const QDate d = m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt())
-                                 : QDate();
+    const QDate d = m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()) : QDate();
     if (!d.isValid())
-        throw UsageError{QStringLiteral("%1 の日付「%2」が読めません（2024/04/01 の形で書いてください）").arg(option, text)};
+        throw UsageError{
+            QStringLiteral("%1 の日付「%2」が読めません（2024/04/01 の形で書いてください）").arg(option, text)};
     return d;
 }
 
@@ -147,7 +148,8 @@ int parseCount(const QString &option, const QString &text, int lowest, int highe
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
     if (!ok || v < lowest || v > highest)
-        throw UsageError{QStringLiteral("%1 の値「%2」は%3から%4の整数で書いてください").arg(option, text).arg(lowest).arg(highest)};
+        throw UsageError{
+            QStringLiteral("%1 の値「%2」は%3から%4の整数で書いてください").arg(option, text).arg(lowest).arg(highest)};
     return v;
 }
 
@@ -187,13 +189,13 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
                          : kDefaultKeep;
     if (!located(place, io))
         return ToolProblems;
-    const QString target = cl.words.isEmpty() ? defaultBackupFolder(place.config.DataFolder)
-                                              : QFileInfo(cl.words[0]).absoluteFilePath();
+    const QString target =
+        cl.words.isEmpty() ? defaultBackupFolder(place.config.DataFolder) : QFileInfo(cl.words[0]).absoluteFilePath();
     const QDateTime now = nowOf(clock);
     BackupResult result;
     QString error;
-    if (!backupDataFolder(place.config.DataFolder, place.config.ProgramFolderName, target, now, keep,
-                          &result, &error)) {
+    if (!backupDataFolder(place.config.DataFolder, place.config.ProgramFolderName, target, now, keep, &result,
+                          &error)) {
         io.err(QStringLiteral("バックアップできませんでした: ") + error);
         return ToolProblems;
     }
@@ -208,7 +210,9 @@ int runBackup(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     for (const QString &old : result.removed)
         io.out(QStringLiteral("  古いバックアップを消しました: %1").arg(old));
     for (const QString &link : result.passedOver)
-        io.out(QStringLiteral("  バックアップの名前ですがフォルダではないので、使わず消しませんでした（リンクなど）: %1").arg(link));
+        io.out(
+            QStringLiteral("  バックアップの名前ですがフォルダではないので、使わず消しませんでした（リンクなど）: %1")
+                .arg(link));
     if (result.resultsBytes < 0) {
         // A school without runs yet has no results file; anything else standing under its
         // name means the backup lacks the one file that matters most.
@@ -299,7 +303,8 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     if (workbook && opt.has(QStringLiteral("--utf8")))
         throw UsageError{QStringLiteral("--utf8 はCSVのためのオプションです（Excelファイルには使えません）")};
     if (!workbook && cl.words.isEmpty())
-        throw UsageError{QStringLiteral("export には書き出すCSVファイルの名前が要ります（標準出力なら -、Excelファイルなら --xlsx ファイル）")};
+        throw UsageError{QStringLiteral(
+            "export には書き出すCSVファイルの名前が要ります（標準出力なら -、Excelファイルなら --xlsx ファイル）")};
     expectWords(cl, 1);
     const QString target = workbook ? opt.value(QStringLiteral("--xlsx")) : cl.words[0];
     if (workbook && (target.isEmpty() || target == u"-"))
@@ -333,9 +338,9 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
     // Never over one of the school's files, also not through a link ("out.csv" leading
     // to the results file) nor under the pending file's name.
     if (target != u"-")
-        if (const QString refusal = schoolFileRefusal(place.config, target,
-                                                      workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv"),
-                                                      {place.userStateFolder});
+        if (const QString refusal =
+                schoolFileRefusal(place.config, target, workbook ? QStringLiteral(".xlsx") : QStringLiteral(".csv"),
+                                  {place.userStateFolder});
             !refusal.isEmpty())
             throw UsageError{refusal};
     const ResultsFile results = toolResultsFile(resultsPath, place.waitNotice);
@@ -348,8 +353,7 @@ int runExport(const CommandLine &cl, const DataPlace &place, ToolConsole &io, co
         ok = writeResultsWorkbook(results, source, options, target, &report, &error);
     } else if (toStdout) {
         QFile out;
-        ok = out.open(stdout, QIODevice::WriteOnly) &&
-             writeResultsCsv(results, source, options, out, &report, &error);
+        ok = out.open(stdout, QIODevice::WriteOnly) && writeResultsCsv(results, source, options, out, &report, &error);
         out.flush();
     } else {
         ok = writeResultsCsvFile(results, source, options, target, &report, &error);
@@ -424,7 +428,8 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
     const Options opt(cl, {QStringLiteral("--user"), QStringLiteral("--program-menu")});
     expectWords(cl, 1);
     if (!cl.dataFolder.isEmpty() || !cl.dataRoot.isEmpty())
-        throw UsageError{QStringLiteral("setup では --data も --data-root も使えません（データルートは setup の後に書きます）")};
+        throw UsageError{
+            QStringLiteral("setup では --data も --data-root も使えません（データルートは setup の後に書きます）")};
     if (cl.words.isEmpty()) {
         if (!cl.dataFolderName.isEmpty() || opt.has(QStringLiteral("--program-menu")))
             throw UsageError{QStringLiteral("setup にはデータルートが要ります（tobrel-data setup データルート）")};
@@ -446,11 +451,13 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
     // menu that "0" could not start.
     const QString root = asDataRoot(cl.words[0]);
     if (!QFileInfo(root).isDir()) {
-        io.err(QStringLiteral("データルート %1 がありません（共有フォルダはつながっていますか）。何も書いていません。").arg(root));
+        io.err(QStringLiteral("データルート %1 がありません（共有フォルダはつながっていますか）。何も書いていません。")
+                   .arg(root));
         return ToolProblems;
     }
     if (!QFileInfo(root + commonDataFileName()).isFile()) {
-        io.err(QStringLiteral("%1 に %2 がありません。データルートは %2・新名簿.txt・%3 のあるフォルダです。何も書いていません。")
+        io.err(QStringLiteral(
+                   "%1 に %2 がありません。データルートは %2・新名簿.txt・%3 のあるフォルダです。何も書いていません。")
                    .arg(root, commonDataFileName(), soundFolderName()));
         return ToolProblems;
     }
@@ -482,17 +489,21 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
     if (const QString error = writeSettingsFile(file, settingsFileText(settings)); !error.isEmpty()) {
         io.err(error);
         if (!forUser && places.userId != 0)
-            io.err(QStringLiteral("PC のすべてのユーザーの設定は root が書きます: sudo tobrel-data setup %1").arg(shellQuoted(root)));
+            io.err(QStringLiteral("PC のすべてのユーザーの設定は root が書きます: sudo tobrel-data setup %1")
+                       .arg(shellQuoted(root)));
         else if (forUser && places.userId == 0)
             io.err(QStringLiteral("ユーザーの設定は、そのユーザーが sudo を付けずに書きます: tobrel-data setup %1")
                        .arg(shellQuoted(root)));
         return ToolProblems;
     }
     io.out(QStringLiteral("設定ファイル %1 に書きました: %2 = %3").arg(file, dataRootKey(), root));
-    io.out(forUser ? QStringLiteral("  このユーザーだけの設定です（PC のすべてのユーザーには sudo tobrel-data setup %1）。").arg(shellQuoted(root))
-                   : QStringLiteral("  この PC のすべてのユーザーの設定です。"));
+    io.out(forUser
+               ? QStringLiteral("  このユーザーだけの設定です（PC のすべてのユーザーには sudo tobrel-data setup %1）。")
+                     .arg(shellQuoted(root))
+               : QStringLiteral("  この PC のすべてのユーザーの設定です。"));
     // A program menu kept from before is said when it cannot be started any more.
-    if (const QStringList kept = splitProgramMenu(settings.value(programMenuKey())); !kept.isEmpty() && menuWords.isEmpty())
+    if (const QStringList kept = splitProgramMenu(settings.value(programMenuKey()));
+        !kept.isEmpty() && menuWords.isEmpty())
         if (const QString missing = missingProgramMenu(kept); !missing.isEmpty())
             io.out(QStringLiteral("  注意: ") + missing);
     if (QFileInfo::exists(pathDataFileOf(QDir::cleanPath(programFolder))))
@@ -500,7 +511,8 @@ int runSetup(const CommandLine &cl, const QString &programFolder, const SettingP
                               "設定ファイルを読むのは /usr/bin に入れたプログラムです。")
                    .arg(pathDataFileOf(QDir::cleanPath(programFolder))));
     if (!places.environmentRoot.isEmpty())
-        io.out(QStringLiteral("  注意: 環境変数 TOBREL_DATA_ROOT（%1）があるあいだは、そちらが使われます。").arg(places.environmentRoot));
+        io.out(QStringLiteral("  注意: 環境変数 TOBREL_DATA_ROOT（%1）があるあいだは、そちらが使われます。")
+                   .arg(places.environmentRoot));
 
     // What every user without a file of their own will find, checked as check does.
     SettingPlaces readBack = places;
@@ -574,8 +586,8 @@ QString dataToolHelp()
         "終了コード: 0 問題なし / 1 問題が見つかった、または失敗した / 2 使い方の誤り\n");
 }
 
-int runDataTool(const QStringList &arguments, const QString &programFolder, ToolConsole &io,
-                const Clock &clock, const SettingPlaces &places)
+int runDataTool(const QStringList &arguments, const QString &programFolder, ToolConsole &io, const Clock &clock,
+                const SettingPlaces &places)
 {
     try {
         const CommandLine cl = parse(arguments);
@@ -605,7 +617,8 @@ int runDataTool(const QStringList &arguments, const QString &programFolder, Tool
         else if (cl.command == u"export")
             run = runExport;
         else
-            throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、repair、backup、export、setup）").arg(cl.command)};
+            throw UsageError{QStringLiteral("「%1」というコマンドはありません（check、repair、backup、export、setup）")
+                                 .arg(cl.command)};
         if (!cl.dataFolder.isEmpty() && !QFileInfo(cl.dataFolder).isDir())
             throw UsageError{QStringLiteral("--data のフォルダ %1 がありません").arg(cl.dataFolder)};
         if (!cl.dataFolder.isEmpty() && !cl.dataRoot.isEmpty())

@@ -28,8 +28,8 @@ enum ToolStatus : int { ToolOk = 0, ToolProblems = 1, ToolUsage = 2 };
 // arguments: the command line without the program name. programFolder: the folder the
 // tool sits in (the program's folder).
 // places: the settings files an installed copy reads and `setup` writes.
-int runDataTool(const QStringList &arguments, const QString &programFolder, ToolConsole &console,
-                const Clock &clock, const SettingPlaces &places = SettingPlaces::ofThisProcess());
+int runDataTool(const QStringList &arguments, const QString &programFolder, ToolConsole &console, const Clock &clock,
+                const SettingPlaces &places = SettingPlaces::ofThisProcess());
 
 QString dataToolHelp();
 

@@ -19,9 +19,7 @@ int main(int argc, char *argv[])
         std::fputs((line + u'\n').toUtf8().constData(), stdout);
         std::fflush(stdout);
     };
-    console.err = [](const QString &line) {
-        std::fputs((line + u'\n').toUtf8().constData(), stderr);
-    };
+    console.err = [](const QString &line) { std::fputs((line + u'\n').toUtf8().constData(), stderr); };
     console.readLine = []() -> std::optional<QString> {
         std::string line;
         if (!std::getline(std::cin, line))

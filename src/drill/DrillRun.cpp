@@ -22,12 +22,11 @@ void ResetRunFlags(SharedState &state)
     r.TimeUp = 0;
 }
 
-DrillRun::DrillRun(SharedState &state, SoundPlayer &sound, const Clock &clock,
-                   RandomSource &random, DrillHost &host, double barWidth)
-    : m_state(state), m_sound(sound), m_clock(clock), m_random(random), m_host(host),
-      m_generator(random), m_barWidth(barWidth)
-{
-}
+DrillRun::DrillRun(SharedState &state, SoundPlayer &sound, const Clock &clock, RandomSource &random, DrillHost &host,
+                   double barWidth)
+    : m_state(state), m_sound(sound), m_clock(clock), m_random(random), m_host(host), m_generator(random),
+      m_barWidth(barWidth)
+{}
 
 void DrillRun::Form_Load() { m_random.seed(m_clock.timeOfDay()); }
 

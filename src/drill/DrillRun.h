@@ -19,21 +19,21 @@ class SoundPlayer;
 
 // What the drill screen's controls show.
 struct DrillView {
-    QString qLabel1, qlabel2;      // the two factors
-    QString inputLabel;            // what has been typed
-    bool Label11Visible = false;   // "="
-    QString seitouLabel;           // the correct answer
+    QString qLabel1, qlabel2; // the two factors
+    QString inputLabel; // what has been typed
+    bool Label11Visible = false; // "="
+    QString seitouLabel; // the correct answer
     bool seitouLabelVisible = false;
     bool Commandkakunin2Visible = false;
-    QString sLabel2;               // title
+    QString sLabel2; // title
     double sLabel2PointSize = 16.8;
     QString sLabel7, sLabel8, sLabel9, sLabel10, sLabel11, sLabel12, sLabel13, sLabel14;
     double sShape2Width = 0, sShape3Width = 0, sShape4Width = 0, sShape7Width = 0;
     bool sTimer1Enabled = false;
     bool sPicture2Visible = false;
-    bool lblsss1Visible = false;   // "成績記録中"
-    bool lblsss2Visible = false;   // "時間切れ"
-    QString lblsss3;               // while the results file keeps the run waiting
+    bool lblsss1Visible = false; // "成績記録中"
+    bool lblsss2Visible = false; // "時間切れ"
+    QString lblsss3; // while the results file keeps the run waiting
     // The last judgement, told to assistive technology: "正解", "不正解" with the right
     // answer, "時間切れ"; judgements counts them, so that each is told once.
     QString judgement;
@@ -58,8 +58,8 @@ public:
 
 class DrillRun {
 public:
-    DrillRun(SharedState &state, SoundPlayer &sound, const Clock &clock, RandomSource &random,
-             DrillHost &host, double barWidth);
+    DrillRun(SharedState &state, SoundPlayer &sound, const Clock &clock, RandomSource &random, DrillHost &host,
+             double barWidth);
 
     DrillView view;
     QString InputText;

@@ -99,8 +99,8 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, FormName::MainFr
     bigLabel(tw, sPicture1, QStringLiteral("sLabel15"), QStringLiteral("秒"), 3225, 3075, 900, 900, 18, left);
     sLabel7 = bigLabel(tw, sPicture1, QStringLiteral("sLabel7"), {}, 150, 4350, 4050, 660, 20);
     sLabel14 = bigLabel(tw, sPicture1, QStringLiteral("sLabel14"), {}, 150, 5025, 4050, 510, 13);
-    const QString texts[6] = {QStringLiteral("このレベル"), QStringLiteral("回目"), QStringLiteral("本日"),
-                              QStringLiteral("回目"), QStringLiteral("起動後"), QStringLiteral("分")};
+    const QString texts[6] = {QStringLiteral("このレベル"), QStringLiteral("回目"),   QStringLiteral("本日"),
+                              QStringLiteral("回目"),       QStringLiteral("起動後"), QStringLiteral("分")};
     for (int i = 0; i < 6; ++i) {
         const int row = i / 2;
         const bool first = i % 2 == 0;
@@ -150,8 +150,8 @@ DrillScreen::DrillScreen(AppContext &context) : Screen(context, FormName::MainFr
     for (QWidget *w : findChildren<QWidget *>())
         w->setFocusPolicy(Qt::NoFocus);
 
-    m_run = std::make_unique<DrillRun>(ctx.state, ctx.sound, ctx.clock, ctx.random, *this,
-                                       static_cast<double>(kBarWidth));
+    m_run =
+        std::make_unique<DrillRun>(ctx.state, ctx.sound, ctx.clock, ctx.random, *this, static_cast<double>(kBarWidth));
     sTimer1.setInterval(1000);
     sTimer2.setInterval(10000);
     Timer1.setInterval(1000);

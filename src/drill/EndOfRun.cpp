@@ -31,8 +31,7 @@ QString keptOnThisPcText(const QString &reason)
            reason;
 }
 
-AppendOutcome RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int L,
-                        const AppendWait &wait)
+AppendOutcome RecordRun(SharedState &state, const Clock &clock, const ResultsFile &file, int L, const AppendWait &wait)
 {
     const int s = state.student.CurrentStudent;
     const int32_t time = state.run.RunTime;
@@ -102,15 +101,13 @@ EndScreenContent endScreenContent(SharedState &state)
     const int32_t base = basePoints(runTime, runTime, crit.CritTargetTime[L]);
     const int32_t points = ratedPoints(base, crit.CritPointRate[L]);
     c.Label19 = QStringLiteral("獲得ポイント：") + QString::number(base) + QStringLiteral("点×") +
-                CStr(crit.CritPointRate[L]) + QStringLiteral("→") + QString::number(points) +
-                QStringLiteral("点");
+                CStr(crit.CritPointRate[L]) + QStringLiteral("→") + QString::number(points) + QStringLiteral("点");
     c.Label18 = isTimedOut(runTime) ? QStringLiteral("記録なし")
-                                : QStringLiteral("今の成績：") + QString::number(runTime) + QStringLiteral("秒");
+                                    : QStringLiteral("今の成績：") + QString::number(runTime) + QStringLiteral("秒");
     c.Label17 = trimBlanks(state.student.CurrentStudentName);
     c.Label15 = state.profile.ProgramTitle;
     c.Label16 = state.profile.LevelNames[L];
-    c.Label13 = QStringLiteral(" (このレベル　") + CStr(state.tallies.TodayRunCount(L, s)) +
-                QStringLiteral("回目)");
+    c.Label13 = QStringLiteral(" (このレベル　") + CStr(state.tallies.TodayRunCount(L, s)) + QStringLiteral("回目)");
     double total = 0;
     for (int k = 1; k <= kMaxLevel; ++k)
         total += state.tallies.TodayRunCount(k, s);

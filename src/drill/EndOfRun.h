@@ -40,9 +40,9 @@ void WaitSeconds(const Clock &clock, double seconds, const std::function<void()>
 
 // What the end screen shows after its tally.
 struct EndScreenContent {
-    QString Label13Before;   // attempts at this level before the tally
+    QString Label13Before; // attempts at this level before the tally
     bool levelCleared = false;
-    bool showPicture1 = false;   // the last level cleared
+    bool showPicture1 = false; // the last level cleared
     QString Label13, Label14, Label15, Label16, Label17, Label18, Label19;
     enum class Message { None, TimeUp, PersonalBest, LevelBest, PassTime };
     Message message = Message::None;
@@ -57,7 +57,7 @@ EndScreenContent endScreenContent(SharedState &state);
 // The one tick of the end screen's timer: whether "もう一度" is offered.
 struct EndScreenTimerDecision {
     bool showCommand5 = true;
-    bool changeLabel2 = false;   // Label2 gets label2Text and label2Visible
+    bool changeLabel2 = false; // Label2 gets label2Text and label2Visible
     QString label2Text;
     bool label2Visible = true;
 };

@@ -145,8 +145,8 @@ void EndScreen::Form_Activate()
         report = TallyResults(state, ctx.clock, sharedResultsFile(state, waitShowingReason(ctx.wait, stage())));
     if (!report.ok()) {
         ctx.messages.critical(this, QStringLiteral("Tobrel"),
-                              stopMessage(QStringLiteral("成績ファイルを読めないため、終了します。"),
-                                          report.fatalError, report.fatalErrorNumber));
+                              stopMessage(QStringLiteral("成績ファイルを読めないため、終了します。"), report.fatalError,
+                                          report.fatalErrorNumber));
         ctx.forms->closeAll();
         ctx.exit(1);
         return;

@@ -17,7 +17,7 @@ public:
     explicit EndScreen(AppContext &ctx);
 
     void Form_Activate() override;
-    void Timer1_Timer();   // the half-second tick that brings up the buttons
+    void Timer1_Timer(); // the half-second tick that brings up the buttons
     void Command5_Click(); // "もう一度": the same level again
     void Command4_Click(); // "メニューへ": back to the hub
 

@@ -10,10 +10,10 @@ namespace tobrel {
 struct SharedState;
 
 struct Availability {
-    int freeStatus = 0;          // 1 once the last level is cleared
-    std::vector<bool> enabled;   // [level] start button enabled
-    std::vector<bool> barred;    // [level] "やりすぎ禁止" shown
-    std::vector<bool> noCriteria;// [level] no pass-line time: cannot be started
+    int freeStatus = 0; // 1 once the last level is cleared
+    std::vector<bool> enabled; // [level] start button enabled
+    std::vector<bool> barred; // [level] "やりすぎ禁止" shown
+    std::vector<bool> noCriteria; // [level] no pass-line time: cannot be started
 };
 Availability availabilityPass(const SharedState &state);
 

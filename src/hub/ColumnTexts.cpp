@@ -40,8 +40,7 @@ QString todayValue(const SharedState &state, int i, int s)
     const float runs = state.tallies.TodayRunCount(i, s);
     if (runs == 0)
         return QStringLiteral("-----");
-    return CStr(runs) + QStringLiteral("回/") + QString::number(state.tallies.TodayPoints(i, s)) +
-           QStringLiteral("点");
+    return CStr(runs) + QStringLiteral("回/") + QString::number(state.tallies.TodayPoints(i, s)) + QStringLiteral("点");
 }
 
 QString soFarValue(const SharedState &state, int i, int s)
@@ -53,9 +52,6 @@ QString soFarValue(const SharedState &state, int i, int s)
            QStringLiteral("点");
 }
 
-bool isTeacher(const QString &name)
-{
-    return name.contains(u'★') || name.contains(QStringLiteral("先生"));
-}
+bool isTeacher(const QString &name) { return name.contains(u'★') || name.contains(QStringLiteral("先生")); }
 
 } // namespace tobrel

@@ -37,8 +37,8 @@ void HubLogic::Form_Load()
         view.HScroll1Visible = true;
         view.HScroll1Maximum = n - 3;
     }
-    gradeFilter = state.roster.SelectedGradeFilter.isEmpty() ? QStringLiteral("全学年")
-                                                             : state.roster.SelectedGradeFilter;
+    gradeFilter =
+        state.roster.SelectedGradeFilter.isEmpty() ? QStringLiteral("全学年") : state.roster.SelectedGradeFilter;
 }
 
 void HubLogic::Form_Activate()
@@ -49,8 +49,8 @@ void HubLogic::Form_Activate()
     const bool teacher = isTeacher(state.student.CurrentStudentName);
     view.Command27Visible = teacher && state.profile.PrintButtonOn.toNumber() == 1;
     m_host.sheetForTeacher(teacher);
-    view.Label17 = QStringLiteral("起動後") + QString::number(minutesSinceLogin(state.student, m_clock)) +
-                   QStringLiteral("分");
+    view.Label17 =
+        QStringLiteral("起動後") + QString::number(minutesSinceLogin(state.student, m_clock)) + QStringLiteral("分");
 
     KeysReady = 0;
     view.Picture2Visible = true;
@@ -313,7 +313,8 @@ void HubLogic::Option1_Click(int v)
             PointsOrder = CumulativeOrder;
         if (v == 1 || v == 2) {
             PointsOrder = v == 1 ? CumulativeOrder : TodayOrder;
-            view.Label5 = v == 1 ? QStringLiteral("獲得ポイント（今まで順位）") : QStringLiteral("獲得ポイント（今日の順位）");
+            view.Label5 =
+                v == 1 ? QStringLiteral("獲得ポイント（今まで順位）") : QStringLiteral("獲得ポイント（今日の順位）");
             view.ProgressBar1Value = 0;
             setProgress2(0, n);
             for (int i = 1; i <= n; ++i) {
@@ -381,10 +382,10 @@ void HubLogic::Command5_Click()
 {
     view.Label5 = QStringLiteral("本日の成績");
     回数など表示();
-    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
-                               const ViewProgress &progress) {
-            return todayLines(m_state, m_clock, file, gradeFilter, lists, error, progress);
-        }))
+    if (!fillListsFromFile(
+            [&](const ResultsFile &file, LevelLists &lists, QString *error, const ViewProgress &progress) {
+                return todayLines(m_state, m_clock, file, gradeFilter, lists, error, progress);
+            }))
         return;
     view.Picture1Enabled = true;
 }
@@ -406,14 +407,13 @@ void HubLogic::Command7_Click()
 {
     回数など表示();
     SharedState &state = m_state;
-    state.hub.ResultListDays =
-        resultListDaysFor(static_cast<int>(state.hub.ResultPeriod.toNumber()), m_clock.today());
+    state.hub.ResultListDays = resultListDaysFor(static_cast<int>(state.hub.ResultPeriod.toNumber()), m_clock.today());
     view.Label5 = QString();
-    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
-                               const ViewProgress &progress) {
-            return periodLines(state, m_clock, file, gradeFilter, state.hub.ResultListDays, ListMode, lists, error,
-                               progress);
-        }))
+    if (!fillListsFromFile(
+            [&](const ResultsFile &file, LevelLists &lists, QString *error, const ViewProgress &progress) {
+                return periodLines(state, m_clock, file, gradeFilter, state.hub.ResultListDays, ListMode, lists, error,
+                                   progress);
+            }))
         return;
     m_host.repaintNow();
     view.Picture1Enabled = true;
@@ -455,10 +455,10 @@ void HubLogic::Command16_Click()
     回数など表示();
     state.hub.ResultListDays = 3650;
     view.Label5 = QStringLiteral("個人別ﾀｲﾑ");
-    if (!fillListsFromFile([&](const ResultsFile &file, LevelLists &lists, QString *error,
-                               const ViewProgress &progress) {
-            return personalTimesLines(state, m_clock, file, gradeFilter, lists, error, progress);
-        }))
+    if (!fillListsFromFile(
+            [&](const ResultsFile &file, LevelLists &lists, QString *error, const ViewProgress &progress) {
+                return personalTimesLines(state, m_clock, file, gradeFilter, lists, error, progress);
+            }))
         return;
     view.Picture6Visible = false;
     Command9_Click();

@@ -33,44 +33,44 @@ class KeptRankings;
 
 // What one level's column shows.
 struct HubLevelView {
-    QString Label9, Label10;          // the headings "今日" and "今まで" once a view is made
+    QString Label9, Label10; // the headings "今日" and "今まで" once a view is made
     QString Label14, Label15, Label8; // today's value, so-far value, pass-window line
-    bool Command4Enabled = false;     // the start button
+    bool Command4Enabled = false; // the start button
     // The list: `lines` made in full, or `madeCount` lines that madeLine makes as they are
     // shown (a ranking of thousands).
     QStringList lines;
     int madeCount = 0;
     std::function<QString(int row)> madeLine;
     int ownLine = -1; // the student's own line, shown selected; -1 for none
-    int filled = 0;   // counts the fillings of the list: a list filled anew starts at its top
+    int filled = 0; // counts the fillings of the list: a list filled anew starts at its top
 };
 
 // What the hub's controls show.
 struct HubView {
     QString Label11, Label12, Label13, Label17, Label18, Label5;
     double Label11PointSize = 24;
-    bool Command27Visible = false;        // "印刷"
-    bool Command17Visible = false;        // "グラフ"
-    bool Combo2Visible = false;           // the period of the all view
-    bool Picture1Enabled = true;          // the view buttons
-    bool Command1Enabled = true;          // "戻る(0)"
-    bool Picture2Visible = true;          // the cover while the hub is made
-    bool Picture6Visible = false;         // the wait panel while a view is made
+    bool Command27Visible = false; // "印刷"
+    bool Command17Visible = false; // "グラフ"
+    bool Combo2Visible = false; // the period of the all view
+    bool Picture1Enabled = true; // the view buttons
+    bool Command1Enabled = true; // "戻る(0)"
+    bool Picture2Visible = true; // the cover while the hub is made
+    bool Picture6Visible = false; // the wait panel while a view is made
     bool listsVisible = true;
     QString Option1Text[4] = {{}, QStringLiteral("BEST表示"), QStringLiteral("本日のみ"), QStringLiteral("オール表示")};
     bool Option1_3Enabled = true;
-    int Option1Checked = 0;               // 1..3; 0 before the first activation
-    int Option2Checked = -1;              // 0..2; -1 before the first activation
+    int Option1Checked = 0; // 1..3; 0 before the first activation
+    int Option2Checked = -1; // 0..2; -1 before the first activation
     int ProgressBar1Value = 0, ProgressBar1Maximum = 100;
     int ProgressBar2Value = 0, ProgressBar2Maximum = 100;
-    bool HScroll1Visible = false;         // more than four levels
+    bool HScroll1Visible = false; // more than four levels
     int HScroll1Maximum = 99;
-    int columnScroll = 1;                 // the first column in view
-    bool countsShown = false;             // the counts of an activation are in the columns
+    int columnScroll = 1; // the first column in view
+    bool countsShown = false; // the counts of an activation are in the columns
     Availability availability;
-    int availabilityPasses = 0;           // counts the availability passes (notices raised anew)
-    std::vector<HubLevelView> levels;     // index = level, 0 unused
-    int ownLinesShown = 0;                // counts the times the own lines are brought into view
+    int availabilityPasses = 0; // counts the availability passes (notices raised anew)
+    std::vector<HubLevelView> levels; // index = level, 0 unused
+    int ownLinesShown = 0; // counts the times the own lines are brought into view
 };
 
 // What the hub needs from its screen.

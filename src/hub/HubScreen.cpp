@@ -67,8 +67,7 @@ void checkQuietly(QRadioButton *option)
 HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     : Screen(context, FormName::seisekitime1),
       columns(stage(), scale(), context.state, [this](int level) { Command4_Click(level); }),
-      m_logic(context.state, context.clock, rankings, *this),
-      m_filled(static_cast<size_t>(columns.levelCount()) + 1, 0)
+      m_logic(context.state, context.clock, rankings, *this), m_filled(static_cast<size_t>(columns.levelCount()) + 1, 0)
 {
     setWindowTitle(QStringLiteral("velmora"));
     setFocusPolicy(Qt::StrongFocus);

@@ -41,14 +41,14 @@ public:
     void Form_Activate() override;
     // True when the key was taken.
     bool Form_KeyPress(QChar key);
-    void Command4_Click(int level);  // "ｽﾀｰﾄ(&n)": starts the level
-    void Label3_Click(int level);    // the level's name: starts the level
-    void Command1_Click();           // "戻る(0)": back to the roster screen
-    void Option2_Click(int kind);    // "ﾀｲﾑ表示", "ﾎﾟｲﾝﾄ表示", "個人ﾀｲﾑ"
-    void Option1_Click(int view);    // "BEST表示"/"合計累計", "本日のみ"/"合計本日", "オール表示"/"すべて"
-    void Combo1_Click();             // the grade filter
-    void Combo2_Click();             // the period of the all view ("　　１ヶ月間の全成績" ...)
-    void HScroll1_Change();          // the level columns' scroll bar
+    void Command4_Click(int level); // "ｽﾀｰﾄ(&n)": starts the level
+    void Label3_Click(int level); // the level's name: starts the level
+    void Command1_Click(); // "戻る(0)": back to the roster screen
+    void Option2_Click(int kind); // "ﾀｲﾑ表示", "ﾎﾟｲﾝﾄ表示", "個人ﾀｲﾑ"
+    void Option1_Click(int view); // "BEST表示"/"合計累計", "本日のみ"/"合計本日", "オール表示"/"すべて"
+    void Combo1_Click(); // the grade filter
+    void Combo2_Click(); // the period of the all view ("　　１ヶ月間の全成績" ...)
+    void HScroll1_Change(); // the level columns' scroll bar
 
     // HubHost
     void refresh() override;

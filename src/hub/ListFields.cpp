@@ -23,10 +23,7 @@ QString clockField(double fraction)
     return leftChars(rightChars(QStringLiteral("00") + hms, 8), 5);
 }
 
-QString dateField(double day)
-{
-    return rightChars(dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")), 5);
-}
+QString dateField(double day) { return rightChars(dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")), 5); }
 
 namespace {
 

@@ -10,16 +10,16 @@ namespace tobrel {
 
 struct SharedState;
 
-QString timeField(int32_t seconds);           // "  45秒"
-QString clockField(double dayFraction);       // "09:05"
-QString dateField(double dayNumber);          // "02/07"
-QString runNameField(const QString &name);    // 10 cells, trimmed, padded with "　"
-QString rankingNameField(const QString &name);// 10 cells, trailing blanks removed, padded
-QString rankField(int rank);                  // last 2 of Str(rank)
-QString rankingTimeField(int32_t best);       // last 6 of "    " + Str(best)
-QString todayPointsField(int32_t points);     // 3
-QString totalPointsField(int32_t points);     // 5
-QString runPointsField(int32_t points);       // 5
+QString timeField(int32_t seconds); // "  45秒"
+QString clockField(double dayFraction); // "09:05"
+QString dateField(double dayNumber); // "02/07"
+QString runNameField(const QString &name); // 10 cells, trimmed, padded with "　"
+QString rankingNameField(const QString &name); // 10 cells, trailing blanks removed, padded
+QString rankField(int rank); // last 2 of Str(rank)
+QString rankingTimeField(int32_t best); // last 6 of "    " + Str(best)
+QString todayPointsField(int32_t points); // 3
+QString totalPointsField(int32_t points); // 5
+QString runPointsField(int32_t points); // 5
 inline QString failureField() { return QStringLiteral("　　× "); }
 
 // "①".."⑥" for primary years, "Ⅰ".."Ⅲ" for junior high, "　" otherwise.

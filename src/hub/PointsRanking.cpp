@@ -20,11 +20,11 @@ namespace {
 // 0 for a student who is not listed. Made again only when the roster's numbers change,
 // which a comparison of the kept copy tells.
 struct RosterPositions {
-    std::vector<int16_t> numbers;             // the roster's numbers at 1..n, as made for
-    std::vector<uint16_t> position;           // by student number
-    int highestStudent = 0;                   // the highest number listed
-    bool usable = false;                      // every number listed once and in range
-    uint64_t made = 0;                        // counts the makings, to tell one from another
+    std::vector<int16_t> numbers; // the roster's numbers at 1..n, as made for
+    std::vector<uint16_t> position; // by student number
+    int highestStudent = 0; // the highest number listed
+    bool usable = false; // every number listed once and in range
+    uint64_t made = 0; // counts the makings, to tell one from another
 };
 
 const RosterPositions &rosterPositions(RosterPositions &kept, const SharedState &state)
@@ -60,8 +60,8 @@ int16_t rankField(uint32_t rank) { return static_cast<int16_t>(std::min<uint32_t
 // whose points have not changed since (most of them, each time the hub comes back after
 // a run) is not ranked again.
 struct KeptRanking {
-    uint64_t rosterMade = 0;        // the roster places it was made with; 0 for none made
-    std::vector<uint64_t> points;   // [s]: all points, then today's, as they lie in memory
+    uint64_t rosterMade = 0; // the roster places it was made with; 0 for none made
+    std::vector<uint64_t> points; // [s]: all points, then today's, as they lie in memory
     std::vector<RankedStudent> shown;
 };
 
@@ -138,7 +138,8 @@ void setRanks(RankedStudent *line, size_t count, const int16_t rank)
     static_assert(sizeof(RankedStudent) == 4 && offsetof(RankedStudent, rank) == 2);
 #ifdef __SSE2__
     const __m128i students = _mm_set1_epi32(0xFFFF);
-    const __m128i ranks = _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(rank)) << 16));
+    const __m128i ranks =
+        _mm_set1_epi32(static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(rank)) << 16));
     for (; count >= 4; count -= 4, line += 4) {
         __m128i *const at = reinterpret_cast<__m128i *>(line);
         _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(at), students), ranks));
@@ -282,7 +283,7 @@ struct PointsWork {
 // What reading a level's points by roster place found.
 struct PointsRead {
     uint32_t outside = 0; // a listed student has points below none or above kMaxValue
-    int32_t highest = 0;  // the highest ordering points of a listed student
+    int32_t highest = 0; // the highest ordering points of a listed student
     uint32_t specials = 0;
 };
 
@@ -294,8 +295,8 @@ struct PointsRead {
 // registers.
 template <bool Cumulative>
 [[gnu::noinline]] PointsRead readPointsByPlace(const TallyCell *const cells, const uint16_t *const position,
-                                               const int highestStudent, int32_t *const value,
-                                               uint32_t *const count, uint32_t *const special)
+                                               const int highestStudent, int32_t *const value, uint32_t *const count,
+                                               uint32_t *const special)
 {
     constexpr uint32_t kMaxValue = PointsWork::kMaxValue;
     uint32_t outside = 0, specials = 0;
@@ -341,8 +342,8 @@ template <bool Cumulative>
 // Places the students listed in `places` in order, each at its value's next place, with
 // the rank where its value's places begin.
 [[gnu::noinline]] void placeByValue(const uint32_t *const places, const size_t count, const int32_t *const value,
-                                    const int16_t *const numbers, const uint32_t *const begin,
-                                    uint32_t *const next, RankedStudent *const shown)
+                                    const int16_t *const numbers, const uint32_t *const begin, uint32_t *const next,
+                                    RankedStudent *const shown)
 {
     for (size_t i = 0; i < count; ++i) {
         const uint32_t k = places[i];

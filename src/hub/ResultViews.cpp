@@ -35,8 +35,7 @@ int resultListDaysFor(int period, const QDate &today)
 namespace {
 
 // Reads the tail of the file and hands every run of a student to visit, with progress.
-bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error,
-                   const ViewProgress &progress,
+bool forEachRecord(const ResultsFile &file, int64_t maxRecords, QString *error, const ViewProgress &progress,
                    const std::function<void(const ResultRecord::Numbers &)> &visit)
 {
     ResultsFile::Range range;
@@ -75,8 +74,8 @@ bool runLineParts(const SharedState &state, const GradeFilter &filter, const Res
 
 } // namespace
 
-bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
-                const QString &filter, LevelLists &lists, QString *error, const ViewProgress &progress)
+bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile &file, const QString &filter,
+                LevelLists &lists, QString *error, const ViewProgress &progress)
 {
     const int n = state.profile.LevelCount;
     lists.assign(n + 1, {});
@@ -96,9 +95,8 @@ bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile 
     });
 }
 
-bool periodLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
-                 const QString &filter, int resultListDays, int listMode, LevelLists &lists,
-                 QString *error, const ViewProgress &progress)
+bool periodLines(const SharedState &state, const Clock &clock, const ResultsFile &file, const QString &filter,
+                 int resultListDays, int listMode, LevelLists &lists, QString *error, const ViewProgress &progress)
 {
     const int n = state.profile.LevelCount;
     lists.assign(n + 1, {});
@@ -135,8 +133,8 @@ QString personalTimeLine(double day, double fraction, int32_t seconds)
     return date + u' ' + clock + (time.size() >= 5 ? u' ' + time : alignRight(time, 5));
 }
 
-bool personalTimesLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
-                        const QString &filter, LevelLists &lists, QString *error, const ViewProgress &progress)
+bool personalTimesLines(const SharedState &state, const Clock &clock, const ResultsFile &file, const QString &filter,
+                        LevelLists &lists, QString *error, const ViewProgress &progress)
 {
     const int n = state.profile.LevelCount;
     lists.assign(n + 1, {});

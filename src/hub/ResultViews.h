@@ -24,16 +24,15 @@ int resultListDaysFor(int period, const QDate &today);
 using ViewProgress = std::function<void(int64_t value, int64_t maximum)>;
 
 // Today's runs of the filtered students among the last 1000 records, oldest first.
-bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
-                const QString &filter, LevelLists &lists, QString *error, const ViewProgress &progress = {});
+bool todayLines(const SharedState &state, const Clock &clock, const ResultsFile &file, const QString &filter,
+                LevelLists &lists, QString *error, const ViewProgress &progress = {});
 // All runs of the period among the last 20000 records.
-bool periodLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
-                 const QString &filter, int resultListDays, int listMode, LevelLists &lists,
-                 QString *error, const ViewProgress &progress = {});
+bool periodLines(const SharedState &state, const Clock &clock, const ResultsFile &file, const QString &filter,
+                 int resultListDays, int listMode, LevelLists &lists, QString *error,
+                 const ViewProgress &progress = {});
 // The current student's own runs of the last 3650 days, among the last 20000 records.
-bool personalTimesLines(const SharedState &state, const Clock &clock, const ResultsFile &file,
-                        const QString &filter, LevelLists &lists, QString *error,
-                        const ViewProgress &progress = {});
+bool personalTimesLines(const SharedState &state, const Clock &clock, const ResultsFile &file, const QString &filter,
+                        LevelLists &lists, QString *error, const ViewProgress &progress = {});
 // One line of the personal-times view.
 QString personalTimeLine(double day, double fraction, int32_t seconds);
 

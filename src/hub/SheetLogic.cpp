@@ -101,8 +101,8 @@ QStringList sheetPanelLines(const SheetLevelData &d, const SheetRankFigures &f, 
     QStringList lines(9);
     lines[0] = QStringLiteral("回数") + ideo(7) + alignRight(CStr(d.runCount), 3) + QStringLiteral("回");
     lines[1] = QStringLiteral("タイム  ") + ideo(2) + u' ' + ideo(1) + QStringLiteral("    本人 / 塾全体");
-    lines[2] = ideo(2) + QStringLiteral("順位") + ideo(4) + alignRight(hashFormat(f.TimeRank), 5) +
-               QStringLiteral("位");
+    lines[2] =
+        ideo(2) + QStringLiteral("順位") + ideo(4) + alignRight(hashFormat(f.TimeRank), 5) + QStringLiteral("位");
     lines[3] = ideo(2) + QStringLiteral("最高") + ideo(4) + alignRight(bestTimeText, 6) + QStringLiteral(" /") +
                alignRight(hashFormat(double(d.schoolBest)), 5) + QStringLiteral("秒");
     if (d.runCount != 0) {
@@ -113,11 +113,10 @@ QStringList sheetPanelLines(const SheetLevelData &d, const SheetRankFigures &f, 
                    QStringLiteral("秒 /") + alignRight(school, 5) + QStringLiteral("秒");
     }
     lines[5] = QStringLiteral("ポイント  ") + ideo(3);
-    lines[6] = ideo(2) + QStringLiteral("順位") + ideo(4) + alignRight(hashFormat(f.PointsRank), 5) +
-               QStringLiteral("位");
+    lines[6] =
+        ideo(2) + QStringLiteral("順位") + ideo(4) + alignRight(hashFormat(f.PointsRank), 5) + QStringLiteral("位");
     lines[7] = ideo(2) + QStringLiteral("獲得ポイント") +
-               alignRight(f.PointsEarned ? hashFormat(double(*f.PointsEarned)) : QString(), 5) +
-               QStringLiteral("点");
+               alignRight(f.PointsEarned ? hashFormat(double(*f.PointsEarned)) : QString(), 5) + QStringLiteral("点");
     if (f.SchoolPointsCount != 0)
         lines[8] = ideo(12) + u'/' +
                    alignRight(hashFormat(static_cast<double>(f.SchoolPointsSum) / f.SchoolPointsCount), 5) +
@@ -201,12 +200,10 @@ public:
     Block(const SharedState &sharedState, const SheetReading &sheetReading, int blockLevel, double top,
           const SheetOptions &options, DrawingSurface &surface)
         : state(sharedState), reading(sheetReading), level(blockLevel), T(top), s(surface), paper(options.printing),
-          F(options.fontSize), lineWidth(paper ? 30 : 5), X(surface.width() / 2),
-          U(surface.height() / 3), dot(paper ? kPaperDotTwips : kScreenDotTwips),
-          axisHalf(lineWidth * dot / 2), ruleHalf(dot), gap(3 * F), d(dataOf(reading, level)),
-          scale(static_cast<int32_t>(std::min<int64_t>(10 * (d.timeMax / 10 + 1), 1000)))
-    {
-    }
+          F(options.fontSize), lineWidth(paper ? 30 : 5), X(surface.width() / 2), U(surface.height() / 3),
+          dot(paper ? kPaperDotTwips : kScreenDotTwips), axisHalf(lineWidth * dot / 2), ruleHalf(dot), gap(3 * F),
+          d(dataOf(reading, level)), scale(static_cast<int32_t>(std::min<int64_t>(10 * (d.timeMax / 10 + 1), 1000)))
+    {}
 
     // Page heading, rules, block heading and axes.
     void frame()
@@ -219,8 +216,8 @@ public:
                 validStudentIndex(student) ? trimBlanks(state.roster.StudentNames[student]) : QString();
             const double size = 3 * F;
             const SheetBox area{0, 0, W, T - ruleHalf - gap};
-            place({{0.01 * X, 0.02 * U}, {0.01 * X, area.bottom - 20 * size}}, {fitted(name, size, W - 0.02 * X)},
-                  size, area);
+            place({{0.01 * X, 0.02 * U}, {0.01 * X, area.bottom - 20 * size}}, {fitted(name, size, W - 0.02 * X)}, size,
+                  area);
         }
         rule(T);
         rule(T + 0.09 * U);
@@ -285,8 +282,8 @@ public:
             // A student with thousands of runs has most of them on a few spots: the points
             // are gathered by squares of a point's width, one box around those of each.
             const double side = 2 * axisHalf;
-            const int64_t cell = static_cast<int64_t>(std::floor(x / side)) * 1000003 +
-                                 static_cast<int64_t>(std::floor(y / side));
+            const int64_t cell =
+                static_cast<int64_t>(std::floor(x / side)) * 1000003 + static_cast<int64_t>(std::floor(y / side));
             const SheetBox point{x - axisHalf, T + y - axisHalf, x + axisHalf, T + y + axisHalf};
             if (const auto [at, added] = cells.try_emplace(cell, m_taken.size()); added) {
                 m_taken.push_back(point);
@@ -345,8 +342,7 @@ public:
             const QString newest = sheetDateText(*reading.newestDate);
             // With one counted run the newest record is most often that run: its date
             // stands there once.
-            if (!(firstDated && newest == firstDate &&
-                  std::abs(m_lastX - first.x) < sheetTextWidth(newest, F)))
+            if (!(firstDated && newest == firstDate && std::abs(m_lastX - first.x) < sheetTextWidth(newest, F)))
                 dateUnderTheAxis(m_lastX, newest);
         }
         if (n > 5)
@@ -414,17 +410,14 @@ private:
         return {0, T + 0.8 * U + axisHalf + gap, 1.05 * X - gap, T + 0.9 * U - ruleHalf - gap};
     }
 
-    void rule(double y)
-    {
-        line(0, y, s.width(), y, 2, kSheetRuleColour);
-    }
+    void rule(double y) { line(0, y, s.width(), y, 2, kSheetRuleColour); }
     // A straight line across or down the block, kept clear of the labels.
     void line(double x1, double y1, double x2, double y2, double widthDots, uint32_t colour)
     {
         s.drawLine(x1, y1, x2, y2, widthDots, colour);
         const double half = widthDots * dot / 2;
-        m_taken.push_back({std::min(x1, x2) - half, std::min(y1, y2) - half, std::max(x1, x2) + half,
-                           std::max(y1, y2) + half});
+        m_taken.push_back(
+            {std::min(x1, x2) - half, std::min(y1, y2) - half, std::max(x1, x2) + half, std::max(y1, y2) + half});
     }
     void put(double x, double y, const QString &text, double size, uint32_t colour = kSheetInk)
     {
@@ -553,10 +546,10 @@ private:
     const double F; // the base font size of the sheet
     const double lineWidth;
     const double X, U;
-    const double dot;      // twips of a line-width dot
+    const double dot; // twips of a line-width dot
     const double axisHalf; // half the width of an axis
     const double ruleHalf; // half the width of a rule
-    const double gap;      // the air between a label and what is next to it
+    const double gap; // the air between a label and what is next to it
     const SheetLevelData &d;
     const int32_t scale; // the time at the top of the graph
     std::vector<BestPoint> m_best;
@@ -564,8 +557,8 @@ private:
     std::vector<Mark> m_marks;
     std::vector<SheetBox> m_taken; // the lines and points a label must keep clear of
     std::vector<SheetBox> m_texts; // the texts drawn
-    std::vector<Segment> m_joins;   // the line joining the bests
-    double m_size = -1;            // the surface's font size as last set
+    std::vector<Segment> m_joins; // the line joining the bests
+    double m_size = -1; // the surface's font size as last set
 };
 
 } // namespace
@@ -581,9 +574,9 @@ void drawSheetBlock(const SharedState &state, const SheetReading &reading, int l
     block.labels();
 }
 
-void drawSheet(const SharedState &state, KeptRankings &kept, const SheetReading &reading, const std::vector<int> &chosenLines,
-               const SheetOptions &options, DrawingSurface &surface, SheetFiguresTable &figures,
-               const std::function<void(int level)> &ranked)
+void drawSheet(const SharedState &state, KeptRankings &kept, const SheetReading &reading,
+               const std::vector<int> &chosenLines, const SheetOptions &options, DrawingSurface &surface,
+               SheetFiguresTable &figures, const std::function<void(int level)> &ranked)
 {
     const double H = surface.height();
     double T = 0.05 * H - 0.3 * H;

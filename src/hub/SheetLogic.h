@@ -26,12 +26,12 @@ namespace tobrel {
 struct SharedState;
 
 // Colours of the sheet (0x00BBGGRR).
-constexpr uint32_t kSheetRuleColour = 0x000001;    // rules and the time axis
-constexpr uint32_t kSheetInk = 0x000000;           // vertical axis, best-point line
-constexpr uint32_t kSheetBestColour = 0x0000FF;    // red: a new personal best
-constexpr uint32_t kSheetRunColour = 0xFF0000;     // blue: any other run
-constexpr uint32_t kSheetTargetColour = 0x308A00;  // green: the target time, as on the drill's time bar
-constexpr uint32_t kSheetPassColour = 0x0080E0;    // orange: the pass-line time
+constexpr uint32_t kSheetRuleColour = 0x000001; // rules and the time axis
+constexpr uint32_t kSheetInk = 0x000000; // vertical axis, best-point line
+constexpr uint32_t kSheetBestColour = 0x0000FF; // red: a new personal best
+constexpr uint32_t kSheetRunColour = 0xFF0000; // blue: any other run
+constexpr uint32_t kSheetTargetColour = 0x308A00; // green: the target time, as on the drill's time bar
+constexpr uint32_t kSheetPassColour = 0x0080E0; // orange: the pass-line time
 
 // Only runs faster than this count toward the student's and the school's figures.
 constexpr int32_t kSheetCountedBelow = 1800;
@@ -59,7 +59,7 @@ struct SheetLevelData {
 struct SheetReading {
     int student = 0;
     std::vector<SheetLevelData> levels; // index = level 1..LevelCount
-    std::optional<double> newestDate;   // the last record of the file the sheet looked at
+    std::optional<double> newestDate; // the last record of the file the sheet looked at
 };
 
 // Reads the runs of the last 3650 days at levels 1..LevelCount. False with a message
@@ -68,11 +68,11 @@ bool readSheetResults(const SharedState &state, const Clock &clock, const Result
                       SheetReading *out, QString *error);
 
 struct SheetOptions {
-    bool printing = false;     // paper (line width 30, font 6) or the screen's canvas
-    double fontSize = 6;       // the on-screen base font size
-    int levelOffset = 1;       // line k of the level list stands for level k + offset - 1
-    QString gradeFilter;       // the hub's grade filter: plots only a student who passes it
-    int pointsOrder = 1;       // the hub's points order, for the points ranking
+    bool printing = false; // paper (line width 30, font 6) or the screen's canvas
+    double fontSize = 6; // the on-screen base font size
+    int levelOffset = 1; // line k of the level list stands for level k + offset - 1
+    QString gradeFilter; // the hub's grade filter: plots only a student who passes it
+    int pointsOrder = 1; // the hub's points order, for the points ranking
 };
 
 // "2024/02/07"
@@ -87,17 +87,16 @@ QString hashFormat(const QString &text);
 // list (line numbers from 1, in list order) until a line stands for a level beyond
 // the program's levels. rankFigures is computed before each block; `ranked` is told the
 // level each time.
-void drawSheet(const SharedState &state, KeptRankings &kept, const SheetReading &reading, const std::vector<int> &chosenLines,
-               const SheetOptions &options, DrawingSurface &surface, SheetFiguresTable &figures,
-               const std::function<void(int level)> &ranked = {});
+void drawSheet(const SharedState &state, KeptRankings &kept, const SheetReading &reading,
+               const std::vector<int> &chosenLines, const SheetOptions &options, DrawingSurface &surface,
+               SheetFiguresTable &figures, const std::function<void(int level)> &ranked = {});
 
 // One level block with its top edge at `top`.
 void drawSheetBlock(const SharedState &state, const SheetReading &reading, int level, double top,
                     const SheetRankFigures &figures, const SheetOptions &options, DrawingSurface &surface);
 
 // The nine lines of a block's text panel; empty texts for the lines left out.
-QStringList sheetPanelLines(const SheetLevelData &data, const SheetRankFigures &figures,
-                            const QString &bestTimeText);
+QStringList sheetPanelLines(const SheetLevelData &data, const SheetRankFigures &figures, const QString &bestTimeText);
 
 // The room a line of text takes on the sheet, in twips. The sheet's font is fixed-pitch:
 // a half-width character is half the font size wide (ten twips a point), any other

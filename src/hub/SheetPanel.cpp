@@ -99,11 +99,11 @@ SheetPanel::SheetPanel(AppContext &context, KeptRankings &rankings, const FormSc
                                     at(12735, 2520, 1605, 825), buttonFont));
     Command24.push_back(panelButton(this, QStringLiteral("Command24_1"), QStringLiteral("印刷"),
                                     at(12720, 3540, 1605, 825), buttonFont));
-    CommandPdf = panelButton(this, QStringLiteral("CommandPdf"), QStringLiteral("PDF保存"),
-                             at(12720, 4560, 1605, 825), buttonFont);
+    CommandPdf = panelButton(this, QStringLiteral("CommandPdf"), QStringLiteral("PDF保存"), at(12720, 4560, 1605, 825),
+                             buttonFont);
     CommandPdf->setToolTip(QStringLiteral("印刷と同じ成績表を PDF ファイルに保存します"));
-    Command18 = panelButton(this, QStringLiteral("Command18"), QStringLiteral("戻る"),
-                            at(12720, 8100, 1755, 585), buttonFont);
+    Command18 =
+        panelButton(this, QStringLiteral("Command18"), QStringLiteral("戻る"), at(12720, 8100, 1755, 585), buttonFont);
     setTeacher(false);
 
     connect(Command25, &QPushButton::clicked, this, [this] { Command25_Click(); });
@@ -303,8 +303,8 @@ QString SheetPanel::printSheet()
 
 QString SheetPanel::documentTitle() const
 {
-    const QString name = validStudentIndex(SheetStudent) ? ctx.state.roster.StudentNames[SheetStudent].trimmed()
-                                                         : QString();
+    const QString name =
+        validStudentIndex(SheetStudent) ? ctx.state.roster.StudentNames[SheetStudent].trimmed() : QString();
     return QStringLiteral("成績表 ") + name;
 }
 
@@ -345,8 +345,8 @@ bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QStr
     if (!paper->finish(error))
         return false;
     std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(part.fileName()).toStdString(),
-                            QFile::encodeName(path).toStdString(), ec);
+    std::filesystem::rename(QFile::encodeName(part.fileName()).toStdString(), QFile::encodeName(path).toStdString(),
+                            ec);
     if (ec) {
         if (error)
             *error = QStringLiteral("PDF ファイル %1 を書けません（%2）。")
@@ -366,15 +366,16 @@ void SheetPanel::CommandPdf_Click()
     const std::vector<int> students = chosenStudents();
     std::vector<std::pair<int, QString>> targets;
     if (students.size() == 1) {
-        const QString path = chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder,
-                                            QStringLiteral("成績表をPDFで保存"), suggestedFileName(students[0]),
-                                            QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"));
+        const QString path =
+            chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder, QStringLiteral("成績表をPDFで保存"),
+                           suggestedFileName(students[0]), QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"));
         if (path.isEmpty())
             return;
         targets.emplace_back(students[0], path);
     } else {
-        const QString folder = chooseSaveFolder(*dialogs, this, ctx.state.LastSaveFolder,
-                                                QStringLiteral("%1人分の成績表を保存するフォルダー").arg(students.size()));
+        const QString folder =
+            chooseSaveFolder(*dialogs, this, ctx.state.LastSaveFolder,
+                             QStringLiteral("%1人分の成績表を保存するフォルダー").arg(students.size()));
         if (folder.isEmpty())
             return;
         for (const int s : students) {

@@ -26,8 +26,8 @@ class FileDialogs;
 
 // What the sheet needs of the hub screen that owns it.
 struct SheetHubLinks {
-    std::function<QString()> gradeFilter;        // the hub's grade filter text
-    std::function<int()> pointsOrder;            // the hub's points order
+    std::function<QString()> gradeFilter; // the hub's grade filter text
+    std::function<int()> pointsOrder; // the hub's points order
     std::function<void(int level)> selectOwnLine; // the last "●" line of the level's list
 };
 
@@ -42,14 +42,14 @@ public:
     // line per level; the sheet starts on the current student at level 1.
     void fillLists(const QStringList &students, int levelCount, int currentStudent);
 
-    void Command17_Click();         // "グラフ": the sheet of the current student
-    void Command25_Click();         // "他の人のデータを見る"
+    void Command17_Click(); // "グラフ": the sheet of the current student
+    void Command25_Click(); // "他の人のデータを見る"
     void List2_Click();
     void List3_Click();
     void Command24_Click(int index); // 0 "表示", 1 "印刷"
     bool Command21_Click(int index); // one sheet run for SheetStudent: 0 screen, 1 printer
-    void CommandPdf_Click();         // "PDF保存"
-    void Command18_Click();          // "戻る"
+    void CommandPdf_Click(); // "PDF保存"
+    void Command18_Click(); // "戻る"
 
     TwipsCanvas *Picture12 = nullptr;
     QListWidget *List2 = nullptr, *List3 = nullptr;

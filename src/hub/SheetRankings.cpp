@@ -63,8 +63,8 @@ SheetRankFigures sheetFigures(const SharedState &state, KeptRankings &kept, int 
 
     const Ranking time = rankStudents(state, kept, level, TimeDisplay, order, gradeFilter);
     if (const RankedStudent *e = entryOf(time, student))
-        f.TimeRank = state.results.PersonalBest(level, student) == kTimedOut ? QStringLiteral("---")
-                                                                             : QString::number(e->rank);
+        f.TimeRank =
+            state.results.PersonalBest(level, student) == kTimedOut ? QStringLiteral("---") : QString::number(e->rank);
 
     // The work lists, when someone wants to read them.
     const auto linesOf = [&](const Ranking &r, QStringList *lines) {

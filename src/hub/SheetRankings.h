@@ -26,10 +26,10 @@ class KeptRankings;
 // student has no line in the ranking: grade filtered out, or no points today in the
 // today's-order ranking.
 struct SheetRankFigures {
-    QString TimeRank;                    // "1", "12" or "---" (no completed run)
-    QString PointsRank;                  // "1", "12"
+    QString TimeRank; // "1", "12" or "---" (no completed run)
+    QString PointsRank; // "1", "12"
     std::optional<int64_t> PointsEarned; // cumulative points at the level
-    int64_t SchoolPointsSum = 0;         // cumulative points of the listed lines above 0
+    int64_t SchoolPointsSum = 0; // cumulative points of the listed lines above 0
     int SchoolPointsCount = 0;
 };
 using SheetFiguresTable = std::array<SheetRankFigures, kLevelSlots>;

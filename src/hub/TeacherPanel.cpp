@@ -84,7 +84,8 @@ void TeacherPanel::Form_Activate(bool teacher)
     QString notice;
     if (teacher) {
         QString error;
-        notice = damagedRecordsNotice(countDamagedRecords(sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, this)), &error));
+        notice = damagedRecordsNotice(
+            countDamagedRecords(sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, this)), &error));
     }
     DamagedLabel->setText(notice);
     DamagedLabel->setVisible(!notice.isEmpty());

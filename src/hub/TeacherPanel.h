@@ -35,8 +35,8 @@ public:
     // At every activation of the hub: the panel hidden, "データ処理", the damaged
     // records and a missing font shown to teachers only.
     void Form_Activate(bool teacher);
-    void Command8_Click();           // "データ処理": opens the panel
-    void Command12_Click();          // "戻る": closes it
+    void Command8_Click(); // "データ処理": opens the panel
+    void Command12_Click(); // "戻る": closes it
     void Command10_Click(int index); // 0 "データ変更", 1 "合格タイムデータ変更"
     // Opened by "データ処理" and not closed since.
     bool isOpen() const { return m_open; }
@@ -46,7 +46,7 @@ public:
     std::vector<QPushButton *> Command10; // 0, 1
     QPushButton *Command12 = nullptr;
     QLabel *DamagedLabel = nullptr; // on the hub, outside the panel
-    QLabel *FontLabel = nullptr;    // on the hub, beside the view's title: a missing font
+    QLabel *FontLabel = nullptr; // on the hub, beside the view's title: a missing font
 
 private:
     AppContext &ctx;

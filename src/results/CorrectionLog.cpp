@@ -48,16 +48,18 @@ QString correctionLine(const Correction &c)
     };
     QString computer = c.computer;
     computer.replace(u',', u' ');
-    return QStringList{c.when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")), computer, c.action,
+    return QStringList{c.when.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")),
+                       computer,
+                       c.action,
                        QStringLiteral("記録%1").arg(c.recordNumber),
-                       QStringLiteral("変更前 ") + fields(c.before), QStringLiteral("変更後 ") + fields(c.after)}
+                       QStringLiteral("変更前 ") + fields(c.before),
+                       QStringLiteral("変更後 ") + fields(c.after)}
         .join(u',');
 }
 
 CorrectionLogFile::CorrectionLogFile(const QString &dataFolder)
     : m_folder(dataFolder), m_path(dataFolder + correctionLogFileName())
-{
-}
+{}
 
 QString CorrectionLogFile::append(const std::vector<Correction> &corrections) const
 {
@@ -94,7 +96,8 @@ QString CorrectionLogFile::append(const std::vector<Correction> &corrections) co
             return fail(QStringLiteral("ロックできません"), errno);
         // A log that another PC made and removed again while this one waited for it
         // (its lines could not be written) is no longer the log: open it again.
-        struct stat open {}, named {};
+        struct stat open {
+        }, named{};
         if (::fstat(log.get(), &open) != 0 ||
             ::fstatat(folder.get(), QFile::encodeName(correctionLogFileName()).constData(), &named,
                       AT_SYMLINK_NOFOLLOW) != 0 ||

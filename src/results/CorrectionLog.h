@@ -24,9 +24,9 @@ inline QString correctionLogFileName() { return QStringLiteral("成績訂正記�
 
 struct Correction {
     QDateTime when;
-    QString computer;                  // the computer's name (computerName())
-    QString action;                    // "変更", "消去", ...
-    int64_t recordNumber = 0;          // the record's number before the action
+    QString computer; // the computer's name (computerName())
+    QString action; // "変更", "消去", ...
+    int64_t recordNumber = 0; // the record's number before the action
     std::optional<ResultRecord> before;
     std::optional<ResultRecord> after; // none for a deletion
 };

@@ -57,7 +57,8 @@ int openRecordsFile(const QByteArray &native, int flags)
 
 bool stillNamedBy(int fd, const QByteArray &native)
 {
-    struct stat open {}, named {};
+    struct stat open {
+    }, named{};
     if (::fstat(fd, &open) != 0 || ::lstat(native.constData(), &named) != 0)
         return false;
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;

@@ -52,9 +52,10 @@ constexpr int64_t kPendingMaxBytes = 4 * 1024 * 1024;
 
 QString pendingTooLarge(int64_t length)
 {
-    return length > kPendingMaxBytes
-               ? QStringLiteral("大きすぎます（%1バイト。未送信の成績は%2バイトまでです）").arg(length).arg(kPendingMaxBytes)
-               : QString();
+    return length > kPendingMaxBytes ? QStringLiteral("大きすぎます（%1バイト。未送信の成績は%2バイトまでです）")
+                                           .arg(length)
+                                           .arg(kPendingMaxBytes)
+                                     : QString();
 }
 
 // Why the kept records are no runs this program wrote, or "".
@@ -97,8 +98,8 @@ AppendOutcome ResultsFile::appendRun(const ResultRecord &record, const AppendWai
     const auto bytes = record.encode();
     QElapsedTimer timer;
     timer.start();
-    double waited = 0;      // seconds asked of pause(); tests pause without sleeping
-    double step = 0.005;    // short at first, so a lock held for a moment costs little
+    double waited = 0; // seconds asked of pause(); tests pause without sleeping
+    double step = 0.005; // short at first, so a lock held for a moment costs little
     int reported = 0;
     bool pendingRetried = false;
     for (;;) {
@@ -110,13 +111,13 @@ AppendOutcome ResultsFile::appendRun(const ResultRecord &record, const AppendWai
             // A link or something else planted at the file's name is not waited out:
             // the run is kept on this PC at once, and nothing is written through it.
             if (err == ELOOP || err == kErrnoNotPlainFile)
-                return keepPending(record, QStringLiteral("成績ファイル %1 を開けません (%2)")
-                                               .arg(m_path, errnoText(err)));
+                return keepPending(record,
+                                   QStringLiteral("成績ファイル %1 を開けません (%2)").arg(m_path, errnoText(err)));
         } else if (!lockWhole(fd.get(), F_WRLCK, false)) {
             err = errno;
             if (err != EAGAIN && err != EACCES)
-                return keepPending(record, QStringLiteral("成績ファイル %1 をロックできません (%2)")
-                                               .arg(m_path, errnoText(err)));
+                return keepPending(
+                    record, QStringLiteral("成績ファイル %1 をロックできません (%2)").arg(m_path, errnoText(err)));
             locked = true;
         } else if (!stillNamedBy(fd.get(), native)) {
             continue; // a rewrite replaced the file since it was opened: open the new one
@@ -135,8 +136,9 @@ AppendOutcome ResultsFile::appendRun(const ResultRecord &record, const AppendWai
                 out.status = AppendOutcome::Written;
                 return out;
             }
-            return keepPending(record, QStringLiteral("成績ファイル %1 に記録できません: %2 (%3)")
-                                           .arg(m_path, what, writeErrorText(err)));
+            return keepPending(
+                record,
+                QStringLiteral("成績ファイル %1 に記録できません: %2 (%3)").arg(m_path, what, writeErrorText(err)));
         }
         const double seconds = std::max(waited, timer.elapsed() / 1000.0);
         if (seconds >= wait.giveUpAfter)
@@ -177,8 +179,9 @@ AppendOutcome ResultsFile::keepPending(const ResultRecord &record, const QString
     } else {
         err = errno;
     }
-    out.message = why + QStringLiteral("\nこのパソコンの %1 にも記録できません: %2 (%3)")
-                            .arg(m_pendingPath, what, writeErrorText(err));
+    out.message =
+        why +
+        QStringLiteral("\nこのパソコンの %1 にも記録できません: %2 (%3)").arg(m_pendingPath, what, writeErrorText(err));
     return out;
 }
 

@@ -62,11 +62,13 @@ bool keepBackup(int fd, const QByteArray &native, const QByteArray &backup, int 
 // removes them before writing.
 void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
 {
-    struct stat live {}, folder {};
+    struct stat live {
+    }, folder{};
     if (::fstat(fd, &live) != 0)
         return;
     // Nothing is removed through a link standing at the backup folder's name.
-    const bool realFolder = ::lstat(QFile::encodeName(backupFolder).constData(), &folder) == 0 && S_ISDIR(folder.st_mode);
+    const bool realFolder =
+        ::lstat(QFile::encodeName(backupFolder).constData(), &folder) == 0 && S_ISDIR(folder.st_mode);
     for (const QString &name : realFolder ? QDir(backupFolder).entryList(QDir::Files) : QStringList()) {
         const QByteArray backup = QFile::encodeName(backupFolder + u'/' + name);
         if (name.endsWith(QStringLiteral(".tmp")) && backupNamePattern().match(name.chopped(4)).hasMatch()) {
@@ -91,10 +93,7 @@ void removeLeftovers(int fd, const QString &path, const QString &backupFolder)
     }
 }
 
-QString ResultsFile::backupFolder() const
-{
-    return QFileInfo(m_path).absolutePath() + u'/' + backupFolderName();
-}
+QString ResultsFile::backupFolder() const { return QFileInfo(m_path).absolutePath() + u'/' + backupFolderName(); }
 
 QString ResultsFile::backupFileName(const QDateTime &when)
 {

@@ -28,7 +28,6 @@ int openForReading(const QByteArray &native)
     return fd;
 }
 
-
 void setError(QString *error, int *errorNumber, const QString &text, int number)
 {
     if (error)
@@ -68,15 +67,15 @@ QString recordChangedMessage(const QString &path, int64_t recordNumber)
 }
 
 // Compares the records the teacher opened with what the file holds now.
-bool expectedStillThere(int fd, int64_t wholeRecords, const std::vector<ExpectedRecord> &expected,
-                        const QString &path, RewriteOutcome *out)
+bool expectedStillThere(int fd, int64_t wholeRecords, const std::vector<ExpectedRecord> &expected, const QString &path,
+                        RewriteOutcome *out)
 {
     for (const ExpectedRecord &e : expected) {
         char now[kRecordSize];
-        const bool there = e.recordNumber >= 1 && e.recordNumber <= wholeRecords &&
-                           readFully(fd, now, kRecordSize, static_cast<off_t>((e.recordNumber - 1) * kRecordSize)) ==
-                               kRecordSize &&
-                           e.bytes == QByteArray::fromRawData(now, kRecordSize);
+        const bool there =
+            e.recordNumber >= 1 && e.recordNumber <= wholeRecords &&
+            readFully(fd, now, kRecordSize, static_cast<off_t>((e.recordNumber - 1) * kRecordSize)) == kRecordSize &&
+            e.bytes == QByteArray::fromRawData(now, kRecordSize);
         if (!there) {
             out->status = RewriteOutcome::RecordChanged;
             out->message = recordChangedMessage(path, e.recordNumber);
@@ -122,10 +121,7 @@ int openForCorrection(const QString &path, int flags, const QString &backupFolde
 
 } // namespace
 
-ResultsFile::ResultsFile(QString path, WaitFunction wait)
-    : m_path(std::move(path)), m_wait(std::move(wait))
-{
-}
+ResultsFile::ResultsFile(QString path, WaitFunction wait) : m_path(std::move(path)), m_wait(std::move(wait)) {}
 
 QString ResultsFile::OpenResultsFile() const
 {
@@ -141,8 +137,7 @@ int64_t ResultsFile::append(const ResultRecord &record, QString *error) const
     const QByteArray native = QFile::encodeName(m_path);
     auto fail = [&](const QString &what, int err) {
         if (error)
-            *error = QStringLiteral("成績ファイル %1 に記録できません: %2 (%3)")
-                         .arg(m_path, what, writeErrorText(err));
+            *error = QStringLiteral("成績ファイル %1 に記録できません: %2 (%3)").arg(m_path, what, writeErrorText(err));
         return int64_t(0);
     };
     int err = 0;
@@ -185,7 +180,8 @@ int ResultsFile::openLockedForReading(QString *error, int *errorNumber, bool wai
             }
             if (err == EBUSY || err == ETXTBSY || err == EAGAIN) {
                 if (m_wait)
-                    m_wait(1.0, QStringLiteral("成績ファイルをほかのパソコンが使っています。少し待ってもう一度読みます。"));
+                    m_wait(1.0,
+                           QStringLiteral("成績ファイルをほかのパソコンが使っています。少し待ってもう一度読みます。"));
                 continue;
             }
             setError(error, errorNumber,
@@ -256,8 +252,7 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error, int *
     out->recordCount = n;
     out->first = first;
     out->bytes.resize(static_cast<qsizetype>(count * kRecordSize));
-    const int64_t done =
-        readAt(fd.get(), out->bytes.data(), count * kRecordSize, (first - 1) * kRecordSize);
+    const int64_t done = readAt(fd.get(), out->bytes.data(), count * kRecordSize, (first - 1) * kRecordSize);
     unlockWhole(fd.get());
     // A file shortened meanwhile by another program: keep the whole records read.
     const int64_t wholeRead = done / kRecordSize;
@@ -265,8 +260,7 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error, int *
     return true;
 }
 
-bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
-                       int64_t chunkRecords) const
+bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error, int64_t chunkRecords) const
 {
     sendPendingRuns();
     Fd fd(openLockedForReading(error));
@@ -291,8 +285,7 @@ bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error
                 *error = QStringLiteral("成績ファイルをロックできません（%1）\n%2").arg(errnoText(err), m_path);
             return false;
         }
-        const int64_t done =
-            readAt(fd.get(), buffer.data(), count * kRecordSize, (first - 1) * kRecordSize);
+        const int64_t done = readAt(fd.get(), buffer.data(), count * kRecordSize, (first - 1) * kRecordSize);
         unlockWhole(fd.get());
         const int64_t whole = done / kRecordSize;
         if (whole > 0 && !visit(first, buffer.data(), whole))
@@ -499,8 +492,8 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     return out;
 }
 
-RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
-                                         const Progress &progress, const BeforeChange &beforeChange) const
+RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const QDateTime &now, const Progress &progress,
+                                         const BeforeChange &beforeChange) const
 {
     RewriteOptions options;
     options.expected = {expected};

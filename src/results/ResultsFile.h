@@ -93,13 +93,13 @@ struct AppendWait {
 // What became of a run.
 struct AppendOutcome {
     enum Status {
-        Written,     // in the results file, flushed to disk
+        Written, // in the results file, flushed to disk
         KeptPending, // in the pending file on this PC, flushed; sent at a later open
-        Failed,      // nowhere: message says why
+        Failed, // nowhere: message says why
     };
     Status status = Failed;
     int64_t recordNumber = 0; // Written: the record's number in the results file
-    QString message;          // KeptPending: why the results file was not written; Failed: what failed
+    QString message; // KeptPending: why the results file was not written; Failed: what failed
 };
 
 inline QString pendingFileName() { return QStringLiteral("未送信成績.dat"); }
@@ -118,16 +118,16 @@ struct ExpectedRecord {
 // What a change or a rewrite did.
 struct RewriteOutcome {
     enum Status {
-        Done,          // written and flushed
+        Done, // written and flushed
         RecordChanged, // the record is no longer what the teacher opened: nothing written
-        Failed,        // nothing written (or the original left as it was); see message
+        Failed, // nothing written (or the original left as it was); see message
     };
     Status status = Failed;
-    QString message;            // for RecordChanged and Failed: what happened, naming the file
-    int64_t recordsBefore = 0;  // whole records before
-    int64_t recordsAfter = 0;   // whole records after
-    int64_t tornBytes = 0;      // a partial record at the end, left out of a rewrite
-    QString backupPath;         // where a rewrite kept the previous file
+    QString message; // for RecordChanged and Failed: what happened, naming the file
+    int64_t recordsBefore = 0; // whole records before
+    int64_t recordsAfter = 0; // whole records after
+    int64_t tornBytes = 0; // a partial record at the end, left out of a rewrite
+    QString backupPath; // where a rewrite kept the previous file
     bool ok() const { return status == Done; }
 };
 
@@ -171,8 +171,8 @@ public:
     // file cannot be read after the retries (a missing file four times running).
     struct Range {
         int64_t recordCount = 0; // whole records in the file
-        int64_t first = 1;       // record number of bytes[0]
-        QByteArray bytes;        // whole records only
+        int64_t first = 1; // record number of bytes[0]
+        QByteArray bytes; // whole records only
     };
     // errorNumber, when given, receives the failure's error number (text/SystemError.h).
     bool readTail(int64_t maxRecords, Range *out, QString *error, int *errorNumber = nullptr) const;
@@ -188,11 +188,10 @@ public:
     // returns false to stop. Opening retries as readTail does.
     struct ScanInfo {
         int64_t recordCount = 0; // whole records in the file at the start
-        int64_t tailBytes = 0;   // bytes of a partial record after the last whole one
+        int64_t tailBytes = 0; // bytes of a partial record after the last whole one
     };
     using ChunkVisitor = std::function<bool(int64_t firstRecord, const char *bytes, int64_t count)>;
-    bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error,
-              int64_t chunkRecords = 4096) const;
+    bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error, int64_t chunkRecords = 4096) const;
     // Reads the 44 bytes of one record under the shared lock. False with error set when
     // the file cannot be read; true with no bytes when the file has no such record.
     bool readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const;
@@ -229,8 +228,8 @@ public:
     };
     RewriteOutcome rewrite(const KeepRecord &keep, const RewriteOptions &options) const;
     // Removes one record; every later record moves up by one number.
-    RewriteOutcome deleteRecord(const ExpectedRecord &expected, const QDateTime &now,
-                                const Progress &progress = {}, const BeforeChange &beforeChange = {}) const;
+    RewriteOutcome deleteRecord(const ExpectedRecord &expected, const QDateTime &now, const Progress &progress = {},
+                                const BeforeChange &beforeChange = {}) const;
 
     // The backup folder beside the file, and the name a backup made at `when` takes.
     QString backupFolder() const;

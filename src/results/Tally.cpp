@@ -13,10 +13,7 @@
 
 namespace tobrel {
 
-QString resultsFilePath(const SharedState &state)
-{
-    return state.config.DataFolder + resultsFileName();
-}
+QString resultsFilePath(const SharedState &state) { return state.config.DataFolder + resultsFileName(); }
 
 ResultRecord runRecord(const SharedState &state, const Clock &clock, int level)
 {
@@ -56,7 +53,7 @@ namespace {
 // the time itself there) and for a timed-out run, worked out for the rare other runs.
 struct alignas(64) LevelScoring {
     const TallyWorkspace::RunAdds *byTime = nullptr;
-    TallyCell *row = nullptr;             // the level's row of tally cells, by student
+    TallyCell *row = nullptr; // the level's row of tally cells, by student
     TallyWindowCell *windowRow = nullptr; // and of window cells
     int32_t target = 0;
     float rate = 0;
@@ -139,8 +136,7 @@ struct WindowCellList {
 
 // Adds a run whose time is neither under 1000 seconds nor timed out, which the table
 // does not hold: a run typed in by hand, say.
-[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc,
-                                     WindowCellList &windowCells)
+[[gnu::noinline]] void addUnusualRun(const char *const record, const LevelScoring &sc, WindowCellList &windowCells)
 {
     const ResultRecord::Numbers r = ResultRecord::decodeNumbers(record);
     TallyCell &cell = sc.row[r.student];
@@ -154,8 +150,7 @@ struct WindowCellList {
 // figures to carry, so that they all stay in registers and many records' cells are on
 // their way from memory at once; seen[L] is set for every level L it adds to, and every
 // window cell it writes is listed.
-[[gnu::noinline]] int64_t tallyWhileKept(const char *const base, const int64_t count,
-                                         const LevelScoring *const levels,
+[[gnu::noinline]] int64_t tallyWhileKept(const char *const base, const int64_t count, const LevelScoring *const levels,
                                          std::array<uint8_t, kLevelSlots> &levelsSeen, WindowCellList &windowCells)
 {
     // Marked here and handed on at the end: bytes written through the caller's array
@@ -217,8 +212,8 @@ struct WindowCellList {
 // record of level L was kept.
 template <bool Tally>
 int64_t passOverRecords(SharedState &state, char *const base, const int64_t count, const int64_t firstNumber,
-                        const LevelScoring *const levels, ReadReport &report,
-                        uint64_t &levelsKept, WindowCellList &windowCells)
+                        const LevelScoring *const levels, ReadReport &report, uint64_t &levelsKept,
+                        WindowCellList &windowCells)
 {
     std::array<uint8_t, kLevelSlots> seen{};
     std::vector<int64_t> droppedPlaces;
@@ -244,7 +239,8 @@ int64_t passOverRecords(SharedState &state, char *const base, const int64_t coun
     for (size_t i = 0; i < droppedPlaces.size(); ++i) {
         const int64_t from = droppedPlaces[i] + 1;
         const int64_t to = i + 1 < droppedPlaces.size() ? droppedPlaces[i + 1] : count;
-        std::memmove(base + kept * kRecordSize, base + from * kRecordSize, static_cast<size_t>(to - from) * kRecordSize);
+        std::memmove(base + kept * kRecordSize, base + from * kRecordSize,
+                     static_cast<size_t>(to - from) * kRecordSize);
         kept += to - from;
     }
     levelsKept = 0;
@@ -289,11 +285,12 @@ ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLeve
 
     uint64_t levelsKept = 0;
     // Each kept record writes one window cell at most.
-    WindowCellList windowCells{scoring ? state.tallies.windows.cellListToWrite(static_cast<size_t>(count)) : nullptr, 0};
-    const int64_t kept = scoring ? passOverRecords<true>(state, base, count, range.first, scoring->data(),
-                                                         report, levelsKept, windowCells)
-                                 : passOverRecords<false>(state, base, count, range.first, nullptr, report,
-                                                          levelsKept, windowCells);
+    WindowCellList windowCells{scoring ? state.tallies.windows.cellListToWrite(static_cast<size_t>(count)) : nullptr,
+                               0};
+    const int64_t kept =
+        scoring
+            ? passOverRecords<true>(state, base, count, range.first, scoring->data(), report, levelsKept, windowCells)
+            : passOverRecords<false>(state, base, count, range.first, nullptr, report, levelsKept, windowCells);
     for (int L = 0; L <= kMaxLevel; ++L)
         if (levelsKept >> L & 1)
             state.tallies.cells.markWritten(L);
@@ -306,15 +303,9 @@ ReadReport readAndTally(SharedState &state, const std::array<LevelScoring, kLeve
 
 } // namespace
 
-ReadReport ReadResults(SharedState &state, const ResultsFile &file)
-{
-    return readAndTally(state, nullptr, file);
-}
+ReadReport ReadResults(SharedState &state, const ResultsFile &file) { return readAndTally(state, nullptr, file); }
 
-int32_t shortTimeOfNegative(int32_t t)
-{
-    return static_cast<int32_t>(leadingNumber(QString::number(t).left(3)));
-}
+int32_t shortTimeOfNegative(int32_t t) { return static_cast<int32_t>(leadingNumber(QString::number(t).left(3))); }
 
 ReadReport TallyResults(SharedState &state, const Clock &clock, const ResultsFile &file)
 {
@@ -331,8 +322,7 @@ namespace {
 QString recordDateText(double day)
 {
     if (std::isfinite(day) && day > 0 && day < 2958466 && day == std::floor(day))
-        return dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" (") +
-               CStr(day) + u')';
+        return dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral(" (") + CStr(day) + u')';
     return CStr(day);
 }
 
@@ -396,8 +386,7 @@ bool LevelBarred(const SharedState &state, int L, int s)
     const auto &t = state.tallies;
     const double overRuns = c.CritOverRuns[L].toNumber();
     const double overPoints = c.CritOverPoints[L].toNumber();
-    return (overRuns != 0 && t.OverRunCount(L, s) >= overRuns) ||
-           (overPoints != 0 && t.OverPoints(L, s) >= overPoints);
+    return (overRuns != 0 && t.OverRunCount(L, s) >= overRuns) || (overPoints != 0 && t.OverPoints(L, s) >= overPoints);
 }
 
 } // namespace tobrel

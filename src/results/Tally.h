@@ -17,10 +17,10 @@
 namespace tobrel {
 
 struct ReadReport {
-    QString fatalError;                  // the program cannot go on (file unreadable):
-                                         // what is wrong, then the file's path
-    int fatalErrorNumber = 0;            // its error number (text/SystemError.h)
-    std::vector<CorruptRecord> corrupt;  // damaged records skipped in this read
+    QString fatalError; // the program cannot go on (file unreadable):
+        // what is wrong, then the file's path
+    int fatalErrorNumber = 0; // its error number (text/SystemError.h)
+    std::vector<CorruptRecord> corrupt; // damaged records skipped in this read
     bool ok() const { return fatalError.isEmpty(); }
 };
 
@@ -107,8 +107,8 @@ struct TallyWindows {
 TallyWindows tallyWindows(const CriteriaTable &criteria, int level, double today);
 
 // The part of a run that only the windows holding its date take.
-inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, double date,
-                           const TallyWorkspace::RunAdds &adds, const TallyWindows &w)
+inline void addWindowedRun(TallyCell &cell, TallyWindowCell &window, double date, const TallyWorkspace::RunAdds &adds,
+                           const TallyWindows &w)
 {
     if (date > w.passFrom) {
         cell.PassRunCount = static_cast<int16_t>(cell.PassRunCount + adds.completed);

@@ -22,7 +22,8 @@ namespace tobrel {
 
 QString runsTodayField(long long sum)
 {
-    return sum == 0 ? QStringLiteral("     ") : rightChars(QStringLiteral("  ") + QString::number(sum), 3) + QStringLiteral("回");
+    return sum == 0 ? QStringLiteral("     ")
+                    : rightChars(QStringLiteral("  ") + QString::number(sum), 3) + QStringLiteral("回");
 }
 
 QString pointsTodayField(long long sum)
@@ -140,8 +141,8 @@ struct Attempt {
 // The results reader has its own retries; a failure it reports is final.
 struct ReaderGaveUp {};
 
-void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int displayMode,
-           const QString &filterText, Attempt &a)
+void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int displayMode, const QString &filterText,
+           Attempt &a)
 {
     a.progress = 1;
     state.roster.SchoolYear = ComputeSchoolYear(clock.today(), state.config.SchoolYearStartMonth);
@@ -183,8 +184,7 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
         }
         a.progress = 4;
         const QString entry = displayEntry(e.record, state.roster.SchoolYear, displayMode,
-                                           static_cast<long long>(runsToday), pointsToday, runsSoFar,
-                                           pointsSoFar);
+                                           static_cast<long long>(runsToday), pointsToday, runsSoFar, pointsSoFar);
         if (!entry.isEmpty())
             r.List2 << entry;
     }
@@ -207,8 +207,8 @@ void build(SharedState &state, const Clock &clock, const WaitFunction &wait, int
 
 } // namespace
 
-NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait,
-                        int displayMode, const QString &filterText)
+NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait, int displayMode,
+                        const QString &filterText)
 {
     const QString whatFailed = QStringLiteral("名簿を表示できません。");
     auto where = [](double progress) { return QStringLiteral("名簿表示 ") + CStr(progress); };
@@ -220,8 +220,8 @@ NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFu
             return a.result;
         } catch (const ReaderGaveUp &) {
             NameListResult failed;
-            failed.fatalMessage = stopMessage(whatFailed, a.resultsRead.fatalError,
-                                              a.resultsRead.fatalErrorNumber, where(a.progress));
+            failed.fatalMessage =
+                stopMessage(whatFailed, a.resultsRead.fatalError, a.resultsRead.fatalErrorNumber, where(a.progress));
             return failed;
         } catch (const DataFileError &e) {
             ++retryCount;

@@ -31,9 +31,9 @@ QString displayEntry(const RosterRecord &record, int schoolYear, int displayMode
                      long long pointsToday, long long runsSoFar, long long pointsSoFar);
 
 struct NameListResult {
-    QStringList List1;  // the visible lines; entry 0 is the placeholder
-    QStringList List2;  // every entry, in text order
-    QStringList List3;  // the kept entries without the birth year, in List1 order
+    QStringList List1; // the visible lines; entry 0 is the placeholder
+    QStringList List2; // every entry, in text order
+    QStringList List3; // the kept entries without the birth year, in List1 order
     QString fatalMessage; // when the roster could not be read after the retries
     // When the roster lists nobody, whatever the grade filter (an empty file, or no
     // student of a listed status): what to tell, naming the file; "" otherwise.
@@ -48,8 +48,8 @@ inline QString chooseYourName() { return QStringLiteral("名前を選びなさ�
 // the sixth failure gives fatalMessage. A results file the reader gave up on (it has
 // retried it itself) gives fatalMessage at once.
 constexpr int kNameListTries = 6;
-NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait,
-                        int displayMode, const QString &filterText);
+NameListResult 名簿表示(SharedState &state, const Clock &clock, const WaitFunction &wait, int displayMode,
+                        const QString &filterText);
 
 // Sorts texts in the order a Japanese desktop sorts them (ICU collation), stable.
 void sortJapanese(QStringList &texts);
@@ -75,7 +75,7 @@ bool LogIn(SharedState &state, const Clock &clock, const QString &shownName, con
 // its final separator + "/../起動/プログラムメニューc.exe 001".
 struct ProgramMenuCommand {
     QString commandLine;
-    QString program;       // the part up to ".exe"
+    QString program; // the part up to ".exe"
     QStringList arguments; // {"001"}
 };
 ProgramMenuCommand programMenuCommand(const QString &programFolder, QChar separator = QChar(u'/'));

@@ -80,8 +80,8 @@ bool repeatsTheZeroThatLeftTheHub(const QKeyEvent &key, const KeyPressNote &brou
         return false;
     qint64 apart = 0;
     if (broughtUpBy.timestamp != 0 && key.timestamp() != 0)
-        apart = static_cast<qint32>(static_cast<quint32>(key.timestamp()) -
-                                    static_cast<quint32>(broughtUpBy.timestamp));
+        apart =
+            static_cast<qint32>(static_cast<quint32>(key.timestamp()) - static_cast<quint32>(broughtUpBy.timestamp));
     else if (broughtUpBy.arrived != 0 && thisKey.arrived != 0)
         apart = thisKey.arrived - broughtUpBy.arrived;
     else
@@ -376,9 +376,9 @@ void NameSelectScreen::Command7_Click()
     const QStringList &menu = ctx.state.config.ProgramMenu;
     if (!menu.isEmpty() && !ctx.processes.startDetached(menu.first(), menu.mid(1))) {
         // The program still ends (the student is leaving), but not as a success.
-        ctx.messages.critical(this, QStringLiteral("Tobrel"),
-                              QStringLiteral("プログラムメニューを起動できません。先生を呼びなさい。\n\n%1")
-                                  .arg(menu.join(u' ')));
+        ctx.messages.critical(
+            this, QStringLiteral("Tobrel"),
+            QStringLiteral("プログラムメニューを起動できません。先生を呼びなさい。\n\n%1").arg(menu.join(u' ')));
         ctx.forms->closeAll();
         ctx.exit(1);
         return;
@@ -403,8 +403,8 @@ bool NameSelectScreen::eventFilter(QObject *watched, QEvent *event)
             return true;
         if (!key->text().isEmpty() && Form_KeyPress(key->text().at(0)))
             return true;
-        if (watched == List1 && (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return ||
-                                 key->key() == Qt::Key_Enter)) {
+        if (watched == List1 &&
+            (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
             List1_KeyPress(key->key());
             return true;
         }

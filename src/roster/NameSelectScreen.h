@@ -24,18 +24,18 @@ public:
     void Form_Load();
     void Form_Activate() override;
     void 名簿表示();
-    void Combo1_Click();           // "学年": the grade shown
+    void Combo1_Click(); // "学年": the grade shown
     // 1 "回数(今日／今まで）", 2 "ポイント（今日／今まで）", 3 "本日（ポイント／回数）",
     // 4 "今まで（ポイント／回数）": what the two running figures are
     void Option1_Click(int index);
     void List1_Click();
-    void List1_DblClick();         // the name chosen: as "O.K."
+    void List1_DblClick(); // the name chosen: as "O.K."
     void List1_KeyPress(int key);
     // True when the key was taken.
     bool Form_KeyPress(QChar key);
-    void Command14_Click();        // "O.K.": log in as the chosen student
-    void Command7_Click();         // "ﾌﾟﾟﾛｸﾞﾗﾑメニューへ(0)": leave for the suite's program menu
-    void Label4_Click();           // the title: "バージョン情報", the version box
+    void Command14_Click(); // "O.K.": log in as the chosen student
+    void Command7_Click(); // "ﾌﾟﾟﾛｸﾞﾗﾑメニューへ(0)": leave for the suite's program menu
+    void Label4_Click(); // the title: "バージョン情報", the version box
 
     QLabel *Label4 = nullptr, *Label5 = nullptr, *Label1 = nullptr, *Label2 = nullptr;
     QComboBox *Combo1 = nullptr;

@@ -10,10 +10,7 @@
 
 namespace tobrel {
 
-int ComputeSchoolYear(const QDate &date, int startMonth)
-{
-    return date.year() - (date.month() < startMonth ? 1 : 0);
-}
+int ComputeSchoolYear(const QDate &date, int startMonth) { return date.year() - (date.month() < startMonth ? 1 : 0); }
 
 ListGrade ListGradeLabel(int g)
 {
@@ -96,8 +93,8 @@ void ReadRoster(FieldReader &reader, const std::function<void(const RosterEntry 
     while (!reader.atEnd()) {
         RosterEntry e;
         e.line = reader.line();
-        e.record.StudentNumber = static_cast<int16_t>(reader.readNumberWithin(
-            lowestNumber, highestNumber, QStringLiteral("1番目の項目（生徒番号）"), true));
+        e.record.StudentNumber = static_cast<int16_t>(
+            reader.readNumberWithin(lowestNumber, highestNumber, QStringLiteral("1番目の項目（生徒番号）"), true));
         e.record.BirthYear = reader.readInteger<int16_t>(QStringLiteral("2番目の項目（生まれ年）"));
         e.record.Spare1 = reader.readInteger<int16_t>(QStringLiteral("3番目の項目"));
         e.record.Spare2 = reader.readInteger<int16_t>(QStringLiteral("4番目の項目"));
@@ -132,8 +129,7 @@ std::vector<RosterEntry> LoadRosterTables(SharedState &state, FieldReader &reade
         RosterEntry e = read;
         ++n;
         if (n > kMaxStudent)
-            throw DataFileError(path, 0,
-                                QStringLiteral("名簿の生徒が%1人を超えています").arg(kMaxStudent),
+            throw DataFileError(path, 0, QStringLiteral("名簿の生徒が%1人を超えています").arg(kMaxStudent),
                                 kErrorOutsideTables);
         t.RosterRecords[n] = e.record;
         if (e.status == 2 && state.config.CommonValue3 == 1)

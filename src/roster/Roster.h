@@ -25,7 +25,7 @@ int ComputeSchoolYear(const QDate &date, int startMonth);
 inline int GradeIndexOf(int schoolYear, int birthYear) { return schoolYear - birthYear - 6; }
 
 struct ListGrade {
-    QString label;   // "小1", "幼-", "大+" ...
+    QString label; // "小1", "幼-", "大+" ...
     int gradeNumber; // decides the name column's width on the roster screen
 };
 ListGrade ListGradeLabel(int g);

@@ -18,8 +18,7 @@ QStringList LoadSheetStudents(SharedState &state)
         if (const auto label = FullWidthGradeLabel(GradeIndexOf(t.SchoolYear, e.record.BirthYear)))
             t.StudentGradeLabels[s] = *label;
         if (e.status == 0)
-            list << t.StudentGradeLabels[s] + QStringLiteral(" /  ") + t.StudentNames[s] + u'/' +
-                        QString::number(s);
+            list << t.StudentGradeLabels[s] + QStringLiteral(" /  ") + t.StudentNames[s] + u'/' + QString::number(s);
     });
     sortJapanese(list);
     return list;

@@ -214,8 +214,8 @@ int SdlAudioDevice::play(const QString &path, QString *errorText)
     while (SDL_GetQueuedAudioSize(m_device) > 0 && !SDL_TICKS_PASSED(SDL_GetTicks(), giveUp))
         SDL_Delay(1);
     SDL_LockAudioDevice(m_device);
-    m_lastDeviceWaitMs =
-        static_cast<double>(SDL_GetPerformanceCounter() - queued) * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
+    m_lastDeviceWaitMs = static_cast<double>(SDL_GetPerformanceCounter() - queued) * 1000.0 /
+                         static_cast<double>(SDL_GetPerformanceFrequency());
     SDL_ClearQueuedAudio(m_device);
     return AudioOk;
 }

@@ -14,8 +14,8 @@ namespace tobrel {
 QString cueKindName(int kind)
 {
     static const char16_t *const names[kCueKinds + 1] = {
-        u"",         u"正解音1",     u"正解音2",     u"間違い音1",   u"間違い音2", u"最高音1",
-        u"最高音2",  u"自己最高音1", u"自己最高音2", u"自己最高音3", u"不合格音1"};
+        u"",        u"正解音1",     u"正解音2",     u"間違い音1",   u"間違い音2", u"最高音1",
+        u"最高音2", u"自己最高音1", u"自己最高音2", u"自己最高音3", u"不合格音1"};
     if (kind < 1 || kind > kCueKinds)
         return {};
     return QString::fromUtf16(names[kind]);
@@ -66,11 +66,9 @@ bool isSafeCueName(const QString &name)
     return !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QStringLiteral(".."));
 }
 
-SoundPlayer::SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &random,
-                         SoundFailureHandler &failure)
+SoundPlayer::SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &random, SoundFailureHandler &failure)
     : m_state(state), m_device(device), m_random(random), m_failure(failure)
-{
-}
+{}
 
 void SoundPlayer::PlayFile(const QString &name) { playNamed(name, 0); }
 
@@ -126,8 +124,8 @@ void SoundPlayer::checkError()
         return;
     }
     const QString title = QStringLiteral("音声エラー");
-    const QString text = QStringLiteral("音声がでません。先生を呼びなさい。") + QStringLiteral("\r\n") +
-                         s.SoundErrorText.left(255);
+    const QString text =
+        QStringLiteral("音声がでません。先生を呼びなさい。") + QStringLiteral("\r\n") + s.SoundErrorText.left(255);
     if (m_holding) {
         if (m_heldText.isEmpty()) {
             m_heldTitle = title;

@@ -40,8 +40,7 @@ public:
 
 class SoundPlayer {
 public:
-    SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &random,
-                SoundFailureHandler &failure);
+    SoundPlayer(SharedState &state, AudioDevice &device, RandomSource &random, SoundFailureHandler &failure);
 
     void PlayFile(const QString &name);
     void PlayCue(int kind);

@@ -17,18 +17,17 @@ constexpr int kWavMaxChannels = 8;
 constexpr int kWavMaxSeconds = 60;
 // The largest file a sound that passes can need: one minute of eight 32-bit channels
 // at the highest rate, and a megabyte of other chunks. Larger files are not read.
-constexpr int64_t kWavMaxFileBytes =
-    int64_t(kWavMaxSeconds) * kWavMaxRate * kWavMaxChannels * 4 + 1024 * 1024;
+constexpr int64_t kWavMaxFileBytes = int64_t(kWavMaxSeconds) * kWavMaxRate * kWavMaxChannels * 4 + 1024 * 1024;
 
 struct WavInfo {
-    int formatTag = 0;      // 1 PCM, 2 MS ADPCM, 3 float, 6 A-law, 7 mu-law, 0x11 IMA ADPCM
+    int formatTag = 0; // 1 PCM, 2 MS ADPCM, 3 float, 6 A-law, 7 mu-law, 0x11 IMA ADPCM
     int channels = 0;
     int rate = 0;
     int bitsPerSample = 0;
     int blockAlign = 0;
     int64_t dataOffset = 0; // the sound's bytes within the file
     int64_t dataBytes = 0;
-    int64_t frames = 0;     // sample frames the data decodes to
+    int64_t frames = 0; // sample frames the data decodes to
     double seconds() const { return rate > 0 ? static_cast<double>(frames) / rate : 0; }
 };
 

@@ -18,7 +18,7 @@ constexpr double kPaperDotTwips = 1440.0 / 600;
 class DrawingSurface {
 public:
     virtual ~DrawingSurface() = default;
-    virtual double width() const = 0;  // twips
+    virtual double width() const = 0; // twips
     virtual double height() const = 0; // twips
     // Font size, in points, of the texts drawn from now on.
     virtual void setFontSize(double points) = 0;
@@ -73,11 +73,21 @@ public:
     {
         for (const Op &op : m_ops) {
             switch (op.kind) {
-            case Kind::FontSize: target.setFontSize(op.size); break;
-            case Kind::Text: target.drawText(op.x1, op.y1, op.text, op.colour); break;
-            case Kind::Line: target.drawLine(op.x1, op.y1, op.x2, op.y2, op.size, op.colour); break;
-            case Kind::Point: target.drawPoint(op.x1, op.y1, op.size, op.colour); break;
-            case Kind::NewPage: target.newPage(); break;
+            case Kind::FontSize:
+                target.setFontSize(op.size);
+                break;
+            case Kind::Text:
+                target.drawText(op.x1, op.y1, op.text, op.colour);
+                break;
+            case Kind::Line:
+                target.drawLine(op.x1, op.y1, op.x2, op.y2, op.size, op.colour);
+                break;
+            case Kind::Point:
+                target.drawPoint(op.x1, op.y1, op.size, op.colour);
+                break;
+            case Kind::NewPage:
+                target.newPage();
+                break;
             }
         }
     }

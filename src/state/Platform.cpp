@@ -8,10 +8,7 @@ namespace tobrel {
 
 QDate SystemClock::today() const { return QDate::currentDate(); }
 
-double SystemClock::timeOfDay() const
-{
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
-}
+double SystemClock::timeOfDay() const { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; }
 
 int64_t SystemClock::tickMs() const
 {

@@ -11,8 +11,8 @@ namespace {
 template <class T>
 void putLE(char *out, T value)
 {
-    using U = std::make_unsigned_t<std::conditional_t<sizeof(T) == 8, int64_t,
-                                                      std::conditional_t<sizeof(T) == 4, int32_t, int16_t>>>;
+    using U = std::make_unsigned_t<
+        std::conditional_t<sizeof(T) == 8, int64_t, std::conditional_t<sizeof(T) == 4, int32_t, int16_t>>>;
     U bits;
     std::memcpy(&bits, &value, sizeof(T));
     for (size_t i = 0; i < sizeof(T); ++i)
@@ -22,8 +22,8 @@ void putLE(char *out, T value)
 template <class T>
 T getLE(const char *in)
 {
-    using U = std::make_unsigned_t<std::conditional_t<sizeof(T) == 8, int64_t,
-                                                      std::conditional_t<sizeof(T) == 4, int32_t, int16_t>>>;
+    using U = std::make_unsigned_t<
+        std::conditional_t<sizeof(T) == 8, int64_t, std::conditional_t<sizeof(T) == 4, int32_t, int16_t>>>;
     U bits = 0;
     for (size_t i = 0; i < sizeof(T); ++i)
         bits |= static_cast<U>(static_cast<unsigned char>(in[i])) << (8 * i);
@@ -82,8 +82,8 @@ std::array<char, kRecordSize> ResultRecord::encode() const
 
 ResultRecord::Numbers ResultRecord::decodeNumbersPortable(const char *b)
 {
-    return {getLE<double>(b + 0), getLE<double>(b + 8), getLE<int16_t>(b + 16),
-            getLE<int16_t>(b + 18), getLE<int32_t>(b + 20)};
+    return {getLE<double>(b + 0), getLE<double>(b + 8), getLE<int16_t>(b + 16), getLE<int16_t>(b + 18),
+            getLE<int32_t>(b + 20)};
 }
 
 ResultRecord ResultRecord::decode(const char *b)

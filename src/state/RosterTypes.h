@@ -11,7 +11,7 @@ struct RosterRecord {
     int16_t BirthYear = 0;
     int16_t Spare1 = 0;
     int16_t Spare2 = 0;
-    QString Name;       // cut or padded with spaces to 20 characters
+    QString Name; // cut or padded with spaces to 20 characters
     QString SpareText1; // as Name
     QString SpareText2; // as Name
 };

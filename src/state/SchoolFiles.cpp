@@ -45,8 +45,8 @@ QString schoolFileRefusal(const Configuration &config, const QString &target, co
                          resolvedFolder(config.LocalFolder)};
     for (const QString &folder : alsoFolders)
         below << resolvedFolder(folder);
-    const QString suite = config.ProgramFolder.isEmpty() ? QString()
-                                                         : resolvedFolder(config.ProgramFolder + QStringLiteral(".."));
+    const QString suite =
+        config.ProgramFolder.isEmpty() ? QString() : resolvedFolder(config.ProgramFolder + QStringLiteral(".."));
     // Where the name leads, and where a file written beside it and renamed over it lands.
     const QFileInfo named(target);
     const QString leadsTo = resolvedPath(target);

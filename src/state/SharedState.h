@@ -34,11 +34,11 @@ struct ProgramProfile {
 };
 
 struct Configuration {
-    QString ProgramFolder;     // the program's folder, ending in the separator
-    QString DataRoot;          // field 1 of the path data file, as written
+    QString ProgramFolder; // the program's folder, ending in the separator
+    QString DataRoot; // field 1 of the path data file, as written
     QString ProgramFolderName; // last component of the program's folder
-    QString DataFolder;        // DataRoot + ProgramFolderName + separator
-    QString SoundFolder;       // DataRoot + "音フォルダ" + separator
+    QString DataFolder; // DataRoot + ProgramFolderName + separator
+    QString SoundFolder; // DataRoot + "音フォルダ" + separator
     int SchoolYearStartMonth = 0;
     QString SchoolName;
     QString SchoolCode;
@@ -57,7 +57,7 @@ struct CurrentStudentState {
     QString CurrentStudentName;
     QString CurrentStudentGroup;
     double LoginTime = 0; // seconds since midnight
-    int loginDay = 0;     // day number of the login, so minutes stay right after midnight
+    int loginDay = 0; // day number of the login, so minutes stay right after midnight
     bool okButtonRetired = false; // the roster screen's O.K. is not shown after the first login
 };
 
@@ -79,7 +79,7 @@ struct CurrentRun {
     int16_t CurrentLevel = 0;
     int16_t ProblemsPerRun = 0;
     int32_t CorrectCount = 0;
-    float RunStartTime = 0;  // time of day in seconds when the clock started
+    float RunStartTime = 0; // time of day in seconds when the clock started
     int32_t ElapsedSeconds = 0;
     int32_t TimeLimit = 0;
     double TimeBarScale = 0;
@@ -167,7 +167,7 @@ struct TallyWorkspace {
         int32_t points = 0;
         int32_t shortTime = 0;
         int32_t completed = 0; // added to AllRunCount
-        int32_t none = 0;      // the lane of TodayPoints, left as it is
+        int32_t none = 0; // the lane of TodayPoints, left as it is
     };
     struct LevelPoints {
         bool made = false;

@@ -31,7 +31,7 @@ struct SoundState {
     std::array<std::array<int, kCueEntries>, kCueKinds + 1> SoundCueLines{};
     QString SoundCommand; // the last play command
     QString SoundReply;
-    QString SoundResult;  // the last result code, decimal
+    QString SoundResult; // the last result code, decimal
     int16_t SoundErrorCount = 0;
     QString SoundErrorText; // error text of the last failed play
 };

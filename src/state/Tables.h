@@ -32,10 +32,7 @@ inline bool isRealStudent(int student) { return student >= 1 && student <= kMaxS
 template <class T>
 class LevelStudentTable {
 public:
-    LevelStudentTable() : m_cells(static_cast<std::size_t>(kLevelSlots) * kStudentSlots, T{})
-    {
-        m_written.fill(true);
-    }
+    LevelStudentTable() : m_cells(static_cast<std::size_t>(kLevelSlots) * kStudentSlots, T{}) { m_written.fill(true); }
     T &operator()(int level, int student)
     {
         m_written[static_cast<std::size_t>(level)] = true;

@@ -48,8 +48,7 @@ FirstInvalid firstInvalid(const char *converterName, const QByteArray &bytes)
     for (;;) {
         UChar *target = buffer.data();
         status = U_ZERO_ERROR;
-        ucnv_toUnicode(conv.get(), &target, buffer.data() + buffer.size(), &source, sourceEnd, nullptr,
-                       true, &status);
+        ucnv_toUnicode(conv.get(), &target, buffer.data() + buffer.size(), &source, sourceEnd, nullptr, true, &status);
         if (status == U_BUFFER_OVERFLOW_ERROR)
             continue;
         if (U_SUCCESS(status))
@@ -120,8 +119,7 @@ QString encodingProblemText(const EncodingProblem &problem)
         break;
     }
     }
-    return QStringLiteral("Shift-JISのファイルではありません（%1）。Shift-JISで保存し直してください")
-        .arg(reason);
+    return QStringLiteral("Shift-JISのファイルではありません（%1）。Shift-JISで保存し直してください").arg(reason);
 }
 
 QString fromCp932(const QByteArray &bytes)
@@ -133,13 +131,13 @@ QString fromCp932(const QByteArray &bytes)
         return QString::fromLatin1(bytes);
     std::vector<UChar> out(static_cast<size_t>(bytes.size()) + 1);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t len = ucnv_toUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
-                                bytes.constData(), static_cast<int32_t>(bytes.size()), &status);
+    int32_t len = ucnv_toUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()), bytes.constData(),
+                                static_cast<int32_t>(bytes.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.resize(static_cast<size_t>(len) + 1);
         status = U_ZERO_ERROR;
-        len = ucnv_toUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
-                            bytes.constData(), static_cast<int32_t>(bytes.size()), &status);
+        len = ucnv_toUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()), bytes.constData(),
+                            static_cast<int32_t>(bytes.size()), &status);
     }
     if (U_FAILURE(status))
         return QString::fromLatin1(bytes);
@@ -155,9 +153,9 @@ QByteArray toCp932(const QString &text)
         return text.toLatin1();
     QByteArray out(text.size() * 2 + 8, Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
-    int32_t len = ucnv_fromUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
-                                  reinterpret_cast<const UChar *>(text.utf16()),
-                                  static_cast<int32_t>(text.size()), &status);
+    int32_t len =
+        ucnv_fromUChars(conv.get(), out.data(), static_cast<int32_t>(out.size()),
+                        reinterpret_cast<const UChar *>(text.utf16()), static_cast<int32_t>(text.size()), &status);
     if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
         return text.toLatin1();
     out.truncate(len);

@@ -19,9 +19,9 @@ QByteArray toCp932(const QString &text);
 struct EncodingProblem {
     enum Kind { None, Utf8Mark, Utf8Text, NotCp932 };
     Kind kind = None;
-    qsizetype offset = 0;  // first byte that shows it
-    QByteArray bytes;      // for NotCp932: the sequence that is no CP932 character
-    int line = 1;          // 1-based line of offset
+    qsizetype offset = 0; // first byte that shows it
+    QByteArray bytes; // for NotCp932: the sequence that is no CP932 character
+    int line = 1; // 1-based line of offset
 };
 EncodingProblem findEncodingProblem(const QByteArray &bytes);
 // "Shift-JISのファイルではありません（…）。Shift-JISで保存し直してください", the

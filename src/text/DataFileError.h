@@ -17,8 +17,7 @@ public:
     DataFileError(QString file, int line, QString problem, int number = 0)
         : std::runtime_error(problem.toStdString()), m_file(std::move(file)), m_line(line),
           m_problem(std::move(problem)), m_number(number)
-    {
-    }
+    {}
     const QString &file() const { return m_file; }
     int line() const { return m_line; }
     const QString &problem() const { return m_problem; }

@@ -140,7 +140,7 @@ QString replaceFile(const QString &path, const QByteArray &bytes, const QString 
     };
     // The new file and its backup take the permissions of the file they replace.
     NewFileBeside::Options options;
-    if (struct stat model {}; ::stat(native(path).constData(), &model) == 0)
+    if (struct stat model{}; ::stat(native(path).constData(), &model) == 0)
         options.mode = static_cast<int>(model.st_mode & 07777);
     // Writes one file beside its target and flushes it: "" or what failed, with *why.
     auto write = [&](NewFileBeside &file, const QByteArray &contents, QString *why) {
@@ -249,10 +249,7 @@ std::atomic<unsigned> besideCounter{0};
 
 } // namespace
 
-int openFolder(const QString &path)
-{
-    return ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
+int openFolder(const QString &path) { return ::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
 
 int openPlainFileAt(int folderFd, const QString &name, int flags, mode_t mode)
 {
@@ -320,7 +317,8 @@ bool renameFreshAt(int folderFd, const QString &from, const QString &to)
 
 void removeIfStillAt(int folderFd, const QString &name, int fd)
 {
-    struct stat open {}, named {};
+    struct stat open {
+    }, named{};
     const QByteArray n = native(name);
     if (::fstat(fd, &open) == 0 && ::fstatat(folderFd, n.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         open.st_dev == named.st_dev && open.st_ino == named.st_ino)
@@ -350,7 +348,8 @@ QString resolvedPath(const QString &path)
 
 bool sameFileOrFolder(const QString &a, const QString &b)
 {
-    struct stat x {}, y {};
+    struct stat x {
+    }, y{};
     return !a.isEmpty() && !b.isEmpty() && ::stat(native(a).constData(), &x) == 0 &&
            ::stat(native(b).constData(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
@@ -388,7 +387,8 @@ bool NewFileBeside::open(QString *error)
     auto failed = [&](int err) {
         m_error = err;
         if (error)
-            *error = QStringLiteral("%1 のそばに新しいファイルを作れません（%2）").arg(m_path, fileFailureText(err, m_path));
+            *error =
+                QStringLiteral("%1 のそばに新しいファイルを作れません（%2）").arg(m_path, fileFailureText(err, m_path));
         return false;
     };
     m_folder = Fd(openFolder(info.absolutePath()));

@@ -38,10 +38,7 @@ QString stopMessage(const QString &whatFailed, const QString &detail, int number
            (numbers.isEmpty() ? QString() : QStringLiteral("\n（%1）").arg(numbers));
 }
 
-FieldReader::FieldReader(const QString &text, QString fileName)
-    : m_text(text), m_fileName(std::move(fileName))
-{
-}
+FieldReader::FieldReader(const QString &text, QString fileName) : m_text(text), m_fileName(std::move(fileName)) {}
 
 FieldReader FieldReader::fromBytes(const QByteArray &bytes, QString fileName)
 {
@@ -85,11 +82,9 @@ FieldReader FieldReader::openFile(const QString &path, qint64 maxBytes, QByteArr
         throw DataFileError(path, 0, QStringLiteral("ファイルを開けません"), kErrorAccess);
     }
     auto tooLarge = [&](qint64 size) {
-        return DataFileError(path, 0,
-                             QStringLiteral("ファイルが大きすぎます（%1バイト。%2バイトまでです）")
-                                 .arg(size)
-                                 .arg(maxBytes),
-                             kErrorFileTooLarge);
+        return DataFileError(
+            path, 0, QStringLiteral("ファイルが大きすぎます（%1バイト。%2バイトまでです）").arg(size).arg(maxBytes),
+            kErrorFileTooLarge);
     };
     if (maxBytes >= 0 && file.size() > maxBytes)
         throw tooLarge(file.size());
@@ -174,10 +169,7 @@ Field FieldReader::readField()
     return field;
 }
 
-double FieldReader::readNumber()
-{
-    return finiteNumberOf(readField().text).value_or(0.0);
-}
+double FieldReader::readNumber() { return finiteNumberOf(readField().text).value_or(0.0); }
 
 namespace {
 
@@ -212,13 +204,13 @@ double FieldReader::readNumberWithin(double low, double high, const QString &fie
         v = std::nearbyint(v);
     if (!(v >= low && v <= high)) {
         const QString range = QStringLiteral("%1から%2まで").arg(CStr(low), CStr(high));
-        throw DataFileError(m_fileName, f.line,
-                            std::isfinite(v)
-                                ? QStringLiteral("%1の値「%2」が範囲を超えています（%3）")
-                                      .arg(fieldName, f.text.trimmed(), range)
-                                : QStringLiteral("%1の値「%2」は数として使えません（%3の数にしてください）")
-                                      .arg(fieldName, f.text.trimmed(), range),
-                            std::isfinite(v) ? kErrorValueTooLarge : kErrorNotANumber);
+        throw DataFileError(
+            m_fileName, f.line,
+            std::isfinite(v)
+                ? QStringLiteral("%1の値「%2」が範囲を超えています（%3）").arg(fieldName, f.text.trimmed(), range)
+                : QStringLiteral("%1の値「%2」は数として使えません（%3の数にしてください）")
+                      .arg(fieldName, f.text.trimmed(), range),
+            std::isfinite(v) ? kErrorValueTooLarge : kErrorNotANumber);
     }
     return v;
 }

@@ -60,8 +60,8 @@ public:
     Int readInteger(const QString &fieldName)
     {
         return static_cast<Int>(readNumberWithin(static_cast<double>(std::numeric_limits<Int>::min()),
-                                                 static_cast<double>(std::numeric_limits<Int>::max()),
-                                                 fieldName, true));
+                                                 static_cast<double>(std::numeric_limits<Int>::max()), fieldName,
+                                                 true));
     }
     // The same for a variant field: a number field that is no finite number raises
     // DataFileError; any other field is taken as readVariant takes it.

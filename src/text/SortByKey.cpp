@@ -3,8 +3,8 @@
 namespace tobrel {
 namespace {
 
-void mergeSort(int lo, int hi, std::vector<int32_t> &keys, std::vector<int32_t> &values,
-               std::vector<int32_t> &workKeys, std::vector<int32_t> &workValues)
+void mergeSort(int lo, int hi, std::vector<int32_t> &keys, std::vector<int32_t> &values, std::vector<int32_t> &workKeys,
+               std::vector<int32_t> &workValues)
 {
     if (lo >= hi)
         return;

@@ -49,7 +49,8 @@ QString systemErrorText(int err)
         return QStringLiteral("同じ名前のファイルかフォルダがもうあります");
     case ENOLCK:
     case EOPNOTSUPP:
-        return QStringLiteral("共有フォルダがファイルのロックを受け付けません（共有のマウントの設定を確かめてください）");
+        return QStringLiteral(
+            "共有フォルダがファイルのロックを受け付けません（共有のマウントの設定を確かめてください）");
     case ELOOP:
         return QStringLiteral("リンクになっています（リンクの先は使いません）");
     case kErrnoNotPlainFile:

@@ -8,18 +8,18 @@ namespace tobrel {
 
 // Error numbers of the program's messages, one per kind of failure.
 enum FileErrorNumber : int {
-    kErrorValueTooLarge = 6,    // a value does not fit where it is kept
-    kErrorOutsideTables = 9,    // a number outside the tables (students, levels)
-    kErrorNotANumber = 13,      // a number field holds no usable number
-    kErrorFileTooLarge = 7,     // a file far larger than such a file can be
-    kErrorFileNotFound = 53,    // the file is not there
-    kErrorNotShiftJis = 54,     // the text is not Shift-JIS (code page 932)
-    kErrorDiskFull = 61,        // no room left on the disk
-    kErrorPastEnd = 62,         // the file ends before all its fields were read
-    kErrorNotPermitted = 70,    // the system refuses access to the file
-    kErrorAccess = 75,          // any other failure to open or read the file
-    kErrorFolderNotFound = 76,  // the folder that should hold the file is not there
-    kErrorDevice = 57,          // the disk or the network failed while reading or writing
+    kErrorValueTooLarge = 6, // a value does not fit where it is kept
+    kErrorOutsideTables = 9, // a number outside the tables (students, levels)
+    kErrorNotANumber = 13, // a number field holds no usable number
+    kErrorFileTooLarge = 7, // a file far larger than such a file can be
+    kErrorFileNotFound = 53, // the file is not there
+    kErrorNotShiftJis = 54, // the text is not Shift-JIS (code page 932)
+    kErrorDiskFull = 61, // no room left on the disk
+    kErrorPastEnd = 62, // the file ends before all its fields were read
+    kErrorNotPermitted = 70, // the system refuses access to the file
+    kErrorAccess = 75, // any other failure to open or read the file
+    kErrorFolderNotFound = 76, // the folder that should hold the file is not there
+    kErrorDevice = 57, // the disk or the network failed while reading or writing
 };
 
 // What the open of a file the program acts on leaves in errno when the name is there

@@ -16,9 +16,9 @@
 namespace tobrel {
 namespace {
 
-constexpr int kLongestText = 32767;  // characters a spreadsheet cell holds
+constexpr int kLongestText = 32767; // characters a spreadsheet cell holds
 constexpr double kWidestColumn = 80; // a column stays on the screen however long a cell
-constexpr double kFilterButton = 2;  // the heading's filter button takes room too
+constexpr double kFilterButton = 2; // the heading's filter button takes room too
 
 // Day numbers and spreadsheet dates agree from 1 March 1900 on; an earlier date is
 // written as text, as it reads.
@@ -175,7 +175,8 @@ struct Workbook::Private {
         rowsInSheet = 0;
         for (size_t c = 0; c < columns.size(); ++c) {
             widths[c] = spreadsheetTextWidth(columns[c].title) + int(kFilterButton);
-            if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c), cellText(columns[c].title).toUtf8().constData(), heading))
+            if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c),
+                                                           cellText(columns[c].title).toUtf8().constData(), heading))
                 return fail(error, libraryFailure(e));
         }
         worksheet_freeze_panes(sheet, 1, 0);
@@ -196,8 +197,9 @@ struct Workbook::Private {
                 return LXW_NO_ERROR;
             int width = 8;
             if (columns[c].kind != CellKind::TimeOfDay)
-                width = int((columnFormats[c] ? QString::number(*number, 'f', decimals[c])
-                                              : QString::number(*number, 'g', 15)).size());
+                width = int(
+                    (columnFormats[c] ? QString::number(*number, 'f', decimals[c]) : QString::number(*number, 'g', 15))
+                        .size());
             widths[c] = std::max(widths[c], width);
             return worksheet_write_number(sheet, row, c, *number, columnFormats[c]);
         }
@@ -215,8 +217,7 @@ struct Workbook::Private {
 
 Workbook::Workbook(QString path, int64_t rowsPerSheet)
     : d(std::make_unique<Private>(std::move(path), std::clamp<int64_t>(rowsPerSheet, 1, kMostRowsPerSheet)))
-{
-}
+{}
 
 Workbook::~Workbook()
 {

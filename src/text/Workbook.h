@@ -23,16 +23,16 @@
 namespace tobrel {
 
 enum class CellKind {
-    Text,      // a QString
-    Number,    // a double, in the column's number format ("" shows it as it is)
-    Date,      // a QDate, shown yyyy/mm/dd
+    Text, // a QString
+    Number, // a double, in the column's number format ("" shows it as it is)
+    Date, // a QDate, shown yyyy/mm/dd
     TimeOfDay, // a double: the fraction of a day, shown hh:mm:ss
 };
 
 struct WorkbookColumn {
     QString title;
     CellKind kind = CellKind::Text;
-    QString numberFormat;  // for Number columns: "0", "0.00", ...; "" for as it is
+    QString numberFormat; // for Number columns: "0", "0.00", ...; "" for as it is
 };
 
 // One cell: empty, or the value its column's kind holds (a value of another kind is

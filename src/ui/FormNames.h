@@ -11,17 +11,17 @@
 
 namespace tobrel::FormName {
 
-inline constexpr QLatin1StringView Firstfrm{"Firstfrm"};         // the splash
-inline constexpr QLatin1StringView BASEFRM{"BASEFRM"};           // the wait form
-inline constexpr QLatin1StringView namesel{"namesel"};           // the roster screen
+inline constexpr QLatin1StringView Firstfrm{"Firstfrm"}; // the splash
+inline constexpr QLatin1StringView BASEFRM{"BASEFRM"}; // the wait form
+inline constexpr QLatin1StringView namesel{"namesel"}; // the roster screen
 inline constexpr QLatin1StringView seisekitime1{"seisekitime1"}; // the hub
-inline constexpr QLatin1StringView MainFrm{"MainFrm"};           // the drill screen
-inline constexpr QLatin1StringView FrmSyuuryou{"FrmSyuuryou"};   // the end screen
-inline constexpr QLatin1StringView FrmTimeData{"FrmTimeData"};   // the criteria editor
-inline constexpr QLatin1StringView FrmData{"FrmData"};           // the results manager
-inline constexpr QLatin1StringView frmver{"frmver"};             // the version box
+inline constexpr QLatin1StringView MainFrm{"MainFrm"}; // the drill screen
+inline constexpr QLatin1StringView FrmSyuuryou{"FrmSyuuryou"}; // the end screen
+inline constexpr QLatin1StringView FrmTimeData{"FrmTimeData"}; // the criteria editor
+inline constexpr QLatin1StringView FrmData{"FrmData"}; // the results manager
+inline constexpr QLatin1StringView frmver{"frmver"}; // the version box
 
-inline constexpr QLatin1StringView all[] = {Firstfrm, BASEFRM,     namesel, seisekitime1, MainFrm,
+inline constexpr QLatin1StringView all[] = {Firstfrm,    BASEFRM,     namesel, seisekitime1, MainFrm,
                                             FrmSyuuryou, FrmTimeData, FrmData, frmver};
 
 inline bool isFormName(QStringView name)

@@ -170,9 +170,9 @@ Screen *Forms::load(const QString &name)
     auto it = m_factories.find(name);
     if (it == m_factories.end())
         return nullptr;
-    m_loaded.erase(std::remove_if(m_loaded.begin(), m_loaded.end(),
-                                  [&](const auto &p) { return p.first == name || !p.second; }),
-                   m_loaded.end());
+    m_loaded.erase(
+        std::remove_if(m_loaded.begin(), m_loaded.end(), [&](const auto &p) { return p.first == name || !p.second; }),
+        m_loaded.end());
     const int closings = m_closings;
     Screen *s = it->second();
     if (!s)

@@ -83,7 +83,10 @@ public:
     // The loaded screen, or nullptr.
     Screen *loaded(const QString &name) const;
     template <class T>
-    T *loadedAs(const QString &name) const { return dynamic_cast<T *>(loaded(name)); }
+    T *loadedAs(const QString &name) const
+    {
+        return dynamic_cast<T *>(loaded(name));
+    }
     // Loads the screen when it is not loaded yet.
     Screen *load(const QString &name);
     // Loads, shows and raises the screen, then runs its activation once the caller's

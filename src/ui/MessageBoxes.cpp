@@ -17,8 +17,7 @@ void QtMessageBoxes::critical(QWidget *parent, const QString &title, const QStri
 
 bool QtMessageBoxes::question(QWidget *parent, const QString &title, const QString &text)
 {
-    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool QtMessageBoxes::okCancel(QWidget *parent, const QString &title, const QString &text)

@@ -29,14 +29,8 @@ public:
 // Records the boxes instead of showing them; questions get the prepared answer.
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
-    void information(QWidget *, const QString &title, const QString &text) override
-    {
-        shown << title + u'|' + text;
-    }
-    void critical(QWidget *, const QString &title, const QString &text) override
-    {
-        shown << title + u'|' + text;
-    }
+    void information(QWidget *, const QString &title, const QString &text) override { shown << title + u'|' + text; }
+    void critical(QWidget *, const QString &title, const QString &text) override { shown << title + u'|' + text; }
     bool question(QWidget *, const QString &title, const QString &text) override
     {
         shown << title + u'|' + text;

@@ -56,8 +56,8 @@ private:
     QString m_widgetName;
     std::function<void(int)> m_exit;
     QElapsedTimer m_sinceStart;
-    qint64 m_lastKeyAt = -1;      // ns since start
-    quint64 m_lastKeyStamp = 0;   // the window system's time of that key
+    qint64 m_lastKeyAt = -1; // ns since start
+    quint64 m_lastKeyStamp = 0; // the window system's time of that key
     QPointer<QWidget> m_waitingForExpose;
     QString m_waitingName;
 };

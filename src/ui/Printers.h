@@ -15,8 +15,7 @@ public:
     virtual QString defaultPrinter(QString *why) = 0;
     // Sends a PDF file to the printer as one job. False, with the print service's
     // reason, when the job is refused.
-    virtual bool printFile(const QString &printer, const QString &pdfPath, const QString &title,
-                           QString *error) = 0;
+    virtual bool printFile(const QString &printer, const QString &pdfPath, const QString &title, QString *error) = 0;
 };
 
 // CUPS: the local print service, with bounded waits so that an unreachable service

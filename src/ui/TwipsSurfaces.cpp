@@ -100,8 +100,7 @@ std::unique_ptr<PaperDocument> PaperDocument::open(const QString &path, const QS
     const double h = area.height() * 1440.0 / printer.logicalDpiY();
     doc->m_painter->setWindow(0, 0, static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h)));
     doc->m_painter->setViewport(area);
-    doc->m_surface = std::make_unique<PainterSurface>(*doc->m_painter, std::lround(w), std::lround(h),
-                                                      kPaperDotTwips);
+    doc->m_surface = std::make_unique<PainterSurface>(*doc->m_painter, std::lround(w), std::lround(h), kPaperDotTwips);
     return doc;
 }
 
@@ -111,10 +110,7 @@ PaperDocument::~PaperDocument()
         m_painter->end();
 }
 
-void PaperDocument::newPage()
-{
-    m_printer->newPage();
-}
+void PaperDocument::newPage() { m_printer->newPage(); }
 
 bool PaperDocument::finish(QString *error)
 {

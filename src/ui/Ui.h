@@ -35,14 +35,14 @@ struct AppContext {
     MessageBoxes &messages;
     ProcessStarter &processes;
     SoundPlayer &sound;
-    WaitFunction wait;               // waits while events run (retries of shared files)
-    std::function<void(int)> exit;   // ends the program with a status
+    WaitFunction wait; // waits while events run (retries of shared files)
+    std::function<void(int)> exit; // ends the program with a status
     Forms *forms = nullptr;
-    QString programFolderPath;       // the folder holding the program
-    QString dataRootOption;          // --data-root of this start, or ""
-    QString fontNotice;              // a font the screens need is missing; teachers see it on the hub
-    QString dataFolderOption{};      // --data-folder of this start, or ""
-    Printers *printers = nullptr;    // the system's printing (CUPS); tests keep the jobs
+    QString programFolderPath; // the folder holding the program
+    QString dataRootOption; // --data-root of this start, or ""
+    QString fontNotice; // a font the screens need is missing; teachers see it on the hub
+    QString dataFolderOption{}; // --data-folder of this start, or ""
+    Printers *printers = nullptr; // the system's printing (CUPS); tests keep the jobs
     FileDialogs *fileDialogs = nullptr; // the save and folder dialogs; tests answer them
 };
 
@@ -69,7 +69,7 @@ public:
     QSize formSize() const;
     // A font size in points as designed for 1024 x 768, at this scale.
     double points(double designPoints) const;
-    QFont font(double designPoints) const;     // the screens' Japanese font
+    QFont font(double designPoints) const; // the screens' Japanese font
     // The fixed-pitch font of the lists, at the even pixel size nearest to the design: a
     // full-width character then takes exactly two half-width cells, so columns line up.
     QFont listFont(double designPoints) const;

@@ -89,7 +89,8 @@ TEST(CriteriaEditorScreen, TheCellEditorLiesOverTheCurrentCellAndTakesEveryKey)
     EXPECT_TRUE(s->Gridinputtext->hasFocus());
     EXPECT_EQ(s->Gridinputtext->geometry(), shownCell(s, 1, 1));
     EXPECT_EQ(s->Gridinputtext->text(), QStringLiteral("25"));
-    EXPECT_EQ(s->Label3->text(), QStringLiteral("合格基準タイム\n　大部分の人ががんばったら出せそうなタイムにしてください"));
+    EXPECT_EQ(s->Label3->text(),
+              QStringLiteral("合格基準タイム\n　大部分の人ががんばったら出せそうなタイムにしてください"));
     EXPECT_EQ(s->List3->model()->rowCount(), 102);
     EXPECT_EQ(s->List3->model()->index(0, 0).data().toString(), QStringLiteral("レベル1 今まで0回  （★=1）"));
     // Whole rows of the header row's height; column 1 is 0.8 times as wide as column 2.

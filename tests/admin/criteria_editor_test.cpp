@@ -40,7 +40,8 @@ struct Editor {
     Host host;
     // How the editor waits for a results file that another PC holds locked.
     WaitFunction waitFn;
-    CriteriaEditorLogic e{state, [this](double s, const QString &why) {
+    CriteriaEditorLogic e{state,
+                          [this](double s, const QString &why) {
                               if (waitFn)
                                   waitFn(s, why);
                           },
@@ -110,7 +111,8 @@ TEST(CriteriaEditor, OpensOnLevelOneColumnOneWithItsHistogram)
     EXPECT_EQ(f.e.view.caret, 2);
     EXPECT_TRUE(f.e.view.GridinputtextVisible);
     EXPECT_TRUE(f.e.view.Picture1Visible);
-    EXPECT_EQ(f.e.view.Label3, QStringLiteral("合格基準タイム\r\n　大部分の人ががんばったら出せそうなタイムにしてください"));
+    EXPECT_EQ(f.e.view.Label3,
+              QStringLiteral("合格基準タイム\r\n　大部分の人ががんばったら出せそうなタイムにしてください"));
     EXPECT_EQ(f.e.HistogramLevel, 1);
     EXPECT_EQ(f.e.view.List3.value(0), QStringLiteral("レベル1 今まで0回  （★=1）"));
     EXPECT_EQ(f.e.view.List4.value(0), QStringLiteral("レベル1 （★=1）"));
@@ -130,7 +132,7 @@ TEST(CriteriaEditor, TypingAlwaysAddsAtTheEndOfTheCellsText)
         bool marked;
     } cases[] = {
         {QStringLiteral("30"), QStringLiteral(" 25"), QStringLiteral("25"), true}, // space clears, then type
-        {QStringLiteral("30"), QStringLiteral("5"), QStringLiteral("305"), true},  // not cleared first
+        {QStringLiteral("30"), QStringLiteral("5"), QStringLiteral("305"), true}, // not cleared first
         {QStringLiteral("30"), QStringLiteral("<<7"), QStringLiteral("7"), true},
         {QStringLiteral("1234567890ab"), QStringLiteral("X"), QStringLiteral("1234567890Xab"), true},
         {QStringLiteral("1234567890ab"), QStringLiteral("<"), QStringLiteral("123456789ab"), true},

@@ -21,7 +21,8 @@ using namespace tobrel::test;
 
 namespace {
 
-ResultRecord rec(int student, int level, int time, QDate date = QDate(2024, 2, 7), int secondOfDay = 9 * 3600 + 5 * 60 + 3)
+ResultRecord rec(int student, int level, int time, QDate date = QDate(2024, 2, 7),
+                 int secondOfDay = 9 * 3600 + 5 * 60 + 3)
 {
     ResultRecord r;
     r.ResultRecDate = dayNumber(date);
@@ -190,10 +191,11 @@ TEST(ResultsManager, ChangeKeepsEveryOtherFieldAndIsLogged)
     EXPECT_FALSE(m.logic.view.Picture3Visible);
     EXPECT_EQ(m.logic.view.List1Selected, 1);
     EXPECT_TRUE(m.logic.line(1).contains(QStringLiteral("   1 佐藤　翔太")));
-    EXPECT_EQ(m.log(), QStringLiteral("2024/02/07 10:15:30,%1,変更,記録2,"
-                                      "変更前 日付=2024/02/07 時刻=9:05:03 生徒番号=2 レベル=3 タイム=99999 学校=01234,"
-                                      "変更後 日付=2024/02/07 時刻=9:05:03 生徒番号=1 レベル=3 タイム=99999 学校=01234\r\n")
-                           .arg(computerName()));
+    EXPECT_EQ(m.log(),
+              QStringLiteral("2024/02/07 10:15:30,%1,変更,記録2,"
+                             "変更前 日付=2024/02/07 時刻=9:05:03 生徒番号=2 レベル=3 タイム=99999 学校=01234,"
+                             "変更後 日付=2024/02/07 時刻=9:05:03 生徒番号=1 レベル=3 タイム=99999 学校=01234\r\n")
+                  .arg(computerName()));
     EXPECT_TRUE(m.backups().isEmpty()); // a change writes one record in place
 
     // Moving the scroll bar writes its value; full-width digits typed count too.
@@ -214,10 +216,14 @@ TEST(ResultsManager, BadTimeOrStudentWritesNothing)
     const struct {
         const char16_t *time, *student, *message;
     } cases[] = {
-        {u"", u"2 /  髙橋", u"タイムは"},        {u"12.5", u"2 /  髙橋", u"タイムは"},
-        {u"-1", u"2 /  髙橋", u"タイムは"},      {u"100000", u"2 /  髙橋", u"タイムは"},
-        {u"45秒", u"2 /  髙橋", u"タイムは"},    {u"45", u"髙橋　健一", u"「/」の前"},
-        {u"45", u" / 髙橋", u"「/」の前"},       {u"45", u"x2 / 髙橋", u"「/」の前"},
+        {u"", u"2 /  髙橋", u"タイムは"},
+        {u"12.5", u"2 /  髙橋", u"タイムは"},
+        {u"-1", u"2 /  髙橋", u"タイムは"},
+        {u"100000", u"2 /  髙橋", u"タイムは"},
+        {u"45秒", u"2 /  髙橋", u"タイムは"},
+        {u"45", u"髙橋　健一", u"「/」の前"},
+        {u"45", u" / 髙橋", u"「/」の前"},
+        {u"45", u"x2 / 髙橋", u"「/」の前"},
         {u"45", u"5 /  誰か", u"生徒番号 5 は名簿にありません"},
         {u"45", u"70000 /", u"名簿にありません"},
     };
@@ -249,7 +255,8 @@ TEST(ResultsManager, ARunOfAStudentWhoLeftTheRosterCanBeCorrected)
     m.logic.List1_DblClick(1);
     m.logic.Command2_Click(QStringLiteral("50"), QStringLiteral("777 /  "));
     ASSERT_EQ(m.host.told.size(), 1);
-    EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("生徒番号 777 は名簿にありません"))) << m.host.told[0].toStdString();
+    EXPECT_TRUE(m.host.told[0].contains(QStringLiteral("生徒番号 777 は名簿にありません")))
+        << m.host.told[0].toStdString();
     EXPECT_EQ(readFileBytes(m.path()), before);
 }
 
@@ -339,7 +346,7 @@ TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
 {
     const std::vector<ResultRecord> records{rec(1, 1, 10), rec(2, 2, 20), rec(3, 3, 30)};
     const struct {
-        int line;          // the line double-clicked (0-based)
+        int line; // the line double-clicked (0-based)
         int selectedAfter; // the line selected after the deletion
     } cases[] = {{0, 0}, {1, 1}, {2, 1}};
     for (const auto &c : cases) {
@@ -361,10 +368,10 @@ TEST(ResultsManager, DeletingFirstMiddleAndLastSelectsTheLineThatFollowed)
         EXPECT_EQ(m.host.progressCalls.back(), std::make_pair(int64_t(0), int64_t(0))); // the bar goes away
         // The file as it was before, in the backup folder; the deletion in the log.
         EXPECT_EQ(m.backups(), QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")});
-        EXPECT_EQ(readFileBytes(m.state.config.DataFolder + QStringLiteral("バックアップ/") + m.backups().value(0)), before);
-        EXPECT_TRUE(m.log().startsWith(QStringLiteral("2024/02/07 10:15:30,%1,消去,記録%2,変更前 ")
-                                           .arg(computerName())
-                                           .arg(c.line + 1)));
+        EXPECT_EQ(readFileBytes(m.state.config.DataFolder + QStringLiteral("バックアップ/") + m.backups().value(0)),
+                  before);
+        EXPECT_TRUE(m.log().startsWith(
+            QStringLiteral("2024/02/07 10:15:30,%1,消去,記録%2,変更前 ").arg(computerName()).arg(c.line + 1)));
         EXPECT_TRUE(m.log().endsWith(QStringLiteral(",変更後 なし\r\n")));
     }
 

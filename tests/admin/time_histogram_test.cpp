@@ -81,7 +81,7 @@ TEST(TimeHistogram, TheScaleKeepsTheFullestBucketNearTenStars)
         bytes += records({{1, 100 + i, 35}}); // 25 results in bucket 3
     for (int i = 0; i < 5; ++i)
         bytes += records({{1, 200 + i, 71}}); // 5 in bucket 7
-    bytes += records({{1, 300, 88}});         // 1 in bucket 8: 1 ÷ 2 + 0.5 rounds to 1
+    bytes += records({{1, 300, 88}}); // 1 in bucket 8: 1 ÷ 2 + 0.5 rounds to 1
     h.build(bytes);
     const QStringList all = h.allResultsLines(1);
     EXPECT_EQ(all[0], QStringLiteral("レベル1 今まで31回  （★=2）"));
@@ -93,8 +93,8 @@ TEST(TimeHistogram, TheScaleKeepsTheFullestBucketNearTenStars)
 TEST(TimeHistogram, DeletedDamagedAndOutOfTableRecordsAreSkipped)
 {
     TimeHistogram h;
-    h.build(records({{0, 1, 50}, {-3, 1, 50}, {51, 1, 50}, {60, 1, 50}, {2, 6000, 50}, {2, -1, 50}, {2, 1, -20},
-                     {2, 1, 70}}));
+    h.build(records(
+        {{0, 1, 50}, {-3, 1, 50}, {51, 1, 50}, {60, 1, 50}, {2, 6000, 50}, {2, -1, 50}, {2, 1, -20}, {2, 1, 70}}));
     EXPECT_EQ(h.runCount(2), 1);
     EXPECT_EQ(h.allResults(2, 0), 0); // a negative time is a damaged record, no best
     EXPECT_EQ(h.allResults(2, 7), 1);

@@ -25,8 +25,8 @@ TEST(EraDate, CaptionHasEraYearMonthTwoDigitDayAndWeekday)
 
 TEST(EraDate, ScreenColourFollowsTheSeason)
 {
-    const std::pair<int, uint32_t> cases[] = {{1, 0x000080FF}, {2, 0x000080FF}, {3, 0x00C0FFC0},
-                                              {5, 0x00C0FFC0}, {6, 0x00C0C000}, {8, 0x00C0C000},
+    const std::pair<int, uint32_t> cases[] = {{1, 0x000080FF}, {2, 0x000080FF},  {3, 0x00C0FFC0},
+                                              {5, 0x00C0FFC0}, {6, 0x00C0C000},  {8, 0x00C0C000},
                                               {9, 0x000040C0}, {11, 0x000040C0}, {12, 0x00C0FFC0}};
     for (auto [month, colour] : cases)
         EXPECT_EQ(screenColourForMonth(month), colour) << month;
@@ -157,8 +157,8 @@ TEST(Configuration, FilesInAnotherEncodingTooLargeOrWithNumbersThatDoNotFitStopT
     const QString cues = QStringLiteral("/data/音フォルダ/新音ファイル.txt");
     const QString criteria = QStringLiteral("/data/squares/タイム回数データ.txt");
     const struct {
-        QString file;      // under the suite's temporary folder
-        QByteArray bytes;  // written over the good file
+        QString file; // under the suite's temporary folder
+        QByteArray bytes; // written over the good file
         int line;
         QString says;
     } cases[] = {
@@ -174,22 +174,26 @@ TEST(Configuration, FilesInAnotherEncodingTooLargeOrWithNumbersThatDoNotFitStopT
          QStringLiteral("1番目の項目")},
         {common, toCp932(QStringLiteral("4\r\n01234みなと塾\r\ninf\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 3,
          QStringLiteral("3番目の項目")},
-        {common, toCp932(QStringLiteral("4\r\n01234みなと塾\r\n-3000000000\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 3,
-         QStringLiteral("3番目の項目")},
+        {common, toCp932(QStringLiteral("4\r\n01234みなと塾\r\n-3000000000\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")),
+         3, QStringLiteral("3番目の項目")},
         // A NUL byte, named with its file and line, the path data's too.
-        {pathData, QByteArrayLiteral("/da\0ta/\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"), 1, QStringLiteral("NUL")},
-        {common, QByteArrayLiteral("4\r\n01234x\r\n1\r\nx\ry\r\np\0w\r\n7\r\n8\r\n9\r\n10\r\n"), 6, QStringLiteral("NUL")},
+        {pathData, QByteArrayLiteral("/da\0ta/\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8\r\n9\r\n10\r\n"), 1,
+         QStringLiteral("NUL")},
+        {common, QByteArrayLiteral("4\r\n01234x\r\n1\r\nx\ry\r\np\0w\r\n7\r\n8\r\n9\r\n10\r\n"), 6,
+         QStringLiteral("NUL")},
         {criteria, QByteArrayLiteral("a,b\r\n45,90,\r\n\0"), 3, QStringLiteral("NUL")},
         {cues, QByteArrayLiteral("\x90\xb3\x89\xf0\x89\xb9\x32\r\nok\0\r\n*\r\n"), 2, QStringLiteral("NUL")},
         // A school year that starts in no month of the year.
         {common, toCp932(QStringLiteral("-5\r\n01234みなと塾\r\n1\r\nx\r\ny\r\npw\r\n7\r\n8\r\n9\r\n10\r\n")), 1,
          QStringLiteral("「-5」は月ではありません")},
-        {common, toCp932(QStringLiteral("13,01234みなと塾,1,x,y,pw,7,8,9,10\r\n")), 1, QStringLiteral("「13」は月ではありません")},
+        {common, toCp932(QStringLiteral("13,01234みなと塾,1,x,y,pw,7,8,9,10\r\n")), 1,
+         QStringLiteral("「13」は月ではありません")},
         {common, toCp932(QStringLiteral("99999999999,01234みなと塾,1,x,y,pw,7,8,9,10\r\n")), 1,
          QStringLiteral("「99999999999」が範囲を超えています（1から12までの数にしてください）")},
         // A cue table that gives no sound at all.
         {cues, QByteArray(), 0, QStringLiteral("音の指定が1つもありません")},
-        {cues, toCp932(QStringLiteral("正解音9\r\nok\r\n*\r\n正解音2\r\n*\r\n")), 0, QStringLiteral("音の指定が1つもありません")},
+        {cues, toCp932(QStringLiteral("正解音9\r\nok\r\n*\r\n正解音2\r\n*\r\n")), 0,
+         QStringLiteral("音の指定が1つもありません")},
     };
     for (const auto &c : cases) {
         Suite suite;

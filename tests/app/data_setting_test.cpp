@@ -79,7 +79,7 @@ TEST(SettingsFile, ReadsKeysAndRefusesWhatItDoesNotKnow)
     const struct {
         QByteArray text;
         QString dataRoot, dataFolder, menu; // expected values ("" = key absent)
-        QString error;                      // a part of the error, or "" when read
+        QString error; // a part of the error, or "" when read
     } cases[] = {
         {"# notes\n\ndata-root = /srv/juku/data/\r\n  data-folder=squares  \nprogram-menu = /opt/menu 001\n",
          "/srv/juku/data/", "squares", "/opt/menu 001", ""},
@@ -136,7 +136,8 @@ TEST(ProgramMenu, SplitsAtBlanksKeepingQuotedWordsWhole)
         {QStringLiteral("/opt/menu 001"), {QStringLiteral("/opt/menu"), QStringLiteral("001")}},
         {QStringLiteral("  /opt/menu\t001  "), {QStringLiteral("/opt/menu"), QStringLiteral("001")}},
         // What a teacher writes for a folder with a blank: either kind of quote.
-        {QStringLiteral("'/opt/my suite/起動/menu' 001"), {QStringLiteral("/opt/my suite/起動/menu"), QStringLiteral("001")}},
+        {QStringLiteral("'/opt/my suite/起動/menu' 001"),
+         {QStringLiteral("/opt/my suite/起動/menu"), QStringLiteral("001")}},
         {QStringLiteral("\"/opt/my suite/menu\" 001"), {QStringLiteral("/opt/my suite/menu"), QStringLiteral("001")}},
         {QStringLiteral("/opt/\"my suite\"/menu"), {QStringLiteral("/opt/my suite/menu")}},
         {QStringLiteral("menu \"it's\" ''"), {QStringLiteral("menu"), QStringLiteral("it's"), QString()}},
@@ -270,8 +271,8 @@ TEST(DataLocation, CommandLineThenEnvironmentThenPathDataOrSettings)
 {
     Pc pc;
     const QString other = pc.path(QStringLiteral("other"));
-    ASSERT_TRUE(pc.writeSettings(pc.places.systemFile,
-                                 "data-root = " + pc.dataRoot().toUtf8() + "\ndata-folder = juku\nprogram-menu = /opt/menu 001\n"));
+    ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-root = " + pc.dataRoot().toUtf8() +
+                                                           "\ndata-folder = juku\nprogram-menu = /opt/menu 001\n"));
     pc.writeSuitePathData(pc.dataRoot());
 
     // The installed copy: the settings, with their data folder and program menu.
@@ -314,8 +315,8 @@ TEST(DataLocation, CommandLineThenEnvironmentThenPathDataOrSettings)
     EXPECT_EQ(w.dataFolderName, QStringLiteral("squares"));
     EXPECT_FALSE(w.programMenu.isEmpty());
     // The program folder keeps the runs of the suite's own school only.
-    EXPECT_EQ(w.localFolder,
-              keptRunsFolder(pc.places.userStateFolder, QDir::currentPath() + QStringLiteral("/relative/root/squares/")));
+    EXPECT_EQ(w.localFolder, keptRunsFolder(pc.places.userStateFolder,
+                                            QDir::currentPath() + QStringLiteral("/relative/root/squares/")));
 }
 
 TEST(DataLocation, NothingSetUpSaysWhatToRunAndABadSettingStopsOnlyWhereItIsRead)
@@ -337,15 +338,17 @@ TEST(DataLocation, NothingSetUpSaysWhatToRunAndABadSettingStopsOnlyWhereItIsRead
 
     // A settings file without a data root: the same advice, and its other keys kept.
     ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-folder = juku\n"));
-    EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); })
-                    .contains(QStringLiteral("tobrel-data setup")));
+    EXPECT_TRUE(
+        errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); }).contains(QStringLiteral("tobrel-data setup")));
 
     // A settings file others could have written stops the starts that would read it;
     // one start with its own root reads none and goes on.
     ASSERT_TRUE(pc.writeSettings(pc.places.systemFile, "data-root = /srv/\ndata-folder = juku\n", 0666));
-    EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); }).contains(QStringLiteral("書き換えられる")));
-    EXPECT_TRUE(errorOf([&] { locateDataRoot(pc.installed(), ThisStart{{}, QStringLiteral("juku")}, pc.places); })
-                    .contains(QStringLiteral("書き換えられる")));
+    EXPECT_TRUE(
+        errorOf([&] { locateDataRoot(pc.installed(), {}, pc.places); }).contains(QStringLiteral("書き換えられる")));
+    EXPECT_TRUE(errorOf([&] {
+                    locateDataRoot(pc.installed(), ThisStart{{}, QStringLiteral("juku")}, pc.places);
+                }).contains(QStringLiteral("書き換えられる")));
     const DataLocation own = locateDataRoot(pc.installed(), ThisStart{pc.dataRoot(), {}}, pc.places);
     EXPECT_EQ(own.dataRoot, pc.dataRoot());
     EXPECT_EQ(own.dataFolderName, QStringLiteral("tobrel"));
@@ -434,7 +437,8 @@ TEST(KeptRuns, AreKeptInAFolderNamedAfterTheDataFolder)
             EXPECT_EQ(dataFolderOfKeptRuns(name), QString());
     }
     EXPECT_EQ(folders[0], state + QStringLiteral("%2Fsrv%2Fjuku%2Fdata%2Ftobrel/"));
-    EXPECT_NE(keptRunsFolder(state, paths[2]), keptRunsFolder(state, QString(paths[2]).replace(QStringLiteral("tobrel"), QStringLiteral("squares"))));
+    EXPECT_NE(keptRunsFolder(state, paths[2]),
+              keptRunsFolder(state, QString(paths[2]).replace(QStringLiteral("tobrel"), QStringLiteral("squares"))));
     // The same folder however it was written.
     EXPECT_EQ(keptRunsFolder(state, QStringLiteral("/srv/juku//data/./tobrel")), folders[0]);
     EXPECT_EQ(keptRunsFolder(QString(), paths[0]), QString());
@@ -480,6 +484,8 @@ TEST(ProgramOptions, HelpVersionDataRootAndMistypedOptions)
         EXPECT_EQ(o.dataRoot, c.dataRoot);
         EXPECT_TRUE(o.error.contains(c.error)) << o.error.toStdString();
     }
-    EXPECT_EQ(programVersionLine(QStringLiteral("tobrel")),
-              QStringLiteral("tobrel %1.%2.%3").arg(TOBREL_VERSION_MAJOR).arg(TOBREL_VERSION_MINOR).arg(TOBREL_VERSION_PATCH));
+    EXPECT_EQ(programVersionLine(QStringLiteral("tobrel")), QStringLiteral("tobrel %1.%2.%3")
+                                                                .arg(TOBREL_VERSION_MAJOR)
+                                                                .arg(TOBREL_VERSION_MINOR)
+                                                                .arg(TOBREL_VERSION_PATCH));
 }

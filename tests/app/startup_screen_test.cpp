@@ -23,8 +23,8 @@ TEST(StartupScreen, SplashShowsTheEraDateThenTheNextScreen)
     EXPECT_EQ(startup->Label5->text(), QStringLiteral("令和6年 2月 07日（水）"));
     // The date has a place of its own, not across the picture's squares.
     const QRect squares = splashSquaresArea();
-    const QRect squaresOnForm(startup->scale().rect(squares.x() * 15, squares.y() * 15, squares.width() * 15,
-                                                    squares.height() * 15));
+    const QRect squaresOnForm(
+        startup->scale().rect(squares.x() * 15, squares.y() * 15, squares.width() * 15, squares.height() * 15));
     EXPECT_FALSE(startup->Label5->geometry().intersects(squaresOnForm));
     EXPECT_FALSE(startup->Label5->geometry().intersects(startup->Label1->geometry()));
     ScreenFixture::shot(startup, QStringLiteral("splash"));
@@ -181,7 +181,7 @@ TEST(StartupScreen, WaitsAndFailuresAreLeftToTheEndOfTheSplashsTime)
 {
     struct Case {
         const char *what;
-        QString missing;   // under the data root
+        QString missing; // under the data root
         QString waitNames; // the wait's reason names it; "" when no wait
         QString toldNames; // the message names it; "" when none
     } cases[] = {

@@ -59,7 +59,8 @@ TEST(CriteriaFile, TwentyLevelsReadAsRowsAndSaveBackUnderTheFixedHeader)
     ASSERT_TRUE(read.opened);
     EXPECT_EQ(read.problem, QString());
     ASSERT_EQ(read.levelRows.size(), 20);
-    EXPECT_EQ(read.levelRows[19], (QStringList{"60", "120", "100", "5", "1.5", "10", "0", "7", "1", "memo 20", "", ""}));
+    EXPECT_EQ(read.levelRows[19],
+              (QStringList{"60", "120", "100", "5", "1.5", "10", "0", "7", "1", "memo 20", "", ""}));
 
     const CriteriaSaveResult saved = SaveCriteriaTexts(f.path, read.levelRows, CriteriaTable());
     ASSERT_TRUE(saved.saved) << saved.message.toStdString();
@@ -79,14 +80,14 @@ TEST(CriteriaFile, TextsTheLoaderAcceptsAreWrittenExactlyAsTyped)
 {
     Folder f(sixLevels());
     QList<QStringList> rows = ReadCriteriaTexts(f.path).levelRows;
-    rows[0][0] = QStringLiteral(" 45");     // blanks the reader skips
-    rows[1][5] = QStringLiteral("なし");     // a text in a free field
+    rows[0][0] = QStringLiteral(" 45"); // blanks the reader skips
+    rows[1][5] = QStringLiteral("なし"); // a text in a free field
     rows[2][4] = QStringLiteral("1.50");
-    rows[3][9] = QStringLiteral("髙橋①");   // CP932 with its extensions
-    rows[4][5] = QString();                  // free fields may be empty: no limit, no window
+    rows[3][9] = QStringLiteral("髙橋①"); // CP932 with its extensions
+    rows[4][5] = QString(); // free fields may be empty: no limit, no window
     rows[4][8] = QString();
-    rows[5][4] = QStringLiteral("2e0");      // any decimal number the loader reads
-    rows << QStringList(12);                 // a level left wholly blank: no criteria
+    rows[5][4] = QStringLiteral("2e0"); // any decimal number the loader reads
+    rows << QStringList(12); // a level left wholly blank: no criteria
     const CriteriaSaveResult saved = SaveCriteriaTexts(f.path, rows, CriteriaTable());
     ASSERT_TRUE(saved.saved) << saved.message.toStdString();
     const QByteArray bytes = readBytes(f.path);
@@ -109,18 +110,18 @@ TEST(CriteriaFile, ACellTheLoaderWouldNotReadBackStopsTheSaveAndNamesIt)
         QString text;
         QString says;
     } cases[] = {
-        {2, 3, QStringLiteral("3,0"), QStringLiteral("「,」")},            // one cell would become two fields
+        {2, 3, QStringLiteral("3,0"), QStringLiteral("「,」")}, // one cell would become two fields
         {4, 1, QStringLiteral("99999999999"), QStringLiteral("読み込めません")}, // too big for the target time
-        {5, 4, QStringLiteral("40000"), QStringLiteral("読み込めません")},       // too big for the clear count
-        {1, 10, QStringLiteral("\"memo"), QStringLiteral("「\"」")},        // would be read as a quoted field
-        {6, 7, QStringLiteral("€10"), QStringLiteral("€")},                 // not in Shift-JIS
+        {5, 4, QStringLiteral("40000"), QStringLiteral("読み込めません")}, // too big for the clear count
+        {1, 10, QStringLiteral("\"memo"), QStringLiteral("「\"」")}, // would be read as a quoted field
+        {6, 7, QStringLiteral("€10"), QStringLiteral("€")}, // not in Shift-JIS
         // A field of numbers that holds none would load as 0: a target time of 0 gives
         // every run 0 points, a clear count of 0 clears at once.
-        {2, 1, QString(), QStringLiteral("空欄にできません")},                // the space bar's "セルクリア"
-        {2, 1, QStringLiteral("3O"), QStringLiteral("数を入れて")},           // a letter O for a zero
+        {2, 1, QString(), QStringLiteral("空欄にできません")}, // the space bar's "セルクリア"
+        {2, 1, QStringLiteral("3O"), QStringLiteral("数を入れて")}, // a letter O for a zero
         {3, 2, QStringLiteral("abc"), QStringLiteral("数を入れて")},
-        {4, 3, QStringLiteral("　"), QStringLiteral("空欄にできません")},      // a full-width blank
-        {5, 4, QStringLiteral("１２"), QStringLiteral("数を入れて")},         // full-width digits read as 0
+        {4, 3, QStringLiteral("　"), QStringLiteral("空欄にできません")}, // a full-width blank
+        {5, 4, QStringLiteral("１２"), QStringLiteral("数を入れて")}, // full-width digits read as 0
         {6, 5, QStringLiteral("nan"), QStringLiteral("数を入れて")},
     };
     for (const auto &c : cases) {
@@ -204,7 +205,7 @@ TEST(CriteriaFile, ADiskTooFullForTheBackupKeepsBothTheFileAndThePreviousBackup)
         row[9].clear();
 
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit small = old;
     small.rlim_cur = 600;
@@ -214,7 +215,8 @@ TEST(CriteriaFile, ADiskTooFullForTheBackupKeepsBothTheFileAndThePreviousBackup)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(r.saved);
-    EXPECT_TRUE(r.message.contains(QStringLiteral("控えのファイル %1 を作れません").arg(backup))) << r.message.toStdString();
+    EXPECT_TRUE(r.message.contains(QStringLiteral("控えのファイル %1 を作れません").arg(backup)))
+        << r.message.toStdString();
     EXPECT_TRUE(r.message.contains(QStringLiteral("ファイルがこれ以上大きくなれません"))) << r.message.toStdString();
     EXPECT_EQ(readBytes(f.path), f.original);
     EXPECT_EQ(readBytes(backup), previousBackup);
@@ -230,9 +232,10 @@ TEST(CriteriaFile, AFolderThatCannotTakeTheFileIsNamedInJapanese)
     const QString path = notAFolder + u'/' + criteriaFileName();
     const CriteriaSaveResult r = SaveCriteriaTexts(path, ReadCriteriaTexts(path).levelRows, CriteriaTable());
     EXPECT_FALSE(r.saved);
-    EXPECT_EQ(r.message, QStringLiteral("%1 のそばに新しいファイルを作れません（ファイルを入れるフォルダがありません）。\n"
-                                        "%1 は元のままです。")
-                             .arg(path));
+    EXPECT_EQ(r.message,
+              QStringLiteral("%1 のそばに新しいファイルを作れません（ファイルを入れるフォルダがありません）。\n"
+                             "%1 は元のままです。")
+                  .arg(path));
 }
 
 TEST(CriteriaFile, TheSavedFileKeepsThePermissionsOfTheOldOne)

@@ -9,8 +9,7 @@ using namespace tobrel::test;
 
 namespace {
 
-const QString kHeader =
-    QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
+const QString kHeader = QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
 
 CriteriaTable load(const QString &text, const CriteriaTable &before = {})
 {
@@ -86,9 +85,11 @@ TEST(Criteria, BadFilesNameFileAndLineAndChangeNothing)
     } cases[] = {
         {tooMany, 37, {}}, // the 36th level line
         {kHeader + QStringLiteral("45,90,100,40000,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("4番目の項目（ｸﾘｱ回数）")},
-        {kHeader + QStringLiteral("45,3000000000,100,5,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("2番目の項目（最低Time）")},
+        {kHeader + QStringLiteral("45,3000000000,100,5,1.5,10,0,7,1,,,\r\n"), 2,
+         QStringLiteral("2番目の項目（最低Time）")},
         // Numbers that are no numbers, or whose sums or products would not fit.
-        {kHeader + level1 + QStringLiteral("nan,90,100,5,1.5,10,0,7,1,,,\r\n"), 3, QStringLiteral("1番目の項目（目標Time）")},
+        {kHeader + level1 + QStringLiteral("nan,90,100,5,1.5,10,0,7,1,,,\r\n"), 3,
+         QStringLiteral("1番目の項目（目標Time）")},
         {kHeader + QStringLiteral("1e10,90,100,5,1.5,10,0,7,1,,,\r\n"), 2, QStringLiteral("目標Time")},
         {kHeader + QStringLiteral("45,90,100,5,1e30,10,0,7,1,,,\r\n"), 2, QStringLiteral("5番目の項目（ﾎﾟｲﾝﾄ倍率）")},
         {kHeader + QStringLiteral("45,90,100,5,1e8,10,0,7,1,,,\r\n"), 2, QStringLiteral("ﾎﾟｲﾝﾄ倍率")},

@@ -72,12 +72,9 @@ struct School {
     // Students of school year 2023 (the clock stands at 7 February 2024): birth year
     // 2014 is primary year 3.
     std::vector<Student> students{
-        {1, QStringLiteral("佐藤　翔太"), 2014},
-        {2, QStringLiteral("髙橋　①郎"), 2013},
-        {3, QStringLiteral("山﨑, はな"), 2012},
-        {6, QStringLiteral("田中\"ゆう\""), 2014},
-        {4, QStringLiteral("ⅰⅱ～德"), 2010, 2},
-        {5, QStringLiteral("退塾　太郎"), 2011, 9},
+        {1, QStringLiteral("佐藤　翔太"), 2014}, {2, QStringLiteral("髙橋　①郎"), 2013},
+        {3, QStringLiteral("山﨑, はな"), 2012}, {6, QStringLiteral("田中\"ゆう\""), 2014},
+        {4, QStringLiteral("ⅰⅱ～德"), 2010, 2},  {5, QStringLiteral("退塾　太郎"), 2011, 9},
     };
 
     School()
@@ -90,7 +87,8 @@ struct School {
         writeCp932(dataRoot() + QStringLiteral("共通データ.txt"),
                    QStringLiteral("4\r\n01234みなと塾\r\n0\r\n0\r\n0\r\nsensei\r\n0\r\n0\r\n0\r\n0\r\n"));
         writeRoster();
-        QString criteria = QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
+        QString criteria =
+            QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n");
         for (int L = 1; L <= 6; ++L)
             criteria += QStringLiteral("%1,%2,30,3,1.5,12,0,7,1,,,\r\n").arg(20 + 10 * L).arg(40 + 20 * L);
         writeCp932(criteriaPath(), criteria);
@@ -121,10 +119,7 @@ struct School {
         writeFile(soundFolder() + name + QStringLiteral(".wav"), pcmWavFile(8000, 1, 16, pcm));
     }
 
-    void writeResults(const std::vector<ResultRecord> &records)
-    {
-        writeFile(resultsPath(), recordsBytes(records));
-    }
+    void writeResults(const std::vector<ResultRecord> &records) { writeFile(resultsPath(), recordsBytes(records)); }
 
     QByteArray resultsBytes() const
     {

@@ -60,8 +60,8 @@ TEST(Backup, CopiesTheDataFolderIntoADatedFolderAndKeepsTheNewest)
     // Two in the same second are told apart.
     o = school.tool({QStringLiteral("backup"), usb, QStringLiteral("--keep=2")});
     ASSERT_EQ(o.status, ToolOk);
-    EXPECT_EQ(backupsIn(usb), (QStringList{QStringLiteral("tobrel_20240207_153305"),
-                                           QStringLiteral("tobrel_20240207_153305_2")}));
+    EXPECT_EQ(backupsIn(usb),
+              (QStringList{QStringLiteral("tobrel_20240207_153305"), QStringLiteral("tobrel_20240207_153305_2")}));
     EXPECT_TRUE(o.all().contains(QStringLiteral("古いバックアップを消しました: tobrel_20240207_153205")));
     EXPECT_TRUE(QFile::exists(school.dataFolder() + QStringLiteral("バックアップ/成績累積データ_20240101_120000.dat")));
     EXPECT_TRUE(QDir(first).exists());
@@ -207,7 +207,8 @@ TEST(Backup, AWorkFolderNamePlantedAsALinkIsNeitherEmptiedNorFilledNorUsed)
     EXPECT_FALSE(QFileInfo(backups + QStringLiteral("tobrel_20240207_153005")).isSymLink());
     const QString made = backups + QStringLiteral("tobrel_20240207_153005_2");
     EXPECT_TRUE(o.all().contains(made)) << o.all().toStdString();
-    EXPECT_TRUE(o.all().contains(QStringLiteral("（リンクなど）: .tobrel_20240207_153005.作成中"))) << o.all().toStdString();
+    EXPECT_TRUE(o.all().contains(QStringLiteral("（リンクなど）: .tobrel_20240207_153005.作成中")))
+        << o.all().toStdString();
     EXPECT_EQ(bytesOf(made + QStringLiteral("/成績累積データ.dat")), bytesOf(school.resultsPath()));
 
     // The backup folder itself planted as a link: refused, nothing written there.
@@ -235,7 +236,8 @@ TEST(Backup, WhatABackupKilledHalfwayLeftIsReportedByCheckAndClearedByTheNextBac
     ASSERT_TRUE(QFile::link(outside.path, backups + QStringLiteral(".tobrel_20240101_080000.作成中")));
 
     auto o = school.tool({QStringLiteral("check")});
-    EXPECT_TRUE(o.all().contains(QStringLiteral("注意: 途中で止まったバックアップの残り %1 があります（3.0 MB）").arg(left)))
+    EXPECT_TRUE(
+        o.all().contains(QStringLiteral("注意: 途中で止まったバックアップの残り %1 があります（3.0 MB）").arg(left)))
         << o.all().toStdString();
     // Told with the settings that name the data folder, not under another file's heading.
     QString headingAbove;

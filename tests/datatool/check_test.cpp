@@ -97,8 +97,8 @@ TEST(DataCheck, ReportsNothingOnTheDemoSchool)
     QStringList out;
     console.out = [&](const QString &l) { out << l; };
     console.err = [&](const QString &l) { out << l; };
-    const int status = runDataTool({QStringLiteral("check")}, dir.path() + QStringLiteral("/tobrel"), console,
-                                   clock.clock);
+    const int status =
+        runDataTool({QStringLiteral("check")}, dir.path() + QStringLiteral("/tobrel"), console, clock.clock);
     EXPECT_EQ(status, ToolOk) << out.join(u'\n').toStdString();
     EXPECT_EQ(out.last(), QStringLiteral("まとめ: 問題はありません")) << out.join(u'\n').toStdString();
     EXPECT_TRUE(linesStarting(out, QStringLiteral("注意:")).isEmpty());
@@ -118,7 +118,8 @@ TEST(DataCheck, FindsEachKindOfProblem)
         std::vector<const char *> says;
     } cases[] = {
         {"common data missing",
-         [](School &s) { QFile::remove(s.dataRoot() + QStringLiteral("共通データ.txt")); }, true,
+         [](School &s) { QFile::remove(s.dataRoot() + QStringLiteral("共通データ.txt")); },
+         true,
          {"共通データ.txt", "ありません"}},
         {"roster missing", [](School &s) { QFile::remove(s.rosterPath()); }, true, {"新名簿.txt", "ありません"}},
         {"student number out of range",
@@ -126,106 +127,153 @@ TEST(DataCheck, FindsEachKindOfProblem)
              s.students.push_back({6000, QStringLiteral("範囲　外子"), 2014});
              s.writeRoster();
          },
-         true, {"範囲にない生徒 1人", "7行目 生徒番号 6000「範囲　外子」"}},
+         true,
+         {"範囲にない生徒 1人", "7行目 生徒番号 6000「範囲　外子」"}},
         {"duplicate student number",
          [](School &s) {
              s.students.push_back({2, QStringLiteral("二番　目"), 2014});
              s.writeRoster();
          },
-         true, {"生徒番号 2 が2回あります（2行目、7行目、最初は「髙橋　①郎」）"}},
-        {"criteria missing", [](School &s) { QFile::remove(s.criteriaPath()); }, true,
+         true,
+         {"生徒番号 2 が2回あります（2行目、7行目、最初は「髙橋　①郎」）"}},
+        {"criteria missing",
+         [](School &s) { QFile::remove(s.criteriaPath()); },
+         true,
          {"タイム回数データ.txt", "ありません"}},
         {"level without a line",
          [](School &s) {
-             writeCp932(s.criteriaPath(), QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n"
-                                                         "30,60,30,3,1,12,0,7,1,,,\r\n"));
+             writeCp932(s.criteriaPath(),
+                        QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n"
+                                       "30,60,30,3,1,12,0,7,1,,,\r\n"));
          },
-         true, {"レベル2の行がありません", "レベル6の行がありません"}},
+         true,
+         {"レベル2の行がありません", "レベル6の行がありません"}},
         {"level with a target time of 0",
          [](School &s) {
              QString text = QStringLiteral("h,h,h,h,h,h,h,h,h,,,\r\n");
              for (int L = 1; L <= 6; ++L)
-                 text += L == 3 ? QStringLiteral("0,0,30,3,1,12,0,7,1,,,\r\n") : QStringLiteral("30,60,30,3,1,12,0,7,1,,,\r\n");
+                 text += L == 3 ? QStringLiteral("0,0,30,3,1,12,0,7,1,,,\r\n")
+                                : QStringLiteral("30,60,30,3,1,12,0,7,1,,,\r\n");
              writeCp932(s.criteriaPath(), text);
          },
-         true, {"レベル3の目標Timeが0です", "レベル3の最低Timeが0です"}},
+         true,
+         {"レベル3の目標Timeが0です", "レベル3の最低Timeが0です"}},
         {"criteria value out of range",
          [](School &s) {
              writeCp932(s.criteriaPath(), QStringLiteral("h,h,h,h,h,h,h,h,h,,,\r\n30,60,30,99999,1,12,0,7,1,,,\r\n"));
          },
-         true, {"タイム回数データ.txt (2行目)", "範囲を超えています"}},
-        {"cue table missing", [](School &s) { QFile::remove(s.cueTablePath()); }, true,
+         true,
+         {"タイム回数データ.txt (2行目)", "範囲を超えています"}},
+        {"cue table missing",
+         [](School &s) { QFile::remove(s.cueTablePath()); },
+         true,
          {"新音ファイル.txt", "ありません"}},
         {"cue played without a block",
-         [](School &s) { writeCp932(s.cueTablePath(), QStringLiteral("間違い音2,ng,*\r\n自己最高音2,ok,*\r\n不合格音1,ng,*\r\n")); },
-         true, {"「正解音2」の音が指定されていません"}},
-        {"WAV missing", [](School &s) { QFile::remove(s.soundFolder() + QStringLiteral("ng.wav")); }, true,
+         [](School &s) {
+             writeCp932(s.cueTablePath(), QStringLiteral("間違い音2,ng,*\r\n自己最高音2,ok,*\r\n不合格音1,ng,*\r\n"));
+         },
+         true,
+         {"「正解音2」の音が指定されていません"}},
+        {"WAV missing",
+         [](School &s) { QFile::remove(s.soundFolder() + QStringLiteral("ng.wav")); },
+         true,
          {"音フォルダ/ng.wav がありません（間違い音2・不合格音1）"}},
-        {"fixed WAV missing", [](School &s) { QFile::remove(s.soundFolder() + QStringLiteral("警告1.wav")); },
-         true, {"警告1.wav がありません（決まった音）"}},
+        {"fixed WAV missing",
+         [](School &s) { QFile::remove(s.soundFolder() + QStringLiteral("警告1.wav")); },
+         true,
+         {"警告1.wav がありません（決まった音）"}},
         {"WAV not readable",
          [](School &s) {
              QFile::remove(s.soundFolder() + QStringLiteral("合格.wav"));
              QDir().mkpath(s.soundFolder() + QStringLiteral("合格.wav"));
          },
-         true, {"合格.wav を読めません"}},
-        {"not a WAV", [](School &s) { writeFile(s.soundFolder() + QStringLiteral("ok.wav"), "RIFF....not a wave"); },
-         true, {"ok.wav は鳴らせません", "正解音2・自己最高音2"}},
-        {"torn tail", [](School &s) { writeFile(s.resultsPath(), s.resultsBytes() + QByteArray(20, 'x')); }, true,
+         true,
+         {"合格.wav を読めません"}},
+        {"not a WAV",
+         [](School &s) { writeFile(s.soundFolder() + QStringLiteral("ok.wav"), "RIFF....not a wave"); },
+         true,
+         {"ok.wav は鳴らせません", "正解音2・自己最高音2"}},
+        {"torn tail",
+         [](School &s) { writeFile(s.resultsPath(), s.resultsBytes() + QByteArray(20, 'x')); },
+         true,
          {"最後の20バイトは途中で切れた記録です", "記録 2件（108バイト）"}},
         {"damaged records",
-         [&](School &s) { appendRecords(s, {run(QDate(2024, 2, 3), 1, 40, 30), run(QDate(2024, 2, 3), 7000, 1, 30)}); },
-         true, {"壊れた記録 2件", "3番目の記録: 日付=2024/02/03 (45325) 生徒番号=1 レベル=40", "4番目の記録", "生徒番号=7000"}},
+         [&](School &s) {
+             appendRecords(s, {run(QDate(2024, 2, 3), 1, 40, 30), run(QDate(2024, 2, 3), 7000, 1, 30)});
+         },
+         true,
+         {"壊れた記録 2件", "3番目の記録: 日付=2024/02/03 (45325) 生徒番号=1 レベル=40", "4番目の記録",
+          "生徒番号=7000"}},
         {"records of another school",
-         [&](School &s) { appendRecords(s, {run(QDate(2024, 2, 3), 1, 1, 30, QStringLiteral("55555"))}); }, false,
+         [&](School &s) { appendRecords(s, {run(QDate(2024, 2, 3), 1, 1, 30, QStringLiteral("55555"))}); },
+         false,
          {"他塾の記録 1件", "「55555」1件"}},
         {"records of a student not in the roster",
-         [&](School &s) { appendRecords(s, {run(QDate(2024, 2, 3), 77, 1, 30), run(QDate(2024, 2, 4), 77, 2, 30)}); },
-         false, {"名簿にない生徒の記録 2件（77番 2件）"}},
+         [&](School &s) {
+             appendRecords(s, {run(QDate(2024, 2, 3), 77, 1, 30), run(QDate(2024, 2, 4), 77, 2, 30)});
+         },
+         false,
+         {"名簿にない生徒の記録 2件（77番 2件）"}},
         {"runs waiting on this PC",
-         [](School &s) { writeFile(s.program() + QStringLiteral("/未送信成績.dat"), recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)})); },
-         false, {"まだ送られていない記録が 1件あります", "未送信成績.dat"}},
+         [](School &s) {
+             writeFile(s.program() + QStringLiteral("/未送信成績.dat"),
+                       recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)}));
+         },
+         false,
+         {"まだ送られていない記録が 1件あります", "未送信成績.dat"}},
         {"pending file of no runs",
          [](School &s) { writeFile(s.program() + QStringLiteral("/未送信成績.dat"), QByteArray(240, 'a')); },
-         true, {"未送信成績.dat は成績ファイルに送りません", "記録（44バイト）の数になりません"}},
+         true,
+         {"未送信成績.dat は成績ファイルに送りません", "記録（44バイト）の数になりません"}},
         {"pending file planted as a link",
          [](School &s) {
              writeFile(s.root() + QStringLiteral("/users.dat"), recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)}));
              QFile::link(s.root() + QStringLiteral("/users.dat"), s.program() + QStringLiteral("/未送信成績.dat"));
          },
-         true, {"未送信成績.dat は成績ファイルに送りません", "リンク"}},
+         true,
+         {"未送信成績.dat は成績ファイルに送りません", "リンク"}},
         {"results file planted as a link",
          [](School &s) {
              QFile::rename(s.resultsPath(), s.root() + QStringLiteral("/elsewhere.dat"));
              QFile::link(s.root() + QStringLiteral("/elsewhere.dat"), s.resultsPath());
          },
-         true, {"成績ファイルを開けません", "リンク", "成績累積データ.dat"}},
+         true,
+         {"成績ファイルを開けません", "リンク", "成績累積データ.dat"}},
         {"results file planted as a link that leads nowhere",
          [](School &s) {
              QFile::remove(s.resultsPath());
              QFile::link(s.root() + QStringLiteral("/nowhere.dat"), s.resultsPath());
          },
-         true, {"成績ファイルを開けません", "リンク", "成績累積データ.dat"}},
+         true,
+         {"成績ファイルを開けません", "リンク", "成績累積データ.dat"}},
         {"cue name that climbs out of the sound folder",
-         [](School &s) { writeCp932(s.cueTablePath(), QStringLiteral("正解音2,../../../outside,*\r\n間違い音2,ng,*\r\n"
-                                                                     "自己最高音2,ok,*\r\n不合格音1,ng,*\r\n")); },
-         true, {"「../../../outside」", "音フォルダの外"}},
-        {"empty cue table", [](School &s) { writeCp932(s.cueTablePath(), QString()); }, true,
+         [](School &s) {
+             writeCp932(s.cueTablePath(), QStringLiteral("正解音2,../../../outside,*\r\n間違い音2,ng,*\r\n"
+                                                         "自己最高音2,ok,*\r\n不合格音1,ng,*\r\n"));
+         },
+         true,
+         {"「../../../outside」", "音フォルダの外"}},
+        {"empty cue table",
+         [](School &s) { writeCp932(s.cueTablePath(), QString()); },
+         true,
          {"新音ファイル.txt", "音の指定が1つもありません"}},
         {"school year starting in month -5",
          [](School &s) {
              writeCp932(s.dataRoot() + QStringLiteral("共通データ.txt"),
                         QStringLiteral("-5,01234みなと塾,0,0,0,sensei,0,0,0,0\r\n"));
          },
-         true, {"共通データ.txt", "-5"}},
+         true,
+         {"共通データ.txt", "-5"}},
         {"NUL byte in the roster",
          [](School &s) {
              writeFile(s.rosterPath(), toCp932(QStringLiteral("1,2014,0,0,佐藤")) + QByteArray(1, '\0') +
                                            toCp932(QStringLiteral("翔太,0,-,-\r\n")));
          },
-         true, {"新名簿.txt (1行目)", "NUL"}},
+         true,
+         {"新名簿.txt (1行目)", "NUL"}},
         {"records dated after today",
-         [&](School &s) { appendRecords(s, {run(QDate(2024, 3, 1), 1, 1, 30)}); }, false,
+         [&](School &s) { appendRecords(s, {run(QDate(2024, 3, 1), 1, 1, 30)}); },
+         false,
          {"今日（2024/02/07）より後の日付の記録 1件（最初は3番目"}},
     };
     for (const auto &c : cases) {
@@ -248,10 +296,11 @@ TEST(DataCheck, DescribesTheRosterCriteriaAndResults)
     const auto o = school.tool({QStringLiteral("check")});
     ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
     const QString all = o.all();
-    for (const char *text : {"生徒 6人（状態0: 4人、状態2: 1人、状態9: 1人）、名前の一覧に出る生徒 4人",
-                             "レベル1: 目標30秒 最低60秒 クリア30点・3回 倍率1.5 禁止12回・0点 判定7日 禁止期間1日",
-                             "WAVファイル 5個のうち 5個は鳴らせます", "記録 2件（88バイト）",
-                             "日付 2024/02/01 〜 2024/02/07", "レベル別: レベル1 1件、レベル3 1件", "時間切れの記録 1件"})
+    for (const char *text :
+         {"生徒 6人（状態0: 4人、状態2: 1人、状態9: 1人）、名前の一覧に出る生徒 4人",
+          "レベル1: 目標30秒 最低60秒 クリア30点・3回 倍率1.5 禁止12回・0点 判定7日 禁止期間1日",
+          "WAVファイル 5個のうち 5個は鳴らせます", "記録 2件（88バイト）", "日付 2024/02/01 〜 2024/02/07",
+          "レベル別: レベル1 1件、レベル3 1件", "時間切れの記録 1件"})
         EXPECT_TRUE(all.contains(QString::fromUtf8(text))) << text << "\n" << all.toStdString();
 
     // A results file that is not there yet is no problem, and check does not create it.
@@ -311,7 +360,8 @@ TEST(DataCheck, NotesADataFolderThatIsALinkButNotADataRootThatIsOne)
     ASSERT_TRUE(QFile::link(elsewhere, QDir::cleanPath(school.dataFolder())));
     o = school.tool({QStringLiteral("check")});
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
-    const QStringList notes = linesStarting(o.out, QStringLiteral("注意:")).filter(QStringLiteral("シンボリックリンク"));
+    const QStringList notes =
+        linesStarting(o.out, QStringLiteral("注意:")).filter(QStringLiteral("シンボリックリンク"));
     ASSERT_EQ(notes.size(), 1) << o.all().toStdString();
     EXPECT_TRUE(notes.first().contains(elsewhere)) << notes.first().toStdString();
 }

@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace tobrel;
 using namespace tobrel::test;
 
@@ -158,12 +157,9 @@ TEST(Export, DatesAndStudentNarrowTheRows)
         QStringList options;
         std::vector<int> records;
     } cases[] = {
-        {{"--from", "2024/02/05"}, {2, 6, 7, 8, 9, 10}},
-        {{"--to", "2024-02-02"}, {1, 3}},
-        {{"--from", "20240203", "--to", "2024/2/4"}, {4, 5}},
-        {{"--student", "1"}, {1, 6, 8}},
-        {{"--student", "1", "--from", "2024/02/02"}, {6, 8}},
-        {{"--student", "500"}, {}},
+        {{"--from", "2024/02/05"}, {2, 6, 7, 8, 9, 10}},      {{"--to", "2024-02-02"}, {1, 3}},
+        {{"--from", "20240203", "--to", "2024/2/4"}, {4, 5}}, {{"--student", "1"}, {1, 6, 8}},
+        {{"--student", "1", "--from", "2024/02/02"}, {6, 8}}, {{"--student", "500"}, {}},
     };
     const QString csv = school.root() + QStringLiteral("/narrow.csv");
     for (const auto &c : cases) {
@@ -200,9 +196,14 @@ TEST(Export, TextFieldsAreQuotedByTheUsualRules)
     const struct {
         const char *in, *out;
     } cases[] = {
-        {"山田", "山田"},           {"a,b", "\"a,b\""},     {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"two\r\nlines", "\"two\r\nlines\""}, {"=SUM(A1)", "'=SUM(A1)"}, {"-1", "'-1"},
-        {"@x,y", "\"'@x,y\""},      {"", ""},
+        {"山田", "山田"},
+        {"a,b", "\"a,b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\r\nlines", "\"two\r\nlines\""},
+        {"=SUM(A1)", "'=SUM(A1)"},
+        {"-1", "'-1"},
+        {"@x,y", "\"'@x,y\""},
+        {"", ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(csvTextField(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
@@ -259,8 +260,8 @@ TEST(Export, FailuresLeaveNoPartialFileAndSayWhy)
     state.config.DataRoot = school.dataRoot();
     ResultsCsvReport report;
     QString error;
-    EXPECT_FALSE(writeResultsCsvFile(ResultsFile(school.resultsPath()), csvSourceOf(state, school.clock.today()),
-                                     {}, csv, &report, &error, [](int64_t, int64_t) { return false; }));
+    EXPECT_FALSE(writeResultsCsvFile(ResultsFile(school.resultsPath()), csvSourceOf(state, school.clock.today()), {},
+                                     csv, &report, &error, [](int64_t, int64_t) { return false; }));
     EXPECT_TRUE(error.contains(QStringLiteral("取り消し")));
     EXPECT_EQ(fileBytes(csv), QByteArray("earlier"));
 
@@ -367,7 +368,8 @@ TEST(Export, TheSchoolsFolderReachedByASecondMountIsStillTheSchools)
     });
     if (status < 0)
         GTEST_SKIP() << "no mount namespace for a second mount here";
-    EXPECT_EQ(status, 0) << "case " << status << " decided wrongly: " << cases[std::max(status, 1) - 1].target.toStdString();
+    EXPECT_EQ(status, 0) << "case " << status
+                         << " decided wrongly: " << cases[std::max(status, 1) - 1].target.toStdString();
 }
 
 namespace {
@@ -449,13 +451,15 @@ TEST(Export, AWorkbookIsRefusedWhereACsvIsAndLeavesNothingWhenItFails)
     }
     EXPECT_EQ(fileBytes(school.resultsPath()), results);
     // A workbook beside the data may be written.
-    auto o = school.tool({QStringLiteral("export"), QStringLiteral("--xlsx"), school.dataFolder() + QStringLiteral("成績.xlsx")});
+    auto o = school.tool(
+        {QStringLiteral("export"), QStringLiteral("--xlsx"), school.dataFolder() + QStringLiteral("成績.xlsx")});
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
 
     // A CSV name besides --xlsx, --utf8, standard output: told how to use it.
     const QString path = school.root() + QStringLiteral("/x.xlsx");
-    for (const QStringList &args : {QStringList{"export", "--xlsx", path, "y.csv"}, QStringList{"export", "--xlsx", path, "--utf8"},
-                                    QStringList{"export", "--xlsx", "-"}}) {
+    for (const QStringList &args :
+         {QStringList{"export", "--xlsx", path, "y.csv"}, QStringList{"export", "--xlsx", path, "--utf8"},
+          QStringList{"export", "--xlsx", "-"}}) {
         o = school.tool(args);
         EXPECT_EQ(o.status, ToolUsage) << o.all().toStdString();
         EXPECT_FALSE(QFileInfo::exists(path));
@@ -470,7 +474,8 @@ TEST(Export, AWorkbookIsRefusedWhereACsvIsAndLeavesNothingWhenItFails)
                                       path, nullptr, &error, [](int64_t, int64_t) { return false; }));
     EXPECT_TRUE(error.contains(QStringLiteral("Excel出力を取り消しました"))) << error.toStdString();
     EXPECT_EQ(fileBytes(path), QByteArray("earlier"));
-    o = school.tool({QStringLiteral("export"), QStringLiteral("--xlsx"), school.root() + QStringLiteral("/no/such/x.xlsx")});
+    o = school.tool(
+        {QStringLiteral("export"), QStringLiteral("--xlsx"), school.root() + QStringLiteral("/no/such/x.xlsx")});
     EXPECT_EQ(o.status, ToolProblems);
     EXPECT_TRUE(o.all().contains(QStringLiteral("x.xlsx"))) << o.all().toStdString();
     EXPECT_EQ(QDir(school.root()).entryList({QStringLiteral(".*part*")}, QDir::Files | QDir::Hidden), QStringList());

@@ -27,7 +27,7 @@ QByteArray bytesOf(const QString &path)
 // Sound records of every kind, with damaged ones among them.
 struct Mixed {
     std::vector<ResultRecord> all;
-    QByteArray sound;            // the sound records' bytes, in order
+    QByteArray sound; // the sound records' bytes, in order
     std::vector<int64_t> damaged; // record numbers of the damaged ones
     Mixed()
     {
@@ -43,8 +43,8 @@ struct Mixed {
             {run(QDate(2024, 2, 1), 1, 1, 25), false},
             {damage(run(QDate(2024, 2, 1), 1, 40, 25)), true},
             {run(QDate(2024, 2, 7), 2, 3, 99999), false},
-            {run(QDate(2024, 2, 3), 77, 1, 30), false},                          // not in the roster
-            {run(QDate(2024, 2, 3), 1, 1, 30, QStringLiteral("55555")), false},  // another school
+            {run(QDate(2024, 2, 3), 77, 1, 30), false}, // not in the roster
+            {run(QDate(2024, 2, 3), 1, 1, 30, QStringLiteral("55555")), false}, // another school
             {damage(run(QDate(2024, 2, 3), 6000, 1, 30)), true},
             {nanDate, true},
             {deleted, false},
@@ -85,7 +85,8 @@ TEST(Repair, KeepsEverySoundRecordAndRemovesExactlyTheDamagedOnesAndTheTornTail)
 
     const auto o = school.tool({QStringLiteral("repair")}, {QStringLiteral("はい")});
     ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();
-    EXPECT_TRUE(o.all().contains(QStringLiteral("記録 12件 → 7件（壊れた記録 5件と途中で切れた末尾 7バイトを取り除きました）")))
+    EXPECT_TRUE(
+        o.all().contains(QStringLiteral("記録 12件 → 7件（壊れた記録 5件と途中で切れた末尾 7バイトを取り除きました）")))
         << o.all().toStdString();
     EXPECT_EQ(bytesOf(school.resultsPath()), mixed.sound);
 
@@ -173,11 +174,12 @@ TEST(Repair, ARefusedReplacementLeavesTheFileAsItWasAndLogsThatItWasNotMade)
     EXPECT_TRUE(r.outcome.message.contains(school.resultsPath())) << r.outcome.message.toStdString();
     EXPECT_EQ(school.resultsBytes(), original);
     // Each removal was logged before the rename, then once more as not made.
-    const QStringList lines =
-        fromCp932(bytesOf(school.dataFolder() + correctionLogFileName())).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList lines = fromCp932(bytesOf(school.dataFolder() + correctionLogFileName()))
+                                  .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2 * static_cast<qsizetype>(mixed.damaged.size()));
     for (qsizetype i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i].contains(QStringLiteral("行われていません")), i >= lines.size() / 2) << lines[i].toStdString();
+        EXPECT_EQ(lines[i].contains(QStringLiteral("行われていません")), i >= lines.size() / 2)
+            << lines[i].toStdString();
 }
 
 TEST(Repair, RefusedOnAFullDiskOrALinkedLogLeavesEveryFileAsItWas)
@@ -219,7 +221,8 @@ TEST(Repair, RefusedOnAFullDiskOrALinkedLogLeavesEveryFileAsItWas)
         EXPECT_FALSE(QFileInfo::exists(school.dataFolder() + backupFolderName()));
 
         // A backup folder that was there before the refused repair stays, with what it holds.
-        const QString earlier = school.dataFolder() + backupFolderName() + QStringLiteral("/成績累積データ_20240101_080000.dat");
+        const QString earlier =
+            school.dataFolder() + backupFolderName() + QStringLiteral("/成績累積データ_20240101_080000.dat");
         ASSERT_TRUE(QDir().mkpath(school.dataFolder() + backupFolderName()));
         ASSERT_TRUE(writeFile(earlier, original));
         EXPECT_FALSE(repairResults(ResultsFile(school.resultsPath()), school.dataFolder(),

@@ -98,7 +98,8 @@ TEST(DataToolSetup, KeepsTheOtherKeysAndTakesTheSuitesFolderNameAndMenu)
     o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot()});
     EXPECT_EQ(pc.settings().value(dataFolderKey()), QStringLiteral("squares"));
     EXPECT_EQ(pc.settings().value(programMenuKey()), u'\'' + menu + QStringLiteral("' 001"));
-    o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu="), QStringLiteral("--user")});
+    o = pc.installedTool(
+        {QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu="), QStringLiteral("--user")});
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
     EXPECT_TRUE(QFileInfo::exists(pc.places.userFile)) << "--user writes the user's own file";
     EXPECT_EQ(pc.settings().value(programMenuKey()), u'\'' + menu + QStringLiteral("' 001"))
@@ -111,9 +112,11 @@ TEST(DataToolSetup, KeepsTheOtherKeysAndTakesTheSuitesFolderNameAndMenu)
         QString says;
         int status;
     } refused[] = {
-        {QStringLiteral("/opt/suite/起動/menu 001"), QStringLiteral("プログラムメニュー /opt/suite/起動/menu が見つからない"), ToolProblems},
+        {QStringLiteral("/opt/suite/起動/menu 001"),
+         QStringLiteral("プログラムメニュー /opt/suite/起動/menu が見つからない"), ToolProblems},
         {menu + QStringLiteral(" 001"), QStringLiteral("が見つからない"), ToolProblems}, // split at the blank
-        {QStringLiteral("no-such-menu-program 001"), QStringLiteral("no-such-menu-program が見つからない"), ToolProblems},
+        {QStringLiteral("no-such-menu-program 001"), QStringLiteral("no-such-menu-program が見つからない"),
+         ToolProblems},
         {u'\'' + menu + QStringLiteral(" 001"), QStringLiteral("' が閉じていません"), ToolUsage},
         {u'\'' + menu + QStringLiteral("' 001 # back to the menu"), QStringLiteral("注釈"), ToolUsage},
     };
@@ -124,10 +127,12 @@ TEST(DataToolSetup, KeepsTheOtherKeysAndTakesTheSuitesFolderNameAndMenu)
         EXPECT_EQ(readFileBytes(pc.places.systemFile), before);
     }
     // A program found on the PATH is started by name.
-    o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu"), QStringLiteral("sh -c true")});
+    o = pc.installedTool(
+        {QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--program-menu"), QStringLiteral("sh -c true")});
     EXPECT_EQ(o.status, ToolOk) << o.all().toStdString();
 
-    for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral(".."), QString(), QStringLiteral("tobrel # folder")}) {
+    for (const QString &bad :
+         {QStringLiteral("a/b"), QStringLiteral(".."), QString(), QStringLiteral("tobrel # folder")}) {
         o = pc.installedTool({QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--data-folder"), bad});
         EXPECT_EQ(o.status, ToolUsage) << bad.toStdString();
     }
@@ -183,11 +188,13 @@ TEST(DataToolSetup, VersionDataRootOptionAndUsageErrors)
 
     const QStringList usage[] = {
         {QStringLiteral("--bogus"), QStringLiteral("check")},
-        {QStringLiteral("--data"), pc.dataFolder(), QStringLiteral("--data-folder"), QStringLiteral("x"), QStringLiteral("check")},
+        {QStringLiteral("--data"), pc.dataFolder(), QStringLiteral("--data-folder"), QStringLiteral("x"),
+         QStringLiteral("check")},
         {QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("--keep"), QStringLiteral("3")},
         {QStringLiteral("setup"), pc.dataRoot(), QStringLiteral("extra")},
         {QStringLiteral("--data-root"), pc.dataRoot(), QStringLiteral("setup"), pc.dataRoot()},
-        {QStringLiteral("--data"), pc.dataFolder(), QStringLiteral("--data-root"), pc.dataRoot(), QStringLiteral("check")},
+        {QStringLiteral("--data"), pc.dataFolder(), QStringLiteral("--data-root"), pc.dataRoot(),
+         QStringLiteral("check")},
         {QStringLiteral("check"), QStringLiteral("--user")},
     };
     for (const QStringList &args : usage) {
@@ -239,8 +246,10 @@ TEST(DataToolSetup, CheckSaysWhichResultsFileEachKeptRunGoesTo)
     const auto o = pc.installedTool({QStringLiteral("check")});
     EXPECT_EQ(o.status, ToolOk) << "kept runs are notices, not problems";
     const QString all = o.all();
-    EXPECT_TRUE(all.contains(QStringLiteral("成績ファイル %1 へまだ送られていない記録が 2件").arg(pc.resultsPath()))) << all.toStdString();
-    EXPECT_TRUE(all.contains(QStringLiteral("ほかの成績ファイル %1成績累積データ.dat へ送る記録が 1件").arg(otherData)));
+    EXPECT_TRUE(all.contains(QStringLiteral("成績ファイル %1 へまだ送られていない記録が 2件").arg(pc.resultsPath())))
+        << all.toStdString();
+    EXPECT_TRUE(
+        all.contains(QStringLiteral("ほかの成績ファイル %1成績累積データ.dat へ送る記録が 1件").arg(otherData)));
     EXPECT_TRUE(all.contains(QStringLiteral("どの成績ファイルへ送るのか分からない記録が 1件")));
     EXPECT_TRUE(all.contains(mine));
 }

@@ -21,8 +21,8 @@ struct NoFailure final : SoundFailureHandler {
 struct Host final : DrillHost {
     SharedState *state = nullptr;
     int refreshes = 0;
-    int endRuns = 0;       // EndRun calls
-    int endRunsBegun = 0;  // ends of run actually carried out
+    int endRuns = 0; // EndRun calls
+    int endRunsBegun = 0; // ends of run actually carried out
     std::function<void()> duringEndRun; // what arrives while the end of run lets events run
     void refresh() override { ++refreshes; }
     void repaintNow() override { ++refreshes; }

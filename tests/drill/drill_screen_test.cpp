@@ -223,9 +223,8 @@ TEST(DrillScreen, ControlsAreNamedWidgetsForAssistiveTechnology)
     DrillScreen *d = f.start(1);
     ASSERT_NE(d, nullptr);
     // Labels are read by their text, the time bar by what it stands for.
-    for (const char *name : {"qLabel1", "qlabel2", "Label6", "inputLabel", "Label11", "seitouLabel",
-                             "Commandkakunin2", "Label1", "sLabel2", "sLabel9", "sLabel10", "sShape5",
-                             "sShape2", "sShape3", "sShape4"}) {
+    for (const char *name : {"qLabel1", "qlabel2", "Label6", "inputLabel", "Label11", "seitouLabel", "Commandkakunin2",
+                             "Label1", "sLabel2", "sLabel9", "sLabel10", "sShape5", "sShape2", "sShape3", "sShape4"}) {
         QWidget *w = d->findChild<QWidget *>(QString::fromLatin1(name));
         ASSERT_NE(w, nullptr) << name;
         QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
@@ -252,7 +251,8 @@ TEST(DrillScreen, TheTypedAnswerIsNamedAndEveryJudgementIsTold)
     EXPECT_EQ(nameOf(d->inputLabel), QStringLiteral("答え"));
     f.typeAnswer();
     EXPECT_EQ(nameOf(d), d->windowTitle());
-    EXPECT_EQ(QAccessible::queryAccessibleInterface(d)->text(QAccessible::Description), QStringLiteral("正解　残り9問"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(d)->text(QAccessible::Description),
+              QStringLiteral("正解　残り9問"));
     const int n = d->qLabel1->text().toInt();
     QTest::keyClicks(d, QStringLiteral("12"));
     EXPECT_EQ(nameOf(d->inputLabel), QStringLiteral("答え 12"));

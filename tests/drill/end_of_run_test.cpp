@@ -98,7 +98,7 @@ TEST(EndOfRun, FirstRunEverAtALevelIsANewLevelBest)
 TEST(EndOfRun, PersonalBestPassTimeAndSlowerRuns)
 {
     Ending e;
-    e.earlier(9, 2, 10);  // another student holds the level best
+    e.earlier(9, 2, 10); // another student holds the level best
     e.earlier(5, 2, 40);
     EndScreenContent c = e.finish(2, 35);
     EXPECT_EQ(c.message, EndScreenContent::Message::PersonalBest);

@@ -136,7 +136,7 @@ TEST(HubLogic, KeysCountOnlyOnceTheHubIsReadyAndNeverWhileTheTeacherPanelIsOpen)
         bool taken;
         int starts, rosterShown;
     } cases[] = {
-        {u'1', true, 1, 0}, {u'6', true, 1, 0}, {u'7', true, 0, 0}, // no level 7
+        {u'1', true, 1, 0}, {u'6', true, 1, 0},  {u'7', true, 0, 0}, // no level 7
         {u'a', true, 0, 0}, {u'A', false, 0, 0}, {u'x', false, 0, 0}, {u'0', true, 0, 1},
     };
     for (const auto &c : cases) {

@@ -120,7 +120,7 @@ TEST(HubScreen, KeysForLevelsThatDoNotExistDoNothing)
     ASSERT_NE(hub, nullptr);
     QTest::keyClick(hub, Qt::Key_7);
     QTest::keyClick(hub, Qt::Key_A, Qt::ShiftModifier); // "A": upper case is not a key
-    QTest::keyClick(hub, Qt::Key_A);                    // "a": level 10, not offered
+    QTest::keyClick(hub, Qt::Key_A); // "a": level 10, not offered
     f.settle();
     EXPECT_EQ(f.drill(), nullptr);
     EXPECT_NE(f.hub(), nullptr);
@@ -132,9 +132,10 @@ TEST(HubScreen, ALevelWithoutACriteriaRowCannotBeStartedAndRecordsNothing)
     // and the end screen said the level was cleared.
     Loop f;
     const QString criteriaPath = f.state.config.DataFolder + QStringLiteral("タイム回数データ.txt");
-    writeCp932(criteriaPath, QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n"
-                                            "25,50,30,3,1.5,10,0,7,1,,,\r\n30,60,30,3,1.5,10,0,7,1,,,\r\n"
-                                            "35,70,30,3,1.5,10,0,7,1,,,\r\n"));
+    writeCp932(criteriaPath,
+               QStringLiteral("目標Time,最低Time,ｸﾘｱﾎﾟｲﾝﾄ,ｸﾘｱ回数,ﾎﾟｲﾝﾄ倍率,禁回,禁点,判期間,禁期間,,,\r\n"
+                              "25,50,30,3,1.5,10,0,7,1,,,\r\n30,60,30,3,1.5,10,0,7,1,,,\r\n"
+                              "35,70,30,3,1.5,10,0,7,1,,,\r\n"));
     f.state.criteria = CriteriaTable(); // as at start-up: levels 4..6 never read
     LoadConfiguration(f.state, f.ctx.programFolderPath);
     f.logIn(QStringLiteral("髙橋"));
@@ -438,7 +439,6 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     f.settle(600);
     QTest::keyClick(f.roster()->List1, Qt::Key_0);
     EXPECT_EQ(f.processes.started.size(), 1);
-
 }
 
 TEST(HubScreen, DigitsTypedAtTheHubAreNoAnswerToTheDrillsFirstProblem)
@@ -453,7 +453,6 @@ TEST(HubScreen, DigitsTypedAtTheHubAreNoAnswerToTheDrillsFirstProblem)
     EXPECT_EQ(g.drill()->inputLabel->text(), QString());
     QTest::keyClicks(g.drill(), QStringLiteral("34"));
     EXPECT_EQ(g.drill()->inputLabel->text(), QStringLiteral("34"));
-
 }
 
 namespace {
@@ -472,7 +471,10 @@ void pressAt(QWidget *to, Qt::Key key, const QString &text, quint64 at, bool aut
 // The school's day with a clock for the key events' times.
 struct TimedLoop : Loop {
     quint64 now = 50000;
-    TimedLoop() { forms.setKeyClock([this] { return now; }); }
+    TimedLoop()
+    {
+        forms.setKeyClock([this] { return now; });
+    }
 };
 
 } // namespace
@@ -484,8 +486,8 @@ TEST(HubScreen, EveryKeyPressedAfterAScreenIsShownCountsFromItsFirstMillisecond)
     TimedLoop f;
     f.logIn(QStringLiteral("髙橋"));
     ASSERT_NE(f.hub(), nullptr); // the hub is shown (its keys ready) at 50000
-    f.now = 50100;              // the drill's first problem comes up at 50100
-    f.random.values = {0.84};   // level 4 draws 20
+    f.now = 50100; // the drill's first problem comes up at 50100
+    f.random.values = {0.84}; // level 4 draws 20
     pressAt(f.hub(), Qt::Key_4, QStringLiteral("4"), 50000); // the hub's first millisecond
     f.settle();
     DrillScreen *d = f.drill();
@@ -520,7 +522,7 @@ TEST(HubScreen, ADoublePressOfZeroOnTheHubDoesNotLeaveTheProgram)
     // came up, and once went on to the program menu.
     struct Case {
         const char *what;
-        quint64 secondAt;  // the hub's "0" is pressed at 60000, the roster shown at 60100
+        quint64 secondAt; // the hub's "0" is pressed at 60000, the roster shown at 60100
         bool autoRepeat;
         bool leaves;
     };
@@ -640,7 +642,7 @@ TEST(HubScreen, EveryWaitForAnUnreachableResultsFolderSaysSoOnTheScreen)
     const struct {
         const char *what;
         std::function<void(Loop &)> before; // with the folder there
-        std::function<void(Loop &)> act;    // with the folder gone
+        std::function<void(Loop &)> act; // with the folder gone
     } rows[] = {
         {"log-in", [](Loop &) {}, [](Loop &f) { f.logIn(QStringLiteral("髙橋")); }},
         {"all runs",
@@ -697,7 +699,8 @@ TEST(HubScreen, AScreenReaderChoosesViewsAndReachesEveryColumn)
     EXPECT_NE(hub->Label5->text(), QStringLiteral("ベスト成績"));
 
     // Combo boxes are read by their captions.
-    for (const auto &[combo, name] : {std::pair{hub->Combo1, QStringLiteral("学年")}, std::pair{hub->Combo2, QStringLiteral("期間")}}) {
+    for (const auto &[combo, name] :
+         {std::pair{hub->Combo1, QStringLiteral("学年")}, std::pair{hub->Combo2, QStringLiteral("期間")}}) {
         QAccessibleInterface *a = QAccessible::queryAccessibleInterface(combo);
         EXPECT_EQ(a->text(QAccessible::Name), name);
         EXPECT_EQ(a->text(QAccessible::Value), combo->currentText());
@@ -723,4 +726,3 @@ TEST(HubScreen, AScreenReaderChoosesViewsAndReachesEveryColumn)
     hub->Command4[3]->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(hub->HScroll1->value(), 1);
 }
-

@@ -90,8 +90,8 @@ TEST(ListFields, ListPointsAtTheEdges)
 {
     const struct {
         int t, T, points;
-    } rows[] = {{30, 60, 11}, {60, 60, 5}, {0, 60, 55}, {61, 60, 4}, {120, 60, 1}, {599, 60, 1},
-                {600, 60, 0}, {10, 0, 0}};
+    } rows[] = {{30, 60, 11}, {60, 60, 5},  {0, 60, 55},  {61, 60, 4},
+                {120, 60, 1}, {599, 60, 1}, {600, 60, 0}, {10, 0, 0}};
     for (const auto &r : rows)
         EXPECT_EQ(listPoints(r.t, r.T), r.points) << r.t << " " << r.T;
 }
@@ -289,14 +289,35 @@ TEST(Rankings, PointsRankingOrdersAndTies)
     // あ: 120 so far, 10 today; い: 120 so far, 30 today; う: 90 so far, 0 today.
     auto give = [&](int s, int total, int today) {
         int rest = total - today;
-        while (rest >= 55) { h.run(s, 2, 0, 3); rest -= 55; }
-        while (rest >= 11) { h.run(s, 2, 30, 3); rest -= 11; }
-        while (rest >= 4) { h.run(s, 2, 61, 3); rest -= 4; }
-        while (rest >= 1) { h.run(s, 2, 120, 3); rest -= 1; }
+        while (rest >= 55) {
+            h.run(s, 2, 0, 3);
+            rest -= 55;
+        }
+        while (rest >= 11) {
+            h.run(s, 2, 30, 3);
+            rest -= 11;
+        }
+        while (rest >= 4) {
+            h.run(s, 2, 61, 3);
+            rest -= 4;
+        }
+        while (rest >= 1) {
+            h.run(s, 2, 120, 3);
+            rest -= 1;
+        }
         int t = today;
-        while (t >= 11) { h.run(s, 2, 30); t -= 11; }
-        while (t >= 4) { h.run(s, 2, 61); t -= 4; }
-        while (t >= 1) { h.run(s, 2, 120); t -= 1; }
+        while (t >= 11) {
+            h.run(s, 2, 30);
+            t -= 11;
+        }
+        while (t >= 4) {
+            h.run(s, 2, 61);
+            t -= 4;
+        }
+        while (t >= 1) {
+            h.run(s, 2, 120);
+            t -= 1;
+        }
     };
     give(1, 120, 10);
     give(2, 120, 30);
@@ -304,14 +325,13 @@ TEST(Rankings, PointsRankingOrdersAndTies)
     h.tally();
     ASSERT_EQ(h.state.tallies.AllPoints(2, 1), 120);
     ASSERT_EQ(h.state.tallies.TodayPoints(2, 2), 30);
-    const QStringList cumulative = rankingLines(h.state, h.kept, 2, PointsDisplay, CumulativeOrder, QStringLiteral("全学年"));
-    EXPECT_EQ(cumulative, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"),
-                                       QStringLiteral(" 1③あ　　　　 10/  120"),
-                                       QStringLiteral(" 3③う　　　　  0/   90"),
-                                       QStringLiteral(" 4③え　　　　  0/    0")}));
+    const QStringList cumulative =
+        rankingLines(h.state, h.kept, 2, PointsDisplay, CumulativeOrder, QStringLiteral("全学年"));
+    EXPECT_EQ(cumulative,
+              (QStringList{QStringLiteral(" 1③い　　　　 30/  120"), QStringLiteral(" 1③あ　　　　 10/  120"),
+                           QStringLiteral(" 3③う　　　　  0/   90"), QStringLiteral(" 4③え　　　　  0/    0")}));
     const QStringList today = rankingLines(h.state, h.kept, 2, PointsDisplay, TodayOrder, QStringLiteral("全学年"));
-    EXPECT_EQ(today, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"),
-                                  QStringLiteral(" 2③あ　　　　 10/  120")}));
+    EXPECT_EQ(today, (QStringList{QStringLiteral(" 1③い　　　　 30/  120"), QStringLiteral(" 2③あ　　　　 10/  120")}));
 }
 
 TEST(Periods, WeekRulesOnMondayAndSunday)
@@ -333,12 +353,12 @@ TEST(Periods, WeekRulesOnMondayAndSunday)
     h.run(1, 1, 31, 1); // Sunday: last week
     LevelLists lists;
     QString err;
-    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"),
-                            resultListDaysFor(1, monday), TimeDisplay, lists, &err));
+    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), resultListDaysFor(1, monday),
+                            TimeDisplay, lists, &err));
     ASSERT_EQ(lists[1].size(), 1);
     EXPECT_EQ(lists[1][0], QStringLiteral("  30秒 02/05③あ　　　　③11"));
-    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"),
-                            resultListDaysFor(2, monday), PointsDisplay, lists, &err));
+    ASSERT_TRUE(periodLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), resultListDaysFor(2, monday),
+                            PointsDisplay, lists, &err));
     EXPECT_EQ(lists[1], (QStringList{QStringLiteral("   11 02/05③あ　　　　③30秒"),
                                      QStringLiteral("   10 02/04③あ　　　　③31秒")}));
 }
@@ -359,13 +379,13 @@ TEST(TodayView, LooksAtTheLast1000RecordsOnlyAndMarksTheCurrentStudent)
     LevelLists lists;
     QString err;
     int64_t lastProgress = 0, maximum = 0;
-    ASSERT_TRUE(todayLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), lists, &err,
-                           [&](int64_t v, int64_t m) {
-                               lastProgress = v;
-                               maximum = m;
-                           }));
-    EXPECT_EQ(lists[1], (QStringList{QStringLiteral("  45秒 09:05③あ　　　　③5"),
-                                     QStringLiteral("　　× 15:30●い　　　　●")}));
+    ASSERT_TRUE(
+        todayLines(h.state, h.clock, h.file(), QStringLiteral("全学年"), lists, &err, [&](int64_t v, int64_t m) {
+            lastProgress = v;
+            maximum = m;
+        }));
+    EXPECT_EQ(lists[1],
+              (QStringList{QStringLiteral("  45秒 09:05③あ　　　　③5"), QStringLiteral("　　× 15:30●い　　　　●")}));
     EXPECT_TRUE(lists[2].isEmpty());
     EXPECT_EQ(lastProgress, 1500);
     EXPECT_EQ(maximum, 1651);
@@ -646,13 +666,15 @@ TEST(Rankings, RankingsFollowPointsThatChangeBetweenLooks)
     };
     const std::vector<Change> changes = {
         {"a run with points", [&] { t.AllPoints(3, any()) += 1 + static_cast<int32_t>(gen() % 30); }},
-        {"a run today", [&] {
+        {"a run today",
+         [&] {
              const int s = any();
              const int32_t p = 1 + static_cast<int32_t>(gen() % 4);
              t.AllPoints(3, s) += p;
              t.TodayPoints(3, s) += p;
          }},
-        {"from none to the top", [&] {
+        {"from none to the top",
+         [&] {
              const int s = any();
              t.AllPoints(3, s) = 0;
              t.TodayPoints(3, s) = 0;
@@ -660,27 +682,32 @@ TEST(Rankings, RankingsFollowPointsThatChangeBetweenLooks)
                        plainPointsRanking(h, 3, CumulativeOrder, QStringLiteral("全学年")));
              t.AllPoints(3, s) = 1000;
          }},
-        {"all points gone", [&] {
+        {"all points gone",
+         [&] {
              const int s = any();
              t.AllPoints(3, s) = 0;
              t.TodayPoints(3, s) = 0;
          }},
         {"today's points gone", [&] { t.TodayPoints(3, any()) = 0; }},
-        {"level with another", [&] {
+        {"level with another",
+         [&] {
              const int s = any(), u = any();
              t.AllPoints(3, s) = t.AllPoints(3, u);
              t.TodayPoints(3, s) = t.TodayPoints(3, u);
          }},
         {"the highest-numbered student", [&] { t.AllPoints(3, highest) = static_cast<int32_t>(gen() % 50); }},
-        {"students off the roster", [&] {
+        {"students off the roster",
+         [&] {
              t.AllPoints(3, 1) += 7;
              t.TodayPoints(3, highest + 1) += 3;
          }},
-        {"many at once", [&] {
+        {"many at once",
+         [&] {
              for (int i = 0; i < 40; ++i)
                  t.AllPoints(3, any()) = static_cast<int32_t>(gen() % 40);
          }},
-        {"points below none, then back", [&] {
+        {"points below none, then back",
+         [&] {
              const int s = any();
              const int32_t was = t.AllPoints(3, s);
              t.AllPoints(3, s) = -5;
@@ -689,12 +716,14 @@ TEST(Rankings, RankingsFollowPointsThatChangeBetweenLooks)
              t.AllPoints(3, s) = was;
          }},
         {"points above the counted ones", [&] { t.AllPoints(3, any()) = 40000 + static_cast<int32_t>(gen() % 9); }},
-        {"back under them", [&] {
+        {"back under them",
+         [&] {
              for (const int s : listed)
                  if (t.AllPoints(3, s) > 30000)
                      t.AllPoints(3, s) = 33;
          }},
-        {"several apart", [&] {
+        {"several apart",
+         [&] {
              for (int i = 0; i < 5; ++i)
                  t.TodayPoints(3, any()) = static_cast<int32_t>(gen() % 3);
          }},
@@ -706,7 +735,6 @@ TEST(Rankings, RankingsFollowPointsThatChangeBetweenLooks)
         for (const QString &filter : {QStringLiteral("全学年"), QStringLiteral("中１")})
             for (const int order : {CumulativeOrder, TodayOrder})
                 ASSERT_EQ(pointsRanking(h, 3, order, filter), plainPointsRanking(h, 3, order, filter))
-                    << "round " << round << ", after " << c.what << ", order " << order << ", "
-                    << filter.toStdString();
+                    << "round " << round << ", after " << c.what << ", order " << order << ", " << filter.toStdString();
     }
 }

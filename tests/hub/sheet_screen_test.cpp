@@ -230,7 +230,8 @@ TEST(SheetScreen, PrintingWithoutAPrinterOrWithARefusalSaysSoAndReturns)
     SheetPanel *sheet = f.openSheet(f.logIn(QStringLiteral("佐藤先生")));
     QTest::mouseClick(sheet->Command24[1], Qt::LeftButton);
     ASSERT_EQ(f.messages.shown.size(), 1);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("プリンターが見つかりません（既定のプリンターが設定されていません）")));
+    EXPECT_TRUE(f.messages.shown[0].contains(
+        QStringLiteral("プリンターが見つかりません（既定のプリンターが設定されていません）")));
 
     f.printers.printer = QStringLiteral("教室");
     f.printers.refusal = QStringLiteral("Destination \"教室\" is not accepting jobs.");
@@ -285,12 +286,12 @@ TEST(SheetScreen, PdfOfFourLevelsHasTwoPagesWithTheNameOnBoth)
     EXPECT_EQ(pageCount(pdf), 2);
     if (const QString shots = qEnvironmentVariable("TOBREL_SHOTS"); !shots.isEmpty())
         QFile::copy(pdf, shots + QStringLiteral("/sheet.pdf"));
-    const QString first = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QStringLiteral("1"),
-                                                                  QStringLiteral("-l"), QStringLiteral("1"), pdf,
-                                                                  QStringLiteral("-")});
-    const QString second = poppler(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QStringLiteral("2"),
-                                                                   QStringLiteral("-l"), QStringLiteral("2"), pdf,
-                                                                   QStringLiteral("-")});
+    const QString first =
+        poppler(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                                              QStringLiteral("1"), pdf, QStringLiteral("-")});
+    const QString second =
+        poppler(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QStringLiteral("2"), QStringLiteral("-l"),
+                                              QStringLiteral("2"), pdf, QStringLiteral("-")});
     EXPECT_TRUE(first.contains(QStringLiteral("佐藤先生"))) << first.toStdString();
     EXPECT_TRUE(second.contains(QStringLiteral("佐藤先生"))) << second.toStdString();
     EXPECT_TRUE(first.contains(QStringLiteral("Tobrel レベル３")));
@@ -370,7 +371,8 @@ TEST(SheetScreen, APdfIsNeverSavedOverASchoolFileAndTheNextDialogOpensWhereTheLa
     f.dialogs.file = linked;
     QTest::mouseClick(sheet->CommandPdf, Qt::LeftButton);
     ASSERT_EQ(f.messages.shown.size(), 1);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり")))
+        << f.messages.shown[0].toStdString();
     EXPECT_EQ(readFileBytes(results), before);
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
     // A plain save, then the next dialog starts in its folder.

@@ -229,8 +229,8 @@ TEST(SheetBlock, TargetAndPassLinesWithTheirValues)
         uint32_t colour;
         int time;
     };
-    const Seen expected[] = {{1, 0x0080E0, 60}, {1, 0x308A00, 45}, {2, 0x0080E0, 60}, {2, 0x308A00, 45},
-                             {3, 0x308A00, 45}};
+    const Seen expected[] = {
+        {1, 0x0080E0, 60}, {1, 0x308A00, 45}, {2, 0x0080E0, 60}, {2, 0x308A00, 45}, {3, 0x308A00, 45}};
     std::vector<Op> marks;
     for (const Op &op : only(ops, Kind::Line))
         if (op.colour == 0x0080E0 || op.colour == 0x308A00)
@@ -264,8 +264,9 @@ TEST(SheetBlock, ThePointLabelsMakeWayForTheTargetAndPassValues)
     ASSERT_TRUE(pass && time) << texts(ops).join(u'|').toStdString();
     const double passLine = 0.05 * kH + kU * (0.8 - 0.7 * 60 / 100.0);
     EXPECT_LT(std::abs(pass->y1 + 60 - passLine), 0.07 * kU); // beside its line
-    EXPECT_GE(pass->x1, 0.9 * kX);                           // at its end
-    EXPECT_FALSE(sheetTextBox(pass->x1, pass->y1, pass->text, 6).meets(sheetTextBox(time->x1, time->y1, time->text, 6)));
+    EXPECT_GE(pass->x1, 0.9 * kX); // at its end
+    EXPECT_FALSE(
+        sheetTextBox(pass->x1, pass->y1, pass->text, 6).meets(sheetTextBox(time->x1, time->y1, time->text, 6)));
     const auto points = only(ops, Kind::Point);
     EXPECT_LT(std::abs(time->y1 - points[2].y1), 0.15 * kU);
 }
@@ -486,14 +487,18 @@ QString overlapsOn(const std::vector<Op> &ops, bool paper, double w, double h)
     struct Page {
         std::vector<std::pair<SheetBox, QString>> texts;
         std::vector<std::pair<SheetBox, QString>> marks; // lines and points
-        std::vector<Op> joins;                           // the line joining the bests
+        std::vector<Op> joins; // the line joining the bests
     };
     std::vector<Page> pages(1);
     double size = 9;
     for (const Op &op : ops) {
         switch (op.kind) {
-        case Kind::FontSize: size = op.size; break;
-        case Kind::Text: pages.back().texts.push_back({sheetTextBox(op.x1, op.y1, op.text, size), op.text}); break;
+        case Kind::FontSize:
+            size = op.size;
+            break;
+        case Kind::Text:
+            pages.back().texts.push_back({sheetTextBox(op.x1, op.y1, op.text, size), op.text});
+            break;
         case Kind::Line: {
             if (op.size == 3) {
                 pages.back().joins.push_back(op);
@@ -510,7 +515,9 @@ QString overlapsOn(const std::vector<Op> &ops, bool paper, double w, double h)
             pages.back().marks.push_back({{op.x1 - r, op.y1 - r, op.x1 + r, op.y1 + r}, QStringLiteral("point")});
             break;
         }
-        case Kind::NewPage: pages.emplace_back(); break;
+        case Kind::NewPage:
+            pages.emplace_back();
+            break;
         }
     }
     const SheetBox surface{0, 0, w, h};
@@ -556,8 +563,8 @@ QString plotBrokenOn(const std::vector<Op> &ops, int runs)
 {
     std::vector<Op> points, joins;
     for (const Op &op : ops) {
-        if (op.kind == Kind::NewPage || (op.kind == Kind::Line && op.size == 2 && op.y1 == op.y2 && op.x1 == 0 &&
-                                         !points.empty()))
+        if (op.kind == Kind::NewPage ||
+            (op.kind == Kind::Line && op.size == 2 && op.y1 == op.y2 && op.x1 == 0 && !points.empty()))
             break; // the next page, or the next block's top rule
         if (op.kind == Kind::Point)
             points.push_back(op);
@@ -597,51 +604,61 @@ TEST(SheetLayout, NoTextMeetsAnotherOnTheScreenOrOnPaper)
              f.run(1, 1, 50, QDate(2024, 2, 1));
              f.run(2, 2, 40);
          }},
-        {"a timed-out run first", [](Sheet &f) {
+        {"a timed-out run first",
+         [](Sheet &f) {
              for (int t : {kTimedOut, 130, 1900, 120})
                  f.run(1, 1, t);
          }},
-        {"the first best just under the scale", [](Sheet &f) {
+        {"the first best just under the scale",
+         [](Sheet &f) {
              for (int t : {59, 58, 57})
                  f.run(1, 1, t);
          }},
-        {"bests down to no time at all", [](Sheet &f) {
+        {"bests down to no time at all",
+         [](Sheet &f) {
              for (int t : {9, 3, 1, 0})
                  f.run(1, 1, t);
          }},
-        {"ten bests over a year", [](Sheet &f) {
+        {"ten bests over a year",
+         [](Sheet &f) {
              for (int i = 0; i < 10; ++i)
                  f.run(1, 1, 100 - 5 * i, QDate(2023, 5, 1).addDays(40 * i));
          }},
-        {"a crowded graph", [](Sheet &f) {
+        {"a crowded graph",
+         [](Sheet &f) {
              for (int i = 0; i < 300; ++i)
                  f.run(1, 1, i % 3 == 0 ? 200 - i / 2 : 250 - (i * 7) % 90, QDate(2023, 3, 1).addDays(i));
          }},
-        {"a crowded graph up to today, its target low", [](Sheet &f) {
+        {"a crowded graph up to today, its target low",
+         [](Sheet &f) {
              f.clock.date = QDate(2026, 12, 11);
              f.state.criteria.CritTargetTime[1] = 5;
              f.state.criteria.CritPassTime[1] = 72;
              for (int i = 0; i < 300; ++i)
                  f.run(1, 1, i % 3 == 0 ? 200 - i / 2 : 250 - (i * 7) % 90, f.clock.date.addDays(i - 360));
          }},
-        {"the target value near the newest date", [](Sheet &f) {
+        {"the target value near the newest date",
+         [](Sheet &f) {
              f.state.criteria.CritTargetTime[1] = 4;
              f.state.criteria.CritPassTime[1] = 6;
              for (int i = 0; i < 40; ++i)
                  f.run(1, 1, 60 - i);
          }},
-        {"long names and headings", [](Sheet &f) {
+        {"long names and headings",
+         [](Sheet &f) {
              f.state.roster.StudentNames[1] = fixedRosterText(QString(24, QChar(u'髙')));
              f.state.profile.ProgramTitle = QString(30, QChar(u'二'));
              f.state.profile.LevelNames[1] = QString(30, QChar(u'段'));
              for (int t : {80, 70, 60})
                  f.run(1, 1, t);
          }},
-        {"99999 runs only", [](Sheet &f) {
+        {"99999 runs only",
+         [](Sheet &f) {
              for (int i = 0; i < 5; ++i)
                  f.run(1, 1, kTimedOut);
          }},
-        {"times off the scale", [](Sheet &f) {
+        {"times off the scale",
+         [](Sheet &f) {
              for (int t : {1500, 1700, 999, 1799, 20})
                  f.run(1, 1, t);
          }},
@@ -699,8 +716,7 @@ TEST(SheetRun, FourLevelsMakeTwoPagesOnPaperAndOneBlockOnScreen)
     }
     // Paper: thick points, the text panel at a pitch of 0.06 U.
     EXPECT_EQ(only(paper, Kind::Point)[0].size, 30);
-    EXPECT_NEAR(textOp(paper, QStringLiteral("回数　　　　　　　  1回"))->y1, 0.05 * ph + (0.05 + 0.06) * ph / 3,
-                1e-6);
+    EXPECT_NEAR(textOp(paper, QStringLiteral("回数　　　　　　　  1回"))->y1, 0.05 * ph + (0.05 + 0.06) * ph / 3, 1e-6);
 
     const auto screen = f.draw(1, {1, 2, 3, 4});
     EXPECT_EQ(texts(screen).filter(QStringLiteral("Tobrel ")), QStringList{QStringLiteral("Tobrel レベル４")});
@@ -755,12 +771,10 @@ TEST(SheetRankings, TimeRankingWithTiesFailuresAndNoRecord)
     f.run(5, 1, 99998);
     f.tally();
     f.state.student.CurrentStudent = 2;
-    EXPECT_EQ(timeLines(f, 1), (QStringList{QStringLiteral("  1③あ　　　　    48 　"),
-                                            QStringLiteral("  2●い　　　　    50 ●"),
-                                            QStringLiteral("  2③う　　　　    50 　"),
-                                            QStringLiteral("  4③え　　　　    55 　"),
-                                            QStringLiteral("  5③お　　　　*失敗* 　"),
-                                            QStringLiteral("---③か　　　　------ 　")}));
+    EXPECT_EQ(timeLines(f, 1),
+              (QStringList{QStringLiteral("  1③あ　　　　    48 　"), QStringLiteral("  2●い　　　　    50 ●"),
+                           QStringLiteral("  2③う　　　　    50 　"), QStringLiteral("  4③え　　　　    55 　"),
+                           QStringLiteral("  5③お　　　　*失敗* 　"), QStringLiteral("---③か　　　　------ 　")}));
     EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 6, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("---"));
     EXPECT_EQ(sheetFigures(f.state, f.kept, 1, 5, 1, QStringLiteral("全学年")).TimeRank, QStringLiteral("5"));
 }
@@ -798,8 +812,9 @@ TEST(SheetRankings, PointsRankingsAndTheSchoolAverage)
 
     QStringList time, points;
     SheetRankFigures cumulative = sheetFigures(f.state, f.kept, 1, 1, 1, QStringLiteral("全学年"), &time, &points);
-    EXPECT_EQ(points, (QStringList{QStringLiteral("  1③い　　　　  5/   30"), QStringLiteral("  1③あ　　　　  0/   30"),
-                                   QStringLiteral("  3●う　　　　  0/   12"), QStringLiteral("  4③え　　　　  0/    0")}));
+    EXPECT_EQ(points,
+              (QStringList{QStringLiteral("  1③い　　　　  5/   30"), QStringLiteral("  1③あ　　　　  0/   30"),
+                           QStringLiteral("  3●う　　　　  0/   12"), QStringLiteral("  4③え　　　　  0/    0")}));
     EXPECT_EQ(cumulative.PointsRank, QStringLiteral("1"));
     EXPECT_EQ(cumulative.PointsEarned, 30);
     EXPECT_EQ(cumulative.SchoolPointsCount, 3);

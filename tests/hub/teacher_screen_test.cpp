@@ -239,7 +239,8 @@ TEST(TeacherEntry, PasswordIsComparedExactlyOnEveryPress)
     School f;
     f.logIn(QStringLiteral("佐藤先生"));
     ASSERT_NE(f.hub(), nullptr);
-    for (const QString &wrong : {QStringLiteral("sensej"), QStringLiteral("SENSEI"), QStringLiteral("Sensei"), QString()}) {
+    for (const QString &wrong :
+         {QStringLiteral("sensej"), QStringLiteral("SENSEI"), QStringLiteral("Sensei"), QString()}) {
         f.messages.shown.clear();
         f.openAdmin(wrong);
         ASSERT_NE(f.hub(), nullptr) << wrong.toStdString();
@@ -278,7 +279,8 @@ TEST(TeacherEntry, ManagerOpensClosesTheHubAndGoesBackToAFreshOne)
     EXPECT_TRUE(hub->Command8->isVisible());
 
     // "合格タイムデータ変更" opens whatever the registry holds as the criteria editor.
-    f.forms.registerForm(QStringLiteral("FrmTimeData"), [&f] { return new Screen(f.ctx, QStringLiteral("FrmTimeData")); });
+    f.forms.registerForm(QStringLiteral("FrmTimeData"),
+                         [&f] { return new Screen(f.ctx, QStringLiteral("FrmTimeData")); });
     f.openAdmin(QStringLiteral("sensei"), 1);
     EXPECT_NE(f.forms.loaded(QStringLiteral("FrmTimeData")), nullptr);
     EXPECT_EQ(f.hub(), nullptr);
@@ -438,7 +440,8 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     f.messages.answer = false;
     f.messages.shown.clear();
     QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか"))) << f.messages.shown.join(u'\n').toStdString();
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("上書きしますか")))
+        << f.messages.shown.join(u'\n').toStdString();
     EXPECT_EQ(f.messages.shown.size(), 1);
     ScreenFixture::shot(m, QStringLiteral("results_manager_csv"));
 
@@ -451,7 +454,8 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     f.messages.shown.clear();
     QTest::mouseClick(m->CommandCsv, Qt::LeftButton);
     ASSERT_EQ(f.messages.shown.size(), 1);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり")))
+        << f.messages.shown[0].toStdString();
     EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), results);
 
     // A results folder that cannot be reached: each try is told on the screen, then the
@@ -466,7 +470,8 @@ TEST(ResultsManagerScreen, CsvButtonWritesEveryRunThroughTheSaveDialog)
     ASSERT_EQ(told.size(), 3);
     EXPECT_TRUE(told[2].contains(QStringLiteral("4回目／4回"))) << told[2].toStdString();
     ASSERT_EQ(f.messages.shown.size(), 1);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績累積データ.dat"))) << f.messages.shown[0].toStdString();
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績累積データ.dat")))
+        << f.messages.shown[0].toStdString();
     QDir().rename(folder + QStringLiteral("_away"), folder);
 }
 
@@ -495,8 +500,8 @@ TEST(ResultsManagerScreen, ExcelButtonWritesEveryRunAsAWorkbookBesideTheCsvButto
     ASSERT_EQ(f.messages.shown.size(), 1);
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("成績 3000件をExcelファイルに書き出しました")))
         << f.messages.shown[0].toStdString();
-    const auto rows = sheetRows(zipEntries(f.dir.path() + QStringLiteral("/成績.xlsx")),
-                                QStringLiteral("xl/worksheets/sheet1.xml"));
+    const auto rows =
+        sheetRows(zipEntries(f.dir.path() + QStringLiteral("/成績.xlsx")), QStringLiteral("xl/worksheets/sheet1.xml"));
     ASSERT_EQ(rows.size(), 3001u);
     ASSERT_GE(rows[1].size(), 5u);
     EXPECT_EQ(rows[1][1].format, QStringLiteral("yyyy/mm/dd"));
@@ -510,7 +515,8 @@ TEST(ResultsManagerScreen, ExcelButtonWritesEveryRunAsAWorkbookBesideTheCsvButto
     f.messages.shown.clear();
     QTest::mouseClick(m->CommandXlsx, Qt::LeftButton);
     ASSERT_EQ(f.messages.shown.size(), 1);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり")))
+        << f.messages.shown[0].toStdString();
     EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), results);
 }
 
@@ -545,4 +551,3 @@ TEST(ResultsManagerScreen, EscapeCancelsTheChangeDialogWhichShowsTheStudentFromI
     QTest::keyClick(m->focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(m->Picture3->isVisible());
 }
-

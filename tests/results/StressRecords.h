@@ -26,8 +26,7 @@ inline bool isStressRecord(const char *bytes)
     const int writer = r.ResultRecStudentNo;
     const int seq = r.ResultRecTime >= 0 ? r.ResultRecTime : -1 - r.ResultRecTime;
     return writer >= 1 && writer <= 64 && r.ResultRecDate == 45000 + writer && r.ResultRecClock == seq / 100000.0 &&
-           r.ResultRecLevel == 1 + seq % 6 && r.ResultRecSchool == "STRES" &&
-           QByteArray(bytes, kRecordSize) == [&] {
+           r.ResultRecLevel == 1 + seq % 6 && r.ResultRecSchool == "STRES" && QByteArray(bytes, kRecordSize) == [&] {
                const auto b = r.encode();
                return QByteArray(b.data(), kRecordSize);
            }();

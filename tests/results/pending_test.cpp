@@ -230,7 +230,8 @@ TEST(AppendRun, AFullDiskIsNamedAndTheRunKeptOnThisPc)
     }
     EXPECT_EQ(out.status, AppendOutcome::KeptPending);
     EXPECT_TRUE(out.message.contains(school.results())) << out.message.toStdString();
-    EXPECT_TRUE(out.message.contains(QStringLiteral("ファイルがこれ以上大きくなれません"))) << out.message.toStdString();
+    EXPECT_TRUE(out.message.contains(QStringLiteral("ファイルがこれ以上大きくなれません")))
+        << out.message.toStdString();
     EXPECT_EQ(fileBytes(school.results()), bytesOf(run(1, 30)));
     EXPECT_EQ(fileBytes(school.pending()), bytesOf(run(2, 40)));
 }
@@ -242,7 +243,7 @@ TEST(AppendRun, AShortWriteIsAnErrorNamingTheFileAndIsCutBack)
     const QByteArray ten = runs(1, 30, 10);
     ASSERT_TRUE(writeFile(school.results(), ten));
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit small = old;
     small.rlim_cur = static_cast<rlim_t>(ten.size() + 20);
@@ -389,8 +390,8 @@ TEST(ResultsFile, AResultsFileThatIsALinkOrNoPlainFileIsRefusedEverywhereAndTheR
 {
     struct Case {
         const char *what;
-        QByteArray outside;    // what the link leads to; empty: nothing (the link leads nowhere)
-        bool pipe = false;     // a pipe at the name instead of a link
+        QByteArray outside; // what the link leads to; empty: nothing (the link leads nowhere)
+        bool pipe = false; // a pipe at the name instead of a link
     };
     const Case cases[] = {
         {"a link to a user's diary of 41 bytes", QByteArray(41, 'd')},

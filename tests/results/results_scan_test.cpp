@@ -77,8 +77,7 @@ TEST(ResultsScan, StopsWhenAskedAndIgnoresWhatIsAppendedOrReplacedMeanwhile)
     ResultsFile::ScanInfo info;
     QString error;
     ResultsFile results(path);
-    ASSERT_TRUE(results.scan([&](int64_t, const char *, int64_t) { return ++chunks < 2; }, &info,
-                             &error, 2));
+    ASSERT_TRUE(results.scan([&](int64_t, const char *, int64_t) { return ++chunks < 2; }, &info, &error, 2));
     EXPECT_EQ(chunks, 2);
 
     // An append after the start is not visited; a file renamed over the path after the
@@ -93,9 +92,7 @@ TEST(ResultsScan, StopsWhenAskedAndIgnoresWhatIsAppendedOrReplacedMeanwhile)
                 EXPECT_GT(results.append(ResultRecord::decode(recordBytes(99, 3, 50).constData()), &err), 0);
                 const QString other = dir.path() + QStringLiteral("/other.dat");
                 EXPECT_TRUE(writeFile(other, recordBytes(77, 5, 1)));
-                EXPECT_EQ(std::rename(QFile::encodeName(other).constData(),
-                                      QFile::encodeName(path).constData()),
-                          0);
+                EXPECT_EQ(std::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
             }
             return collect(seen)(first, bytes, count);
         },
@@ -110,9 +107,9 @@ TEST(ResultsScan, DamagedRecordsAreThoseOutsideTheTablesOrOfNegativeTime)
     const struct {
         int level, student, time;
         bool damaged;
-    } cases[] = {{0, 0, 30, false},  {35, 5000, 30, false}, {36, 1, 30, true},  {-1, 1, 30, true},
-                 {1, 5001, 30, true}, {1, -1, 30, true},    {1, 1, -4, true},   {0, 3, -4, false},
-                 {1, 1, 0, false},    {1, 1, 99999, false}, {1, 1, INT32_MIN, true}};
+    } cases[] = {{0, 0, 30, false},   {35, 5000, 30, false}, {36, 1, 30, true},      {-1, 1, 30, true},
+                 {1, 5001, 30, true}, {1, -1, 30, true},     {1, 1, -4, true},       {0, 3, -4, false},
+                 {1, 1, 0, false},    {1, 1, 99999, false},  {1, 1, INT32_MIN, true}};
     for (const auto &c : cases) {
         const QByteArray b = recordBytes(c.student, c.level, c.time);
         EXPECT_EQ(isDamagedRecord(ResultRecord::decodeNumbers(b.constData())), c.damaged)

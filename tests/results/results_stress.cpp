@@ -72,7 +72,8 @@ int read(const QString &path, int milliseconds)
         }
         for (qsizetype k = 0; k < range.bytes.size(); k += kRecordSize)
             if (!test::isStressRecord(range.bytes.constData() + k)) {
-                std::fprintf(stderr, "record %lld is not whole\n", static_cast<long long>(range.first + k / kRecordSize));
+                std::fprintf(stderr, "record %lld is not whole\n",
+                             static_cast<long long>(range.first + k / kRecordSize));
                 return 3;
             }
         ++reads;

@@ -17,10 +17,10 @@ using namespace tobrel::test;
 
 namespace {
 
-const QByteArray kRecordBytes(
-    "\x00\x00\x00\x00\x00\x91\xe2\x40\x00\x00\x00\x00\x00\x00\xe0\x3f\x7b\x00\x03\x00\x2d\x00\x00\x00"
-    "\x30\x31\x32\x33\x34\x20\x20\x20\x20\x20\x30\x20\x20\x20\x20\x00\x00\x00\x00\x00",
-    44);
+const QByteArray
+    kRecordBytes("\x00\x00\x00\x00\x00\x91\xe2\x40\x00\x00\x00\x00\x00\x00\xe0\x3f\x7b\x00\x03\x00\x2d\x00\x00\x00"
+                 "\x30\x31\x32\x33\x34\x20\x20\x20\x20\x20\x30\x20\x20\x20\x20\x00\x00\x00\x00\x00",
+                 44);
 
 ResultRecord rec(double date, int student, int level, int time)
 {
@@ -160,11 +160,11 @@ TEST(ResultsFile, ReadsOnlyTheLast20000RecordsAndDropsInvalidOnes)
     std::vector<ResultRecord> records;
     for (int i = 1; i <= 25000; ++i)
         records.push_back(rec(38000, 1 + i % 900, 1 + i % 6, 100 + i % 50));
-    records[5000 - 1] = rec(38000, 7, 2, 3);     // record 5000: not read, so no best of 3
-    records[5001 - 1] = rec(38000, 8, 2, 31);    // record 5001: the first one read
-    records[6000 - 1] = rec(38000, 9, 0, 5);     // deleted (level 0): dropped
-    records[6001 - 1] = rec(-1, 10, 2, 6);       // a date before 1900: damaged, no best
-    records[6002 - 1] = rec(38000, 0, 2, 7);     // student 0: dropped
+    records[5000 - 1] = rec(38000, 7, 2, 3); // record 5000: not read, so no best of 3
+    records[5001 - 1] = rec(38000, 8, 2, 31); // record 5001: the first one read
+    records[6000 - 1] = rec(38000, 9, 0, 5); // deleted (level 0): dropped
+    records[6001 - 1] = rec(-1, 10, 2, 6); // a date before 1900: damaged, no best
+    records[6002 - 1] = rec(38000, 0, 2, 7); // student 0: dropped
     records[25000 - 1] = rec(38000, 11, 4, kTimedOut); // last run: timed out
     d.write(records);
     const ReadReport report = ReadResults(d.state, d.file());
@@ -186,8 +186,7 @@ TEST(ResultsFile, ReadsOnlyTheLast20000RecordsAndDropsInvalidOnes)
 TEST(ResultsFile, LevelBestLooksAtStudentsUpTo1000Only)
 {
     Data d;
-    d.write({rec(38000, 1001, 1, 10), rec(38000, 4000, 1, 11), rec(38000, 1000, 1, 12),
-             rec(38000, 5, 1, kTimedOut)});
+    d.write({rec(38000, 1001, 1, 10), rec(38000, 4000, 1, 11), rec(38000, 1000, 1, 12), rec(38000, 5, 1, kTimedOut)});
     ReadResults(d.state, d.file());
     EXPECT_EQ(d.state.results.PersonalBest(1, 1001), 10);
     EXPECT_EQ(d.state.results.PersonalBest(1, 5), 99999);
@@ -197,8 +196,8 @@ TEST(ResultsFile, LevelBestLooksAtStudentsUpTo1000Only)
 TEST(ResultsFile, DamagedRecordsAreSkippedAndReportedOnce)
 {
     Data d;
-    d.write({rec(38000, 1, 1, 30), rec(38000, 2, 36, 30), rec(38000, 5001, 1, 30),
-             rec(38000, -4, 1, 30), rec(38000, 3, 1, 20)});
+    d.write({rec(38000, 1, 1, 30), rec(38000, 2, 36, 30), rec(38000, 5001, 1, 30), rec(38000, -4, 1, 30),
+             rec(38000, 3, 1, 20)});
     ReadReport report = TallyResults(d.state, d.clock, d.file());
     ASSERT_TRUE(report.ok());
     EXPECT_EQ(d.state.results.RecordCount, 2);
@@ -226,9 +225,8 @@ TEST(ResultsFile, RecordsWithoutASensibleDateAreDamaged)
         bool damaged;
     };
     const Case cases[] = {
-        {nan, 1, true},      {inf, 1, true},        {-inf, 1, true},       {1e300, 1, true},
-        {-1e300, 1, true},   {1, 1, true},          {2, 1, false},         {109939, 1, false},
-        {109940, 1, true},   {38000.5, 1, false},   {nan, 0, false},       {0, 0, false},
+        {nan, 1, true}, {inf, 1, true},     {-inf, 1, true},   {1e300, 1, true},    {-1e300, 1, true}, {1, 1, true},
+        {2, 1, false},  {109939, 1, false}, {109940, 1, true}, {38000.5, 1, false}, {nan, 0, false},   {0, 0, false},
     };
     Data d;
     std::vector<ResultRecord> records;
@@ -258,8 +256,8 @@ TEST(ResultsFile, MissingFolderIsRetriedThenReported)
     const ReadReport report = ReadResults(d.state, d.file());
     EXPECT_FALSE(report.ok());
     // One clean Japanese text naming the file; no system text, no numbers glued to it.
-    EXPECT_EQ(report.fatalError, QStringLiteral("成績ファイルのフォルダに届きません（3回読み直しました）\n") +
-                                     resultsFilePath(d.state));
+    EXPECT_EQ(report.fatalError,
+              QStringLiteral("成績ファイルのフォルダに届きません（3回読み直しました）\n") + resultsFilePath(d.state));
     EXPECT_EQ(report.fatalErrorNumber, 76);
     // The fourth failure ends it; every wait says why and which try comes next.
     EXPECT_EQ(d.waits, (std::vector<double>{5.0, 5.0, 5.0}));
@@ -341,9 +339,19 @@ TEST(Points, FormulaAtItsEdges)
     const struct {
         int t, T, base;
     } cases[] = {
-        {60, 60, 5}, {0, 60, 55}, {30, 60, 11}, {61, 60, 4}, {119, 60, 4}, {120, 60, 1},
-        {599, 60, 1}, {600, 60, 0}, {99999, 60, 0}, {5, 0, 0}, {0, 0, 0},
-        {-5, 60, 55}, {-2147483647 - 1, 1, 55}, // a negative time earns what an instant run earns
+        {60, 60, 5},
+        {0, 60, 55},
+        {30, 60, 11},
+        {61, 60, 4},
+        {119, 60, 4},
+        {120, 60, 1},
+        {599, 60, 1},
+        {600, 60, 0},
+        {99999, 60, 0},
+        {5, 0, 0},
+        {0, 0, 0},
+        {-5, 60, 55},
+        {-2147483647 - 1, 1, 55}, // a negative time earns what an instant run earns
     };
     for (const auto &c : cases)
         EXPECT_EQ(basePoints(c.t, c.t, c.T), c.base) << c.t << " " << c.T;
@@ -359,8 +367,8 @@ TEST(Points, FormulaAtItsEdges)
 
 namespace {
 
-void criteria(SharedState &s, int L, int target, int clearPoints, int clearCount, float rate,
-              double overRuns, double overPoints, double passDays, double overDays)
+void criteria(SharedState &s, int L, int target, int clearPoints, int clearCount, float rate, double overRuns,
+              double overPoints, double passDays, double overDays)
 {
     auto &c = s.criteria;
     c.CritTargetTime[L] = target;
@@ -393,8 +401,7 @@ TEST(Tally, WindowsTodayAndTimedOutRuns)
     Data d;
     criteria(d.state, 1, 60, 30, 3, 1.0f, 0, 0, 7, 1);
     const double t = d.today();
-    d.write({rec(t - 6, 5, 1, 30), rec(t - 7, 5, 1, 30), rec(t, 5, 1, 30), rec(t, 5, 1, kTimedOut),
-             rec(t, 6, 1, 60)});
+    d.write({rec(t - 6, 5, 1, 30), rec(t - 7, 5, 1, 30), rec(t, 5, 1, 30), rec(t, 5, 1, kTimedOut), rec(t, 6, 1, 60)});
     ASSERT_TRUE(TallyResults(d.state, d.clock, d.file()).ok());
     const Tallies &x = d.state.tallies;
     EXPECT_EQ(x.AllRunCount(1, 5), 3);
@@ -427,8 +434,8 @@ TEST(Tally, ClearedBarredAndRate)
     const double t = d.today();
     // Student 1: three runs of 11 points clear level 2; three runs also bar it.
     // Student 2: two runs of 20 points (t = 19 gives 20) do not clear it.
-    d.write({rec(t, 1, 2, 30), rec(t - 1, 1, 2, 30), rec(t - 2, 1, 2, 30), rec(t, 2, 2, 19),
-             rec(t, 2, 2, 19), rec(t, 3, 3, 30), rec(t, 3, 3, 30)});
+    d.write({rec(t, 1, 2, 30), rec(t - 1, 1, 2, 30), rec(t - 2, 1, 2, 30), rec(t, 2, 2, 19), rec(t, 2, 2, 19),
+             rec(t, 3, 3, 30), rec(t, 3, 3, 30)});
     TallyResults(d.state, d.clock, d.file());
     EXPECT_EQ(d.state.tallies.PassPoints(2, 2), 40);
     EXPECT_TRUE(LevelCleared(d.state, 2, 1));

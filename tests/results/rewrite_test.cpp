@@ -304,10 +304,11 @@ TEST(ResultsRewrite, BackupCopiedWhereTheFileSystemHasNoSecondNamesAndCopiesCutS
     ASSERT_TRUE(QDir().mkpath(f.file.backupFolder()));
     const int status = inOwnMountNamespace([&] {
         const QByteArray folder = QFile::encodeName(f.file.backupFolder());
-        struct stat here {}, there {};
+        struct stat here {
+        }, there{};
         if (::mount("tmpfs", folder.constData(), "tmpfs", 0, nullptr) != 0 ||
-            ::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 || ::stat(folder.constData(), &there) != 0 ||
-            here.st_dev == there.st_dev ||
+            ::stat(QFile::encodeName(f.dir.path()).constData(), &here) != 0 ||
+            ::stat(folder.constData(), &there) != 0 || here.st_dev == there.st_dev ||
             !writeFile(f.file.backupFolder() + QStringLiteral("/成績累積データ_20240207_090000.dat.tmp"), "half"))
             return kNoMountNamespace;
         const RewriteOutcome out = f.file.deleteRecord(f.expected(2), f.now);
@@ -315,7 +316,8 @@ TEST(ResultsRewrite, BackupCopiedWhereTheFileSystemHasNoSecondNamesAndCopiesCutS
             return 1;
         if (readFileBytes(out.backupPath) != before)
             return 2;
-        if (QDir(f.file.backupFolder()).entryList(QDir::Files) != QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")})
+        if (QDir(f.file.backupFolder()).entryList(QDir::Files) !=
+            QStringList{QStringLiteral("成績累積データ_20240207_101530.dat")})
             return 3;
         return 0;
     });
@@ -486,10 +488,12 @@ TEST(CorrectionLog, OneCp932LinePerActionWithTheFieldsBeforeAndAfter)
     damaged.ResultRecSchool = QByteArray("\r\n,\0A", 5);
     ASSERT_EQ(appendCorrections(folder, {{when, QStringLiteral("PC-3"), QStringLiteral("消去"), 9, damaged, {}}}),
               QString());
-    const QString last = fromCp932(readFileBytes(folder + QStringLiteral("成績訂正記録.txt"))).split(QStringLiteral("\r\n"))[2];
-    EXPECT_EQ(last, QStringLiteral("2024/02/07 10:15:30,PC-3,消去,記録9,"
-                                   "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=\\x0D\\x0A\\x2C\\x00A,"
-                                   "変更後 なし"));
+    const QString last =
+        fromCp932(readFileBytes(folder + QStringLiteral("成績訂正記録.txt"))).split(QStringLiteral("\r\n"))[2];
+    EXPECT_EQ(last, QStringLiteral(
+                        "2024/02/07 10:15:30,PC-3,消去,記録9,"
+                        "変更前 日付=2023/03/15 時刻=9:05:03 生徒番号=12 レベル=3 タイム=45 学校=\\x0D\\x0A\\x2C\\x00A,"
+                        "変更後 なし"));
 
     const QString error = appendCorrections(dir.path() + QStringLiteral("/なし/"),
                                             {{when, QStringLiteral("PC-3"), QStringLiteral("消去"), 1, before, {}}});

@@ -123,8 +123,8 @@ TEST(ResultsStress, SixteenWritersWithReadersLoseTearAndDoubleNothing)
     constexpr int kEach = 1000;
     std::vector<Copy> writers, readers;
     for (int w = 1; w <= kWriters; ++w)
-        writers.push_back(start({QStringLiteral("append"), path, QString::number(w), QStringLiteral("0"),
-                                 QString::number(kEach)}));
+        writers.push_back(
+            start({QStringLiteral("append"), path, QString::number(w), QStringLiteral("0"), QString::number(kEach)}));
     for (int r = 0; r < 2; ++r)
         readers.push_back(start({QStringLiteral("read"), path, QStringLiteral("1500")}));
     std::map<int64_t, QByteArray> acknowledged;
@@ -174,8 +174,8 @@ TEST(ResultsStress, WritersKilledAtRandomMomentsChangeNoEarlierRecordAndLoseNoAc
             f.write(kept);
         }
         // Writer and steps of its own, so that every record of the file is different.
-        QStringList args{QStringLiteral("append"), path, QString::number(1 + i % 60),
-                         QString::number(i / 60 * 200000), QStringLiteral("100000")};
+        QStringList args{QStringLiteral("append"), path, QString::number(1 + i % 60), QString::number(i / 60 * 200000),
+                         QStringLiteral("100000")};
         if (withPending)
             args << pending;
         const Copy c = start(args);
@@ -221,8 +221,8 @@ TEST(ResultsStress, AppendsTogetherWithDeletionsAndChanges)
     constexpr int kEach = 300;
     std::vector<Copy> writers;
     for (int w = 1; w <= kWriters; ++w)
-        writers.push_back(start({QStringLiteral("append"), path, QString::number(w), QStringLiteral("0"),
-                                 QString::number(kEach)}));
+        writers.push_back(
+            start({QStringLiteral("append"), path, QString::number(w), QStringLiteral("0"), QString::number(kEach)}));
     const Copy editor = start({QStringLiteral("edit"), path, QStringLiteral("1500"), QStringLiteral("7")});
     const Copy reader = start({QStringLiteral("read"), path, QStringLiteral("1500")});
 

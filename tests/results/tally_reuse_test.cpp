@@ -136,9 +136,9 @@ void expectTallies(const School &sc, const std::vector<ResultRecord> &records)
 TEST(TallyReuse, FiguresFollowThePlainRules)
 {
     School sc;
-    sc.setCriteria(2, 60, 1.0f, 0, 0);   // windows that hold nothing
+    sc.setCriteria(2, 60, 1.0f, 0, 0); // windows that hold nothing
     sc.setCriteria(3, 2000, 0.7f, 30, 3); // long target: short times of long runs score
-    sc.setCriteria(4, 0, 1.5f, -2, 7);   // no target; a pass window reaching into the future
+    sc.setCriteria(4, 0, 1.5f, -2, 7); // no target; a pass window reaching into the future
     std::mt19937 gen(5);
     const int32_t times[] = {0, 1, 41, 42, 43, 84, 420, 999, 1000, 1234, 5999, 6000, 99998, kTimedOut, -7, -123};
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -148,8 +148,8 @@ TEST(TallyReuse, FiguresFollowThePlainRules)
         double d = sc.today() - days[gen() % std::size(days)];
         if (i % 500 == 7)
             d = nan;
-        records.push_back(rec(d, 1 + static_cast<int>(gen() % 40), 1 + static_cast<int>(gen() % 5),
-                              times[gen() % std::size(times)]));
+        records.push_back(
+            rec(d, 1 + static_cast<int>(gen() % 40), 1 + static_cast<int>(gen() % 5), times[gen() % std::size(times)]));
     }
     sc.write(records);
     ASSERT_TRUE(sc.tally().ok());
@@ -164,11 +164,21 @@ TEST(TallyReuse, FirstAndLastLevelStudentAndDayAreTallied)
     School sc;
     const double t = sc.today();
     const std::vector<ResultRecord> records = {
-        rec(t, 1, 1, 30),        rec(t, kMaxStudent, kMaxLevel, 30), rec(t, kMaxStudent, 1, 50),
-        rec(t, 1, kMaxLevel, 60), rec(kFirstRecordDay, 17, 2, 40),   rec(kLastRecordDay, 18, 3, 40),
-        rec(t, kMaxStudent + 1, 1, 30), rec(t, -1, 1, 30),            rec(t, 5, kMaxLevel + 1, 30),
-        rec(t, 5, -1, 30),        rec(kFirstRecordDay - 1, 19, 2, 40), rec(kLastRecordDay + 1, 20, 3, 40),
-        rec(t, 0, 1, 30),         rec(t, 6, 0, 30),                   rec(t, 21, 2, -4),
+        rec(t, 1, 1, 30),
+        rec(t, kMaxStudent, kMaxLevel, 30),
+        rec(t, kMaxStudent, 1, 50),
+        rec(t, 1, kMaxLevel, 60),
+        rec(kFirstRecordDay, 17, 2, 40),
+        rec(kLastRecordDay, 18, 3, 40),
+        rec(t, kMaxStudent + 1, 1, 30),
+        rec(t, -1, 1, 30),
+        rec(t, 5, kMaxLevel + 1, 30),
+        rec(t, 5, -1, 30),
+        rec(kFirstRecordDay - 1, 19, 2, 40),
+        rec(kLastRecordDay + 1, 20, 3, 40),
+        rec(t, 0, 1, 30),
+        rec(t, 6, 0, 30),
+        rec(t, 21, 2, -4),
     };
     sc.write(records);
     const ReadReport report = sc.tally();
@@ -391,8 +401,8 @@ TEST(TallyRule, TheTallyAddsWhatTheRuleAdds)
     sc.state.run.RunTime = 1234;
     countRunKeptOnThisPc(sc.state);
     records.push_back(rec(sc.today(), 5, 3, 1234));
-    addRun(expected.cells(3, 5), expected.windows(3, 5), sc.today(), runAdds(1234, c.CritTargetTime[3], c.CritPointRate[3]),
-           tallyWindows(c, 3, sc.today()));
+    addRun(expected.cells(3, 5), expected.windows(3, 5), sc.today(),
+           runAdds(1234, c.CritTargetTime[3], c.CritPointRate[3]), tallyWindows(c, 3, sc.today()));
     EXPECT_TRUE(sameTallies(sc.state.tallies));
     sc.write(records);
     ASSERT_TRUE(sc.tally().ok());

@@ -184,8 +184,7 @@ TEST(RosterScreen, ZeroStartsTheProgramMenuAndEnds)
     RosterScreen f;
     QTest::keyClick(f.screen->List1, Qt::Key_0);
     ASSERT_EQ(f.processes.started.size(), 1);
-    EXPECT_EQ(f.processes.started[0],
-              f.ctx.programFolderPath + QStringLiteral("/../起動/プログラムメニューc.exe 001"));
+    EXPECT_EQ(f.processes.started[0], f.ctx.programFolderPath + QStringLiteral("/../起動/プログラムメニューc.exe 001"));
     EXPECT_EQ(f.exits, std::vector<int>{0});
 
     RosterScreen g;
@@ -243,7 +242,8 @@ TEST(RosterScreen, AnUnreachableResultsFolderIsToldWhileWaitingThenOnceInPlainJa
     const QString path = f.state.config.DataFolder + QStringLiteral("成績累積データ.dat");
     EXPECT_EQ(f.messages.shown[0], QStringLiteral("Tobrel|名簿を表示できません。\n\n"
                                                   "成績ファイルのフォルダに届きません（3回読み直しました）\n") +
-                                       path + QStringLiteral("\n\n先生を呼びなさい。\n（名簿表示 1.5　エラー番号 76）"));
+                                       path +
+                                       QStringLiteral("\n\n先生を呼びなさい。\n（名簿表示 1.5　エラー番号 76）"));
     EXPECT_EQ(f.exits, std::vector<int>{1});
 }
 

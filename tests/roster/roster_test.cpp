@@ -30,10 +30,10 @@ TEST(Grades, LabelsAcrossTheWholeTable)
         int number;
         const char16_t *full; // empty: none
     } rows[] = {
-        {-5, u"幼-", -11, u""}, {-3, u"幼-", -9, u""}, {-2, u"幼1", -8, u""}, {-1, u"幼2", -7, u""},
-        {0, u"幼3", -6, u"幼３"}, {1, u"小1", 1, u"小１"}, {6, u"小6", 6, u"小６"},
-        {7, u"中1", 1, u"中１"}, {9, u"中3", 3, u"中３"}, {10, u"高1", 1, u"高１"},
-        {11, u"高2", 2, u""}, {12, u"高3", 3, u""}, {13, u"大+", 4, u""}, {40, u"大+", 31, u""},
+        {-5, u"幼-", -11, u""},   {-3, u"幼-", -9, u""},    {-2, u"幼1", -8, u""},   {-1, u"幼2", -7, u""},
+        {0, u"幼3", -6, u"幼３"}, {1, u"小1", 1, u"小１"},  {6, u"小6", 6, u"小６"}, {7, u"中1", 1, u"中１"},
+        {9, u"中3", 3, u"中３"},  {10, u"高1", 1, u"高１"}, {11, u"高2", 2, u""},    {12, u"高3", 3, u""},
+        {13, u"大+", 4, u""},     {40, u"大+", 31, u""},
     };
     for (const auto &r : rows) {
         const ListGrade lg = ListGradeLabel(r.g);
@@ -51,12 +51,11 @@ TEST(Grades, Filters)
         int g;
         bool match;
     } rows[] = {
-        {u"全学年", -5, true},    {u"全学年", 20, true},    {u"家族", -5, true},
-        {u"小学生全体", 1, true}, {u"小学生全体", 6, true}, {u"小学生全体", 7, false},
-        {u"小学生全体", 0, false}, {u"中学生全体", 7, true}, {u"中学生全体", 9, true},
-        {u"中学生全体", 10, false}, {u"小３", 3, true},      {u"小３", 4, false},
-        {u"中２", 8, true},       {u"中２", 2, false},      {u"高１", 10, false},
-        {u"小学生", 3, false},     {u"", 3, false},
+        {u"全学年", -5, true},    {u"全学年", 20, true},      {u"家族", -5, true},       {u"小学生全体", 1, true},
+        {u"小学生全体", 6, true}, {u"小学生全体", 7, false},  {u"小学生全体", 0, false}, {u"中学生全体", 7, true},
+        {u"中学生全体", 9, true}, {u"中学生全体", 10, false}, {u"小３", 3, true},        {u"小３", 4, false},
+        {u"中２", 8, true},       {u"中２", 2, false},        {u"高１", 10, false},      {u"小学生", 3, false},
+        {u"", 3, false},
     };
     for (const auto &r : rows)
         EXPECT_EQ(GradeFilterMatches(QString::fromUtf16(r.filter), r.g), r.match)
@@ -85,10 +84,13 @@ struct RosterFixture {
     void roster(const QString &text) { writeCp932(state.config.DataRoot + rosterFileName(), text); }
     NameListResult list(int mode, const QString &filter = QStringLiteral("全学年"))
     {
-        return 名簿表示(state, clock, [this](double s, const QString &why) {
-            waits.push_back(s);
-            reasons << why;
-        }, mode, filter);
+        return 名簿表示(
+            state, clock,
+            [this](double s, const QString &why) {
+                waits.push_back(s);
+                reasons << why;
+            },
+            mode, filter);
     }
 };
 
@@ -232,10 +234,10 @@ TEST(NameList, EveryNameShowsWholeAndLogsInItsOwnStudent)
 TEST(NameList, FilteredListInTextOrderWithTotals)
 {
     RosterFixture f;
-    f.roster(QStringLiteral("1,1996,0,0,さとう,0,,\r\n"   // 小1
-                            "2,1990,0,0,いとう,0,,\r\n"   // 中1
-                            "3,1996,0,0,あべ,0,,\r\n"     // 小1
-                            "4,1999,0,0,うえだ,0,,\r\n"   // 幼1
+    f.roster(QStringLiteral("1,1996,0,0,さとう,0,,\r\n" // 小1
+                            "2,1990,0,0,いとう,0,,\r\n" // 中1
+                            "3,1996,0,0,あべ,0,,\r\n" // 小1
+                            "4,1999,0,0,うえだ,0,,\r\n" // 幼1
                             "5,1986,0,0,えのもと,0,,\r\n" // 高2
                             "6,1995,0,0,おおた,1,,\r\n"));
     ResultRecord rec;
@@ -254,7 +256,7 @@ TEST(NameList, FilteredListInTextOrderWithTotals)
     ASSERT_EQ(all.List1.size(), 6);
     EXPECT_TRUE(all.List1[1].startsWith(QStringLiteral("高2 えのもと"))); // born 1986 first
     EXPECT_TRUE(all.List1[2].startsWith(QStringLiteral("中1 いとう")));
-    EXPECT_TRUE(all.List1[3].startsWith(QStringLiteral("小1 あべ")));   // same year: name order
+    EXPECT_TRUE(all.List1[3].startsWith(QStringLiteral("小1 あべ"))); // same year: name order
     EXPECT_TRUE(all.List1[4].startsWith(QStringLiteral("小1 さとう")));
     EXPECT_TRUE(all.List1[5].startsWith(QStringLiteral("幼1 うえだ")));
     EXPECT_EQ(all.List1[3], QStringLiteral("小1 あべ　　　　  1回/    1回"));
@@ -294,14 +296,14 @@ TEST(NameList, FailuresAreRetriedWithANoticeThenReportedWithTheirOwnNumbers)
         if (c.resultsFolderMissing)
             f.state.config.DataFolder = f.dir.path() + QStringLiteral("/not-there/");
         const NameListResult r = f.list(0);
-        const QString file = c.resultsFolderMissing ? resultsFilePath(f.state)
-                                                    : f.state.config.DataRoot + rosterFileName();
+        const QString file =
+            c.resultsFolderMissing ? resultsFilePath(f.state) : f.state.config.DataRoot + rosterFileName();
         EXPECT_TRUE(r.fatalMessage.startsWith(QStringLiteral("名簿を表示できません。\n\n"))) << c.name;
         EXPECT_TRUE(r.fatalMessage.contains(QString::fromUtf16(c.problem))) << c.name;
         EXPECT_TRUE(r.fatalMessage.contains(file)) << c.name;
         EXPECT_TRUE(r.fatalMessage.contains(QStringLiteral("先生を呼びなさい。"))) << c.name;
-        EXPECT_TRUE(r.fatalMessage.endsWith(QString::fromUtf16(c.numbers))) << c.name << " "
-                                                                           << r.fatalMessage.toStdString();
+        EXPECT_TRUE(r.fatalMessage.endsWith(QString::fromUtf16(c.numbers)))
+            << c.name << " " << r.fatalMessage.toStdString();
         EXPECT_EQ(f.waits, std::vector<double>(c.waits, 5.0)) << c.name;
         for (int i = 0; i < f.reasons.size(); ++i) {
             EXPECT_TRUE(f.reasons[i].contains(file)) << c.name;

@@ -12,7 +12,10 @@ inline QByteArray le16(uint16_t v)
     return QByteArray(1, static_cast<char>(v & 0xFF)) + QByteArray(1, static_cast<char>(v >> 8));
 }
 
-inline QByteArray le32(uint32_t v) { return le16(static_cast<uint16_t>(v & 0xFFFF)) + le16(static_cast<uint16_t>(v >> 16)); }
+inline QByteArray le32(uint32_t v)
+{
+    return le16(static_cast<uint16_t>(v & 0xFFFF)) + le16(static_cast<uint16_t>(v >> 16));
+}
 
 // A chunk; declared gives a size other than the body's real one.
 inline QByteArray wavChunk(const char *id, const QByteArray &body, int64_t declared = -1)
@@ -30,9 +33,9 @@ inline QByteArray fmtBody(int tag, int channels, int rate, int bits, int blockAl
 {
     if (blockAlign < 0)
         blockAlign = channels * bits / 8;
-    return le16(static_cast<uint16_t>(tag)) + le16(static_cast<uint16_t>(channels)) + le32(static_cast<uint32_t>(rate)) +
-           le32(static_cast<uint32_t>(rate * blockAlign)) + le16(static_cast<uint16_t>(blockAlign)) +
-           le16(static_cast<uint16_t>(bits)) + extra;
+    return le16(static_cast<uint16_t>(tag)) + le16(static_cast<uint16_t>(channels)) +
+           le32(static_cast<uint32_t>(rate)) + le32(static_cast<uint32_t>(rate * blockAlign)) +
+           le16(static_cast<uint16_t>(blockAlign)) + le16(static_cast<uint16_t>(bits)) + extra;
 }
 
 inline QByteArray riffWave(const QByteArray &chunks)

@@ -183,8 +183,9 @@ TEST(SdlDecode, FormatsACueMayComeInBecomeTheDeviceFormat)
         {"24-bit stereo", simpleWav(1, 2, 48000, 24, QByteArray(6 * 4800, '\x02')), 48000, 4800},
         {"float mono", simpleWav(3, 1, 96000, 32, QByteArray(4 * 9600, '\0')), 96000, 9600},
         {"mu-law", simpleWav(7, 1, 8000, 8, QByteArray(800, '\x55')), 8000, 800},
-        {"IMA ADPCM", riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, le16(2) + le16(505))) +
-                               wavChunk("data", adpcm)), 8000, 8 * 505},
+        {"IMA ADPCM",
+         riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, le16(2) + le16(505))) + wavChunk("data", adpcm)),
+         8000, 8 * 505},
         {"4000 Hz", simpleWav(1, 1, 4000, 16, QByteArray(2 * 400, '\x03')), 4000, 400},
         {"192000 Hz", simpleWav(1, 2, 192000, 16, QByteArray(4 * 19200, '\x03')), 192000, 19200},
     };

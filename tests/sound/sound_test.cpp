@@ -83,8 +83,8 @@ TEST(SoundPlayer, RandomPickAndCommandText)
     f.random.values = {0.0, 0.49, 0.5, 0.999};
     for (int i = 0; i < 4; ++i)
         f.player.PlayCorrectCue();
-    EXPECT_EQ(f.device.played, (QStringList{"/s/音フォルダ/ok1.wav", "/s/音フォルダ/ok1.wav",
-                                            "/s/音フォルダ/ok2.wav", "/s/音フォルダ/ok2.wav"}));
+    EXPECT_EQ(f.device.played, (QStringList{"/s/音フォルダ/ok1.wav", "/s/音フォルダ/ok1.wav", "/s/音フォルダ/ok2.wav",
+                                            "/s/音フォルダ/ok2.wav"}));
     EXPECT_EQ(f.state.sound.SoundCommand, QStringLiteral("play /s/音フォルダ/ok2.wav wait"));
     EXPECT_EQ(f.state.sound.SoundResult, QStringLiteral("0"));
 
@@ -94,8 +94,8 @@ TEST(SoundPlayer, RandomPickAndCommandText)
     f.player.PlayLevelBest();
     f.player.PlayLastLevelCleared();
     f.player.PlayWarning();
-    EXPECT_EQ(f.device.played.mid(5), (QStringList{"/s/音フォルダ/最高1.wav", "/s/音フォルダ/合格.wav",
-                                                  "/s/音フォルダ/警告1.wav"}));
+    EXPECT_EQ(f.device.played.mid(5),
+              (QStringList{"/s/音フォルダ/最高1.wav", "/s/音フォルダ/合格.wav", "/s/音フォルダ/警告1.wav"}));
 }
 
 TEST(SoundPlayer, CueNamesThatLeaveTheSoundFolderAreFailedPlaysNamingTheirLine)

@@ -33,36 +33,39 @@ TEST(WavCheck, RefusesWhatNoCueCanBeAndTrustsNoDeclaredSize)
         // A 51-byte file whose data chunk claims 4 GB.
         {"4 GB declared", riffWave(wavChunk("fmt ", fmtBody(1, 1, 8000, 8)) + wavChunk("data", "1234567", 0xFFFFFFF0u)),
          false, u"4294967280 バイト"},
-        {"one byte more than the file", riffWave(wavChunk("fmt ", fmtBody(1, 1, 8000, 8)) + wavChunk("data", "1234", 5)),
-         false, u"5 バイト"},
+        {"one byte more than the file",
+         riffWave(wavChunk("fmt ", fmtBody(1, 1, 8000, 8)) + wavChunk("data", "1234", 5)), false, u"5 バイト"},
         {"one minute", simpleWav(1, 1, 4000, 8, QByteArray(240000, '\x80')), true, u""},
         {"a frame over a minute", simpleWav(1, 1, 4000, 8, QByteArray(240001, '\x80')), false, u"長すぎます"},
         {"over a minute of ADPCM",
-         riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, imaExtra)) + wavChunk("data", QByteArray(256 * 1000, '\0'))),
+         riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, imaExtra)) +
+                  wavChunk("data", QByteArray(256 * 1000, '\0'))),
          false, u"長すぎます"},
         {"ADPCM",
-         riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, imaExtra)) + wavChunk("data", QByteArray(256 * 10, '\0'))),
+         riffWave(wavChunk("fmt ", fmtBody(0x11, 1, 8000, 4, 256, imaExtra)) +
+                  wavChunk("data", QByteArray(256 * 10, '\0'))),
          true, u""},
         {"extensible PCM",
-         riffWave(wavChunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 4, le16(22) + le16(16) + le32(3) + le16(1) +
-                                                                  QByteArray(14, '\x11'))) +
+         riffWave(wavChunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 4,
+                                           le16(22) + le16(16) + le32(3) + le16(1) + QByteArray(14, '\x11'))) +
                   wavChunk("data", QByteArray(400, '\0'))),
          true, u""},
         {"extensible MP3",
-         riffWave(wavChunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 4, le16(22) + le16(16) + le32(3) + le16(0x55) +
-                                                                  QByteArray(14, '\x11'))) +
+         riffWave(wavChunk("fmt ", fmtBody(0xFFFE, 2, 44100, 16, 4,
+                                           le16(22) + le16(16) + le32(3) + le16(0x55) + QByteArray(14, '\x11'))) +
                   wavChunk("data", QByteArray(400, '\0'))),
          false, u"形式番号 85"},
         {"12-bit PCM", simpleWav(1, 1, 8000, 12, second8k), false, u"12ビット"},
         {"odd chunk before the format",
          riffWave(wavChunk("LIST", "abc") + wavChunk("fmt ", fmtBody(1, 1, 8000, 8)) + wavChunk("data", second8k)),
          true, u""},
-        {"data before the format", riffWave(wavChunk("data", second8k) + wavChunk("fmt ", fmtBody(1, 1, 8000, 8))), false,
-         u"fmt"},
+        {"data before the format", riffWave(wavChunk("data", second8k) + wavChunk("fmt ", fmtBody(1, 1, 8000, 8))),
+         false, u"fmt"},
         {"no data", riffWave(wavChunk("fmt ", fmtBody(1, 1, 8000, 8))), false, u"data"},
-        {"short format", riffWave(wavChunk("fmt ", QByteArray(10, '\1')) + wavChunk("data", second8k)), false, u"短すぎ"},
-        {"a chunk past the end", riffWave(wavChunk("LIST", "abcd", 1000) + wavChunk("fmt ", fmtBody(1, 1, 8000, 8))), false,
-         u"LIST"},
+        {"short format", riffWave(wavChunk("fmt ", QByteArray(10, '\1')) + wavChunk("data", second8k)), false,
+         u"短すぎ"},
+        {"a chunk past the end", riffWave(wavChunk("LIST", "abcd", 1000) + wavChunk("fmt ", fmtBody(1, 1, 8000, 8))),
+         false, u"LIST"},
         {"not RIFF", QByteArray("RIFX\0\0\0\0WAVE", 12), false, u"WAVファイルではありません"},
         {"empty", QByteArray(), false, u"WAVファイルではありません"},
     };

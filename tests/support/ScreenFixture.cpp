@@ -23,9 +23,8 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("FrmTimeData"), adminScreenFactory(ctx, QStringLiteral("FrmTimeData"), [this] {
                            return new CriteriaEditorScreen(ctx);
                        }));
-    forms.registerForm(QStringLiteral("FrmData"), adminScreenFactory(ctx, QStringLiteral("FrmData"), [this] {
-                           return new ResultsManagerScreen(ctx);
-                       }));
+    forms.registerForm(QStringLiteral("FrmData"), adminScreenFactory(ctx, QStringLiteral("FrmData"),
+                                                                     [this] { return new ResultsManagerScreen(ctx); }));
 }
 
 void ScreenFixture::writeSuite()

@@ -39,10 +39,7 @@ struct AnsweringDialogs final : FileDialogs {
 };
 
 struct RecordingSoundFailure final : SoundFailureHandler {
-    void soundFailed(const QString &title, const QString &text) override
-    {
-        failures << title + u'|' + text;
-    }
+    void soundFailed(const QString &title, const QString &text) override { failures << title + u'|' + text; }
     QStringList failures;
 };
 
@@ -75,18 +72,34 @@ struct ScreenFixture {
     std::function<void()> duringWait; // runs inside every wait, to look at the screens
     NoPrinters noPrinters;
     AnsweringDialogs unansweredDialogs; // every dialog cancelled
-    AppContext ctx{state, clock, random, audio, messages, processes, sound,
+    AppContext ctx{state,
+                   clock,
+                   random,
+                   audio,
+                   messages,
+                   processes,
+                   sound,
                    [this](double s, const QString &why) {
                        waits.push_back(s);
                        waitReasons << why;
                        if (duringWait)
                            duringWait();
                    },
-                   [this](int status) { exits.push_back(status); }, &forms,
-                   QString(), QString(), QString(), QString(), &noPrinters, &unansweredDialogs};
+                   [this](int status) { exits.push_back(status); },
+                   &forms,
+                   QString(),
+                   QString(),
+                   QString(),
+                   QString(),
+                   &noPrinters,
+                   &unansweredDialogs};
 
     ScreenFixture();
-    ~ScreenFixture() { forms.closeAll(); letEventsRun(); }
+    ~ScreenFixture()
+    {
+        forms.closeAll();
+        letEventsRun();
+    }
 
     // Writes a small suite (path data, common data, roster, criteria, cue table) and
     // points the program folder at it.

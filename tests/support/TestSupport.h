@@ -92,10 +92,7 @@ inline QByteArray readFileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline bool writeCp932(const QString &path, const QString &text)
-{
-    return writeFile(path, toCp932(text));
-}
+inline bool writeCp932(const QString &path, const QString &text) { return writeFile(path, toCp932(text)); }
 
 // A disk that is full for this process while the object lives: no file may grow past
 // `bytes` (writes beyond fail as on a full disk, with EFBIG), as the system enforces it.

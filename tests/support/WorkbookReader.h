@@ -91,7 +91,8 @@ inline std::vector<std::vector<StoredCell>> sheetRows(const QMap<QString, QByteA
         while (!x.atEnd()) {
             x.readNext();
             if (x.isStartElement() && x.name() == u"numFmt")
-                formats[x.attributes().value(QLatin1String("numFmtId")).toInt()] = x.attributes().value(QLatin1String("formatCode")).toString();
+                formats[x.attributes().value(QLatin1String("numFmtId")).toInt()] =
+                    x.attributes().value(QLatin1String("formatCode")).toString();
             else if (x.isStartElement() && x.name() == u"cellXfs")
                 inCellXfs = true;
             else if (x.isEndElement() && x.name() == u"cellXfs")
@@ -110,7 +111,9 @@ inline std::vector<std::vector<StoredCell>> sheetRows(const QMap<QString, QByteA
         } else if (x.isStartElement() && x.name() == u"c") {
             const QXmlStreamAttributes a = x.attributes();
             const size_t style = a.value(QLatin1String("s")).toUInt();
-            cell = {a.value(QLatin1String("r")).toString(), a.hasAttribute(QLatin1String("t")) ? a.value(QLatin1String("t")).toString() : QStringLiteral("n"), {},
+            cell = {a.value(QLatin1String("r")).toString(),
+                    a.hasAttribute(QLatin1String("t")) ? a.value(QLatin1String("t")).toString() : QStringLiteral("n"),
+                    {},
                     style < styleFormats.size() ? styleFormats[style] : QString()};
         } else if (x.isStartElement() && (x.name() == u"v" || x.name() == u"t")) {
             cell.value += x.readElementText();

@@ -22,7 +22,10 @@ namespace {
 struct Folder {
     QTemporaryDir dir;
     QString path(const QString &name) const { return dir.path() + u'/' + name; }
-    QStringList entries() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+    QStringList entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
 };
 
 } // namespace
@@ -36,7 +39,7 @@ TEST(DurableFile, WritesAndCopiesEveryByteAndFlushes)
     Fd out(::open(QFile::encodeName(f.path("a")).constData(), O_RDWR | O_CREAT | O_EXCL, 0666));
     ASSERT_TRUE(writeWhole(out.get(), bytes.left(100)));
     ASSERT_TRUE(writeWhole(out.get(), bytes.mid(100))); // goes on at the file's position
-    ASSERT_TRUE(writeFully(out.get(), "xy", 2, 10));     // and at an offset
+    ASSERT_TRUE(writeFully(out.get(), "xy", 2, 10)); // and at an offset
     bytes[10] = 'x';
     bytes[11] = 'y';
     EXPECT_EQ(lengthOf(out.get()), bytes.size());

@@ -55,10 +55,10 @@ TEST(FieldReader, NumbersAndVariants)
     FieldReader r(QStringLiteral("12, 1.5 ,,abc,\"7\",-3,12abc\r\n"), QStringLiteral("t.txt"));
     EXPECT_EQ(r.readNumber(), 12);
     EXPECT_EQ(r.readNumber(), 1.5);
-    EXPECT_EQ(r.readNumber(), 0);  // empty
-    EXPECT_EQ(r.readNumber(), 0);  // not a number
+    EXPECT_EQ(r.readNumber(), 0); // empty
+    EXPECT_EQ(r.readNumber(), 0); // not a number
     const Variant quoted = r.readVariant();
-    EXPECT_TRUE(quoted.isText());  // quoted numeric text stays text
+    EXPECT_TRUE(quoted.isText()); // quoted numeric text stays text
     const Variant neg = r.readVariant();
     EXPECT_TRUE(neg.isNumber());
     EXPECT_EQ(neg.toNumber(), -3);
@@ -125,7 +125,11 @@ TEST(Cp932, TextThatIsNotShiftJisIsFoundWithItsLine)
         {toCp932(QStringLiteral("1,山田　花子\r\n2,髙橋①ﾃｽﾄ～\r\n")), K::None, 1, {}},
         {QByteArray("plain ascii\r\n"), K::None, 1, {}},
         {QByteArray(), K::None, 1, {}},
-        {QByteArray("\xEF\xBB\xBF" "1,2\r\n"), K::Utf8Mark, 1, {}},
+        {QByteArray("\xEF\xBB\xBF"
+                    "1,2\r\n"),
+         K::Utf8Mark,
+         1,
+         {}},
         {QStringLiteral("a\r\n正解音2\r\npinpon\r\n*\r\n").toUtf8(), K::Utf8Text, 2, {}},
         {QStringLiteral("1,1996,0,0,山田　花子,0,,\r\n").toUtf8(), K::Utf8Text, 1, {}},
         {QByteArray("ok\r\nx\x81\r\n"), K::NotCp932, 2, QByteArray("\x81")},
@@ -161,12 +165,12 @@ TEST(FieldReader, NumberFieldsThatDoNotFitNameTheFileLineAndField)
         bool fits;
         double value;
     } cases[] = {
-        {"12", 0, 100, true, true, 12},       {"", 0, 100, true, true, 0},
-        {"abc", 0, 100, true, true, 0},       {"2.5", 0, 100, true, true, 2},
-        {"1.5", 0, 100, false, true, 1.5},    {"-32768", -32768, 32767, true, true, -32768},
+        {"12", 0, 100, true, true, 12},           {"", 0, 100, true, true, 0},
+        {"abc", 0, 100, true, true, 0},           {"2.5", 0, 100, true, true, 2},
+        {"1.5", 0, 100, false, true, 1.5},        {"-32768", -32768, 32767, true, true, -32768},
         {"32768", -32768, 32767, true, false, 0}, {"101", 0, 100, false, false, 0},
-        {"nan", 0, 100, true, false, 0},      {"inf", -1e9, 1e9, false, false, 0},
-        {"-inf", -1e9, 1e9, false, false, 0}, {"1e999", -1e9, 1e9, false, false, 0},
+        {"nan", 0, 100, true, false, 0},          {"inf", -1e9, 1e9, false, false, 0},
+        {"-inf", -1e9, 1e9, false, false, 0},     {"1e999", -1e9, 1e9, false, false, 0},
         {"1e30", -1000, 1000, false, false, 0},
     };
     for (const auto &c : cases) {
@@ -195,11 +199,14 @@ TEST(FieldReader, NumberFieldsThatDoNotFitNameTheFileLineAndField)
 TEST(FieldReader, AFileEndsAtItsEndOfFileMark)
 {
     // A criteria file saved by an old editor with Ctrl-Z after its last line.
-    FieldReader r = FieldReader::fromBytes(toCp932(QStringLiteral("目標Time,45\r\n")) + QByteArray("\x1A"), QStringLiteral("t.txt"));
+    FieldReader r = FieldReader::fromBytes(toCp932(QStringLiteral("目標Time,45\r\n")) + QByteArray("\x1A"),
+                                           QStringLiteral("t.txt"));
     EXPECT_EQ(r.readText(), QStringLiteral("目標Time"));
     EXPECT_EQ(r.readText(), QStringLiteral("45"));
     EXPECT_TRUE(r.atEnd());
-    FieldReader cut = FieldReader::fromBytes(QByteArray("a,b\r\n\x1A" "c,d\r\n"), QStringLiteral("t.txt"));
+    FieldReader cut = FieldReader::fromBytes(QByteArray("a,b\r\n\x1A"
+                                                        "c,d\r\n"),
+                                             QStringLiteral("t.txt"));
     EXPECT_EQ(cut.readText(), QStringLiteral("a"));
     EXPECT_EQ(cut.readText(), QStringLiteral("b"));
     EXPECT_TRUE(cut.atEnd());

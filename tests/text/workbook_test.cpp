@@ -139,7 +139,8 @@ TEST(Workbook, EachSheetKeepsItsOwnColumns)
     ASSERT_TRUE(book.addSheet(QStringLiteral("成績"), kColumns, &error));
     ASSERT_TRUE(book.addRow(std::vector<WorkbookCell>{1.0, QDate(2024, 4, 1)}, &error));
     // A second sheet of other columns; a name a sheet cannot hold is made one it can.
-    ASSERT_TRUE(book.addSheet(QStringLiteral("一覧[4/1]"), {{QStringLiteral("名前とても長い見出し"), CellKind::Text, {}}}, &error));
+    ASSERT_TRUE(book.addSheet(QStringLiteral("一覧[4/1]"),
+                              {{QStringLiteral("名前とても長い見出し"), CellKind::Text, {}}}, &error));
     ASSERT_TRUE(book.addRow(std::vector<WorkbookCell>{QStringLiteral("佐藤")}, &error));
     ASSERT_TRUE(book.commit(&error)) << error.toStdString();
 

@@ -158,9 +158,10 @@ TEST(SaveDialogs, OpenInTheirFolderAtTheScaleOfTheFormTheyAreOpenedFrom)
     });
     look.start(20);
     QtFileDialogs dialogs;
-    EXPECT_TRUE(dialogs.saveFile(&form, QStringLiteral("成績をCSVファイルに書き出す"),
-                                 QDir(folder.path()).filePath(QStringLiteral("成績_20240207.csv")),
-                                 QStringLiteral("CSV (*.csv)"))
+    EXPECT_TRUE(dialogs
+                    .saveFile(&form, QStringLiteral("成績をCSVファイルに書き出す"),
+                              QDir(folder.path()).filePath(QStringLiteral("成績_20240207.csv")),
+                              QStringLiteral("CSV (*.csv)"))
                     .isEmpty());
     EXPECT_EQ(shownFolder, QFileInfo(folder.path()).absoluteFilePath());
     EXPECT_EQ(shownName, QStringLiteral("成績_20240207.csv"));
