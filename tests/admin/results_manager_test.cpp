@@ -21,18 +21,7 @@ using namespace tobrel::test;
 
 namespace {
 
-ResultRecord rec(int student, int level, int time, QDate date = QDate(2024, 2, 7),
-                 int secondOfDay = 9 * 3600 + 5 * 60 + 3)
-{
-    ResultRecord r;
-    r.ResultRecDate = dayNumber(date);
-    r.ResultRecClock = secondOfDay / 86400.0;
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = static_cast<int16_t>(level);
-    r.ResultRecTime = time;
-    r.setSchool(QStringLiteral("01234"));
-    return r;
-}
+const TestRun rec = TestRun{}.on(QDate(2024, 2, 7)).atSecond(9 * 3600 + 5 * 60 + 3).ofSchool(QStringLiteral("01234"));
 
 struct Host final : ResultsManagerHost {
     void refresh() override { ++refreshes; }
@@ -102,7 +91,7 @@ struct Manager {
 TEST(ResultsManager, RecordLines)
 {
     Manager m;
-    ResultRecord otherSchool = rec(2, 3, 99999, QDate(2024, 2, 6), 15 * 3600 + 30 * 60);
+    ResultRecord otherSchool = rec.on(QDate(2024, 2, 6)).atSecond(15 * 3600 + 30 * 60)(2, 3, 99999);
     otherSchool.setSchool(QStringLiteral("99999"));
     m.write({rec(1, 1, 45), otherSchool, rec(7, 2, 123456), rec(3, 6, 5), rec(9, 4, 0)});
     m.logic.Form_Load();

@@ -30,17 +30,8 @@ struct Student {
     int status = 0;
 };
 
-inline ResultRecord run(QDate date, int student, int level, int time, const QString &school = QStringLiteral("01234"))
-{
-    ResultRecord r;
-    r.ResultRecDate = dayNumber(date);
-    r.ResultRecClock = (15 * 3600 + 4 * 60 + 5) / 86400.0; // 15:04:05
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = static_cast<int16_t>(level);
-    r.ResultRecTime = time;
-    r.setSchool(school);
-    return r;
-}
+// A run at 15:04:05 of the school "01234", the day and the school named where they matter.
+inline const TestRun run = TestRun{}.atSecond(15 * 3600 + 4 * 60 + 5).ofSchool(QStringLiteral("01234"));
 
 inline QByteArray recordsBytes(const std::vector<ResultRecord> &records)
 {
@@ -96,7 +87,7 @@ struct School {
                                                   "自己最高音2,ok,*\r\n不合格音1,ng,*\r\n"));
         for (const char16_t *name : {u"ok", u"ng", u"最高1", u"合格", u"警告1"})
             writeWav(QString::fromUtf16(name));
-        writeResults({run(QDate(2024, 2, 1), 1, 1, 25), run(QDate(2024, 2, 7), 2, 3, 99999)});
+        writeResults({run.on(QDate(2024, 2, 1))(1, 1, 25), run.on(QDate(2024, 2, 7))(2, 3, 99999)});
     }
 
     // Names are quoted, as the suite writes them, except a name holding a double quote:

@@ -96,7 +96,7 @@ TEST(Backup, CopiesWholeRecordsWhileAnotherProcessAppends)
     School school;
     std::vector<ResultRecord> start;
     for (int i = 0; i < 2000; ++i)
-        start.push_back(run(QDate(2024, 1, 1).addDays(i % 30), 1 + i % 5, 1 + i % 6, 20 + i % 50));
+        start.push_back(run.on(QDate(2024, 1, 1).addDays(i % 30))(1 + i % 5, 1 + i % 6, 20 + i % 50));
     school.writeResults(start);
 
     // The appender writes recognisable runs until it is stopped.
@@ -106,7 +106,7 @@ TEST(Backup, CopiesWholeRecordsWhileAnotherProcessAppends)
         ResultsFile file(school.resultsPath());
         for (int i = 0;; ++i) {
             QString err;
-            if (file.append(run(QDate(2024, 2, 7), 1 + i % 5, 1 + i % 6, 1000 + i % 5000), &err) == 0)
+            if (file.append(run.on(QDate(2024, 2, 7))(1 + i % 5, 1 + i % 6, 1000 + i % 5000), &err) == 0)
                 _exit(2);
         }
     }

@@ -199,25 +199,25 @@ TEST(DataCheck, FindsEachKindOfProblem)
          {"最後の20バイトは途中で切れた記録です", "記録 2件（108バイト）"}},
         {"damaged records",
          [&](School &s) {
-             appendRecords(s, {run(QDate(2024, 2, 3), 1, 40, 30), run(QDate(2024, 2, 3), 7000, 1, 30)});
+             appendRecords(s, {run.on(QDate(2024, 2, 3))(1, 40, 30), run.on(QDate(2024, 2, 3))(7000, 1, 30)});
          },
          true,
          {"壊れた記録 2件", "3番目の記録: 日付=2024/02/03 (45325) 生徒番号=1 レベル=40", "4番目の記録",
           "生徒番号=7000"}},
         {"records of another school",
-         [&](School &s) { appendRecords(s, {run(QDate(2024, 2, 3), 1, 1, 30, QStringLiteral("55555"))}); },
+         [&](School &s) { appendRecords(s, {run.on(QDate(2024, 2, 3)).ofSchool(QStringLiteral("55555"))(1, 1, 30)}); },
          false,
          {"他塾の記録 1件", "「55555」1件"}},
         {"records of a student not in the roster",
          [&](School &s) {
-             appendRecords(s, {run(QDate(2024, 2, 3), 77, 1, 30), run(QDate(2024, 2, 4), 77, 2, 30)});
+             appendRecords(s, {run.on(QDate(2024, 2, 3))(77, 1, 30), run.on(QDate(2024, 2, 4))(77, 2, 30)});
          },
          false,
          {"名簿にない生徒の記録 2件（77番 2件）"}},
         {"runs waiting on this PC",
          [](School &s) {
              writeFile(s.program() + QStringLiteral("/未送信成績.dat"),
-                       recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)}));
+                       recordsBytes({run.on(QDate(2024, 2, 7))(1, 1, 30)}));
          },
          false,
          {"まだ送られていない記録が 1件あります", "未送信成績.dat"}},
@@ -227,7 +227,7 @@ TEST(DataCheck, FindsEachKindOfProblem)
          {"未送信成績.dat は成績ファイルに送りません", "記録（44バイト）の数になりません"}},
         {"pending file planted as a link",
          [](School &s) {
-             writeFile(s.root() + QStringLiteral("/users.dat"), recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)}));
+             writeFile(s.root() + QStringLiteral("/users.dat"), recordsBytes({run.on(QDate(2024, 2, 7))(1, 1, 30)}));
              QFile::link(s.root() + QStringLiteral("/users.dat"), s.program() + QStringLiteral("/未送信成績.dat"));
          },
          true,
@@ -272,7 +272,7 @@ TEST(DataCheck, FindsEachKindOfProblem)
          true,
          {"新名簿.txt (1行目)", "NUL"}},
         {"records dated after today",
-         [&](School &s) { appendRecords(s, {run(QDate(2024, 3, 1), 1, 1, 30)}); },
+         [&](School &s) { appendRecords(s, {run.on(QDate(2024, 3, 1))(1, 1, 30)}); },
          false,
          {"今日（2024/02/07）より後の日付の記録 1件（最初は3番目"}},
     };

@@ -74,19 +74,19 @@ struct ExportSchool : School {
     {
         students.push_back({7, QStringLiteral("=1+2"), 2014});
         writeRoster();
-        ResultRecord damaged = run(QDate(2024, 2, 6), 1, 40, 30);
-        ResultRecord deleted = run(QDate(2024, 2, 6), 2, 0, 30);
+        ResultRecord damaged = run.on(QDate(2024, 2, 6))(1, 40, 30);
+        ResultRecord deleted = run.on(QDate(2024, 2, 6))(2, 0, 30);
         writeResults({
-            run(QDate(2024, 2, 1), 1, 1, 25),
-            run(QDate(2024, 2, 7), 2, 3, 99999),
-            run(QDate(2024, 2, 2), 3, 2, 40),
-            run(QDate(2024, 2, 3), 6, 6, 200),
-            run(QDate(2024, 2, 4), 4, 4, 60),
-            run(QDate(2024, 2, 5), 1, 1, 10, QStringLiteral("99999")),
-            run(QDate(2024, 2, 5), 77, 5, 70),
+            run.on(QDate(2024, 2, 1))(1, 1, 25),
+            run.on(QDate(2024, 2, 7))(2, 3, 99999),
+            run.on(QDate(2024, 2, 2))(3, 2, 40),
+            run.on(QDate(2024, 2, 3))(6, 6, 200),
+            run.on(QDate(2024, 2, 4))(4, 4, 60),
+            run.on(QDate(2024, 2, 5)).ofSchool(QStringLiteral("99999"))(1, 1, 10),
+            run.on(QDate(2024, 2, 5))(77, 5, 70),
             damaged,
             deleted,
-            run(QDate(2024, 2, 7), 7, 1, 30),
+            run.on(QDate(2024, 2, 7))(7, 1, 30),
         });
     }
 };
@@ -181,7 +181,7 @@ TEST(Export, RunsOfThisSchoolAreItsOwnWhateverItsCode)
     const QString code = QStringLiteral("12あいう");
     writeCp932(school.dataRoot() + QStringLiteral("共通データ.txt"),
                QStringLiteral("4\r\n12あいう塾\r\n0\r\n0\r\n0\r\nsensei\r\n0\r\n0\r\n0\r\n0\r\n"));
-    school.writeResults({run(QDate(2024, 2, 1), 1, 1, 25, code), run(QDate(2024, 2, 2), 1, 1, 25)});
+    school.writeResults({run.on(QDate(2024, 2, 1)).ofSchool(code)(1, 1, 25), run.on(QDate(2024, 2, 2))(1, 1, 25)});
     const QString csv = school.root() + QStringLiteral("/code.csv");
     const auto o = school.tool({QStringLiteral("export"), csv});
     ASSERT_EQ(o.status, ToolOk) << o.all().toStdString();

@@ -32,26 +32,26 @@ struct Mixed {
     Mixed()
     {
         auto damage = [](ResultRecord r) { return r; };
-        ResultRecord nanDate = run(QDate(2024, 2, 1), 3, 2, 40);
+        ResultRecord nanDate = run.on(QDate(2024, 2, 1))(3, 2, 40);
         nanDate.ResultRecDate = std::numeric_limits<double>::quiet_NaN();
-        ResultRecord farDate = run(QDate(2024, 2, 1), 3, 2, 40);
+        ResultRecord farDate = run.on(QDate(2024, 2, 1))(3, 2, 40);
         farDate.ResultRecDate = 1e300;
-        ResultRecord deleted = run(QDate(2024, 2, 1), 1, 0, 30);
-        ResultRecord reserved = run(QDate(2024, 2, 2), 2, 1, 33);
+        ResultRecord deleted = run.on(QDate(2024, 2, 1))(1, 0, 30);
+        ResultRecord reserved = run.on(QDate(2024, 2, 2))(2, 1, 33);
         reserved.Reserved3 = QByteArray("\x01\x02\x03\x04\x05", 5); // odd bytes kept as they are
         const std::vector<std::pair<ResultRecord, bool>> records{
-            {run(QDate(2024, 2, 1), 1, 1, 25), false},
-            {damage(run(QDate(2024, 2, 1), 1, 40, 25)), true},
-            {run(QDate(2024, 2, 7), 2, 3, 99999), false},
-            {run(QDate(2024, 2, 3), 77, 1, 30), false}, // not in the roster
-            {run(QDate(2024, 2, 3), 1, 1, 30, QStringLiteral("55555")), false}, // another school
-            {damage(run(QDate(2024, 2, 3), 6000, 1, 30)), true},
+            {run.on(QDate(2024, 2, 1))(1, 1, 25), false},
+            {damage(run.on(QDate(2024, 2, 1))(1, 40, 25)), true},
+            {run.on(QDate(2024, 2, 7))(2, 3, 99999), false},
+            {run.on(QDate(2024, 2, 3))(77, 1, 30), false}, // not in the roster
+            {run.on(QDate(2024, 2, 3)).ofSchool(QStringLiteral("55555"))(1, 1, 30), false}, // another school
+            {damage(run.on(QDate(2024, 2, 3))(6000, 1, 30)), true},
             {nanDate, true},
             {deleted, false},
             {reserved, false},
-            {damage(run(QDate(2024, 2, 3), 1, -1, 30)), true},
+            {damage(run.on(QDate(2024, 2, 3))(1, -1, 30)), true},
             {farDate, true},
-            {run(QDate(2024, 2, 6), 6, 6, 200), false},
+            {run.on(QDate(2024, 2, 6))(6, 6, 200), false},
         };
         for (const auto &[r, bad] : records) {
             all.push_back(r);
@@ -136,7 +136,7 @@ TEST(Repair, RunsAppendedByAnotherProcessMeanwhileAreKept)
         ResultsFile file(school.resultsPath());
         for (int i = 0; i < kAppends; ++i) {
             QString err;
-            if (file.append(run(QDate(2024, 2, 7), 1, 1, 1000 + i), &err) == 0)
+            if (file.append(run.on(QDate(2024, 2, 7))(1, 1, 1000 + i), &err) == 0)
                 _exit(2);
         }
         _exit(0);

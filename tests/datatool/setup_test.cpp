@@ -233,7 +233,7 @@ TEST(DataToolSetup, CheckSaysWhichResultsFileEachKeptRunGoesTo)
 {
     InstalledPc pc;
     ASSERT_EQ(pc.installedTool({QStringLiteral("setup"), pc.dataRoot()}).status, ToolOk);
-    const QByteArray oneRun = recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30)});
+    const QByteArray oneRun = recordsBytes({run.on(QDate(2024, 2, 7))(1, 1, 30)});
     // Kept for this school, for another school, and by an older copy that did not
     // keep them apart.
     const QString mine = keptRunsFolder(pc.places.userStateFolder, pc.dataFolder());
@@ -258,7 +258,7 @@ TEST(DataToolSetup, TheKeptRunsOfThisPcAreKnownAndKeptWhicheverWayTheDataFolderI
 {
     InstalledPc pc;
     ASSERT_EQ(pc.installedTool({QStringLiteral("setup"), pc.dataRoot()}).status, ToolOk);
-    const QByteArray twoRuns = recordsBytes({run(QDate(2024, 2, 7), 1, 1, 30), run(QDate(2024, 2, 7), 1, 2, 30)});
+    const QByteArray twoRuns = recordsBytes({run.on(QDate(2024, 2, 7))(1, 1, 30), run.on(QDate(2024, 2, 7))(1, 2, 30)});
     const QString mine = keptRunsFolder(pc.places.userStateFolder, pc.dataFolder()) + QStringLiteral("未送信成績.dat");
     const QString others = keptRunsFolder(pc.places.userStateFolder, pc.root() + QStringLiteral("/other/tobrel/")) +
                            QStringLiteral("未送信成績.dat");

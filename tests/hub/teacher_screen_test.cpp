@@ -28,17 +28,7 @@ using namespace tobrel::test;
 
 namespace {
 
-ResultRecord rec(int student, int level, int time)
-{
-    ResultRecord r;
-    r.ResultRecDate = dayNumber(QDate(2024, 2, 6));
-    r.ResultRecClock = 0.6;
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = static_cast<int16_t>(level);
-    r.ResultRecTime = time;
-    r.setSchool(QStringLiteral("01234"));
-    return r;
-}
+const TestRun rec = TestRun{}.on(QDate(2024, 2, 6)).at(0.6).ofSchool(QStringLiteral("01234"));
 
 struct School : ScreenFixture {
     explicit School(const std::vector<ResultRecord> &records = {})

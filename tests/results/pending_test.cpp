@@ -35,16 +35,8 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-ResultRecord run(int student, int time)
-{
-    ResultRecord r;
-    r.ResultRecDate = 45329;
-    r.ResultRecClock = 0.5 + time / 100000.0;
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = 2;
-    r.ResultRecTime = time;
-    return r;
-}
+// A run at level 2 whose time of day follows its time, so that every run is told apart.
+ResultRecord run(int student, int time) { return TestRun{}.on(45329).at(0.5 + time / 100000.0)(student, 2, time); }
 
 // count runs of one student with times first, first + 1, ...
 QByteArray runs(int student, int first, int count)

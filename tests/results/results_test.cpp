@@ -22,16 +22,7 @@ const QByteArray
                  "\x30\x31\x32\x33\x34\x20\x20\x20\x20\x20\x30\x20\x20\x20\x20\x00\x00\x00\x00\x00",
                  44);
 
-ResultRecord rec(double date, int student, int level, int time)
-{
-    ResultRecord r;
-    r.ResultRecDate = date;
-    r.ResultRecClock = 0.5;
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = static_cast<int16_t>(level);
-    r.ResultRecTime = time;
-    return r;
-}
+const TestRun rec = TestRun{};
 
 QByteArray bytesOf(const std::vector<ResultRecord> &records)
 {
@@ -78,7 +69,7 @@ struct Data {
 
 TEST(ResultRecord, LayoutIsByteExact)
 {
-    ResultRecord r = rec(38024, 123, 3, 45);
+    ResultRecord r = rec.on(38024)(123, 3, 45);
     r.setSchool(QStringLiteral("01234"));
     const auto b = r.encode();
     EXPECT_EQ(QByteArray(b.data(), 44), kRecordBytes);
@@ -113,7 +104,7 @@ TEST(ResultRecord, LayoutIsByteExact)
 TEST(ResultsFile, WriteResultRecordAppendsAfterTheLastWholeRecord)
 {
     Data d;
-    std::vector<ResultRecord> seven(7, rec(38000, 1, 1, 30));
+    std::vector<ResultRecord> seven(7, rec.on(38000)(1, 1, 30));
     d.write(seven);
     d.state.student.CurrentStudent = 123;
     d.state.run.CurrentLevel = 3;
@@ -159,13 +150,13 @@ TEST(ResultsFile, ReadsOnlyTheLast20000RecordsAndDropsInvalidOnes)
     Data d;
     std::vector<ResultRecord> records;
     for (int i = 1; i <= 25000; ++i)
-        records.push_back(rec(38000, 1 + i % 900, 1 + i % 6, 100 + i % 50));
-    records[5000 - 1] = rec(38000, 7, 2, 3); // record 5000: not read, so no best of 3
-    records[5001 - 1] = rec(38000, 8, 2, 31); // record 5001: the first one read
-    records[6000 - 1] = rec(38000, 9, 0, 5); // deleted (level 0): dropped
-    records[6001 - 1] = rec(-1, 10, 2, 6); // a date before 1900: damaged, no best
-    records[6002 - 1] = rec(38000, 0, 2, 7); // student 0: dropped
-    records[25000 - 1] = rec(38000, 11, 4, kTimedOut); // last run: timed out
+        records.push_back(rec.on(38000)(1 + i % 900, 1 + i % 6, 100 + i % 50));
+    records[5000 - 1] = rec.on(38000)(7, 2, 3); // record 5000: not read, so no best of 3
+    records[5001 - 1] = rec.on(38000)(8, 2, 31); // record 5001: the first one read
+    records[6000 - 1] = rec.on(38000)(9, 0, 5); // deleted (level 0): dropped
+    records[6001 - 1] = rec.on(-1)(10, 2, 6); // a date before 1900: damaged, no best
+    records[6002 - 1] = rec.on(38000)(0, 2, 7); // student 0: dropped
+    records[25000 - 1] = rec.on(38000)(11, 4, kTimedOut); // last run: timed out
     d.write(records);
     const ReadReport report = ReadResults(d.state, d.file());
     ASSERT_TRUE(report.ok());
@@ -186,7 +177,8 @@ TEST(ResultsFile, ReadsOnlyTheLast20000RecordsAndDropsInvalidOnes)
 TEST(ResultsFile, LevelBestLooksAtStudentsUpTo1000Only)
 {
     Data d;
-    d.write({rec(38000, 1001, 1, 10), rec(38000, 4000, 1, 11), rec(38000, 1000, 1, 12), rec(38000, 5, 1, kTimedOut)});
+    d.write({rec.on(38000)(1001, 1, 10), rec.on(38000)(4000, 1, 11), rec.on(38000)(1000, 1, 12),
+             rec.on(38000)(5, 1, kTimedOut)});
     ReadResults(d.state, d.file());
     EXPECT_EQ(d.state.results.PersonalBest(1, 1001), 10);
     EXPECT_EQ(d.state.results.PersonalBest(1, 5), 99999);
@@ -196,8 +188,8 @@ TEST(ResultsFile, LevelBestLooksAtStudentsUpTo1000Only)
 TEST(ResultsFile, DamagedRecordsAreSkippedAndReportedOnce)
 {
     Data d;
-    d.write({rec(38000, 1, 1, 30), rec(38000, 2, 36, 30), rec(38000, 5001, 1, 30), rec(38000, -4, 1, 30),
-             rec(38000, 3, 1, 20)});
+    d.write({rec.on(38000)(1, 1, 30), rec.on(38000)(2, 36, 30), rec.on(38000)(5001, 1, 30), rec.on(38000)(-4, 1, 30),
+             rec.on(38000)(3, 1, 20)});
     ReadReport report = TallyResults(d.state, d.clock, d.file());
     ASSERT_TRUE(report.ok());
     EXPECT_EQ(d.state.results.RecordCount, 2);
@@ -231,7 +223,7 @@ TEST(ResultsFile, RecordsWithoutASensibleDateAreDamaged)
     Data d;
     std::vector<ResultRecord> records;
     for (const Case &c : cases)
-        records.push_back(rec(c.date, 7, c.level, 30));
+        records.push_back(rec.on(c.date)(7, c.level, 30));
     d.write(records);
     const ReadReport report = TallyResults(d.state, d.clock, d.file());
     ASSERT_TRUE(report.ok());
@@ -283,7 +275,7 @@ TEST(ResultsFile, ConcurrentAppendsAreNeverLostOrTorn)
             ResultsFile file(path);
             for (int i = 0; i < kEach; ++i) {
                 // Writer w, run i: recognisable in every field.
-                ResultRecord r = rec(40000 + i, w, 1 + i % 6, w * 1000 + i);
+                ResultRecord r = rec.on(40000 + i)(w, 1 + i % 6, w * 1000 + i);
                 r.ResultRecClock = (w * 1000 + i) / 100000.0;
                 QString err;
                 if (file.append(r, &err) == 0)
@@ -389,7 +381,7 @@ TEST(Tally, TheLargestPointsStillAddUpWithin32Bits)
     // 20000 runs of the most points a run can earn (an instant run) at the largest multiplier.
     Data d;
     criteria(d.state, 1, 1, 0, 0, 1000.0f, 0, 0, 1, 1);
-    std::vector<ResultRecord> records(20000, rec(d.today(), 9, 1, 0));
+    std::vector<ResultRecord> records(20000, rec.on(d.today())(9, 1, 0));
     d.write(records);
     ASSERT_TRUE(TallyResults(d.state, d.clock, d.file()).ok());
     EXPECT_EQ(d.state.tallies.AllPoints(1, 9), 20000 * 55000);
@@ -401,7 +393,8 @@ TEST(Tally, WindowsTodayAndTimedOutRuns)
     Data d;
     criteria(d.state, 1, 60, 30, 3, 1.0f, 0, 0, 7, 1);
     const double t = d.today();
-    d.write({rec(t - 6, 5, 1, 30), rec(t - 7, 5, 1, 30), rec(t, 5, 1, 30), rec(t, 5, 1, kTimedOut), rec(t, 6, 1, 60)});
+    d.write({rec.on(t - 6)(5, 1, 30), rec.on(t - 7)(5, 1, 30), rec.on(t)(5, 1, 30), rec.on(t)(5, 1, kTimedOut),
+             rec.on(t)(6, 1, 60)});
     ASSERT_TRUE(TallyResults(d.state, d.clock, d.file()).ok());
     const Tallies &x = d.state.tallies;
     EXPECT_EQ(x.AllRunCount(1, 5), 3);
@@ -434,8 +427,8 @@ TEST(Tally, ClearedBarredAndRate)
     const double t = d.today();
     // Student 1: three runs of 11 points clear level 2; three runs also bar it.
     // Student 2: two runs of 20 points (t = 19 gives 20) do not clear it.
-    d.write({rec(t, 1, 2, 30), rec(t - 1, 1, 2, 30), rec(t - 2, 1, 2, 30), rec(t, 2, 2, 19), rec(t, 2, 2, 19),
-             rec(t, 3, 3, 30), rec(t, 3, 3, 30)});
+    d.write({rec.on(t)(1, 2, 30), rec.on(t - 1)(1, 2, 30), rec.on(t - 2)(1, 2, 30), rec.on(t)(2, 2, 19),
+             rec.on(t)(2, 2, 19), rec.on(t)(3, 3, 30), rec.on(t)(3, 3, 30)});
     TallyResults(d.state, d.clock, d.file());
     EXPECT_EQ(d.state.tallies.PassPoints(2, 2), 40);
     EXPECT_TRUE(LevelCleared(d.state, 2, 1));

@@ -24,17 +24,7 @@ using namespace tobrel::test;
 
 namespace {
 
-ResultRecord rec(int student, int level, int time, double date = 45000)
-{
-    ResultRecord r;
-    r.ResultRecDate = date;
-    r.ResultRecClock = 0.25;
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = static_cast<int16_t>(level);
-    r.ResultRecTime = time;
-    r.setSchool(QStringLiteral("01234"));
-    return r;
-}
+const TestRun rec = TestRun{}.at(0.25).ofSchool(QStringLiteral("01234"));
 
 struct Folder {
     QTemporaryDir dir;
@@ -54,7 +44,7 @@ struct Folder {
 // so that a rewrite that re-encodes instead of copying would show.
 std::vector<ResultRecord> threeRecords()
 {
-    std::vector<ResultRecord> r{rec(11, 1, 30, 45001), rec(12, 2, 40, 45002), rec(13, 3, 50, 45003)};
+    std::vector<ResultRecord> r{rec.on(45001)(11, 1, 30), rec.on(45002)(12, 2, 40), rec.on(45003)(13, 3, 50)};
     r[1].Reserved3 = QByteArray("\x01\x02\x03\x04\x05", 5);
     r[2].ResultRecSchool = QByteArray("\x89\xa9 ab", 5);
     return r;

@@ -20,16 +20,7 @@ using namespace tobrel::test;
 
 namespace {
 
-ResultRecord rec(double date, int student, int level, int time)
-{
-    ResultRecord r;
-    r.ResultRecDate = date;
-    r.ResultRecClock = 0.25;
-    r.ResultRecStudentNo = static_cast<int16_t>(student);
-    r.ResultRecLevel = static_cast<int16_t>(level);
-    r.ResultRecTime = time;
-    return r;
-}
+const TestRun rec = TestRun{}.at(0.25);
 
 struct School {
     QTemporaryDir dir;
@@ -148,8 +139,8 @@ TEST(TallyReuse, FiguresFollowThePlainRules)
         double d = sc.today() - days[gen() % std::size(days)];
         if (i % 500 == 7)
             d = nan;
-        records.push_back(
-            rec(d, 1 + static_cast<int>(gen() % 40), 1 + static_cast<int>(gen() % 5), times[gen() % std::size(times)]));
+        records.push_back(rec.on(d)(1 + static_cast<int>(gen() % 40), 1 + static_cast<int>(gen() % 5),
+                                    times[gen() % std::size(times)]));
     }
     sc.write(records);
     ASSERT_TRUE(sc.tally().ok());
@@ -164,21 +155,21 @@ TEST(TallyReuse, FirstAndLastLevelStudentAndDayAreTallied)
     School sc;
     const double t = sc.today();
     const std::vector<ResultRecord> records = {
-        rec(t, 1, 1, 30),
-        rec(t, kMaxStudent, kMaxLevel, 30),
-        rec(t, kMaxStudent, 1, 50),
-        rec(t, 1, kMaxLevel, 60),
-        rec(kFirstRecordDay, 17, 2, 40),
-        rec(kLastRecordDay, 18, 3, 40),
-        rec(t, kMaxStudent + 1, 1, 30),
-        rec(t, -1, 1, 30),
-        rec(t, 5, kMaxLevel + 1, 30),
-        rec(t, 5, -1, 30),
-        rec(kFirstRecordDay - 1, 19, 2, 40),
-        rec(kLastRecordDay + 1, 20, 3, 40),
-        rec(t, 0, 1, 30),
-        rec(t, 6, 0, 30),
-        rec(t, 21, 2, -4),
+        rec.on(t)(1, 1, 30),
+        rec.on(t)(kMaxStudent, kMaxLevel, 30),
+        rec.on(t)(kMaxStudent, 1, 50),
+        rec.on(t)(1, kMaxLevel, 60),
+        rec.on(kFirstRecordDay)(17, 2, 40),
+        rec.on(kLastRecordDay)(18, 3, 40),
+        rec.on(t)(kMaxStudent + 1, 1, 30),
+        rec.on(t)(-1, 1, 30),
+        rec.on(t)(5, kMaxLevel + 1, 30),
+        rec.on(t)(5, -1, 30),
+        rec.on(kFirstRecordDay - 1)(19, 2, 40),
+        rec.on(kLastRecordDay + 1)(20, 3, 40),
+        rec.on(t)(0, 1, 30),
+        rec.on(t)(6, 0, 30),
+        rec.on(t)(21, 2, -4),
     };
     sc.write(records);
     const ReadReport report = sc.tally();
@@ -201,8 +192,8 @@ TEST(TallyReuse, NothingOfTheLastTallyRemains)
 {
     School sc;
     const double t = sc.today();
-    std::vector<ResultRecord> first = {rec(t, 5, 1, 30), rec(t, 6, 3, 50), rec(t - 2, 4999, 30, 80),
-                                       rec(t, 7, 35, kTimedOut), rec(t, 8, 2, 1500)};
+    std::vector<ResultRecord> first = {rec.on(t)(5, 1, 30), rec.on(t)(6, 3, 50), rec.on(t - 2)(4999, 30, 80),
+                                       rec.on(t)(7, 35, kTimedOut), rec.on(t)(8, 2, 1500)};
     sc.write(first);
     ASSERT_TRUE(sc.tally().ok());
     ASSERT_EQ(sc.state.tallies.AllRunCount(30, 4999), 1);
@@ -212,7 +203,7 @@ TEST(TallyReuse, NothingOfTheLastTallyRemains)
 
     sc.setCriteria(1, 90, 2.0f, 7, 1);
     sc.setCriteria(35, 10, 3.0f, 7, 1);
-    std::vector<ResultRecord> second = {rec(t, 5, 1, 30), rec(t, 7, 35, kTimedOut)};
+    std::vector<ResultRecord> second = {rec.on(t)(5, 1, 30), rec.on(t)(7, 35, kTimedOut)};
     sc.write(second);
     ASSERT_TRUE(sc.tally().ok());
     expectTallies(sc, second);
@@ -241,8 +232,8 @@ TEST(TallyReuse, RecordsHeldInOrderAroundDroppedOnes)
 {
     School sc;
     const double t = sc.today();
-    sc.write({rec(t, 0, 1, 3), rec(t, 10, 1, 40), rec(t, 11, 0, 4), rec(t, 12, 0, 5), rec(t - 1, 13, 2, 41),
-              rec(t, 14, 36, 6), rec(t, 15, 3, 42)});
+    sc.write({rec.on(t)(0, 1, 3), rec.on(t)(10, 1, 40), rec.on(t)(11, 0, 4), rec.on(t)(12, 0, 5),
+              rec.on(t - 1)(13, 2, 41), rec.on(t)(14, 36, 6), rec.on(t)(15, 3, 42)});
     const ReadReport report = sc.tally();
     ASSERT_TRUE(report.ok());
     const ResultsInMemory &m = sc.state.results;
@@ -271,7 +262,7 @@ TEST(TallyReuse, ManyDamagedRecordsReportedOnceEach)
     const double t = sc.today();
     std::vector<ResultRecord> records;
     for (int i = 0; i < 20000; ++i)
-        records.push_back(i % 2 ? rec(t, 1 + i % 3000, 1, 60) : rec(t, 1 + i % 3000, 40 + i % 9, 60));
+        records.push_back(i % 2 ? rec.on(t)(1 + i % 3000, 1, 60) : rec.on(t)(1 + i % 3000, 40 + i % 9, 60));
     sc.write(records);
     ReadReport report = sc.tally();
     ASSERT_EQ(report.corrupt.size(), 10000u);
@@ -282,8 +273,8 @@ TEST(TallyReuse, ManyDamagedRecordsReportedOnceEach)
     EXPECT_EQ(takeCorruptRecordMessage(sc.state, sc.tally()), QString());
 
     // Two records turn damaged in the middle of the file: only they are new.
-    records[99] = rec(t, 5001, 1, 60);
-    records[19999] = rec(t, 1, -1, 60);
+    records[99] = rec.on(t)(5001, 1, 60);
+    records[19999] = rec.on(t)(1, -1, 60);
     sc.write(records);
     report = sc.tally();
     ASSERT_EQ(report.corrupt.size(), 10002u);
@@ -300,7 +291,7 @@ TEST(TallyReuse, WindowFiguresOfTheLastTallyAndOfARunKeptHereAreCleared)
     // wrote in a level's row (as a run kept on this PC does): then the whole row.
     School sc;
     const double t = sc.today();
-    sc.write({rec(t, 5, 1, 30), rec(t - 3, 4999, 35, 30), rec(t, 5000, 2, 80), rec(t, 1, 6, 1500)});
+    sc.write({rec.on(t)(5, 1, 30), rec.on(t - 3)(4999, 35, 30), rec.on(t)(5000, 2, 80), rec.on(t)(1, 6, 1500)});
     // Read through a constant view: a writable one would mark the rows it reads.
     const Tallies &tt = sc.state.tallies;
     ASSERT_TRUE(sc.tally().ok());
@@ -308,7 +299,7 @@ TEST(TallyReuse, WindowFiguresOfTheLastTallyAndOfARunKeptHereAreCleared)
     ASSERT_EQ(tt.TodayRunCount(2, 5000), 1);
     ASSERT_EQ(tt.OverRunCount(6, 1), 1);
     sc.state.tallies.windows(4, 77).OverPoints = 9; // as the end of a run adds it
-    sc.write({rec(t - 30, 5, 1, 30)});
+    sc.write({rec.on(t - 30)(5, 1, 30)});
     ASSERT_TRUE(sc.tally().ok());
     for (int L = 0; L <= kMaxLevel; ++L)
         for (int s = 0; s <= kMaxStudent; ++s) {
@@ -344,7 +335,7 @@ TEST(TallyRule, TheFastTableIsTheRule)
     sc.setCriteria(2, 0, 1.5f, 7, 1);
     sc.setCriteria(3, 999, 0.7f, 7, 1);
     sc.setCriteria(4, 1, std::numeric_limits<float>::quiet_NaN(), 7, 1);
-    sc.write({rec(sc.today(), 1, 1, 30)});
+    sc.write({rec.on(sc.today())(1, 1, 30)});
     ASSERT_TRUE(sc.tally().ok());
     for (int L = 1; L <= 4; ++L) {
         const auto &table = sc.state.tallyWork.points[static_cast<size_t>(L)].byTime;
@@ -371,8 +362,8 @@ TEST(TallyRule, TheTallyAddsWhatTheRuleAdds)
     std::vector<ResultRecord> records;
     for (int i = 0; i < 2000; ++i) {
         const double days[] = {0, 0, 1, 2, 3, 29, 30, 31, 500};
-        records.push_back(rec(sc.today() - days[gen() % std::size(days)], 1 + static_cast<int>(gen() % 30),
-                              1 + static_cast<int>(gen() % 4), times[gen() % std::size(times)]));
+        records.push_back(rec.on(sc.today() - days[gen() % std::size(days)])(
+            1 + static_cast<int>(gen() % 30), 1 + static_cast<int>(gen() % 4), times[gen() % std::size(times)]));
     }
     sc.write(records);
     ASSERT_TRUE(sc.tally().ok());
@@ -400,7 +391,7 @@ TEST(TallyRule, TheTallyAddsWhatTheRuleAdds)
     sc.state.student.CurrentStudent = 5;
     sc.state.run.RunTime = 1234;
     countRunKeptOnThisPc(sc.state);
-    records.push_back(rec(sc.today(), 5, 3, 1234));
+    records.push_back(rec.on(sc.today())(5, 3, 1234));
     addRun(expected.cells(3, 5), expected.windows(3, 5), sc.today(),
            runAdds(1234, c.CritTargetTime[3], c.CritPointRate[3]), tallyWindows(c, 3, sc.today()));
     EXPECT_TRUE(sameTallies(sc.state.tallies));

@@ -5,6 +5,7 @@
 #include "state/ResultRecord.h"
 #include "results/Tally.h"
 #include "text/Cp932.h"
+#include "text/DayNumber.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -74,6 +75,50 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
+
+// The one way the tests make a stored run: the student, the level and the time, in that
+// order, on a day, at a time of day, of a school. A test sets what it cares about once
+// and names the rest where it differs:
+//   const TestRun rec = TestRun{}.on(QDate(2024, 2, 7)).ofSchool(QStringLiteral("01234"));
+//   write({rec(1, 1, 45), rec.on(45001)(2, 3, 50)});
+struct TestRun {
+    double day = 45000; // day number
+    double timeOfDay = 0.5; // fraction of the day
+    QString school; // the school code; empty leaves the field blank
+
+    TestRun on(double number) const
+    {
+        TestRun r = *this;
+        r.day = number;
+        return r;
+    }
+    TestRun on(const QDate &date) const { return on(dayNumber(date)); }
+    TestRun at(double fractionOfDay) const
+    {
+        TestRun r = *this;
+        r.timeOfDay = fractionOfDay;
+        return r;
+    }
+    TestRun atSecond(int secondOfDay) const { return at(secondOfDay / 86400.0); }
+    TestRun ofSchool(const QString &code) const
+    {
+        TestRun r = *this;
+        r.school = code;
+        return r;
+    }
+    ResultRecord operator()(int student, int level, int32_t time) const
+    {
+        ResultRecord r;
+        r.ResultRecDate = day;
+        r.ResultRecClock = timeOfDay;
+        r.ResultRecStudentNo = static_cast<int16_t>(student);
+        r.ResultRecLevel = static_cast<int16_t>(level);
+        r.ResultRecTime = time;
+        if (!school.isEmpty())
+            r.setSchool(school);
+        return r;
+    }
+};
 
 // The bytes of a results file holding these records.
 inline QByteArray recordBytes(const std::vector<ResultRecord> &records)
