@@ -10,6 +10,8 @@
 #include "text/DayNumber.h"
 #include "text/FixedWidth.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -431,9 +433,12 @@ void ResultsManagerLogic::Command3_Click()
     if (!m_host.confirmDelete())
         return;
     const ResultRecord before = ResultRecord::decode(m_opened.bytes.constData());
+    QString backupMade;
     const bool deleted = correct(QStringLiteral("消去"), before, nullptr, [&](const ResultsFile::BeforeChange &secure) {
-        return file().deleteRecord(
-            m_opened, now(), [this](int64_t done, int64_t total) { m_host.progress(done, total); }, secure);
+        RewriteOutcome out = file().deleteRecord(
+            m_opened, now(), [this](int64_t done, int64_t total) { m_host.progress(done, total); }, secure, false);
+        backupMade = out.backupPath;
+        return out;
     });
     m_host.progress(0, 0);
     if (!deleted)
@@ -444,6 +449,13 @@ void ResultsManagerLogic::Command3_Click()
     const int next = lineAtOrAfter(gone);
     view.List1Selected = next >= 0 ? next : lineCount() - 1;
     m_host.refresh();
+    // The teacher waits for the list, not for the oldest backup to go.
+    if (!backupMade.isEmpty()) {
+        const QFileInfo made(backupMade);
+        m_host.whenFree([folder = made.absolutePath(), name = made.fileName()] {
+            ResultsFile::pruneBackups(folder, kBackupsKept, name);
+        });
+    }
 }
 
 } // namespace tobrel

@@ -73,6 +73,9 @@ public:
     virtual void tell(const QString &text) = 0;
     // A deletion's progress; (0, 0) when it is over.
     virtual void progress(int64_t done, int64_t total) = 0;
+    // Work nobody needs to wait for (the oldest backup removed after a deletion): the
+    // screen runs it once the list is painted again; here it runs at once.
+    virtual void whenFree(const std::function<void()> &work) { work(); }
 };
 
 // The manager's own roster tables, indexed by student number 0..5000: every entry of

@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace tobrel {
 
@@ -370,6 +371,13 @@ void ResultsManagerScreen::progress(int64_t done, int64_t total)
     ProgressBar1->setMaximum(1000);
     ProgressBar1->setValue(static_cast<int>(done * 1000 / total));
     letEventsRun();
+}
+
+void ResultsManagerScreen::whenFree(const std::function<void()> &work)
+{
+    // After the list is painted again: the teacher's next click does not wait for it
+    // either, and a screen closed before then leaves it to the next deletion.
+    QTimer::singleShot(200, this, work);
 }
 
 void ResultsManagerScreen::setBusy(bool busy)

@@ -65,6 +65,7 @@ private:
     bool confirmDelete() override;
     void tell(const QString &text) override;
     void progress(int64_t done, int64_t total) override;
+    void whenFree(const std::function<void()> &work) override;
 
     void setBusy(bool busy);
 

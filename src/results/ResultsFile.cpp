@@ -406,10 +406,31 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     if (!tmp.open())
         return fail(QStringLiteral("一時ファイル %1 を作れません").arg(tmp.temporaryPath()), tmp.error());
 
-    constexpr int64_t kChunk = 8192; // records read and written at a time
-    std::vector<char> in(static_cast<size_t>(kChunk * kRecordSize));
     int64_t written = 0;
-    for (int64_t first = 1; first <= whole; first += kChunk) {
+    if (!options.dropOnly.empty()) {
+        // The records between the dropped ones, copied a piece at a time for the progress.
+        constexpr int64_t kPiece = 1 << 16;
+        int64_t first = 1;
+        for (size_t d = 0; d <= options.dropOnly.size(); ++d) {
+            const int64_t last = d < options.dropOnly.size() ? std::min(options.dropOnly[d] - 1, whole) : whole;
+            for (int64_t at = first; at <= last; at += kPiece) {
+                const int64_t count = std::min(kPiece, last - at + 1);
+                if (!copyRange(fd.get(), static_cast<off_t>((at - 1) * kRecordSize), tmp.fd(),
+                               static_cast<off_t>(written), static_cast<size_t>(count * kRecordSize)))
+                    return fail(QStringLiteral("一時ファイルに書き写せません"), errno == 0 ? EIO : errno);
+                written += count * kRecordSize;
+                if (options.progress)
+                    options.progress(at + count - 1, whole);
+            }
+            if (d < options.dropOnly.size())
+                first = std::max(first, options.dropOnly[d] + 1);
+        }
+        if (options.progress)
+            options.progress(whole, whole);
+    }
+    constexpr int64_t kChunk = 8192; // records read and written at a time
+    std::vector<char> in(options.dropOnly.empty() ? static_cast<size_t>(kChunk * kRecordSize) : 0);
+    for (int64_t first = 1; options.dropOnly.empty() && first <= whole; first += kChunk) {
         const int64_t count = std::min(kChunk, whole - first + 1);
         const size_t bytes = static_cast<size_t>(count * kRecordSize);
         if (readFully(fd.get(), in.data(), bytes, static_cast<off_t>((first - 1) * kRecordSize)) !=
@@ -484,7 +505,8 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
     }
     removeBackup.keep();
     removeFolder.keep();
-    pruneBackups(folder, kBackupsKept, QFileInfo(QFile::decodeName(backup)).fileName());
+    if (options.pruneNow)
+        pruneBackups(folder, kBackupsKept, QFileInfo(QFile::decodeName(backup)).fileName());
 
     out.status = RewriteOutcome::Done;
     out.recordsAfter = written / kRecordSize;
@@ -493,7 +515,7 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 }
 
 RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const QDateTime &now, const Progress &progress,
-                                         const BeforeChange &beforeChange) const
+                                         const BeforeChange &beforeChange, bool pruneNow) const
 {
     RewriteOptions options;
     options.expected = {expected};
@@ -501,6 +523,8 @@ RewriteOutcome ResultsFile::deleteRecord(const ExpectedRecord &expected, const Q
     options.progress = progress;
     options.beforeChange = beforeChange;
     const int64_t gone = expected.recordNumber;
+    options.dropOnly = {gone};
+    options.pruneNow = pruneNow;
     return rewrite([gone](int64_t n, const char *) { return n != gone; }, options);
 }
 

@@ -225,11 +225,18 @@ public:
         Progress progress;
         // Runs after the new file and the backup are on disk, before the replacing rename.
         BeforeChange beforeChange;
+        // When given: the record numbers (ascending) the rewrite drops, keeping every
+        // other, so that the records kept are copied whole, by the kernel where it can,
+        // without being looked at; keep must say the same.
+        std::vector<int64_t> dropOnly;
+        // False: the oldest backups beyond the newest ten are left for the caller to
+        // remove (pruneBackups) once nobody waits for it.
+        bool pruneNow = true;
     };
     RewriteOutcome rewrite(const KeepRecord &keep, const RewriteOptions &options) const;
     // Removes one record; every later record moves up by one number.
     RewriteOutcome deleteRecord(const ExpectedRecord &expected, const QDateTime &now, const Progress &progress = {},
-                                const BeforeChange &beforeChange = {}) const;
+                                const BeforeChange &beforeChange = {}, bool pruneNow = true) const;
 
     // The backup folder beside the file, and the name a backup made at `when` takes.
     QString backupFolder() const;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -80,6 +81,49 @@ ssize_t readFully(int fd, char *data, size_t size, off_t offset)
         done += static_cast<size_t>(n);
     }
     return static_cast<ssize_t>(done);
+}
+
+bool copyRange(int from, off_t fromOffset, int to, off_t toOffset, size_t size)
+{
+    size_t done = 0;
+    bool inKernel = true;
+    std::vector<char> buffer;
+    while (done < size) {
+        const size_t want = size - done;
+        if (inKernel) {
+            off_t in = fromOffset + static_cast<off_t>(done), out = toOffset + static_cast<off_t>(done);
+            const ssize_t n = ::copy_file_range(from, &in, to, &out, want, 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                continue;
+            }
+            if (n == 0) {
+                errno = EIO; // the file ended early
+                return false;
+            }
+            // A kernel or a file system (a share) that cannot copy between these two
+            // files: the bytes go through this process instead.
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EBADF)
+                return false;
+            inKernel = false;
+        }
+        if (buffer.empty())
+            buffer.resize(1 << 20);
+        const size_t chunk = std::min(want, buffer.size());
+        const ssize_t got = readFully(from, buffer.data(), chunk, fromOffset + static_cast<off_t>(done));
+        if (got < 0)
+            return false;
+        if (got == 0) {
+            errno = EIO;
+            return false;
+        }
+        if (!writeFully(to, buffer.data(), static_cast<size_t>(got), toOffset + static_cast<off_t>(done)))
+            return false;
+        done += static_cast<size_t>(got);
+    }
+    return true;
 }
 
 int64_t lengthOf(int fd)

@@ -64,6 +64,11 @@ inline bool writeWhole(int fd, const QByteArray &bytes)
 // Reads up to size bytes at offset; returns the number read (short only at the end of
 // the file), or -1 with errno set.
 ssize_t readFully(int fd, char *data, size_t size, off_t offset);
+// Copies `size` bytes of the open file `from` at fromOffset into the open file `to` at
+// toOffset, in the kernel where the file system can (no pass through this process's
+// memory), else read and written a chunk at a time. False with errno set when it cannot,
+// or when `from` ends before `size` bytes (EIO).
+bool copyRange(int from, off_t fromOffset, int to, off_t toOffset, size_t size);
 // The length of an open file, or -1.
 int64_t lengthOf(int fd);
 

@@ -223,6 +223,30 @@ TEST(ResultsRewrite, NewestTenBackupsAreKept)
               recordBytes(std::vector<ResultRecord>(records.begin() + 13, records.end())));
 }
 
+// The results manager leaves the oldest backup's removal until its list is painted
+// again: the deletion itself then keeps every backup, and the removal, when it comes,
+// keeps the newest ten with the one just made among them.
+TEST(ResultsRewrite, ADeletionThatLeavesThePruningForLaterKeepsEveryBackupUntilThen)
+{
+    Folder f;
+    std::vector<ResultRecord> records;
+    for (int i = 1; i <= 12; ++i)
+        records.push_back(rec(i, 1, i));
+    f.write(recordBytes(records));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(f.file.deleteRecord(f.expected(1), f.now.addSecs(60 * i)).ok());
+    const RewriteOutcome later = f.file.deleteRecord(f.expected(1), f.now.addSecs(3600), {}, {}, false);
+    ASSERT_TRUE(later.ok());
+    EXPECT_EQ(readFileBytes(f.path), recordBytes(std::vector<ResultRecord>(records.begin() + 11, records.end())));
+    ASSERT_EQ(f.entries(QStringLiteral("/バックアップ")).size(), 11);
+
+    ResultsFile::pruneBackups(f.file.backupFolder(), kBackupsKept, QFileInfo(later.backupPath).fileName());
+    const QStringList kept = f.entries(QStringLiteral("/バックアップ"));
+    ASSERT_EQ(kept.size(), 10);
+    EXPECT_TRUE(kept.contains(QFileInfo(later.backupPath).fileName()));
+    EXPECT_FALSE(kept.contains(QStringLiteral("成績累積データ_20240207_101530.dat"))); // the oldest went
+}
+
 TEST(ResultsRewrite, BackupJustMadeOutlivesBackupsOfAClockRunningAhead)
 {
     // Another PC whose clock is years ahead made the ten newest backups by name.

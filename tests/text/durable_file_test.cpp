@@ -62,6 +62,31 @@ TEST(DurableFile, WritesAndCopiesEveryByteAndFlushes)
     EXPECT_EQ(err, EFBIG);
 }
 
+// A range copied from one file into another at an offset: every byte, whether the kernel
+// or this process moves it; a source that ends before the range is a failure, not a
+// short copy taken for whole.
+TEST(DurableFile, CopiesARangeToAnOffsetAndFailsOnASourceThatEndsEarly)
+{
+    Folder f;
+    QByteArray bytes(5 << 20, '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 13 % 241);
+    ASSERT_TRUE(writeFile(f.path("from"), bytes));
+    Fd from(::open(QFile::encodeName(f.path("from")).constData(), O_RDONLY));
+    Fd to(::open(QFile::encodeName(f.path("to")).constData(), O_WRONLY | O_CREAT | O_EXCL, 0666));
+    ASSERT_TRUE(copyRange(from.get(), 0, to.get(), 0, 44));
+    ASSERT_TRUE(copyRange(from.get(), 88, to.get(), 44, static_cast<size_t>(bytes.size() - 88)));
+    EXPECT_EQ(readFileBytes(f.path("to")), bytes.left(44) + bytes.mid(88));
+
+    errno = 0;
+    EXPECT_FALSE(copyRange(from.get(), bytes.size() - 10, to.get(), 0, 44));
+    EXPECT_EQ(errno, EIO);
+    {
+        FileSizeLimit full(1000); // a full disk
+        EXPECT_FALSE(copyRange(from.get(), 0, to.get(), 0, 4000));
+    }
+}
+
 // A new file takes its target's place in one step: a link at the target is replaced,
 // never written through; a name given for the temporary file is used fresh.
 TEST(DurableFile, ANewFileReplacesALinkAndNeverWritesThroughIt)
