@@ -22,6 +22,7 @@
 #include "admin/ResultsManagerScreen.h"
 #include "results/ResultsFile.h"
 #include "results/Tally.h"
+#include "text/DurableFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -113,7 +114,8 @@ void BM_SearchNoMatch(benchmark::State &bs)
     }
 }
 
-// One copy of the file into a new file of the same folder, flushed to disk.
+// One copy of the file into a new file of the same folder, flushed to disk: the floor of
+// a deletion, which must at least copy the records it keeps.
 double copyOnceMs(const QString &from)
 {
     const auto start = std::chrono::steady_clock::now();
@@ -121,11 +123,8 @@ double copyOnceMs(const QString &from)
     const QByteArray dst = src + ".floor";
     const int in = ::open(src.constData(), O_RDONLY);
     const int out = ::open(dst.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    std::vector<char> buffer(8192 * 44);
-    ssize_t n;
-    while ((n = ::read(in, buffer.data(), buffer.size())) > 0)
-        if (::write(out, buffer.data(), static_cast<size_t>(n)) != n)
-            break;
+    // The quickest copy there is: the kernel's, where the file system can make it.
+    copyRange(in, 0, out, 0, static_cast<size_t>(lengthOf(in)));
     ::fsync(out);
     ::close(out);
     ::close(in);
