@@ -431,7 +431,7 @@ void checkUnfinishedBackups(const DataPlace &place, CheckReport &r)
     }
 }
 
-void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate &today, CheckReport &r)
+void checkResults(const DataPlace &place, const RosterFacts &roster, int levelCount, const QDate &today, CheckReport &r)
 {
     const QString path = place.config.DataFolder + resultsFileName();
     r.heading(QStringLiteral("成績 %1").arg(path));
@@ -501,6 +501,15 @@ void checkResults(const DataPlace &place, const RosterFacts &roster, const QDate
             levels << QStringLiteral("レベル%1 %2件").arg(L).arg(f.perLevel[L]);
     if (!levels.isEmpty())
         r.info(QStringLiteral("レベル別: ") + levels.join(QStringLiteral("、")));
+    // A level past the program's own is kept in the file but shown nowhere: no column of
+    // the hub, no sheet and no ranking counts it.
+    int64_t pastLevels = 0;
+    for (int L = std::max(levelCount, 0) + 1; L <= kMaxLevel; ++L)
+        pastLevels += f.perLevel[L];
+    if (pastLevels > 0)
+        r.notice(QStringLiteral("レベル%1より上の記録 %2件（このプログラムのレベルは%1までです。集計には使われません）")
+                     .arg(levelCount)
+                     .arg(pastLevels));
     if (f.timedOut > 0)
         r.info(QStringLiteral("時間切れの記録 %1件").arg(f.timedOut));
     if (f.deleted > 0)
@@ -567,7 +576,7 @@ CheckReport checkData(const DataPlace &place, const QDate &today, const WavForma
     ApplyProgramProfileTables(*profile);
     checkCriteria(place, profile->profile.LevelCount, r);
     checkSounds(place, wavFormat, r);
-    checkResults(place, roster, today, r);
+    checkResults(place, roster, profile->profile.LevelCount, today, r);
     return r;
 }
 
