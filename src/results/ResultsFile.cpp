@@ -457,15 +457,28 @@ RewriteOutcome ResultsFile::rewrite(const KeepRecord &keep, const RewriteOptions
 
     // The file as it was, before it is replaced.
     const QString folder = backupFolder();
-    struct stat folderThere {};
-    const bool makesFolder = ::lstat(QFile::encodeName(folder).constData(), &folderThere) != 0;
-    // The backup is never made through a link planted at the folder's name: the results
-    // would be copied out of the share.
-    if (!makesFolder && !S_ISDIR(folderThere.st_mode))
-        return fail(QStringLiteral("バックアップのフォルダ %1 を使えません").arg(folder),
-                    S_ISLNK(folderThere.st_mode) ? ELOOP : ENOTDIR);
-    if (!QDir().mkpath(folder))
+    // The folder is made fresh beside the results file, or opened as the folder that is
+    // there; never through a link planted at its name (the results would be copied out
+    // of the share), which the open refuses.
+    const Fd dataFolder(openFolder(QFileInfo(m_path).absolutePath()));
+    if (dataFolder.get() < 0)
         return fail(QStringLiteral("バックアップのフォルダ %1 を作れません").arg(folder), errno);
+    Fd backupFolderFd(makeFreshFolderAt(dataFolder.get(), backupFolderName()));
+    const bool makesFolder = backupFolderFd.get() >= 0;
+    if (!makesFolder && errno != EEXIST)
+        return fail(QStringLiteral("バックアップのフォルダ %1 を作れません").arg(folder), errno);
+    if (!makesFolder) {
+        backupFolderFd = Fd(openSubfolderAt(dataFolder.get(), backupFolderName()));
+        if (backupFolderFd.get() < 0) {
+            int why = errno;
+            struct stat there {};
+            if (::fstatat(dataFolder.get(), QFile::encodeName(backupFolderName()).constData(), &there,
+                          AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(there.st_mode))
+                why = ELOOP; // say it is a link, not merely no folder
+            return fail(QStringLiteral("バックアップのフォルダ %1 を使えません").arg(folder), why);
+        }
+    }
     // A rewrite that is refused or fails leaves no backup folder it made itself behind
     // (an empty one; the backup in it is gone by then).
     RemoveOnExit removeFolder(makesFolder ? QFile::encodeName(folder) : QByteArray(), true);
