@@ -2,27 +2,20 @@
 
 #include "hub/LevelColumns.h"
 #include "hub/TeacherEntry.h"
-#include "state/SchoolFiles.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PaperOutput.h"
 #include "ui/Printers.h"
 #include "ui/TwipsSurfaces.h"
 #include "ui/Ui.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTemporaryFile>
-
-#include <filesystem>
-
-#include <sys/stat.h>
 
 namespace tobrel {
 namespace {
@@ -48,12 +41,6 @@ QListWidget *choiceList(QWidget *parent, const QString &name, const QString &acc
     l->setGeometry(geometry);
     return l;
 }
-
-// A wait cursor while the sheet is printed or written.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // The panel covers the hub from the view title down to the level columns' scroll bar,
 // across the whole form, so nothing of the views shows beside or under it. Its controls
@@ -279,26 +266,22 @@ bool SheetPanel::Command21_Click(int index)
 
 QString SheetPanel::printSheet()
 {
-    QString why;
-    const QString printer = printers->defaultPrinter(&why);
+    QString message;
+    const QString printer = findPrinter(*printers, &message);
     if (printer.isEmpty())
-        return QStringLiteral("印刷できません。プリンターが見つかりません（%1）。\n\n"
-                              "プリンターをつないで電源を入れ、このパソコンの既定のプリンターに"
-                              "してから、もう一度「印刷」を押してください。")
-            .arg(why);
+        return message;
     SheetReading reading;
     if (QString failure = readFor(reading); !failure.isEmpty())
         return failure;
-    QString error;
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("sheet.pdf"));
-    if (!folder.isValid() || !writePdf(reading, path, &error))
-        return QStringLiteral("印刷できませんでした。印刷するページを作れません。\n\n%1")
-            .arg(error.isEmpty() ? QDir::tempPath() : error);
-    if (!printers->printFile(printer, path, documentTitle(), &error))
-        return QStringLiteral("印刷できませんでした。プリンター「%1」が受け付けませんでした。\n\n%2")
-            .arg(printer, error);
-    return {};
+    return printPagesOn(*printers, printer, paperPages(reading));
+}
+
+PaperPages SheetPanel::paperPages(const SheetReading &reading)
+{
+    return {documentTitle(), QPageLayout::Portrait, [this, &reading](DrawingSurface &paper) {
+                drawSheet(ctx.state, m_rankings, reading, chosenLevelLines(), options(true), paper, figures,
+                          [this](int level) { blockRanked(level); });
+            }};
 }
 
 QString SheetPanel::documentTitle() const
@@ -321,42 +304,6 @@ QString SheetPanel::suggestedFileName(int student) const
     return clean + u'_' + ctx.clock.today().toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".pdf");
 }
 
-bool SheetPanel::writePdf(const SheetReading &reading, const QString &path, QString *error)
-{
-    // Written beside the target first, so a failure never leaves half a file under the
-    // name the teacher chose.
-    QTemporaryFile part(QFileInfo(path).absolutePath() + QStringLiteral("/.tobrel-XXXXXX.pdf"));
-    if (!part.open()) {
-        if (error)
-            *error = QStringLiteral("PDF ファイル %1 を書けません（%2）。").arg(path, part.errorString());
-        return false;
-    }
-    part.close();
-    // A file for others to read, as any file the teacher saves: not the private mode of
-    // a temporary file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::chmod(QFile::encodeName(part.fileName()).constData(), 0666 & ~mask);
-    std::unique_ptr<PaperDocument> paper = PaperDocument::open(part.fileName(), documentTitle(), error);
-    if (!paper)
-        return false;
-    drawSheet(ctx.state, m_rankings, reading, chosenLevelLines(), options(true), *paper, figures,
-              [this](int level) { blockRanked(level); });
-    if (!paper->finish(error))
-        return false;
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(part.fileName()).toStdString(), QFile::encodeName(path).toStdString(),
-                            ec);
-    if (ec) {
-        if (error)
-            *error = QStringLiteral("PDF ファイル %1 を書けません（%2）。")
-                         .arg(path, QString::fromLocal8Bit(ec.message().c_str()));
-        return false;
-    }
-    part.setAutoRemove(false);
-    return true;
-}
-
 void SheetPanel::CommandPdf_Click()
 {
     if (!teacherLoggedIn(ctx.state))
@@ -365,10 +312,9 @@ void SheetPanel::CommandPdf_Click()
         return;
     const std::vector<int> students = chosenStudents();
     std::vector<std::pair<int, QString>> targets;
+    const PdfSaving saving{*dialogs, ctx.messages, ctx.state.config, ctx.state.LastSaveFolder, this};
     if (students.size() == 1) {
-        const QString path =
-            chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder, QStringLiteral("成績表をPDFで保存"),
-                           suggestedFileName(students[0]), QStringLiteral("PDF (*.pdf)"), QStringLiteral(".pdf"));
+        const QString path = askPdfFile(saving, QStringLiteral("成績表をPDFで保存"), suggestedFileName(students[0]));
         if (path.isEmpty())
             return;
         targets.emplace_back(students[0], path);
@@ -386,14 +332,13 @@ void SheetPanel::CommandPdf_Click()
                 continue;
             targets.emplace_back(s, path);
         }
+        // Never over one of the school's files, also not through a link.
+        for (const auto &[student, path] : targets)
+            if (const QString refusal = pdfRefusal(ctx.state.config, path); !refusal.isEmpty())
+                return ctx.messages.information(this, QStringLiteral("Tobrel"), refusal);
     }
     if (targets.empty())
         return;
-    // Never over one of the school's files, also not through a link.
-    for (const auto &[student, path] : targets)
-        if (const QString refusal = schoolFileRefusal(ctx.state.config, path, QStringLiteral(".pdf"));
-            !refusal.isEmpty())
-            return ctx.messages.information(this, QStringLiteral("Tobrel"), refusal);
 
     QStringList saved;
     QString failure;
@@ -407,17 +352,14 @@ void SheetPanel::CommandPdf_Click()
             if (!failure.isEmpty())
                 break;
             QString error;
-            if (!writePdf(reading, path, &error)) {
-                failure = QStringLiteral("PDF を保存できませんでした。\n\n") + error;
+            if (!writePdfFile(paperPages(reading), path, &error)) {
+                failure = pdfFailure(error);
                 break;
             }
             saved << QDir::toNativeSeparators(path);
         }
     }
-    if (!saved.isEmpty())
-        failure.prepend(QStringLiteral("成績表を PDF で保存しました。\n\n") + saved.join(u'\n') +
-                        (failure.isEmpty() ? QString() : QStringLiteral("\n\n")));
-    ctx.messages.information(this, QStringLiteral("Tobrel"), failure);
+    ctx.messages.information(this, QStringLiteral("Tobrel"), pdfSavedMessage(QStringLiteral("成績表"), saved, failure));
 }
 
 void SheetPanel::Command18_Click() { setVisible(false); }

@@ -23,6 +23,7 @@ class FormScale;
 class TwipsCanvas;
 class Printers;
 class FileDialogs;
+struct PaperPages;
 
 // What the sheet needs of the hub screen that owns it.
 struct SheetHubLinks {
@@ -80,8 +81,8 @@ private:
     void blockRanked(int level);
     // Paper needs at least one level; tells the teacher otherwise.
     bool levelsChosenForPaper();
-    // Writes SheetStudent's sheet as a PDF file; false with the reason.
-    bool writePdf(const SheetReading &reading, const QString &path, QString *error);
+    // SheetStudent's sheet on paper, drawn from `reading`, which must outlive the pages.
+    PaperPages paperPages(const SheetReading &reading);
     QString documentTitle() const;
     QString suggestedFileName(int student) const;
 

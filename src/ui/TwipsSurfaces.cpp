@@ -2,11 +2,11 @@
 
 #include "ui/Ui.h"
 
-#include <QFileInfo>
 #include <QFontMetricsF>
+#include <QIODevice>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPrinter>
+#include <QPdfWriter>
 
 #include <cmath>
 
@@ -75,29 +75,28 @@ void TwipsCanvas::paintEvent(QPaintEvent *)
     m_drawn.replay(surface);
 }
 
-std::unique_ptr<PaperDocument> PaperDocument::open(const QString &path, const QString &title, QString *error)
+std::unique_ptr<PaperDocument> PaperDocument::open(QIODevice &out, const QString &title,
+                                                   QPageLayout::Orientation orientation, QString *error)
 {
     std::unique_ptr<PaperDocument> doc(new PaperDocument);
-    doc->m_path = path;
-    doc->m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrinter &printer = *doc->m_printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-    printer.setDocName(title);
-    printer.setCreator(QStringLiteral("Tobrel"));
+    doc->m_out = &out;
+    doc->m_writer = std::make_unique<QPdfWriter>(&out);
+    QPdfWriter &writer = *doc->m_writer;
+    writer.setResolution(1200);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientation, QMarginsF(10, 10, 10, 10),
+                                     QPageLayout::Millimeter));
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("Tobrel"));
     doc->m_painter = std::make_unique<QPainter>();
-    if (!doc->m_painter->begin(&printer)) {
+    if (!doc->m_painter->begin(&writer)) {
         if (error)
-            *error = QStringLiteral("PDF ファイル %1 を書けません。").arg(path);
+            *error = QStringLiteral("PDF を書き始められません");
         return nullptr;
     }
     // The page's printable area in twips, drawn through a window of that size.
-    const QRect area(0, 0, printer.width(), printer.height());
-    const double w = area.width() * 1440.0 / printer.logicalDpiX();
-    const double h = area.height() * 1440.0 / printer.logicalDpiY();
+    const QRect area(0, 0, writer.width(), writer.height());
+    const double w = area.width() * 1440.0 / writer.logicalDpiX();
+    const double h = area.height() * 1440.0 / writer.logicalDpiY();
     doc->m_painter->setWindow(0, 0, static_cast<int>(std::lround(w)), static_cast<int>(std::lround(h)));
     doc->m_painter->setViewport(area);
     doc->m_surface = std::make_unique<PainterSurface>(*doc->m_painter, std::lround(w), std::lround(h), kPaperDotTwips);
@@ -110,16 +109,15 @@ PaperDocument::~PaperDocument()
         m_painter->end();
 }
 
-void PaperDocument::newPage() { m_printer->newPage(); }
+void PaperDocument::newPage() { m_writer->newPage(); }
 
 bool PaperDocument::finish(QString *error)
 {
     m_finished = true;
     const bool ended = m_painter->end();
-    const QFileInfo written(m_path);
-    if (!ended || !written.exists() || written.size() == 0) {
+    if (!ended || m_out->size() == 0) {
         if (error)
-            *error = QStringLiteral("PDF ファイル %1 を書けませんでした。").arg(m_path);
+            *error = QStringLiteral("PDF を書き終えられません");
         return false;
     }
     return true;

@@ -1,19 +1,21 @@
 // Drawing in twips on real devices: a QPainter whose window is set in twips, a canvas
 // widget that keeps what was drawn and paints it at any size, and A4 paper written as
-// a PDF document (what the printer is sent, and what a teacher saves for parents).
+// a PDF document (what the printer is sent, and what a teacher saves).
 // Texts use the fixed-pitch Japanese font of the lists on every device, so the sheet's
 // columns line up on the screen and on paper alike.
 #pragma once
 #include "state/DrawingSurface.h"
 
 #include <QFont>
+#include <QPageLayout>
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 
+class QIODevice;
 class QPainter;
-class QPrinter;
+class QPdfWriter;
 
 namespace tobrel {
 
@@ -58,12 +60,13 @@ private:
     RecordingSurface m_drawn;
 };
 
-// A4 portrait pages with 10 mm margins, written as a PDF file.
+// A4 pages with 10 mm margins, portrait or landscape, written as a PDF document into
+// a device open for writing.
 class PaperDocument final : public DrawingSurface {
 public:
-    // Starts the document; nullptr with a message naming the file when it cannot be
-    // written.
-    static std::unique_ptr<PaperDocument> open(const QString &path, const QString &title, QString *error);
+    // Starts the document; nullptr with the reason when it cannot be written.
+    static std::unique_ptr<PaperDocument> open(QIODevice &out, const QString &title,
+                                               QPageLayout::Orientation orientation, QString *error);
     ~PaperDocument() override;
 
     double width() const override { return m_surface->width(); }
@@ -83,13 +86,13 @@ public:
     }
     void clear() override {}
     void newPage() override;
-    // Ends the document and checks that the file was written.
+    // Ends the document and checks that it was written.
     bool finish(QString *error);
 
 private:
     PaperDocument() = default;
-    QString m_path;
-    std::unique_ptr<QPrinter> m_printer;
+    QIODevice *m_out = nullptr;
+    std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<QPainter> m_painter;
     std::unique_ptr<PainterSurface> m_surface;
     bool m_finished = false;
