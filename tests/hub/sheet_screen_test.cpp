@@ -3,6 +3,7 @@
 #include "hub/SheetPanel.h"
 #include "results/Tally.h"
 #include "roster/NameSelectScreen.h"
+#include "support/PaperSupport.h"
 #include "support/ScreenFixture.h"
 #include "text/DayNumber.h"
 #include "ui/Printers.h"
@@ -24,50 +25,6 @@ using namespace tobrel;
 using namespace tobrel::test;
 
 namespace {
-
-// A print service: no printer at all, one that refuses every job, or one that keeps
-// copies of the documents it was sent.
-struct FakePrinters final : Printers {
-    QString printer;
-    QString refusal;
-    QString keepIn;
-    QStringList jobs;
-    QString defaultPrinter(QString *why) override
-    {
-        if (printer.isEmpty())
-            *why = QStringLiteral("既定のプリンターが設定されていません");
-        return printer;
-    }
-    bool printFile(const QString &name, const QString &pdfPath, const QString &title, QString *error) override
-    {
-        if (!refusal.isEmpty()) {
-            *error = refusal;
-            return false;
-        }
-        jobs << name + u'|' + title;
-        QFile::copy(pdfPath, keepIn + QStringLiteral("/job%1.pdf").arg(jobs.size()));
-        return true;
-    }
-};
-
-// pdfinfo / pdftotext on a file.
-QString poppler(const QString &tool, const QStringList &args)
-{
-    QProcess p;
-    p.start(tool, args);
-    if (!p.waitForFinished(30000))
-        return QStringLiteral("(%1 did not finish)").arg(tool);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pageCount(const QString &pdf)
-{
-    const QString info = poppler(QStringLiteral("pdfinfo"), {pdf});
-    for (const QString &line : info.split(u'\n'))
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
 
 struct SheetScreen : ScreenFixture {
     FakePrinters printers;

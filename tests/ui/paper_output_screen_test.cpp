@@ -1,12 +1,12 @@
 #include "admin/OverviewPrintout.h"
 #include "app/Configuration.h"
 #include "results/Tally.h"
+#include "support/PaperSupport.h"
 #include "support/ScreenFixture.h"
 #include "ui/PaperOutput.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <unistd.h>
 
@@ -16,45 +16,6 @@ using namespace tobrel;
 using namespace tobrel::test;
 
 namespace {
-
-// A print service with no printer, one that refuses, or one that keeps each job's PDF.
-struct JobPrinters final : Printers {
-    QString printer, refusal, keepIn;
-    QStringList jobs;
-    QString defaultPrinter(QString *why) override
-    {
-        if (printer.isEmpty())
-            *why = QStringLiteral("既定のプリンターが設定されていません");
-        return printer;
-    }
-    bool printFile(const QString &name, const QString &pdfPath, const QString &title, QString *error) override
-    {
-        if (!refusal.isEmpty()) {
-            *error = refusal;
-            return false;
-        }
-        jobs << name + u'|' + title;
-        QFile::copy(pdfPath, keepIn + QStringLiteral("/job%1.pdf").arg(jobs.size()));
-        return true;
-    }
-};
-
-QString poppler(const QString &tool, const QStringList &args)
-{
-    QProcess p;
-    p.start(tool, args);
-    if (!p.waitForFinished(30000))
-        return QStringLiteral("(%1 did not finish)").arg(tool);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-QString pdfInfo(const QString &pdf, const QString &field)
-{
-    for (const QString &line : poppler(QStringLiteral("pdfinfo"), {pdf}).split(u'\n'))
-        if (line.startsWith(field + u':'))
-            return line.mid(field.size() + 1).trimmed();
-    return {};
-}
 
 // Whether the pages are wider than high ("842 x 595 pts (A4)").
 bool landscapeA4(const QString &pdf)
@@ -218,7 +179,7 @@ TEST(PaperOutput, ACancelledDialogOrAnUnwritableFolderLeavesNothingBehind)
 TEST(PaperOutput, PrintingGoesToTheDefaultPrinterAsOneLandscapeJob)
 {
     PaperOutputTest f;
-    JobPrinters printers;
+    FakePrinters printers;
     printers.keepIn = f.out.path();
     const PaperPages pages = landscapePages(f.printout);
     EXPECT_TRUE(printPages(printers, pages).contains(
