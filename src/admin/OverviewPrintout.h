@@ -55,7 +55,9 @@ constexpr int kOverviewMaxColumnCells = 30;
 inline const QString kOverviewMark = QStringLiteral("※");
 
 // Draws the printout on a fresh paper surface (A4 landscape): as many pages as the rows
-// and the page groups need, at least one; the surface's newPage() between pages.
+// and the page groups need, at least one; the surface's newPage() between pages. The
+// screen prints and saves it through ui/PaperOutput, as pages of
+// QPageLayout::Landscape whose draw function calls this.
 void drawOverviewPages(DrawingSurface &surface, const OverviewPrintout &printout);
 
 } // namespace tobrel
