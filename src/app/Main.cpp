@@ -7,6 +7,7 @@
 // the roster screen.
 #include "state/SharedState.h"
 #include "admin/CriteriaEditorScreen.h"
+#include "admin/ClassOverviewScreen.h"
 #include "admin/ResultsManagerScreen.h"
 #include "app/ProgramOptions.h"
 #include "app/StartupForm.h"
@@ -244,6 +245,9 @@ int main(int argc, char *argv[])
                        adminScreenFactory(ctx, FormName::FrmTimeData, [&] { return new CriteriaEditorScreen(ctx); }));
     forms.registerForm(FormName::FrmData,
                        adminScreenFactory(ctx, FormName::FrmData, [&] { return new ResultsManagerScreen(ctx); }));
+    forms.registerForm(FormName::FrmClassOverview, adminScreenFactory(ctx, FormName::FrmClassOverview, [&] {
+                           return new ClassOverviewScreen(ctx, keptRankings);
+                       }));
 
     auto *startup = static_cast<StartupForm *>(forms.load(FormName::Firstfrm));
     startup->Form_Load();

@@ -13,9 +13,11 @@ namespace tobrel {
 struct SharedState;
 
 // Command10(0) "データ変更" opens the results manager, Command10(1) "合格タイムデータ変更"
-// the criteria editor.
+// the criteria editor, Command10(2) "クラス一覧" the class overview.
 inline QString adminFormName(int index)
 {
+    if (index == 2)
+        return QStringLiteral("FrmClassOverview");
     return index == 0 ? QStringLiteral("FrmData") : QStringLiteral("FrmTimeData");
 }
 

@@ -50,6 +50,7 @@ TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget 
     Command10.push_back(button(QStringLiteral("Command10_0"), QStringLiteral("データ変更"), 855, 810, 2430, 855));
     Command10.push_back(
         button(QStringLiteral("Command10_1"), QStringLiteral("合格タイムデータ変更"), 855, 2115, 2430, 855));
+    Command10.push_back(button(QStringLiteral("Command10_2"), QStringLiteral("クラス一覧"), 3825, 810, 1545, 855));
     Command12 = button(QStringLiteral("Command12"), QStringLiteral("戻る"), 3825, 2115, 1545, 855);
 
     DamagedLabel = makeLabel(stage, QStringLiteral("DamagedLabel"));
@@ -70,7 +71,7 @@ TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget 
 
     connect(m_command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
     connect(Command12, &QPushButton::clicked, this, [this] { Command12_Click(); });
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 3; ++i)
         connect(Command10[i], &QPushButton::clicked, this, [this, i] { Command10_Click(i); });
 }
 

@@ -1,7 +1,8 @@
 // The hub's teacher panel Picture7, the door to the administration screens. The hub's
 // "データ処理" (Command8, shown to teachers only) opens it; the password box Text3 is
 // compared with the data-change password at every press of Command10(0) "データ変更"
-// (results manager) or Command10(1) "合格タイムデータ変更" (criteria editor). A match
+// (results manager), Command10(1) "合格タイムデータ変更" (criteria editor) or
+// Command10(2) "クラス一覧" (class overview). A match
 // opens that screen and closes the hub, which the screen builds afresh when it is left;
 // anything else only asks for the password. "戻る" (Command12) hides the panel.
 //
@@ -37,13 +38,13 @@ public:
     void Form_Activate(bool teacher);
     void Command8_Click(); // "データ処理": opens the panel
     void Command12_Click(); // "戻る": closes it
-    void Command10_Click(int index); // 0 "データ変更", 1 "合格タイムデータ変更"
+    void Command10_Click(int index); // 0 "データ変更", 1 "合格タイムデータ変更", 2 "クラス一覧"
     // Opened by "データ処理" and not closed since.
     bool isOpen() const { return m_open; }
 
     QLabel *Label28 = nullptr;
     QLineEdit *Text3 = nullptr;
-    std::vector<QPushButton *> Command10; // 0, 1
+    std::vector<QPushButton *> Command10; // 0, 1, 2
     QPushButton *Command12 = nullptr;
     QLabel *DamagedLabel = nullptr; // on the hub, outside the panel
     QLabel *FontLabel = nullptr; // on the hub, beside the view's title: a missing font

@@ -366,11 +366,15 @@ QString takeCorruptRecordMessage(SharedState &state, const ReadReport &report)
            lines.join(u'\n');
 }
 
+bool levelClearedBy(const CriteriaTable &c, int L, int64_t passPoints, int64_t passRuns)
+{
+    return passPoints >= c.CritClearPoints[L] && passRuns >= c.CritClearCount[L];
+}
+
 bool LevelCleared(const SharedState &state, int L, int s)
 {
-    const auto &c = state.criteria;
     const auto &t = state.tallies;
-    return t.PassPoints(L, s) >= c.CritClearPoints[L] && t.PassRunCount(L, s) >= c.CritClearCount[L];
+    return levelClearedBy(state.criteria, L, t.PassPoints(L, s), t.PassRunCount(L, s));
 }
 
 bool ClearedBeforeTest(const SharedState &state, int L, int s)

@@ -137,6 +137,8 @@ inline void addRun(TallyCell &cell, TallyWindowCell &window, double date, const 
 }
 
 bool LevelCleared(const SharedState &state, int level, int student);
+// The clearing rule itself, on a student's runs and points inside the pass window.
+bool levelClearedBy(const CriteriaTable &criteria, int level, int64_t passPoints, int64_t passRuns);
 bool ClearedBeforeTest(const SharedState &state, int level, int student);
 bool LevelBarred(const SharedState &state, int level, int student);
 

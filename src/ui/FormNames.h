@@ -20,9 +20,10 @@ inline constexpr QLatin1StringView FrmSyuuryou{"FrmSyuuryou"}; // the end screen
 inline constexpr QLatin1StringView FrmTimeData{"FrmTimeData"}; // the criteria editor
 inline constexpr QLatin1StringView FrmData{"FrmData"}; // the results manager
 inline constexpr QLatin1StringView frmver{"frmver"}; // the version box
+inline constexpr QLatin1StringView FrmClassOverview{"FrmClassOverview"}; // the class overview
 
 inline constexpr QLatin1StringView all[] = {Firstfrm,    BASEFRM,     namesel, seisekitime1, MainFrm,
-                                            FrmSyuuryou, FrmTimeData, FrmData, frmver};
+                                            FrmSyuuryou, FrmTimeData, FrmData, frmver, FrmClassOverview};
 
 inline bool isFormName(QStringView name)
 {

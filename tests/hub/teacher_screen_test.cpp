@@ -144,11 +144,13 @@ TEST(TeacherEntry, HiddenDoorsOpenNothingForAStudent)
     ASSERT_NE(hub, nullptr);
     const QStringList names = accessibleNames(QAccessible::queryAccessibleInterface(hub));
     for (const QString &door : {QStringLiteral("データ処理"), QStringLiteral("データ変更"),
-                                QStringLiteral("合格タイムデータ変更"), QStringLiteral("データ変更パスワード")})
+                                QStringLiteral("合格タイムデータ変更"), QStringLiteral("クラス一覧"),
+                                QStringLiteral("データ変更パスワード")})
         EXPECT_FALSE(names.contains(door)) << door.toStdString();
     // The registry opens no administration screen without the panel's grant.
     EXPECT_EQ(f.forms.show(QStringLiteral("FrmData")), nullptr);
     EXPECT_EQ(f.forms.show(QStringLiteral("FrmTimeData")), nullptr);
+    EXPECT_EQ(f.forms.show(QStringLiteral("FrmClassOverview")), nullptr);
     f.settle();
     EXPECT_EQ(f.hub(), hub);
 
@@ -175,13 +177,14 @@ TEST(TeacherEntry, HiddenDoorsOpenNothingForAStudent)
     EXPECT_FALSE(panel->isVisible());
     panel->Command8_Click();
     EXPECT_FALSE(panel->isOpen());
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < 3; ++i) {
         panel->Command10_Click(i);
         pressThroughAssistiveTechnology(panel->Command10[i]);
         f.settle(150);
     }
     EXPECT_EQ(f.manager(), nullptr);
     EXPECT_EQ(f.forms.loaded(QStringLiteral("FrmTimeData")), nullptr);
+    EXPECT_EQ(f.forms.loaded(QStringLiteral("FrmClassOverview")), nullptr);
     EXPECT_EQ(f.hub(), hub);
     EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
     EXPECT_EQ(readFileBytes(resultsFilePath(f.state)), before);

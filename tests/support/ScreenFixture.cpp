@@ -1,5 +1,6 @@
 #include "support/ScreenFixture.h"
 
+#include "admin/ClassOverviewScreen.h"
 #include "admin/CriteriaEditorScreen.h"
 #include "admin/ResultsManagerScreen.h"
 #include "app/StartupForm.h"
@@ -25,6 +26,9 @@ ScreenFixture::ScreenFixture()
                        }));
     forms.registerForm(QStringLiteral("FrmData"), adminScreenFactory(ctx, QStringLiteral("FrmData"),
                                                                      [this] { return new ResultsManagerScreen(ctx); }));
+    forms.registerForm(QStringLiteral("FrmClassOverview"),
+                       adminScreenFactory(ctx, QStringLiteral("FrmClassOverview"),
+                                          [this] { return new ClassOverviewScreen(ctx, keptRankings); }));
 }
 
 void ScreenFixture::writeSuite()
