@@ -224,7 +224,7 @@ void ClassOverviewLogic::Form_Load()
     own(QStringLiteral("経過日"), true, 6, CellKind::Number);
     const int levels = std::clamp<int>(m_state.profile.LevelCount, 0, kMaxLevel);
     for (int L = 1; L <= levels; ++L) {
-        const QString group = QStringLiteral("レベル%1 %2").arg(L).arg(m_state.profile.LevelNames[L].trimmed());
+        const QString group = QStringLiteral("レベル%1").arg(L);
         m_columns.push_back({QStringLiteral("回数"), group, true, 4, CellKind::Number});
         m_columns.push_back({QStringLiteral("全回数"), group, true, 6, CellKind::Number});
         m_columns.push_back({QStringLiteral("最高"), group, true, 6, CellKind::Number});

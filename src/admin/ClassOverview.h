@@ -93,7 +93,7 @@ QString writeInactiveDays(const QString &path, int days);
 
 struct ClassOverviewColumn {
     QString heading; // "回数"
-    QString group; // "レベル1 名前" over a level's columns; "" for the student's own
+    QString group; // "レベル1" over a level's columns; "" for the student's own
     bool alignRight = true;
     int widthChars = 4; // half-width cells the column wants
     CellKind kind = CellKind::Number; // what the workbook gets

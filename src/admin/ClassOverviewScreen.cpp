@@ -73,7 +73,7 @@ public:
         if (section < 0 || section >= m_logic.columnCount())
             return {};
         const ClassOverviewColumn &c = m_logic.column(section);
-        return c.group.isEmpty() ? QStringLiteral("\n") + c.heading : c.group.section(u' ', 0, 0) + u'\n' + c.heading;
+        return c.group.isEmpty() ? QStringLiteral("\n") + c.heading : c.group + u'\n' + c.heading;
     }
     void rebuilt()
     {
@@ -273,9 +273,9 @@ void ClassOverviewScreen::Form_Load()
     const int half = cell.horizontalAdvance(u'0');
     for (int c = 0; c < m_logic->columnCount(); ++c) {
         const ClassOverviewColumn &col = m_logic->column(c);
-        ComboSort->addItem(col.group.isEmpty() ? col.heading : col.group.section(u' ', 0, 0) + u' ' + col.heading);
+        ComboSort->addItem(col.group.isEmpty() ? col.heading : col.group + u' ' + col.heading);
         const int heading = QFontMetrics(TableStudents->horizontalHeader()->font())
-                                .horizontalAdvance(col.group.section(u' ', 0, 0));
+                                .horizontalAdvance(col.group);
         TableStudents->setColumnWidth(c, std::max(half * (col.widthChars + 1), heading + half * 2));
     }
     m_applying = false;

@@ -128,7 +128,7 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     QTest::mouseClick(o->CommandXlsx, Qt::LeftButton);
     f.settle();
     ASSERT_EQ(answers.asked.size(), 1);
-    EXPECT_TRUE(answers.asked[0].startsWith(QStringLiteral("クラス一覧_2024")));
+    EXPECT_TRUE(answers.asked[0].endsWith(QStringLiteral("クラス一覧_20240207.xlsx"))) << answers.asked[0].toStdString();
     ASSERT_EQ(f.messages.shown.size(), 1);
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("書き出しました"))) << f.messages.shown[0].toStdString();
     EXPECT_EQ(sheetRows(zipEntries(answers.file), QStringLiteral("xl/worksheets/sheet1.xml")).size(), 4u);
