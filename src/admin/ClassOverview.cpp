@@ -562,6 +562,32 @@ QString ClassOverviewLogic::suggestedWorkbookName() const
     return QStringLiteral("クラス一覧_%1.xlsx").arg(m_clock.today().toString(QStringLiteral("yyyyMMdd")));
 }
 
+QString ClassOverviewLogic::suggestedPdfName() const
+{
+    return QStringLiteral("クラス一覧_%1.pdf").arg(m_clock.today().toString(QStringLiteral("yyyyMMdd")));
+}
+
+OverviewPrintout ClassOverviewLogic::printout() const
+{
+    OverviewPrintout p;
+    p.title = QStringLiteral("クラス一覧");
+    p.headingLines = headingLines();
+    // Paper marks a row in a margin of its own: the screen's mark column is left out.
+    for (int c = 1; c < columnCount(); ++c) {
+        const ClassOverviewColumn &col = column(c);
+        p.columns.push_back({col.heading, col.group, col.alignRight, col.widthChars});
+    }
+    for (int line = 0; line < rowCount(); ++line) {
+        QStringList row;
+        for (int c = 1; c < columnCount(); ++c)
+            row << text(line, c);
+        p.rows.push_back(row);
+        p.marked.push_back(marked(line));
+    }
+    p.markNote = QStringLiteral("%1日より長く練習していない生徒").arg(view.InactiveDays);
+    return p;
+}
+
 bool ClassOverviewLogic::writeWorkbook(const QString &path, QString *error) const
 {
     if (!mayAct()) {

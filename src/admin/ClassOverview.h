@@ -12,6 +12,7 @@
 //   Days_Change(n)            N kept on this PC, the marks again
 //   Row_Open(line)            the host shows that student's result sheet
 //   writeWorkbook(path)       the lines as shown, into an Excel workbook
+//   printout()                the lines as shown, for paper and PDF
 // Only the teacher the overview was opened for, still logged in, gets any of these.
 //
 // The figures follow the hub's own rules (results/Tally): what a run adds (runAdds),
@@ -20,6 +21,7 @@
 // chunk at a time under the shared lock, so in a file of more records its "全回数"
 // counts more than the hub's; the screen says so. Damaged records are counted apart.
 #pragma once
+#include "admin/OverviewPrintout.h"
 #include "results/ResultsFile.h"
 #include "state/Platform.h"
 #include "state/SharedState.h"
@@ -156,6 +158,9 @@ public:
     // The lines as shown, typed, into an Excel workbook at path. False with *error.
     bool writeWorkbook(const QString &path, QString *error) const;
     QString suggestedWorkbookName() const;
+    // The lines as shown, with the heading, for "印刷" and "PDF保存".
+    OverviewPrintout printout() const;
+    QString suggestedPdfName() const;
     // The texts of the screen's heading, for paper and files: school, grades, period.
     QStringList headingLines() const;
 

@@ -10,6 +10,7 @@
 #include "ui/Accessible.h"
 #include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
+#include "ui/PaperOutput.h"
 #include "ui/Printers.h"
 #include "ui/Ui.h"
 
@@ -222,6 +223,12 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
     CommandXlsx = button(form, s, QStringLiteral("CommandXlsx"), QStringLiteral("Excel出力"),
                          s.rect(2160, layout::kButtonTop, buttonWidth, layout::kButtonHeight));
     CommandXlsx->setAccessibleDescription(QStringLiteral("表に出ている生徒と数字をExcelファイルに書き出します"));
+    CommandPrint = button(form, s, QStringLiteral("CommandPrint"), QStringLiteral("印刷"),
+                          s.rect(4080, layout::kButtonTop, buttonWidth, layout::kButtonHeight));
+    CommandPrint->setAccessibleDescription(QStringLiteral("表に出ている生徒を A4 横の紙に印刷します"));
+    CommandPdf = button(form, s, QStringLiteral("CommandPdf"), QStringLiteral("PDF保存"),
+                        s.rect(6000, layout::kButtonTop, buttonWidth, layout::kButtonHeight));
+    CommandPdf->setAccessibleDescription(QStringLiteral("印刷と同じページを PDF ファイルに保存します"));
     CommandBack = button(form, s, QStringLiteral("CommandBack"), QStringLiteral("戻る"),
                          s.rect(13320, layout::kButtonTop, buttonWidth, layout::kButtonHeight));
 
@@ -257,6 +264,8 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
             [this](const QModelIndex &index) { m_logic->Row_Open(index.row()); });
     connect(CommandSheet, &QPushButton::clicked, this, [this] { CommandSheet_Click(); });
     connect(CommandXlsx, &QPushButton::clicked, this, [this] { CommandXlsx_Click(); });
+    connect(CommandPrint, &QPushButton::clicked, this, [this] { CommandPrint_Click(); });
+    connect(CommandPdf, &QPushButton::clicked, this, [this] { CommandPdf_Click(); });
     connect(CommandBack, &QPushButton::clicked, this, [this] { CommandBack_Click(); });
 
     Form_Load();
@@ -357,6 +366,39 @@ void ClassOverviewScreen::CommandXlsx_Click()
                  .arg(QDir::toNativeSeparators(path)));
     else
         tell(error);
+}
+
+namespace {
+
+PaperPages overviewPages(const OverviewPrintout &printout)
+{
+    return {QStringLiteral("クラス一覧"), QPageLayout::Landscape,
+            [printout](DrawingSurface &surface) { drawOverviewPages(surface, printout); }};
+}
+
+} // namespace
+
+void ClassOverviewScreen::CommandPrint_Click()
+{
+    if (!m_logic->mayAct())
+        return;
+    // The message waits until the wait cursor is gone.
+    QString message;
+    {
+        BusyCursor busy;
+        message = printPages(*ctx.printers, overviewPages(m_logic->printout()));
+    }
+    if (!message.isEmpty())
+        tell(message);
+}
+
+void ClassOverviewScreen::CommandPdf_Click()
+{
+    if (!m_logic->mayAct())
+        return;
+    const PdfSaving saving{*dialogs, ctx.messages, ctx.state.config, ctx.state.LastSaveFolder, this};
+    savePdf(saving, QStringLiteral("クラス一覧をPDFで保存"), m_logic->suggestedPdfName(), QStringLiteral("クラス一覧"),
+            overviewPages(m_logic->printout()));
 }
 
 void ClassOverviewScreen::refresh()

@@ -1,7 +1,7 @@
 // The class overview screen FrmClassOverview, a thin shell around ClassOverviewLogic:
 // the grade and period choices, the two dates, the days after which a student is
 // marked, the table of students (one column group per level, as wide as the display
-// allows), and the buttons. A line opens the student's result sheet over the overview
+// allows), and the buttons; "印刷" and "PDF保存" put the lines as shown on A4 landscape. A line opens the student's result sheet over the overview
 // (double-click or Return); the sheet's "戻る" comes back to the overview, and the
 // overview's "戻る" shows a freshly built hub.
 #pragma once
@@ -33,6 +33,8 @@ public:
     void CommandBack_Click(); // "戻る": back to the hub
     void CommandSheet_Click(); // "成績表": the sheet of the chosen line
     void CommandXlsx_Click(); // "Excel出力"
+    void CommandPrint_Click(); // "印刷": the lines on the default printer, A4 landscape
+    void CommandPdf_Click(); // "PDF保存": the same pages as a PDF file
     void CommandDates_Click(); // "表示": the period between the two dates
 
     ClassOverviewLogic &logic() { return *m_logic; }
@@ -45,7 +47,7 @@ public:
     QSpinBox *SpinDays = nullptr;
     QTableView *TableStudents = nullptr;
     QPushButton *CommandDates = nullptr, *CommandReverse = nullptr, *CommandSheet = nullptr, *CommandXlsx = nullptr,
-                *CommandBack = nullptr;
+                *CommandPrint = nullptr, *CommandPdf = nullptr, *CommandBack = nullptr;
     SheetPanel *Sheet = nullptr;
     FileDialogs *dialogs; // the save dialog (tests answer it)
 

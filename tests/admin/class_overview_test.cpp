@@ -353,6 +353,26 @@ TEST(ClassOverview, WorkbookHoldsTheLinesTyped)
     EXPECT_TRUE(cell(4, QStringLiteral("I5")).value.isEmpty()); // no run: an empty cell
 }
 
+// Paper gets the lines as shown, in their order, without the screen's mark column: the
+// marked rows are marked on paper its own way.
+TEST(ClassOverview, PrintoutHoldsTheLinesAsShown)
+{
+    Overview o;
+    o.write({TestRun{}.on(QDate(2024, 2, 6))(2, 1, 42), TestRun{}.on(QDate(2024, 2, 7))(1, 2, 35)});
+    o.logic.Form_Load();
+    o.logic.Header_Click(o.column(1, 2));
+    const OverviewPrintout p = o.logic.printout();
+    ASSERT_EQ(static_cast<int>(p.columns.size()), o.logic.columnCount() - 1);
+    EXPECT_EQ(p.columns[2].heading, QStringLiteral("名前"));
+    EXPECT_EQ(p.columns[5].group, QStringLiteral("レベル1"));
+    ASSERT_EQ(p.rows.size(), 4u);
+    EXPECT_EQ(p.rows[0][2], QStringLiteral("髙橋　健一"));
+    EXPECT_EQ(p.rows[0][7], QStringLiteral("42秒"));
+    EXPECT_EQ(p.marked, (std::vector<bool>{false, false, true, true})); // 3 and 4 never ran
+    EXPECT_TRUE(p.markNote.contains(QStringLiteral("7日")));
+    EXPECT_TRUE(p.headingLines.join(u' ').contains(QStringLiteral("みなと塾")));
+}
+
 // Only the teacher the overview was opened for, still logged in, gets anything from it.
 TEST(ClassOverview, RefusesWhenItsTeacherIsNoLongerLoggedIn)
 {

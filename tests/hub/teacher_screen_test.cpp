@@ -8,6 +8,7 @@
 #include "hub/TeacherPanel.h"
 #include "results/Tally.h"
 #include "roster/NameSelectScreen.h"
+#include "support/PaperSupport.h"
 #include "support/ScreenFixture.h"
 #include "support/WorkbookReader.h"
 #include "text/Cp932.h"
@@ -628,6 +629,32 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     f.settle();
     EXPECT_EQ(readFileBytes(answers.file), results);
     o->dialogs = f.ctx.fileDialogs;
+
+    // "印刷" and "PDF保存": the lines as shown on A4 landscape.
+    f.messages.shown.clear();
+    FakePrinters printers;
+    printers.printer = QStringLiteral("教室");
+    printers.keepIn = f.dir.path();
+    f.ctx.printers = &printers;
+    QTest::mouseClick(o->CommandPrint, Qt::LeftButton);
+    f.settle();
+    EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
+    ASSERT_EQ(printers.jobs.size(), 1);
+    const QString job = f.dir.path() + QStringLiteral("/job1.pdf");
+    EXPECT_EQ(pageCount(job), 1);
+    const QString size = pdfInfo(job, QStringLiteral("Page size"));
+    EXPECT_GT(size.section(u' ', 0, 0).toDouble(), size.section(u' ', 2, 2).toDouble()) << size.toStdString();
+    EXPECT_TRUE(poppler(QStringLiteral("pdftotext"), {job, QStringLiteral("-")}).contains(QStringLiteral("髙橋")));
+    answers.asked.clear();
+    answers.file = f.dir.path() + QStringLiteral("/class.pdf");
+    o->dialogs = &answers;
+    QTest::mouseClick(o->CommandPdf, Qt::LeftButton);
+    f.settle();
+    ASSERT_EQ(answers.asked.size(), 1);
+    EXPECT_TRUE(answers.asked[0].endsWith(QStringLiteral("クラス一覧_20240207.pdf")));
+    EXPECT_EQ(pageCount(answers.file), 1);
+    o->dialogs = f.ctx.fileDialogs;
+    f.ctx.printers = &f.noPrinters;
 
     // "戻る": a fresh hub.
     QTest::mouseClick(o->CommandBack, Qt::LeftButton);
