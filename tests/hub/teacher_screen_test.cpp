@@ -641,7 +641,7 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
     ASSERT_EQ(printers.jobs.size(), 1);
     const QString job = f.dir.path() + QStringLiteral("/job1.pdf");
-    EXPECT_EQ(pageCount(job), 1);
+    EXPECT_GE(pageCount(job), 1); // levels that do not fit go on a page group of their own
     const QString size = pdfInfo(job, QStringLiteral("Page size"));
     EXPECT_GT(size.section(u' ', 0, 0).toDouble(), size.section(u' ', 2, 2).toDouble()) << size.toStdString();
     EXPECT_TRUE(poppler(QStringLiteral("pdftotext"), {job, QStringLiteral("-")}).contains(QStringLiteral("髙橋")));
@@ -652,7 +652,7 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     f.settle();
     ASSERT_EQ(answers.asked.size(), 1);
     EXPECT_TRUE(answers.asked[0].endsWith(QStringLiteral("クラス一覧_20240207.pdf")));
-    EXPECT_EQ(pageCount(answers.file), 1);
+    EXPECT_EQ(pageCount(answers.file), pageCount(job));
     o->dialogs = f.ctx.fileDialogs;
     f.ctx.printers = &f.noPrinters;
 
