@@ -34,19 +34,6 @@ bool adminMayAct(const SharedState &state, int openedFor)
     return openedFor >= 0 && openedFor == state.student.CurrentStudent && teacherLoggedIn(state);
 }
 
-int64_t countDamagedRecords(const ResultsFile &file, QString *error)
-{
-    int64_t damaged = 0;
-    const bool ok = file.scan(
-        [&](int64_t, const char *bytes, int64_t count) {
-            for (int64_t k = 0; k < count; ++k)
-                damaged += isDamagedRecord(ResultRecord::decodeNumbers(bytes + k * kRecordSize));
-            return true;
-        },
-        nullptr, error);
-    return ok ? damaged : -1;
-}
-
 QString damagedRecordsNotice(int64_t count)
 {
     if (count <= 0)

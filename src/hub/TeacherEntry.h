@@ -46,10 +46,8 @@ bool takeAdminScreenGrant(SharedState &state, const QString &formName);
 // for, still logged in.
 bool adminMayAct(const SharedState &state, int openedFor);
 
-// The damaged records of the whole results file (the readers skip them); -1 with error
-// set when the file cannot be read.
-int64_t countDamagedRecords(const ResultsFile &file, QString *error);
-// What the hub tells a teacher about them; "" when there are none.
+// What the hub tells a teacher about the damaged records of the whole results file (the
+// readers skip them; results/DamagedRecords counts them); "" when there are none.
 QString damagedRecordsNotice(int64_t count);
 
 } // namespace tobrel

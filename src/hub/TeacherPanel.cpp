@@ -1,18 +1,36 @@
 #include "hub/TeacherPanel.h"
 
 #include "hub/TeacherEntry.h"
+#include "results/DamagedRecords.h"
 #include "results/Tally.h"
 #include "state/SharedState.h"
 #include "ui/FormNames.h"
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
+#include "ui/WhenPainted.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
 namespace tobrel {
+
+namespace {
+
+// The count of damaged records, kept for as long as the program runs: the hub, and the
+// panel with it, is made afresh at every log-in.
+DamagedRecordCount &keptDamagedCount()
+{
+    static DamagedRecordCount kept;
+    return kept;
+}
+
+// Records the count may read before the hub is painted (about 5 ms); when it must read
+// more (the first look of the day at a big file), it counts once the hub is up.
+constexpr int64_t kDamagedCountedBeforePaint = 500000;
+
+} // namespace
 
 TeacherPanel::TeacherPanel(AppContext &context, const FormScale &scale, QWidget *stage, QPushButton *command8)
     : QFrame(stage), ctx(context), m_command8(command8)
@@ -82,16 +100,31 @@ void TeacherPanel::Form_Activate(bool teacher)
     setEnabled(teacher);
     m_command8->setVisible(teacher);
     m_command8->setEnabled(teacher);
-    QString notice;
+    // No count is shown before it is made: a notice left from an earlier look may be wrong.
+    showDamagedRecordsNotice({});
     if (teacher) {
-        QString error;
-        notice = damagedRecordsNotice(
-            countDamagedRecords(sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, this)), &error));
+        if (keptDamagedCount().recordsToRead(sharedResultsFile(ctx.state)) <= kDamagedCountedBeforePaint)
+            countDamagedRecords();
+        else
+            whenPaintedAndIdle(window(), this, [this] { countDamagedRecords(); });
     }
-    DamagedLabel->setText(notice);
-    DamagedLabel->setVisible(!notice.isEmpty());
     FontLabel->setText(ctx.fontNotice);
     FontLabel->setVisible(teacher && !ctx.fontNotice.isEmpty());
+}
+
+void TeacherPanel::countDamagedRecords()
+{
+    if (!teacherLoggedIn(ctx.state))
+        return;
+    QString error;
+    showDamagedRecordsNotice(damagedRecordsNotice(
+        keptDamagedCount().count(sharedResultsFile(ctx.state, waitShowingReason(ctx.wait, this)), &error)));
+}
+
+void TeacherPanel::showDamagedRecordsNotice(const QString &notice)
+{
+    DamagedLabel->setText(notice);
+    DamagedLabel->setVisible(!notice.isEmpty());
 }
 
 void TeacherPanel::Command8_Click()

@@ -6,7 +6,8 @@
 // opens that screen and closes the hub, which the screen builds afresh when it is left;
 // anything else only asks for the password. "戻る" (Command12) hides the panel.
 //
-// Teachers also see, on the hub, how many damaged records the results file holds, and
+// Teachers also see, on the hub, how many damaged records the results file holds (a
+// moment after the hub is up when the whole of a big file must be read for it), and
 // that a font the lists need is missing on this PC (students are not told: they go on).
 //
 // The hub builds the panel and "データ処理" for teachers only, and every handler asks
@@ -50,6 +51,9 @@ public:
     QLabel *FontLabel = nullptr; // on the hub, beside the view's title: a missing font
 
 private:
+    // The damaged records counted and their notice shown, for a teacher still logged in.
+    void countDamagedRecords();
+    void showDamagedRecordsNotice(const QString &notice);
     AppContext &ctx;
     QPushButton *m_command8;
     bool m_opening = false; // an administration screen is being built

@@ -213,9 +213,11 @@ int ResultsFile::openLockedForReading(QString *error, int *errorNumber, bool wai
 namespace {
 
 // Length of an open file, or -1 with error set.
-int64_t fileLength(int fd, const QString &path, QString *error, int *errorNumber = nullptr)
+int64_t fileLength(int fd, const QString &path, QString *error, int *errorNumber = nullptr,
+                   struct stat *status = nullptr)
 {
-    struct stat st {};
+    struct stat own {};
+    struct stat &st = status ? *status : own;
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
         setError(error, errorNumber,
@@ -260,13 +262,15 @@ bool ResultsFile::readTail(int64_t maxRecords, Range *out, QString *error, int *
     return true;
 }
 
-bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error, int64_t chunkRecords) const
+bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error, int64_t chunkRecords,
+                       int64_t firstRecord) const
 {
     sendPendingRuns();
     Fd fd(openLockedForReading(error));
     if (fd.get() < 0)
         return false;
-    const int64_t length = fileLength(fd.get(), m_path, error);
+    struct stat st {};
+    const int64_t length = fileLength(fd.get(), m_path, error, nullptr, &st);
     unlockWhole(fd.get());
     if (length < 0)
         return false;
@@ -274,10 +278,13 @@ bool ResultsFile::scan(const ChunkVisitor &visit, ScanInfo *info, QString *error
     if (info) {
         info->recordCount = n;
         info->tailBytes = length % kRecordSize;
+        info->mark = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), length,
+                      static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
     }
     chunkRecords = std::max<int64_t>(chunkRecords, 1);
-    std::vector<char> buffer(static_cast<size_t>(std::min(n, chunkRecords) * kRecordSize));
-    for (int64_t first = 1; first <= n;) {
+    firstRecord = std::max<int64_t>(firstRecord, 1);
+    std::vector<char> buffer(static_cast<size_t>(std::clamp<int64_t>(n - firstRecord + 1, 0, chunkRecords) * kRecordSize));
+    for (int64_t first = firstRecord; first <= n;) {
         const int64_t count = std::min(chunkRecords, n - first + 1);
         if (!lockWhole(fd.get(), F_RDLCK, true)) {
             const int err = errno;

@@ -178,7 +178,19 @@ public:
     bool readTail(int64_t maxRecords, Range *out, QString *error, int *errorNumber = nullptr) const;
     bool readAll(Range *out, QString *error) const { return readTail(INT64_MAX, out, error); }
 
-    // Streams the whole records of the file in order, a chunk at a time, so that a file
+    // What tells one state of the file from another without reading it: the file itself
+    // (a rewrite renames a new file over the old, with another device or inode), its
+    // length and when it was last written.
+    struct FileMark {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t length = -1; // -1: no file
+        int64_t writtenNs = 0; // the time of its last write, in nanoseconds
+        bool operator==(const FileMark &) const = default;
+    };
+
+    // Streams the whole records of the file in order from record firstRecord on (1, the
+    // first, unless given), a chunk at a time, so that a file
     // of any length is read in constant memory. The length is taken once at the start:
     // records appended meanwhile are not visited, and the bytes past the last whole
     // record are reported as tailBytes. Each chunk is read under the shared lock, so no
@@ -189,9 +201,11 @@ public:
     struct ScanInfo {
         int64_t recordCount = 0; // whole records in the file at the start
         int64_t tailBytes = 0; // bytes of a partial record after the last whole one
+        FileMark mark; // the file read, as it was at the start
     };
     using ChunkVisitor = std::function<bool(int64_t firstRecord, const char *bytes, int64_t count)>;
-    bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error, int64_t chunkRecords = 4096) const;
+    bool scan(const ChunkVisitor &visit, ScanInfo *info, QString *error, int64_t chunkRecords = 4096,
+              int64_t firstRecord = 1) const;
     // Reads the 44 bytes of one record under the shared lock. False with error set when
     // the file cannot be read; true with no bytes when the file has no such record.
     bool readRecord(int64_t recordNumber, QByteArray *bytes, QString *error) const;
