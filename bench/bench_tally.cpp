@@ -24,6 +24,12 @@
 //   BM_HubLogicFirstLook   the same with the roster's order turned round before each
 //                          turn, so that no ranking is kept: every level is ranked
 //                          afresh, as at the hub's first activation after the start
+//                          when the log-in key came before the roster screen had made
+//                          the rankings ahead
+//   BM_HubLogicFirstLookAfterRosterIdle  the first look as a student meets it: the
+//                          roster's order turned round, then (untimed) what the roster
+//                          screen does before it waits for a name and while it waits:
+//                          the tally, and the rankings brought up to date ahead
 //   BM_Tally1000000        the tally of a file of a million records (the last 20000
 //                          are read)
 //
@@ -182,8 +188,10 @@ void BM_TallyAgainstFloor(benchmark::State &bs)
 
 // The hub's activation logic against the tally alone; `newRuns` runs (one at each of
 // levels 1, 2, ... in turn, dated like the rest) are appended to the school's file before
-// each turn, and with `turnRoster` the roster's order is turned round.
-void hubLogicAgainstTally(benchmark::State &bs, School &school, int newRuns, bool turnRoster = false)
+// each turn, and with `turnRoster` the roster's order is turned round; with `rankAhead`
+// the roster screen's tally and its rankings made ahead follow.
+void hubLogicAgainstTally(benchmark::State &bs, School &school, int newRuns, bool turnRoster = false,
+                          bool rankAhead = false)
 {
     const ResultsFile file(resultsFilePath(school.state));
     auto tally = [&] { benchmark::DoNotOptimize(TallyResults(school.state, school.clock, file).ok()); };
@@ -215,6 +223,10 @@ void hubLogicAgainstTally(benchmark::State &bs, School &school, int newRuns, boo
         appendRuns();
         if (turnRoster)
             std::reverse(numbers + 1, numbers + school.state.roster.RosterCount + 1);
+        if (rankAhead) {
+            tally();
+            kept.bringUpToDate(school.state);
+        }
     };
     hub(); // the kept rankings of the file as it is
     timeInTurns(bs, "tally_ms", tally, "hub_ms", hub,
@@ -245,6 +257,12 @@ void BM_HubLogicFirstLook(benchmark::State &bs)
     hubLogicAgainstTally(bs, school, 0, true);
 }
 
+void BM_HubLogicFirstLookAfterRosterIdle(benchmark::State &bs)
+{
+    static School school;
+    hubLogicAgainstTally(bs, school, 0, true, true);
+}
+
 void BM_Tally1000000(benchmark::State &bs)
 {
     static Fixture fx(1000000);
@@ -271,6 +289,7 @@ BENCHMARK(BM_HubLogicAgainstTally)->Apply(inTurnsTenTimes);
 BENCHMARK(BM_HubLogicAfterOneRun)->Apply(inTurnsTenTimes);
 BENCHMARK(BM_HubLogicAfterRunsAtEveryLevel)->Apply(inTurnsTenTimes);
 BENCHMARK(BM_HubLogicFirstLook)->Apply(inTurnsTenTimes);
+BENCHMARK(BM_HubLogicFirstLookAfterRosterIdle)->Apply(inTurnsTenTimes);
 BENCHMARK(BM_Tally1000000)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #ifdef __SSE2__
@@ -15,6 +18,33 @@
 namespace tobrel {
 
 namespace {
+
+// Leaves the new elements of a buffer unset where a plain default would zero them: for the
+// rankings' buffers, which are written whole before they are read, so a big school's first
+// ranking does not fill them with zeros first.
+template <class T>
+struct UnsetAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <class U>
+    UnsetAllocator(const UnsetAllocator<U> &) noexcept
+    {}
+    template <class U>
+    void construct(U *at) noexcept(std::is_nothrow_default_constructible_v<U>)
+    {
+        ::new (static_cast<void *>(at)) U;
+    }
+    template <class U, class... Args>
+    void construct(U *at, Args &&...args)
+    {
+        ::new (static_cast<void *>(at)) U(std::forward<Args>(args)...);
+    }
+};
+template <class T>
+using Buffer = std::vector<T, UnsetAllocator<T>>;
 
 // Where each student stands in the roster: position[s] is the place 1..n of student s,
 // 0 for a student who is not listed. Made again only when the roster's numbers change,
@@ -61,8 +91,8 @@ int16_t rankField(uint32_t rank) { return static_cast<int16_t>(std::min<uint32_t
 // a run) is not ranked again.
 struct KeptRanking {
     uint64_t rosterMade = 0; // the roster places it was made with; 0 for none made
-    std::vector<uint64_t> points; // [s]: all points, then today's, as they lie in memory
-    std::vector<RankedStudent> shown;
+    Buffer<uint64_t> points; // [s]: all points, then today's, as they lie in memory
+    Buffer<RankedStudent> shown;
 };
 
 // A student's two kinds of points as kept: all points, then today's.
@@ -186,7 +216,7 @@ bool moveChangedStudents(KeptRanking &kept, const TallyCell *const cells, const 
         const int student = kept.shown[row].student;
         return keyOf(student, points[student]).value;
     };
-    std::vector<RankedStudent> &shown = kept.shown;
+    Buffer<RankedStudent> &shown = kept.shown;
     for (size_t i = 0; i < changedCount; ++i) {
         const int s = changed[i];
         const uint64_t now = packedPoints(cells[s]);
@@ -274,9 +304,9 @@ struct SortedApart {
 // does not first fill fresh tables with zeros; `count` is left all zero after each use.
 struct PointsWork {
     static constexpr uint32_t kMaxValue = kMaxPointsValue; // also the mask of a count's place
-    std::vector<int32_t> value;
-    std::vector<uint32_t> count = std::vector<uint32_t>(kMaxValue + 1);
-    std::vector<uint32_t> begin, next, special, nonzero;
+    Buffer<int32_t> value;
+    std::vector<uint32_t> count = std::vector<uint32_t>(kMaxValue + 1); // all zero between uses
+    Buffer<uint32_t> begin, next, special, nonzero;
     std::vector<SortedApart> sorted;
 };
 
@@ -355,7 +385,7 @@ template <bool Cumulative>
 // Ranks a level's points from its cells into `ranked`, as rankPointsQuickly tells; false
 // where they need the general way.
 bool rankPointsAfresh(const SharedState &state, const RosterPositions &roster, const TallyCell *const cells,
-                      const bool cumulative, PointsWork &w, std::vector<RankedStudent> &ranked)
+                      const bool cumulative, PointsWork &w, Buffer<RankedStudent> &ranked)
 {
     const int n = state.roster.RosterCount;
     const int16_t *const numbers = state.roster.RosterNumbers.data();
@@ -465,7 +495,7 @@ bool KeptRankings::rankPointsQuickly(const SharedState &state, int level, bool c
             findChangedStudents(cells, kept.points.data(), roster.highestStudent, changed.data());
         if (changedCount <= kFewChanged &&
             moveChangedStudents(kept, cells, roster.position.data(), cumulative, changed.data(), changedCount)) {
-            r.shown = kept.shown;
+            r.shown.assign(kept.shown.begin(), kept.shown.end());
             return true;
         }
     }
@@ -474,7 +504,7 @@ bool KeptRankings::rankPointsQuickly(const SharedState &state, int level, bool c
     keepAllPoints(cells, kept.points.data(), roster.highestStudent);
     if (!rankPointsAfresh(state, roster, cells, cumulative, store.work, kept.shown))
         return false;
-    r.shown = kept.shown;
+    r.shown.assign(kept.shown.begin(), kept.shown.end());
     kept.rosterMade = roster.made;
     return true;
 }

@@ -9,6 +9,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
 #include "ui/VersionBox.h"
+#include "ui/WhenPainted.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -247,6 +248,10 @@ void NameSelectScreen::Form_Activate()
     Label1->setVisible(true);
     showWaitPanel(false);
     List1->setFocus();
+    // While the screen waits for a name, the hub's first look is made ready from the
+    // tallies just read; a key typed before that is done is handled first.
+    if (ctx.whileRosterWaits)
+        whenPaintedAndIdle(this, this, ctx.whileRosterWaits);
 }
 
 void NameSelectScreen::checkOptionQuietly(int index)

@@ -44,6 +44,9 @@ struct AppContext {
     QString dataFolderOption{}; // --data-folder of this start, or ""
     Printers *printers = nullptr; // the system's printing (CUPS); tests keep the jobs
     FileDialogs *fileDialogs = nullptr; // the save and folder dialogs; tests answer them
+    // Work that makes the hub's first look quick (its rankings made ahead), done while
+    // the roster screen waits for a name, once it is painted and nothing else is waiting.
+    std::function<void()> whileRosterWaits{};
 };
 
 // The one conversion from a form's layout to pixels. Forms are laid out in twips on a
