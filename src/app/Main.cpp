@@ -224,16 +224,13 @@ int main(int argc, char *argv[])
                    &forms,
                    QCoreApplication::applicationDirPath(),
                    options.dataRoot,
-                   missingFontsNotice(),
+                   QString(), // the missing fonts: looked for behind the splash
                    options.dataFolder,
                    &printers,
                    &fileDialogs};
     // While the roster screen waits for a name, the hub's rankings are brought up to date
     // with the tallies the roster screen has just read, so the hub's first look finds them made.
     ctx.whileRosterWaits = [&] { keptRankings.bringUpToDate(state); };
-    // Said once where whoever started the program reads it; teachers see it on the hub.
-    if (!ctx.fontNotice.isEmpty())
-        std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
 
     forms.setPaintProbe(paintProbe.get());
 

@@ -117,6 +117,7 @@ void StartupForm::prepareBehindTheSplash()
     // The splash, with its date, goes to the display before the work starts.
     repaint();
     m_behindTheSplash = Behind::Working;
+    tellMissingFonts();
     m_behindTheSplash = PrepareProgram(ctx) ? Behind::Configured : Behind::Failed;
 }
 
@@ -132,6 +133,7 @@ void StartupForm::Timer1_Timer()
     if (m_behindTheSplash == Behind::Working)
         return; // a tick that came while the work was being done: the next one goes on
     Timer1.stop();
+    tellMissingFonts();
     const bool configured = m_behindTheSplash == Behind::Configured;
     m_behindTheSplash = Behind::Done;
     // The roster screen is ready when the work behind the splash made it; otherwise it
@@ -141,6 +143,16 @@ void StartupForm::Timer1_Timer()
     else
         StartProgram(ctx);
     ctx.forms->unload(objectName());
+}
+
+void StartupForm::tellMissingFonts()
+{
+    if (m_fontsLookedFor)
+        return;
+    m_fontsLookedFor = true;
+    ctx.fontNotice = missingFontsNotice();
+    if (!ctx.fontNotice.isEmpty())
+        std::fputs((QStringLiteral("tobrel: ") + ctx.fontNotice + u'\n').toUtf8().constData(), stderr);
 }
 
 WaitForm::WaitForm(AppContext &context) : Screen(context, FormName::BASEFRM, 5400, 1350)

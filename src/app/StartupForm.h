@@ -32,6 +32,11 @@ private:
     // Once the splash is on the display: the configuration is read and the roster
     // screen made, unseen, so that it is ready when the timer ends.
     void prepareBehindTheSplash();
+    // Looks for the fonts the screens need (a look through every font of the system) and
+    // says once which are missing, where whoever started the program reads it; teachers
+    // see it on the hub.
+    void tellMissingFonts();
+    bool m_fontsLookedFor = false;
     enum class Behind { NotYet, Working, Configured, Failed, Done };
     Behind m_behindTheSplash = Behind::NotYet;
 };

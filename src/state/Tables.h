@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <type_traits>
 #include <vector>
 
@@ -29,40 +32,73 @@ inline bool isRealStudent(int student) { return student >= 1 && student <= kMaxS
 // the best times) resets only those rows: a school uses a handful of the 36 levels.
 // Writing a cell marks its row (dataToWrite leaves the marking to its caller); a new
 // table counts as written everywhere.
+//
+// A new table's cells are T{} from the start without being written: the table (3 MB for
+// the tallies) is taken from the system as fresh pages, which are zero and cost nothing
+// until a row of them is written; a reset to zero leaves a row never written alone.
 template <class T>
 class LevelStudentTable {
+    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
+
 public:
-    LevelStudentTable() : m_cells(static_cast<std::size_t>(kLevelSlots) * kStudentSlots, T{}) { m_written.fill(true); }
+    LevelStudentTable() : m_cells(static_cast<T *>(std::calloc(kCells, sizeof(T))))
+    {
+        if (!m_cells)
+            throw std::bad_alloc();
+        m_written.fill(true);
+        const bool zero = allZeroBytes(T{});
+        m_neverWritten.fill(zero);
+        if (!zero)
+            std::fill(begin(), end(), T{});
+    }
+    LevelStudentTable(const LevelStudentTable &other) : LevelStudentTable() { *this = other; }
+    LevelStudentTable &operator=(const LevelStudentTable &other)
+    {
+        if (this != &other) {
+            std::memcpy(static_cast<void *>(m_cells.get()), other.m_cells.get(), kCells * sizeof(T));
+            m_written = other.m_written;
+            m_neverWritten = other.m_neverWritten;
+            m_listed = other.m_listed;
+            m_listedCount = other.m_listedCount;
+        }
+        return *this;
+    }
     T &operator()(int level, int student)
     {
-        m_written[static_cast<std::size_t>(level)] = true;
+        markWritten(level);
         return m_cells[index(level, student)];
     }
     const T &operator()(int level, int student) const { return m_cells[index(level, student)]; }
     void fill(const T &value)
     {
-        std::fill(m_cells.begin(), m_cells.end(), value);
+        std::fill(begin(), end(), value);
         m_listedCount = 0;
         m_written.fill(true);
+        m_neverWritten.fill(false);
     }
     T *data()
     {
         m_written.fill(true);
-        return m_cells.data();
+        m_neverWritten.fill(false);
+        return m_cells.get();
     }
-    const T *data() const { return m_cells.data(); }
-    std::size_t size() const { return m_cells.size(); }
+    const T *data() const { return m_cells.get(); }
+    std::size_t size() const { return kCells; }
     T *row(int level)
     {
-        m_written[static_cast<std::size_t>(level)] = true;
-        return m_cells.data() + index(level, 0);
+        markWritten(level);
+        return m_cells.get() + index(level, 0);
     }
-    const T *row(int level) const { return m_cells.data() + index(level, 0); }
+    const T *row(int level) const { return m_cells.get() + index(level, 0); }
 
     // The cells for a loop that writes many of them: it marks every level row it
     // writes with markWritten.
-    T *dataToWrite() { return m_cells.data(); }
-    void markWritten(int level) { m_written[static_cast<std::size_t>(level)] = true; }
+    T *dataToWrite() { return m_cells.get(); }
+    void markWritten(int level)
+    {
+        m_written[static_cast<std::size_t>(level)] = true;
+        m_neverWritten[static_cast<std::size_t>(level)] = false;
+    }
 
     // For a loop that writes a few cells here and there: room to list up to `most` cells
     // it writes (by index, level x 5001 + student) instead of marking their rows, and then
@@ -93,17 +129,19 @@ public:
         for (int L = firstLevel; L <= lastLevel; ++L) {
             if (!m_written[static_cast<std::size_t>(L)])
                 continue;
-            T *r = m_cells.data() + index(L, firstStudent);
-            const std::size_t n = static_cast<std::size_t>(kStudentSlots - firstStudent);
-            if constexpr (std::is_trivially_copyable_v<T>) {
-                if (allZeroBytes(value)) {
-                    std::memset(static_cast<void *>(r), 0, n * sizeof(T));
-                    m_written[static_cast<std::size_t>(L)] = false;
-                    continue;
-                }
-            }
-            std::fill(r, r + n, value);
             m_written[static_cast<std::size_t>(L)] = false;
+            const bool zero = allZeroBytes(value);
+            // A row never written since the table was made is zero already (a listed cell
+            // in it was set back above).
+            if (zero && m_neverWritten[static_cast<std::size_t>(L)])
+                continue;
+            m_neverWritten[static_cast<std::size_t>(L)] = false;
+            T *r = m_cells.get() + index(L, firstStudent);
+            const std::size_t n = static_cast<std::size_t>(kStudentSlots - firstStudent);
+            if (zero)
+                std::memset(static_cast<void *>(r), 0, n * sizeof(T));
+            else
+                std::fill(r, r + n, value);
         }
     }
 
@@ -118,8 +156,15 @@ private:
     {
         return static_cast<std::size_t>(level) * kStudentSlots + static_cast<std::size_t>(student);
     }
-    std::vector<T> m_cells;
+    static constexpr std::size_t kCells = static_cast<std::size_t>(kLevelSlots) * kStudentSlots;
+    T *begin() { return m_cells.get(); }
+    T *end() { return m_cells.get() + kCells; }
+    struct Free {
+        void operator()(T *cells) const { std::free(cells); }
+    };
+    std::unique_ptr<T[], Free> m_cells;
     std::array<bool, kLevelSlots> m_written{};
+    std::array<bool, kLevelSlots> m_neverWritten{}; // zero from the start, never written since
     std::vector<uint32_t> m_listed; // cells written apart from the rows marked
     std::size_t m_listedCount = 0;
 };
