@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSpinBox>
 #include <QTableView>
 #include <QLineEdit>
@@ -28,6 +29,8 @@
 #include <QScrollBar>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace tobrel;
 using namespace tobrel::test;
@@ -149,9 +152,9 @@ TEST(TeacherEntry, HiddenDoorsOpenNothingForAStudent)
     HubScreen *hub = f.hub();
     ASSERT_NE(hub, nullptr);
     const QStringList names = accessibleNames(QAccessible::queryAccessibleInterface(hub));
-    for (const QString &door : {QStringLiteral("データ処理"), QStringLiteral("データ変更"),
-                                QStringLiteral("合格タイムデータ変更"), QStringLiteral("クラス一覧"),
-                                QStringLiteral("データ変更パスワード")})
+    for (const QString &door :
+         {QStringLiteral("データ処理"), QStringLiteral("データ変更"), QStringLiteral("合格タイムデータ変更"),
+          QStringLiteral("クラス一覧"), QStringLiteral("データ変更パスワード")})
         EXPECT_FALSE(names.contains(door)) << door.toStdString();
     // The registry opens no administration screen without the panel's grant.
     EXPECT_EQ(f.forms.show(QStringLiteral("FrmData")), nullptr);
@@ -617,7 +620,8 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     QTest::mouseClick(o->CommandXlsx, Qt::LeftButton);
     f.settle();
     ASSERT_EQ(answers.asked.size(), 1);
-    EXPECT_TRUE(answers.asked[0].endsWith(QStringLiteral("クラス一覧_20240207.xlsx"))) << answers.asked[0].toStdString();
+    EXPECT_TRUE(answers.asked[0].endsWith(QStringLiteral("クラス一覧_20240207.xlsx")))
+        << answers.asked[0].toStdString();
     ASSERT_EQ(f.messages.shown.size(), 1);
     EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("書き出しました"))) << f.messages.shown[0].toStdString();
     EXPECT_EQ(sheetRows(zipEntries(answers.file), QStringLiteral("xl/worksheets/sheet1.xml")).size(), 4u);
@@ -675,4 +679,57 @@ TEST(ClassOverviewScreen, NoOverviewForAStudent)
     EXPECT_EQ(f.forms.show(QStringLiteral("FrmClassOverview")), nullptr);
     f.settle();
     EXPECT_NE(f.hub(), nullptr);
+}
+
+namespace {
+
+// More records than the hub reads before it is painted.
+constexpr int kBigFile = 500100;
+
+// A file of kBigFile records, `damaged` of them at the start damaged (level 40).
+QByteArray bigFile(int damaged)
+{
+    const auto good = rec(1, 1, 30).encode();
+    const auto bad = rec(2, 40, 30).encode();
+    return QByteArray(bad.data(), kRecordSize).repeated(damaged) +
+           QByteArray(good.data(), kRecordSize).repeated(kBigFile - damaged);
+}
+
+} // namespace
+
+TEST(DamagedRecordsNotice, ABigFileIsCountedOnceTheHubIsUpAndNoEarlierCountIsShown)
+{
+    School f;
+    ASSERT_TRUE(writeFile(resultsFilePath(f.state), bigFile(1)));
+    f.logIn(QStringLiteral("佐藤先生"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    QLabel *notice = hub->teacherPanel->DamagedLabel;
+    ASSERT_TRUE(f.settleUntil([&] { return notice->isVisible(); }));
+    EXPECT_TRUE(notice->text().contains(QStringLiteral("壊れた記録が 1 件"))) << notice->text().toStdString();
+
+    // Another file put in its place, as a deletion does: the old count is not shown
+    // while the new one is made.
+    const QString path = resultsFilePath(f.state);
+    ASSERT_TRUE(writeFile(path + QStringLiteral(".new"), bigFile(2)));
+    ASSERT_EQ(
+        std::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(), QFile::encodeName(path).constData()),
+        0);
+    hub->teacherPanel->Form_Activate(true);
+    EXPECT_FALSE(notice->isVisible());
+    ASSERT_TRUE(f.settleUntil([&] { return notice->isVisible(); }));
+    EXPECT_TRUE(notice->text().contains(QStringLiteral("壊れた記録が 2 件"))) << notice->text().toStdString();
+
+    // A key typed before the count is made still counts ("0": back to the roster), and
+    // the count of the hub that is gone then shows nothing anywhere.
+    ASSERT_TRUE(writeFile(path + QStringLiteral(".new"), bigFile(3)));
+    ASSERT_EQ(
+        std::rename(QFile::encodeName(path + QStringLiteral(".new")).constData(), QFile::encodeName(path).constData()),
+        0);
+    hub->teacherPanel->Form_Activate(true);
+    QTest::keyClick(hub, Qt::Key_0);
+    f.settle(50);
+    EXPECT_EQ(f.hub(), nullptr);
+    EXPECT_NE(f.forms.loaded(QStringLiteral("namesel")), nullptr);
+    EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
 }
