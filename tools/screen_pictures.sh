@@ -27,6 +27,19 @@ click_twips() {
         click --repeat "${3:-1}" --delay 100 1
 }
 
+# The same on the hub, whose stage takes the display's shape: on a display wider than
+# 4:3 it is as wide as the display, and a control designed at X stands at X (left),
+# X plus half the extra width (middle: the view buttons, the teacher panel, the sheet's
+# contents) or X plus the extra width (right: the back button, データ処理, グラフ).
+click_hub_twips() {
+    xdotool mousemove $(awk -v w="$width" -v h="$height" -v x="$1" -v y="$2" -v a="$3" 'BEGIN {
+        s = w / 15360; if (h / 11520 < s) s = h / 11520;
+        sw = int(w / s + 0.000001); if (sw < 15360) sw = 15360;
+        extra = sw - 15360; shift = (a == "right") ? extra : (a == "middle") ? extra / 2 : 0;
+        printf "%d %d", (w - sw * s) / 2 + (x + shift) * s, (h - 11520 * s) / 2 + y * s }') \
+        click --repeat "${4:-1}" --delay 100 1
+}
+
 for size in $SIZES; do
     work=$(mktemp -d)
     "$BUILD/tools/make_demo_school" "$work/school" >/dev/null
@@ -59,35 +72,35 @@ for size in $SIZES; do
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_hub.png"
 
-    click_twips 12375 510 # "データ処理"
+    click_hub_twips 12375 510 right # "データ処理"
     sleep 1
-    click_twips 6892 4147 # the password box
+    click_hub_twips 6892 4147 middle # the password box
     xdotool type sensei
     sleep 1
     "$BUILD/tools/grab_screen" "$OUT/${size}_teacher.png"
-    click_twips 6930 4837 # "データ変更"
+    click_hub_twips 6930 4837 middle # "データ変更"
     sleep 3
     click_twips 3000 1200 2 # a double click on the second record opens the change dialog
     sleep 1
     "$BUILD/tools/grab_screen" "$OUT/${size}_manager.png"
     click_twips 13680 10560 # "戻る"
     sleep 3
-    click_twips 12375 510
+    click_hub_twips 12375 510 right
     sleep 1
-    click_twips 6892 4147
+    click_hub_twips 6892 4147 middle
     xdotool type sensei
-    click_twips 6930 6142 # "合格タイムデータ変更"
+    click_hub_twips 6930 6142 middle # "合格タイムデータ変更"
     sleep 3
     "$BUILD/tools/grab_screen" "$OUT/${size}_criteria.png"
     click_twips 13920 10260 # "戻る"
     sleep 3
-    click_twips 3500 1260 # "個人ﾀｲﾑ"
+    click_hub_twips 3500 1260 left # "個人ﾀｲﾑ"
     sleep 2
     "$BUILD/tools/grab_screen" "$OUT/${size}_personal.png"
-    click_twips 12195 1245 # "グラフ"
+    click_hub_twips 12195 1245 right # "グラフ"
     sleep 2
     "$BUILD/tools/grab_screen" "$OUT/${size}_sheet.png"
-    click_twips 13597 10132 # the sheet's "戻る"
+    click_hub_twips 13597 10132 middle # the sheet's "戻る"
     sleep 1
     xdotool mousemove $((width / 2)) $((height / 2))
     xdotool key 1

@@ -23,7 +23,8 @@ QString resultsFileKind() { return QStringLiteral("成績ファイル"); }
 } // namespace
 
 HubLogic::HubLogic(SharedState &state, const Clock &clock, KeptRankings &rankings, HubHost &host)
-    : m_state(state), m_clock(clock), m_rankings(rankings), m_host(host)
+    : columns(columnLayout(state.profile.LevelCount)), m_state(state), m_clock(clock), m_rankings(rankings),
+      m_host(host)
 {
     view.levels.resize(static_cast<size_t>(std::max<int>(0, state.profile.LevelCount)) + 1);
 }
@@ -34,8 +35,9 @@ void HubLogic::Form_Load()
     state.hub.ResultPeriod = Variant(3);
     const int n = state.profile.LevelCount;
     if (n > 4) {
-        view.HScroll1Visible = true;
-        view.HScroll1Maximum = n - 3;
+        // With every column in view the bar has nowhere to go: hidden, at its one place.
+        view.HScroll1Visible = columns.scrolls;
+        view.HScroll1Maximum = columns.scrollMaximum;
     }
     gradeFilter =
         state.roster.SelectedGradeFilter.isEmpty() ? QStringLiteral("全学年") : state.roster.SelectedGradeFilter;

@@ -17,6 +17,7 @@
 // the screen.
 #pragma once
 #include "hub/Availability.h"
+#include "hub/ColumnLayout.h"
 #include "hub/ResultViews.h"
 #include "state/Platform.h"
 
@@ -63,7 +64,7 @@ struct HubView {
     int Option2Checked = -1; // 0..2; -1 before the first activation
     int ProgressBar1Value = 0, ProgressBar1Maximum = 100;
     int ProgressBar2Value = 0, ProgressBar2Maximum = 100;
-    bool HScroll1Visible = false; // more than four levels
+    bool HScroll1Visible = false; // more levels than columns in view
     int HScroll1Maximum = 99;
     int columnScroll = 1; // the first column in view
     bool countsShown = false; // the counts of an activation are in the columns
@@ -112,6 +113,9 @@ public:
     HubLogic(SharedState &state, const Clock &clock, KeptRankings &rankings, HubHost &host);
 
     HubView view;
+    // Where the level columns stand: the form area as designed, unless the screen puts
+    // them on a wider stage (it says so before Form_Load).
+    ColumnLayout columns;
     QString gradeFilter; // what the grade box shows; the screen writes it before each event
 
     // Form state.

@@ -65,14 +65,22 @@ void checkQuietly(QRadioButton *option)
 } // namespace
 
 HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
-    : Screen(context, FormName::seisekitime1),
-      columns(stage(), scale(), context.state, [this](int level) { Command4_Click(level); }),
+    : Screen(context, FormName::seisekitime1, StageShape::DisplayShape),
+      columns(stage(), scale(), columnLayout(context.state.profile.LevelCount, stageWidthTwips()), context.state,
+              [this](int level) { Command4_Click(level); }),
       m_logic(context.state, context.clock, rankings, *this), m_filled(static_cast<size_t>(columns.levelCount()) + 1, 0)
 {
     setWindowTitle(QStringLiteral("velmora"));
     setFocusPolicy(Qt::StrongFocus);
+    m_logic.columns = columns.layout();
     const FormScale &tw = scale();
     QWidget *form = stage();
+    // On a stage wider than the form area the top line spreads with it: the title and
+    // the display kinds stay at the left, the view buttons in the middle, the rest (the
+    // back button, the teacher's door, the filters) at the right edge, as on the form.
+    const double extra = wider();
+    const auto middle = [extra](double left) { return left + extra / 2; };
+    const auto right = [extra](double left) { return left + extra; };
 
     Label11 = label(form, tw, QStringLiteral("Label11"), 24);
     Label11->setGeometry(tw.rect(240, 90, 3450, 690));
@@ -81,17 +89,17 @@ HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     Label13 = label(form, tw, QStringLiteral("Label13"), 12);
     Label13->setGeometry(tw.rect(3780, 660, 5700, 300));
     Label17 = label(form, tw, QStringLiteral("Label17"), 12);
-    Label17->setGeometry(tw.rect(9600, 120, 3000, 330));
+    Label17->setGeometry(tw.rect(right(9600), 120, 3000, 330));
     Label18 = label(form, tw, QStringLiteral("Label18"), 12);
-    Label18->setGeometry(tw.rect(9600, 480, 3000, 330));
+    Label18->setGeometry(tw.rect(right(9600), 480, 3000, 330));
     Command1 = button(form, tw, QStringLiteral("Command1"), QStringLiteral("戻る(0)"), 16);
-    Command1->setGeometry(tw.rect(13350, 120, 1770, 780));
+    Command1->setGeometry(tw.rect(right(13350), 120, 1770, 780));
     // The door to the administration screens is built for teachers only: a student has
     // no "データ処理" and no teacher panel, not even hidden ones.
     const bool teacher = teacherLoggedIn(ctx.state);
     if (teacher) {
         Command8 = button(form, tw, QStringLiteral("Command8"), QStringLiteral("データ処理"));
-        Command8->setGeometry(tw.rect(11550, 120, 1650, 780));
+        Command8->setGeometry(tw.rect(right(11550), 120, 1650, 780));
         Command8->setVisible(false);
     }
     Command27 = button(form, tw, QStringLiteral("Command27"), QStringLiteral("印刷"));
@@ -99,7 +107,7 @@ HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     Command26 = button(form, tw, QStringLiteral("Command26"), QStringLiteral("表示１"));
     Command26->setVisible(false);
     Command17 = button(form, tw, QStringLiteral("Command17"), QStringLiteral("グラフ"));
-    Command17->setGeometry(tw.rect(11520, 990, 1350, 510));
+    Command17->setGeometry(tw.rect(right(11520), 990, 1350, 510));
     Command17->setVisible(false);
 
     // Display kind, view buttons, grade filter and period.
@@ -115,7 +123,7 @@ HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     }
     Picture1 = new QFrame(form);
     Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(tw.rect(4560, 960, 4680, 600));
+    Picture1->setGeometry(tw.rect(middle(4560), 960, 4680, 600));
     Picture1->setFrameShape(QFrame::StyledPanel);
     const QString views[3] = {QStringLiteral("BEST表示"), QStringLiteral("本日のみ"), QStringLiteral("オール表示")};
     auto *viewGroup = new QButtonGroup(this);
@@ -135,23 +143,29 @@ HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setToolTip(QStringLiteral("表示する学年を選びます"));
     Combo1->setFont(tw.font(12));
-    Combo1->setGeometry(tw.rect(9330, 990, 2100, 510));
+    Combo1->setGeometry(tw.rect(right(9330), 990, 2100, 510));
     Combo2 = new QComboBox(form);
     Combo2->setObjectName(QStringLiteral("Combo2"));
     nameComboBox(Combo2, QStringLiteral("期間"));
     Combo2->setFont(tw.font(12));
-    Combo2->setGeometry(tw.rect(11520, 990, 3600, 510));
+    Combo2->setGeometry(tw.rect(right(11520), 990, 3600, 510));
     Combo2->setVisible(false);
 
     Label5 = label(form, tw, QStringLiteral("Label5"), 14);
-    Label5->setGeometry(tw.rect(240, LevelColumns::kLabel5Top, 14850, LevelColumns::kLabel5Height));
+    Label5->setGeometry(tw.rect(240, LevelColumns::kLabel5Top, 14850 + extra, LevelColumns::kLabel5Height));
     Label6 = label(form, tw, QStringLiteral("Label6"), 11, QStringLiteral("GRPH+A,B,C,D..でも選択できます。"));
     Label6->setGeometry(tw.rect(240, LevelColumns::kScrollTop + LevelColumns::kScrollHeight + 60, 9000, 300));
 
     HScroll1 = new QScrollBar(Qt::Horizontal, form);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
     HScroll1->setAccessibleName(QStringLiteral("レベルの列"));
-    HScroll1->setGeometry(tw.rect(300, LevelColumns::kScrollTop, 13830, LevelColumns::kScrollHeight));
+    // Under the columns in view.
+    const ColumnLayout &layout = columns.layout();
+    if (extra > 0)
+        HScroll1->setGeometry(tw.rect(layout.left, LevelColumns::kScrollTop, layout.shown * layout.width - layout.kGap,
+                                      LevelColumns::kScrollHeight));
+    else
+        HScroll1->setGeometry(tw.rect(300, LevelColumns::kScrollTop, 13830, LevelColumns::kScrollHeight));
     HScroll1->setMinimum(1);
     HScroll1->setPageStep(1);
     HScroll1->setVisible(false);
@@ -168,8 +182,20 @@ HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     if (teacher) {
         teacherPanel = new TeacherPanel(ctx, tw, form, Command8);
         Picture7 = teacherPanel;
+        // The panel stays in the middle; its notices stay at the right, beside the
+        // title's line and under the columns.
+        shiftRight(teacherPanel, extra / 2);
+        shiftRight(teacherPanel->DamagedLabel, extra);
+        shiftRight(teacherPanel->FontLabel, extra);
     }
     Picture11 = new SheetPanel(ctx, rankings, tw, form);
+    if (extra > 0) {
+        // The sheet covers the whole width, so no column shows beside it; what it holds
+        // stands in its middle.
+        for (QWidget *w : Picture11->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            shiftRight(w, extra / 2);
+        Picture11->setGeometry(0, Picture11->y(), tw.px(stageWidthTwips()), Picture11->height());
+    }
     Picture11->setHubLinks({[this] { return Combo1->currentText(); }, [this] { return m_logic.PointsOrder; },
                             [this](int level) { m_logic.selectLastOwnLine(level); }});
 
@@ -208,18 +234,27 @@ void HubScreen::Form_Load()
     Combo2->setCurrentIndex(2);
 
     const FormScale &tw = scale();
-    const double formWidth = FormScale::kFormWidthTwips;
+    const double formWidth = stageWidthTwips();
+    const double middle = wider() / 2;
     Picture2->setGeometry(tw.rect(0, 0, formWidth, FormScale::kFormHeightTwips));
     Label19->setGeometry(tw.rect(0, 4500, formWidth, 900));
-    ProgressBar1->setGeometry(tw.rect(4680, 5700, 6000, 360));
+    ProgressBar1->setGeometry(tw.rect(4680 + middle, 5700, 6000, 360));
     Picture2->raise();
     Picture6->setGeometry(
         tw.rect(0, LevelColumns::kLabel5Top, formWidth, LevelColumns::kScrollTop - LevelColumns::kLabel5Top));
     Label21->setGeometry(tw.rect(0, 3000, formWidth, 900));
-    ProgressBar2->setGeometry(tw.rect(4680, 4200, 6000, 360));
+    ProgressBar2->setGeometry(tw.rect(4680 + middle, 4200, 6000, 360));
 
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
+}
+
+double HubScreen::wider() const { return stageWidthTwips() - FormScale::kFormWidthTwips; }
+
+void HubScreen::shiftRight(QWidget *widget, double twips)
+{
+    if (widget && twips > 0)
+        widget->move(widget->x() + scale().px(twips), widget->y());
 }
 
 void HubScreen::readControls() { m_logic.gradeFilter = Combo1->currentText(); }
@@ -450,12 +485,7 @@ void HubScreen::showColumnOf(QObject *widget)
     for (int i = 1; i <= ctx.state.profile.LevelCount && i < static_cast<int>(Command4.size()); ++i) {
         if (widget != Command4[i] && widget != List5[i])
             continue;
-        // Four columns are in view, from the scroll bar's value on.
-        const int first = HScroll1->value();
-        if (i < first)
-            HScroll1->setValue(i);
-        else if (i > first + 3)
-            HScroll1->setValue(i - 3);
+        HScroll1->setValue(columns.layout().scrollShowing(i, HScroll1->value()));
         return;
     }
 }

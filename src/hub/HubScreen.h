@@ -110,6 +110,10 @@ private:
     void readControls();
     // Scrolls the column of a level's start button or list into view.
     void showColumnOf(QObject *widget);
+    // How much wider than the form area the stage is, in twips (0 at 4:3).
+    double wider() const;
+    // Moves a control built on the form area to the right on a wider stage.
+    void shiftRight(QWidget *widget, double twips);
 
     HubLogic m_logic;
     // What the controls show of the view as last copied.

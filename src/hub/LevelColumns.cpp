@@ -26,10 +26,8 @@ constexpr double kCriteriaTop = kListTop + kListHeight + 30;
 static_assert(std::abs(kCriteriaTop + kRowHeight + 60 - LevelColumns::kScrollTop) < 1,
               "the scroll bar sits just below the criteria lines");
 // The gap between two columns.
-constexpr double kGap = 60;
+constexpr double kGap = ColumnLayout::kGap;
 constexpr double kListPoints = 10.5; // the lists' font as designed
-// The template column's left edge: 0.02 of the form's width.
-constexpr double kTemplateLeft = 0.02 * FormScale::kFormWidthTwips;
 
 QLabel *columnLabel(QWidget *parent, const FormScale &tw, const char *name, int i, double points,
                     const QString &text = {})
@@ -49,9 +47,9 @@ QPushButton *columnButton(QWidget *parent, const FormScale &tw, const char *name
 
 } // namespace
 
-LevelColumns::LevelColumns(QWidget *stage, const FormScale &scale, const SharedState &state,
-                           std::function<void(int level)> startLevel)
-    : m_scale(scale), m_levelCount(state.profile.LevelCount), m_columnWidth(columnWidthTwips(m_levelCount))
+LevelColumns::LevelColumns(QWidget *stage, const FormScale &scale, const ColumnLayout &layout,
+                           const SharedState &state, std::function<void(int level)> startLevel)
+    : m_scale(scale), m_layout(layout), m_levelCount(state.profile.LevelCount)
 {
     const FormScale &tw = scale;
     const int n = m_levelCount;
@@ -131,14 +129,14 @@ LevelColumns::LevelColumns(QWidget *stage, const FormScale &scale, const SharedS
     }
     // Before the first activation every column stands in level order, the template at
     // the left edge of the first.
-    for (int i = 0; i <= n; ++i)
-        placeColumn(i, kTemplateLeft + (i == 0 ? 0 : i - 1) * m_columnWidth);
+    placeColumn(0, m_layout.left);
+    place(1);
 }
 
 void LevelColumns::placeColumn(int i, double x)
 {
     const FormScale &tw = m_scale;
-    const double W = m_columnWidth;
+    const double W = m_layout.width;
     const double badge = 0.2 * W, inner = W - kGap, half = W / 2;
     Label1[i]->setGeometry(tw.rect(x, kColumnTop, badge, kBadgeHeight));
     Label3[i]->setGeometry(tw.rect(x + badge, kColumnTop, W - badge, kBadgeHeight));
@@ -179,12 +177,8 @@ void LevelColumns::fitListFonts()
 
 void LevelColumns::place(int columnScroll)
 {
-    for (int i = 1; i <= m_levelCount; ++i) {
-        double x = kTemplateLeft + (i - columnScroll) * static_cast<double>(m_columnWidth);
-        if (x < 0)
-            x = FormScale::kFormWidthTwips;
-        placeColumn(i, x);
-    }
+    for (int i = 1; i <= m_levelCount; ++i)
+        placeColumn(i, m_layout.leftOf(i, columnScroll));
 }
 
 void LevelColumns::showAvailability(const Availability &a)

@@ -5,10 +5,12 @@
 // headings side by side; their values; the pass-window line; the result list; the
 // criteria line.
 //
-// Everything is placed in twips of the form area; scrolling moves the columns sideways by
-// whole column widths and parks the ones scrolled off to the left beyond the right edge.
+// Everything is placed in twips of the stage, where the ColumnLayout says; scrolling
+// moves the columns sideways by whole column widths and parks the ones scrolled out of
+// view beyond the stage's right edge.
 #pragma once
 #include "hub/Availability.h"
+#include "hub/ColumnLayout.h"
 
 #include <QString>
 
@@ -32,16 +34,18 @@ public:
     static constexpr double kLabel5Top = 1620, kLabel5Height = 390;
     static constexpr double kScrollTop = 10640, kScrollHeight = 330;
 
-    // Builds the template and the columns of levels 1..LevelCount on the form area; a
-    // start button's click calls startLevel with its level.
-    LevelColumns(QWidget *stage, const FormScale &scale, const SharedState &state,
+    // Builds the template and the columns of levels 1..LevelCount on the stage, laid out
+    // as `layout` says; a start button's click calls startLevel with its level.
+    LevelColumns(QWidget *stage, const FormScale &scale, const ColumnLayout &layout, const SharedState &state,
                  std::function<void(int level)> startLevel);
 
     int levelCount() const { return m_levelCount; }
     // The column width W in twips.
-    int columnWidth() const { return m_columnWidth; }
+    double columnWidth() const { return m_layout.width; }
+    const ColumnLayout &layout() const { return m_layout; }
     // Places column i at the template's left + (i - scroll) x W; a column whose left would
-    // be negative is parked at the form's right edge, out of sight.
+    // be negative, or that the layout keeps out of view, is parked at the stage's right
+    // edge, out of sight.
     void place(int columnScroll);
     // The start buttons and "やりすぎ禁止" notices of an availability pass.
     void showAvailability(const Availability &availability);
@@ -63,8 +67,8 @@ public:
 private:
     void placeColumn(int level, double left); // left edge in twips
     const FormScale &m_scale;
+    ColumnLayout m_layout;
     int m_levelCount = 0;
-    int m_columnWidth = 0;
     std::vector<int> m_ownLine;
 };
 

@@ -17,8 +17,10 @@
 
 namespace tobrel {
 
-Screen::Screen(AppContext &context, const QString &formName)
-    : ctx(context), m_scale(FormScale::fitting(displayArea().size()))
+Screen::Screen(AppContext &context, const QString &formName, StageShape shape)
+    : ctx(context), m_scale(FormScale::fitting(displayArea().size())),
+      m_stageWidthTwips(shape == StageShape::DisplayShape ? m_scale.stageWidthTwips(displayArea().size())
+                                                          : FormScale::kFormWidthTwips)
 {
     setObjectName(formName);
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -55,7 +57,7 @@ void Screen::placeStage()
 {
     if (!isFullScreenForm())
         return;
-    const QSize area = m_scale.formSize();
+    const QSize area(m_scale.px(m_stageWidthTwips), m_scale.formSize().height());
     m_stage->setGeometry(std::max(0, (width() - area.width()) / 2), std::max(0, (height() - area.height()) / 2),
                          area.width(), area.height());
 }

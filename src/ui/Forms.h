@@ -26,12 +26,15 @@ class PaintProbe;
 //
 // A full-screen form covers the whole display; its controls sit on the stage, the
 // 15360 x 11520-twip form area scaled uniformly to the largest size that fits the
-// display and centred, with the season colour filling any margin. A small form (the
-// splash, the wait form) is its own stage, sized in twips at the same scale and
-// centred on the display.
+// display and centred, with the season colour filling any margin. A form whose layout
+// can use the room (the hub's level columns) asks for a stage of the display's shape
+// instead: at the same scale, as high as the form area and as wide as the display
+// when that is wider than 4:3. A small form (the splash, the wait form) is its own
+// stage, sized in twips at the same scale and centred on the display.
 class Screen : public QWidget {
 public:
-    Screen(AppContext &ctx, const QString &formName);
+    enum class StageShape { FormArea, DisplayShape };
+    Screen(AppContext &ctx, const QString &formName, StageShape shape = StageShape::FormArea);
     Screen(AppContext &ctx, const QString &formName, int widthTwips, int heightTwips);
     // Runs each time the screen is shown by the registry.
     virtual void Form_Activate() {}
@@ -40,6 +43,9 @@ public:
     const FormScale &scale() const { return m_scale; }
     // The widget that holds the form's controls: the form area in twips.
     QWidget *stage() { return m_stage; }
+    // The stage's width in twips: the form's 15360, or more for a stage of the display's
+    // shape on a wide display. Its height is always the form's 11520.
+    int stageWidthTwips() const { return m_stageWidthTwips; }
     bool isFullScreenForm() const { return m_stage != this; }
 
 protected:
@@ -50,6 +56,7 @@ private:
     void placeStage(); // centred on the form
     FormScale m_scale;
     QWidget *m_stage = nullptr;
+    int m_stageWidthTwips = FormScale::kFormWidthTwips;
 };
 
 // Holds back the keys typed at a screen before it was shown: they were meant for the

@@ -32,6 +32,14 @@ FormScale FormScale::fitting(const QSize &display)
 
 QSize FormScale::formSize() const { return QSize(px(kFormWidthTwips), px(kFormHeightTwips)); }
 
+int FormScale::stageWidthTwips(const QSize &display) const
+{
+    // The small allowance keeps a display whose width is a whole number of twips (1920
+    // pixels at 0.09375 a twip) from losing its last twip to rounding.
+    const int twips = static_cast<int>(std::floor(display.width() / m_pixelsPerTwip + 1e-6));
+    return std::max(kFormWidthTwips, twips);
+}
+
 double FormScale::points(double designPoints) const { return designPoints * m_pixelsPerTwip * 15; }
 
 QFont FormScale::font(double designPoints) const { return screenFont(points(designPoints)); }

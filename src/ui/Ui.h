@@ -70,6 +70,9 @@ public:
     QRect rect(double left, double top, double width, double height) const;
     // The pixel size of the whole form area.
     QSize formSize() const;
+    // The width in twips of a stage that takes the shape of a display at this scale: the
+    // form's width, or more on a display wider than 4:3, never wider than the display.
+    int stageWidthTwips(const QSize &display) const;
     // A font size in points as designed for 1024 x 768, at this scale.
     double points(double designPoints) const;
     QFont font(double designPoints) const; // the screens' Japanese font

@@ -1,0 +1,60 @@
+#include "hub/ColumnLayout.h"
+
+#include "hub/ColumnTexts.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tobrel {
+
+ColumnLayout columnLayout(int levelCount, double stageWidth)
+{
+    ColumnLayout l;
+    l.levelCount = std::max(0, levelCount);
+    l.stageWidth = std::max(stageWidth, ColumnLayout::kFormWidth);
+    l.width = columnWidthTwips(l.levelCount);
+    const int n = l.levelCount;
+    if (l.stageWidth < ColumnLayout::kFormWidth + 1) {
+        // The form area as designed.
+        l.shown = std::min(n, 4);
+        l.scrolls = n > 4;
+        l.scrollMaximum = l.scrolls ? n - 3 : 1;
+        return l;
+    }
+    l.hidesColumnsBeyond = true;
+    const double room = l.stageWidth - 2 * ColumnLayout::kEdge;
+    l.shown = n;
+    if (n > 4) {
+        while (l.shown > 4 && room / l.shown < ColumnLayout::kNarrowestColumn)
+            --l.shown;
+        l.width = std::min(ColumnLayout::kDesignedColumn, std::floor(room / l.shown));
+        l.scrolls = l.shown < n;
+        l.scrollMaximum = l.scrolls ? n - l.shown + 1 : 1;
+    }
+    // The columns in view stand centred; the last one's gap is no part of what shows.
+    l.left = (l.stageWidth - (l.shown * l.width - ColumnLayout::kGap)) / 2;
+    return l;
+}
+
+double ColumnLayout::leftOf(int level, int scroll) const
+{
+    const int place = level - scroll; // 0 = the leftmost place in view
+    const double x = left + place * width;
+    if (x < 0 || (hidesColumnsBeyond && (place < 0 || place >= shown)))
+        return stageWidth;
+    return x;
+}
+
+int ColumnLayout::scrollShowing(int level, int scroll) const
+{
+    if (!scrolls || level < 1 || level > levelCount)
+        return scroll;
+    int wanted = scroll;
+    if (level < scroll)
+        wanted = level;
+    else if (level > scroll + shown - 1)
+        wanted = level - shown + 1;
+    return std::clamp(wanted, 1, scrollMaximum);
+}
+
+} // namespace tobrel
