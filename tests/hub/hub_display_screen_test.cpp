@@ -37,12 +37,7 @@ struct LoggedInTeacher : ScreenFixture {
         state.hub.ColumnScroll = Variant(3);
         forms.show(QStringLiteral("namesel"));
         settle();
-        auto *r = forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
-        for (int i = 1; i < r->List1->count(); ++i)
-            if (r->List1->item(i)->text().contains(QStringLiteral("佐藤先生")))
-                r->List1->setCurrentRow(i);
-        QTest::keyClick(r->List1, Qt::Key_Return);
-        settle();
+        logInFromRoster(QStringLiteral("佐藤先生"));
     }
     HubScreen *hub() { return forms.loadedAs<HubScreen>(QStringLiteral("seisekitime1")); }
 };

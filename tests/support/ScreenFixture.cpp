@@ -10,6 +10,8 @@
 #include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
 
+#include <QListWidget>
+
 namespace tobrel::test {
 
 ScreenFixture::ScreenFixture()
@@ -29,6 +31,18 @@ ScreenFixture::ScreenFixture()
     forms.registerForm(QStringLiteral("FrmClassOverview"),
                        adminScreenFactory(ctx, QStringLiteral("FrmClassOverview"),
                                           [this] { return new ClassOverviewScreen(ctx, keptRankings); }));
+}
+
+void ScreenFixture::logInFromRoster(const QString &name)
+{
+    auto *r = forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel"));
+    if (!r)
+        return;
+    for (int i = 1; i < r->List1->count(); ++i)
+        if (r->List1->item(i)->text().contains(name))
+            r->List1->setCurrentRow(i);
+    QTest::keyClick(r->List1, Qt::Key_Return);
+    settle();
 }
 
 void ScreenFixture::writeSuite()

@@ -104,6 +104,8 @@ struct ScreenFixture {
     // Writes a small suite (path data, common data, roster, criteria, cue table) and
     // points the program folder at it.
     void writeSuite();
+    // On the roster screen (shown), chooses the line holding `name` and presses Return.
+    void logInFromRoster(const QString &name);
     // Lets queued activations and timers run.
     void settle(int ms = 0)
     {
