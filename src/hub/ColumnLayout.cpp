@@ -22,17 +22,22 @@ ColumnLayout columnLayout(int levelCount, double stageWidth)
         return l;
     }
     l.hidesColumnsBeyond = true;
-    const double room = l.stageWidth - 2 * ColumnLayout::kEdge;
     l.shown = n;
     if (n > 4) {
-        while (l.shown > 4 && room / l.shown < ColumnLayout::kNarrowestColumn)
+        // What a column shows keeps its width on the form area; the gaps take what the
+        // stage leaves, never more than designed.
+        const double shows = ColumnLayout::kDesignedColumn - ColumnLayout::kGap;
+        auto needs = [&](int columns) { return columns * shows + (columns - 1) * ColumnLayout::kNarrowestGap; };
+        while (l.shown > 4 && needs(l.shown) > l.stageWidth)
             --l.shown;
-        l.width = std::min(ColumnLayout::kDesignedColumn, std::floor(room / l.shown));
+        l.gap = std::min(ColumnLayout::kGap, (l.stageWidth - l.shown * shows) / (l.shown - 1));
+        l.width = shows + l.gap;
         l.scrolls = l.shown < n;
         l.scrollMaximum = l.scrolls ? n - l.shown + 1 : 1;
     }
     // The columns in view stand centred; the last one's gap is no part of what shows.
-    l.left = (l.stageWidth - (l.shown * l.width - ColumnLayout::kGap)) / 2;
+    // Columns that fill the stage start at its very edge, not a rounding error before it.
+    l.left = std::max(0.0, (l.stageWidth - (l.shown * l.width - l.gap)) / 2);
     return l;
 }
 

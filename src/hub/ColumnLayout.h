@@ -6,8 +6,10 @@
 // to four share the width, and beyond four each is 3456 twips wide, four are in view
 // (with the start of a fifth at the right edge) and the scroll bar reaches the rest. A
 // wider stage (a display wider than 4:3) shows as many whole columns as fit, every
-// column of the program when it can: a column may then narrow a little (not below
-// kNarrowestColumn), never widen, and the columns stand centred. Columns that do not fit
+// column of the program when it can. Each column there keeps what it shows (its buttons,
+// lines and result list) exactly as wide as on the form area, so the lists keep their
+// font; only the empty strips between columns give way, down to kNarrowestGap, and the
+// columns may then run to the stage's edges. They stand centred. Columns that do not fit
 // are reached with the scroll bar and are never shown cut.
 #pragma once
 
@@ -17,16 +19,15 @@ struct ColumnLayout {
     static constexpr double kFormWidth = 15360;
     // The widest column: four of them fill the form area.
     static constexpr double kDesignedColumn = 3456;
-    // The narrowest a column may become so that one more stands in full view: its
-    // texts, lists and buttons still show whole, at their designed size.
-    static constexpr double kNarrowestColumn = 3300;
-    // Room kept free at the two edges of a wide stage.
-    static constexpr double kEdge = 120;
     // The empty strip at the right of every column, between it and the next.
     static constexpr double kGap = 60;
+    // The narrowest that strip may become so that one more column stands in full view:
+    // a pixel or more, so that neighbouring columns never touch.
+    static constexpr double kNarrowestGap = 15;
 
     double stageWidth = kFormWidth;
-    double width = kDesignedColumn; // W
+    double width = kDesignedColumn; // W: from one column's left edge to the next one's
+    double gap = kGap; // the empty strip at the right of each column, part of W
     double left = 0.02 * kFormWidth; // the left edge of the first column in view
     int levelCount = 0;
     int shown = 0; // columns side by side in full view

@@ -162,7 +162,7 @@ HubScreen::HubScreen(AppContext &context, KeptRankings &rankings)
     // Under the columns in view.
     const ColumnLayout &layout = columns.layout();
     if (extra > 0)
-        HScroll1->setGeometry(tw.rect(layout.left, LevelColumns::kScrollTop, layout.shown * layout.width - layout.kGap,
+        HScroll1->setGeometry(tw.rect(layout.left, LevelColumns::kScrollTop, layout.shown * layout.width - layout.gap,
                                       LevelColumns::kScrollHeight));
     else
         HScroll1->setGeometry(tw.rect(300, LevelColumns::kScrollTop, 13830, LevelColumns::kScrollHeight));

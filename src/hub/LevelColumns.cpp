@@ -12,6 +12,7 @@
 #include <QStyle>
 
 #include <cmath>
+#include <limits>
 
 namespace tobrel {
 namespace {
@@ -25,8 +26,6 @@ constexpr double kListTop = kPassTop + kRowHeight + 30, kListHeight = 6000;
 constexpr double kCriteriaTop = kListTop + kListHeight + 30;
 static_assert(std::abs(kCriteriaTop + kRowHeight + 60 - LevelColumns::kScrollTop) < 1,
               "the scroll bar sits just below the criteria lines");
-// The gap between two columns.
-constexpr double kGap = ColumnLayout::kGap;
 constexpr double kListPoints = 10.5; // the lists' font as designed
 
 QLabel *columnLabel(QWidget *parent, const FormScale &tw, const char *name, int i, double points,
@@ -137,7 +136,7 @@ void LevelColumns::placeColumn(int i, double x)
 {
     const FormScale &tw = m_scale;
     const double W = m_layout.width;
-    const double badge = 0.2 * W, inner = W - kGap, half = W / 2;
+    const double badge = 0.2 * W, inner = W - m_layout.gap, half = W / 2;
     Label1[i]->setGeometry(tw.rect(x, kColumnTop, badge, kBadgeHeight));
     Label3[i]->setGeometry(tw.rect(x + badge, kColumnTop, W - badge, kBadgeHeight));
     Command4[i]->setGeometry(tw.rect(x, kButtonTop, inner, kButtonHeight));
@@ -161,11 +160,15 @@ void LevelColumns::fitListFonts()
     const int designed = m_scale.listFont(kListPoints).pixelSize();
     int pixels = designed;
     if (cells > 0 && m_levelCount >= 1) {
-        // Room for the widest line beside a vertical scroll bar; a half-width cell of
-        // the fixed-pitch font is half its pixel size.
-        QListView *list = List5[1];
-        const int usable = list->width() - 2 * list->frameWidth() -
-                           list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) - 6;
+        // Room for the widest line beside a vertical scroll bar in the narrowest list
+        // (rounding to pixels may leave one a pixel narrower than the others); a
+        // half-width cell of the fixed-pitch font is half its pixel size.
+        int usable = std::numeric_limits<int>::max();
+        for (int i = 1; i <= m_levelCount; ++i) {
+            QListView *list = List5[i];
+            usable = std::min(usable, list->width() - 2 * list->frameWidth() -
+                                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) - 6);
+        }
         pixels = std::min(designed, 2 * usable / cells);
         // Even sizes keep half-width cells whole pixels, so the columns line up.
         pixels = std::max(8, pixels - pixels % 2);

@@ -12,7 +12,7 @@ namespace {
 // A column's left edge and right edge (without the gap) lie on the stage.
 bool wholeOnStage(const ColumnLayout &l, double x)
 {
-    return x >= 0 && x + l.width - ColumnLayout::kGap <= l.stageWidth;
+    return x >= 0 && x + l.width - l.gap <= l.stageWidth;
 }
 bool partlyOnStage(const ColumnLayout &l, double x) { return x < l.stageWidth && x + l.width > 0; }
 
@@ -33,6 +33,7 @@ TEST(ColumnLayout, SixLevelsOnTheStagesOfClassroomDisplays)
         {"16:10 (1280x800, 1920x1200)", 18432, 5, true, 2},
         {"16:9 (1920x1080, 2560x1440)", 20480, 6, false, 1},
         {"1366x768", 20490, 6, false, 1},
+        {"1360x768: six would touch", 20400, 5, true, 2},
         {"21:9 (2560x1080)", 27306, 6, false, 1},
     };
     for (const Case &c : cases) {
@@ -41,10 +42,12 @@ TEST(ColumnLayout, SixLevelsOnTheStagesOfClassroomDisplays)
         EXPECT_EQ(l.shown, c.shown);
         EXPECT_EQ(l.scrolls, c.scrolls);
         EXPECT_EQ(l.scrollMaximum, c.scrollMaximum);
-        // Never wider than designed; narrower only a little, so that everything in a
-        // column still shows whole.
-        EXPECT_LE(l.width, ColumnLayout::kDesignedColumn);
-        EXPECT_GE(l.width, ColumnLayout::kNarrowestColumn);
+        // What a column shows (its list above all, whose font is fitted to its width)
+        // is exactly as wide as on the form area; only the gap between columns narrows,
+        // and never so far that two columns touch.
+        EXPECT_DOUBLE_EQ(l.width - l.gap, ColumnLayout::kDesignedColumn - ColumnLayout::kGap);
+        EXPECT_LE(l.gap, ColumnLayout::kGap);
+        EXPECT_GE(l.gap, ColumnLayout::kNarrowestGap);
         for (int scroll = 1; scroll <= l.scrollMaximum; ++scroll) {
             int inView = 0;
             for (int level = 1; level <= 6; ++level) {
@@ -60,7 +63,7 @@ TEST(ColumnLayout, SixLevelsOnTheStagesOfClassroomDisplays)
         if (c.stageWidth > ColumnLayout::kFormWidth) {
             // The columns in view stand in the middle of the stage.
             const double first = l.leftOf(l.scrollMaximum, l.scrollMaximum);
-            const double last = l.leftOf(6, l.scrollMaximum) + l.width - ColumnLayout::kGap;
+            const double last = l.leftOf(6, l.scrollMaximum) + l.width - l.gap;
             EXPECT_NEAR(first, l.stageWidth - last, 1);
         }
     }

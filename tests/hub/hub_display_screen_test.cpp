@@ -5,6 +5,8 @@
 #include "app/Configuration.h"
 #include "drill/DrillScreen.h"
 #include "hub/HubScreen.h"
+#include "hub/LevelColumns.h"
+#include "ui/LineListModel.h"
 #include "hub/SheetPanel.h"
 #include "hub/TeacherPanel.h"
 #include "roster/NameSelectScreen.h"
@@ -167,4 +169,34 @@ TEST(HubOnTheDisplay, ColumnsScrollBarKeysAndPanelsFitTheStage)
     f.settle();
     EXPECT_EQ(f.state.run.CurrentLevel, 6);
     EXPECT_NE(f.forms.loaded(QStringLiteral("MainFrm")), nullptr);
+}
+
+TEST(HubOnTheDisplay, ListsKeepTheFontTheyHaveOnTheFormArea)
+{
+    // The same columns laid out on the form area, at this display's scale and in the
+    // same style, beside the hub's own: with the widest lines the lists show (a run in
+    // the time display, a student in the points display) and enough of them for the
+    // vertical scroll bar, no list on the display's stage gets a smaller font.
+    LoggedInTeacher f;
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    SCOPED_TRACE(sizeName().toStdString());
+    auto *scratch = new QWidget(hub->stage());
+    scratch->setGeometry(hub->stage()->rect());
+    LevelColumns formArea(scratch, hub->scale(), columnLayout(6), f.state, [](int) {});
+    const QString run = QStringLiteral("  45秒 02/07①髙橋　健一①123"); // 29 cells
+    const QString points = QStringLiteral(" 1位 1234点 髙橋　健一①(12回)"); // 30 cells
+    for (const QString &widest : {run, points}) {
+        QStringList lines(40, QStringLiteral("  50秒 02/06"));
+        lines[7] = widest;
+        int onStage = 0, onForm = 0;
+        for (LevelColumns *columns : {&hub->columns, &formArea}) {
+            for (int i = 1; i <= 6; ++i)
+                columns->List5Lines[i]->setLines(lines);
+            columns->fitListFonts();
+            (columns == &formArea ? onForm : onStage) = columns->List5[6]->font().pixelSize();
+        }
+        EXPECT_EQ(onStage, onForm) << widest.toStdString();
+        EXPECT_EQ(hub->List5[1]->font().pixelSize(), onStage);
+    }
 }
