@@ -101,11 +101,11 @@ bool countOverview(const SharedState &state, const ResultsFile &file, const QDat
                 const int32_t row = rowOf[static_cast<size_t>(r.student)];
                 if (row < 0)
                     continue;
-                const TallyWorkspace::RunAdds a =
-                    r.time < 1000 ? adds[r.level][static_cast<size_t>(r.time)]
-                    : isTimedOut(r.time)
-                        ? adds[r.level][1000]
-                        : runAdds(r.time, state.criteria.CritTargetTime[r.level], state.criteria.CritPointRate[r.level]);
+                const TallyWorkspace::RunAdds a = r.time < 1000 ? adds[r.level][static_cast<size_t>(r.time)]
+                                                  : isTimedOut(r.time)
+                                                      ? adds[r.level][1000]
+                                                      : runAdds(r.time, state.criteria.CritTargetTime[r.level],
+                                                                state.criteria.CritPointRate[r.level]);
                 OverviewFigures &f = c.figures[static_cast<size_t>(row) * levels + (r.level - 1)];
                 f.allRuns += a.completed;
                 f.lastRun = std::max(f.lastRun, std::floor(r.date));
@@ -194,15 +194,12 @@ namespace {
 enum OwnColumn { MarkColumn, NumberColumn, GradeColumn, NameColumn, LastAnyColumn, DaysSinceColumn };
 enum LevelColumn { PeriodRunsColumn, AllRunsColumn, BestColumn, PointsColumn, ClearedColumn, LastRunColumn };
 
-QString dateText(double day) { return dateFromDayNumber(day).toString(QStringLiteral("yyyy/MM/dd")); }
-
 } // namespace
 
 ClassOverviewLogic::ClassOverviewLogic(SharedState &state, const Clock &clock, WaitFunction wait,
                                        ClassOverviewHost &host, QString settingsPath)
     : m_state(state), m_clock(clock), m_wait(std::move(wait)), m_host(host), m_settingsPath(std::move(settingsPath))
-{
-}
+{}
 
 void ClassOverviewLogic::Form_Load()
 {
@@ -281,6 +278,16 @@ void ClassOverviewLogic::Header_Click(int column)
     m_host.refresh();
 }
 
+void ClassOverviewLogic::Reverse_Click()
+{
+    if (!mayAct())
+        return;
+    view.SortDescending = !view.SortDescending;
+    sortLines();
+    m_host.rowsChanged();
+    m_host.refresh();
+}
+
 void ClassOverviewLogic::Days_Change(int days)
 {
     if (!mayAct() || days < 1 || days > kMostInactiveDays || days == view.InactiveDays)
@@ -308,8 +315,7 @@ void ClassOverviewLogic::read()
     const QDate today = m_clock.today();
     m_today = dayNumber(today);
     const auto period = static_cast<OverviewPeriod>(view.PeriodIndex);
-    const DaySpan span =
-        overviewPeriodSpan(period, today, m_state.config.SchoolYearStartMonth, view.From, view.To);
+    const DaySpan span = overviewPeriodSpan(period, today, m_state.config.SchoolYearStartMonth, view.From, view.To);
     if (span.all) {
         view.From = {};
         view.To = {};
@@ -323,6 +329,11 @@ void ClassOverviewLogic::read()
     QString error;
     const ResultsFile file = sharedResultsFile(m_state, m_wait);
     const bool ok = countOverview(m_state, file, today, span, &m_counts, &error);
+    // Without the file nobody's figures are known: no lines (which would read as "no run
+    // at all" and be marked), and nothing to export or print until a read succeeds.
+    view.ReadFailed = !ok;
+    if (!ok)
+        m_counts = OverviewCounts{};
     buildLines();
     describe();
     m_host.rowsChanged();
@@ -342,7 +353,8 @@ double ClassOverviewLogic::lastRunAny(size_t row) const
 int ClassOverviewLogic::lastRunDays(size_t row) const
 {
     const double last = lastRunAny(row);
-    return last > 0 ? static_cast<int>(m_today - last) : -1;
+    // A run dated after today (a PC whose clock runs ahead) is a run of today.
+    return last > 0 ? std::max(0, static_cast<int>(m_today - last)) : -1;
 }
 
 bool ClassOverviewLogic::isMarked(size_t row) const
@@ -411,6 +423,8 @@ void ClassOverviewLogic::sortLines()
     const int column = view.SortColumn;
     if (column < 0 || column >= columnCount()) {
         std::sort(m_order.begin(), m_order.end());
+        if (view.SortDescending)
+            std::reverse(m_order.begin(), m_order.end());
         return;
     }
     const bool down = view.SortDescending;
@@ -450,13 +464,15 @@ void ClassOverviewLogic::sortLines()
 void ClassOverviewLogic::describe()
 {
     const bool all = !view.From.isValid();
-    const QString span = all ? QStringLiteral("すべて")
-                             : (view.From == view.To ? view.From.toString(QStringLiteral("yyyy/MM/dd"))
-                                                     : view.From.toString(QStringLiteral("yyyy/MM/dd")) +
-                                                           QStringLiteral("〜") +
-                                                           view.To.toString(QStringLiteral("yyyy/MM/dd")));
+    const QString span =
+        all ? QStringLiteral("すべて")
+            : (view.From == view.To ? view.From.toString(QStringLiteral("yyyy/MM/dd"))
+                                    : view.From.toString(QStringLiteral("yyyy/MM/dd")) + QStringLiteral("〜") +
+                                          view.To.toString(QStringLiteral("yyyy/MM/dd")));
     view.PeriodLabel = QStringLiteral("期間: ") + span;
-    view.CountLabel = QStringLiteral("生徒 %1人　成績ファイルの記録 %2件").arg(rowCount()).arg(m_counts.records);
+    view.CountLabel = view.ReadFailed
+                          ? QStringLiteral("成績ファイルを読めません")
+                          : QStringLiteral("生徒 %1人　成績ファイルの記録 %2件").arg(rowCount()).arg(m_counts.records);
     view.DamagedLabel = m_counts.damaged == 0
                             ? QString()
                             : QStringLiteral("壊れた記録が %1 件あり、数えていません（「データ変更」で直せます）。")
@@ -497,8 +513,8 @@ WorkbookCell ClassOverviewLogic::value(int line, int column) const
         case NumberColumn:
             return double(s);
         case GradeColumn:
-            return ListGradeLabel(
-                       GradeIndexOf(m_state.roster.SchoolYear, m_state.roster.StudentBirthYears[static_cast<size_t>(s)]))
+            return ListGradeLabel(GradeIndexOf(m_state.roster.SchoolYear,
+                                               m_state.roster.StudentBirthYears[static_cast<size_t>(s)]))
                 .label;
         case NameColumn:
             return m_state.roster.StudentNames[static_cast<size_t>(s)].trimmed();
@@ -557,6 +573,12 @@ QStringList ClassOverviewLogic::headingLines() const
     return lines;
 }
 
+QString ClassOverviewLogic::readFailedRefusal()
+{
+    return QStringLiteral(
+        "成績ファイルを読めなかったため、書き出しも印刷もしません。期間を選び直して読み直してください。");
+}
+
 QString ClassOverviewLogic::suggestedWorkbookName() const
 {
     return QStringLiteral("クラス一覧_%1.xlsx").arg(m_clock.today().toString(QStringLiteral("yyyyMMdd")));
@@ -594,6 +616,10 @@ bool ClassOverviewLogic::writeWorkbook(const QString &path, QString *error) cons
         *error = QStringLiteral("クラス一覧を開いた先生がログインしていないため、書き出しません。");
         return false;
     }
+    if (view.ReadFailed) {
+        *error = readFailedRefusal();
+        return false;
+    }
     std::vector<WorkbookColumn> columns;
     for (const ClassOverviewColumn &c : m_columns) {
         const QString title = c.group.isEmpty() ? c.heading : c.group + u' ' + c.heading;
@@ -607,6 +633,15 @@ bool ClassOverviewLogic::writeWorkbook(const QString &path, QString *error) cons
         for (int c = 0; c < columnCount(); ++c)
             cells[static_cast<size_t>(c)] = value(line, c);
         if (!book.addRow(cells, error))
+            return false;
+    }
+    // What the figures count (school, grades, period, the day they were read), so that a
+    // workbook handed on reads as the screen and the paper do.
+    if (!book.addSheet(QStringLiteral("条件"), {{QStringLiteral("クラス一覧"), CellKind::Text, {}}}, error))
+        return false;
+    for (const QString &line : headingLines()) {
+        const WorkbookCell text[] = {line};
+        if (!book.addRow(text, error))
             return false;
     }
     return book.commit(error);

@@ -113,6 +113,8 @@ struct ClassOverviewView {
     QString MarkNote; // what the mark means
     int SortColumn = -1; // -1: roster order
     bool SortDescending = false;
+    // The results file could not be read: no figures, no lines, and nothing to hand on.
+    bool ReadFailed = false;
 };
 
 class ClassOverviewHost {
@@ -140,6 +142,7 @@ public:
     void Dates_Change(const QDate &from, const QDate &to);
     void FilterCombo_Click(const QString &text);
     void Header_Click(int column);
+    void Reverse_Click(); // "逆順": the order turned round, also the roster order
     void Days_Change(int days);
     void Row_Open(int line);
 
@@ -157,6 +160,8 @@ public:
 
     // The lines as shown, typed, into an Excel workbook at path. False with *error.
     bool writeWorkbook(const QString &path, QString *error) const;
+    // Why nothing is handed on while the results file could not be read.
+    static QString readFailedRefusal();
     QString suggestedWorkbookName() const;
     // The lines as shown, with the heading, for "印刷" and "PDF保存".
     OverviewPrintout printout() const;

@@ -33,8 +33,7 @@ namespace tobrel {
 class ClassOverviewModel final : public QAbstractTableModel {
 public:
     ClassOverviewModel(const ClassOverviewLogic &logic, QObject *parent) : QAbstractTableModel(parent), m_logic(logic)
-    {
-    }
+    {}
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
         return parent.isValid() ? 0 : m_logic.rowCount();
@@ -119,16 +118,18 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
     setWindowTitle(QStringLiteral("クラス一覧"));
     const FormScale &s = scale();
     QWidget *form = stage();
-    m_logic = std::make_unique<ClassOverviewLogic>(ctx.state, ctx.clock, waitShowingReason(ctx.wait, form),
-                                                   static_cast<ClassOverviewHost &>(*this),
-                                                   classOverviewSettingsPath());
+    m_logic =
+        std::make_unique<ClassOverviewLogic>(ctx.state, ctx.clock, waitShowingReason(ctx.wait, form),
+                                             static_cast<ClassOverviewHost &>(*this), classOverviewSettingsPath());
 
-    LabelTitle = label(form, s, QStringLiteral("LabelTitle"), 16, QStringLiteral("クラス一覧"), s.rect(240, 120, 2400, 480));
+    LabelTitle =
+        label(form, s, QStringLiteral("LabelTitle"), 16, QStringLiteral("クラス一覧"), s.rect(240, 120, 2400, 480));
     LabelPeriod = label(form, s, QStringLiteral("LabelPeriod"), 12, {}, s.rect(2760, 180, 6600, 420));
     LabelCount = label(form, s, QStringLiteral("LabelCount"), 11, {}, s.rect(9480, 180, 5640, 420));
     LabelCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    QLabel *filterCaption = label(form, s, QStringLiteral("LabelFilter"), 11, QStringLiteral("学年"), s.rect(240, 720, 600, 420));
+    QLabel *filterCaption =
+        label(form, s, QStringLiteral("LabelFilter"), 11, QStringLiteral("学年"), s.rect(240, 720, 600, 420));
     ComboFilter = new QComboBox(form);
     ComboFilter->setObjectName(QStringLiteral("ComboFilter"));
     ComboFilter->setFont(s.font(11));
@@ -137,8 +138,8 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
     nameComboBox(ComboFilter, QStringLiteral("学年"));
     filterCaption->setBuddy(ComboFilter);
 
-    QLabel *periodCaption = label(form, s, QStringLiteral("LabelPeriodChoice"), 11, QStringLiteral("期間"),
-                                  s.rect(2880, 720, 600, 420));
+    QLabel *periodCaption =
+        label(form, s, QStringLiteral("LabelPeriodChoice"), 11, QStringLiteral("期間"), s.rect(2880, 720, 600, 420));
     ComboPeriod = new QComboBox(form);
     ComboPeriod->setObjectName(QStringLiteral("ComboPeriod"));
     ComboPeriod->setFont(s.font(11));
@@ -160,8 +161,8 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
     DateFrom = dateEdit(QStringLiteral("DateFrom"), QStringLiteral("期間の最初の日"), 5100);
     label(form, s, QStringLiteral("LabelTilde"), 11, QStringLiteral("〜"), s.rect(6990, 720, 330, 420));
     DateTo = dateEdit(QStringLiteral("DateTo"), QStringLiteral("期間の最後の日"), 7320);
-    CommandDates = button(form, s, QStringLiteral("CommandDates"), QStringLiteral("この期間で表示"),
-                          s.rect(9240, 720, 1800, 420));
+    CommandDates =
+        button(form, s, QStringLiteral("CommandDates"), QStringLiteral("この期間で表示"), s.rect(9240, 720, 1800, 420));
     CommandDates->setAccessibleDescription(QStringLiteral("二つの日付の間の成績を数えます"));
 
     QLabel *daysCaption = label(form, s, QStringLiteral("LabelDays"), 11, QStringLiteral("印を付ける日数"),
@@ -180,16 +181,16 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
                       QStringLiteral("回数は時間切れを除く。回数・最高・点数は期間内、全回数はファイル全体"
                                      "（ハブは新しい2万件）、合格はハブと同じ判定。"),
                       s.rect(240, 1260, 10800, 390));
-    QLabel *sortCaption = label(form, s, QStringLiteral("LabelSort"), 11, QStringLiteral("並べ替え"),
-                                s.rect(11160, 1260, 900, 390));
+    QLabel *sortCaption =
+        label(form, s, QStringLiteral("LabelSort"), 11, QStringLiteral("並べ替え"), s.rect(11160, 1260, 900, 390));
     ComboSort = new QComboBox(form);
     ComboSort->setObjectName(QStringLiteral("ComboSort"));
     ComboSort->setFont(s.font(10));
     ComboSort->setGeometry(s.rect(12060, 1260, 1980, 390));
     nameComboBox(ComboSort, QStringLiteral("並べ替え"));
     sortCaption->setBuddy(ComboSort);
-    CommandReverse = button(form, s, QStringLiteral("CommandReverse"), QStringLiteral("逆順"),
-                            s.rect(14100, 1260, 1020, 390));
+    CommandReverse =
+        button(form, s, QStringLiteral("CommandReverse"), QStringLiteral("逆順"), s.rect(14100, 1260, 1020, 390));
 
     LabelDamaged = label(form, s, QStringLiteral("LabelDamaged"), 10, {}, s.rect(240, 1680, 9000, 360));
     LabelDamaged->setStyleSheet(QStringLiteral("color: #c00000;"));
@@ -215,11 +216,21 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
     m_model = new ClassOverviewModel(*m_logic, this);
     TableStudents->setModel(m_model);
     TableStudents->installEventFilter(this);
+    // Tab leaves the table for the buttons; the arrows move within it.
+    TableStudents->setTabKeyNavigation(false);
+    // The line chosen is a student: it stays with that student when the lines are sorted,
+    // filtered or read again.
+    connect(TableStudents->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_rebuilding && current.isValid())
+                    m_chosenStudent = m_logic->studentOfLine(current.row());
+            });
 
     const int buttonWidth = 1800;
     CommandSheet = button(form, s, QStringLiteral("CommandSheet"), QStringLiteral("成績表"),
                           s.rect(240, layout::kButtonTop, buttonWidth, layout::kButtonHeight));
-    CommandSheet->setAccessibleDescription(QStringLiteral("選んだ生徒の成績表を開きます（行のダブルクリック、Enter でも）"));
+    CommandSheet->setAccessibleDescription(
+        QStringLiteral("選んだ生徒の成績表を開きます（行のダブルクリック、Enter でも）"));
     CommandXlsx = button(form, s, QStringLiteral("CommandXlsx"), QStringLiteral("Excel出力"),
                          s.rect(2160, layout::kButtonTop, buttonWidth, layout::kButtonHeight));
     CommandXlsx->setAccessibleDescription(QStringLiteral("表に出ている生徒と数字をExcelファイルに書き出します"));
@@ -255,9 +266,7 @@ ClassOverviewScreen::ClassOverviewScreen(AppContext &context, KeptRankings &rank
         if (!m_applying && index != m_logic->view.SortColumn)
             m_logic->Header_Click(index);
     });
-    connect(CommandReverse, &QPushButton::clicked, this, [this] {
-        m_logic->Header_Click(std::max(0, m_logic->view.SortColumn));
-    });
+    connect(CommandReverse, &QPushButton::clicked, this, [this] { m_logic->Reverse_Click(); });
     connect(TableStudents->horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { m_logic->Header_Click(column); });
     connect(TableStudents, &QTableView::doubleClicked, this,
@@ -283,8 +292,7 @@ void ClassOverviewScreen::Form_Load()
     for (int c = 0; c < m_logic->columnCount(); ++c) {
         const ClassOverviewColumn &col = m_logic->column(c);
         ComboSort->addItem(col.group.isEmpty() ? col.heading : col.group + u' ' + col.heading);
-        const int heading = QFontMetrics(TableStudents->horizontalHeader()->font())
-                                .horizontalAdvance(col.group);
+        const int heading = QFontMetrics(TableStudents->horizontalHeader()->font()).horizontalAdvance(col.group);
         TableStudents->setColumnWidth(c, std::max(half * (col.widthChars + 1), heading + half * 2));
     }
     m_applying = false;
@@ -322,6 +330,7 @@ bool ClassOverviewScreen::eventFilter(QObject *watched, QEvent *event)
     if (watched == Sheet && event->type() == QEvent::Hide) {
         // Back from the sheet: the overview as it was, on the same line.
         TableStudents->setVisible(true);
+        showOwnButtons(true);
         TableStudents->setFocus();
     }
     return Screen::eventFilter(watched, event);
@@ -350,6 +359,8 @@ void ClassOverviewScreen::CommandXlsx_Click()
 {
     if (!m_logic->mayAct())
         return;
+    if (m_logic->view.ReadFailed)
+        return tell(ClassOverviewLogic::readFailedRefusal());
     const QString extension = QStringLiteral(".xlsx");
     const QString path = chooseSaveFile(*dialogs, ctx.messages, this, ctx.state.LastSaveFolder,
                                         QStringLiteral("クラス一覧をExcelファイルに書き出す"),
@@ -382,6 +393,8 @@ void ClassOverviewScreen::CommandPrint_Click()
 {
     if (!m_logic->mayAct())
         return;
+    if (m_logic->view.ReadFailed)
+        return tell(ClassOverviewLogic::readFailedRefusal());
     // The message waits until the wait cursor is gone.
     QString message;
     {
@@ -396,6 +409,8 @@ void ClassOverviewScreen::CommandPdf_Click()
 {
     if (!m_logic->mayAct())
         return;
+    if (m_logic->view.ReadFailed)
+        return tell(ClassOverviewLogic::readFailedRefusal());
     const PdfSaving saving{*dialogs, ctx.messages, ctx.state.config, ctx.state.LastSaveFolder, this};
     savePdf(saving, QStringLiteral("クラス一覧をPDFで保存"), m_logic->suggestedPdfName(), QStringLiteral("クラス一覧"),
             overviewPages(m_logic->printout()));
@@ -417,24 +432,47 @@ void ClassOverviewScreen::refresh()
     DateTo->setDate(v.To.isValid() ? v.To : today);
     SpinDays->setValue(v.InactiveDays);
     ComboSort->setCurrentIndex(v.SortColumn);
-    TableStudents->horizontalHeader()->setSortIndicator(
-        v.SortColumn, v.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    TableStudents->horizontalHeader()->setSortIndicator(v.SortColumn,
+                                                        v.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    for (QPushButton *b : {CommandSheet, CommandXlsx, CommandPrint, CommandPdf})
+        b->setEnabled(!v.ReadFailed);
     m_applying = false;
 }
 
 void ClassOverviewScreen::rowsChanged()
 {
-    const int student = m_logic->studentOfLine(selectedLine());
+    m_rebuilding = true;
     m_model->rebuilt();
-    const int line = std::max(0, m_logic->lineOfStudent(student));
+    const int line = std::max(0, m_logic->lineOfStudent(m_chosenStudent));
     if (m_logic->rowCount() > 0)
         TableStudents->selectRow(line);
+    m_rebuilding = false;
+    m_chosenStudent = m_logic->studentOfLine(line);
 }
 
-void ClassOverviewScreen::tell(const QString &text)
+void ClassOverviewScreen::showOwnButtons(bool shown)
 {
-    ctx.messages.information(this, QStringLiteral("Tobrel"), text);
+    // Under the sheet, the overview's own buttons would stand beside the sheet's (two
+    // "印刷", two "戻る"): they step aside while it is open.
+    for (QPushButton *b : {CommandSheet, CommandXlsx, CommandPrint, CommandPdf, CommandBack})
+        b->setVisible(shown);
 }
+
+void ClassOverviewScreen::keyPressEvent(QKeyEvent *event)
+{
+    // Escape leaves the overview for the hub, as "戻る" does; over the sheet it is the
+    // sheet's own "戻る".
+    if (event->key() == Qt::Key_Escape) {
+        if (Sheet->isVisible())
+            Sheet->Command18_Click();
+        else
+            CommandBack_Click();
+        return;
+    }
+    Screen::keyPressEvent(event);
+}
+
+void ClassOverviewScreen::tell(const QString &text) { ctx.messages.information(this, QStringLiteral("Tobrel"), text); }
 
 void ClassOverviewScreen::showSheet(int student)
 {
@@ -452,6 +490,7 @@ void ClassOverviewScreen::showSheet(int student)
     Sheet->SheetFontSize = 6;
     Sheet->SheetLevelOffset = 1;
     TableStudents->setVisible(false);
+    showOwnButtons(false);
     Sheet->Command24_Click(0);
     Sheet->Command18->setFocus();
 }

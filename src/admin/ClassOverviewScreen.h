@@ -54,11 +54,13 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // ClassOverviewHost
     void refresh() override;
     void rowsChanged() override;
+    void showOwnButtons(bool shown);
     void tell(const QString &text) override;
     void showSheet(int student) override;
 
@@ -66,6 +68,8 @@ private:
     std::unique_ptr<ClassOverviewLogic> m_logic;
     ClassOverviewModel *m_model = nullptr;
     bool m_applying = false; // the view is being written into the controls
+    bool m_rebuilding = false; // the lines are being put back into the table
+    int m_chosenStudent = 0; // the student of the chosen line
     bool m_sheetFilled = false;
 };
 

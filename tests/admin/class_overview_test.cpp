@@ -151,8 +151,7 @@ TEST(ClassOverview, FiguresAreTheHubsTalliesForTheSamePeriod)
         {"week on its Monday", QDate(2024, 2, 5), OverviewPeriod::ThisWeek, QDate(2024, 2, 5), QDate(2024, 2, 5)},
         {"week on its Sunday", QDate(2024, 2, 11), OverviewPeriod::ThisWeek, QDate(2024, 2, 5), QDate(2024, 2, 11)},
         {"month on its first day", QDate(2024, 3, 1), OverviewPeriod::ThisMonth, QDate(2024, 3, 1), QDate(2024, 3, 1)},
-        {"month on its last day", QDate(2024, 2, 29), OverviewPeriod::ThisMonth, QDate(2024, 2, 1),
-         QDate(2024, 2, 29)},
+        {"month on its last day", QDate(2024, 2, 29), OverviewPeriod::ThisMonth, QDate(2024, 2, 1), QDate(2024, 2, 29)},
         {"school year on its first day", QDate(2024, 4, 1), OverviewPeriod::SchoolYear, QDate(2024, 4, 1),
          QDate(2024, 4, 1)},
         {"school year on its last day", QDate(2024, 3, 31), OverviewPeriod::SchoolYear, QDate(2023, 4, 1),
@@ -217,8 +216,8 @@ TEST(ClassOverview, BestTimeLastRunAndDamagedRecords)
     damaged.ResultRecLevel = 99;
     ResultRecord deleted = wed(1, 1, 10);
     deleted.ResultRecLevel = 0;
-    o.write({lastWeek(1, 1, 20), mon(1, 1, 50), tue(1, 1, 40), wed(1, 1, 99999), damaged, deleted,
-             tue(2, 2, 70), wed(9, 1, 5)}); // 9 is not listed
+    o.write({lastWeek(1, 1, 20), mon(1, 1, 50), tue(1, 1, 40), wed(1, 1, 99999), damaged, deleted, tue(2, 2, 70),
+             wed(9, 1, 5)}); // 9 is not listed
     o.logic.Form_Load(); // this week: Monday 5th to today, Wednesday 7th
     const OverviewCounts &c = o.logic.counts();
     EXPECT_EQ(c.records, 8);
@@ -240,7 +239,22 @@ TEST(ClassOverview, BestTimeLastRunAndDamagedRecords)
     o.logic.PeriodCombo_Click(static_cast<int>(OverviewPeriod::All));
     ASSERT_EQ(o.host.told.size(), 1);
     EXPECT_TRUE(o.host.told[0].contains(QStringLiteral("成績ファイルを読めない")));
-    EXPECT_EQ(o.logic.counts().at(0, 1).allRuns, 0);
+    EXPECT_TRUE(o.logic.counts().students.empty());
+    // No lines, which would read as students who never ran (and be marked), and nothing
+    // handed on until a read succeeds.
+    EXPECT_TRUE(o.logic.view.ReadFailed);
+    EXPECT_EQ(o.logic.rowCount(), 0);
+    EXPECT_EQ(o.logic.view.CountLabel, QStringLiteral("成績ファイルを読めません"));
+    QString error;
+    EXPECT_FALSE(o.logic.writeWorkbook(o.dir.path() + QStringLiteral("/out.xlsx"), &error));
+    EXPECT_EQ(error, ClassOverviewLogic::readFailedRefusal());
+    EXPECT_FALSE(QFile::exists(o.dir.path() + QStringLiteral("/out.xlsx")));
+    // Once the file reads again, so do the figures.
+    QDir(resultsFilePath(o.state)).removeRecursively();
+    o.write({mon(1, 1, 50)});
+    o.logic.PeriodCombo_Click(static_cast<int>(OverviewPeriod::All));
+    EXPECT_FALSE(o.logic.view.ReadFailed);
+    EXPECT_EQ(o.logic.rowCount(), 4);
 }
 
 // A header sorts by its column; the same header again reverses. Students without the
@@ -268,6 +282,15 @@ TEST(ClassOverview, SortsByAnyColumnAndReverses)
     EXPECT_EQ(o.students(), (std::vector<int>{1, 2}));
     o.logic.FilterCombo_Click(QStringLiteral("中１"));
     EXPECT_EQ(o.students(), (std::vector<int>{3}));
+
+    // "逆順" before any sort turns the roster order round, and back.
+    Overview r;
+    r.write({wed(1, 1, 50)});
+    r.logic.Form_Load();
+    r.logic.Reverse_Click();
+    EXPECT_EQ(r.students(), (std::vector<int>{4, 3, 2, 1}));
+    r.logic.Reverse_Click();
+    EXPECT_EQ(r.students(), (std::vector<int>{1, 2, 3, 4}));
 }
 
 // A student is marked after more than N days without a run; N is kept on this PC, and a
@@ -277,7 +300,7 @@ TEST(ClassOverview, MarksStudentsWithoutRecentRuns)
     Overview o;
     const QDate today(2024, 2, 7);
     o.write({TestRun{}.on(today.addDays(-7))(1, 1, 50), TestRun{}.on(today.addDays(-8))(2, 2, 99999),
-             TestRun{}.on(today)(3, 1, 40)});
+             TestRun{}.on(today)(3, 1, 40), TestRun{}.on(today.addDays(1))(4, 1, 40)});
     o.logic.Form_Load();
     EXPECT_EQ(o.logic.view.InactiveDays, 7);
     auto marks = [&] {
@@ -287,13 +310,14 @@ TEST(ClassOverview, MarksStudentsWithoutRecentRuns)
         return m;
     };
     // 1: seven days ago; 2: eight (a timed-out run is a visit all the same); 3: today;
-    // 4: never.
-    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false, true}));
+    // 4: tomorrow (a PC whose clock runs ahead): a run of today, not "never".
+    EXPECT_EQ(marks(), (std::vector<bool>{false, true, false, false}));
     EXPECT_EQ(o.logic.text(1, 0), overviewMark());
     EXPECT_EQ(o.logic.text(1, 5), QStringLiteral("8"));
+    EXPECT_EQ(o.logic.text(3, 5), QStringLiteral("0"));
 
     o.logic.Days_Change(8);
-    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false, true}));
+    EXPECT_EQ(marks(), (std::vector<bool>{false, false, false, false}));
     const QString path = o.dir.path() + QStringLiteral("/config/tobrel/class-overview.conf");
     EXPECT_EQ(readInactiveDays(path), 8);
     EXPECT_TRUE(o.host.told.isEmpty());
@@ -351,6 +375,13 @@ TEST(ClassOverview, WorkbookHoldsTheLinesTyped)
     EXPECT_EQ(best.type, QStringLiteral("n"));
     EXPECT_EQ(best.value, QStringLiteral("42"));
     EXPECT_TRUE(cell(4, QStringLiteral("I5")).value.isEmpty()); // no run: an empty cell
+    // A second sheet says what the figures count: the school, the grades and the period.
+    const auto terms = sheetRows(zipEntries(path), QStringLiteral("xl/worksheets/sheet2.xml"));
+    ASSERT_EQ(terms.size(), 1u + o.logic.headingLines().size());
+    ASSERT_FALSE(terms[1].empty());
+    if (terms[1][0].type == QStringLiteral("inlineStr")) {
+        EXPECT_TRUE(terms[1][0].value.contains(QStringLiteral("みなと塾"))) << terms[1][0].value.toStdString();
+    }
 }
 
 // Paper gets the lines as shown, in their order, without the screen's mark column: the

@@ -607,11 +607,22 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     EXPECT_EQ(o->Sheet->SheetStudent, 2);
     EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
     ScreenFixture::shot(o, QStringLiteral("class_overview_sheet"));
+    // The overview's own buttons step aside under the sheet (no second "印刷" or "戻る").
+    EXPECT_FALSE(o->CommandPrint->isVisible());
+    EXPECT_FALSE(o->CommandBack->isVisible());
     QTest::mouseClick(o->Sheet->Command18, Qt::LeftButton);
     f.settle();
     EXPECT_FALSE(o->Sheet->isVisible());
     EXPECT_TRUE(table->isVisible());
+    EXPECT_TRUE(o->CommandBack->isVisible());
     EXPECT_EQ(o->logic().studentOfLine(o->selectedLine()), 2);
+    // The chosen line stays with its student when the lines are sorted again.
+    table->horizontalHeader()->sectionClicked(3);
+    EXPECT_EQ(o->logic().studentOfLine(o->selectedLine()), 2);
+    table->horizontalHeader()->sectionClicked(1);
+    EXPECT_EQ(o->logic().studentOfLine(o->selectedLine()), 2);
+    // Tab leaves the table for the buttons.
+    EXPECT_FALSE(table->tabKeyNavigation());
 
     // "Excel出力" through the save dialog.
     AnsweringDialogs answers;
@@ -660,8 +671,9 @@ TEST(ClassOverviewScreen, OpensOnlyWithThePasswordAndShowsTheClass)
     o->dialogs = f.ctx.fileDialogs;
     f.ctx.printers = &f.noPrinters;
 
-    // "戻る": a fresh hub.
-    QTest::mouseClick(o->CommandBack, Qt::LeftButton);
+    // Escape, as "戻る" does: a fresh hub.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Escape);
     f.settle();
     EXPECT_EQ(f.forms.loaded(QStringLiteral("FrmClassOverview")), nullptr);
     ASSERT_NE(f.hub(), nullptr);
