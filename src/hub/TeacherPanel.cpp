@@ -103,10 +103,19 @@ void TeacherPanel::Form_Activate(bool teacher)
     // No count is shown before it is made: a notice left from an earlier look may be wrong.
     showDamagedRecordsNotice({});
     if (teacher) {
-        if (keptDamagedCount().recordsToRead(sharedResultsFile(ctx.state)) <= kDamagedCountedBeforePaint)
+        if (keptDamagedCount().recordsToRead(sharedResultsFile(ctx.state)) <= kDamagedCountedBeforePaint) {
             countDamagedRecords();
-        else
+            // The count before the paint trusts that the records read before were only
+            // appended to. Something other than this program may have changed one in place
+            // and then the file grown: once the hub is up, the whole file is counted again,
+            // so such a count is put right a moment later rather than kept.
+            whenPaintedAndIdle(window(), this, [this] {
+                keptDamagedCount().forget();
+                countDamagedRecords();
+            });
+        } else {
             whenPaintedAndIdle(window(), this, [this] { countDamagedRecords(); });
+        }
     }
     FontLabel->setText(ctx.fontNotice);
     FontLabel->setVisible(teacher && !ctx.fontNotice.isEmpty());

@@ -17,8 +17,10 @@
 //     so a read that began after the log was looked at sees the change.
 // Only appends leave the records read as they were, and an append writes after the
 // last whole record: what lies before the end of the last read is never read twice.
-// A change made in place by anything else (a hand edit of the file, say) that neither
-// changes its length nor its time of writing goes unseen until the next of the above.
+// A change made in place by anything else (a hand edit of the file, say) followed by an
+// append, or one that changes neither its length nor its time of writing, goes unseen
+// by the count alone: the teacher's hub therefore counts the whole file again once it
+// is painted, and shows that count.
 #pragma once
 #include "results/ResultsFile.h"
 

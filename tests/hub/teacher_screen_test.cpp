@@ -745,3 +745,31 @@ TEST(DamagedRecordsNotice, ABigFileIsCountedOnceTheHubIsUpAndNoEarlierCountIsSho
     EXPECT_NE(f.forms.loaded(QStringLiteral("namesel")), nullptr);
     EXPECT_TRUE(f.messages.shown.isEmpty()) << f.messages.shown.join(u'\n').toStdString();
 }
+
+// A record made damaged in place by something other than this program (no line in the
+// correction log), and the file grown after it: the count made before the paint cannot
+// see it, the count once the hub is up does.
+TEST(DamagedRecordsNotice, AChangeInPlaceFollowedByAnAppendIsCountedOnceTheHubIsUp)
+{
+    School f({rec(1, 1, 30), rec(1, 40, 30), rec(2, 2, 25)});
+    f.logIn(QStringLiteral("佐藤先生"));
+    ASSERT_NE(f.hub(), nullptr);
+    EXPECT_TRUE(f.hub()->teacherPanel->DamagedLabel->text().contains(QStringLiteral("壊れた記録が 1 件")));
+    QTest::keyClick(f.hub(), Qt::Key_0);
+    f.settle();
+
+    const QString path = resultsFilePath(f.state);
+    QByteArray bytes = readFileBytes(path);
+    const auto damaged = rec(1, 40, 30).encode();
+    bytes.replace(0, kRecordSize, QByteArray(damaged.data(), kRecordSize)); // the first record
+    const auto good = rec(2, 1, 28).encode();
+    bytes.append(good.data(), kRecordSize);
+    ASSERT_TRUE(writeFile(path, bytes)); // the same file, written over and grown by a run
+
+    f.logIn(QStringLiteral("佐藤先生"));
+    HubScreen *hub = f.hub();
+    ASSERT_NE(hub, nullptr);
+    QLabel *notice = hub->teacherPanel->DamagedLabel;
+    ASSERT_TRUE(f.settleUntil([&] { return notice->text().contains(QStringLiteral("壊れた記録が 2 件")); }))
+        << notice->text().toStdString();
+}
