@@ -55,8 +55,9 @@ TEST(ColumnLayout, SixLevelsOnTheStagesOfClassroomDisplays)
                 const bool expected = level >= scroll && level < scroll + l.shown;
                 EXPECT_EQ(wholeOnStage(l, x), expected) << "level " << level << " at scroll " << scroll;
                 inView += wholeOnStage(l, x);
-                if (c.stageWidth > ColumnLayout::kFormWidth && !expected)
+                if (c.stageWidth > ColumnLayout::kFormWidth && !expected) {
                     EXPECT_FALSE(partlyOnStage(l, x)) << "level " << level << " is cut at scroll " << scroll;
+                }
             }
             EXPECT_EQ(inView, c.shown);
         }

@@ -85,8 +85,9 @@ TEST(HubOnTheDisplay, ColumnsScrollBarKeysAndPanelsFitTheStage)
     for (int i = 1; i <= 6; ++i) {
         const bool w = whole(hub, hub->List5[i]) && whole(hub, hub->Command4[i]) && whole(hub, hub->Label7[i]);
         wholeColumns += w;
-        if (wide)
+        if (wide) {
             EXPECT_TRUE(w || !partly(hub, hub->List5[i])) << "level " << i << " is cut";
+        }
     }
     EXPECT_EQ(wholeColumns, layout.shown);
     if (display.width() * 9 >= display.height() * 16) {
