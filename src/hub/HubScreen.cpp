@@ -263,6 +263,8 @@ void HubScreen::Form_Activate()
 {
     readControls();
     m_logic.Form_Activate();
+    if (teacherPanel)
+        teacherPanel->hubActivated();
     if (m_logic.KeysReady == 1)
         setFocus();
 }

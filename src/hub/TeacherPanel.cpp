@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <utility>
+
 namespace tobrel {
 
 namespace {
@@ -102,6 +104,7 @@ void TeacherPanel::Form_Activate(bool teacher)
     m_command8->setEnabled(teacher);
     // No count is shown before it is made: a notice left from an earlier look may be wrong.
     showDamagedRecordsNotice({});
+    m_afterPaint = AfterPaint::Nothing;
     if (teacher) {
         if (keptDamagedCount().recordsToRead(sharedResultsFile(ctx.state)) <= kDamagedCountedBeforePaint) {
             countDamagedRecords();
@@ -109,16 +112,26 @@ void TeacherPanel::Form_Activate(bool teacher)
             // appended to. Something other than this program may have changed one in place
             // and then the file grown: once the hub is up, the whole file is counted again,
             // so such a count is put right a moment later rather than kept.
-            whenPaintedAndIdle(window(), this, [this] {
-                keptDamagedCount().forget();
-                countDamagedRecords();
-            });
+            m_afterPaint = AfterPaint::CountAgain;
         } else {
-            whenPaintedAndIdle(window(), this, [this] { countDamagedRecords(); });
+            m_afterPaint = AfterPaint::Count;
         }
     }
     FontLabel->setText(ctx.fontNotice);
     FontLabel->setVisible(teacher && !ctx.fontNotice.isEmpty());
+}
+
+void TeacherPanel::hubActivated()
+{
+    const AfterPaint afterPaint = std::exchange(m_afterPaint, AfterPaint::Nothing);
+    if (afterPaint == AfterPaint::CountAgain) {
+        whenPaintedAndIdle(window(), this, [this] {
+            keptDamagedCount().forget();
+            countDamagedRecords();
+        });
+    } else if (afterPaint == AfterPaint::Count) {
+        whenPaintedAndIdle(window(), this, [this] { countDamagedRecords(); });
+    }
 }
 
 void TeacherPanel::countDamagedRecords()

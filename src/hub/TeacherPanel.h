@@ -37,6 +37,11 @@ public:
     // At every activation of the hub: the panel hidden, "データ処理", the damaged
     // records and a missing font shown to teachers only.
     void Form_Activate(bool teacher);
+    // Once the hub's activation is over (the lists filled and painted): the count left
+    // for after the paint is set to run when the hub is on the display and idle. Not
+    // before: the hub lets events run while it tallies, and a count made then would be
+    // waited on before the hub is up.
+    void hubActivated();
     void Command8_Click(); // "データ処理": opens the panel
     void Command12_Click(); // "戻る": closes it
     void Command10_Click(int index); // 0 "データ変更", 1 "合格タイムデータ変更", 2 "クラス一覧"
@@ -58,6 +63,8 @@ private:
     QPushButton *m_command8;
     bool m_opening = false; // an administration screen is being built
     bool m_open = false;
+    enum class AfterPaint { Nothing, CountAgain, Count };
+    AfterPaint m_afterPaint = AfterPaint::Nothing; // set at activation, armed once it is over
 };
 
 // The registry's way to an administration screen (FrmData, FrmTimeData): the screen is
