@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QResizeEvent>
 #include <QTimer>
 
@@ -52,6 +53,10 @@ void Screen::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     placeStage();
 }
+
+void Screen::focusInEvent(QFocusEvent *event) { event->accept(); }
+
+void Screen::focusOutEvent(QFocusEvent *event) { event->accept(); }
 
 void Screen::placeStage()
 {

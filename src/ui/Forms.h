@@ -50,6 +50,10 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // A form looks the same with and without the keyboard focus: taking it repaints
+    // nothing (a full screen's repaint is a good part of a screen coming up).
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     AppContext &ctx;
 
 private:

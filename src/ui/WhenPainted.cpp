@@ -25,8 +25,9 @@ public:
         screen->installEventFilter(this);
         if (QWindow *window = screen->windowHandle())
             window->installEventFilter(this);
-        // Something to paint, so that a paint comes even when nothing else asks for one.
-        screen->update();
+        // Something to paint, so that a paint comes even when nothing else asks for one:
+        // one pixel, not the whole screen, which may have been painted just now.
+        screen->update(0, 0, 1, 1);
     }
 
 protected:
