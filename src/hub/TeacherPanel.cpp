@@ -125,12 +125,12 @@ void TeacherPanel::hubActivated()
 {
     const AfterPaint afterPaint = std::exchange(m_afterPaint, AfterPaint::Nothing);
     if (afterPaint == AfterPaint::CountAgain) {
-        whenPaintedAndIdle(window(), this, [this] {
+        whenPaintedAndIdle(formOf(this), this, [this] {
             keptDamagedCount().forget();
             countDamagedRecords();
         });
     } else if (afterPaint == AfterPaint::Count) {
-        whenPaintedAndIdle(window(), this, [this] { countDamagedRecords(); });
+        whenPaintedAndIdle(formOf(this), this, [this] { countDamagedRecords(); });
     }
 }
 

@@ -73,11 +73,7 @@ FormStyle::FormStyle() = default;
 
 double FormStyle::factorFor(const QWidget *widget)
 {
-    // A combo box's drop-down list is a window of its own; it belongs to the combo box.
-    const QWidget *window = widget ? widget->window() : nullptr;
-    while (window && window->windowType() == Qt::Popup && window->parentWidget())
-        window = window->parentWidget()->window();
-    const auto *form = dynamic_cast<const Screen *>(window);
+    const Screen *form = formOf(widget);
     return form ? form->scale().pixelsPerTwip() * 15 : 1.0;
 }
 

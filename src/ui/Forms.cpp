@@ -19,7 +19,8 @@
 namespace tobrel {
 
 Screen::Screen(AppContext &context, const QString &formName, StageShape shape)
-    : ctx(context), m_scale(FormScale::fitting(displayArea().size())),
+    : QWidget(context.forms ? context.forms->windowForForms() : nullptr), ctx(context),
+      m_scale(FormScale::fitting(displayArea().size())),
       m_stageWidthTwips(shape == StageShape::DisplayShape ? m_scale.stageWidthTwips(displayArea().size())
                                                           : FormScale::kFormWidthTwips)
 {
@@ -32,9 +33,15 @@ Screen::Screen(AppContext &context, const QString &formName, StageShape shape)
     m_stage = new QWidget(this);
     m_stage->setObjectName(QStringLiteral("stage"));
     m_stage->setFont(m_scale.font(11));
-    // The whole display, also where no window manager makes the window full screen.
-    setGeometry(displayArea());
-    setWindowState(Qt::WindowFullScreen);
+    if (QWidget *window = parentWidget()) {
+        // In the program's window, over all of it; shown when the registry shows it.
+        setGeometry(window->rect());
+        hide();
+    } else {
+        // The whole display, also where no window manager makes the window full screen.
+        setGeometry(displayArea());
+        setWindowState(Qt::WindowFullScreen);
+    }
     placeStage();
 }
 
@@ -54,6 +61,23 @@ void Screen::resizeEvent(QResizeEvent *event)
     placeStage();
 }
 
+void Screen::setVisible(bool visible)
+{
+    QWidget::setVisible(visible);
+    QWidget *window = parentWidget();
+    if (!visible || !window)
+        return;
+    // Shown in the program's window: in front of the screens there, and the window on
+    // the display. The window takes the screen's title; a screen reader names the
+    // screen by it, as it named the screen's own window.
+    raise();
+    window->setWindowTitle(windowTitle());
+    if (accessibleName().isEmpty())
+        setAccessibleName(windowTitle());
+    if (!window->isVisible())
+        window->show();
+}
+
 void Screen::focusInEvent(QFocusEvent *event) { event->accept(); }
 
 void Screen::focusOutEvent(QFocusEvent *event) { event->accept(); }
@@ -66,6 +90,71 @@ void Screen::placeStage()
     m_stage->setGeometry(std::max(0, (width() - area.width()) / 2), std::max(0, (height() - area.height()) / 2),
                          area.width(), area.height());
 }
+
+const Screen *formOf(const QWidget *widget)
+{
+    for (const QWidget *w = widget; w; w = w->parentWidget())
+        if (const auto *form = dynamic_cast<const Screen *>(w))
+            return form;
+    return nullptr;
+}
+
+Screen *formOf(QWidget *widget) { return const_cast<Screen *>(formOf(static_cast<const QWidget *>(widget))); }
+
+namespace {
+
+// The window the full-screen forms are shown in. One window for the whole program: a
+// screen coming up is drawn into a window already on the display, instead of a window
+// made, mapped and filled afresh for each screen (most of the time a screen took to come
+// up on a large display), and the keyboard stays with it from screen to screen.
+class ProgramWindow final : public QWidget {
+public:
+    ProgramWindow()
+    {
+        setObjectName(QStringLiteral("programWindow"));
+        setAttribute(Qt::WA_DeleteOnClose, false);
+        setGeometry(displayArea());
+        setWindowState(Qt::WindowFullScreen);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        for (QObject *child : children())
+            if (auto *form = qobject_cast<QWidget *>(child); form && dynamic_cast<Screen *>(form))
+                form->setGeometry(rect());
+    }
+    void focusInEvent(QFocusEvent *event) override { event->accept(); }
+    void focusOutEvent(QFocusEvent *event) override { event->accept(); }
+};
+
+// Where the keyboard goes when a screen comes to the front of the program's window, as
+// when a window of its own was activated: the widget the screen gave the focus to, or
+// else the first one that takes it, or else the screen.
+void focusInto(Screen *s)
+{
+    if (const QWidget *current = QApplication::focusWidget(); current && s->isAncestorOf(current))
+        return;
+    auto takes = [s](QWidget *w) {
+        return w && s->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus);
+    };
+    QWidget *to = s->focusWidget();
+    if (!takes(to)) {
+        to = nullptr;
+        for (QWidget *w = s->nextInFocusChain(); w && w != s; w = w->nextInFocusChain())
+            if (takes(w)) {
+                to = w;
+                break;
+            }
+    }
+    if (!to && s->focusPolicy() != Qt::NoFocus)
+        to = s;
+    if (to)
+        to->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+} // namespace
 
 // Milliseconds of a steady clock, for when keys reach the program; never 0, which a
 // note holds for "not known".
@@ -133,7 +222,14 @@ private:
 
 Forms::Forms() : m_hold(std::make_shared<KeyHold>()) {}
 
-Forms::~Forms() { delete m_gate; }
+Forms::~Forms()
+{
+    delete m_gate;
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+    }
+}
 
 bool Forms::holdingKeys() const { return m_hold->showsPending > 0; }
 
@@ -195,6 +291,13 @@ Screen *Forms::load(const QString &name)
     return s;
 }
 
+QWidget *Forms::windowForForms()
+{
+    if (!m_window)
+        m_window = new ProgramWindow;
+    return m_window;
+}
+
 Screen *Forms::show(const QString &name)
 {
     if (!m_gate && QCoreApplication::instance()) {
@@ -214,9 +317,16 @@ Screen *Forms::show(const QString &name)
         --m_hold->showsPending;
         return nullptr;
     }
-    s->show();
-    s->raise();
-    s->activateWindow();
+    if (m_window && s->parentWidget() == m_window) {
+        s->show();
+        m_window->raise();
+        m_window->activateWindow();
+        focusInto(s);
+    } else {
+        s->show();
+        s->raise();
+        s->activateWindow();
+    }
     QPointer<Screen> guard(s);
     QTimer::singleShot(0, QCoreApplication::instance(), [guard, release, probe = m_probe, name] {
         if (guard && guard->isVisible())
@@ -272,6 +382,8 @@ void Forms::closeAll()
             w->deleteLater();
         }
     }
+    if (m_window)
+        m_window->hide();
 }
 
 } // namespace tobrel

@@ -47,6 +47,9 @@ public:
     // shape on a wide display. Its height is always the form's 11520.
     int stageWidthTwips() const { return m_stageWidthTwips; }
     bool isFullScreenForm() const { return m_stage != this; }
+    // A full-screen form made in the program's window also brings the window up and
+    // comes in front of the other screens there.
+    void setVisible(bool visible) override;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -126,6 +129,13 @@ public:
     void closeAll();
     // Told of every activation, so the benchmarks know when a screen is painted.
     void setPaintProbe(PaintProbe *probe) { m_probe = probe; }
+    // The program's window: every full-screen form is shown in it, one in front of the
+    // other (small forms, the splash and the wait form, are windows of their own).
+    // nullptr until the first full-screen form is loaded.
+    QWidget *programWindow() const { return m_window; }
+
+    // The same, made when it is not there yet: the parent a full-screen form is made in.
+    QWidget *windowForForms();
 
 private:
     std::map<QString, Factory> m_factories;
@@ -135,6 +145,12 @@ private:
     QPointer<QObject> m_gate;
     PaintProbe *m_probe = nullptr;
     bool m_preparing = false;
+    QPointer<QWidget> m_window;
 };
+
+// The form a widget is on (the nearest Screen among it and its parents; a combo box's
+// drop-down list belongs to the combo box), or nullptr.
+const Screen *formOf(const QWidget *widget);
+Screen *formOf(QWidget *widget);
 
 } // namespace tobrel

@@ -76,7 +76,7 @@ void PaintProbe::customEvent(QEvent *event)
     QWidget *screen = check->screen;
     if (!screen || !screen->isVisible())
         return;
-    const QWindow *window = screen->windowHandle();
+    const QWindow *window = screen->window()->windowHandle();
     if (!window || !window->isExposed()) {
         // Not on the display yet: the expose paints it; look again after that.
         m_waitingForExpose = screen;
@@ -99,7 +99,7 @@ bool PaintProbe::eventFilter(QObject *watched, QEvent *event)
                watched->objectName() == m_widgetName) {
         QCoreApplication::postEvent(this, new WidgetPainted(watched->property("text").toString()),
                                     std::numeric_limits<int>::min());
-    } else if (event->type() == QEvent::Expose && m_waitingForExpose && watched == m_waitingForExpose->windowHandle()) {
+    } else if (event->type() == QEvent::Expose && m_waitingForExpose && watched == m_waitingForExpose->window()->windowHandle()) {
         QWidget *screen = m_waitingForExpose;
         m_waitingForExpose = nullptr;
         checkLater(screen, m_waitingName);

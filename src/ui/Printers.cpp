@@ -109,7 +109,7 @@ namespace {
 void fitToForm(QFileDialog &dialog, QWidget *parent)
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    const auto *form = parent ? dynamic_cast<const Screen *>(parent->window()) : nullptr;
+    const Screen *form = formOf(parent);
     if (!form)
         return;
     const FormScale &s = form->scale();

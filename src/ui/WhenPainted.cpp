@@ -20,10 +20,11 @@ constexpr QEvent::Type kAfterPaint = static_cast<QEvent::Type>(QEvent::User + 41
 class PaintWatch final : public QObject {
 public:
     PaintWatch(QWidget *screen, QObject *owner, std::function<void()> work)
-        : QObject(owner), m_screen(screen), m_work(std::move(work))
+        : QObject(owner), m_screen(screen), m_top(screen->window()), m_work(std::move(work))
     {
-        screen->installEventFilter(this);
-        if (QWindow *window = screen->windowHandle())
+        // A screen in the program's window is painted when that window is.
+        m_top->installEventFilter(this);
+        if (QWindow *window = m_top->windowHandle())
             window->installEventFilter(this);
         // Something to paint, so that a paint comes even when nothing else asks for one:
         // one pixel, not the whole screen, which may have been painted just now.
@@ -47,7 +48,7 @@ protected:
             deleteLater();
             return;
         }
-        QWindow *window = m_screen->windowHandle();
+        QWindow *window = m_top ? m_top->windowHandle() : nullptr;
         if (!window || !window->isExposed()) {
             // Not on the display yet: its expose paints it.
             if (window)
@@ -55,7 +56,7 @@ protected:
             return;
         }
         window->removeEventFilter(this);
-        m_screen->removeEventFilter(this);
+        m_top->removeEventFilter(this);
         m_painted = true;
         // A timer of no delay runs once the events waiting now (keys) are handled.
         QTimer::singleShot(0, this, [this] {
@@ -67,6 +68,7 @@ protected:
 
 private:
     QPointer<QWidget> m_screen;
+    QPointer<QWidget> m_top; // the window the screen is shown in
     std::function<void()> m_work;
     bool m_painted = false;
 };

@@ -425,9 +425,8 @@ TEST(HubScreen, KeysTypedBeforeAScreenIsShownAreDropped)
     QTimer::singleShot(0, [&] {
         EXPECT_TRUE(f.forms.holdingKeys());
         QWidget *front = hub;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *r = dynamic_cast<NameSelectScreen *>(w); r && r->isVisible())
-                front = r->List1;
+        if (auto *r = f.forms.loadedAs<NameSelectScreen>(QStringLiteral("namesel")); r && r->isVisible())
+            front = r->List1;
         QTest::keyClick(front, Qt::Key_0);
         typedAhead = true;
     });

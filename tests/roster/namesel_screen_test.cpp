@@ -226,9 +226,10 @@ TEST(RosterScreen, AnUnreachableResultsFolderIsToldWhileWaitingThenOnceInPlainJa
     QStringList panelTexts;
     f.duringWait = [&] {
         // The screen is still being built: it is not in the registry yet.
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *s = dynamic_cast<NameSelectScreen *>(w); s && s->Picture5->isVisible())
-                panelTexts << s->Label19->text();
+        for (QWidget *top : QApplication::topLevelWidgets())
+            for (QWidget *w : top->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                if (auto *s = dynamic_cast<NameSelectScreen *>(w); s && s->Picture5->isVisible())
+                    panelTexts << s->Label19->text();
     };
     f.forms.show(QStringLiteral("namesel"));
     f.settle();
