@@ -7,6 +7,8 @@
 #include "ui/Ui.h"
 
 #include <QApplication>
+#include <QBackingStore>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QEvent>
@@ -15,6 +17,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace tobrel {
 
@@ -128,6 +134,30 @@ protected:
     void focusInEvent(QFocusEvent *event) override { event->accept(); }
     void focusOutEvent(QFocusEvent *event) override { event->accept(); }
 };
+
+// Makes the window's image (what its screens are painted into before they go to the
+// display) now, while nothing waits (the first screen is made while the splash shows),
+// and has the system give it its memory at once: touched a page at a time by the first
+// paint, a display's worth of fresh memory took longer than the paint itself.
+void makeImageReady(QWidget *window)
+{
+    window->winId(); // the window, made on the display but not shown
+    QBackingStore *store = window->backingStore();
+    if (!store)
+        return;
+    store->resize(window->size());
+    const QPaintDevice *device = store->paintDevice();
+    if (!device || device->devType() != QInternal::Image)
+        return;
+    const auto *image = static_cast<const QImage *>(device);
+    const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<uintptr_t>(image->constBits()) & ~(page - 1);
+    const auto end = reinterpret_cast<uintptr_t>(image->constBits()) + static_cast<uintptr_t>(image->sizeInBytes());
+    if (page == 0 || end <= first)
+        return;
+    // Only the pages' mapping is made: the pixels are the window's first paint's.
+    ::madvise(reinterpret_cast<void *>(first), end - first, MADV_POPULATE_WRITE);
+}
 
 // Where the keyboard goes when a screen comes to the front of the program's window, as
 // when a window of its own was activated: the widget the screen gave the focus to, or
@@ -293,8 +323,10 @@ Screen *Forms::load(const QString &name)
 
 QWidget *Forms::windowForForms()
 {
-    if (!m_window)
+    if (!m_window) {
         m_window = new ProgramWindow;
+        makeImageReady(m_window);
+    }
     return m_window;
 }
 
