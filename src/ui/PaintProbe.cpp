@@ -99,7 +99,8 @@ bool PaintProbe::eventFilter(QObject *watched, QEvent *event)
                watched->objectName() == m_widgetName) {
         QCoreApplication::postEvent(this, new WidgetPainted(watched->property("text").toString()),
                                     std::numeric_limits<int>::min());
-    } else if (event->type() == QEvent::Expose && m_waitingForExpose && watched == m_waitingForExpose->window()->windowHandle()) {
+    } else if (event->type() == QEvent::Expose && m_waitingForExpose &&
+               watched == m_waitingForExpose->window()->windowHandle()) {
         QWidget *screen = m_waitingForExpose;
         m_waitingForExpose = nullptr;
         checkLater(screen, m_waitingName);

@@ -3,6 +3,7 @@
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
+#include "state/LoadedLibrary.h"
 
 #include <QFile>
 #include <QDir>
@@ -18,6 +19,52 @@
 namespace tobrel {
 namespace {
 
+// The print service's client library, loaded when the program first prints.
+#define TOBREL_CUPS_FUNCTIONS(X)                                                                                       \
+    X(cupsAddOption)                                                                                                   \
+    X(cupsDoRequest)                                                                                                   \
+    X(cupsEncryption)                                                                                                  \
+    X(cupsFreeDests)                                                                                                   \
+    X(cupsFreeOptions)                                                                                                 \
+    X(cupsGetNamedDest)                                                                                                \
+    X(cupsLastErrorString)                                                                                             \
+    X(cupsPrintFile2)                                                                                                  \
+    X(cupsServer)                                                                                                      \
+    X(httpClose)                                                                                                       \
+    X(httpConnect2)                                                                                                    \
+    X(httpSetTimeout)                                                                                                  \
+    X(ippDelete)                                                                                                       \
+    X(ippNewRequest)                                                                                                   \
+    X(ippPort)
+
+struct CupsLibrary final : LoadedLibrary {
+#define TOBREL_CUPS_POINTER(name) decltype(&::name) name = nullptr;
+    TOBREL_CUPS_FUNCTIONS(TOBREL_CUPS_POINTER)
+#undef TOBREL_CUPS_POINTER
+    CupsLibrary() : LoadedLibrary("libcups.so.2")
+    {
+#define TOBREL_CUPS_LOOK_UP(name) lookUp(name, #name);
+        TOBREL_CUPS_FUNCTIONS(TOBREL_CUPS_LOOK_UP)
+#undef TOBREL_CUPS_LOOK_UP
+    }
+};
+
+// The library, loaded; only used once cupsLoaded() said it is there.
+const CupsLibrary &cups()
+{
+    static const CupsLibrary library;
+    return library;
+}
+
+bool cupsLoaded(QString *why)
+{
+    if (cups().problem().isEmpty())
+        return true;
+    if (why)
+        *why = QStringLiteral("印刷サービス（CUPS）を使えません（%1）").arg(cups().problem());
+    return false;
+}
+
 // How long the print service may take: to answer a connection, and to answer a request.
 constexpr int kConnectMs = 5000;
 constexpr double kRequestSeconds = 10;
@@ -26,15 +73,16 @@ constexpr double kRequestSeconds = 10;
 class Connection {
 public:
     Connection()
-        : m_http(httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMs, nullptr))
+        : m_http(cups().httpConnect2(cups().cupsServer(), cups().ippPort(), nullptr, AF_UNSPEC, cups().cupsEncryption(),
+                                     1, kConnectMs, nullptr))
     {
         if (m_http)
-            httpSetTimeout(m_http, kRequestSeconds, nullptr, nullptr);
+            cups().httpSetTimeout(m_http, kRequestSeconds, nullptr, nullptr);
     }
     ~Connection()
     {
         if (m_http)
-            httpClose(m_http);
+            cups().httpClose(m_http);
     }
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
@@ -44,12 +92,14 @@ private:
     http_t *m_http;
 };
 
-QString lastCupsError() { return QString::fromUtf8(cupsLastErrorString()); }
+QString lastCupsError() { return QString::fromUtf8(cups().cupsLastErrorString()); }
 
 } // namespace
 
 QString CupsPrinters::defaultPrinter(QString *why)
 {
+    if (!cupsLoaded(why))
+        return {};
     Connection http;
     if (!http.get()) {
         if (why)
@@ -58,26 +108,28 @@ QString CupsPrinters::defaultPrinter(QString *why)
     }
     // A service that takes the connection but does not answer is told apart from one
     // without a default printer.
-    ipp_t *answer = cupsDoRequest(http.get(), ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
+    ipp_t *answer = cups().cupsDoRequest(http.get(), cups().ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
     if (!answer) {
         if (why)
             *why = QStringLiteral("印刷サービス（CUPS）が応答しません");
         return {};
     }
-    ippDelete(answer);
-    cups_dest_t *dest = cupsGetNamedDest(http.get(), nullptr, nullptr);
+    cups().ippDelete(answer);
+    cups_dest_t *dest = cups().cupsGetNamedDest(http.get(), nullptr, nullptr);
     if (!dest) {
         if (why)
             *why = QStringLiteral("既定のプリンターが設定されていません");
         return {};
     }
     QString name = QString::fromUtf8(dest->name);
-    cupsFreeDests(1, dest);
+    cups().cupsFreeDests(1, dest);
     return name;
 }
 
 bool CupsPrinters::printFile(const QString &printer, const QString &pdfPath, const QString &title, QString *error)
 {
+    if (!cupsLoaded(error))
+        return false;
     Connection http;
     if (!http.get()) {
         if (error)
@@ -86,14 +138,14 @@ bool CupsPrinters::printFile(const QString &printer, const QString &pdfPath, con
     }
     cups_option_t *options = nullptr;
     int count = 0;
-    count = cupsAddOption("media", "A4", count, &options);
-    count = cupsAddOption("document-format", "application/pdf", count, &options);
+    count = cups().cupsAddOption("media", "A4", count, &options);
+    count = cups().cupsAddOption("document-format", "application/pdf", count, &options);
     const QByteArray name = printer.toUtf8();
     const QByteArray file = QFile::encodeName(pdfPath);
     const QByteArray jobTitle = title.toUtf8();
     const int job =
-        cupsPrintFile2(http.get(), name.constData(), file.constData(), jobTitle.constData(), count, options);
-    cupsFreeOptions(count, options);
+        cups().cupsPrintFile2(http.get(), name.constData(), file.constData(), jobTitle.constData(), count, options);
+    cups().cupsFreeOptions(count, options);
     if (job == 0) {
         if (error)
             *error = lastCupsError();

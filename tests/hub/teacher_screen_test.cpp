@@ -41,8 +41,7 @@ namespace {
 // Calls `seen` each time `watched` receives an event of `type`.
 class EventSpy final : public QObject {
 public:
-    EventSpy(QObject *watched, QEvent::Type type, std::function<void()> seen)
-        : m_type(type), m_seen(std::move(seen))
+    EventSpy(QObject *watched, QEvent::Type type, std::function<void()> seen) : m_type(type), m_seen(std::move(seen))
     {
         watched->installEventFilter(this);
     }
