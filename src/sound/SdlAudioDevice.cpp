@@ -44,30 +44,14 @@ namespace {
     X(SDL_SetHint)                                                                                                     \
     X(SDL_UnlockAudioDevice)
 
-struct SdlLibrary final : LoadedLibrary {
-#define TOBREL_SDL_POINTER(name) decltype(&::name) name = nullptr;
-    TOBREL_SDL_FUNCTIONS(TOBREL_SDL_POINTER)
-#undef TOBREL_SDL_POINTER
-    SdlLibrary() : LoadedLibrary("libSDL2-2.0.so.0")
-    {
-#define TOBREL_SDL_LOOK_UP(name) lookUp(name, #name);
-        TOBREL_SDL_FUNCTIONS(TOBREL_SDL_LOOK_UP)
-#undef TOBREL_SDL_LOOK_UP
-    }
-};
+TOBREL_LOADED_LIBRARY(SdlLibrary, "libSDL2-2.0.so.0", TOBREL_SDL_FUNCTIONS);
 
-const SdlLibrary &sdlLibrary()
-{
-    static const SdlLibrary library;
-    return library;
-}
-
-// The loaded library: only once sdlLoaded() said it is.
-const SdlLibrary &sdl() { return sdlLibrary(); }
+// The library; its functions are used only once sdlLoaded() said it is there.
+const SdlLibrary &sdl() { return loadedOnce<SdlLibrary>(); }
 
 bool sdlLoaded(QString *errorText)
 {
-    const QString &problem = sdlLibrary().problem();
+    const QString &problem = sdl().problem();
     if (problem.isEmpty())
         return true;
     if (errorText)

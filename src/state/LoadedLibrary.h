@@ -34,4 +34,23 @@ private:
     QString m_problem;
 };
 
+// The library `Library` (a LoadedLibrary of the given file name), opened the first time it
+// is asked for, on whichever thread asks first.
+template <class Library>
+const Library &loadedOnce()
+{
+    static const Library library;
+    return library;
+}
+
 } // namespace tobrel
+
+// Declares `Name`, the library of file `fileName` with a member of the same name and type
+// for each function FUNCTIONS(X) lists as X(function), each looked up as it is opened.
+#define TOBREL_LOADED_LIBRARY(Name, fileName, FUNCTIONS)                                                               \
+    struct Name final : ::tobrel::LoadedLibrary {                                                                      \
+        FUNCTIONS(TOBREL_LIBRARY_POINTER)                                                                              \
+        Name() : LoadedLibrary(fileName) { FUNCTIONS(TOBREL_LIBRARY_LOOK_UP) }                                         \
+    }
+#define TOBREL_LIBRARY_POINTER(function) decltype(&::function) function = nullptr;
+#define TOBREL_LIBRARY_LOOK_UP(function) lookUp(function, #function);

@@ -37,24 +37,10 @@ namespace {
     X(ippNewRequest)                                                                                                   \
     X(ippPort)
 
-struct CupsLibrary final : LoadedLibrary {
-#define TOBREL_CUPS_POINTER(name) decltype(&::name) name = nullptr;
-    TOBREL_CUPS_FUNCTIONS(TOBREL_CUPS_POINTER)
-#undef TOBREL_CUPS_POINTER
-    CupsLibrary() : LoadedLibrary("libcups.so.2")
-    {
-#define TOBREL_CUPS_LOOK_UP(name) lookUp(name, #name);
-        TOBREL_CUPS_FUNCTIONS(TOBREL_CUPS_LOOK_UP)
-#undef TOBREL_CUPS_LOOK_UP
-    }
-};
+TOBREL_LOADED_LIBRARY(CupsLibrary, "libcups.so.2", TOBREL_CUPS_FUNCTIONS);
 
 // The library, loaded; only used once cupsLoaded() said it is there.
-const CupsLibrary &cups()
-{
-    static const CupsLibrary library;
-    return library;
-}
+const CupsLibrary &cups() { return loadedOnce<CupsLibrary>(); }
 
 bool cupsLoaded(QString *why)
 {

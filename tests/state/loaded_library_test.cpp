@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace tobrel;
 
 namespace {
@@ -17,6 +19,9 @@ struct CLibrary : LoadedLibrary {
             lookUp(noSuchFunction, "tobrel_no_such_function");
     }
 };
+
+#define TOBREL_C_STRING_FUNCTIONS(X) X(strlen) X(strspn)
+TOBREL_LOADED_LIBRARY(CStrings, "libc.so.6", TOBREL_C_STRING_FUNCTIONS);
 
 } // namespace
 
@@ -37,4 +42,13 @@ TEST(LoadedLibrary, AFoundLibraryGivesItsFunctionsAndWhatIsMissingIsNamed)
     EXPECT_TRUE(missing.problem().contains(QStringLiteral("libtobrel-not-installed.so.9")))
         << missing.problem().toStdString();
     EXPECT_TRUE(missing.problem().contains(QStringLiteral("読み込めません")));
+}
+
+TEST(LoadedLibrary, ADeclaredLibraryHasEachListedFunctionAndIsOpenedOnce)
+{
+    const CStrings &strings = loadedOnce<CStrings>();
+    ASSERT_TRUE(strings.problem().isEmpty()) << strings.problem().toStdString();
+    EXPECT_EQ(strings.strlen("velmora"), 7U);
+    EXPECT_EQ(strings.strspn("velmora", "lev"), 3U);
+    EXPECT_EQ(&loadedOnce<CStrings>(), &strings);
 }
