@@ -313,18 +313,23 @@ void ResultsManagerScreen::refresh()
     Command2->setEnabled(v.Command2Enabled);
     Command3->setEnabled(v.Command3Enabled);
     const bool opening = v.Picture3Visible && !Picture3->isVisible();
+    const bool closing = !v.Picture3Visible && Picture3->isVisible();
     Picture3->setVisible(v.Picture3Visible);
     // The dialog takes the keys when it opens (its time first), so Escape and Tab work
-    // there at once, however it was opened.
+    // there at once, however it was opened; once it closes (a change, a deletion,
+    // "キャンセル") the list has them again.
     if (opening)
         Text1->setFocus();
     if (v.List1Selected >= 0 && v.List1Selected < m_model->rowCount()) {
         const QModelIndex index = m_model->index(v.List1Selected);
-        if (List1->currentIndex() != index) {
+        // Current and chosen: the list's taking the focus can make a line current unchosen.
+        if (List1->currentIndex() != index || !List1->selectionModel()->isSelected(index)) {
             List1->setCurrentIndex(index);
             List1->scrollTo(index, QAbstractItemView::PositionAtCenter);
         }
     }
+    if (closing)
+        List1->setFocus();
     m_applying = false;
 }
 

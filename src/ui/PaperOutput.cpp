@@ -39,6 +39,15 @@ BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
 
 QString findPrinter(Printers &printers, QString *message)
 {
+    // A PC without the print service's library: no printer to connect would help.
+    if (const QString missing = printers.missing(); !missing.isEmpty()) {
+        if (message)
+            *message = QStringLiteral("印刷できません。このパソコンには印刷サービス（CUPS）のライブラリが"
+                                      "入っていません。\n\n%1\n\n管理者に libcups2 を入れてもらうか、"
+                                      "「PDF保存」でファイルにしてください。")
+                           .arg(missing);
+        return {};
+    }
     QString why;
     const QString printer = printers.defaultPrinter(&why);
     if (printer.isEmpty() && message)

@@ -82,6 +82,8 @@ QString lastCupsError() { return QString::fromUtf8(cups().cupsLastErrorString())
 
 } // namespace
 
+QString CupsPrinters::missing() { return cups().problem(); }
+
 QString CupsPrinters::defaultPrinter(QString *why)
 {
     if (!cupsLoaded(why))

@@ -11,6 +11,9 @@ namespace tobrel {
 class Printers {
 public:
     virtual ~Printers() = default;
+    // What keeps this PC from printing at all (the print service's library is not
+    // installed), naming it; empty when printing can be tried.
+    virtual QString missing() { return {}; }
     // The default printer's name; empty, with the reason in `why`, when there is none.
     virtual QString defaultPrinter(QString *why) = 0;
     // Sends a PDF file to the printer as one job. False, with the print service's
@@ -22,6 +25,7 @@ public:
 // never hangs the program.
 class CupsPrinters final : public Printers {
 public:
+    QString missing() override;
     QString defaultPrinter(QString *why) override;
     bool printFile(const QString &printer, const QString &pdfPath, const QString &title, QString *error) override;
 };

@@ -9,13 +9,15 @@
 
 namespace tobrel::test {
 
-// A print service: no printer at all, one that refuses every job, or one that keeps
-// copies of the documents it was sent.
+// A print service: not installed, no printer at all, one that refuses every job, or one
+// that keeps copies of the documents it was sent.
 struct FakePrinters final : Printers {
     QString printer;
     QString refusal;
     QString keepIn;
+    QString lacking; // the print service's library, when it is not there
     QStringList jobs;
+    QString missing() override { return lacking; }
     QString defaultPrinter(QString *why) override
     {
         if (printer.isEmpty())

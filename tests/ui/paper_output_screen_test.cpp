@@ -27,8 +27,8 @@ bool landscapeA4(const QString &pdf)
 QString pageText(const QString &pdf, int page)
 {
     const QString n = QString::number(page);
-    return poppler(QStringLiteral("pdftotext"), {QStringLiteral("-f"), n, QStringLiteral("-l"), n, pdf,
-                                                 QStringLiteral("-")});
+    return poppler(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-f"), n, QStringLiteral("-l"), n, pdf, QStringLiteral("-")});
 }
 
 // A class of 60 as the overview prints it: six levels of six columns, too wide for one
@@ -41,7 +41,7 @@ OverviewPrintout classOfSixty()
                       QStringLiteral("期間: 2024/02/01 ～ 2024/02/07")};
     p.columns = {{QStringLiteral("学年"), {}, false, 6}, {QStringLiteral("名前"), {}, false, 16}};
     const QStringList headings = {QStringLiteral("回数"), QStringLiteral("全回数"), QStringLiteral("最高"),
-                                  QStringLiteral("点"), QStringLiteral("合格"), QStringLiteral("最終日")};
+                                  QStringLiteral("点"),   QStringLiteral("合格"),   QStringLiteral("最終日")};
     for (int L = 1; L <= 6; ++L)
         for (const QString &h : headings)
             p.columns.push_back({h, QStringLiteral("レベル%1").arg(L), true, 4});
@@ -119,7 +119,8 @@ TEST(PaperOutput, APdfIsNeverSavedOverASchoolFileButReplacesAnyOtherLinkAtItsNam
     f.dialogs.file = linked;
     EXPECT_FALSE(f.save());
     ASSERT_EQ(f.messages.shown.size(), 1);
-    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり"))) << f.messages.shown[0].toStdString();
+    EXPECT_TRUE(f.messages.shown[0].contains(QStringLiteral("塾のデータの場所にあり")))
+        << f.messages.shown[0].toStdString();
     EXPECT_EQ(readFileBytes(results), before);
     EXPECT_TRUE(QFileInfo(linked).isSymLink());
 
@@ -182,8 +183,18 @@ TEST(PaperOutput, PrintingGoesToTheDefaultPrinterAsOneLandscapeJob)
     FakePrinters printers;
     printers.keepIn = f.out.path();
     const PaperPages pages = landscapePages(f.printout);
-    EXPECT_TRUE(printPages(printers, pages).contains(
-        QStringLiteral("プリンターが見つかりません（既定のプリンターが設定されていません）")));
+    EXPECT_TRUE(printPages(printers, pages)
+                    .contains(QStringLiteral("プリンターが見つかりません（既定のプリンターが設定されていません）")));
+
+    // Without the print service's library the message names it and does not send the
+    // teacher to connect a printer.
+    printers.lacking = QStringLiteral("libcups.so.2 を読み込めません（file too short）");
+    const QString lacking = printPages(printers, pages);
+    EXPECT_TRUE(lacking.contains(printers.lacking)) << lacking.toStdString();
+    EXPECT_TRUE(lacking.contains(QStringLiteral("libcups2")));
+    EXPECT_FALSE(lacking.contains(QStringLiteral("プリンターをつないで")));
+    EXPECT_TRUE(printers.jobs.isEmpty());
+    printers.lacking.clear();
 
     printers.printer = QStringLiteral("教室");
     printers.refusal = QStringLiteral("Destination \"教室\" is not accepting jobs.");
