@@ -10,6 +10,7 @@
 #include "admin/ClassOverviewScreen.h"
 #include "admin/ResultsManagerScreen.h"
 #include "app/ProgramOptions.h"
+#include "app/SessionBus.h"
 #include "app/StartupForm.h"
 #include "drill/DrillScreen.h"
 #include "drill/EndScreen.h"
@@ -168,6 +169,7 @@ int main(int argc, char *argv[])
         break;
     }
 
+    sayWhenThereIsNoSessionBus();
     // Without a display Qt would end the program with an abort and an English message:
     // say in Japanese what is missing and end with a status instead.
     previousMessageHandler = qInstallMessageHandler(messagesWhileStarting);
