@@ -128,7 +128,7 @@ protected:
     {
         QWidget::resizeEvent(event);
         for (QObject *child : children())
-            if (auto *form = qobject_cast<QWidget *>(child); form && dynamic_cast<Screen *>(form))
+            if (auto *form = dynamic_cast<Screen *>(child))
                 form->setGeometry(rect());
     }
     void focusInEvent(QFocusEvent *event) override { event->accept(); }

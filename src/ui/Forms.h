@@ -129,12 +129,9 @@ public:
     void closeAll();
     // Told of every activation, so the benchmarks know when a screen is painted.
     void setPaintProbe(PaintProbe *probe) { m_probe = probe; }
-    // The program's window: every full-screen form is shown in it, one in front of the
-    // other (small forms, the splash and the wait form, are windows of their own).
-    // nullptr until the first full-screen form is loaded.
-    QWidget *programWindow() const { return m_window; }
-
-    // The same, made when it is not there yet: the parent a full-screen form is made in.
+    // The program's window, made when the first full-screen form is: every full-screen
+    // form is made in it and shown there, one in front of the other (the small forms, the
+    // splash and the wait form, are windows of their own).
     QWidget *windowForForms();
 
 private:
