@@ -10,15 +10,19 @@
 #include "ui/FormNames.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
+#include "ui/WindowImage.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QWindow>
 
 #include <cstdio>
+#include <system_error>
 
 namespace tobrel {
 
@@ -26,9 +30,15 @@ QRect splashSquaresArea() { return QRect(40, 266, 544, 96); }
 
 QPixmap splashPicture(const QSize &size)
 {
-    // Drawn on a 640 x 480 canvas and scaled to the size the form gives it.
-    QPixmap pix(size);
-    QPainter p(&pix);
+    // Drawn on a 640 x 480 canvas and scaled to the size the form gives it. The canvas's
+    // memory is put in place on a thread while the picture's fonts are looked up.
+    QImage canvas(size, QImage::Format_RGB32);
+    std::future<void> canvasReady = makeMemoryReady(canvas.bits(), static_cast<size_t>(canvas.sizeInBytes()));
+    for (const QFont &face : {screenFont(12), digitFont(12)})
+        QFontMetrics(face).height(); // the font's file found and opened
+    if (canvasReady.valid())
+        canvasReady.wait();
+    QPainter p(&canvas);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setWindow(0, 0, 640, 480);
@@ -59,12 +69,21 @@ QPixmap splashPicture(const QSize &size)
     p.setFont(canvasFont(digitFont(12), 24));
     p.setPen(QColor(255, 230, 120));
     p.drawText(QRect(0, 225, 640, 40), Qt::AlignCenter, QStringLiteral("13 × 13 = 169　　24 × 24 = 576"));
-    return pix;
+    p.end();
+    return QPixmap::fromImage(std::move(canvas));
 }
 
 StartupForm::StartupForm(AppContext &context) : Screen(context, FormName::Firstfrm, 9600, 7200)
 {
     setWindowTitle(QStringLiteral("Tobrel"));
+    m_imageReady = makeWindowImageReady(this);
+    try {
+        m_dateCaption = std::async(std::launch::async, [date = ctx.clock.today()] {
+            return std::make_pair(date, eraDateCaption(date));
+        });
+    } catch (const std::system_error &) {
+        // no thread to be had: the date is written when the splash shows
+    }
     const FormScale &tw = scale();
     Picture1 = makeLabel(stage(), QStringLiteral("Picture1"));
     Picture1->setGeometry(tw.rect(0, 0, 9600, 7200));
@@ -89,11 +108,13 @@ StartupForm::StartupForm(AppContext &context) : Screen(context, FormName::Firstf
 
 void StartupForm::Form_Load()
 {
+    if (m_imageReady.valid())
+        m_imageReady.wait();
     show();
     letEventsRun();
     ctx.random.seed(ctx.clock.timeOfDay());
     const QDate today = ctx.clock.today();
-    Label5->setText(eraDateCaption(today));
+    Label5->setText(dateCaption(today));
     ctx.state.profile.ScreenColour = screenColourForMonth(today.month());
     show();
     letEventsRun();
@@ -105,6 +126,16 @@ void StartupForm::Form_Load()
     if (QWindow *window = windowHandle())
         window->installEventFilter(this);
     QTimer::singleShot(0, this, [this] { prepareBehindTheSplash(); });
+}
+
+QString StartupForm::dateCaption(const QDate &today)
+{
+    if (m_dateCaption.valid()) {
+        auto [date, caption] = m_dateCaption.get();
+        if (date == today)
+            return caption;
+    }
+    return eraDateCaption(today); // the day changed since the splash was made
 }
 
 void StartupForm::prepareBehindTheSplash()

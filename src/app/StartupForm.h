@@ -6,7 +6,12 @@
 #pragma once
 #include "ui/Forms.h"
 
+#include <QDate>
+#include <QString>
 #include <QTimer>
+
+#include <future>
+#include <utility>
 
 class QLabel;
 
@@ -36,7 +41,14 @@ private:
     // says once which are missing, where whoever started the program reads it; teachers
     // see it on the hub.
     void tellMissingFonts();
+    // The date under the picture, as made on its thread when it is still today.
+    QString dateCaption(const QDate &today);
     bool m_fontsLookedFor = false;
+    // Made on threads of their own while the splash picture is drawn: the splash window's
+    // image in place, and the date under the picture (the era calendar's first use reads
+    // its data).
+    std::future<void> m_imageReady;
+    std::future<std::pair<QDate, QString>> m_dateCaption;
     enum class Behind { NotYet, Working, Configured, Failed, Done };
     Behind m_behindTheSplash = Behind::NotYet;
 };

@@ -5,10 +5,9 @@
 #include "ui/KeyMoments.h"
 #include "ui/PaintProbe.h"
 #include "ui/Ui.h"
+#include "ui/WindowImage.h"
 
 #include <QApplication>
-#include <QBackingStore>
-#include <QImage>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QEvent>
@@ -18,9 +17,6 @@
 
 #include <algorithm>
 #include <cstdint>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace tobrel {
 
@@ -80,8 +76,11 @@ void Screen::setVisible(bool visible)
     window->setWindowTitle(windowTitle());
     if (accessibleName().isEmpty())
         setAccessibleName(windowTitle());
-    if (!window->isVisible())
+    if (!window->isVisible()) {
+        if (ctx.forms)
+            ctx.forms->waitForWindowImage();
         window->show();
+    }
 }
 
 void Screen::focusInEvent(QFocusEvent *event) { event->accept(); }
@@ -134,30 +133,6 @@ protected:
     void focusInEvent(QFocusEvent *event) override { event->accept(); }
     void focusOutEvent(QFocusEvent *event) override { event->accept(); }
 };
-
-// Makes the window's image (what its screens are painted into before they go to the
-// display) now, while nothing waits (the first screen is made while the splash shows),
-// and has the system give it its memory at once: touched a page at a time by the first
-// paint, a display's worth of fresh memory took longer than the paint itself.
-void makeImageReady(QWidget *window)
-{
-    window->winId(); // the window, made on the display but not shown
-    QBackingStore *store = window->backingStore();
-    if (!store)
-        return;
-    store->resize(window->size());
-    const QPaintDevice *device = store->paintDevice();
-    if (!device || device->devType() != QInternal::Image)
-        return;
-    const auto *image = static_cast<const QImage *>(device);
-    const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto first = reinterpret_cast<uintptr_t>(image->constBits()) & ~(page - 1);
-    const auto end = reinterpret_cast<uintptr_t>(image->constBits()) + static_cast<uintptr_t>(image->sizeInBytes());
-    if (page == 0 || end <= first)
-        return;
-    // Only the pages' mapping is made: the pixels are the window's first paint's.
-    ::madvise(reinterpret_cast<void *>(first), end - first, MADV_POPULATE_WRITE);
-}
 
 // Where the keyboard goes when a screen comes to the front of the program's window, as
 // when a window of its own was activated: the widget the screen gave the focus to, or
@@ -254,6 +229,7 @@ Forms::Forms() : m_hold(std::make_shared<KeyHold>()) {}
 
 Forms::~Forms()
 {
+    waitForWindowImage(); // its memory is the window's, freed with it
     delete m_gate;
     if (m_window) {
         m_window->hide();
@@ -321,11 +297,18 @@ Screen *Forms::load(const QString &name)
     return s;
 }
 
+void Forms::waitForWindowImage()
+{
+    if (m_windowImage.valid())
+        m_windowImage.wait();
+}
+
 QWidget *Forms::windowForForms()
 {
     if (!m_window) {
         m_window = new ProgramWindow;
-        makeImageReady(m_window);
+        // Made while nothing waits (the first screen is made while the splash shows).
+        m_windowImage = makeWindowImageReady(m_window);
     }
     return m_window;
 }

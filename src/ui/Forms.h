@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <vector>
@@ -133,6 +134,9 @@ public:
     // form is made in it and shown there, one in front of the other (the small forms, the
     // splash and the wait form, are windows of their own).
     QWidget *windowForForms();
+    // Waits until the program window's image is in place (made with the window, on a
+    // thread of its own); before the window is first shown.
+    void waitForWindowImage();
 
 private:
     std::map<QString, Factory> m_factories;
@@ -143,6 +147,7 @@ private:
     PaintProbe *m_probe = nullptr;
     bool m_preparing = false;
     QPointer<QWidget> m_window;
+    std::future<void> m_windowImage;
 };
 
 // The form a widget is on (the nearest Screen among it and its parents; a combo box's

@@ -42,6 +42,20 @@ TEST(StartupScreen, SplashShowsTheEraDateThenTheNextScreen)
     EXPECT_TRUE(f.exits.empty());
 }
 
+TEST(StartupScreen, TheDateIsTheDayTheSplashShowsOn)
+{
+    // The date is worked out while the splash is made; a start just before midnight that
+    // shows the splash just after it shows the new day.
+    ScreenFixture f;
+    f.writeSuite();
+    f.clock.date = QDate(2024, 2, 7);
+    auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    f.clock.date = QDate(2024, 2, 8);
+    startup->Form_Load();
+    EXPECT_EQ(startup->Label5->text(), QStringLiteral("令和6年 2月 08日（木）"));
+    f.settle(250);
+}
+
 TEST(StartupScreen, MissingConfigurationNamesTheFileAndEnds)
 {
     ScreenFixture f;
