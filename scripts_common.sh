@@ -2,7 +2,7 @@
 # those missing) and configures and builds the project incrementally. For the package
 # test dpkg-dev reads the package's library dependencies off the binaries
 # (dpkg-shlibdeps), with file and binutils' objcopy and readelf for the debug symbols.
-PACKAGES="g++ cmake ninja-build qt6-base-dev libicu-dev libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic xvfb xauth xdotool libgl1-mesa-dev libxcb1-dev libcups2-dev libxlsxwriter-dev pkgconf zlib1g-dev poppler-utils qt6-translations-l10n dpkg-dev file"
+PACKAGES="g++ cmake ninja-build qt6-base-dev libicu-dev libsdl2-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic xvfb xauth xdotool libgl1-mesa-dev libxcb1-dev libfontconfig-dev libcups2-dev libxlsxwriter-dev pkgconf zlib1g-dev poppler-utils qt6-translations-l10n dpkg-dev file"
 
 install_missing_packages() {
     missing=""

@@ -37,8 +37,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <optional>
+#include <system_error>
 #include <vector>
+
+#include <fontconfig/fontconfig.h>
 
 using namespace tobrel;
 
@@ -170,6 +174,14 @@ int main(int argc, char *argv[])
     }
 
     sayWhenThereIsNoSessionBus();
+    // The system's font configuration is read on a thread of its own while Qt starts: the
+    // splash's text, the first the program draws, would otherwise wait for it.
+    std::future<void> fontConfigurationRead;
+    try {
+        fontConfigurationRead = std::async(std::launch::async, [] { FcInit(); });
+    } catch (const std::system_error &) {
+        // no thread to be had: Qt reads it when the first text is drawn
+    }
     // Without a display Qt would end the program with an abort and an English message:
     // say in Japanese what is missing and end with a status instead.
     previousMessageHandler = qInstallMessageHandler(messagesWhileStarting);
