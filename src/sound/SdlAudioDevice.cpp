@@ -1,7 +1,7 @@
 #include "sound/SdlAudioDevice.h"
 
 #include "sound/WavCheck.h"
-#include "state/LoadedLibrary.h"
+#include "text/LoadedLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>

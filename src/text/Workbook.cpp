@@ -2,6 +2,7 @@
 
 #include "text/DayNumber.h"
 #include "text/DurableFile.h"
+#include "text/LoadedLibrary.h"
 
 #include <QDir>
 #include <QHash>
@@ -15,6 +16,31 @@
 
 namespace tobrel {
 namespace {
+
+// libxlsxwriter (and the compression and cryptography libraries it brings) is loaded when
+// the first workbook is written, not at every start of the program.
+#define TOBREL_XLSXWRITER_FUNCTIONS(X)                                                                                 \
+    X(workbook_new_opt)                                                                                                \
+    X(workbook_add_format)                                                                                             \
+    X(workbook_add_worksheet)                                                                                          \
+    X(workbook_close)                                                                                                  \
+    X(lxw_workbook_free)                                                                                               \
+    X(lxw_strerror)                                                                                                    \
+    X(format_set_bold)                                                                                                 \
+    X(format_set_num_format)                                                                                           \
+    X(worksheet_set_column)                                                                                            \
+    X(worksheet_autofilter)                                                                                            \
+    X(worksheet_freeze_panes)                                                                                          \
+    X(worksheet_write_string)                                                                                          \
+    X(worksheet_write_number)
+
+#ifndef TOBREL_XLSXWRITER_LIBRARY
+#define TOBREL_XLSXWRITER_LIBRARY "libxlsxwriter.so.4" // a test names one that is not there
+#endif
+TOBREL_LOADED_LIBRARY(XlsxWriterLibrary, TOBREL_XLSXWRITER_LIBRARY, TOBREL_XLSXWRITER_FUNCTIONS);
+
+// The library, loaded; only used once open() found it there.
+const XlsxWriterLibrary &xlsx() { return loadedOnce<XlsxWriterLibrary>(); }
 
 constexpr int kLongestText = 32767; // characters a spreadsheet cell holds
 constexpr double kWidestColumn = 80; // a column stays on the screen however long a cell
@@ -65,7 +91,7 @@ QString libraryFailure(lxw_error e)
     case LXW_ERROR_ZIP_CLOSE:
         return QStringLiteral("書き込めません（ディスクがいっぱいかもしれません）");
     default:
-        return QStringLiteral("エラー %1: %2").arg(int(e)).arg(QString::fromUtf8(lxw_strerror(e)));
+        return QStringLiteral("エラー %1: %2").arg(int(e)).arg(QString::fromUtf8(xlsx().lxw_strerror(e)));
     }
 }
 
@@ -138,8 +164,8 @@ struct Workbook::Private {
             return nullptr;
         auto it = numberFormats.find(format);
         if (it == numberFormats.end()) {
-            lxw_format *f = workbook_add_format(book);
-            format_set_num_format(f, format.toUtf8().constData());
+            lxw_format *f = xlsx().workbook_add_format(book);
+            xlsx().format_set_num_format(f, format.toUtf8().constData());
             it = numberFormats.insert(format, f);
         }
         return *it;
@@ -151,8 +177,8 @@ struct Workbook::Private {
         if (!sheet || columns.empty())
             return;
         for (size_t c = 0; c < columns.size(); ++c)
-            worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::min(kWidestColumn, widths[c] + 1.0), nullptr);
-        worksheet_autofilter(sheet, 0, 0, lxw_row_t(rowsInSheet), lxw_col_t(columns.size() - 1));
+            xlsx().worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::min(kWidestColumn, widths[c] + 1.0), nullptr);
+        xlsx().worksheet_autofilter(sheet, 0, 0, lxw_row_t(rowsInSheet), lxw_col_t(columns.size() - 1));
     }
 
     // Starts the next sheet of the current columns (finish the one before first).
@@ -169,17 +195,17 @@ struct Workbook::Private {
             name = sheetName.left(31 - more.size()) + more;
         }
         usedNames << name;
-        sheet = workbook_add_worksheet(book, name.toUtf8().constData());
+        sheet = xlsx().workbook_add_worksheet(book, name.toUtf8().constData());
         if (!sheet)
             return fail(error, QStringLiteral("シート「%1」を作れません").arg(name));
         rowsInSheet = 0;
         for (size_t c = 0; c < columns.size(); ++c) {
             widths[c] = spreadsheetTextWidth(columns[c].title) + int(kFilterButton);
-            if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c),
+            if (const lxw_error e = xlsx().worksheet_write_string(sheet, 0, lxw_col_t(c),
                                                            cellText(columns[c].title).toUtf8().constData(), heading))
                 return fail(error, libraryFailure(e));
         }
-        worksheet_freeze_panes(sheet, 1, 0);
+        xlsx().worksheet_freeze_panes(sheet, 1, 0);
         return true;
     }
 
@@ -190,7 +216,7 @@ struct Workbook::Private {
                 return LXW_NO_ERROR;
             const QString fit = cellText(*text);
             widths[c] = std::max(widths[c], spreadsheetTextWidth(fit));
-            return worksheet_write_string(sheet, row, c, fit.toUtf8().constData(), nullptr);
+            return xlsx().worksheet_write_string(sheet, row, c, fit.toUtf8().constData(), nullptr);
         }
         if (const double *number = std::get_if<double>(&cell)) {
             if (!std::isfinite(*number))
@@ -201,15 +227,15 @@ struct Workbook::Private {
                     (columnFormats[c] ? QString::number(*number, 'f', decimals[c]) : QString::number(*number, 'g', 15))
                         .size());
             widths[c] = std::max(widths[c], width);
-            return worksheet_write_number(sheet, row, c, *number, columnFormats[c]);
+            return xlsx().worksheet_write_number(sheet, row, c, *number, columnFormats[c]);
         }
         if (const QDate *day = std::get_if<QDate>(&cell)) {
             if (!day->isValid())
                 return LXW_NO_ERROR;
             widths[c] = std::max(widths[c], 10);
             if (*day < firstSpreadsheetDate())
-                return worksheet_write_string(sheet, row, c, dateText(*day).toUtf8().constData(), nullptr);
-            return worksheet_write_number(sheet, row, c, dayNumber(*day), date);
+                return xlsx().worksheet_write_string(sheet, row, c, dateText(*day).toUtf8().constData(), nullptr);
+            return xlsx().worksheet_write_number(sheet, row, c, dayNumber(*day), date);
         }
         return LXW_NO_ERROR;
     }
@@ -224,11 +250,18 @@ Workbook::~Workbook()
     // Given up before commit: the library's memory and temporary files go, and the
     // file beside the name is removed with d->file.
     if (d->book)
-        lxw_workbook_free(d->book);
+        xlsx().lxw_workbook_free(d->book);
 }
 
 bool Workbook::open(QString *error)
 {
+    if (!xlsx().problem().isEmpty()) {
+        // Nothing is made: the PC lacks the library that writes the workbook.
+        if (error)
+            *error = QStringLiteral("Excelファイルを書くライブラリを使えません（%1）。libxlsxwriter4 を入れてください。")
+                         .arg(xlsx().problem());
+        return false;
+    }
     QString failure;
     if (!d->file.open(&failure)) {
         if (error)
@@ -240,15 +273,15 @@ bool Workbook::open(QString *error)
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(d->file.fd());
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    d->book = workbook_new_opt(self.constData(), &options);
+    d->book = xlsx().workbook_new_opt(self.constData(), &options);
     if (!d->book)
         return d->fail(error, libraryFailure(LXW_ERROR_MEMORY_MALLOC_FAILED));
-    d->heading = workbook_add_format(d->book);
-    format_set_bold(d->heading);
-    d->date = workbook_add_format(d->book);
-    format_set_num_format(d->date, "yyyy/mm/dd");
-    d->timeOfDay = workbook_add_format(d->book);
-    format_set_num_format(d->timeOfDay, "hh:mm:ss");
+    d->heading = xlsx().workbook_add_format(d->book);
+    xlsx().format_set_bold(d->heading);
+    d->date = xlsx().workbook_add_format(d->book);
+    xlsx().format_set_num_format(d->date, "yyyy/mm/dd");
+    d->timeOfDay = xlsx().workbook_add_format(d->book);
+    xlsx().format_set_num_format(d->timeOfDay, "hh:mm:ss");
     return true;
 }
 
@@ -314,7 +347,7 @@ bool Workbook::commit(QString *error)
     if (!d->sheet && !addSheet(QStringLiteral("Sheet"), {}, error))
         return false;
     d->finishSheet();
-    const lxw_error e = workbook_close(d->book); // frees the workbook, whatever the outcome
+    const lxw_error e = xlsx().workbook_close(d->book); // frees the workbook, whatever the outcome
     d->book = nullptr;
     if (e != LXW_NO_ERROR)
         return d->fail(error, libraryFailure(e));

@@ -3,7 +3,7 @@
 #include "ui/Forms.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Ui.h"
-#include "state/LoadedLibrary.h"
+#include "text/LoadedLibrary.h"
 
 #include <QFile>
 #include <QDir>

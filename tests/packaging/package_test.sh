@@ -53,7 +53,7 @@ done
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tobrel/changelog.gz | gzip -dc | head -n 1 |
     grep -q "^tobrel ($VERSION) " || fail "the changelog's entry is not for $VERSION"
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6gui6 libicu libsdl2 libcups2 fonts-ipafont-gothic; do
+for d in libqt6widgets6 libqt6gui6 libicu libsdl2 libcups2 libxlsxwriter4 fonts-ipafont-gothic; do
     case "$depends" in
     *"$d"*) ;;
     *) fail "Depends lacks $d: $depends" ;;

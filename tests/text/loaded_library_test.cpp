@@ -1,4 +1,4 @@
-#include "state/LoadedLibrary.h"
+#include "text/LoadedLibrary.h"
 
 #include <gtest/gtest.h>
 
