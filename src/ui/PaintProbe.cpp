@@ -2,12 +2,17 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <limits>
+
+#include <unistd.h>
 
 namespace tobrel {
 namespace {
@@ -30,6 +35,31 @@ struct WidgetPainted final : QEvent {
 
 } // namespace
 
+double processAgeMs()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The program's name comes second, in parentheses, and may hold spaces and
+    // parentheses itself: the fields are counted from after its last ')'.
+    const QByteArray line = stat.readAll();
+    const qsizetype nameEnd = line.lastIndexOf(')');
+    if (nameEnd < 0)
+        return -1;
+    const QList<QByteArray> fields = line.mid(nameEnd + 2).split(' ');
+    constexpr qsizetype kStartTime = 22 - 3; // the 22nd field; the state, the 3rd, comes first here
+    if (fields.size() <= kStartTime)
+        return -1;
+    bool read = false;
+    const qulonglong startTicks = fields[kStartTime].toULongLong(&read);
+    const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    timespec now{};
+    if (!read || ticksPerSecond <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return -1;
+    const double nowMs = static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+    return std::max(0.0, nowMs - static_cast<double>(startTicks) * 1e3 / static_cast<double>(ticksPerSecond));
+}
+
 std::unique_ptr<PaintProbe> PaintProbe::fromEnvironment(std::function<void(int)> exit)
 {
     const QString exitAfter = qEnvironmentVariable("TOBREL_EXIT_WHEN_PAINTED");
@@ -44,6 +74,8 @@ PaintProbe::PaintProbe(QString exitAfter, bool log, QString widgetName, std::fun
     : m_exitAfter(std::move(exitAfter)), m_log(log), m_widgetName(std::move(widgetName)), m_exit(std::move(exit))
 {
     m_sinceStart.start();
+    // Made once Qt is up: what the process did before is counted in.
+    m_startedMsBefore = std::max(0.0, processAgeMs());
     QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -114,7 +146,8 @@ void PaintProbe::painted(const QString &formName, const QString &text)
         const qint64 now = m_sinceStart.nsecsElapsed();
         const double sinceKey = m_lastKeyAt < 0 ? -1.0 : static_cast<double>(now - m_lastKeyAt) / 1e6;
         std::fprintf(stderr, "painted %s %.1f %.1f%s%s\n", formName.toUtf8().constData(),
-                     static_cast<double>(now) / 1e6, sinceKey, text.isEmpty() ? "" : " ", text.toUtf8().constData());
+                     m_startedMsBefore + static_cast<double>(now) / 1e6, sinceKey, text.isEmpty() ? "" : " ",
+                     text.toUtf8().constData());
         std::fflush(stderr);
     }
     if (formName == m_exitAfter && m_exit)

@@ -7,7 +7,10 @@
 //   TOBREL_PAINT_LOG=1                     every screen painted writes one line to the
 //                                          standard error:
 //       painted <form name> <ms since the program started> <ms since the last key press>
-//                                          (the last figure is -1 before any key)
+//                                          (the process's start as the system keeps it,
+//                                          to its clock tick: the first figure is never
+//                                          short, and at most a hundredth of a second
+//                                          long; the last is -1 before any key)
 //                                          and every sound played one line:
 //       sound <ms the device took to play it>
 //   TOBREL_PAINT_WIDGET=<object name>      with the log, every paint of a widget of that
@@ -29,6 +32,10 @@
 class QWidget;
 
 namespace tobrel {
+
+// Milliseconds since this process was started, as the system keeps it (to its clock
+// tick, a hundredth of a second: never too short); -1 where the system does not tell.
+double processAgeMs();
 
 class PaintProbe final : public QObject {
 public:
@@ -55,7 +62,8 @@ private:
     bool m_log = false;
     QString m_widgetName;
     std::function<void(int)> m_exit;
-    QElapsedTimer m_sinceStart;
+    QElapsedTimer m_sinceStart; // since the probe was made
+    double m_startedMsBefore = 0; // the process's age then
     qint64 m_lastKeyAt = -1; // ns since start
     quint64 m_lastKeyStamp = 0; // the window system's time of that key
     QPointer<QWidget> m_waitingForExpose;

@@ -3,11 +3,39 @@
 #include "ui/PaintProbe.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace tobrel;
+
+namespace {
+
+// Started while the test program was being loaded, so after the process itself.
+const QElapsedTimer sinceLoaded = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+}();
+
+} // namespace
+
+TEST(PaintProbe, TheProgramsAgeCountsFromTheProcessStart)
+{
+    // Never short of the time since anything in the process began, and it runs with the
+    // clock; not hours off either.
+    const double first = processAgeMs();
+    ASSERT_GE(first, 0);
+    EXPECT_GE(first, static_cast<double>(sinceLoaded.elapsed()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const double later = processAgeMs();
+    EXPECT_GE(later - first, 29.0);
+    EXPECT_LT(later, static_cast<double>(sinceLoaded.elapsed()) + 60'000.0);
+}
 
 TEST(PaintProbe, EndsTheProgramOnceTheAwaitedScreenIsPainted)
 {
