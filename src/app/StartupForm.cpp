@@ -90,7 +90,9 @@ StartupForm::StartupForm(AppContext &context) : Screen(context, FormName::Firstf
     Image1 = makeLabel(Picture1, QStringLiteral("Image1"));
     Image1->setGeometry(tw.rect(0, 0, 9600, 7200));
     Image1->setPixmap(splashPicture(Image1->size()));
-    Label5 = makeLabel(Picture1, QStringLiteral("Label5"), QStringLiteral("Label5"));
+    // Empty until the date is written into it: the splash's first paint, before the date,
+    // shows no placeholder there.
+    Label5 = makeLabel(Picture1, QStringLiteral("Label5"));
     // The date has its own place, below the squares of the picture.
     Label5->setGeometry(tw.rect(0, 5520, 9600, 660));
     Label5->setAlignment(Qt::AlignCenter);

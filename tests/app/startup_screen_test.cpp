@@ -19,6 +19,7 @@ TEST(StartupScreen, SplashShowsTheEraDateThenTheNextScreen)
     f.clock.date = QDate(2024, 2, 7);
     f.clock.seconds = 3600;
     auto *startup = static_cast<StartupForm *>(f.forms.load(QStringLiteral("Firstfrm")));
+    EXPECT_TRUE(startup->Label5->text().isEmpty()); // nothing in the date's place before the date
     startup->Form_Load();
     EXPECT_EQ(startup->Label5->text(), QStringLiteral("令和6年 2月 07日（水）"));
     // The date has a place of its own, not across the picture's squares.
